@@ -1,0 +1,139 @@
+#include "store/Bookmark.h"
+
+#include "store/KeywordText.h"
+#include "store/StringMatch.h"
+#include "store/TextUtil.h"
+
+#include <algorithm>
+
+const char* FieldTitle(int field) {
+    static const char* const kTitles[kFieldCount] = {
+        "Name",     "URL",    "Keywords", "Description",  "Notes",         "Status_checking",
+        "Schedule", "Status", "Add date", "Last visited", "Last modified", "Last checked"};
+    return (field >= 0 && field < kFieldCount) ? kTitles[field] : "?";
+}
+
+CBookmark::CBookmark(std::string name, std::string url, std::string_view keywords,
+                     std::string description, std::string notes, std::uint16_t statusChecking,
+                     std::string schedule, std::string status, BrxTime addDate,
+                     BrxTime lastVisited, BrxTime lastModified, BrxTime lastChecked)
+    : m_strName(std::move(name)), m_strURL(std::move(url)),
+      m_strDescription(std::move(description)), m_strNotes(std::move(notes)),
+      m_wStatusChecking(statusChecking), m_strSchedule(std::move(schedule)),
+      m_strStatus(std::move(status)), m_tAddDate(addDate), m_tLastVisited(lastVisited),
+      m_tLastModified(lastModified), m_tLastChecked(lastChecked) {
+    SetKeywords(keywords);
+}
+
+void CBookmark::SetKeywords(std::string_view text) {
+    m_strKeywords = brindle::NormalizeKeywordText(text, false, &m_arrKeywords);
+}
+
+void CBookmark::AddKeyword(std::string_view keyword) {
+    const std::string_view word = brindle::TrimView(keyword);
+    if (word.empty() || !brindle::InsertSorted(m_arrKeywords, word))
+        return;
+    if (m_arrKeywords.size() == 1) {
+        m_strKeywords = std::string(word);
+    } else {
+        m_strKeywords += ' ';
+        m_strKeywords += word;
+    }
+}
+
+int CBookmark::RemoveKeyword(std::string_view keyword) {
+    const std::string_view word = brindle::TrimView(keyword);
+    if (word.empty() || !brindle::EraseSorted(m_arrKeywords, word))
+        return 0;
+    const std::string pattern = " " + std::string(word) + " ";
+    std::string text = " " + m_strKeywords + " ";
+    std::string out;
+    out.reserve(text.size());
+    size_t pos = 0;
+    for (;;) {
+        const size_t hit = text.find(pattern, pos);
+        if (hit == std::string::npos)
+            break;
+        out.append(text, pos, hit - pos);
+        out += ' ';
+        pos = hit + pattern.size();
+    }
+    out.append(text, pos, std::string::npos);
+    m_strKeywords = brindle::Trim(out);
+    return 1;
+}
+
+int CBookmark::RenameKeyword(std::string_view oldKeyword, std::string_view newKeyword) {
+    if (!RemoveKeyword(oldKeyword))
+        return 0;
+    AddKeyword(newKeyword);
+    return 1;
+}
+
+void CBookmark::RebuildKeywordList() {
+    m_arrKeywords.clear();
+    brindle::SplitKeywordsInto(m_strKeywords, m_arrKeywords);
+}
+
+const std::string& CBookmark::SearchField(int bit) const {
+    switch (bit) {
+    case 0: return m_strName;
+    case 1: return m_strURL;
+    case 2: return m_strKeywords;
+    case 3: return m_strDescription;
+    case 4: return m_strNotes;
+    case 5: return m_strSchedule;
+    default: return m_strStatus;
+    }
+}
+
+bool CBookmark::MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const {
+    if ((fieldMask & kSearchAllFields) == 0)
+        return false;
+    const brindle::StringMatcher matcher(text, matchCase);
+    for (int bit = 0; bit < 7; ++bit) {
+        if ((fieldMask & (1u << bit)) && matcher.Matches(SearchField(bit)))
+            return true;
+    }
+    return false;
+}
+
+const std::string* CBookmark::TextField(int field) const {
+    switch (field) {
+    case kFieldName: return &m_strName;
+    case kFieldURL: return &m_strURL;
+    case kFieldKeywords: return &m_strKeywords;
+    case kFieldDescription: return &m_strDescription;
+    case kFieldNotes: return &m_strNotes;
+    case kFieldSchedule: return &m_strSchedule;
+    case kFieldStatus: return &m_strStatus;
+    default: return nullptr;
+    }
+}
+
+std::string CBookmark::GetFieldText(int field, const std::string& timePattern) const {
+    if (const std::string* s = TextField(field))
+        return *s;
+    if (field == kFieldStatusChecking)
+        return m_wStatusChecking ? "Enable" : "Disable";
+    if (field >= kFieldAddDate && field <= kFieldLastChecked)
+        return brindle::FormatTime(GetFieldTime(field), timePattern);
+    return "?";
+}
+
+BrxTime CBookmark::GetFieldTime(int field) const {
+    switch (field) {
+    case kFieldAddDate: return m_tAddDate;
+    case kFieldLastVisited: return m_tLastVisited;
+    case kFieldLastModified: return m_tLastModified;
+    case kFieldLastChecked: return m_tLastChecked;
+    default: return 0;
+    }
+}
+
+bool CBookmark::Equals(const CBookmark& o) const {
+    return m_strName == o.m_strName && m_strURL == o.m_strURL &&
+           m_strKeywords == o.m_strKeywords && m_strDescription == o.m_strDescription &&
+           m_strNotes == o.m_strNotes && m_wStatusChecking == o.m_wStatusChecking &&
+           m_strSchedule == o.m_strSchedule && m_strStatus == o.m_strStatus;
+}

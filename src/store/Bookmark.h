@@ -1,0 +1,91 @@
+#pragma once
+// CBookmark: one web address with its title, keywords, texts, link status and four dates.
+
+#include "store/TimeFormat.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Field numbers used everywhere a bookmark field is addressed (columns, masks, accessors).
+enum BookmarkField : int {
+    kFieldName = 0,
+    kFieldURL = 1,
+    kFieldKeywords = 2,
+    kFieldDescription = 3,
+    kFieldNotes = 4,
+    kFieldStatusChecking = 5,
+    kFieldSchedule = 6,
+    kFieldStatus = 7,
+    kFieldAddDate = 8,
+    kFieldLastVisited = 9,
+    kFieldLastModified = 10,
+    kFieldLastChecked = 11,
+    kFieldCount = 12
+};
+
+// Bits of the string-search field mask (an order of its own, not the field numbers).
+enum StringSearchBit : std::uint8_t {
+    kSearchName = 1 << 0,
+    kSearchURL = 1 << 1,
+    kSearchKeywords = 1 << 2,
+    kSearchDescription = 1 << 3,
+    kSearchNotes = 1 << 4,
+    kSearchSchedule = 1 << 5,
+    kSearchStatus = 1 << 6,
+    kSearchAllFields = 0x7F
+};
+
+inline constexpr const char* kNoSchedule = "<None>";
+inline constexpr const char* kStatusWaiting = "Waiting";
+
+// Column title of a field number, or "?" outside 0-11.
+const char* FieldTitle(int field);
+
+class CBookmark {
+public:
+    // Used only when a bookmark is read from a file; the reader rebuilds the keyword list.
+    CBookmark() = default;
+    // The one way the program builds a bookmark: the keyword text goes through SetKeywords.
+    CBookmark(std::string name, std::string url, std::string_view keywords,
+              std::string description, std::string notes, std::uint16_t statusChecking,
+              std::string schedule, std::string status, BrxTime addDate, BrxTime lastVisited,
+              BrxTime lastModified, BrxTime lastChecked);
+
+    std::vector<std::string> m_arrKeywords; // distinct keywords, byte order; never stored
+    std::string m_strName;
+    std::string m_strURL;
+    std::string m_strKeywords;
+    std::string m_strDescription;
+    std::string m_strNotes;
+    std::uint16_t m_wStatusChecking = 0;
+    std::string m_strSchedule;
+    std::string m_strStatus;
+    BrxTime m_tAddDate = 0;
+    BrxTime m_tLastVisited = 0;
+    BrxTime m_tLastModified = 0;
+    BrxTime m_tLastChecked = 0;
+
+    void SetKeywords(std::string_view text);
+    void AddKeyword(std::string_view keyword);
+    int RemoveKeyword(std::string_view keyword);
+    int RenameKeyword(std::string_view oldKeyword, std::string_view newKeyword);
+    // Rebuilds the keyword list from the stored text (split at spaces), keeping the text.
+    void RebuildKeywordList();
+
+    bool MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const;
+
+    // Display text of a field; dates are formatted with an expanded time-format pattern.
+    std::string GetFieldText(int field, const std::string& timePattern) const;
+    // The stored time of fields 8-11, 0 for any other number.
+    BrxTime GetFieldTime(int field) const;
+    // The string a text field (0-4, 6, 7) holds, or nullptr for other fields.
+    const std::string* TextField(int field) const;
+    // The string selected by one bit of the string-search mask.
+    const std::string& SearchField(int bit) const;
+
+    // "Unchanged" test of the property sheet: every field but the dates.
+    bool Equals(const CBookmark& other) const;
+    bool EqualsName(const CBookmark& other) const { return m_strName == other.m_strName; }
+};

@@ -1,0 +1,204 @@
+#pragma once
+// CBrindleDoc: the single owner of every bookmark, macro and schedule, the current search with
+// its result lists, the keyword dictionary and the undo lists. Every change goes through it; it
+// marks itself modified and tells its views (DocListener) what to reload.
+
+#include "store/Bookmark.h"
+#include "store/Dictionary.h"
+#include "store/DocListener.h"
+#include "store/DocSettings.h"
+#include "store/KeywordQuery.h"
+#include "store/Macro.h"
+#include "store/ResultOrder.h"
+#include "store/Schedule.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+enum SearchMode : std::int32_t { kSearchKeyword = 1, kSearchString = 2 };
+
+// What ClearUndo forgets.
+enum UndoKind : int { kUndoBookmarks = 1, kUndoMacros = 2, kUndoKeyword = 3 };
+
+class CBrindleDoc : public CDocSettings {
+public:
+    using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
+    using Macros = std::vector<std::unique_ptr<CMacro>>;
+    using Schedules = std::vector<std::unique_ptr<CSchedule>>;
+    using Hits = std::vector<std::uint32_t>;
+
+    CBrindleDoc();
+    CBrindleDoc(const CBrindleDoc&) = delete;
+    CBrindleDoc& operator=(const CBrindleDoc&) = delete;
+    ~CBrindleDoc();
+
+    // --- Owned collections -------------------------------------------------------------
+    Bookmarks m_arrBookmarks; // insertion order; an index here is a bookmark index
+    Macros m_arrMacros;
+    Schedules m_arrSchedules;
+    Bookmarks m_arrDeletedBookmarks; // the last delete, for undo
+    Macros m_arrDeletedMacros;
+
+    // --- Lists that refer into m_arrBookmarks ------------------------------------------
+    Hits m_arrKeywordHits;
+    Hits m_arrStringHits;
+    std::vector<CBookmark*> m_arrSorted; // export copy, not owned
+    std::vector<std::string> m_arrDictionary;
+    std::vector<std::string> m_arrTerms;
+    std::string m_strUndoKeyword;
+    Hits m_arrUndoKeywordOwners;
+
+    // --- Search and view state (stored in the document file) ---------------------------
+    std::int32_t m_nSearchMode = kSearchKeyword;
+    std::uint8_t m_byStringFields = 0;
+    std::int32_t m_bPartialMatch = 1;
+    std::int32_t m_bMatchCase = 0;
+    std::uint16_t m_wColumns = 0x0FFF;
+    std::int32_t m_bSortAscending = 1;
+    std::int32_t m_nSortColumn = 0;
+
+    // --- The last search (not stored) --------------------------------------------------
+    std::string m_strLastSearch;
+    std::int32_t m_bLastMatchCase = 0;
+    std::uint8_t m_byLastFields = 0;
+    bool m_bTrailingDot = false;
+
+    // --- Views ---------------------------------------------------------------------------
+    void AddListener(DocListener* listener);
+    void RemoveListener(DocListener* listener);
+
+    // --- Modified flag -------------------------------------------------------------------
+    bool IsModified() const { return m_bModified; }
+    // Setting the flag also tells the caches that bookmark fields may have changed.
+    void SetModifiedFlag(bool modified = true);
+
+    // --- Bookmarks -------------------------------------------------------------------------
+    // Adds a bookmark unless the trimmed name is empty or the name+URL pair exists already.
+    bool AddBookmark(std::string_view name, std::string_view url, std::string_view keywords,
+                     std::string_view description, std::string_view notes,
+                     std::uint16_t statusChecking, std::string_view schedule,
+                     std::string_view status, BrxTime addDate, BrxTime lastVisited,
+                     BrxTime lastModified, BrxTime lastChecked);
+    // The add path of the user interface: AddBookmark, then a new bookmark that satisfies
+    // the last search joins both hit lists at its sorted place and its keywords the
+    // dictionary.
+    bool AddBookmarkToResult(const CBookmark& values);
+    void DeleteBookmark(std::uint32_t index);
+    // Deletes many bookmarks in one pass (as DeleteBookmark for each, in the given order of
+    // original indices) and takes them out of both hit lists.
+    void DeleteBookmarks(const Hits& indices);
+    void ClearUndo(int kind);
+    void UndoDeleteBookmarks();
+    void MarkVisited(std::uint32_t index);
+
+    std::string GetFieldText(std::uint32_t index, int field) const;
+    std::string GetSortedFieldText(std::uint32_t index, int field) const;
+    BrxTime GetFieldTime(std::uint32_t index, int field) const;
+    BrxTime GetSortedFieldTime(std::uint32_t index, int field) const;
+    static void CopyBookmarks(const Bookmarks& source, Bookmarks& target);
+
+    // Bookmark Properties without its dialog: the copies the sheet edits (a missing schedule
+    // becomes "<None>" first), and taking back the edited copies on OK.
+    Bookmarks PreparePropertyCopies(std::uint32_t index);
+    void ApplyPropertyCopies(Bookmarks& copies);
+
+    // With `recheck` false: is the bookmark in the active hit list; with true: does it
+    // satisfy the last search.
+    bool MatchesSearch(std::uint32_t index, bool recheck);
+
+    // --- Search ----------------------------------------------------------------------------
+    Hits& ActiveHits() {
+        return m_nSearchMode == kSearchKeyword ? m_arrKeywordHits : m_arrStringHits;
+    }
+    const Hits& ActiveHits() const {
+        return m_nSearchMode == kSearchKeyword ? m_arrKeywordHits : m_arrStringHits;
+    }
+    void Search(std::string_view text, bool matchCase, std::uint8_t fieldMask);
+    void RerunLastSearch();
+    // Orders the active hit list by m_nSortColumn / m_bSortAscending (header click).
+    void SortActiveHits();
+    // Orders any list of bookmark indices the way results are ordered.
+    void OrderHits(Hits& hits);
+    // Search option commands (they do not run the search).
+    void ToggleStringField(int bit);
+    void TogglePartialMatch() { m_bPartialMatch = !m_bPartialMatch; }
+    void ToggleMatchCase() { m_bMatchCase = !m_bMatchCase; }
+
+    // --- Keyword dictionary and keyword commands ------------------------------------------
+    void RebuildDictionary();
+    void AddBookmarkKeywords(std::uint32_t index);
+    void AddDictionaryKeyword(std::string_view keyword);
+    int FindDictionaryKeyword(std::string_view keyword) const;
+    void DeleteKeywordEverywhere(std::string_view keyword);
+    void DeleteKeywordCommand(std::string_view keyword);
+    void RenameKeywordEverywhere(std::string_view oldKeyword, std::string_view newKeyword);
+    void RenameKeywordInBookmark(std::uint32_t index, std::string_view oldKeyword,
+                                 std::string_view newKeyword);
+    void RenameKeywordCommand(std::string_view oldKeyword, std::string_view newKeyword);
+    void UndoDeleteKeyword();
+    std::string CollectAllKeywords() const;
+
+    // --- Macros ------------------------------------------------------------------------------
+    void AddMacro(std::int32_t kind, std::string_view name, std::string_view text,
+                  std::uint32_t hotKey);
+    void AddStringMacro(std::string_view name, std::string_view search, std::uint32_t fields,
+                        bool matchCase, std::uint32_t hotKey);
+    void DeleteMacro(std::uint32_t index);
+    void UndoDeleteMacros();
+    std::string GetMacroText(std::uint32_t index, int part) const;
+    std::int32_t GetMacroKind(std::uint32_t index) const;
+    bool GetMacroMatchCase(std::uint32_t index) const;
+    std::uint32_t GetMacroFields(std::uint32_t index) const;
+    std::uint32_t GetMacroHotKey(std::uint32_t index) const;
+    // "Selected URL": one URL macro per selected bookmark, from the last selected to the first.
+    void AddSelectedUrlMacros(const Hits& selectedBookmarks);
+
+    // --- Schedules -------------------------------------------------------------------------
+    void AddSchedule(std::string_view name, BrxTime interval, bool isDefault);
+    bool ScheduleExists(std::string_view name) const;
+    std::string GetDefaultScheduleName() const;
+    std::string GetScheduleName(std::uint32_t index) const;
+
+    // --- Status bar ---------------------------------------------------------------------------
+    std::string SearchModeText() const;
+    std::string KeywordCountText() const;
+    std::string ResultCountText() const;
+    // Reloads the bookmark list (and in keyword mode the keyword list), then panes 1, 4, 5.
+    void RefreshViews();
+
+    // --- Life cycle ------------------------------------------------------------------------
+    // Deletes every bookmark and macro; schedules, undo lists and settings stay.
+    void DeleteContents();
+    // The document failed to open or was re-initialised: every view rebuilds.
+    void NotifyRebuild();
+
+    static BrxTime Now();
+
+private:
+    struct DuplicateIndex;
+
+    const std::string& TimePattern() const;
+    bool IsQueryTerm(std::string_view keyword) const;
+    void InsertIntoHits(std::uint32_t index);
+    void ForgetDerivedData();
+    template <typename F> void Notify(F&& call) {
+        // A copy: a view may detach itself while being told.
+        const std::vector<DocListener*> listeners = m_listeners;
+        for (DocListener* l : listeners)
+            call(*l);
+    }
+
+    bool m_bModified = false;
+    std::uint64_t m_changeStamp = 0; // bumped by every change that may touch names or URLs
+    std::vector<DocListener*> m_listeners;
+    brindle::KeywordQuery m_query;
+    brindle::ResultOrder m_order;
+    brindle::DictionaryBuilder m_dictionary;
+    std::unique_ptr<DuplicateIndex> m_duplicates;
+    mutable std::string m_cachedFormat;
+    mutable std::string m_cachedPattern;
+};

@@ -1,0 +1,152 @@
+// The keyword dictionary of the current result and the document-wide keyword commands.
+
+#include "store/BrindleDoc.h"
+
+#include "store/KeywordText.h"
+#include "store/TextUtil.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+void CBrindleDoc::RebuildDictionary() {
+    m_dictionary.Build(m_arrDictionary, ActiveHits(), m_arrBookmarks);
+}
+
+void CBrindleDoc::AddBookmarkKeywords(std::uint32_t index) {
+    if (index < m_arrBookmarks.size())
+        brindle::SplitKeywordsInto(m_arrBookmarks[index]->m_strKeywords, m_arrDictionary);
+}
+
+void CBrindleDoc::AddDictionaryKeyword(std::string_view keyword) {
+    if (!keyword.empty())
+        brindle::InsertSorted(m_arrDictionary, keyword);
+    Notify([](DocListener& l) { l.RefillKeywords(); });
+}
+
+int CBrindleDoc::FindDictionaryKeyword(std::string_view keyword) const {
+    return brindle::FindSorted(m_arrDictionary, keyword);
+}
+
+bool CBrindleDoc::IsQueryTerm(std::string_view keyword) const {
+    return std::find(m_arrTerms.begin(), m_arrTerms.end(), keyword) != m_arrTerms.end();
+}
+
+void CBrindleDoc::DeleteKeywordEverywhere(std::string_view keyword) {
+    m_strUndoKeyword = std::string(keyword);
+    m_arrUndoKeywordOwners.clear();
+    for (std::uint32_t i = 0; i < m_arrBookmarks.size(); ++i)
+        if (m_arrBookmarks[i]->RemoveKeyword(keyword))
+            m_arrUndoKeywordOwners.push_back(i);
+    // Unlike the original design, the change is not silently lost at exit.
+    if (!m_arrUndoKeywordOwners.empty())
+        SetModifiedFlag(true);
+}
+
+void CBrindleDoc::DeleteKeywordCommand(std::string_view keyword) {
+    ClearUndo(kUndoKeyword);
+    DeleteKeywordEverywhere(keyword);
+    if (m_nSearchMode == kSearchKeyword && IsQueryTerm(keyword)) {
+        // The current query can no longer match anything.
+        m_arrKeywordHits.clear();
+        m_arrDictionary.clear();
+        RefreshViews();
+        return;
+    }
+    brindle::EraseSorted(m_arrDictionary, keyword);
+    Notify([](DocListener& l) { l.RefillKeywords(); });
+    RefreshViews();
+}
+
+void CBrindleDoc::RenameKeywordEverywhere(std::string_view oldKeyword,
+                                          std::string_view newKeyword) {
+    bool changed = false;
+    for (auto& b : m_arrBookmarks)
+        changed |= b->RenameKeyword(oldKeyword, newKeyword) != 0;
+    if (changed)
+        SetModifiedFlag(true);
+}
+
+void CBrindleDoc::RenameKeywordInBookmark(std::uint32_t index, std::string_view oldKeyword,
+                                          std::string_view newKeyword) {
+    if (index >= m_arrBookmarks.size())
+        return;
+    const std::string_view oldWord = brindle::TrimView(oldKeyword);
+    const std::string_view newWord = brindle::TrimView(newKeyword);
+    if (oldWord.empty())
+        return;
+    // Whole words only: renaming "web" must not turn "webcam" into something else.
+    CBookmark& b = *m_arrBookmarks[index];
+    std::vector<std::string> seen;
+    std::string text;
+    bool changed = false;
+    brindle::ForEachKeyword(b.m_strKeywords, [&](std::string_view word) {
+        if (word == oldWord) {
+            changed = true;
+            word = newWord;
+        }
+        if (word.empty() || !brindle::InsertSorted(seen, word))
+            return;
+        if (!text.empty())
+            text += ' ';
+        text += word;
+    });
+    if (!changed)
+        return;
+    b.m_strKeywords = std::move(text);
+    b.RebuildKeywordList();
+    SetModifiedFlag(true);
+    Notify([](DocListener& l) { l.ReloadRows(); });
+}
+
+void CBrindleDoc::RenameKeywordCommand(std::string_view oldKeyword, std::string_view newKeyword) {
+    RenameKeywordEverywhere(oldKeyword, newKeyword);
+    if (m_nSearchMode == kSearchKeyword && (IsQueryTerm(newKeyword) || IsQueryTerm(oldKeyword))) {
+        m_arrKeywordHits.clear();
+        m_arrDictionary.clear();
+        RefreshViews();
+        RerunLastSearch();
+        return;
+    }
+    brindle::EraseSorted(m_arrDictionary, oldKeyword);
+    AddDictionaryKeyword(newKeyword);
+    RefreshViews();
+}
+
+void CBrindleDoc::UndoDeleteKeyword() {
+    const bool isTerm = IsQueryTerm(m_strUndoKeyword);
+    bool inResult = false;
+    bool restored = false;
+    for (std::uint32_t index : m_arrUndoKeywordOwners) {
+        if (index >= m_arrBookmarks.size())
+            continue;
+        m_arrBookmarks[index]->AddKeyword(m_strUndoKeyword);
+        restored = true;
+        if (!isTerm && !inResult && MatchesSearch(index, false))
+            inResult = true;
+    }
+    if (restored)
+        SetModifiedFlag(true);
+    if (isTerm) {
+        RerunLastSearch();
+    } else if (inResult) {
+        AddDictionaryKeyword(m_strUndoKeyword);
+        RefreshViews();
+    } else {
+        RefreshViews();
+    }
+}
+
+std::string CBrindleDoc::CollectAllKeywords() const {
+    std::unordered_set<std::string_view> seen;
+    std::string result;
+    for (const auto& b : m_arrBookmarks) {
+        brindle::ForEachKeyword(b->m_strKeywords, [&](std::string_view word) {
+            if (!seen.insert(word).second)
+                return;
+            if (!result.empty())
+                result += '\n';
+            result += word;
+        });
+    }
+    return result;
+}

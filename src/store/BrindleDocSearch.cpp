@@ -1,0 +1,108 @@
+// The document's side of searching: running a query in the current mode, ordering the result,
+// and testing one bookmark against the last search.
+
+#include "store/BrindleDoc.h"
+
+#include "store/StringMatch.h"
+#include "store/TextUtil.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+CBrindleDoc::Hits AllIndices(std::size_t n) {
+    CBrindleDoc::Hits all(n);
+    std::iota(all.begin(), all.end(), 0u);
+    return all;
+}
+} // namespace
+
+void CBrindleDoc::Search(std::string_view text, bool matchCase, std::uint8_t fieldMask) {
+    m_arrKeywordHits.clear();
+    m_arrStringHits.clear();
+    m_arrTerms.clear();
+
+    if (m_nSearchMode == kSearchKeyword) {
+        const std::string query = brindle::Trim(brindle::ToLower(text));
+        Hits result;
+        if (query.empty()) {
+            m_bTrailingDot = false;
+            result = AllIndices(m_arrBookmarks.size());
+        } else {
+            m_arrTerms = brindle::KeywordQuery::SplitTerms(query, &m_bTrailingDot);
+            const bool partialLast = m_bPartialMatch && !m_bTrailingDot;
+            result = m_query.Evaluate(m_arrTerms, AllIndices(m_arrBookmarks.size()), partialLast,
+                                      m_arrBookmarks);
+        }
+        OrderHits(result);
+        m_arrKeywordHits = std::move(result);
+        RebuildDictionary();
+    } else {
+        const std::string_view needle = brindle::TrimView(text);
+        Hits result;
+        if (needle.empty()) {
+            result = AllIndices(m_arrBookmarks.size());
+        } else if ((fieldMask & kSearchAllFields) != 0) {
+            const brindle::StringMatcher matcher(needle, matchCase);
+            for (std::uint32_t i = 0; i < m_arrBookmarks.size(); ++i) {
+                const CBookmark& b = *m_arrBookmarks[i];
+                for (int bit = 0; bit < 7; ++bit) {
+                    if ((fieldMask & (1u << bit)) && matcher.Matches(b.SearchField(bit))) {
+                        result.push_back(i);
+                        break;
+                    }
+                }
+            }
+        }
+        OrderHits(result);
+        m_arrStringHits = std::move(result);
+        m_bLastMatchCase = matchCase ? 1 : 0;
+        m_byLastFields = fieldMask;
+    }
+    m_strLastSearch = std::string(text);
+    RefreshViews();
+}
+
+void CBrindleDoc::RerunLastSearch() {
+    const std::string text = m_strLastSearch; // Search overwrites it
+    Search(text, m_bLastMatchCase != 0, m_byLastFields);
+}
+
+void CBrindleDoc::OrderHits(Hits& hits) {
+    m_order.Order(hits, m_arrBookmarks, m_nSortColumn, m_bSortAscending != 0);
+}
+
+void CBrindleDoc::SortActiveHits() {
+    OrderHits(ActiveHits());
+    Notify([](DocListener& l) { l.ReloadRows(); });
+}
+
+void CBrindleDoc::ToggleStringField(int bit) {
+    if (bit >= 0 && bit < 7)
+        m_byStringFields ^= static_cast<std::uint8_t>(1u << bit);
+}
+
+bool CBrindleDoc::MatchesSearch(std::uint32_t index, bool recheck) {
+    if (index >= m_arrBookmarks.size())
+        return false;
+    if (!recheck) {
+        const Hits& hits = ActiveHits();
+        if (hits.size() == m_arrBookmarks.size())
+            return true;
+        return std::find(hits.begin(), hits.end(), index) != hits.end();
+    }
+    if (m_nSearchMode == kSearchKeyword) {
+        const std::string query = brindle::Trim(brindle::ToLower(m_strLastSearch));
+        if (query.empty())
+            return true;
+        bool trailingDot = false;
+        const auto terms = brindle::KeywordQuery::SplitTerms(query, &trailingDot);
+        const Hits result = m_query.Evaluate(terms, Hits{index},
+                                             m_bPartialMatch && !trailingDot, m_arrBookmarks);
+        return std::find(result.begin(), result.end(), index) != result.end();
+    }
+    const std::string_view needle = brindle::TrimView(m_strLastSearch);
+    if (needle.empty())
+        return true;
+    return m_arrBookmarks[index]->MatchText(needle, m_bLastMatchCase != 0, m_byLastFields);
+}

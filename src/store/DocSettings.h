@@ -1,0 +1,50 @@
+#pragma once
+// The user's settings the document holds, with their defaults. Loading and saving them is the
+// application's business; the core only reads them.
+
+#include "store/TimeFormat.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+struct CDocSettings {
+    std::int32_t m_bConfirm = 1;
+    std::int32_t m_bAutoSave = 1;
+    std::int32_t m_bReload = 0;
+    std::int32_t m_bBackup = 1;
+    std::int32_t m_bInTray = 1;
+    std::int32_t m_bHide = 1;
+    std::int32_t m_bIEBypass = 1;
+    std::int32_t m_bNBypass = 1;
+    std::int32_t m_bAlways = 1;
+    std::int32_t m_bCheckNew = 1;
+    std::int32_t m_bRepair = 1;
+    std::int32_t m_nProxyPort = 80;
+    std::array<std::uint16_t, 4> m_wHotKeyVk{};
+    std::array<std::uint16_t, 4> m_wHotKeyMods{};
+    std::int32_t m_nMaxInTray = 10;
+    std::int32_t m_nPrefer = 1;
+    std::int32_t m_nConnectMode = 0;
+    std::int32_t m_nConnectMax = 5;
+    std::int32_t m_nFontSize = 9;
+    std::int32_t m_bHasProxy = 0;
+    std::array<std::uint32_t, 18> m_arrStatusIcons = DefaultStatusIcons();
+    std::string m_strFastKey = "fastadd";
+    std::string m_strTimeFormat = brindle::kDefaultTimeFormat;
+    std::string m_strIEPath;
+    std::string m_strNetscapePath;
+    std::string m_strFavPath;
+    std::string m_strNBookmarkPath;
+    std::string m_strProxyServer;
+    std::string m_strProxyUser;
+    std::string m_strProxyPassword;
+
+    // Entry i = (icon << 16) + i, icon = i up to 14 and 3 for 15-17.
+    static constexpr std::array<std::uint32_t, 18> DefaultStatusIcons() {
+        std::array<std::uint32_t, 18> icons{};
+        for (std::uint32_t i = 0; i < icons.size(); ++i)
+            icons[i] = ((i <= 14 ? i : 3u) << 16) + i;
+        return icons;
+    }
+};

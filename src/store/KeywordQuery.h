@@ -1,0 +1,52 @@
+#pragma once
+// The keyword query language: terms split at ".", each term an expression of operands joined by
+// "&" (and), "|" (or), "!" (and not) and parentheses, reduced on a stack of operand entries.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CBookmark;
+
+namespace brindle {
+
+class KeywordQuery {
+public:
+    using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
+    using Hits = std::vector<std::uint32_t>;
+
+    // Splits a lower-cased, trimmed query at "." into its non-empty terms (blanks after a dot
+    // dropped). `trailingDot` tells whether the query ended with ".".
+    static std::vector<std::string> SplitTerms(std::string_view query, bool* trailingDot);
+
+    // Runs every term in turn, each narrowing the result of the ones before it.
+    // `candidates` is the starting set; `partialLast` selects partial matching for the last term.
+    Hits Evaluate(const std::vector<std::string>& terms, Hits candidates, bool partialLast,
+                  const Bookmarks& bookmarks);
+
+    // One term's expression against a candidate set.
+    Hits EvaluateTerm(std::string_view term, std::span<const std::uint32_t> candidates,
+                      bool partial, const Bookmarks& bookmarks);
+
+private:
+    struct Operand {
+        int level;
+        Hits hits;
+        char op;
+        std::string_view text;
+    };
+
+    Hits MatchOperand(std::string_view text, std::span<const std::uint32_t> candidates,
+                      bool partial, const Bookmarks& bookmarks) const;
+    void Combine(Operand& s, Operand& t, const Bookmarks& bookmarks);
+    void NextEpoch(size_t size);
+
+    // Membership marks over bookmark indices; an epoch counter saves clearing them.
+    std::vector<std::uint32_t> m_mark;
+    std::uint32_t m_epoch = 0;
+};
+
+} // namespace brindle

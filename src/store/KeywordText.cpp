@@ -1,0 +1,114 @@
+#include "store/KeywordText.h"
+
+#include <algorithm>
+#include <array>
+
+namespace brindle {
+
+namespace {
+
+enum class ByteClass : unsigned char { Word, Separator, Dropping };
+
+constexpr std::array<ByteClass, 256> MakeClassTable() {
+    std::array<ByteClass, 256> t{};
+    for (auto& c : t)
+        c = ByteClass::Word;
+    for (unsigned char c : std::string_view(" (),-[]{}"))
+        t[c] = ByteClass::Separator;
+    for (unsigned char c : std::string_view("!\"#$%&'*+./:;<=>?@\\^_`|~"))
+        t[c] = ByteClass::Dropping;
+    for (unsigned char c = '0'; c <= '9'; ++c)
+        t[c] = ByteClass::Dropping;
+    return t;
+}
+
+constexpr std::array<ByteClass, 256> kClass = MakeClassTable();
+
+} // namespace
+
+bool InsertSorted(std::vector<std::string>& list, std::string_view word) {
+    auto it = std::lower_bound(list.begin(), list.end(), word,
+                               [](const std::string& a, std::string_view b) { return a < b; });
+    if (it != list.end() && *it == word)
+        return false;
+    list.insert(it, std::string(word));
+    return true;
+}
+
+int FindSorted(const std::vector<std::string>& list, std::string_view word) {
+    auto it = std::lower_bound(list.begin(), list.end(), word,
+                               [](const std::string& a, std::string_view b) { return a < b; });
+    if (it != list.end() && *it == word)
+        return static_cast<int>(it - list.begin());
+    return -1;
+}
+
+bool EraseSorted(std::vector<std::string>& list, std::string_view word) {
+    const int i = FindSorted(list, word);
+    if (i < 0)
+        return false;
+    list.erase(list.begin() + i);
+    return true;
+}
+
+std::string NormalizeKeywordText(std::string_view input, bool commaDrops,
+                                 std::vector<std::string>* sorted) {
+    std::vector<std::string> local;
+    std::vector<std::string>& list = sorted ? *sorted : local;
+    list.clear();
+
+    std::string text;
+    std::string word;
+    bool dropping = false;
+    auto classify = [&](unsigned char c) {
+        if (c == ',' && commaDrops)
+            return ByteClass::Dropping;
+        return kClass[c];
+    };
+    auto atSeparator = [&] {
+        if (dropping) {
+            dropping = false;
+        } else if (!word.empty() && InsertSorted(list, word)) {
+            text += word;
+            text += ' ';
+        }
+        word.clear();
+    };
+
+    for (unsigned char c : TrimView(input)) {
+        switch (classify(c)) {
+        case ByteClass::Separator:
+            atSeparator();
+            break;
+        case ByteClass::Dropping:
+            if (!dropping) {
+                word.clear();
+                dropping = true;
+            }
+            break;
+        case ByteClass::Word:
+            if (!dropping)
+                word += static_cast<char>(c);
+            break;
+        }
+    }
+    atSeparator(); // the appended blank that ends the last word
+    return Trim(text);
+}
+
+void SplitKeywordsInto(std::string_view text, std::vector<std::string>& list) {
+    ForEachKeyword(text, [&](std::string_view w) { InsertSorted(list, w); });
+}
+
+bool ContainsWholeWord(std::string_view text, std::string_view word) {
+    size_t pos = 0;
+    while ((pos = text.find(word, pos)) != std::string_view::npos) {
+        const size_t end = pos + word.size();
+        if ((pos == 0 || text[pos - 1] == ' ') && (end == text.size() || text[end] == ' '))
+            return true;
+        ++pos;
+    }
+    return false;
+}
+
+} // namespace brindle

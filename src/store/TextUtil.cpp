@@ -1,0 +1,107 @@
+#include "store/TextUtil.h"
+
+#include <QChar>
+
+namespace brindle {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimView(std::string_view text) {
+    size_t b = 0;
+    size_t e = text.size();
+    while (b < e && IsBlank(text[b]))
+        ++b;
+    while (e > b && IsBlank(text[e - 1]))
+        --e;
+    return text.substr(b, e - b);
+}
+
+std::string Trim(std::string_view text) {
+    return std::string(TrimView(text));
+}
+
+bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+namespace {
+
+// Decodes one well-formed UTF-8 sequence at text[i]; returns its length, or 0 when the bytes
+// there are not a valid sequence (overlong forms and surrogates included).
+size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char b0 = byte(i);
+    size_t len;
+    char32_t min;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > text.size())
+        return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const unsigned char b = byte(i + k);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string ToLower(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (static_cast<unsigned char>(c) < 0x80) {
+            out += AsciiLower(c);
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const size_t len = DecodeUtf8(text, i, cp);
+        if (len == 0) {
+            out += c; // not UTF-8: keep the byte
+            ++i;
+            continue;
+        }
+        AppendUtf8(out, QChar::toLower(cp));
+        i += len;
+    }
+    return out;
+}
+
+} // namespace brindle
