@@ -62,8 +62,11 @@ std::vector<SyntheticBookmark> MakeSyntheticBookmarks(std::size_t count, std::ui
         }
         for (int k = keywordWords(rng); k > 0; --k)
             b.keywords += (b.keywords.empty() ? "" : " ") + word();
-        b.url = "https://www." + word() + ".example/" + word() + "/" + std::to_string(i) + ".html";
-        b.description = "About " + word() + " and " + word() + ".";
+        b.url = std::string("https://www.");
+        b.url.append(word()).append(".example/").append(word()).append("/");
+        b.url.append(std::to_string(i)).append(".html");
+        b.description = std::string("About ");
+        b.description.append(word()).append(" and ").append(word()).append(".");
         b.added = date(rng);
         b.visited = unit(rng) < 0.5 ? 0 : date(rng);
         b.modified = unit(rng) < 0.5 ? 0 : date(rng);

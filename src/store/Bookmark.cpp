@@ -15,8 +15,8 @@ const char* FieldTitle(int field) {
 
 CBookmark::CBookmark(std::string name, std::string url, std::string_view keywords,
                      std::string description, std::string notes, std::uint16_t statusChecking,
-                     std::string schedule, std::string status, BrxTime addDate,
-                     BrxTime lastVisited, BrxTime lastModified, BrxTime lastChecked)
+                     std::string schedule, std::string status, BrxTime addDate, BrxTime lastVisited,
+                     BrxTime lastModified, BrxTime lastChecked)
     : m_strName(std::move(name)), m_strURL(std::move(url)),
       m_strDescription(std::move(description)), m_strNotes(std::move(notes)),
       m_wStatusChecking(statusChecking), m_strSchedule(std::move(schedule)),
@@ -45,8 +45,10 @@ int CBookmark::RemoveKeyword(std::string_view keyword) {
     const std::string_view word = brindle::TrimView(keyword);
     if (word.empty() || !brindle::EraseSorted(m_arrKeywords, word))
         return 0;
-    const std::string pattern = " " + std::string(word) + " ";
-    std::string text = " " + m_strKeywords + " ";
+    std::string pattern(1, ' ');
+    pattern.append(word).push_back(' ');
+    std::string text(1, ' ');
+    text.append(m_strKeywords).push_back(' ');
     std::string out;
     out.reserve(text.size());
     size_t pos = 0;
@@ -77,13 +79,20 @@ void CBookmark::RebuildKeywordList() {
 
 const std::string& CBookmark::SearchField(int bit) const {
     switch (bit) {
-    case 0: return m_strName;
-    case 1: return m_strURL;
-    case 2: return m_strKeywords;
-    case 3: return m_strDescription;
-    case 4: return m_strNotes;
-    case 5: return m_strSchedule;
-    default: return m_strStatus;
+    case 0:
+        return m_strName;
+    case 1:
+        return m_strURL;
+    case 2:
+        return m_strKeywords;
+    case 3:
+        return m_strDescription;
+    case 4:
+        return m_strNotes;
+    case 5:
+        return m_strSchedule;
+    default:
+        return m_strStatus;
     }
 }
 
@@ -100,14 +109,22 @@ bool CBookmark::MatchText(std::string_view text, bool matchCase, std::uint8_t fi
 
 const std::string* CBookmark::TextField(int field) const {
     switch (field) {
-    case kFieldName: return &m_strName;
-    case kFieldURL: return &m_strURL;
-    case kFieldKeywords: return &m_strKeywords;
-    case kFieldDescription: return &m_strDescription;
-    case kFieldNotes: return &m_strNotes;
-    case kFieldSchedule: return &m_strSchedule;
-    case kFieldStatus: return &m_strStatus;
-    default: return nullptr;
+    case kFieldName:
+        return &m_strName;
+    case kFieldURL:
+        return &m_strURL;
+    case kFieldKeywords:
+        return &m_strKeywords;
+    case kFieldDescription:
+        return &m_strDescription;
+    case kFieldNotes:
+        return &m_strNotes;
+    case kFieldSchedule:
+        return &m_strSchedule;
+    case kFieldStatus:
+        return &m_strStatus;
+    default:
+        return nullptr;
     }
 }
 
@@ -123,17 +140,22 @@ std::string CBookmark::GetFieldText(int field, const std::string& timePattern) c
 
 BrxTime CBookmark::GetFieldTime(int field) const {
     switch (field) {
-    case kFieldAddDate: return m_tAddDate;
-    case kFieldLastVisited: return m_tLastVisited;
-    case kFieldLastModified: return m_tLastModified;
-    case kFieldLastChecked: return m_tLastChecked;
-    default: return 0;
+    case kFieldAddDate:
+        return m_tAddDate;
+    case kFieldLastVisited:
+        return m_tLastVisited;
+    case kFieldLastModified:
+        return m_tLastModified;
+    case kFieldLastChecked:
+        return m_tLastChecked;
+    default:
+        return 0;
     }
 }
 
 bool CBookmark::Equals(const CBookmark& o) const {
-    return m_strName == o.m_strName && m_strURL == o.m_strURL &&
-           m_strKeywords == o.m_strKeywords && m_strDescription == o.m_strDescription &&
-           m_strNotes == o.m_strNotes && m_wStatusChecking == o.m_wStatusChecking &&
-           m_strSchedule == o.m_strSchedule && m_strStatus == o.m_strStatus;
+    return m_strName == o.m_strName && m_strURL == o.m_strURL && m_strKeywords == o.m_strKeywords &&
+           m_strDescription == o.m_strDescription && m_strNotes == o.m_strNotes &&
+           m_wStatusChecking == o.m_wStatusChecking && m_strSchedule == o.m_strSchedule &&
+           m_strStatus == o.m_strStatus;
 }

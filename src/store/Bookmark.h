@@ -44,14 +44,14 @@ inline constexpr const char* kStatusWaiting = "Waiting";
 const char* FieldTitle(int field);
 
 class CBookmark {
-public:
+  public:
     // Used only when a bookmark is read from a file; the reader rebuilds the keyword list.
     CBookmark() = default;
     // The one way the program builds a bookmark: the keyword text goes through SetKeywords.
-    CBookmark(std::string name, std::string url, std::string_view keywords,
-              std::string description, std::string notes, std::uint16_t statusChecking,
-              std::string schedule, std::string status, BrxTime addDate, BrxTime lastVisited,
-              BrxTime lastModified, BrxTime lastChecked);
+    CBookmark(std::string name, std::string url, std::string_view keywords, std::string description,
+              std::string notes, std::uint16_t statusChecking, std::string schedule,
+              std::string status, BrxTime addDate, BrxTime lastVisited, BrxTime lastModified,
+              BrxTime lastChecked);
 
     std::vector<std::string> m_arrKeywords; // distinct keywords, byte order; never stored
     std::string m_strName;

@@ -30,8 +30,8 @@ BrxTime CBrindleDoc::Now() {
 }
 
 void CBrindleDoc::AddListener(DocListener* listener) {
-    if (listener && std::find(m_listeners.begin(), m_listeners.end(), listener) ==
-                        m_listeners.end())
+    if (listener &&
+        std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
         m_listeners.push_back(listener);
 }
 
@@ -64,9 +64,8 @@ const std::string& CBrindleDoc::TimePattern() const {
 bool CBrindleDoc::AddBookmark(std::string_view name, std::string_view url,
                               std::string_view keywords, std::string_view description,
                               std::string_view notes, std::uint16_t statusChecking,
-                              std::string_view schedule, std::string_view status,
-                              BrxTime addDate, BrxTime lastVisited, BrxTime lastModified,
-                              BrxTime lastChecked) {
+                              std::string_view schedule, std::string_view status, BrxTime addDate,
+                              BrxTime lastVisited, BrxTime lastModified, BrxTime lastChecked) {
     const std::string_view trimmedName = brindle::TrimView(name);
     if (trimmedName.empty())
         return false;
@@ -95,8 +94,8 @@ bool CBrindleDoc::AddBookmark(std::string_view name, std::string_view url,
         ScheduleExists(schedule) ? std::string(schedule) : std::string(kNoSchedule);
     m_arrBookmarks.push_back(std::make_unique<CBookmark>(
         std::string(trimmedName), std::string(url), keywordText, std::string(description),
-        std::string(notes), statusChecking, scheduleName, std::string(status), addDate,
-        lastVisited, lastModified, lastChecked));
+        std::string(notes), statusChecking, scheduleName, std::string(status), addDate, lastVisited,
+        lastModified, lastChecked));
     SetModifiedFlag(true);
     // The index stays valid: it gains exactly the bookmark just added.
     dup.byKey.emplace(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1));
@@ -187,9 +186,9 @@ void CBrindleDoc::UndoDeleteBookmarks() {
     Bookmarks deleted = std::move(m_arrDeletedBookmarks);
     m_arrDeletedBookmarks.clear();
     for (const auto& b : deleted)
-        AddBookmark(b->m_strName, b->m_strURL, b->m_strKeywords, b->m_strDescription,
-                    b->m_strNotes, b->m_wStatusChecking, b->m_strSchedule, b->m_strStatus,
-                    b->m_tAddDate, b->m_tLastVisited, b->m_tLastModified, b->m_tLastChecked);
+        AddBookmark(b->m_strName, b->m_strURL, b->m_strKeywords, b->m_strDescription, b->m_strNotes,
+                    b->m_wStatusChecking, b->m_strSchedule, b->m_strStatus, b->m_tAddDate,
+                    b->m_tLastVisited, b->m_tLastModified, b->m_tLastChecked);
     RerunLastSearch();
 }
 
@@ -232,8 +231,10 @@ void CBrindleDoc::CopyBookmarks(const Bookmarks& source, Bookmarks& target) {
 }
 
 CBrindleDoc::Bookmarks CBrindleDoc::PreparePropertyCopies(std::uint32_t index) {
-    if (index < m_arrBookmarks.size() && !ScheduleExists(m_arrBookmarks[index]->m_strSchedule))
+    if (index < m_arrBookmarks.size() && !ScheduleExists(m_arrBookmarks[index]->m_strSchedule)) {
         m_arrBookmarks[index]->m_strSchedule = kNoSchedule;
+        ForgetDerivedData(); // a field changed: orderings and search copies are stale
+    }
     Bookmarks copies;
     CopyBookmarks(m_arrBookmarks, copies);
     return copies;

@@ -11,6 +11,7 @@
 #include "store/Macro.h"
 #include "store/ResultOrder.h"
 #include "store/Schedule.h"
+#include "store/SearchIndex.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,7 +26,7 @@ enum SearchMode : std::int32_t { kSearchKeyword = 1, kSearchString = 2 };
 enum UndoKind : int { kUndoBookmarks = 1, kUndoMacros = 2, kUndoKeyword = 3 };
 
 class CBrindleDoc : public CDocSettings {
-public:
+  public:
     using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
     using Macros = std::vector<std::unique_ptr<CMacro>>;
     using Schedules = std::vector<std::unique_ptr<CSchedule>>;
@@ -178,7 +179,7 @@ public:
 
     static BrxTime Now();
 
-private:
+  private:
     struct DuplicateIndex;
 
     const std::string& TimePattern() const;
@@ -198,6 +199,7 @@ private:
     brindle::KeywordQuery m_query;
     brindle::ResultOrder m_order;
     brindle::DictionaryBuilder m_dictionary;
+    brindle::SearchIndex m_index;
     std::unique_ptr<DuplicateIndex> m_duplicates;
     mutable std::string m_cachedFormat;
     mutable std::string m_cachedPattern;

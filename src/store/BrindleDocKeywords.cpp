@@ -9,7 +9,8 @@
 #include <unordered_set>
 
 void CBrindleDoc::RebuildDictionary() {
-    m_dictionary.Build(m_arrDictionary, ActiveHits(), m_arrBookmarks);
+    m_index.SyncKeywords(m_arrBookmarks, m_changeStamp);
+    m_dictionary.Build(m_arrDictionary, ActiveHits(), m_index);
 }
 
 void CBrindleDoc::AddBookmarkKeywords(std::uint32_t index) {

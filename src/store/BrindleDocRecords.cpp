@@ -11,8 +11,8 @@ void CBrindleDoc::AddMacro(std::int32_t kind, std::string_view name, std::string
 
 void CBrindleDoc::AddStringMacro(std::string_view name, std::string_view search,
                                  std::uint32_t fields, bool matchCase, std::uint32_t hotKey) {
-    m_arrMacros.push_back(std::make_unique<CMacro>(CMacro::StringSearch(
-        std::string(name), std::string(search), fields, matchCase, hotKey)));
+    m_arrMacros.push_back(std::make_unique<CMacro>(
+        CMacro::StringSearch(std::string(name), std::string(search), fields, matchCase, hotKey)));
     SetModifiedFlag(true);
 }
 

@@ -31,8 +31,9 @@ void CBrindleDoc::Search(std::string_view text, bool matchCase, std::uint8_t fie
         } else {
             m_arrTerms = brindle::KeywordQuery::SplitTerms(query, &m_bTrailingDot);
             const bool partialLast = m_bPartialMatch && !m_bTrailingDot;
+            m_index.SyncKeywords(m_arrBookmarks, m_changeStamp);
             result = m_query.Evaluate(m_arrTerms, AllIndices(m_arrBookmarks.size()), partialLast,
-                                      m_arrBookmarks);
+                                      m_index);
         }
         OrderHits(result);
         m_arrKeywordHits = std::move(result);
@@ -43,16 +44,8 @@ void CBrindleDoc::Search(std::string_view text, bool matchCase, std::uint8_t fie
         if (needle.empty()) {
             result = AllIndices(m_arrBookmarks.size());
         } else if ((fieldMask & kSearchAllFields) != 0) {
-            const brindle::StringMatcher matcher(needle, matchCase);
-            for (std::uint32_t i = 0; i < m_arrBookmarks.size(); ++i) {
-                const CBookmark& b = *m_arrBookmarks[i];
-                for (int bit = 0; bit < 7; ++bit) {
-                    if ((fieldMask & (1u << bit)) && matcher.Matches(b.SearchField(bit))) {
-                        result.push_back(i);
-                        break;
-                    }
-                }
-            }
+            m_index.SyncFields(m_arrBookmarks, m_changeStamp);
+            m_index.ScanFields(brindle::StringMatcher(needle, matchCase), fieldMask, result);
         }
         OrderHits(result);
         m_arrStringHits = std::move(result);
@@ -97,8 +90,9 @@ bool CBrindleDoc::MatchesSearch(std::uint32_t index, bool recheck) {
             return true;
         bool trailingDot = false;
         const auto terms = brindle::KeywordQuery::SplitTerms(query, &trailingDot);
-        const Hits result = m_query.Evaluate(terms, Hits{index},
-                                             m_bPartialMatch && !trailingDot, m_arrBookmarks);
+        // One bookmark: read it directly rather than bring the whole index up to date.
+        const Hits result = m_query.Evaluate(terms, Hits{index}, m_bPartialMatch && !trailingDot,
+                                             brindle::BookmarkKeywordTexts(m_arrBookmarks));
         return std::find(result.begin(), result.end(), index) != result.end();
     }
     const std::string_view needle = brindle::TrimView(m_strLastSearch);

@@ -14,7 +14,7 @@ enum StatusPane : int {
 };
 
 class DocListener {
-public:
+  public:
     virtual ~DocListener() = default;
     // The bookmark list reloads its row count from the active hit list.
     virtual void ReloadRows() {}

@@ -9,6 +9,10 @@
 
 namespace brindle {
 
+std::string_view BookmarkKeywordTexts::Text(std::uint32_t index) const {
+    return m_bookmarks[index]->m_strKeywords;
+}
+
 std::vector<std::string> KeywordQuery::SplitTerms(std::string_view query, bool* trailingDot) {
     if (trailingDot)
         *trailingDot = !query.empty() && query.back() == '.';
@@ -27,27 +31,34 @@ std::vector<std::string> KeywordQuery::SplitTerms(std::string_view query, bool* 
 }
 
 KeywordQuery::Hits KeywordQuery::Evaluate(const std::vector<std::string>& terms, Hits candidates,
-                                          bool partialLast, const Bookmarks& bookmarks) {
+                                          bool partialLast, const KeywordTexts& texts) {
     Hits result = std::move(candidates);
     for (size_t i = 0; i < terms.size(); ++i) {
         if (result.empty())
             break;
         const bool partial = partialLast && i + 1 == terms.size();
-        result = EvaluateTerm(terms[i], result, partial, bookmarks);
+        result = EvaluateTerm(terms[i], result, partial, texts);
     }
     return result;
 }
 
 KeywordQuery::Hits KeywordQuery::MatchOperand(std::string_view text,
                                               std::span<const std::uint32_t> candidates,
-                                              bool partial, const Bookmarks& bookmarks) const {
+                                              bool partial, const KeywordTexts& texts) const {
     Hits hits;
     if (text.empty())
         return hits;
+    const std::size_t n = texts.Size();
+    // The candidates are every bookmark in index order: one pass over all texts will do.
+    bool everyBookmark = candidates.size() == n;
+    for (std::size_t i = 0; everyBookmark && i < candidates.size(); ++i)
+        everyBookmark = candidates[i] == i;
+    if (everyBookmark && texts.ScanAll(text, partial, hits))
+        return hits;
     for (std::uint32_t index : candidates) {
-        if (index >= bookmarks.size())
+        if (index >= n)
             continue;
-        const std::string_view k = bookmarks[index]->m_strKeywords;
+        const std::string_view k = texts.Text(index);
         if (partial ? k.find(text) != std::string_view::npos : ContainsWholeWord(k, text))
             hits.push_back(index);
     }
@@ -63,8 +74,7 @@ void KeywordQuery::NextEpoch(size_t size) {
     }
 }
 
-void KeywordQuery::Combine(Operand& s, Operand& t, const Bookmarks& bookmarks) {
-    const size_t n = bookmarks.size();
+void KeywordQuery::Combine(Operand& s, Operand& t, std::size_t n) {
     switch (s.op) {
     case '&':
         if (t.text.empty())
@@ -114,7 +124,7 @@ void KeywordQuery::Combine(Operand& s, Operand& t, const Bookmarks& bookmarks) {
 
 KeywordQuery::Hits KeywordQuery::EvaluateTerm(std::string_view termIn,
                                               std::span<const std::uint32_t> candidates,
-                                              bool partial, const Bookmarks& bookmarks) {
+                                              bool partial, const KeywordTexts& texts) {
     // The evaluator reads (operand, operator) pairs; "." marks the end of the term.
     std::string term(termIn);
     term += '.';
@@ -132,7 +142,7 @@ KeywordQuery::Hits KeywordQuery::EvaluateTerm(std::string_view termIn,
             ++level; // an operand written before "(" is ignored
             continue;
         }
-        stack.push_back({level, MatchOperand(text, candidates, partial, bookmarks), op, text});
+        stack.push_back({level, MatchOperand(text, candidates, partial, texts), op, text});
         while (stack.size() >= 2) {
             Operand& t = stack.back();
             Operand& s = stack[stack.size() - 2];
@@ -145,7 +155,7 @@ KeywordQuery::Hits KeywordQuery::EvaluateTerm(std::string_view termIn,
             }
             if (s.level != t.level)
                 break;
-            Combine(s, t, bookmarks);
+            Combine(s, t, texts.Size());
             stack.pop_back();
         }
     }

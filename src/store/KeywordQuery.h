@@ -13,9 +13,34 @@ class CBookmark;
 
 namespace brindle {
 
+// Where the evaluator reads keyword texts from.
+class KeywordTexts {
+  public:
+    using Hits = std::vector<std::uint32_t>;
+    virtual ~KeywordTexts() = default;
+    virtual std::size_t Size() const = 0;
+    virtual std::string_view Text(std::uint32_t index) const = 0;
+    // A faster pass over every bookmark in index order; false when there is none.
+    virtual bool ScanAll(std::string_view term, bool partial, Hits& out) const {
+        (void)term, (void)partial, (void)out;
+        return false;
+    }
+};
+
+// Keyword texts read straight from the bookmarks (for one-off tests of a few bookmarks).
+class BookmarkKeywordTexts : public KeywordTexts {
+  public:
+    explicit BookmarkKeywordTexts(const std::vector<std::unique_ptr<CBookmark>>& bookmarks)
+        : m_bookmarks(bookmarks) {}
+    std::size_t Size() const override { return m_bookmarks.size(); }
+    std::string_view Text(std::uint32_t index) const override;
+
+  private:
+    const std::vector<std::unique_ptr<CBookmark>>& m_bookmarks;
+};
+
 class KeywordQuery {
-public:
-    using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
+  public:
     using Hits = std::vector<std::uint32_t>;
 
     // Splits a lower-cased, trimmed query at "." into its non-empty terms (blanks after a dot
@@ -25,13 +50,13 @@ public:
     // Runs every term in turn, each narrowing the result of the ones before it.
     // `candidates` is the starting set; `partialLast` selects partial matching for the last term.
     Hits Evaluate(const std::vector<std::string>& terms, Hits candidates, bool partialLast,
-                  const Bookmarks& bookmarks);
+                  const KeywordTexts& texts);
 
     // One term's expression against a candidate set.
     Hits EvaluateTerm(std::string_view term, std::span<const std::uint32_t> candidates,
-                      bool partial, const Bookmarks& bookmarks);
+                      bool partial, const KeywordTexts& texts);
 
-private:
+  private:
     struct Operand {
         int level;
         Hits hits;
@@ -40,8 +65,8 @@ private:
     };
 
     Hits MatchOperand(std::string_view text, std::span<const std::uint32_t> candidates,
-                      bool partial, const Bookmarks& bookmarks) const;
-    void Combine(Operand& s, Operand& t, const Bookmarks& bookmarks);
+                      bool partial, const KeywordTexts& texts) const;
+    void Combine(Operand& s, Operand& t, std::size_t size);
     void NextEpoch(size_t size);
 
     // Membership marks over bookmark indices; an epoch counter saves clearing them.

@@ -22,10 +22,15 @@ CMacro CMacro::StringSearch(std::string name, std::string search, std::uint32_t 
 
 std::string CMacro::GetText(int part) const {
     switch (part) {
-    case 0: return m_strName;
-    case 1: return m_strURL;
-    case 2: return m_strKeywords;
-    case 3: return m_strSearch;
-    default: return "?";
+    case 0:
+        return m_strName;
+    case 1:
+        return m_strURL;
+    case 2:
+        return m_strKeywords;
+    case 3:
+        return m_strSearch;
+    default:
+        return "?";
     }
 }

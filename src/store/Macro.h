@@ -7,7 +7,7 @@
 enum MacroKind : std::int32_t { kMacroUrl = 1, kMacroKeywords = 2, kMacroString = 3 };
 
 class CMacro {
-public:
+  public:
     CMacro() = default;
     // Kind 1 takes `text` as its URL, kind 2 as its keywords.
     CMacro(std::int32_t kind, std::string name, std::string text, std::uint32_t hotKey);

@@ -26,20 +26,65 @@ int CompareByField(const CBookmark& a, const CBookmark& b, int field) {
     return 0; // every other number has the text "?" for all bookmarks
 }
 
+namespace {
+
+// The first eight bytes of a text as a big-endian number: comparing two of these orders texts
+// as a byte-wise comparison would, as long as they differ within those bytes.
+std::uint64_t Prefix(const std::string& s) {
+    std::uint64_t v = 0;
+    const std::size_t n = std::min<std::size_t>(8, s.size());
+    for (std::size_t k = 0; k < 8; ++k)
+        v = (v << 8) | (k < n ? static_cast<unsigned char>(s[k]) : 0u);
+    return v;
+}
+
+struct SortKey {
+    std::uint64_t prefix; // text prefix, or the time value biased to sort as unsigned
+    const std::string* text;
+    std::uint32_t index;
+};
+
+} // namespace
+
 void ResultOrder::ComputeRanks(const Bookmarks& bookmarks, int field) {
     const auto n = static_cast<std::uint32_t>(bookmarks.size());
-    std::vector<std::uint32_t> perm(n);
-    std::iota(perm.begin(), perm.end(), 0u);
-    std::sort(perm.begin(), perm.end(), [&](std::uint32_t x, std::uint32_t y) {
-        const int c = CompareByField(*bookmarks[x], *bookmarks[y], field);
-        return c != 0 ? c < 0 : x < y;
+    // Keys gathered once so that sorting reads a compact array instead of every bookmark.
+    std::vector<SortKey> keys(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const CBookmark& b = *bookmarks[i];
+        SortKey& k = keys[i];
+        k.index = i;
+        k.text = b.TextField(field);
+        if (k.text)
+            k.prefix = Prefix(*k.text);
+        else if (field == kFieldStatusChecking)
+            k.prefix = b.m_wStatusChecking != 0; // "Disable" before "Enable"
+        else if (field >= kFieldAddDate && field <= kFieldLastChecked)
+            k.prefix = static_cast<std::uint64_t>(b.GetFieldTime(field)) ^ (1ULL << 63);
+        else
+            k.prefix = 0;
+    }
+    // Texts equal in their first eight bytes are compared whole; a shorter text padded with
+    // zero bytes ties with a longer one here and is told apart by the full comparison.
+    auto compare = [](const SortKey& a, const SortKey& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix ? -1 : 1;
+        if (a.text) {
+            const int c = a.text->compare(*b.text);
+            return c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
+        return 0;
+    };
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        const int c = compare(a, b);
+        return c != 0 ? c < 0 : a.index < b.index;
     });
     m_rank.assign(n, 0);
     std::uint32_t rank = 0;
     for (std::uint32_t k = 0; k < n; ++k) {
-        if (k > 0 && CompareByField(*bookmarks[perm[k - 1]], *bookmarks[perm[k]], field) != 0)
+        if (k > 0 && compare(keys[k - 1], keys[k]) != 0)
             ++rank;
-        m_rank[perm[k]] = rank;
+        m_rank[keys[k].index] = rank;
     }
     m_rankCount = n ? rank + 1 : 0;
     m_field = field;
@@ -56,9 +101,7 @@ void ResultOrder::Order(std::vector<std::uint32_t>& hits, const Bookmarks& bookm
         if (h >= m_rank.size())
             return; // a stale index: leave the list as it is rather than read past the end
 
-    auto key = [&](std::uint32_t h) {
-        return ascending ? m_rank[h] : m_rankCount - 1 - m_rank[h];
-    };
+    auto key = [&](std::uint32_t h) { return ascending ? m_rank[h] : m_rankCount - 1 - m_rank[h]; };
     if (hits.size() * 16 < m_rankCount) {
         std::stable_sort(hits.begin(), hits.end(),
                          [&](std::uint32_t x, std::uint32_t y) { return key(x) < key(y); });
@@ -80,13 +123,13 @@ size_t ResultOrder::InsertPosition(const std::vector<std::uint32_t>& hits, std::
                                    const Bookmarks& bookmarks, int field, bool ascending) {
     const CBookmark& b = *bookmarks[index];
     // First entry that the new one precedes in the list's direction.
-    auto it = std::upper_bound(hits.begin(), hits.end(), index,
-                               [&](std::uint32_t, std::uint32_t h) {
-                                   if (h >= bookmarks.size())
-                                       return false;
-                                   const int c = CompareByField(b, *bookmarks[h], field);
-                                   return ascending ? c < 0 : c > 0;
-                               });
+    auto it =
+        std::upper_bound(hits.begin(), hits.end(), index, [&](std::uint32_t, std::uint32_t h) {
+            if (h >= bookmarks.size())
+                return false;
+            const int c = CompareByField(b, *bookmarks[h], field);
+            return ascending ? c < 0 : c > 0;
+        });
     return static_cast<size_t>(it - hits.begin());
 }
 

@@ -16,7 +16,7 @@ namespace brindle {
 int CompareByField(const CBookmark& a, const CBookmark& b, int field);
 
 class ResultOrder {
-public:
+  public:
     using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
 
     // Stable sort of `hits` by `field`, ascending or descending.
@@ -30,7 +30,7 @@ public:
     // The collection or a field changed: ranks must be computed again.
     void Invalidate() { m_valid = false; }
 
-private:
+  private:
     void ComputeRanks(const Bookmarks& bookmarks, int field);
 
     bool m_valid = false;

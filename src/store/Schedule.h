@@ -7,7 +7,7 @@
 #include <string>
 
 class CSchedule {
-public:
+  public:
     CSchedule() = default;
     CSchedule(std::string name, BrxTime interval, bool isDefault)
         : m_strName(std::move(name)), m_tInterval(interval), m_bDefault(isDefault ? 1 : 0) {}

@@ -30,36 +30,42 @@ StringMatcher::StringMatcher(std::string_view needle, bool matchCase) {
 }
 
 bool StringMatcher::Matches(std::string_view haystack) const {
-    const size_t m = m_needle.size();
-    if (m == 0)
-        return true;
-    if (haystack.size() < m)
-        return false;
-    switch (m_mode) {
-    case Mode::Exact:
-        return memmem(haystack.data(), haystack.size(), m_needle.data(), m) != nullptr;
-    case Mode::Unicode: {
+    if (m_mode == Mode::Unicode) {
+        if (m_needle.empty())
+            return true;
         const std::string lowered = ToLower(haystack);
         return lowered.find(m_needle) != std::string::npos;
     }
-    case Mode::AsciiFold:
-        break;
-    }
+    return Find(haystack, 0) != std::string_view::npos;
+}
+
+std::size_t StringMatcher::Find(std::string_view haystack, std::size_t from) const {
+    const size_t m = m_needle.size();
+    const size_t n = haystack.size();
+    if (from > n || n - from < m)
+        return std::string_view::npos;
+    if (m == 0)
+        return from;
     const char* h = haystack.data();
+    if (m_mode == Mode::Exact) {
+        const void* hit = memmem(h + from, n - from, m_needle.data(), m);
+        return hit ? static_cast<size_t>(static_cast<const char*>(hit) - h)
+                   : std::string_view::npos;
+    }
+    // Horspool over bytes folded to lower case.
     const char* p = m_needle.data();
     const size_t last = m - 1;
-    size_t i = 0;
-    const size_t n = haystack.size();
+    size_t i = from;
     while (i + m <= n) {
         size_t j = last;
         while (AsciiLower(h[i + j]) == p[j]) {
             if (j == 0)
-                return true;
+                return i;
             --j;
         }
         i += m_skip[static_cast<unsigned char>(h[i + last])];
     }
-    return false;
+    return std::string_view::npos;
 }
 
 } // namespace brindle

@@ -9,13 +9,21 @@
 namespace brindle {
 
 class StringMatcher {
-public:
+  public:
     // With `matchCase` false both sides are compared lower-cased (ToLower of TextUtil.h).
     StringMatcher(std::string_view needle, bool matchCase);
 
     bool Matches(std::string_view haystack) const;
+    // Position of the first match at or after `from`, or npos. Only where ScansRaw() is true:
+    // the Unicode mode has to lower-case each field on its own.
+    std::size_t Find(std::string_view haystack, std::size_t from) const;
+    bool ScansRaw() const { return m_mode != Mode::Unicode; }
+    // True when matching folds A-Z to a-z byte by byte (the needle is then lower-case ASCII).
+    bool FoldsAscii() const { return m_mode == Mode::AsciiFold; }
+    const std::string& Needle() const { return m_needle; }
+    std::size_t Length() const { return m_needle.size(); }
 
-private:
+  private:
     enum class Mode { Exact, AsciiFold, Unicode };
     std::string m_needle;
     Mode m_mode;

@@ -13,16 +13,36 @@ std::string ExpandTimeFormat(std::string_view format) {
     out.reserve(format.size() * 2);
     for (char c : format) {
         switch (c) {
-        case 'Y': out += "%Y"; break;
-        case 'y': out += "%y"; break;
-        case 'D': out += "%d"; break;
-        case 'H': out += "%H"; break;
-        case 'I': out += "%I"; break;
-        case 'm': out += "%m"; break;
-        case 'M': out += "%M"; break;
-        case 'S': out += "%S"; break;
-        case 'A': out += "%p"; break;
-        default: out += c; break;
+        case 'Y':
+            out += "%Y";
+            break;
+        case 'y':
+            out += "%y";
+            break;
+        case 'D':
+            out += "%d";
+            break;
+        case 'H':
+            out += "%H";
+            break;
+        case 'I':
+            out += "%I";
+            break;
+        case 'm':
+            out += "%m";
+            break;
+        case 'M':
+            out += "%M";
+            break;
+        case 'S':
+            out += "%S";
+            break;
+        case 'A':
+            out += "%p";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;

@@ -1,0 +1,477 @@
+// The document's bookmark, undo, keyword-command, macro and status-pane behaviour.
+
+#include "RecordingListener.h"
+
+#include "store/BrindleDoc.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+bool Add(CBrindleDoc& doc, std::string_view name, std::string_view url,
+         std::string_view keywords = "", std::string_view schedule = kNoSchedule) {
+    return doc.AddBookmark(name, url, keywords, "", "", 1, schedule, kStatusWaiting, 100, 0, 0, 0);
+}
+
+std::vector<std::string> Names(const CBrindleDoc& doc) {
+    std::vector<std::string> names;
+    for (const auto& b : doc.m_arrBookmarks)
+        names.push_back(b->m_strName);
+    return names;
+}
+
+TEST(Document, DefaultsRightAfterStartUp) {
+    CBrindleDoc doc;
+    EXPECT_EQ(doc.m_nSearchMode, 1);
+    EXPECT_EQ(doc.m_bPartialMatch, 1);
+    EXPECT_EQ(doc.m_bMatchCase, 0);
+    EXPECT_EQ(doc.m_byStringFields, 0);
+    EXPECT_EQ(doc.m_wColumns, 0x0FFF);
+    EXPECT_EQ(doc.m_nSortColumn, 0);
+    EXPECT_EQ(doc.m_bSortAscending, 1);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.m_strTimeFormat, "Y-m-D H:M:S A");
+    EXPECT_EQ(doc.m_arrStatusIcons[14], (14u << 16) + 14u);
+    EXPECT_EQ(doc.m_arrStatusIcons[15], (3u << 16) + 15u);
+}
+
+TEST(Document, AddRejectsEmptyNamesAndDuplicatePairs) {
+    CBrindleDoc doc;
+    EXPECT_FALSE(Add(doc, "   ", "http://a/"));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(Add(doc, "  Home ", "http://a/", " web, tools news "));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Home");
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "tools news"); // "web," is dropped whole
+    EXPECT_FALSE(Add(doc, "Home", "http://a/"));
+    EXPECT_FALSE(Add(doc, " Home", "http://a/"));
+    EXPECT_TRUE(Add(doc, "Home", "http://b/"));
+    EXPECT_TRUE(Add(doc, "Home2", "http://a/"));
+    EXPECT_EQ(doc.m_arrBookmarks.size(), 3u);
+}
+
+TEST(Document, DuplicateCheckFollowsEditsMadeElsewhere) {
+    CBrindleDoc doc;
+    ASSERT_TRUE(Add(doc, "A", "http://a/"));
+    ASSERT_TRUE(Add(doc, "B", "http://b/"));
+    // A change through the document (here a property edit) must be seen by the next add.
+    doc.m_arrBookmarks[1]->m_strName = "C";
+    doc.SetModifiedFlag(true);
+    EXPECT_FALSE(Add(doc, "C", "http://b/"));
+    EXPECT_TRUE(Add(doc, "B", "http://b/"));
+    doc.DeleteBookmark(0);
+    EXPECT_TRUE(Add(doc, "A", "http://a/"));
+    EXPECT_FALSE(Add(doc, "B", "http://b/"));
+}
+
+TEST(Document, UnknownScheduleBecomesNone) {
+    CBrindleDoc doc;
+    doc.AddSchedule("Weekly", 604800, true);
+    ASSERT_TRUE(Add(doc, "A", "u1", "", "Weekly"));
+    ASSERT_TRUE(Add(doc, "B", "u2", "", "weekly"));
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strSchedule, "Weekly");
+    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strSchedule, "<None>");
+    EXPECT_TRUE(doc.ScheduleExists("Weekly"));
+    EXPECT_FALSE(doc.ScheduleExists("weekly"));
+    EXPECT_EQ(doc.GetDefaultScheduleName(), "Weekly");
+    EXPECT_EQ(doc.GetScheduleName(0), "Weekly");
+    EXPECT_EQ(doc.GetScheduleName(1), "");
+}
+
+TEST(Document, DefaultScheduleIsTheFirstMarkedOne) {
+    CBrindleDoc doc;
+    EXPECT_EQ(doc.GetDefaultScheduleName(), "");
+    doc.AddSchedule("a", -1, false);
+    doc.AddSchedule("b", -1, true);
+    doc.AddSchedule("c", -1, true);
+    EXPECT_EQ(doc.GetDefaultScheduleName(), "b");
+}
+
+TEST(Document, UndoRestoresOnlyTheLastDelete) {
+    CBrindleDoc doc;
+    for (const char* n : {"a", "b", "c", "d", "e"})
+        Add(doc, n, std::string("http://") + n);
+    doc.ClearUndo(kUndoBookmarks);
+    doc.DeleteBookmark(2);
+    doc.DeleteBookmark(1);
+    doc.DeleteBookmark(0); // three deleted: c, b, a
+    doc.ClearUndo(kUndoBookmarks);
+    doc.DeleteBookmark(0); // d
+    EXPECT_THAT(Names(doc), ElementsAre("e"));
+    doc.UndoDeleteBookmarks();
+    EXPECT_THAT(Names(doc), ElementsAre("e", "d"));
+    EXPECT_THAT(doc.m_arrDeletedBookmarks, IsEmpty());
+    doc.UndoDeleteBookmarks();
+    EXPECT_THAT(Names(doc), ElementsAre("e", "d"));
+}
+
+TEST(Document, UndoSkipsBookmarksAddedAgain) {
+    CBrindleDoc doc;
+    Add(doc, "a", "u");
+    Add(doc, "b", "v");
+    doc.ClearUndo(kUndoBookmarks);
+    doc.DeleteBookmark(0);
+    Add(doc, "a", "u");
+    doc.UndoDeleteBookmarks();
+    EXPECT_THAT(Names(doc), ElementsAre("b", "a"));
+}
+
+TEST(Document, UndoKeepsDatesAndEveryField) {
+    CBrindleDoc doc;
+    doc.AddBookmark("n", "u", "k", "d", "t", 0, kNoSchedule, "Changed", 1, 2, 3, 4);
+    doc.ClearUndo(kUndoBookmarks);
+    doc.DeleteBookmark(0);
+    doc.UndoDeleteBookmarks();
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
+    const CBookmark& b = *doc.m_arrBookmarks[0];
+    EXPECT_EQ(b.m_strDescription, "d");
+    EXPECT_EQ(b.m_strNotes, "t");
+    EXPECT_EQ(b.m_wStatusChecking, 0);
+    EXPECT_EQ(b.m_strStatus, "Changed");
+    EXPECT_EQ(b.m_tAddDate, 1);
+    EXPECT_EQ(b.m_tLastChecked, 4);
+}
+
+TEST(Document, BulkDeleteMatchesSingleDeletesAndFixesHitLists) {
+    CBrindleDoc bulk, single;
+    for (int i = 0; i < 10; ++i) {
+        Add(bulk, "n" + std::to_string(i), "u");
+        Add(single, "n" + std::to_string(i), "u");
+    }
+    bulk.Search("", false, 0);
+    bulk.DeleteBookmarks({7, 2, 5});
+    // The same deletes one by one, each index lowered for the deletes before it.
+    single.DeleteBookmark(7);
+    single.DeleteBookmark(2);
+    single.DeleteBookmark(4);
+    EXPECT_EQ(Names(bulk), Names(single));
+    ASSERT_EQ(bulk.m_arrDeletedBookmarks.size(), 3u);
+    EXPECT_EQ(bulk.m_arrDeletedBookmarks[0]->m_strName, "n7");
+    EXPECT_EQ(bulk.m_arrDeletedBookmarks[1]->m_strName, "n2");
+    EXPECT_EQ(bulk.m_arrDeletedBookmarks[2]->m_strName, "n5");
+    EXPECT_THAT(bulk.m_arrKeywordHits, ElementsAre(0, 1, 2, 3, 4, 5, 6));
+    EXPECT_TRUE(bulk.IsModified());
+}
+
+TEST(Document, ClearUndoKinds) {
+    CBrindleDoc doc;
+    Add(doc, "a", "u", "web");
+    doc.DeleteKeywordEverywhere("web");
+    EXPECT_THAT(doc.m_arrUndoKeywordOwners, ElementsAre(0));
+    doc.ClearUndo(kUndoKeyword);
+    EXPECT_THAT(doc.m_arrUndoKeywordOwners, IsEmpty());
+    doc.AddMacro(kMacroUrl, "m", "u", 0);
+    doc.DeleteMacro(0);
+    doc.ClearUndo(7);
+    EXPECT_EQ(doc.m_arrDeletedMacros.size(), 1u);
+    doc.ClearUndo(kUndoMacros);
+    EXPECT_THAT(doc.m_arrDeletedMacros, IsEmpty());
+    Add(doc, "b", "v", "web");
+    doc.DeleteKeywordEverywhere("web");
+    doc.DeleteBookmark(0);
+    doc.ClearUndo(kUndoBookmarks);
+    EXPECT_THAT(doc.m_arrDeletedBookmarks, IsEmpty());
+    EXPECT_THAT(doc.m_arrUndoKeywordOwners, IsEmpty());
+}
+
+TEST(Document, MarkVisitedAndAccessorsPastTheEnd) {
+    CBrindleDoc doc;
+    Add(doc, "a", "u");
+    doc.SetModifiedFlag(false);
+    const BrxTime before = CBrindleDoc::Now();
+    doc.MarkVisited(0);
+    EXPECT_GE(doc.m_arrBookmarks[0]->m_tLastVisited, before);
+    EXPECT_LE(doc.m_arrBookmarks[0]->m_tLastVisited, CBrindleDoc::Now());
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetFieldText(5, 0), "");
+    EXPECT_EQ(doc.GetFieldTime(5, kFieldAddDate), 0);
+    EXPECT_EQ(doc.GetFieldTime(0, kFieldAddDate), 100);
+    EXPECT_EQ(doc.GetFieldTime(0, kFieldName), 0);
+    EXPECT_EQ(doc.GetFieldText(0, kFieldStatusChecking), "Enable");
+    EXPECT_EQ(doc.GetSortedFieldText(0, 0), "");
+    doc.m_arrSorted.push_back(doc.m_arrBookmarks[0].get());
+    EXPECT_EQ(doc.GetSortedFieldText(0, kFieldURL), "u");
+    EXPECT_EQ(doc.GetSortedFieldTime(0, kFieldAddDate), 100);
+    EXPECT_EQ(doc.GetMacroText(3, 0), "");
+}
+
+TEST(Document, FieldTextFollowsTheTimeFormat) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    CBrindleDoc doc;
+    doc.AddBookmark("a", "u", "", "", "", 1, kNoSchedule, "", 931111509, 0, 0, 0);
+    EXPECT_EQ(doc.GetFieldText(0, kFieldAddDate), "1999-07-04 18:05:09 PM");
+    doc.m_strTimeFormat = "D.m.y";
+    EXPECT_EQ(doc.GetFieldText(0, kFieldAddDate), "04.07.99");
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST(Document, CopyBookmarksCopiesEveryValue) {
+    CBrindleDoc doc;
+    doc.AddBookmark("n", "u", "b a", "d", "t", 0, kNoSchedule, "s", 1, 2, 3, 4);
+    CBrindleDoc::Bookmarks copies;
+    CBrindleDoc::CopyBookmarks(doc.m_arrBookmarks, copies);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_TRUE(copies[0]->Equals(*doc.m_arrBookmarks[0]));
+    EXPECT_EQ(copies[0]->m_tLastVisited, 2);
+    EXPECT_THAT(copies[0]->m_arrKeywords, ElementsAre("a", "b"));
+    EXPECT_NE(copies[0].get(), doc.m_arrBookmarks[0].get());
+}
+
+TEST(Document, PropertiesWithoutChangeKeepTheModifiedFlag) {
+    CBrindleDoc doc;
+    Add(doc, "a", "u", "", "Gone");
+    doc.m_arrBookmarks[0]->m_strSchedule = "Gone"; // a schedule that no longer exists
+    doc.SetModifiedFlag(false);
+    auto copies = doc.PreparePropertyCopies(0);
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strSchedule, "<None>");
+    doc.ApplyPropertyCopies(copies);
+    EXPECT_FALSE(doc.IsModified());
+
+    copies = doc.PreparePropertyCopies(0);
+    copies[0]->m_strNotes = "edited";
+    doc.ApplyPropertyCopies(copies);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strNotes, "edited");
+}
+
+TEST(Document, ListenersHearViewsBeforePanes) {
+    CBrindleDoc doc;
+    RecordingListener view;
+    doc.AddListener(&view);
+    Add(doc, "a", "u", "web");
+    doc.Search("we", false, 0);
+    EXPECT_THAT(view.calls, ElementsAre("rows", "keywords", "pane1:SM:Keyword", "pane4:1 Keywords",
+                                        "pane5:1 of 1 bookmarks"));
+    view.Clear();
+    doc.m_nSearchMode = kSearchString;
+    doc.Search("zzz", false, kSearchName);
+    EXPECT_THAT(view.calls, ElementsAre("rows", "pane1:SM:String", "pane4:1 Keywords",
+                                        "pane5:0 of 1 bookmarks"));
+    doc.RemoveListener(&view);
+    view.Clear();
+    doc.Search("", false, 0);
+    EXPECT_THAT(view.calls, IsEmpty());
+}
+
+TEST(Document, AddToResultInsertsAtTheSortedPlace) {
+    CBrindleDoc doc;
+    RecordingListener view;
+    doc.AddListener(&view);
+    Add(doc, "b", "1", "web");
+    Add(doc, "d", "2", "web");
+    Add(doc, "z", "3", "news");
+    doc.Search("web", false, 0);
+    view.Clear();
+    EXPECT_TRUE(doc.AddBookmarkToResult(
+        CBookmark("c", "4", "web mail", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0)));
+    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 3, 1));
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("mail", "web"));
+    EXPECT_EQ(view.calls.back(), "pane5:3 of 4 bookmarks");
+    // One that does not satisfy the search joins the collection only.
+    EXPECT_TRUE(doc.AddBookmarkToResult(
+        CBookmark("a", "5", "news", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0)));
+    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 3, 1));
+    EXPECT_FALSE(doc.AddBookmarkToResult(
+        CBookmark("a", "5", "", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0)));
+}
+
+TEST(Document, AddToResultAfterEqualKeysInBothDirections) {
+    for (int ascending : {1, 0}) {
+        CBrindleDoc doc;
+        doc.m_bSortAscending = ascending;
+        Add(doc, "same", "1");
+        Add(doc, "same", "2");
+        Add(doc, "other", "3");
+        doc.Search("", false, 0);
+        doc.AddBookmarkToResult(
+            CBookmark("same", "4", "", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0));
+        if (ascending)
+            EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(2, 0, 1, 3));
+        else
+            EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1, 3, 2));
+    }
+}
+
+TEST(Document, SelectedUrlMacrosFromTheLastSelectedRow) {
+    CBrindleDoc doc;
+    RecordingListener view;
+    doc.AddListener(&view);
+    Add(doc, "First", "http://1/");
+    Add(doc, "Second", "http://2/");
+    doc.AddSelectedUrlMacros({0, 1});
+    ASSERT_EQ(doc.m_arrMacros.size(), 2u);
+    EXPECT_EQ(doc.GetMacroText(0, 0), "Second");
+    EXPECT_EQ(doc.GetMacroText(0, 1), "http://2/");
+    EXPECT_EQ(doc.GetMacroText(1, 0), "First");
+    EXPECT_EQ(doc.GetMacroKind(1), kMacroUrl);
+    EXPECT_EQ(doc.GetMacroHotKey(1), 0u);
+    EXPECT_EQ(doc.GetMacroText(1, 4), "?");
+    EXPECT_THAT(view.calls, ElementsAre("macros"));
+}
+
+TEST(Document, MacroDeleteAndUndo) {
+    CBrindleDoc doc;
+    doc.AddMacro(kMacroKeywords, "k", "web.tools", 0x00020046);
+    doc.AddStringMacro("s", "mail", kSearchName | kSearchURL, true, 0);
+    EXPECT_EQ(doc.GetMacroText(0, 2), "web.tools");
+    EXPECT_EQ(doc.GetMacroHotKey(0), 0x00020046u);
+    EXPECT_EQ(doc.GetMacroKind(1), kMacroString);
+    EXPECT_EQ(doc.GetMacroFields(1), 3u);
+    EXPECT_TRUE(doc.GetMacroMatchCase(1));
+    EXPECT_EQ(doc.GetMacroText(1, 3), "mail");
+    doc.DeleteMacro(0);
+    doc.DeleteMacro(0);
+    EXPECT_THAT(doc.m_arrMacros, IsEmpty());
+    doc.SetModifiedFlag(false);
+    doc.UndoDeleteMacros();
+    ASSERT_EQ(doc.m_arrMacros.size(), 2u);
+    EXPECT_EQ(doc.m_arrMacros[0]->m_strName, "k");
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST(Document, DeleteContentsKeepsSchedulesAndUndo) {
+    CBrindleDoc doc;
+    Add(doc, "a", "u");
+    Add(doc, "b", "v");
+    doc.AddMacro(kMacroUrl, "m", "u", 0);
+    doc.AddSchedule("s", -1, false);
+    doc.DeleteBookmark(0);
+    doc.Search("", false, 0);
+    doc.DeleteContents();
+    EXPECT_THAT(doc.m_arrBookmarks, IsEmpty());
+    EXPECT_THAT(doc.m_arrMacros, IsEmpty());
+    EXPECT_THAT(doc.m_arrKeywordHits, IsEmpty());
+    EXPECT_EQ(doc.m_arrSchedules.size(), 1u);
+    EXPECT_EQ(doc.m_arrDeletedBookmarks.size(), 1u);
+    EXPECT_TRUE(Add(doc, "b", "v")); // the duplicate index forgot the old bookmarks
+}
+
+// --- Keyword commands ------------------------------------------------------------------------
+
+class KeywordCommands : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Add(doc, "a", "1", "web tools");
+        Add(doc, "b", "2", "web news");
+        Add(doc, "c", "3", "news");
+        doc.AddListener(&view);
+    }
+    CBrindleDoc doc;
+    RecordingListener view;
+};
+
+TEST_F(KeywordCommands, DeletingTheQueryTermEmptiesTheResultAndUndoBringsItBack) {
+    doc.Search("web", false, 0);
+    ASSERT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
+    doc.SetModifiedFlag(false);
+    doc.DeleteKeywordCommand("web");
+    EXPECT_THAT(doc.m_arrKeywordHits, IsEmpty());
+    EXPECT_THAT(doc.m_arrDictionary, IsEmpty());
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "tools");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.ResultCountText(), "0 of 3 bookmarks");
+
+    doc.SetModifiedFlag(false);
+    doc.UndoDeleteKeyword();
+    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "tools web");
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(KeywordCommands, DeletingAnotherKeywordOnlyLeavesTheDictionary) {
+    doc.Search("web", false, 0);
+    view.Clear();
+    doc.DeleteKeywordCommand("tools");
+    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "web"));
+    EXPECT_EQ(view.calls.front(), "keywords");
+    EXPECT_EQ(view.calls.back(), "pane5:2 of 3 bookmarks");
+
+    doc.UndoDeleteKeyword();
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "tools", "web"));
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "web tools");
+}
+
+TEST_F(KeywordCommands, UndoOfKeywordOutsideTheResultOnlyRefreshesCounts) {
+    doc.Search("tools", false, 0);
+    doc.DeleteKeywordCommand("news");
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
+    doc.UndoDeleteKeyword();
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
+    EXPECT_EQ(doc.m_arrBookmarks[2]->m_strKeywords, "news");
+}
+
+TEST_F(KeywordCommands, RenameEverywhere) {
+    doc.Search("", false, 0);
+    doc.SetModifiedFlag(false);
+    doc.RenameKeywordCommand("news", "web");
+    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strKeywords, "web");
+    EXPECT_EQ(doc.m_arrBookmarks[2]->m_strKeywords, "web");
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(KeywordCommands, RenamingAQueryTermRerunsTheSearch) {
+    doc.Search("news", false, 0);
+    doc.RenameKeywordCommand("news", "press");
+    EXPECT_THAT(doc.m_arrKeywordHits, IsEmpty());
+    doc.Search("web", false, 0);
+    doc.RenameKeywordCommand("tools", "web"); // the new name is the term
+    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "web");
+}
+
+TEST_F(KeywordCommands, RenameInOneBookmarkReplacesWholeWordsOnly) {
+    Add(doc, "d", "4", "web webcam news");
+    doc.RenameKeywordInBookmark(3, "web", "net");
+    EXPECT_EQ(doc.m_arrBookmarks[3]->m_strKeywords, "net webcam news");
+    doc.RenameKeywordInBookmark(3, "news", "net");
+    EXPECT_EQ(doc.m_arrBookmarks[3]->m_strKeywords, "net webcam");
+    EXPECT_THAT(doc.m_arrBookmarks[3]->m_arrKeywords, ElementsAre("net", "webcam"));
+}
+
+TEST_F(KeywordCommands, CollectAllKeywordsInOrderOfFirstAppearance) {
+    EXPECT_EQ(doc.CollectAllKeywords(), "web\ntools\nnews");
+    CBrindleDoc empty;
+    EXPECT_EQ(empty.CollectAllKeywords(), "");
+}
+
+TEST_F(KeywordCommands, DictionaryHelpers) {
+    doc.Search("", false, 0);
+    view.Clear();
+    doc.AddDictionaryKeyword("alpha");
+    doc.AddDictionaryKeyword("");
+    doc.AddDictionaryKeyword("web");
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("alpha", "news", "tools", "web"));
+    EXPECT_THAT(view.calls, ElementsAre("keywords", "keywords", "keywords"));
+    doc.m_arrDictionary.clear();
+    doc.m_arrBookmarks[0]->m_strKeywords = "b a";
+    doc.m_arrBookmarks[1]->m_strKeywords = "a c";
+    doc.AddBookmarkKeywords(0);
+    doc.AddBookmarkKeywords(1);
+    doc.AddBookmarkKeywords(9);
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("a", "b", "c"));
+}
+
+TEST(SearchOptions, TogglesFlipOneSettingEach) {
+    CBrindleDoc doc;
+    doc.ToggleStringField(0);
+    doc.ToggleStringField(6);
+    doc.ToggleStringField(7); // no such field
+    EXPECT_EQ(doc.m_byStringFields, 0x41);
+    doc.ToggleStringField(0);
+    EXPECT_EQ(doc.m_byStringFields, 0x40);
+    doc.TogglePartialMatch();
+    doc.ToggleMatchCase();
+    EXPECT_EQ(doc.m_bPartialMatch, 0);
+    EXPECT_EQ(doc.m_bMatchCase, 1);
+    EXPECT_FALSE(doc.IsModified());
+}
+
+} // namespace

@@ -1,0 +1,218 @@
+// The keyword query language and string search, through the document as the search box uses it.
+
+#include "store/BrindleDoc.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+class SearchTest : public ::testing::Test {
+  protected:
+    void Add(const std::string& name, const std::string& keywords) {
+        ASSERT_TRUE(doc.AddBookmark(name, "http://" + name + "/", keywords, "", "", 1, kNoSchedule,
+                                    kStatusWaiting, 0, 0, 0, 0));
+    }
+    void SetUp() override {
+        Add("a", "web tools");          // 0
+        Add("b", "web news");           // 1
+        Add("c", "news");               // 2
+        Add("d", "web toolsets");       // 3
+        Add("e", "javascript");         // 4
+        Add("f", "jav");                // 5
+        Add("g", "Web");                // 6: never found by keyword search
+        Add("h", "tools news web old"); // 7
+    }
+    // The names of the keyword search result, in result order.
+    std::vector<std::string> Keyword(const std::string& query) {
+        doc.m_nSearchMode = kSearchKeyword;
+        doc.Search(query, false, 0);
+        return Names(doc.m_arrKeywordHits);
+    }
+    std::vector<std::string> String(const std::string& text, bool matchCase, std::uint8_t mask) {
+        doc.m_nSearchMode = kSearchString;
+        doc.Search(text, matchCase, mask);
+        return Names(doc.m_arrStringHits);
+    }
+    std::vector<std::string> Names(const std::vector<std::uint32_t>& hits) {
+        std::vector<std::string> names;
+        for (auto i : hits)
+            names.push_back(doc.m_arrBookmarks[i]->m_strName);
+        return names;
+    }
+    CBrindleDoc doc;
+};
+
+TEST_F(SearchTest, EmptyQueriesShowEverything) {
+    EXPECT_EQ(Keyword("").size(), 8u);
+    EXPECT_EQ(Keyword("   ").size(), 8u);
+    EXPECT_EQ(String("", false, 0).size(), 8u);
+    EXPECT_EQ(String(" \t ", true, kSearchAllFields).size(), 8u);
+}
+
+TEST_F(SearchTest, PartialMatchOfTheLastTermOnly) {
+    EXPECT_THAT(Keyword("jav"), ElementsAre("e", "f"));
+    EXPECT_THAT(Keyword("jav."), ElementsAre("f"));
+    EXPECT_TRUE(doc.m_bTrailingDot);
+    EXPECT_THAT(Keyword("web.tools"), ElementsAre("a", "d", "h"));
+    EXPECT_THAT(Keyword("web.tools."), ElementsAre("a", "h"));
+    doc.m_bPartialMatch = 0;
+    EXPECT_THAT(Keyword("jav"), ElementsAre("f"));
+    EXPECT_THAT(Keyword("web.tools"), ElementsAre("a", "h"));
+}
+
+TEST_F(SearchTest, TermsAreLowerCasedAndDotsDropFollowingBlanks) {
+    EXPECT_THAT(Keyword("  WEB.   News "), ElementsAre("b", "h"));
+    EXPECT_THAT(doc.m_arrTerms, ElementsAre("web", "news"));
+    EXPECT_THAT(Keyword("web..news"), ElementsAre("b", "h"));
+    EXPECT_THAT(doc.m_arrTerms, ElementsAre("web", "news"));
+}
+
+TEST_F(SearchTest, Operators) {
+    doc.m_bPartialMatch = 0;
+    EXPECT_THAT(Keyword("web&tools"), ElementsAre("a", "h"));
+    EXPECT_THAT(Keyword("web|news"), ElementsAre("a", "b", "c", "d", "h"));
+    EXPECT_THAT(Keyword("web!news"), ElementsAre("a", "d"));
+    EXPECT_THAT(Keyword("(web|news)&tools"), ElementsAre("a", "h"));
+    EXPECT_THAT(Keyword("news&(web!tools)"), ElementsAre("b"));
+    EXPECT_THAT(Keyword("web & tools"), ElementsAre("a", "h"));
+}
+
+TEST_F(SearchTest, OperatorOnlyQueries) {
+    EXPECT_THAT(Keyword("&"), IsEmpty());
+    EXPECT_EQ(Keyword("|").size(), 8u);
+    EXPECT_THAT(Keyword("!web"), IsEmpty());
+    EXPECT_THAT(Keyword("!"), IsEmpty());
+    EXPECT_THAT(Keyword("("), IsEmpty());
+    EXPECT_THAT(Keyword("web.nosuchword.tools"), IsEmpty());
+}
+
+TEST_F(SearchTest, EmptyOperandLeavesAndUnchanged) {
+    doc.m_bPartialMatch = 0;
+    EXPECT_THAT(Keyword("web&"), ElementsAre("a", "b", "d", "h"));
+    EXPECT_THAT(Keyword("web&nosuch"), IsEmpty());
+    EXPECT_THAT(Keyword("web!nosuch"), ElementsAre("a", "b", "d", "h"));
+}
+
+TEST_F(SearchTest, ParenthesisReductionAsWritten) {
+    doc.m_bPartialMatch = 0;
+    // ")" hands the operator after it to the entry before it: "(news)&web" narrows news by web.
+    EXPECT_THAT(Keyword("(news)&web"), ElementsAre("b", "h"));
+    // A stray ")" lowers the level; the evaluator still ends with the top entry.
+    EXPECT_THAT(Keyword("a)b("), IsEmpty());
+    EXPECT_THAT(Keyword("old)|jav"), ElementsAre("f", "h"));
+    // An operand before "(" is ignored.
+    EXPECT_THAT(Keyword("web(news)"), ElementsAre("b", "c", "h"));
+}
+
+TEST_F(SearchTest, UpperCaseKeywordsAreFoundOnlyByStringSearch) {
+    EXPECT_THAT(Keyword("web"), ::testing::Not(::testing::Contains("g")));
+    EXPECT_THAT(String("WEB", false, kSearchKeywords), ::testing::Contains("g"));
+    EXPECT_THAT(String("Web", true, kSearchKeywords), ElementsAre("g"));
+}
+
+TEST_F(SearchTest, StringSearchMasksAndRememberedValues) {
+    EXPECT_THAT(String("http://c/", false, 0), IsEmpty());
+    EXPECT_THAT(String("http://c/", false, kSearchURL), ElementsAre("c"));
+    EXPECT_THAT(String("waiting", false, kSearchStatus).size(), 8u);
+    EXPECT_EQ(doc.m_byLastFields, kSearchStatus);
+    EXPECT_EQ(doc.m_bLastMatchCase, 0);
+    String("x", true, kSearchNotes);
+    EXPECT_EQ(doc.m_bLastMatchCase, 1);
+    EXPECT_EQ(doc.m_strLastSearch, "x");
+    // A match must lie inside one field, not across two (schedule, then status).
+    EXPECT_THAT(String(std::string("<none>\0waiting", 14), false, kSearchAllFields), IsEmpty());
+    EXPECT_THAT(String(std::string("<None>\0Waiting", 14), true, kSearchAllFields), IsEmpty());
+}
+
+TEST_F(SearchTest, ResultOrderingIsStableAndDatesCompareAsNumbers) {
+    doc.m_arrBookmarks[0]->m_tAddDate = 1000000000; // 10 digits
+    doc.m_arrBookmarks[1]->m_tAddDate = 999999999;  // 9 digits: textually larger, numerically less
+    doc.m_arrBookmarks[2]->m_tAddDate = 1000000000;
+    doc.SetModifiedFlag(true);
+    doc.m_nSortColumn = kFieldAddDate;
+    EXPECT_THAT(Keyword("web|news"),
+                ElementsAre("d", "h", "b", "a", "c")); // d, h have 0; a before c (stable)
+    doc.m_bSortAscending = 0;
+    EXPECT_THAT(Keyword("web|news"), ElementsAre("a", "c", "b", "d", "h"));
+}
+
+TEST_F(SearchTest, SortActiveHitsKeepsOrderOfEquals) {
+    doc.m_bPartialMatch = 0;
+    Keyword("news|web");                      // b, c, h, then a, d by the union, ordered by name
+    doc.m_nSortColumn = kFieldStatusChecking; // every bookmark "Enable": all equal
+    doc.SortActiveHits();
+    EXPECT_THAT(Names(doc.m_arrKeywordHits), ElementsAre("a", "b", "c", "d", "h"));
+    doc.m_arrBookmarks[7]->m_wStatusChecking = 0;
+    doc.SetModifiedFlag(true);
+    doc.SortActiveHits();
+    EXPECT_THAT(Names(doc.m_arrKeywordHits), ElementsAre("h", "a", "b", "c", "d"));
+}
+
+TEST_F(SearchTest, DictionaryDescribesTheResult) {
+    Keyword("web.");
+    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "old", "tools", "toolsets", "web"));
+    EXPECT_EQ(doc.KeywordCountText(), "5 Keywords");
+    EXPECT_EQ(doc.ResultCountText(), "4 of 8 bookmarks");
+    EXPECT_EQ(doc.FindDictionaryKeyword("tools"), 2);
+    EXPECT_EQ(doc.FindDictionaryKeyword("tool"), -1);
+    // A string search leaves the dictionary as it was.
+    String("zzz", false, kSearchAllFields);
+    EXPECT_EQ(doc.m_arrDictionary.size(), 5u);
+}
+
+TEST_F(SearchTest, HostileQueriesEndWithTheDefinedResult) {
+    EXPECT_THAT(Keyword("(("), IsEmpty());
+    EXPECT_THAT(Keyword(")"), IsEmpty());
+    EXPECT_THAT(Keyword(std::string(10000, '(') + "web"), ElementsAre("a", "b", "d", "h"));
+    EXPECT_THAT(Keyword(std::string(10000, ')') + "web"), IsEmpty());
+    std::string deep;
+    for (int i = 0; i < 10000; ++i)
+        deep += "web&(";
+    EXPECT_THAT(Keyword(deep), IsEmpty());
+    std::string big(1 << 20, 'a');
+    EXPECT_THAT(Keyword(big), IsEmpty());
+    std::string ops;
+    for (int i = 0; i < 100000; ++i)
+        ops += "|!&";
+    EXPECT_EQ(Keyword(ops).size(), 8u); // the first "|" brings in everything; nothing removes it
+    EXPECT_THAT(Keyword("\xff\xfe\x01.\x80"), IsEmpty());
+    EXPECT_THAT(String(std::string(1 << 20, 'x'), false, kSearchAllFields), IsEmpty());
+}
+
+TEST_F(SearchTest, ControlBytesAndInvalidUtf8InKeywordTexts) {
+    doc.m_arrBookmarks[0]->m_strKeywords = "a\x01web \xff\xfe tools\n";
+    doc.SetModifiedFlag(true);
+    EXPECT_THAT(Keyword("\xff\xfe"), ElementsAre("a"));
+    EXPECT_THAT(Keyword("tools."), ElementsAre("h")); // "tools\n" is not the word "tools"
+    EXPECT_THAT(Keyword("a\x01web."), ElementsAre("a"));
+}
+
+TEST_F(SearchTest, MatchesStayInsideOneKeywordText) {
+    // Bookmark a's text ends with "tools" and b's begins with "web".
+    EXPECT_THAT(Keyword("tools\nweb"), IsEmpty());
+    EXPECT_THAT(Keyword("tools\nweb."), IsEmpty());
+    EXPECT_THAT(Keyword("web tools"), ElementsAre("a", "d"));
+}
+
+TEST_F(SearchTest, MatchesSearchRechecksOneBookmark) {
+    Keyword("web.tools");
+    EXPECT_TRUE(doc.MatchesSearch(0, true));
+    EXPECT_TRUE(doc.MatchesSearch(3, true));
+    EXPECT_FALSE(doc.MatchesSearch(1, true));
+    EXPECT_TRUE(doc.MatchesSearch(0, false));
+    EXPECT_FALSE(doc.MatchesSearch(2, false));
+    EXPECT_FALSE(doc.MatchesSearch(99, true));
+    String("http://b", false, kSearchURL);
+    EXPECT_TRUE(doc.MatchesSearch(1, true));
+    EXPECT_FALSE(doc.MatchesSearch(0, true));
+}
+
+} // namespace
