@@ -8,6 +8,25 @@
 #include <cstdint>
 #include <string>
 
+// The list font as a Windows-style font description; the platform layer turns it into a real
+// font and fills the default from the desktop's message font.
+struct CLogFont {
+    std::int32_t lfHeight = 0;
+    std::int32_t lfWidth = 0;
+    std::int32_t lfEscapement = 0;
+    std::int32_t lfOrientation = 0;
+    std::int32_t lfWeight = 400;
+    std::uint8_t lfItalic = 0;
+    std::uint8_t lfUnderline = 0;
+    std::uint8_t lfStrikeOut = 0;
+    std::uint8_t lfCharSet = 0;
+    std::uint8_t lfOutPrecision = 0;
+    std::uint8_t lfClipPrecision = 0;
+    std::uint8_t lfQuality = 0;
+    std::uint8_t lfPitchAndFamily = 0;
+    std::string lfFaceName; // at most 31 bytes
+};
+
 struct CDocSettings {
     std::int32_t m_bConfirm = 1;
     std::int32_t m_bAutoSave = 1;
@@ -39,6 +58,7 @@ struct CDocSettings {
     std::string m_strProxyServer;
     std::string m_strProxyUser;
     std::string m_strProxyPassword;
+    CLogFont m_logFont;
 
     // Entry i = (icon << 16) + i, icon = i up to 14 and 3 for 15-17.
     static constexpr std::array<std::uint32_t, 18> DefaultStatusIcons() {
