@@ -1,0 +1,34 @@
+#pragma once
+// File access shared by the exchange readers and writers.
+
+#include <string>
+#include <string_view>
+
+namespace brindle {
+
+// The line end of every text file the exchange writers produce: these files travel to and from
+// Windows programs.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+// Reads a whole regular file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Replaces the file with `bytes` in one step (temporary file, then rename), so a failed write
+// leaves an earlier file intact. False when the file cannot be written.
+bool WriteWholeFile(const std::string& path, std::string_view bytes);
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+
+// The folder part of a file path: everything before the last separator, or "." when the path
+// has none.
+std::string FolderOfPath(const std::string& path);
+
+// Creates `folder` and every missing folder above it; an existing folder is no failure.
+bool CreateFolderChain(const std::string& folder);
+
+// The writers' first step: when no file of that name exists yet, its folder chain is created.
+// False when that fails.
+bool PrepareFolderFor(const std::string& path);
+
+} // namespace brindle

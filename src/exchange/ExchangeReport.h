@@ -1,0 +1,39 @@
+#pragma once
+// What an import or export has to tell the user. The core never shows a message box: it hands
+// each message, with the icon it deserves, back to the caller, in the order they arose.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindle {
+
+enum class MessageIcon { Stop, Exclamation, Information };
+
+struct ExchangeMessage {
+    MessageIcon icon;
+    std::string text;
+};
+
+struct ExchangeReport {
+    std::vector<ExchangeMessage> messages;
+
+    void Add(MessageIcon icon, std::string text) { messages.push_back({icon, std::move(text)}); }
+    bool Contains(std::string_view text) const {
+        for (const ExchangeMessage& m : messages)
+            if (m.text == text)
+                return true;
+        return false;
+    }
+};
+
+// Message texts, as the user sees them.
+inline constexpr const char* kMsgCannotWriteFile = "cannot write the file";
+inline constexpr const char* kMsgCreateDirectoryFail = "Create Directory Fail";
+inline constexpr const char* kMsgCannotOpenFile = "cannot open the file";
+inline constexpr const char* kMsgCannotCreateDirectory = "cannot create specify directory";
+inline constexpr const char* kMsgCannotWriteBookmark = "Cannot write bookmark into the file";
+inline constexpr const char* kMsgCannotOpenProfileFile = "Cannot open the file";
+inline constexpr const char* kMsgNotUrlFile = "Cannot open this file as a URL file";
+
+} // namespace brindle

@@ -1,0 +1,58 @@
+#include "exchange/ExportSelection.h"
+
+#include "store/BrindleDoc.h"
+#include "store/ResultOrder.h"
+
+#include <algorithm>
+
+namespace brindle {
+
+int SortFieldColumn(std::string_view name) {
+    for (int i = 0; i < 12; ++i)
+        if (kSortFieldNames[i] == name)
+            return i;
+    return -1;
+}
+
+const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOptions& options) {
+    std::vector<CBookmark*>& out = doc.m_arrSorted;
+    out.clear();
+    if (options.selectedOnly) {
+        const CBrindleDoc::Hits& rows = doc.ActiveHits();
+        std::vector<std::uint32_t> picked;
+        for (std::uint32_t r : options.selectedRows)
+            if (r < rows.size())
+                picked.push_back(r);
+        std::sort(picked.begin(), picked.end());
+        picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
+        auto take = [&](std::uint32_t row) {
+            if (rows[row] < doc.m_arrBookmarks.size())
+                out.push_back(doc.m_arrBookmarks[rows[row]].get());
+        };
+        if (picked.empty()) {
+            for (std::uint32_t r = 0; r < rows.size(); ++r)
+                take(r);
+        } else {
+            for (std::uint32_t r : picked)
+                take(r);
+        }
+        return out;
+    }
+
+    out.reserve(doc.m_arrBookmarks.size());
+    for (const auto& b : doc.m_arrBookmarks)
+        out.push_back(b.get());
+    const int column = SortFieldColumn(options.sortField);
+    if (column < 0)
+        return out;
+    // A stable sort gives exactly the order of inserting each bookmark, in collection order,
+    // after every bookmark it equals, without the quadratic cost of inserting into an array.
+    const bool ascending = options.ascending;
+    std::stable_sort(out.begin(), out.end(), [&](const CBookmark* a, const CBookmark* b) {
+        const int c = CompareByField(*a, *b, column);
+        return ascending ? c < 0 : c > 0;
+    });
+    return out;
+}
+
+} // namespace brindle

@@ -1,0 +1,266 @@
+#include "exchange/HtmlTags.h"
+
+#include "exchange/TextCodec.h"
+#include "store/TextUtil.h"
+
+namespace brindle {
+
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool AllDigits(std::string_view s) {
+    for (char c : s)
+        if (!IsDigit(c))
+            return false;
+    return true;
+}
+
+size_t NameEnd(std::string_view tagText) {
+    size_t i = (!tagText.empty() && tagText[0] == '/') ? 1 : 0;
+    while (i < tagText.size() && !IsSpace(tagText[i]) && tagText[i] != '/')
+        ++i;
+    return i;
+}
+
+} // namespace
+
+std::string_view TagName(std::string_view tagText) {
+    return tagText.substr(0, NameEnd(tagText));
+}
+
+std::optional<std::string_view> FindAttribute(std::string_view tagText, std::string_view name) {
+    const size_t n = tagText.size();
+    size_t i = NameEnd(tagText);
+    while (i < n) {
+        while (i < n && (IsSpace(tagText[i]) || tagText[i] == '/'))
+            ++i;
+        if (i >= n)
+            break;
+        const size_t start = i;
+        while (i < n && !IsSpace(tagText[i]) && tagText[i] != '=' && tagText[i] != '/')
+            ++i;
+        if (i == start) { // a stray '=': not an attribute name
+            ++i;
+            continue;
+        }
+        const std::string_view attr = tagText.substr(start, i - start);
+        while (i < n && IsSpace(tagText[i]))
+            ++i;
+        std::string_view value;
+        if (i < n && tagText[i] == '=') {
+            ++i;
+            while (i < n && IsSpace(tagText[i]))
+                ++i;
+            if (i < n && (tagText[i] == '"' || tagText[i] == '\'')) {
+                const size_t close = tagText.find(tagText[i], i + 1);
+                const size_t end = close == std::string_view::npos ? n : close;
+                value = tagText.substr(i + 1, end - i - 1);
+                i = close == std::string_view::npos ? n : close + 1;
+            } else {
+                const size_t vstart = i;
+                while (i < n && !IsSpace(tagText[i]))
+                    ++i;
+                value = tagText.substr(vstart, i - vstart);
+            }
+        }
+        if (EqualsNoCase(attr, name))
+            return value;
+    }
+    return std::nullopt;
+}
+
+std::string AttributeText(std::string_view tagText, std::string_view name) {
+    const auto value = FindAttribute(tagText, name);
+    return value ? DecodeCharacterReferences(*value) : std::string();
+}
+
+TagKind ClassifyTag(std::string_view tagText) {
+    if (tagText.empty())
+        return kTagOther;
+    if (tagText[0] == '!') {
+        if (tagText.size() > 4 && tagText.substr(0, 3) == "!--" &&
+            tagText.substr(tagText.size() - 2) == "--")
+            return kTagComment;
+        return kTagOther;
+    }
+    const std::string_view name = TagName(tagText);
+    if (name.size() >= 1 && (name[0] == 'h' || name[0] == 'H') && AllDigits(name.substr(1)))
+        return kTagHeadingOpen;
+    if (name.size() >= 2 && name[0] == '/' && (name[1] == 'h' || name[1] == 'H') &&
+        AllDigits(name.substr(2)))
+        return kTagHeadingClose;
+    if (EqualsNoCase(name, "a"))
+        return FindAttribute(tagText, "href") ? kTagAnchorOpen : kTagOther;
+    if (EqualsNoCase(name, "/a"))
+        return kTagAnchorClose;
+    if (EqualsNoCase(name, "dl"))
+        return kTagListOpen;
+    if (EqualsNoCase(name, "/dl"))
+        return kTagListClose;
+    return kTagOther;
+}
+
+std::string ExtractQuotedValue(std::string_view tagText) {
+    const size_t eq = tagText.find('=');
+    if (eq == std::string_view::npos)
+        return {};
+    const size_t open = tagText.find_first_of("\"'", eq + 1);
+    if (open == std::string_view::npos)
+        return {};
+    const size_t close = tagText.find_first_of("\"'", open + 1);
+    if (close == std::string_view::npos)
+        return {};
+    return std::string(tagText.substr(open + 1, close - open - 1));
+}
+
+namespace {
+
+// Length of the reference at text[0] == '&' and its code point, or 0 when it is not one we
+// decode.
+size_t ParseReference(std::string_view text, char32_t& cp) {
+    // Only a short window is searched, so a text full of '&' stays linear.
+    const size_t semi = text.substr(0, 13).find(';', 1);
+    if (semi == std::string_view::npos)
+        return 0;
+    const std::string_view body = text.substr(1, semi - 1);
+    if (body.size() >= 2 && body[0] == '#') {
+        std::uint32_t value = 0;
+        const bool hex = body[1] == 'x' || body[1] == 'X';
+        const std::string_view digits = body.substr(hex ? 2 : 1);
+        if (digits.empty() || digits.size() > (hex ? 6u : 7u))
+            return 0;
+        for (char c : digits) {
+            int d;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (hex && c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (hex && c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return 0;
+            value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
+        }
+        if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return 0;
+        cp = value;
+        return semi + 1;
+    }
+    static constexpr struct {
+        std::string_view name;
+        char32_t cp;
+    } kNamed[] = {{"amp", '&'},   {"lt", '<'},    {"gt", '>'},   {"quot", '"'},
+                  {"apos", '\''}, {"AMP", '&'},   {"LT", '<'},   {"GT", '>'},
+                  {"QUOT", '"'},  {"nbsp", 0xA0}, {"NBSP", 0xA0}};
+    for (const auto& named : kNamed)
+        if (body == named.name) {
+            cp = named.cp;
+            return semi + 1;
+        }
+    return 0;
+}
+
+} // namespace
+
+void AppendDecoded(std::string& out, std::string_view text) {
+    size_t pos = 0;
+    for (;;) {
+        const size_t amp = text.find('&', pos);
+        if (amp == std::string_view::npos) {
+            out.append(text.substr(pos));
+            return;
+        }
+        out.append(text.substr(pos, amp - pos));
+        char32_t cp = 0;
+        const size_t len = ParseReference(text.substr(amp), cp);
+        if (len == 0) {
+            out += '&';
+            pos = amp + 1;
+        } else {
+            AppendUtf8(out, cp);
+            pos = amp + len;
+        }
+    }
+}
+
+std::string DecodeCharacterReferences(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendDecoded(out, text);
+    return out;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+    size_t pos = 0;
+    for (;;) {
+        const size_t hit = text.find_first_of("&<>\"", pos);
+        if (hit == std::string_view::npos) {
+            out.append(text.substr(pos));
+            return;
+        }
+        out.append(text.substr(pos, hit - pos));
+        switch (text[hit]) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += "&quot;";
+            break;
+        }
+        pos = hit + 1;
+    }
+}
+
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendEscaped(out, text);
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+size_t FindNoCase(std::string_view text, std::string_view needle, size_t from) {
+    if (needle.empty())
+        return from <= text.size() ? from : std::string_view::npos;
+    const char first = AsciiLower(needle[0]);
+    const char firstUpper =
+        (first >= 'a' && first <= 'z') ? static_cast<char>(first - 'a' + 'A') : first;
+    const char pair[3] = {first, firstUpper, '\0'};
+    size_t pos = from;
+    while (pos + needle.size() <= text.size()) {
+        pos = text.find_first_of(std::string_view(pair, first == firstUpper ? 1 : 2), pos);
+        if (pos == std::string_view::npos || pos + needle.size() > text.size())
+            return std::string_view::npos;
+        if (EqualsNoCase(text.substr(pos, needle.size()), needle))
+            return pos;
+        ++pos;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace brindle

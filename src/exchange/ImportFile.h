@@ -1,0 +1,35 @@
+#pragma once
+// The Import command's reading of outside files: HTML content detection (Netscape, then
+// Powermarks, then the links of an ordinary page) and the choice of reader by file type.
+
+#include "exchange/ExchangeReport.h"
+
+#include <string>
+#include <string_view>
+
+class CBrindleDoc;
+
+namespace brindle {
+
+enum class ImportFormat { None, Netscape, Powermarks, Anchors };
+
+// Reads one .htm/.html file and hands its text to the content readers. None, with "cannot open
+// the file" in the report, when the file cannot be read.
+ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report);
+
+// Content detection over a file's text (already UTF-8).
+ImportFormat ImportHtmlText(CBrindleDoc& doc, std::string_view text);
+
+// The reader of ordinary pages: every link with text becomes a bookmark whose keywords are its
+// name. Names and URLs longer than 65,535 bytes are cut there.
+void ImportAnchors(CBrindleDoc& doc, std::string_view text);
+
+inline constexpr size_t kMaxAnchorTextBytes = 65535;
+
+enum class ImportInputKind { Html, UrlFile, Folder, Unsupported };
+
+// How the Import command reads a chosen path: a folder as a Favorites tree, otherwise by the
+// extension of the file name, compared byte for byte (".htm", ".html", ".url").
+ImportInputKind ClassifyImportInput(const std::string& path);
+
+} // namespace brindle

@@ -1,0 +1,262 @@
+// Reading a Netscape bookmark file: headings name folders, <DL> lists nest them, and every link
+// gets its folder path and its own name as keywords.
+
+#include "exchange/HtmlTags.h"
+#include "exchange/Netscape.h"
+#include "exchange/TextCodec.h"
+#include "store/BrindleDoc.h"
+#include "store/TextUtil.h"
+
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace brindle {
+
+BrxTime NormaliseEpoch(std::uint64_t stamp) {
+    // Seconds stay below 1e11 until the year 5138; the finer units of any date after 1973 lie
+    // above their thresholds.
+    if (stamp >= 100'000'000'000'000'000ULL)
+        stamp /= 1'000'000'000ULL;
+    else if (stamp >= 100'000'000'000'000ULL)
+        stamp /= 1'000'000ULL;
+    else if (stamp >= 100'000'000'000ULL)
+        stamp /= 1'000ULL;
+    return static_cast<BrxTime>(stamp);
+}
+
+namespace {
+
+// A plain decimal number, trimmed; false for anything else or a value beyond 64 bits.
+bool ParseDecimal(std::string_view text, std::uint64_t& value) {
+    text = TrimView(text);
+    if (text.empty())
+        return false;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (v > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
+            return false;
+        v = v * 10 + digit;
+    }
+    value = v;
+    return true;
+}
+
+void ReadDate(std::string_view tagText, std::string_view key, BrxTime& target) {
+    const auto value = FindAttribute(tagText, key);
+    std::uint64_t number = 0;
+    if (value && ParseDecimal(*value, number))
+        target = NormaliseEpoch(number);
+}
+
+} // namespace
+
+void ParseNetscapeDates(std::string_view tagText, BrxTime& addDate, BrxTime& lastVisit,
+                        BrxTime& lastModified) {
+    ReadDate(tagText, "add_date", addDate);
+    ReadDate(tagText, "last_visit", lastVisit);
+    ReadDate(tagText, "last_modified", lastModified);
+}
+
+namespace {
+
+// Folder names that may join a link's keyword text, in bytes. Real folder paths are far
+// shorter; the bound keeps the work per link constant however deep a file nests its folders.
+constexpr size_t kMaxFolderKeywordBytes = 1024;
+
+class NetscapeReader {
+  public:
+    explicit NetscapeReader(CBrindleDoc& doc) : m_doc(doc) {
+        m_schedule = doc.GetDefaultScheduleName();
+        if (m_schedule.empty())
+            m_schedule = kNoSchedule;
+        m_importTime = CBrindleDoc::Now();
+    }
+
+    void Run(std::string_view text) {
+        ScanTags(
+            text, [this](std::string_view tag) { OnTag(tag); },
+            [this](std::string_view run) { OnText(run); });
+        FlushPending();
+    }
+
+  private:
+    struct Pending {
+        std::string name;
+        std::string url;
+        std::string keywords;
+        BrxTime addDate = 0;
+        BrxTime lastVisit = 0;
+        BrxTime lastModified = 0;
+    };
+
+    void OnText(std::string_view run) {
+        if (m_lastKind == kTagHeadingOpen)
+            m_folderName.append(run);
+        else if (m_lastKind == kTagAnchorOpen)
+            m_anchorText.append(run);
+        else if (m_hasPending && m_inDescription)
+            m_description.append(run);
+    }
+
+    void OnTag(std::string_view tag) {
+        const TagKind kind = ClassifyTag(tag);
+        // Tags inside a link's text (<b>, <span>, ...) do not end its name.
+        if (m_inAnchor && (kind == kTagOther || kind == kTagComment))
+            return;
+        if (kind == kTagOther && m_hasPending) {
+            const std::string_view name = TagName(tag);
+            if (EqualsNoCase(name, "dd")) {
+                m_inDescription = true;
+            } else if (EqualsNoCase(name, "dt") || EqualsNoCase(name, "hr")) {
+                FlushPending();
+            } else if (m_inDescription) {
+                return; // markup inside a description: its text is kept
+            }
+        } else if (kind == kTagComment && m_inDescription) {
+            return;
+        }
+        m_lastKind = kind;
+        switch (kind) {
+        case kTagHeadingOpen:
+            FlushPending();
+            m_folderName.clear();
+            m_anchorText.clear();
+            m_url.clear();
+            m_inAnchor = false;
+            break;
+        case kTagAnchorOpen:
+            FlushPending();
+            m_anchorText.clear();
+            m_url = Trim(AttributeText(tag, "href"));
+            m_addDate = m_importTime;
+            m_lastVisit = 0;
+            m_lastModified = 0;
+            ParseNetscapeDates(tag, m_addDate, m_lastVisit, m_lastModified);
+            m_tags = AttributeText(tag, "tags");
+            m_inAnchor = true;
+            break;
+        case kTagListOpen:
+            FlushPending();
+            PushFolder();
+            m_folderName.clear();
+            m_inAnchor = false;
+            break;
+        case kTagListClose:
+            FlushPending();
+            PopFolder();
+            m_inAnchor = false;
+            break;
+        case kTagAnchorClose:
+            FlushPending();
+            BeginPending();
+            m_inAnchor = false;
+            break;
+        case kTagHeadingClose:
+            m_inAnchor = false;
+            break;
+        default:
+            break;
+        }
+    }
+
+    void PushFolder() {
+        const auto before = static_cast<std::uint32_t>(m_folderPrefix.size());
+        const std::string piece = ToLower(TrimView(DecodeCharacterReferences(m_folderName)));
+        if (!piece.empty() && m_folderPrefix.size() + piece.size() + 1 <= kMaxFolderKeywordBytes) {
+            m_folderPrefix += piece;
+            m_folderPrefix += ' ';
+        }
+        // Runs of folders that added nothing share one mark, so even a file of nothing but
+        // <DL> tags keeps this list short.
+        if (!m_marks.empty() && m_marks.back().first == before)
+            ++m_marks.back().second;
+        else
+            m_marks.emplace_back(before, 1);
+    }
+
+    void PopFolder() {
+        if (m_marks.empty())
+            return; // unbalanced </DL>
+        m_folderPrefix.resize(m_marks.back().first);
+        if (--m_marks.back().second == 0)
+            m_marks.pop_back();
+    }
+
+    void BeginPending() {
+        m_pending.name = DecodeCharacterReferences(m_anchorText);
+        m_pending.url = m_url;
+        std::string keywords = m_folderPrefix;
+        keywords += ToLower(m_pending.name);
+        if (!m_tags.empty()) {
+            // Tag lists are comma-separated; the keyword rules would drop a word before a comma.
+            std::string tags = ToLower(m_tags);
+            for (char& c : tags)
+                if (c == ',')
+                    c = ' ';
+            keywords += ' ';
+            keywords += tags;
+        }
+        m_pending.keywords = std::move(keywords);
+        m_pending.addDate = m_addDate;
+        m_pending.lastVisit = m_lastVisit;
+        m_pending.lastModified = m_lastModified;
+        m_hasPending = true;
+        m_inDescription = false;
+        m_description.clear();
+    }
+
+    void FlushPending() {
+        if (!m_hasPending)
+            return;
+        m_hasPending = false;
+        m_inDescription = false;
+        const std::string description = Trim(DecodeCharacterReferences(m_description));
+        m_description.clear();
+        m_doc.AddBookmark(m_pending.name, m_pending.url, m_pending.keywords, description, "", 1,
+                          m_schedule, kStatusWaiting, m_pending.addDate, m_pending.lastVisit,
+                          m_pending.lastModified, 0);
+    }
+
+    CBrindleDoc& m_doc;
+    std::string m_schedule;
+    BrxTime m_importTime = 0;
+
+    TagKind m_lastKind = kTagOther;
+    bool m_inAnchor = false;
+    std::string m_folderName;
+    std::string m_anchorText;
+    std::string m_url;
+    std::string m_tags;
+    BrxTime m_addDate = 0;
+    BrxTime m_lastVisit = 0;
+    BrxTime m_lastModified = 0;
+
+    // The folder path as keyword text (lower case, each name followed by a blank), and for each
+    // open list the length it had before the list's folder was added, run-length coded.
+    std::string m_folderPrefix;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_marks;
+
+    // A closed link waits here until its <DD> description, if any, has been read.
+    Pending m_pending;
+    bool m_hasPending = false;
+    bool m_inDescription = false;
+    std::string m_description;
+};
+
+} // namespace
+
+bool ImportNetscape(CBrindleDoc& doc, std::string_view text) {
+    text = SkipUtf8Bom(text);
+    if (FindNoCase(text, "<!doctype netscape") == std::string_view::npos)
+        return false;
+    NetscapeReader reader(doc);
+    reader.Run(text);
+    return true;
+}
+
+} // namespace brindle

@@ -1,0 +1,235 @@
+// Reading a Powermarks 3.0 file. Macro, schedule and metadata comments are lists of bracketed
+// groups; malformed groups drop their line rather than invent values.
+
+#include "exchange/HtmlTags.h"
+#include "exchange/Powermarks.h"
+#include "exchange/TextCodec.h"
+#include "store/BrindleDoc.h"
+#include "store/TextUtil.h"
+
+#include <vector>
+
+namespace brindle {
+
+bool ParsePowermarksHex(std::string_view text, std::uint32_t& value) {
+    if (text.size() > 8)
+        return false;
+    std::uint32_t v = 0;
+    for (char c : text) {
+        std::uint32_t d;
+        if (c >= '0' && c <= '9')
+            d = static_cast<std::uint32_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            d = static_cast<std::uint32_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            d = static_cast<std::uint32_t>(c - 'A' + 10);
+        else
+            return false;
+        v = (v << 4) | d;
+    }
+    value = v;
+    return true;
+}
+
+namespace {
+
+constexpr std::uint32_t kNoValue = 0xFFFFFFFFu; // the file's "none" for hot keys and intervals
+constexpr const char* kCheckingOff = "Checking Off";
+
+struct Groups {
+    std::vector<std::string> values; // trimmed, references decoded
+    bool unclosed = false;
+};
+
+Groups ReadGroups(std::string_view text) {
+    Groups g;
+    size_t pos = 0;
+    for (;;) {
+        const size_t open = text.find('[', pos);
+        if (open == std::string_view::npos)
+            break;
+        const size_t close = text.find(']', open + 1);
+        if (close == std::string_view::npos) {
+            g.unclosed = true;
+            break;
+        }
+        const std::string_view content = text.substr(open + 1, close - open - 1);
+        pos = close + 1;
+        if (content.find('[') != std::string_view::npos)
+            continue; // a group holding another '[' is skipped and not counted
+        g.values.push_back(DecodeCharacterReferences(TrimView(content)));
+    }
+    return g;
+}
+
+class PowermarksReader {
+  public:
+    explicit PowermarksReader(CBrindleDoc& doc) : m_doc(doc) {}
+
+    void Run(std::string_view text) {
+        ScanTags(
+            text, [this](std::string_view tag) { OnTag(tag); },
+            [this](std::string_view run) {
+                if (m_target)
+                    m_target->append(run);
+            });
+        AddPending();
+    }
+
+  private:
+    void OnTag(std::string_view tag) {
+        const TagKind kind = ClassifyTag(tag);
+        if (m_inAnchor && (kind == kTagOther || kind == kTagComment))
+            return; // markup inside a link's text
+        m_target = nullptr;
+        switch (kind) {
+        case kTagComment:
+            OnComment(TrimView(tag.substr(3, tag.size() - 5)));
+            break;
+        case kTagAnchorOpen:
+            AddPending();
+            m_name.clear();
+            m_keywords.clear();
+            m_description.clear();
+            m_notes.clear();
+            m_url = Trim(AttributeText(tag, "href"));
+            m_pending = true;
+            m_inAnchor = true;
+            m_target = &m_name;
+            break;
+        default:
+            m_inAnchor = false;
+            break;
+        }
+    }
+
+    void OnComment(std::string_view body) {
+        if (StartsWithNoCase(body, "macro=") && body.size() > 6) {
+            ReadMacro(body.substr(6));
+        } else if (StartsWithNoCase(body, "scs=") && body.size() > 4) {
+            ReadSchedule(body.substr(4));
+        } else if (StartsWithNoCase(body, "mdata=") && body.size() > 6) {
+            ReadMetadata(body.substr(6));
+        } else if (EqualsNoCase(body, "keywords")) {
+            m_keywords.clear();
+            m_target = &m_keywords;
+        } else if (EqualsNoCase(body, "desc")) {
+            m_description.clear();
+            m_target = &m_description;
+        } else if (EqualsNoCase(body, "notes")) {
+            m_notes.clear();
+            m_target = &m_notes;
+        }
+    }
+
+    void ReadMacro(std::string_view line) {
+        const Groups g = ReadGroups(line);
+        if (g.unclosed || g.values.empty())
+            return;
+        const std::string& kind = g.values[0];
+        if (kind != "0" && kind != "1" && kind != "2")
+            return;
+        const auto at = [&](size_t i) { return i < g.values.size() ? g.values[i] : std::string(); };
+        std::uint32_t hotKey = 0;
+        if (!ParsePowermarksHex(at(3), hotKey))
+            return;
+        if (hotKey == kNoValue)
+            hotKey = 0; // the document's "no hot key"
+        if (kind == "2") {
+            bool matchCase = false;
+            if (g.values.size() > 4) {
+                if (g.values[4] == "1")
+                    matchCase = true;
+                else if (g.values[4] != "0")
+                    return;
+            }
+            std::uint32_t fields = 0;
+            if (g.values.size() > 5 &&
+                (g.values[5].size() > 2 || !ParsePowermarksHex(g.values[5], fields)))
+                return;
+            m_doc.AddStringMacro(at(1), at(2), fields, matchCase, hotKey);
+            return;
+        }
+        m_doc.AddMacro(kind == "0" ? kMacroUrl : kMacroKeywords, at(1), at(2), hotKey);
+    }
+
+    void ReadSchedule(std::string_view line) {
+        const Groups g = ReadGroups(line);
+        if (g.unclosed)
+            return;
+        bool isDefault = false;
+        if (g.values.size() > 1) {
+            if (g.values[1] == "1")
+                isDefault = true;
+            else if (g.values[1] != "0")
+                return;
+        }
+        std::uint32_t interval = 0;
+        if (g.values.size() > 2 && !ParsePowermarksHex(g.values[2], interval))
+            return;
+        m_doc.AddSchedule(g.values.empty() ? std::string() : g.values[0],
+                          static_cast<BrxTime>(static_cast<std::int32_t>(interval)), isDefault);
+    }
+
+    void ReadMetadata(std::string_view line) {
+        m_schedule = "none";
+        m_dates[0] = m_dates[1] = m_dates[2] = m_dates[3] = 0;
+        m_checking = 1;
+        // An unclosed group ends the reading; the groups before it stand.
+        const Groups g = ReadGroups(line);
+        for (size_t i = 0; i < g.values.size() && i < 9; ++i) {
+            const std::string& v = g.values[i];
+            if (i == 0) {
+                if (m_doc.ScheduleExists(v))
+                    m_schedule = v;
+            } else if (i >= 1 && i <= 4) {
+                std::uint32_t t = 0;
+                if (ParsePowermarksHex(v, t)) // an unreadable date is skipped
+                    m_dates[i - 1] = static_cast<BrxTime>(t);
+            } else if (i == 7) {
+                if (v == "0")
+                    m_checking = 0;
+                else if (v == "1")
+                    m_checking = 1;
+            }
+        }
+    }
+
+    void AddPending() {
+        if (!m_pending)
+            return;
+        m_pending = false;
+        m_doc.AddBookmark(
+            DecodeCharacterReferences(m_name), m_url, DecodeCharacterReferences(m_keywords),
+            DecodeCharacterReferences(m_description), DecodeCharacterReferences(m_notes),
+            m_checking, m_schedule, m_checking ? kStatusWaiting : kCheckingOff, m_dates[0],
+            m_dates[1], m_dates[2], m_dates[3]);
+    }
+
+    CBrindleDoc& m_doc;
+    std::string* m_target = nullptr; // where text outside tags goes, if anywhere
+    bool m_inAnchor = false;
+    bool m_pending = false;
+    std::string m_name;
+    std::string m_url;
+    std::string m_keywords;
+    std::string m_description;
+    std::string m_notes;
+    // Set by each metadata comment and kept for the entries after it until the next one.
+    std::string m_schedule = kNoSchedule;
+    BrxTime m_dates[4] = {0, 0, 0, 0};
+    std::uint16_t m_checking = 1;
+};
+
+} // namespace
+
+bool ImportPowermarks(CBrindleDoc& doc, std::string_view text) {
+    text = SkipUtf8Bom(text);
+    if (FindNoCase(text, "<!--powermarks format 3.0-->") == std::string_view::npos)
+        return false;
+    PowermarksReader reader(doc);
+    reader.Run(text);
+    return true;
+}
+
+} // namespace brindle

@@ -1,0 +1,124 @@
+// The HTML and text reports. Field values are the document's display texts (dates in the
+// user's format, "Enable"/"Disable").
+
+#include "exchange/Reports.h"
+#include "exchange/ExchangeFiles.h"
+#include "exchange/HtmlTags.h"
+#include "store/BrindleDoc.h"
+
+namespace brindle {
+
+namespace {
+
+bool WriteReport(const std::string& path, const std::string& out, ExchangeReport& report) {
+    if (!WriteWholeFile(path, out)) {
+        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
+        return false;
+    }
+    return true;
+}
+
+void Line(std::string& out, std::string_view text) {
+    out += text;
+    out += kLineEnd;
+}
+
+} // namespace
+
+bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
+                ExchangeReport& report) {
+    static constexpr const char* kLabels[12] = {
+        "",          "",        "Keywords:", "Description:",  "Notes:",         "Status checking:",
+        "Schedule:", "Status:", "Add Date:", "Last visited:", "Last modified:", "Last checked:"};
+    if (!PrepareFolderFor(path)) {
+        report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
+        return false;
+    }
+    const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
+    std::string out;
+    out.reserve(2048 + bookmarks.size() * 600);
+    Line(out, "<!-- This is an automatically generated file! -->");
+    out += "<HTML><HEAD><meta http-equiv=\"Content-Type\" content=\"text/html\"><TITLE>";
+    AppendEscaped(out, options.title);
+    Line(out, "</TITLE></HEAD>");
+    Line(out, "<BODY bgcolor=\"#FCF8DC\">");
+    Line(out, "<div align=\"left\">");
+    Line(out, "<table border=\"0\" width=\"382\" height=\"6\" style=\"float: none; border: medium "
+              "none; margin-left: 0; margin-right: 0; margin-top: 1; margin-bottom: 10; "
+              "padding: 0\">");
+    Line(out, "<tr>");
+    Line(out, "<td width=\"382\" height=\"6\" style=\"border: medium none\" bgcolor=\"#000000\" "
+              "valign=\"middle\" align=\"left\"><font color=\"#FFFFFF\"><strong>&nbsp;&nbsp; "
+              "</strong><font size=\"5\">Brindle bookmarks</font></font></td>");
+    Line(out, "</tr>");
+    Line(out, "</table>");
+    Line(out, "</div><div align=\"center\"><center>");
+    Line(out, "<table border=\"0\" width=\"749\" height=\"341\" bgcolor=\"#FCF8DC\">");
+    for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
+        const CBookmark& b = *bookmarks[i];
+        out += "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book Antiqua\" "
+               "size=\"4\"><strong>";
+        AppendEscaped(out, b.m_strName);
+        out += "&nbsp <font color=\"#804040\">----------------------------------------</font>"
+               "<font color=\"#FF0000\"> </font><a href=\"";
+        AppendEscaped(out, b.m_strURL);
+        out += "\">";
+        AppendEscaped(out, b.m_strURL);
+        Line(out, "</a></font></td></tr>");
+        for (int field = kFieldKeywords; field < kFieldCount; ++field) {
+            if (!((options.fieldMask >> field) & 1u))
+                continue;
+            out += "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book "
+                   "Antiqua\" size=\"2\">";
+            out += kLabels[field];
+            AppendEscaped(out, doc.GetSortedFieldText(i, field));
+            Line(out, "</font></td></tr>");
+        }
+    }
+    Line(out, "</table></center></div>");
+    out += "<p><a href=\"mailto:";
+    out += kFeedbackAddress;
+    out += "\">Send your advice to me thank you</a></p></body></html>";
+    out += kLineEnd;
+    return WriteReport(path, out, report);
+}
+
+bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
+                ExchangeReport& report) {
+    static constexpr const char* kLabels[12] = {
+        "Name:",     "URL:",    "Keywords:", "Description:",  "Notes:",        "Status_checking:",
+        "Schedule:", "Status:", "Add Date:", "Last Visited:", "Last Modified", "Last Checked:"};
+    if (!PrepareFolderFor(path)) {
+        report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
+        return false;
+    }
+    const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
+    std::string out;
+    out.reserve(256 + bookmarks.size() * 300);
+    out += "Brindle Bookmark";
+    out += kLineEnd;
+    out += kLineEnd;
+    out += kLineEnd;
+    out += "Title is:";
+    out += options.title;
+    out += kLineEnd;
+    for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
+        for (int field = 0; field < kFieldCount; ++field) {
+            if (!((options.fieldMask >> field) & 1u))
+                continue;
+            out += kLabels[field];
+            out += doc.GetSortedFieldText(i, field);
+            out += kLineEnd;
+        }
+        out += kLineEnd;
+        out += kLineEnd;
+        out += kLineEnd;
+    }
+    out += "Thank you for using Brindle!!!!";
+    out += kLineEnd;
+    out += "Please send your advice to me:";
+    out += kFeedbackAddress;
+    return WriteReport(path, out, report);
+}
+
+} // namespace brindle

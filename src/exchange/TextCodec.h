@@ -1,0 +1,34 @@
+#pragma once
+// Bringing outside files to the core's UTF-8 text: byte-order marks, legacy encodings, line
+// ends; and the few UTF-8 helpers the readers need.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace brindle {
+
+void AppendUtf8(std::string& out, char32_t cp);
+
+bool IsValidUtf8(std::string_view text);
+
+// Decodes the character at text[i] (valid UTF-8); returns its length, or 0 when the bytes there
+// do not form one.
+size_t DecodeUtf8At(std::string_view text, size_t i, char32_t& cp);
+
+// The text without a leading UTF-8 byte-order mark.
+std::string_view SkipUtf8Bom(std::string_view text);
+
+// Cuts `text` to at most `maxBytes` bytes without splitting a UTF-8 character.
+void TruncateUtf8(std::string& text, size_t maxBytes);
+
+// Turns the bytes of an outside file into UTF-8: a UTF-8 byte-order mark is dropped, a UTF-16
+// one decodes the file as UTF-16; otherwise valid UTF-8 is kept as it is, and anything else is
+// decoded with the charset the file declares (an HTML meta charset) or, failing that, as
+// Windows-1252, the code page such files were written in.
+std::string DecodeOutsideText(std::string bytes);
+
+// CR LF pairs become a single LF, as a file read in text mode gives them.
+void NormalizeLineEnds(std::string& text);
+
+} // namespace brindle
