@@ -1,0 +1,156 @@
+#include "app/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QtEndian>
+
+namespace brindle {
+
+namespace {
+
+constexpr char kAck = '\x01';
+// How long a later start keeps trying to reach an instance that holds the lock (it may still
+// be starting up).
+constexpr int kReachTimeoutMs = 3000;
+// A connection that does not complete its message in this time is dropped.
+constexpr int kIdleConnectionMs = 10000;
+
+QString DefaultFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath() + QStringLiteral("/brindle-") + qEnvironmentVariable("USER");
+    return folder;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& name, const QString& folder, QObject* parent)
+    : QObject(parent) {
+    const QString dir = folder.isEmpty() ? DefaultFolder() : folder;
+    m_lockPath = dir + QLatin1Char('/') + name + QStringLiteral(".lock");
+    m_socketPath = dir + QLatin1Char('/') + name + QStringLiteral(".socket");
+}
+
+SingleInstance::~SingleInstance() {
+    if (m_server)
+        m_server->close();
+    if (m_lock)
+        m_lock->unlock();
+}
+
+QString SingleInstance::LockPath() const {
+    return m_lockPath;
+}
+
+QString SingleInstance::SocketPath() const {
+    return m_socketPath;
+}
+
+bool SingleInstance::IsListening() const {
+    return m_server && m_server->isListening();
+}
+
+SingleInstance::Role SingleInstance::Start(const QString& path) {
+    const QString absolute = path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    QDir().mkpath(QFileInfo(m_lockPath).absolutePath());
+    m_lock = std::make_unique<QLockFile>(m_lockPath);
+    // Only a dead holder makes the lock stale, never its age: an instance may run for weeks.
+    m_lock->setStaleLockTime(0);
+
+    const QDeadlineTimer deadline(kReachTimeoutMs);
+    for (;;) {
+        if (m_lock->tryLock(0)) {
+            Listen();
+            return Role::Primary;
+        }
+        if (Send(m_socketPath, absolute))
+            return Role::Secondary;
+        if (m_lock->error() != QLockFile::LockFailedError || deadline.hasExpired())
+            break;
+        QThread::msleep(100);
+    }
+    // Nobody answers and the lock cannot be had (unwritable folder, or a holder that does not
+    // listen): run without the single-instance guard rather than not start at all.
+    qWarning("Brindle: cannot reach the running instance; starting anyway");
+    m_lock.reset();
+    return Role::Primary;
+}
+
+bool SingleInstance::Listen() {
+    // The lock is ours, so a socket file left here belongs to a crashed instance.
+    QLocalServer::removeServer(m_socketPath);
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::OnNewConnection);
+    if (!m_server->listen(m_socketPath)) {
+        qWarning("Brindle: cannot listen on %s: %s", qPrintable(m_socketPath),
+                 qPrintable(m_server->errorString()));
+        return false;
+    }
+    return true;
+}
+
+void SingleInstance::OnNewConnection() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        m_pending.insert(socket, QByteArray());
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            m_pending.remove(socket);
+            socket->deleteLater();
+        });
+        QTimer::singleShot(kIdleConnectionMs, socket, [socket] { socket->abort(); });
+        if (socket->bytesAvailable() > 0)
+            OnReadyRead(socket);
+    }
+}
+
+void SingleInstance::OnReadyRead(QLocalSocket* socket) {
+    auto pending = m_pending.find(socket);
+    if (pending == m_pending.end())
+        return;
+    QByteArray& buffer = *pending;
+    buffer += socket->readAll();
+    if (buffer.size() < 4)
+        return;
+    const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+    if (length > static_cast<quint32>(kMaxMessageBytes)) {
+        m_pending.erase(pending);
+        socket->abort();
+        return;
+    }
+    if (buffer.size() < 4 + static_cast<qsizetype>(length))
+        return;
+    const QString path = QString::fromUtf8(buffer.constData() + 4, length);
+    m_pending.erase(pending);
+    socket->write(&kAck, 1);
+    socket->flush();
+    socket->disconnectFromServer();
+    emit activationRequested(path);
+}
+
+bool SingleInstance::Send(const QString& socketPath, const QString& path, int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    const QByteArray payload = path.toUtf8();
+    QByteArray message(4, '\0');
+    qToBigEndian<quint32>(static_cast<quint32>(payload.size()), message.data());
+    message += payload;
+    socket.write(message);
+    if (!socket.waitForBytesWritten(timeoutMs) && socket.bytesToWrite() > 0)
+        return false;
+    // Wait for the receipt so that the running instance has the whole message before this
+    // process ends; a busy instance still gets it from the socket later.
+    socket.waitForReadyRead(timeoutMs);
+    socket.disconnectFromServer();
+    return true;
+}
+
+} // namespace brindle

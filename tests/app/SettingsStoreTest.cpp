@@ -1,0 +1,393 @@
+// The settings store: defaults, round trip, values of the wrong kind, names in any case, text
+// limits, the order of writing, and the per-user file.
+
+#include "app/SettingsStore.h"
+
+#include "app/TestEnvironment.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace brindle;
+
+namespace {
+
+// Every field, listed here independently of the store's table so that a value the table
+// forgets shows up.
+void ExpectSameSettings(const CDocSettings& a, const CDocSettings& b) {
+    EXPECT_EQ(a.m_bConfirm, b.m_bConfirm);
+    EXPECT_EQ(a.m_bAutoSave, b.m_bAutoSave);
+    EXPECT_EQ(a.m_bReload, b.m_bReload);
+    EXPECT_EQ(a.m_bBackup, b.m_bBackup);
+    EXPECT_EQ(a.m_bInTray, b.m_bInTray);
+    EXPECT_EQ(a.m_bHide, b.m_bHide);
+    EXPECT_EQ(a.m_bIEBypass, b.m_bIEBypass);
+    EXPECT_EQ(a.m_bNBypass, b.m_bNBypass);
+    EXPECT_EQ(a.m_bAlways, b.m_bAlways);
+    EXPECT_EQ(a.m_bCheckNew, b.m_bCheckNew);
+    EXPECT_EQ(a.m_bRepair, b.m_bRepair);
+    EXPECT_EQ(a.m_nProxyPort, b.m_nProxyPort);
+    EXPECT_EQ(a.m_wHotKeyVk, b.m_wHotKeyVk);
+    EXPECT_EQ(a.m_wHotKeyMods, b.m_wHotKeyMods);
+    EXPECT_EQ(a.m_nMaxInTray, b.m_nMaxInTray);
+    EXPECT_EQ(a.m_nPrefer, b.m_nPrefer);
+    EXPECT_EQ(a.m_nConnectMode, b.m_nConnectMode);
+    EXPECT_EQ(a.m_nConnectMax, b.m_nConnectMax);
+    EXPECT_EQ(a.m_nFontSize, b.m_nFontSize);
+    EXPECT_EQ(a.m_bHasProxy, b.m_bHasProxy);
+    EXPECT_EQ(a.m_arrStatusIcons, b.m_arrStatusIcons);
+    EXPECT_EQ(a.m_strFastKey, b.m_strFastKey);
+    EXPECT_EQ(a.m_strTimeFormat, b.m_strTimeFormat);
+    EXPECT_EQ(a.m_strIEPath, b.m_strIEPath);
+    EXPECT_EQ(a.m_strNetscapePath, b.m_strNetscapePath);
+    EXPECT_EQ(a.m_strFavPath, b.m_strFavPath);
+    EXPECT_EQ(a.m_strNBookmarkPath, b.m_strNBookmarkPath);
+    EXPECT_EQ(a.m_strProxyServer, b.m_strProxyServer);
+    EXPECT_EQ(a.m_strProxyUser, b.m_strProxyUser);
+    EXPECT_EQ(a.m_strProxyPassword, b.m_strProxyPassword);
+    const CLogFont& fa = a.m_logFont;
+    const CLogFont& fb = b.m_logFont;
+    EXPECT_EQ(fa.lfHeight, fb.lfHeight);
+    EXPECT_EQ(fa.lfWidth, fb.lfWidth);
+    EXPECT_EQ(fa.lfEscapement, fb.lfEscapement);
+    EXPECT_EQ(fa.lfOrientation, fb.lfOrientation);
+    EXPECT_EQ(fa.lfWeight, fb.lfWeight);
+    EXPECT_EQ(fa.lfItalic, fb.lfItalic);
+    EXPECT_EQ(fa.lfUnderline, fb.lfUnderline);
+    EXPECT_EQ(fa.lfStrikeOut, fb.lfStrikeOut);
+    EXPECT_EQ(fa.lfCharSet, fb.lfCharSet);
+    EXPECT_EQ(fa.lfOutPrecision, fb.lfOutPrecision);
+    EXPECT_EQ(fa.lfClipPrecision, fb.lfClipPrecision);
+    EXPECT_EQ(fa.lfQuality, fb.lfQuality);
+    EXPECT_EQ(fa.lfPitchAndFamily, fb.lfPitchAndFamily);
+    EXPECT_EQ(fa.lfFaceName, fb.lfFaceName);
+}
+
+DesktopDefaults SampleDesktop() {
+    DesktopDefaults desktop;
+    desktop.paths = {"/usr/bin/ie-stand-in", "/usr/bin/firefox", "/home/u/Favorites"};
+    desktop.listFont.lfHeight = -12;
+    desktop.listFont.lfWeight = 400;
+    desktop.listFont.lfPitchAndFamily = 2;
+    desktop.listFont.lfFaceName = "DejaVu Sans";
+    return desktop;
+}
+
+// Every field away from its default, with texts that the INI format has to escape.
+CDocSettings Unusual() {
+    CDocSettings s;
+    s.m_bConfirm = 0;
+    s.m_bAutoSave = 0;
+    s.m_bReload = 1;
+    s.m_bBackup = 0;
+    s.m_bInTray = 0;
+    s.m_bHide = 0;
+    s.m_bIEBypass = 0;
+    s.m_bNBypass = 0;
+    s.m_bAlways = 0;
+    s.m_bCheckNew = 0;
+    s.m_bRepair = 0;
+    s.m_nProxyPort = 8080;
+    s.m_wHotKeyVk = {0x45, 0x46, 0x70, 0xFFFF};
+    s.m_wHotKeyMods = {3, 1, 4, 7};
+    s.m_nMaxInTray = 25;
+    s.m_nPrefer = 2;
+    s.m_nConnectMode = 1;
+    s.m_nConnectMax = 8;
+    s.m_nFontSize = 11;
+    s.m_bHasProxy = 1;
+    for (std::uint32_t i = 0; i < s.m_arrStatusIcons.size(); ++i)
+        s.m_arrStatusIcons[i] = ((17 - i) << 16) + i;
+    s.m_arrStatusIcons[17] = 0xFFFFFFFFu;
+    s.m_strFastKey = "news, tech";
+    s.m_strTimeFormat = "D.m.y";
+    s.m_strIEPath = "/opt/browser one/bin/run";
+    s.m_strNetscapePath = "/usr/bin/firefox";
+    s.m_strFavPath = "/home/u/Lesezeichen \xC3\xBC";
+    s.m_strNBookmarkPath = "/home/u/bookmarks.html";
+    s.m_strProxyServer = "proxy.example.org";
+    s.m_strProxyUser = "@user";
+    s.m_strProxyPassword = "p=a;s#s\"w\\d";
+    s.m_logFont.lfHeight = -16;
+    s.m_logFont.lfWidth = 7;
+    s.m_logFont.lfEscapement = 900;
+    s.m_logFont.lfOrientation = -900;
+    s.m_logFont.lfWeight = 700;
+    s.m_logFont.lfItalic = 1;
+    s.m_logFont.lfUnderline = 1;
+    s.m_logFont.lfStrikeOut = 1;
+    s.m_logFont.lfCharSet = 238;
+    s.m_logFont.lfOutPrecision = 3;
+    s.m_logFont.lfClipPrecision = 2;
+    s.m_logFont.lfQuality = 5;
+    s.m_logFont.lfPitchAndFamily = 0x31;
+    s.m_logFont.lfFaceName = "Liberation Mono";
+    return s;
+}
+
+class SettingsStoreTest : public ::testing::Test {
+  protected:
+    QString StorePath() const { return m_dir.path() + QStringLiteral("/Brindle.conf"); }
+    void WriteStore(const QByteArray& text) {
+        QFile file(StorePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray ReadStore() const {
+        QFile file(StorePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    CDocSettings LoadFromStore() {
+        CDocSettings s;
+        ResetSettings(s, SampleDesktop());
+        QSettings store(StorePath(), QSettings::IniFormat);
+        LoadSettings(s, store);
+        return s;
+    }
+    static CDocSettings Defaults() {
+        CDocSettings s;
+        const DesktopDefaults desktop = SampleDesktop();
+        s.m_strIEPath = desktop.paths.iePath;
+        s.m_strNetscapePath = desktop.paths.netscapePath;
+        s.m_strFavPath = desktop.paths.favoritesPath;
+        s.m_logFont = desktop.listFont;
+        return s;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SettingsStoreTest, ResetGivesTheDocumentDefaultsAndTheDesktopValues) {
+    CDocSettings s = Unusual();
+    ResetSettings(s, SampleDesktop());
+    ExpectSameSettings(s, Defaults());
+    EXPECT_EQ(s.m_arrStatusIcons[15], (3u << 16) + 15);
+    EXPECT_EQ(s.m_strTimeFormat, "Y-m-D H:M:S A");
+}
+
+TEST_F(SettingsStoreTest, MissingStoreLeavesEveryDefaultAndCreatesNothing) {
+    ExpectSameSettings(LoadFromStore(), Defaults());
+    EXPECT_FALSE(QFile::exists(StorePath()));
+}
+
+TEST_F(SettingsStoreTest, EmptyGroupLeavesEveryDefault) {
+    WriteStore("[Other]\nbConfirm=0\n");
+    ExpectSameSettings(LoadFromStore(), Defaults());
+}
+
+TEST_F(SettingsStoreTest, RoundTripKeepsEveryValue) {
+    const CDocSettings written = Unusual();
+    {
+        QSettings store(StorePath(), QSettings::IniFormat);
+        EXPECT_TRUE(SaveSettings(written, store));
+    }
+    ExpectSameSettings(LoadFromStore(), written);
+}
+
+TEST_F(SettingsStoreTest, RoundTripOfDefaultsKeepsEmptyTexts) {
+    const CDocSettings written = Defaults();
+    CDocSettings withEmptyPaths = written;
+    withEmptyPaths.m_strIEPath.clear();
+    {
+        QSettings store(StorePath(), QSettings::IniFormat);
+        SaveSettings(withEmptyPaths, store);
+    }
+    // An empty stored text is a value like any other: it replaces the detected path.
+    ExpectSameSettings(LoadFromStore(), withEmptyPaths);
+}
+
+TEST_F(SettingsStoreTest, SaveKeepsOtherGroupsAndUnknownValues) {
+    WriteStore("[FirstRun]\nFirst=1\n[Settings]\nSomethingElse=keep me\n");
+    {
+        QSettings store(StorePath(), QSettings::IniFormat);
+        SaveSettings(Unusual(), store);
+    }
+    QSettings store(StorePath(), QSettings::IniFormat);
+    EXPECT_EQ(store.value(QStringLiteral("FirstRun/First")).toInt(), 1);
+    EXPECT_EQ(store.value(QStringLiteral("Settings/SomethingElse")).toString(), "keep me");
+}
+
+TEST_F(SettingsStoreTest, ValuesOfAnotherKindKeepTheirDefaults) {
+    WriteStore("[Settings]\n"
+               "bConfirm=abc\n"
+               "bAutoSave=\n"
+               "Port=99999999999\n"
+               "MaxInTray=-2147483649\n"
+               "hotkey1_1=0x45\n"
+               "ConnectMax=7\n"
+               "FastKey=a, b\n"
+               "TimeFormat=@ByteArray(D.m.y)\n"
+               "StatusIcon3=1.5\n"
+               "fontSize=12\n");
+    const CDocSettings s = LoadFromStore();
+    const CDocSettings d = Defaults();
+    EXPECT_EQ(s.m_bConfirm, d.m_bConfirm);
+    EXPECT_EQ(s.m_bAutoSave, d.m_bAutoSave);
+    EXPECT_EQ(s.m_nProxyPort, d.m_nProxyPort);
+    EXPECT_EQ(s.m_nMaxInTray, d.m_nMaxInTray);
+    EXPECT_EQ(s.m_wHotKeyVk[0], d.m_wHotKeyVk[0]);
+    EXPECT_EQ(s.m_strFastKey, d.m_strFastKey); // a list, not a text
+    EXPECT_EQ(s.m_strTimeFormat, d.m_strTimeFormat);
+    EXPECT_EQ(s.m_arrStatusIcons[3], d.m_arrStatusIcons[3]);
+    // The good values around them are still taken.
+    EXPECT_EQ(s.m_nConnectMax, 7);
+    EXPECT_EQ(s.m_nFontSize, 12);
+}
+
+TEST_F(SettingsStoreTest, NumbersTakeTheirThirtyTwoBitsAndNarrowFieldsTheLowPart) {
+    WriteStore("[Settings]\n"
+               "font.lfHeight=4294967284\n"
+               "font.lfWidth=-3\n"
+               "font.lfItalic=257\n"
+               "hotkey2_1=65605\n"
+               "StatusIcon0=4294967295\n"
+               "Port= 81 \n");
+    const CDocSettings s = LoadFromStore();
+    EXPECT_EQ(s.m_logFont.lfHeight, -12);
+    EXPECT_EQ(s.m_logFont.lfWidth, -3);
+    EXPECT_EQ(s.m_logFont.lfItalic, 1);
+    EXPECT_EQ(s.m_wHotKeyVk[1], 0x45);
+    EXPECT_EQ(s.m_arrStatusIcons[0], 0xFFFFFFFFu);
+    EXPECT_EQ(s.m_nProxyPort, 81);
+}
+
+TEST_F(SettingsStoreTest, NamesMatchWithoutRegardToCase) {
+    WriteStore("[Settings]\n"
+               "font.lfPitchAndFamily=49\n"
+               "BCONFIRM=0\n"
+               "fastkey=later\n");
+    const CDocSettings s = LoadFromStore();
+    EXPECT_EQ(s.m_logFont.lfPitchAndFamily, 49);
+    EXPECT_EQ(s.m_bConfirm, 0);
+    EXPECT_EQ(s.m_strFastKey, "later");
+}
+
+TEST_F(SettingsStoreTest, SaveLeavesOneSpellingOfEachName) {
+    WriteStore("[Settings]\nfont.lfPitchAndFamily=49\nBCONFIRM=0\n");
+    CDocSettings s = Defaults();
+    s.m_logFont.lfPitchAndFamily = 34;
+    {
+        QSettings store(StorePath(), QSettings::IniFormat);
+        SaveSettings(s, store);
+    }
+    const QByteArray text = ReadStore();
+    EXPECT_TRUE(text.contains("font.lfPitchAndfamily=34")) << text.constData();
+    EXPECT_FALSE(text.contains("font.lfPitchAndFamily"));
+    EXPECT_FALSE(text.contains("BCONFIRM"));
+    EXPECT_EQ(LoadFromStore().m_logFont.lfPitchAndFamily, 34);
+}
+
+TEST_F(SettingsStoreTest, TextsLongerThanTheReadBufferAreNotRead) {
+    const QByteArray fits(254, 'x');
+    const QByteArray tooLong(255, 'y');
+    QByteArray umlautsFit;
+    for (int i = 0; i < 127; ++i)
+        umlautsFit += "\xC3\xBC"; // 254 bytes in 127 characters
+    const QByteArray umlautsTooLong = umlautsFit + "\xC3\xBC";
+    WriteStore("[Settings]\nFastKey=" + fits + "\nTimeFormat=" + tooLong +
+               "\nServer=" + umlautsFit + "\nUser=" + umlautsTooLong + "\n");
+    const CDocSettings s = LoadFromStore();
+    EXPECT_EQ(s.m_strFastKey, fits.toStdString());
+    EXPECT_EQ(s.m_strTimeFormat, "Y-m-D H:M:S A");
+    EXPECT_EQ(s.m_strProxyServer, umlautsFit.toStdString());
+    EXPECT_EQ(s.m_strProxyUser, "");
+}
+
+TEST_F(SettingsStoreTest, FaceNamesLongerThanTheDescriptionHoldsKeepTheDesktopFace) {
+    WriteStore("[Settings]\nfont.lfFaceName=" + QByteArray(32, 'F') + "\nfont.lfHeight=-20\n");
+    CDocSettings s = LoadFromStore();
+    EXPECT_EQ(s.m_logFont.lfFaceName, "DejaVu Sans");
+    EXPECT_EQ(s.m_logFont.lfHeight, -20);
+
+    WriteStore("[Settings]\nfont.lfFaceName=" + QByteArray(31, 'F') + "\n");
+    EXPECT_EQ(LoadFromStore().m_logFont.lfFaceName, std::string(31, 'F'));
+}
+
+TEST_F(SettingsStoreTest, ValuesAreWrittenInTheirFixedOrder) {
+    QStringList expected = {"bAlways",   "bAutoSave", "bBackup",  "bCheckNew", "bConfirm", "bHide",
+                            "bIEBypass", "bInTray",   "bNBypass", "bReload",   "bRepair",  "Port"};
+    for (int i = 1; i <= 4; ++i)
+        expected << QStringLiteral("hotkey%1_1").arg(i) << QStringLiteral("hotkey%1_2").arg(i);
+    expected << "MaxInTray"
+             << "Prefer"
+             << "ConnectMode"
+             << "ConnectMax"
+             << "fontSize"
+             << "HasProxy";
+    for (int i = 0; i <= 17; ++i)
+        expected << QStringLiteral("StatusIcon%1").arg(i);
+    expected << "FastKey"
+             << "TimeFormat"
+             << "IEPath"
+             << "NetscapePath"
+             << "FavPath"
+             << "NBookmarkPath"
+             << "Server"
+             << "User"
+             << "Ps";
+    expected << "font.lfHeight"
+             << "font.lfWidth"
+             << "font.lfEscapement"
+             << "font.lfOrientation"
+             << "font.lfWeight"
+             << "font.lfItalic"
+             << "font.lfUnderline"
+             << "font.lfStrikeOut"
+             << "font.lfCharSet"
+             << "font.lfOutPrecision"
+             << "font.lfClipPrecision"
+             << "font.lfQuality"
+             << "font.lfPitchAndfamily"
+             << "font.lfFaceName";
+    QStringList written;
+    for (const SettingValue& value : SettingsTable())
+        written << value.name;
+    EXPECT_EQ(written, expected);
+
+    // And every one of them reaches the store.
+    {
+        QSettings store(StorePath(), QSettings::IniFormat);
+        SaveSettings(Defaults(), store);
+    }
+    QSettings store(StorePath(), QSettings::IniFormat);
+    store.beginGroup(QStringLiteral("Settings"));
+    for (const QString& name : expected)
+        EXPECT_TRUE(store.contains(name)) << name.toStdString();
+}
+
+TEST(SettingsFileTest, FirstSaveCreatesTheUserStoreUnderXdgConfigHome) {
+    testutil::TempXdgHome home;
+    const QString expected = home.Config() + QStringLiteral("/Brindle/Brindle.conf");
+    EXPECT_EQ(SettingsFilePath(), expected);
+
+    CDocSettings s;
+    ResetSettings(s, SampleDesktop());
+    LoadSettings(s, *OpenSettingsStore());
+    EXPECT_FALSE(QFile::exists(expected));
+
+    s.m_nConnectMax = 3;
+    s.m_strFastKey = "saved";
+    EXPECT_TRUE(SaveUserSettings(s));
+    ASSERT_TRUE(QFile::exists(expected));
+
+    CDocSettings again;
+    ResetSettings(again, SampleDesktop());
+    LoadSettings(again, *OpenSettingsStore());
+    EXPECT_EQ(again.m_nConnectMax, 3);
+    EXPECT_EQ(again.m_strFastKey, "saved");
+}
+
+TEST(SettingsFileTest, UnwritableStoreIsReportedNotFatal) {
+    QTemporaryDir dir;
+    // The folder the store should go in is a file.
+    QFile blocker(dir.path() + QStringLiteral("/Brindle"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    testutil::ScopedEnv config("XDG_CONFIG_HOME", dir.path().toUtf8());
+    EXPECT_FALSE(SaveUserSettings(CDocSettings()));
+}
+
+} // namespace
