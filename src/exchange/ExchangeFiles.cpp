@@ -42,6 +42,15 @@ bool WriteWholeFile(const std::string& path, std::string_view bytes) {
     return file.commit();
 }
 
+bool WriteFileInPlace(const std::string& path, std::string_view bytes) {
+    std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::path(path), ec);

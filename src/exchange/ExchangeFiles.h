@@ -17,6 +17,10 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // leaves an earlier file intact. False when the file cannot be written.
 bool WriteWholeFile(const std::string& path, std::string_view bytes);
 
+// Creates or truncates the file and writes `bytes`: for the many small files of one export,
+// where a synced replacement per file would cost far more than the files are worth.
+bool WriteFileInPlace(const std::string& path, std::string_view bytes);
+
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 

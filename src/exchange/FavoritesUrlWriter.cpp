@@ -54,7 +54,7 @@ bool ExportFavorites(CBrindleDoc& doc, const std::string& folder, const ExportOp
         content += b->m_strURL;
         content += kLineEnd;
         // A file that cannot be written is skipped, as the format has no place to say why.
-        if (WriteWholeFile(file.string(), content))
+        if (WriteFileInPlace(file.string(), content))
             ++written;
     }
     return options.selectedOnly || written > 0;

@@ -92,6 +92,7 @@ class NetscapeReader {
         BrxTime addDate = 0;
         BrxTime lastVisit = 0;
         BrxTime lastModified = 0;
+        std::string attributeDescription;
     };
 
     void OnText(std::string_view run) {
@@ -138,6 +139,8 @@ class NetscapeReader {
             m_lastModified = 0;
             ParseNetscapeDates(tag, m_addDate, m_lastVisit, m_lastModified);
             m_tags = AttributeText(tag, "tags");
+            // Some bookmark services put the description in an attribute; a <DD> replaces it.
+            m_attributeDescription = AttributeText(tag, "description");
             m_inAnchor = true;
             break;
         case kTagListOpen:
@@ -205,6 +208,7 @@ class NetscapeReader {
         m_pending.addDate = m_addDate;
         m_pending.lastVisit = m_lastVisit;
         m_pending.lastModified = m_lastModified;
+        m_pending.attributeDescription = m_attributeDescription;
         m_hasPending = true;
         m_inDescription = false;
         m_description.clear();
@@ -215,7 +219,9 @@ class NetscapeReader {
             return;
         m_hasPending = false;
         m_inDescription = false;
-        const std::string description = Trim(DecodeCharacterReferences(m_description));
+        std::string description = Trim(DecodeCharacterReferences(m_description));
+        if (description.empty())
+            description = Trim(m_pending.attributeDescription);
         m_description.clear();
         m_doc.AddBookmark(m_pending.name, m_pending.url, m_pending.keywords, description, "", 1,
                           m_schedule, kStatusWaiting, m_pending.addDate, m_pending.lastVisit,
@@ -232,6 +238,7 @@ class NetscapeReader {
     std::string m_anchorText;
     std::string m_url;
     std::string m_tags;
+    std::string m_attributeDescription;
     BrxTime m_addDate = 0;
     BrxTime m_lastVisit = 0;
     BrxTime m_lastModified = 0;

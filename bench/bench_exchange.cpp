@@ -1,0 +1,221 @@
+// Import and export at 100,000 bookmarks, and the readers' cost on hostile inputs as they grow
+// (each family reports its complexity: a reader must stay linear).
+
+#include "NetscapeFileGenerator.h"
+#include "SyntheticCollection.h"
+
+#include "exchange/ExchangeFiles.h"
+#include "exchange/Favorites.h"
+#include "exchange/ImportFile.h"
+#include "exchange/Netscape.h"
+#include "exchange/Powermarks.h"
+#include "exchange/Reports.h"
+#include "store/BrindleDoc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kCount = 100000;
+namespace fs = std::filesystem;
+
+const std::string& NetscapeText() {
+    static const std::string text = brindle::bench::MakeNetscapeFile(kCount);
+    return text;
+}
+
+CBrindleDoc& ExportDoc() {
+    static CBrindleDoc* doc = [] {
+        auto* d = new CBrindleDoc;
+        brindle::bench::FillSyntheticCollection(*d, kCount);
+        d->AddSchedule("Weekly", 604800, true);
+        d->AddMacro(kMacroUrl, "Home", "http://home/", 0);
+        return d;
+    }();
+    return *doc;
+}
+
+fs::path ScratchDir() {
+    static const fs::path dir = [] {
+        fs::path p = fs::temp_directory_path() /
+                     ("brindle-bench-exchange-" + std::to_string(std::random_device{}()));
+        fs::create_directories(p);
+        return p;
+    }();
+    return dir;
+}
+
+void BM_ImportNetscape(benchmark::State& state) {
+    const std::string& text = NetscapeText();
+    for (auto _ : state) {
+        CBrindleDoc doc;
+        brindle::ImportHtmlText(doc, text);
+        benchmark::DoNotOptimize(doc.m_arrBookmarks.size());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ImportNetscape)->Unit(benchmark::kMillisecond);
+
+void BM_ImportPowermarks(benchmark::State& state) {
+    static const std::string text = [] {
+        brindle::ExchangeReport report;
+        const std::string path = (ScratchDir() / "import.htm").string();
+        brindle::ExportPowermarks(ExportDoc(), path, brindle::ExportOptions{}, report);
+        std::string bytes;
+        brindle::ReadWholeFile(path, bytes);
+        return bytes;
+    }();
+    for (auto _ : state) {
+        CBrindleDoc doc;
+        brindle::ImportHtmlText(doc, text);
+        benchmark::DoNotOptimize(doc.m_arrBookmarks.size());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
+}
+BENCHMARK(BM_ImportPowermarks)->Unit(benchmark::kMillisecond);
+
+void BM_ImportAnchors(benchmark::State& state) {
+    static const std::string text = [] {
+        std::string t = "<html><body><ul>\n";
+        for (const auto& b : brindle::bench::MakeSyntheticBookmarks(kCount))
+            t += "<li><a class=\"link\" href=\"" + b.url + "\">" + b.name + "</a></li>\n";
+        return t + "</ul></body></html>\n";
+    }();
+    for (auto _ : state) {
+        CBrindleDoc doc;
+        brindle::ImportHtmlText(doc, text);
+        benchmark::DoNotOptimize(doc.m_arrBookmarks.size());
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
+}
+BENCHMARK(BM_ImportAnchors)->Unit(benchmark::kMillisecond);
+
+// Every export at 100,000 bookmarks, sorted by name, every field ticked.
+template <typename Writer> void RunExport(benchmark::State& state, Writer write, const char* file) {
+    CBrindleDoc& doc = ExportDoc();
+    const std::string path = (ScratchDir() / file).string();
+    brindle::ExportOptions options;
+    options.title = "Benchmark";
+    for (auto _ : state) {
+        brindle::ExchangeReport report;
+        if (!write(doc, path, options, report))
+            state.SkipWithError("export failed");
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
+}
+
+void BM_ExportNetscape(benchmark::State& state) {
+    RunExport(state, brindle::ExportNetscape, "out-netscape.htm");
+}
+void BM_ExportPowermarks(benchmark::State& state) {
+    RunExport(state, brindle::ExportPowermarks, "out-powermarks.htm");
+}
+void BM_ExportHtml(benchmark::State& state) {
+    RunExport(state, brindle::ExportHtml, "out-report.htm");
+}
+void BM_ExportText(benchmark::State& state) {
+    RunExport(state, brindle::ExportText, "out-report.txt");
+}
+void BM_ExportFavorites(benchmark::State& state) {
+    RunExport(state, brindle::ExportFavorites, "favorites");
+}
+BENCHMARK(BM_ExportNetscape)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPowermarks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportHtml)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportFavorites)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// --- Hostile inputs, growing: the complexity each family reports must be linear -----------
+
+enum Hostile { kBrackets, kCommentOpeners, kAmpersands, kOneLineOfLinks, kNestedFolders, kGarbage };
+
+std::string MakeHostile(Hostile kind, std::size_t size) {
+    std::string t = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n";
+    switch (kind) {
+    case kBrackets:
+        t.append(size, '<');
+        break;
+    case kCommentOpeners:
+        while (t.size() < size)
+            t += "<!--";
+        break;
+    case kAmpersands:
+        t += "<DL><DT><A HREF=\"x\">";
+        t.append(size, '&');
+        t += "</A>";
+        break;
+    case kOneLineOfLinks:
+        for (int i = 0; t.size() < size; ++i)
+            t += "<DT><A HREF=\"http://x/" + std::to_string(i) + "\">Link " + std::to_string(i) +
+                 "</A>";
+        break;
+    case kNestedFolders:
+        for (int i = 0; t.size() < size; ++i)
+            t += "<DT><H3>Folder" + std::to_string(i) + "</H3><DL><p><DT><A HREF=\"http://x/" +
+                 std::to_string(i) + "\">Link</A>";
+        break;
+    case kGarbage: {
+        std::mt19937 rng(7);
+        const char* pieces[] = {"<",   ">",  "<a href=\"", "</a>", "<dl>", "</dl>", "<h3>", "<!--",
+                                "-->", "&#", ";",          "\"",   "x",    " ",     "[",    "]"};
+        while (t.size() < size)
+            t += pieces[rng() % std::size(pieces)];
+        break;
+    }
+    }
+    return t;
+}
+
+void BM_HostileInput(benchmark::State& state) {
+    const auto kind = static_cast<Hostile>(state.range(0));
+    const auto size = static_cast<std::size_t>(state.range(1));
+    const std::string text = MakeHostile(kind, size);
+    for (auto _ : state) {
+        CBrindleDoc a, b, c;
+        brindle::ImportNetscape(a, text);
+        brindle::ImportPowermarks(b, "<!--Powermarks Format 3.0-->" + text);
+        brindle::ImportAnchors(c, text);
+        benchmark::DoNotOptimize(a.m_arrBookmarks.size() + b.m_arrBookmarks.size() +
+                                 c.m_arrBookmarks.size());
+    }
+    state.SetComplexityN(static_cast<int64_t>(size));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void HostileArgs(benchmark::internal::Benchmark* b, Hostile kind) {
+    for (std::int64_t mb : {1, 2, 4, 8})
+        b->Args({kind, mb << 20});
+}
+
+#define HOSTILE(name, kind)                                                                        \
+    BENCHMARK(BM_HostileInput)                                                                     \
+        ->Name("BM_Hostile/" name)                                                                 \
+        ->Apply([](benchmark::internal::Benchmark* b) { HostileArgs(b, kind); })                   \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->Complexity(benchmark::oN)
+
+HOSTILE("brackets", kBrackets);
+HOSTILE("comment_openers", kCommentOpeners);
+HOSTILE("ampersands", kAmpersands);
+HOSTILE("one_line_of_links", kOneLineOfLinks);
+HOSTILE("nested_folders", kNestedFolders);
+HOSTILE("garbage", kGarbage);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    fs::remove_all(ScratchDir(), ec);
+    return 0;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// Helpers shared by the exchange tests: fixture paths, temporary folders, whole-file access
+// and bookmark lookup.
+
+#include "store/BrindleDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace brindle::test {
+
+inline std::string DataFile(const std::string& name) {
+    const char* dir = std::getenv("BRINDLE_TEST_DATA");
+    const std::string base = dir ? dir : BRINDLE_SOURCE_TESTS "/data";
+    return base + "/exchange/" + name;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+  public:
+    TempDir() {
+        std::random_device rd;
+        m_path = std::filesystem::temp_directory_path() /
+                 ("brindle-exchange-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+
+  private:
+    std::filesystem::path m_path;
+};
+
+inline const CBookmark* FindByName(const CBrindleDoc& doc, const std::string& name) {
+    for (const auto& b : doc.m_arrBookmarks)
+        if (b->m_strName == name)
+            return b.get();
+    return nullptr;
+}
+
+inline const CBookmark* FindByUrl(const CBrindleDoc& doc, const std::string& url) {
+    for (const auto& b : doc.m_arrBookmarks)
+        if (b->m_strURL == url)
+            return b.get();
+    return nullptr;
+}
+
+} // namespace brindle::test

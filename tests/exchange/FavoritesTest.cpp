@@ -1,0 +1,173 @@
+// Internet shortcut files: reading one, walking a folder tree, writing the export.
+
+#include "ExchangeTestUtil.h"
+
+#include "exchange/Favorites.h"
+#include "store/BrindleDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace brindle;
+using brindle::test::FindByName;
+
+namespace fs = std::filesystem;
+
+TEST(UrlFile, ReadsTheShortcutSectionKeepingCase) {
+    CBrindleDoc doc;
+    test::TempDir dir;
+    test::WriteFile(dir.path() / "My Site.v2.url",
+                    "[DEFAULT]\r\nBASEURL=http://wrong/\r\n[InternetShortcut]\r\n"
+                    "  URL=http://Example.COM/Path?A=B  \r\nIconIndex=0\r\n");
+    ExchangeReport report;
+    EXPECT_EQ(ImportUrlFile(doc, dir / "My Site.v2.url", report), 1);
+    EXPECT_TRUE(report.messages.empty());
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
+    const CBookmark& b = *doc.m_arrBookmarks[0];
+    EXPECT_EQ(b.m_strName, "My Site"); // up to the first dot of the file name
+    EXPECT_EQ(b.m_strURL, "http://Example.COM/Path?A=B");
+    EXPECT_EQ(b.m_strKeywords, "my site");
+    EXPECT_EQ(b.m_strSchedule, "<None>");
+    EXPECT_EQ(b.m_strStatus, "Waiting");
+    EXPECT_EQ(b.m_wStatusChecking, 1);
+    EXPECT_GT(b.m_tAddDate, 0);
+    EXPECT_EQ(b.m_tLastVisited, 0);
+}
+
+TEST(UrlFile, KeywordsOnlyFromPlainNames) {
+    CBrindleDoc doc;
+    const std::string text = "[InternetShortcut]\nURL=http://x/\n";
+    ReadUrlFileText(doc, "News Daily.url", text, 1);
+    ReadUrlFileText(doc, "Tools & More.url", text, 1);
+    ReadUrlFileText(doc, "web-log.url", text, 1);
+    ReadUrlFileText(doc, "Caf\xC3\xA9 \xC3\x80 Paris.url", text, 1);
+    EXPECT_EQ(FindByName(doc, "News Daily")->m_strKeywords, "news daily");
+    EXPECT_EQ(FindByName(doc, "Tools & More")->m_strKeywords, "");
+    EXPECT_EQ(FindByName(doc, "web-log")->m_strKeywords, "");
+    EXPECT_EQ(FindByName(doc, "Caf\xC3\xA9 \xC3\x80 Paris")->m_strKeywords,
+              "caf\xC3\xA9 \xC3\xA0 paris");
+}
+
+TEST(UrlFile, MessagesForFilesThatAreNotShortcuts) {
+    CBrindleDoc doc;
+    test::TempDir dir;
+    ExchangeReport report;
+    EXPECT_EQ(ImportUrlFile(doc, dir / "absent.url", report), 0);
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].text, "cannot open the file");
+    EXPECT_EQ(report.messages[0].icon, MessageIcon::Stop);
+
+    // No section at all, or a URL outside it: nothing added, and the information message.
+    test::WriteFile(dir.path() / "bare.url", "http://bare.example/\nURL=http://outside/\n");
+    report.messages.clear();
+    EXPECT_EQ(ImportUrlFile(doc, dir / "bare.url", report), 0);
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].text, "Cannot open this file as a URL file");
+    EXPECT_EQ(report.messages[0].icon, MessageIcon::Information);
+
+    // A property section after the shortcut's (as Windows writes them) is no failure.
+    test::WriteFile(dir.path() / "ie.url",
+                    "[InternetShortcut]\nURL=http://ie/\n[{000214A0-0000-0000-C000-"
+                    "000000000046}]\nProp3=19,2\nURL=http://not-in-section/\n");
+    report.messages.clear();
+    EXPECT_EQ(ImportUrlFile(doc, dir / "ie.url", report), 1);
+    EXPECT_TRUE(report.messages.empty());
+    EXPECT_EQ(FindByName(doc, "ie")->m_strURL, "http://ie/");
+
+    // A line with '[' but no ']' does not close the section; every URL line adds one.
+    test::WriteFile(dir.path() / "two.url", "[internetshortcut]\nurl=http://one/\n[broken\n"
+                                            "Url=http://two/\n");
+    report.messages.clear();
+    EXPECT_EQ(ImportUrlFile(doc, dir / "two.url", report), 2);
+    EXPECT_TRUE(report.messages.empty());
+}
+
+TEST(FavoritesTree, WalksSubfoldersAndReadsOnlyDotUrlFiles) {
+    CBrindleDoc doc;
+    test::TempDir dir;
+    const std::string shortcut = "[InternetShortcut]\r\nURL=http://";
+    test::WriteFile(dir.path() / "Top.url", shortcut + "top/\r\n");
+    test::WriteFile(dir.path() / "Links/Inner.url", shortcut + "inner/\r\n");
+    test::WriteFile(dir.path() / "Links/Deeper/Deep.url", shortcut + "deep/\r\n");
+    test::WriteFile(dir.path() / "Links/CAPS.URL", shortcut + "caps/\r\n");
+    test::WriteFile(dir.path() / "notes.txt", shortcut + "txt/\r\n");
+    test::WriteFile(dir.path() / "Broken.url", "nothing here\n");
+    ExchangeReport report;
+    EXPECT_EQ(ImportFavoritesTree(doc, dir / "*", report), 3);
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
+    // Depth first in name order: "Broken.url", "Links/...", "Top.url".
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Deep");
+    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strName, "Inner");
+    EXPECT_EQ(doc.m_arrBookmarks[2]->m_strName, "Top");
+    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strKeywords, "inner"); // the folder adds no keyword
+    // The broken file says so and the walk goes on.
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].text, "Cannot open this file as a URL file");
+}
+
+TEST(FavoritesTree, DoesNotFollowLinkedFolders) {
+    CBrindleDoc doc;
+    test::TempDir dir;
+    test::WriteFile(dir.path() / "a/One.url", "[InternetShortcut]\nURL=http://one/\n");
+    std::error_code ec;
+    fs::create_directory_symlink(dir.path(), dir.path() / "a/loop", ec);
+    if (ec)
+        GTEST_SKIP() << "cannot create a symbolic link here: " << ec.message();
+    ExchangeReport report;
+    EXPECT_EQ(ImportFavoritesTree(doc, dir.path().string(), report), 1);
+}
+
+TEST(FavoritesExport, WritesOneShortcutPerBookmarkIntoItsOwnFolder) {
+    CBrindleDoc doc;
+    doc.AddBookmark("Home page 2.0", "http://home/", "", "", "", 1, kNoSchedule, kStatusWaiting, 0,
+                    0, 0, 0);
+    doc.AddBookmark("What? A/B: \"C\" <D> | E*\\F", "http://odd/", "", "", "", 1, kNoSchedule,
+                    kStatusWaiting, 0, 0, 0, 0);
+    doc.AddBookmark("Home page 2 0", "http://later/", "", "", "", 1, kNoSchedule, kStatusWaiting, 0,
+                    0, 0, 0);
+    test::TempDir dir;
+    ExportOptions options;
+    options.sortField.clear();
+    ExchangeReport report;
+    ASSERT_TRUE(ExportFavorites(doc, dir / "new/parent", options, report));
+    const fs::path out = dir.path() / "new/parent/Brindle_addin";
+    EXPECT_EQ(test::ReadFile(out / "Home page 2 0.url"),
+              "[InternetShortcut]\r\nURL=http://later/\r\n"); // equal names: the later wins
+    EXPECT_EQ(test::ReadFile(out / "What_ A_B_ _C_ _D_ _ E__F.url"),
+              "[InternetShortcut]\r\nURL=http://odd/\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
+}
+
+TEST(FavoritesExport, FileNamesAreAlwaysUsable) {
+    EXPECT_EQ(FavoritesFileName("  a.b.c  "), "a b c");
+    EXPECT_EQ(FavoritesFileName("..."), "_");
+    EXPECT_EQ(FavoritesFileName(std::string("nul\0byte", 8)), "nul_byte");
+    const std::string longName(300, 'x');
+    EXPECT_EQ(FavoritesFileName(longName).size(), 250u);
+    // A cut never splits a character.
+    std::string wide;
+    for (int i = 0; i < 200; ++i)
+        wide += "\xC3\xA9";
+    const std::string cut = FavoritesFileName(wide);
+    EXPECT_LE(cut.size(), 250u);
+    EXPECT_EQ(cut.size() % 2, 0u);
+}
+
+TEST(FavoritesExport, FailuresAndTheEmptyAllExport) {
+    CBrindleDoc doc;
+    test::TempDir dir;
+    ExchangeReport report;
+    // Nothing written by an "All" export is a failure, a "Selected" one is not.
+    EXPECT_FALSE(ExportFavorites(doc, dir.path().string(), ExportOptions{}, report));
+    ExportOptions selected;
+    selected.selectedOnly = true;
+    EXPECT_TRUE(ExportFavorites(doc, dir.path().string(), selected, report));
+    EXPECT_TRUE(report.messages.empty());
+
+    test::WriteFile(dir.path() / "file", "x");
+    EXPECT_FALSE(ExportFavorites(doc, dir / "file", ExportOptions{}, report));
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].text, "cannot create specify directory");
+    EXPECT_EQ(report.messages[0].icon, MessageIcon::Stop);
+}

@@ -1,0 +1,252 @@
+// Reading and writing Powermarks 3.0 files.
+
+#include "ExchangeTestUtil.h"
+
+#include "exchange/ImportFile.h"
+#include "exchange/Powermarks.h"
+#include "store/BrindleDoc.h"
+
+#include <gtest/gtest.h>
+
+using namespace brindle;
+using brindle::test::FindByName;
+
+TEST(PowermarksReader, DeclinesTextWithoutTheMarker) {
+    CBrindleDoc doc;
+    EXPECT_FALSE(ImportPowermarks(doc, "<!--macro=[0][a][http://a/][0]--><DT><A HREF=\"x\">y</A>"));
+    EXPECT_TRUE(doc.m_arrMacros.empty());
+    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+}
+
+TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
+    CBrindleDoc doc;
+    ExchangeReport report;
+    ASSERT_EQ(ImportFile(doc, test::DataFile("powermarks.htm"), report), ImportFormat::Powermarks);
+
+    ASSERT_EQ(doc.m_arrMacros.size(), 3u);
+    const CMacro& url = *doc.m_arrMacros[0];
+    EXPECT_EQ(url.m_nKind, kMacroUrl);
+    EXPECT_EQ(url.m_strName, "Home Page");
+    EXPECT_EQ(url.m_strURL, "http://example.com/");
+    EXPECT_EQ(url.m_dwHotKey, 0x20041u);
+    const CMacro& keywords = *doc.m_arrMacros[1];
+    EXPECT_EQ(keywords.m_nKind, kMacroKeywords);
+    EXPECT_EQ(keywords.m_strKeywords, "news daily");
+    EXPECT_EQ(keywords.m_dwHotKey, 0u); // ffffffff: no hot key
+    const CMacro& search = *doc.m_arrMacros[2];
+    EXPECT_EQ(search.m_nKind, kMacroString);
+    EXPECT_EQ(search.m_strSearch, "Linux");
+    EXPECT_EQ(search.m_bMatchCase, 1); // "1" reads as match case
+    EXPECT_EQ(search.m_dwFields, 7u);
+
+    ASSERT_EQ(doc.m_arrSchedules.size(), 2u);
+    EXPECT_EQ(doc.m_arrSchedules[0]->m_strName, "Weekly");
+    EXPECT_EQ(doc.m_arrSchedules[0]->m_bDefault, 1);
+    EXPECT_EQ(doc.m_arrSchedules[0]->m_tInterval, 604800);
+    EXPECT_EQ(doc.m_arrSchedules[1]->m_strName, "Daily");
+    EXPECT_EQ(doc.m_arrSchedules[1]->m_bDefault, 0);
+    EXPECT_EQ(doc.m_arrSchedules[1]->m_tInterval, 86400);
+
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    const CBookmark* alpha = FindByName(doc, "Alpha & Co");
+    ASSERT_NE(alpha, nullptr);
+    EXPECT_EQ(alpha->m_strURL, "http://example.com/a");
+    EXPECT_EQ(alpha->m_strKeywords, "alpha co");
+    EXPECT_EQ(alpha->m_strDescription, "First <desc>");
+    EXPECT_EQ(alpha->m_strNotes, "Some notes");
+    EXPECT_EQ(alpha->m_strSchedule, "Weekly"); // a capitalised schedule name matches
+    EXPECT_EQ(alpha->m_tAddDate, 0x5f5e1000);
+    EXPECT_EQ(alpha->m_tLastVisited, 0x5f5e1001);
+    EXPECT_EQ(alpha->m_tLastModified, 0x5f5e1002);
+    EXPECT_EQ(alpha->m_tLastChecked, 0x5f5e1003);
+    EXPECT_EQ(alpha->m_wStatusChecking, 1);
+    EXPECT_EQ(alpha->m_strStatus, "Waiting");
+
+    const CBookmark* beta = FindByName(doc, "Beta");
+    ASSERT_NE(beta, nullptr);
+    EXPECT_EQ(beta->m_strSchedule, "<None>");
+    EXPECT_EQ(beta->m_wStatusChecking, 0);
+    EXPECT_EQ(beta->m_strStatus, "Checking Off");
+    EXPECT_EQ(beta->m_strKeywords, "");
+
+    // No metadata comment: the values of the entry before it stand.
+    const CBookmark* gamma = FindByName(doc, "Gamma");
+    ASSERT_NE(gamma, nullptr);
+    EXPECT_EQ(gamma->m_wStatusChecking, 0);
+    EXPECT_EQ(gamma->m_strStatus, "Checking Off");
+
+    // Unknown schedule, an unreadable date skipped, a group holding '[' not counted.
+    const CBookmark* delta = FindByName(doc, "Delta");
+    ASSERT_NE(delta, nullptr);
+    EXPECT_EQ(delta->m_strSchedule, "<None>");
+    EXPECT_EQ(delta->m_tAddDate, 0);
+    EXPECT_EQ(delta->m_tLastVisited, 0x10);
+    EXPECT_EQ(delta->m_tLastModified, 0x20);
+    EXPECT_EQ(delta->m_tLastChecked, 4);
+    EXPECT_EQ(delta->m_wStatusChecking, 1);
+}
+
+TEST(PowermarksReader, MarkerWithoutAnchorsStillAddsMacrosAndSchedules) {
+    CBrindleDoc doc;
+    ASSERT_TRUE(ImportPowermarks(doc, "<!--POWERMARKS FORMAT 3.0-->\n"
+                                      "<!--macro=[0][Only][http://only/]-->\n"
+                                      "<!--scs=[S][0][ffffffff]-->\n"));
+    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    ASSERT_EQ(doc.m_arrMacros.size(), 1u);
+    EXPECT_EQ(doc.m_arrMacros[0]->m_dwHotKey, 0u); // a missing hot key is none
+    ASSERT_EQ(doc.m_arrSchedules.size(), 1u);
+    EXPECT_EQ(doc.m_arrSchedules[0]->m_tInterval, -1);
+}
+
+TEST(PowermarksReader, HexadecimalNumbers) {
+    std::uint32_t v = 1;
+    EXPECT_TRUE(ParsePowermarksHex("", v));
+    EXPECT_EQ(v, 0u);
+    EXPECT_TRUE(ParsePowermarksHex("ffffffff", v));
+    EXPECT_EQ(v, 0xFFFFFFFFu);
+    EXPECT_TRUE(ParsePowermarksHex("A0", v));
+    EXPECT_EQ(v, 0xA0u);
+    EXPECT_FALSE(ParsePowermarksHex("123456789", v));
+    EXPECT_FALSE(ParsePowermarksHex("0x10", v));
+    EXPECT_FALSE(ParsePowermarksHex("-1", v));
+    EXPECT_FALSE(ParsePowermarksHex(" 1", v));
+}
+
+// --- Writer ----------------------------------------------------------------------------------
+
+namespace {
+
+void FillForExport(CBrindleDoc& doc) {
+    doc.AddSchedule("Weekly [main]", 604800, true);
+    doc.AddSchedule("Never", -1, false);
+    doc.AddMacro(kMacroUrl, "Go <home>", "http://home/?a=1&b=2", 0x20041);
+    doc.AddMacro(kMacroKeywords, "News]x", "news daily", 0);
+    doc.AddStringMacro("Find", "Case", 0x1FF, true, 0);
+    doc.AddStringMacro("Find2", "any", 3, false, 0x10070);
+    doc.AddBookmark("Alpha & \"Co\"", "http://a/?x=<1>", "alpha co", "Desc <b>", "Notes & more", 1,
+                    "Weekly [main]", kStatusWaiting, 0x5f5e1000, 0x5f5e1001, 0x5f5e1002,
+                    0x5f5e1003);
+    doc.AddBookmark("Beta", "http://b/", "", "", "", 0, kNoSchedule, "No change", 0, 0, 0, 0);
+}
+
+} // namespace
+
+TEST(PowermarksWriter, WritesTheExactLayout) {
+    CBrindleDoc doc;
+    FillForExport(doc);
+    test::TempDir dir;
+    ExportOptions options;
+    options.title = "T&T";
+    ExchangeReport report;
+    ASSERT_TRUE(ExportPowermarks(doc, dir / "pm.htm", options, report));
+    EXPECT_EQ(test::ReadFile(dir / "pm.htm"),
+              "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 3.2//EN\">\r\n"
+              "<!--Powermarks Format 3.0-->\r\n"
+              "<!-- This is an automatically generated file.It will be read and "
+              "overwritten.Do Not Edit! -->\r\n"
+              "<HTML>\r\n<HEAD>\r\n"
+              "<!--macro=[0][Go &lt;home&gt;][http://home/?a=1&amp;b=2][20041]-->\r\n"
+              "<!--macro=[1][News&#93;x][news daily][ffffffff][0][1][0]-->\r\n"
+              "<!--macro=[2][Find][Case][ffffffff][1][ff]-->\r\n"
+              "<!--macro=[2][Find2][any][10070][0][3]-->\r\n"
+              "<!--scs=[Weekly &#91;main&#93;][1][93a80]-->\r\n"
+              "<!--scs=[Never][0][ffffffff]-->\r\n"
+              "<TITLE>T&amp;T</TITLE>\r\n</HEAD>\r\n<BODY><H1>Brindle Export File</H1><DL>\r\n"
+              "<DT><A HREF=\"http://a/?x=&lt;1&gt;\">Alpha &amp; &quot;Co&quot;</A>\r\n<DD>\r\n"
+              "<!--keywords-->alpha co<!--desc-->Desc &lt;b&gt;<!--notes-->Notes &amp; more"
+              "<!--mdata=[Weekly &#91;main&#93;][5f5e1000][5f5e1001][5f5e1002][5f5e1003]"
+              "[4][0][1][]-->\r\n<BR>\r\n"
+              "<DT><A HREF=\"http://b/\">Beta</A>\r\n<DD>\r\n"
+              "<!--keywords--><!--desc--><!--notes-->"
+              "<!--mdata=[None][0][0][0][0][4][0][0][]-->\r\n<BR>\r\n"
+              "</DL>\r\n</HTML>\r\n");
+}
+
+TEST(PowermarksWriter, UntickedFieldsAreLeftOutAndReadBackEmpty) {
+    CBrindleDoc doc;
+    FillForExport(doc);
+    test::TempDir dir;
+    ExportOptions options;
+    options.fieldMask = 0x3; // Name and URL only
+    ExchangeReport report;
+    ASSERT_TRUE(ExportPowermarks(doc, dir / "pm.htm", options, report));
+    const std::string text = test::ReadFile(dir / "pm.htm");
+    EXPECT_EQ(text.find("<!--keywords-->"), std::string::npos);
+    EXPECT_NE(text.find("<!--mdata=[][0][0][0][0][4][0][0][]-->"), std::string::npos);
+
+    CBrindleDoc copy;
+    ASSERT_EQ(ImportFile(copy, dir / "pm.htm", report), ImportFormat::Powermarks);
+    const CBookmark* alpha = FindByName(copy, "Alpha & \"Co\"");
+    ASSERT_NE(alpha, nullptr);
+    EXPECT_EQ(alpha->m_strKeywords, "");
+    EXPECT_EQ(alpha->m_strDescription, "");
+    EXPECT_EQ(alpha->m_strSchedule, "<None>");
+    EXPECT_EQ(alpha->m_tAddDate, 0);
+    EXPECT_EQ(alpha->m_wStatusChecking, 0);
+    EXPECT_EQ(alpha->m_strStatus, "Checking Off");
+}
+
+TEST(PowermarksWriter, CreatesMissingFoldersAndReportsFailures) {
+    CBrindleDoc doc;
+    FillForExport(doc);
+    test::TempDir dir;
+    ExchangeReport report;
+    ASSERT_TRUE(ExportPowermarks(doc, dir / "a/b/c/pm.htm", ExportOptions{}, report));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "a/b/c/pm.htm"));
+
+    test::WriteFile(dir.path() / "plainfile", "x");
+    EXPECT_FALSE(ExportPowermarks(doc, dir / "plainfile/sub/pm.htm", ExportOptions{}, report));
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].text, "Create Directory Fail");
+    EXPECT_EQ(report.messages[0].icon, MessageIcon::Exclamation);
+
+    // An existing folder in place of the file: it cannot be written.
+    std::filesystem::create_directories(dir.path() / "taken.htm");
+    EXPECT_FALSE(ExportPowermarks(doc, dir / "taken.htm", ExportOptions{}, report));
+    EXPECT_EQ(report.messages.back().text, "cannot write the file");
+}
+
+TEST(PowermarksRoundTrip, EveryFieldButTheStatusPlusMacrosAndSchedules) {
+    CBrindleDoc source;
+    FillForExport(source);
+    test::TempDir dir;
+    ExchangeReport report;
+    ASSERT_TRUE(ExportPowermarks(source, dir / "rt.htm", ExportOptions{}, report));
+
+    CBrindleDoc copy;
+    ASSERT_EQ(ImportFile(copy, dir / "rt.htm", report), ImportFormat::Powermarks);
+    ASSERT_EQ(copy.m_arrSchedules.size(), source.m_arrSchedules.size());
+    for (size_t i = 0; i < source.m_arrSchedules.size(); ++i) {
+        EXPECT_EQ(copy.m_arrSchedules[i]->m_strName, source.m_arrSchedules[i]->m_strName);
+        EXPECT_EQ(copy.m_arrSchedules[i]->m_tInterval, source.m_arrSchedules[i]->m_tInterval);
+        EXPECT_EQ(copy.m_arrSchedules[i]->m_bDefault, source.m_arrSchedules[i]->m_bDefault);
+    }
+    ASSERT_EQ(copy.m_arrMacros.size(), source.m_arrMacros.size());
+    for (size_t i = 0; i < source.m_arrMacros.size(); ++i) {
+        const CMacro& a = *source.m_arrMacros[i];
+        const CMacro& b = *copy.m_arrMacros[i];
+        EXPECT_EQ(b.m_nKind, a.m_nKind);
+        EXPECT_EQ(b.m_strName, a.m_strName);
+        EXPECT_EQ(b.m_strURL, a.m_strURL);
+        EXPECT_EQ(b.m_strKeywords, a.m_strKeywords);
+        EXPECT_EQ(b.m_strSearch, a.m_strSearch);
+        EXPECT_EQ(b.m_bMatchCase, a.m_bMatchCase);
+        EXPECT_EQ(b.m_dwFields, a.m_dwFields & 0xFFu); // the file keeps the low 8 bits
+        EXPECT_EQ(b.m_dwHotKey, a.m_dwHotKey);
+    }
+    ASSERT_EQ(copy.m_arrBookmarks.size(), source.m_arrBookmarks.size());
+    for (const auto& a : source.m_arrBookmarks) {
+        const CBookmark* b = FindByName(copy, a->m_strName);
+        ASSERT_NE(b, nullptr) << a->m_strName;
+        EXPECT_EQ(b->m_strURL, a->m_strURL);
+        EXPECT_EQ(b->m_strKeywords, a->m_strKeywords);
+        EXPECT_EQ(b->m_strDescription, a->m_strDescription);
+        EXPECT_EQ(b->m_strNotes, a->m_strNotes);
+        EXPECT_EQ(b->m_strSchedule, a->m_strSchedule);
+        EXPECT_EQ(b->m_wStatusChecking, a->m_wStatusChecking);
+        EXPECT_EQ(b->m_tAddDate, a->m_tAddDate);
+        EXPECT_EQ(b->m_tLastVisited, a->m_tLastVisited);
+        EXPECT_EQ(b->m_tLastModified, a->m_tLastModified);
+        EXPECT_EQ(b->m_tLastChecked, a->m_tLastChecked);
+    }
+}
