@@ -1,0 +1,71 @@
+// brindle-cli add FILE --name N --url U [...]
+#include "cli/CliDocument.h"
+#include "cli/Commands.h"
+
+#include "store/BrindleDoc.h"
+
+#include <limits>
+
+namespace brindle::cli {
+
+namespace {
+int RunAdd(const Args& args, Io& io) {
+    static const Command self = AddCommand();
+    const std::optional<std::string> name = args.Value("--name");
+    const std::optional<std::string> url = args.Value("--url");
+    if (!name)
+        return UsageError(self, io.err, "missing --name");
+    if (!url)
+        return UsageError(self, io.err, "missing --url");
+    BrxTime added = CBrindleDoc::Now();
+    if (const auto text = args.Value("--added")) {
+        const auto value = ParseInteger(*text, std::numeric_limits<std::int64_t>::min(),
+                                        std::numeric_limits<std::int64_t>::max());
+        if (!value)
+            return UsageError(self, io.err, "--added needs a number of seconds");
+        added = *value;
+    }
+
+    const std::string& path = args.Positional(0);
+    CBrindleDoc doc;
+    if (!OpenDocument(doc, path, io.err))
+        return kExitFailure;
+    std::string schedule = args.Value("--schedule").value_or(doc.GetDefaultScheduleName());
+    if (schedule.empty())
+        schedule = kNoSchedule;
+    if (!doc.AddBookmark(*name, *url, args.Value("--keywords").value_or(""),
+                         args.Value("--description").value_or(""),
+                         args.Value("--notes").value_or(""), 1, schedule,
+                         args.Value("--status").value_or(kStatusWaiting), added, 0, 0, 0)) {
+        io.err << "not added\n";
+        return kExitFailure;
+    }
+    return SaveDocument(doc, path, !args.Has("--no-backup"), io.err) ? kExitOk : kExitFailure;
+}
+} // namespace
+
+Command AddCommand() {
+    return {
+        "add",
+        "add one bookmark and save with the Save command's backups",
+        "FILE --name N --url U [--keywords K] [--description D] [--notes T] [--schedule S] "
+        "[--status S] [--added SECONDS] [--no-backup]",
+        "Adds through AddBookmark: the name and keyword text are trimmed, the keywords\n"
+        "normalised, and nothing is added (\"not added\", exit 1) when the name is empty or a\n"
+        "bookmark with the same name and URL exists. Status checking is on, the other three\n"
+        "dates are 0. FILE is then saved as Save does: \"<base>.bak\" and \"<base>.bk0\" first\n"
+        "unless --no-backup.",
+        {"FILE"},
+        {{"--name", "N", "the bookmark's name (required)"},
+         {"--url", "U", "its URL (required, may be empty)"},
+         {"--keywords", "K", "keyword text"},
+         {"--description", "D", "description"},
+         {"--notes", "T", "notes"},
+         {"--schedule", "S", "schedule name (default: the default schedule, else <None>)"},
+         {"--status", "S", "status text (default: Waiting)"},
+         {"--added", "SECONDS", "add date in seconds since 1970 UTC (default: now)"},
+         {"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
+        RunAdd};
+}
+
+} // namespace brindle::cli

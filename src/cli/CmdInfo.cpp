@@ -1,0 +1,40 @@
+// brindle-cli info FILE
+#include "cli/CliDocument.h"
+#include "cli/Commands.h"
+
+#include "store/BrindleDoc.h"
+
+namespace brindle::cli {
+
+namespace {
+int RunInfo(const Args& args, Io& io) {
+    CBrindleDoc doc;
+    if (!OpenDocument(doc, args.Positional(0), io.err))
+        return kExitFailure;
+    io.out << "search_mode: " << doc.m_nSearchMode << "\n"
+           << "string_fields: " << static_cast<unsigned>(doc.m_byStringFields) << "\n"
+           << "partial_match: " << doc.m_bPartialMatch << "\n"
+           << "columns: " << doc.m_wColumns << "\n"
+           << "match_case: " << doc.m_bMatchCase << "\n"
+           << "sort_ascending: " << doc.m_bSortAscending << "\n"
+           << "sort_column: " << doc.m_nSortColumn << "\n"
+           << "bookmarks: " << doc.m_arrBookmarks.size() << "\n"
+           << "macros: " << doc.m_arrMacros.size() << "\n"
+           << "schedules: " << doc.m_arrSchedules.size() << "\n";
+    return kExitOk;
+}
+} // namespace
+
+Command InfoCommand() {
+    return {"info",
+            "print the document's stored state and record counts",
+            "FILE",
+            "Prints one 'key: value' line each for search_mode, string_fields, partial_match,\n"
+            "columns, match_case, sort_ascending, sort_column, bookmarks, macros and schedules\n"
+            "(numbers in decimal).",
+            {"FILE"},
+            {},
+            RunInfo};
+}
+
+} // namespace brindle::cli

@@ -1,0 +1,23 @@
+// brindle-cli new FILE
+#include "cli/CliDocument.h"
+#include "cli/Commands.h"
+
+#include "store/BrindleDoc.h"
+
+namespace brindle::cli {
+
+namespace {
+int RunNew(const Args& args, Io& io) {
+    CBrindleDoc doc;
+    return SaveDocumentAs(doc, args.Positional(0), io.err) ? kExitOk : kExitFailure;
+}
+} // namespace
+
+Command NewCommand() {
+    return {"new",    "write an empty document with the default search and view state",
+            "FILE",   "FILE is created or replaced (atomically); no backups are written.",
+            {"FILE"}, {},
+            RunNew};
+}
+
+} // namespace brindle::cli

@@ -1,0 +1,12 @@
+#include "cli/Commands.h"
+
+namespace brindle::cli {
+
+const std::vector<Command>& AllCommands() {
+    static const std::vector<Command> commands = {
+        NewCommand(), InfoCommand(), AddCommand(), ListCommand(), KeywordsCommand(),
+    };
+    return commands;
+}
+
+} // namespace brindle::cli

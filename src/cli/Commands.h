@@ -1,0 +1,19 @@
+#pragma once
+// The commands of brindle-cli, each defined in its own Cmd*.cpp file.
+
+#include "cli/Cli.h"
+
+#include <vector>
+
+namespace brindle::cli {
+
+Command NewCommand();
+Command InfoCommand();
+Command AddCommand();
+Command ListCommand();
+Command KeywordsCommand();
+
+// The one table of commands, in the order the tool's help lists them.
+const std::vector<Command>& AllCommands();
+
+} // namespace brindle::cli

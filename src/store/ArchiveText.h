@@ -1,0 +1,29 @@
+#pragma once
+// Text conversions of the document file: strings are UTF-8 in memory; the file holds ASCII as
+// bytes and anything else as UTF-16LE (DESIGN.md, "Text"). Byte-form strings from other machines
+// are kept when they are valid UTF-8 and otherwise decoded as Windows-1252.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace brindle {
+
+// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsWellFormedUtf8(std::string_view text);
+
+// Decodes Windows-1252 bytes into UTF-8 (the five unassigned bytes map to the C1 controls).
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+// A byte-form string as read from a file: kept when valid UTF-8, else decoded as Windows-1252.
+std::string ByteFormToUtf8(std::string_view bytes);
+
+// UTF-8 to UTF-16 code units, appended to `out` as little-endian bytes. A byte that does not
+// start a valid UTF-8 sequence is taken as a Windows-1252 character, so the result is what
+// reading the same bytes in byte form would give. Returns the number of code units appended.
+std::size_t AppendUtf16LE(std::string_view utf8, std::string& out);
+
+// UTF-16LE bytes (2 x `units`) to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16LEToUtf8(const char* data, std::size_t units);
+
+} // namespace brindle

@@ -1,0 +1,166 @@
+#include "store/AtomicFile.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brindle {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string RandomSuffix() {
+    static std::mt19937_64 rng(
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        static_cast<std::uint64_t>(::getpid()));
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string s(8, 'x');
+    for (char& c : s)
+        c = kChars[rng() % (sizeof(kChars) - 1)];
+    return s;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string path, WriteFunction write)
+    : m_path(std::move(path)), m_write(std::move(write)) {}
+
+AtomicFile::~AtomicFile() {
+    Discard();
+}
+
+int AtomicFile::Open() {
+    if (m_path.empty() || m_path.back() == '/')
+        return ENOENT;
+    m_target = m_path;
+    struct stat st {};
+    if (::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // Replace the file the link points to, not the link.
+        if (char* real = ::realpath(m_path.c_str(), nullptr)) {
+            m_target = real;
+            std::free(real);
+        }
+    }
+    bool exists = false;
+    mode_t mode = 0;
+    if (::stat(m_target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return EISDIR;
+        if (!S_ISREG(st.st_mode)) {
+            // A device or a pipe cannot be replaced: the bytes go straight into it.
+            m_fd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC);
+            if (m_fd < 0)
+                return errno;
+            m_direct = true;
+            return 0;
+        }
+        if (::access(m_target.c_str(), W_OK) != 0)
+            return errno; // a read-only file stays read-only
+        exists = true;
+        mode = st.st_mode & 07777;
+    }
+    const std::string folder = FolderOf(m_target);
+    // Leave room for the prefix and suffix within the file-name limit.
+    const std::string name = NameOf(m_target).substr(0, NAME_MAX - 20);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = folder + "/." + name + "." + RandomSuffix();
+        // 0666 less the umask, as for any new file; an existing file's mode is copied below.
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        m_fd = fd;
+        m_tempPath = std::move(temp);
+        if (exists)
+            (void)::fchmod(m_fd, mode);
+        return 0;
+    }
+    return EEXIST;
+}
+
+int AtomicFile::Write(const char* data, std::size_t size) {
+    if (m_fd < 0)
+        return EBADF;
+    while (size > 0) {
+        const long n = m_write ? m_write(m_fd, data, size) : ::write(m_fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return ENOSPC;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+int AtomicFile::Commit() {
+    if (m_fd < 0)
+        return EBADF;
+    if (m_direct) {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+    if (::fsync(m_fd) != 0) {
+        const int err = errno;
+        Discard();
+        return err;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+        return err;
+    }
+    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+        return err;
+    }
+    m_tempPath.clear();
+    // Make the rename itself durable; a failure here no longer endangers either file.
+    const int dir = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+    return 0;
+}
+
+void AtomicFile::Discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+    }
+}
+
+} // namespace brindle

@@ -1,0 +1,311 @@
+#include "store/DocumentArchive.h"
+
+#include "store/BrindleDoc.h"
+#include "store/FileErrors.h"
+#include "store/ObjectArchive.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace brindle {
+
+namespace {
+
+// Dates are 64-bit in memory and 32-bit in the file: written as their low 32 bits, read as
+// unsigned so that dates after January 2038 survive (DESIGN.md decision 7).
+void WriteTime(ArchiveWriter& ar, BrxTime t) {
+    ar.WriteU32(static_cast<std::uint32_t>(t));
+}
+
+BrxTime ReadTime(ArchiveReader& ar) {
+    return static_cast<BrxTime>(ar.ReadU32());
+}
+
+// A schedule interval is read as unsigned too, except -1 (no interval) and the few negative
+// values that 1970-01-01 08:00 local time has east of UTC+8: the last two days below 2^32.
+BrxTime ReadInterval(ArchiveReader& ar) {
+    const std::uint32_t v = ar.ReadU32();
+    if (v >= 0xFFFFFFFFu - 2 * 86400u + 1)
+        return static_cast<BrxTime>(static_cast<std::int32_t>(v));
+    return static_cast<BrxTime>(v);
+}
+
+// The document's stored state and records, read completely before anything is replaced.
+struct DocumentContent {
+    std::int32_t searchMode = 0;
+    std::uint8_t stringFields = 0;
+    std::int32_t partialMatch = 0;
+    std::uint16_t columns = 0;
+    std::int32_t matchCase = 0;
+    std::int32_t sortAscending = 0;
+    std::int32_t sortColumn = 0;
+    CBrindleDoc::Bookmarks bookmarks;
+    CBrindleDoc::Macros macros;
+    CBrindleDoc::Schedules schedules;
+};
+
+// One object array: the count, then the elements. A null element or a reference to an object
+// of the array's class is accepted and adds nothing (the document holds each record once and
+// never a null one); an object or reference of another class rejects the file.
+template <typename Record, typename ReadFields>
+void ReadArray(ArchiveReader& ar, ArchiveClass cls, std::vector<std::unique_ptr<Record>>& out,
+               ReadFields readFields) {
+    const std::uint64_t count = ar.ReadCount();
+    // Every element takes at least its two-byte tag: never reserve what the file cannot hold.
+    if (count > ar.Remaining() / 2)
+        throw ArchiveFormatError{};
+    out.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const ArchiveReader::Element e = ar.ReadElement();
+        if (e.kind == ArchiveReader::ElementKind::Null)
+            continue;
+        if (e.cls != cls)
+            throw ArchiveFormatError{};
+        if (e.kind == ArchiveReader::ElementKind::Reference)
+            continue;
+        auto record = std::make_unique<Record>();
+        readFields(ar, *record);
+        out.push_back(std::move(record));
+    }
+}
+
+DocumentContent ReadContent(ArchiveReader& ar) {
+    DocumentContent c;
+    (void)ar.ReadI32(); // the first copy of the search mode; the second one is kept
+    c.stringFields = ar.ReadU8();
+    c.partialMatch = ar.ReadI32();
+    c.searchMode = ar.ReadI32();
+    c.columns = ar.ReadU16();
+    c.matchCase = ar.ReadI32();
+    c.sortAscending = ar.ReadI32();
+    c.sortColumn = ar.ReadI32();
+    ReadArray(ar, ArchiveClass::Bookmark, c.bookmarks, ReadBookmark);
+    ReadArray(ar, ArchiveClass::Macro, c.macros, ReadMacro);
+    ReadArray(ar, ArchiveClass::Schedule, c.schedules, ReadSchedule);
+    return c;
+}
+
+void ApplyContent(CBrindleDoc& doc, DocumentContent&& c) {
+    doc.m_nSearchMode = c.searchMode;
+    doc.m_byStringFields = c.stringFields;
+    doc.m_bPartialMatch = c.partialMatch;
+    doc.m_wColumns = c.columns;
+    doc.m_bMatchCase = c.matchCase;
+    doc.m_bSortAscending = c.sortAscending;
+    doc.m_nSortColumn = c.sortColumn;
+    doc.m_arrBookmarks = std::move(c.bookmarks);
+    doc.m_arrMacros = std::move(c.macros);
+    doc.m_arrSchedules = std::move(c.schedules);
+    // The result lists, the dictionary and the undo owners described the old collection.
+    doc.m_arrKeywordHits.clear();
+    doc.m_arrStringHits.clear();
+    doc.m_arrSorted.clear();
+    doc.m_arrDictionary.clear();
+    // Setting the flag invalidates the document's caches (ordering, duplicate index); a loaded
+    // document then starts unmodified.
+    doc.SetModifiedFlag(true);
+    doc.SetModifiedFlag(false);
+}
+
+template <typename Read> ArchiveResult ReadWith(CBrindleDoc& doc, Read&& makeReaderAndRead) {
+    try {
+        DocumentContent content = makeReaderAndRead();
+        ApplyContent(doc, std::move(content));
+        return ArchiveResult::Success();
+    } catch (const ArchiveFormatError&) {
+        return ArchiveResult::Failure(kUnexpectedFileFormat);
+    } catch (const std::bad_alloc&) {
+        return ArchiveResult::Failure(kFailedToOpenDocument);
+    }
+}
+
+template <typename Records, typename WriteFields>
+void WriteArray(ArchiveWriter& ar, ArchiveClass cls, const Records& records,
+                WriteFields writeFields) {
+    std::uint64_t count = 0;
+    for (const auto& r : records)
+        count += r ? 1 : 0;
+    ar.WriteCount(count);
+    for (const auto& r : records) {
+        if (!r)
+            continue;
+        ar.WriteNewObjectTag(cls);
+        writeFields(ar, *r);
+    }
+}
+
+} // namespace
+
+// --- Records -----------------------------------------------------------------------------------
+
+void WriteBookmark(ArchiveWriter& ar, const CBookmark& b) {
+    ar.WriteString(b.m_strName);
+    ar.WriteString(b.m_strURL);
+    ar.WriteString(b.m_strKeywords);
+    ar.WriteString(b.m_strDescription);
+    ar.WriteString(b.m_strNotes);
+    ar.WriteU16(b.m_wStatusChecking);
+    ar.WriteString(b.m_strSchedule);
+    ar.WriteString(b.m_strStatus);
+    // Not the record's order: add date, last checked, last modified, last visited.
+    WriteTime(ar, b.m_tAddDate);
+    WriteTime(ar, b.m_tLastChecked);
+    WriteTime(ar, b.m_tLastModified);
+    WriteTime(ar, b.m_tLastVisited);
+}
+
+void ReadBookmark(ArchiveReader& ar, CBookmark& b) {
+    ar.ReadString(b.m_strName);
+    ar.ReadString(b.m_strURL);
+    ar.ReadString(b.m_strKeywords);
+    ar.ReadString(b.m_strDescription);
+    ar.ReadString(b.m_strNotes);
+    b.m_wStatusChecking = ar.ReadU16();
+    ar.ReadString(b.m_strSchedule);
+    ar.ReadString(b.m_strStatus);
+    b.m_tAddDate = ReadTime(ar);
+    b.m_tLastChecked = ReadTime(ar);
+    b.m_tLastModified = ReadTime(ar);
+    b.m_tLastVisited = ReadTime(ar);
+    b.RebuildKeywordList();
+}
+
+void WriteMacro(ArchiveWriter& ar, const CMacro& m) {
+    ar.WriteString(m.m_strName);
+    ar.WriteString(m.m_strKeywords);
+    ar.WriteString(m.m_strSearch);
+    ar.WriteString(m.m_strURL);
+    ar.WriteU8(m.m_bMatchCase);
+    ar.WriteU32(m.m_dwFields);
+    ar.WriteI32(m.m_nKind);
+    ar.WriteU32(m.m_dwHotKey);
+}
+
+void ReadMacro(ArchiveReader& ar, CMacro& m) {
+    ar.ReadString(m.m_strName);
+    ar.ReadString(m.m_strKeywords);
+    ar.ReadString(m.m_strSearch);
+    ar.ReadString(m.m_strURL);
+    m.m_bMatchCase = ar.ReadU8();
+    m.m_dwFields = ar.ReadU32();
+    m.m_nKind = ar.ReadI32();
+    m.m_dwHotKey = ar.ReadU32();
+}
+
+void WriteSchedule(ArchiveWriter& ar, const CSchedule& s) {
+    ar.WriteString(s.m_strName);
+    WriteTime(ar, s.m_tInterval);
+    ar.WriteI32(s.m_bDefault);
+}
+
+void ReadSchedule(ArchiveReader& ar, CSchedule& s) {
+    ar.ReadString(s.m_strName);
+    s.m_tInterval = ReadInterval(ar);
+    s.m_bDefault = ar.ReadI32();
+}
+
+// --- Documents ---------------------------------------------------------------------------------
+
+void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar) {
+    ar.WriteI32(doc.m_nSearchMode);
+    ar.WriteU8(doc.m_byStringFields);
+    ar.WriteI32(doc.m_bPartialMatch);
+    ar.WriteI32(doc.m_nSearchMode);
+    ar.WriteU16(doc.m_wColumns);
+    ar.WriteI32(doc.m_bMatchCase);
+    ar.WriteI32(doc.m_bSortAscending);
+    ar.WriteI32(doc.m_nSortColumn);
+    WriteArray(ar, ArchiveClass::Bookmark, doc.m_arrBookmarks, WriteBookmark);
+    WriteArray(ar, ArchiveClass::Macro, doc.m_arrMacros, WriteMacro);
+    WriteArray(ar, ArchiveClass::Schedule, doc.m_arrSchedules, WriteSchedule);
+}
+
+std::string DocumentToBytes(const CBrindleDoc& doc) {
+    ArchiveWriter ar;
+    WriteDocument(doc, ar);
+    return ar.TakeBytes();
+}
+
+ArchiveResult ReadDocumentBytes(CBrindleDoc& doc, std::string_view bytes) {
+    return ReadWith(doc, [&] {
+        ArchiveReader ar(bytes);
+        return ReadContent(ar);
+    });
+}
+
+ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path) {
+    if (path.empty())
+        return ArchiveResult::Failure(kInvalidFilename);
+    // Non-blocking, so that a pipe without a writer does not hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return ArchiveResult::Failure(FileErrorText(errno, path, FileAction::Open));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return ArchiveResult::Failure(FileErrorText(errno, path, FileAction::Open));
+    if (S_ISDIR(st.st_mode))
+        return ArchiveResult::Failure(FileErrorText(EISDIR, path, FileAction::Open));
+    if (!S_ISREG(st.st_mode)) // a device or a pipe holds no document
+        return ArchiveResult::Failure(kUnexpectedFileFormat);
+#ifdef POSIX_FADV_SEQUENTIAL
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    try {
+        return ReadWith(doc, [&] {
+            ArchiveReader ar(fd, static_cast<std::uint64_t>(st.st_size));
+            return ReadContent(ar);
+        });
+    } catch (const ArchiveIoError& e) {
+        return ArchiveResult::Failure(FileErrorText(e.error, path, FileAction::Open));
+    }
+}
+
+ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path) {
+    doc.DeleteContents();
+    doc.SetModifiedFlag(true); // dirty while reading
+    ArchiveResult result = ReadDocumentFile(doc, path);
+    if (!result) {
+        doc.DeleteContents();
+        doc.SetModifiedFlag(false);
+        doc.NotifyRebuild();
+    }
+    return result;
+}
+
+ArchiveResult WriteDocumentFile(const CBrindleDoc& doc, const std::string& path,
+                                const WriteFunction& write) {
+    if (path.empty())
+        return ArchiveResult::Failure(kInvalidFilename);
+    AtomicFile file(path, write);
+    if (const int err = file.Open())
+        return ArchiveResult::Failure(FileErrorText(err, path, FileAction::Save));
+    struct WriteFailed {
+        int error;
+    };
+    try {
+        ArchiveWriter ar([&](const char* data, std::size_t size) {
+            if (const int err = file.Write(data, size))
+                throw WriteFailed{err};
+        });
+        WriteDocument(doc, ar);
+        ar.Flush();
+    } catch (const WriteFailed& e) {
+        return ArchiveResult::Failure(FileErrorText(e.error, path, FileAction::Save));
+    } catch (const ArchiveFormatError&) {
+        return ArchiveResult::Failure(kFailedToSaveDocument);
+    } catch (const std::bad_alloc&) {
+        return ArchiveResult::Failure(kFailedToSaveDocument);
+    }
+    if (const int err = file.Commit())
+        return ArchiveResult::Failure(FileErrorText(err, path, FileAction::Save));
+    return ArchiveResult::Success();
+}
+
+} // namespace brindle

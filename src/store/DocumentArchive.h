@@ -1,0 +1,62 @@
+#pragma once
+// The ".brx" document file (Part 1.4): the 27-byte header of search and view state, then the
+// bookmark, macro and schedule arrays as tagged objects. Reading and writing of the records,
+// of whole documents in memory, and of files (every write atomic, DESIGN.md decision 4).
+
+#include "store/AtomicFile.h"
+
+#include <string>
+#include <string_view>
+
+class CBrindleDoc;
+class CBookmark;
+class CMacro;
+class CSchedule;
+
+namespace brindle {
+
+class ArchiveReader;
+class ArchiveWriter;
+
+// The outcome of reading or writing: on failure, the text the system shows ("Unexpected file
+// format.", a file-error text with the file name, "Failed to open document.", ...).
+struct ArchiveResult {
+    bool ok = true;
+    std::string message;
+
+    explicit operator bool() const { return ok; }
+    static ArchiveResult Success() { return {}; }
+    static ArchiveResult Failure(std::string text) { return {false, std::move(text)}; }
+};
+
+// Each record's Serialize: its fields in the order of its table.
+void WriteBookmark(ArchiveWriter& ar, const CBookmark& b);
+void WriteMacro(ArchiveWriter& ar, const CMacro& m);
+void WriteSchedule(ArchiveWriter& ar, const CSchedule& s);
+// Reading a bookmark also rebuilds its keyword list from the stored keyword text.
+void ReadBookmark(ArchiveReader& ar, CBookmark& b);
+void ReadMacro(ArchiveReader& ar, CMacro& m);
+void ReadSchedule(ArchiveReader& ar, CSchedule& s);
+
+// The document's Serialize when storing: header, then the three arrays.
+void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar);
+std::string DocumentToBytes(const CBrindleDoc& doc);
+
+// The document's Serialize when loading. On success the document's stored state and its three
+// arrays are exactly the file's (in file order, duplicates kept, keyword lists rebuilt) and its
+// caches are invalidated; the modified flag is left cleared. On failure nothing is changed.
+// Extra bytes after the schedule array are ignored.
+ArchiveResult ReadDocumentBytes(CBrindleDoc& doc, std::string_view bytes);
+ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path);
+
+// The framework's open (OnOpenDocument, Parts 1.3 and 1.4): DeleteContents, then read the file.
+// After a failure the collection is empty (schedules stay, as DeleteContents leaves them), the
+// modified flag is cleared and every view is told to rebuild.
+ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path);
+
+// Writes the document to `path` through a temporary file and a rename; the previous file stays
+// intact on any failure. The modified flag is not touched.
+ArchiveResult WriteDocumentFile(const CBrindleDoc& doc, const std::string& path,
+                                const WriteFunction& write = {});
+
+} // namespace brindle

@@ -1,0 +1,126 @@
+#pragma once
+// The object archive of the document file (Part 1.4): little-endian integers, the three string
+// prefixes and the 16-bit string form, element counts, and object elements with class records,
+// the shared counter, 0x8000+k tags, big tags, references and null elements.
+//
+// ArchiveReader never trusts a stored count or length beyond the bytes left in its input
+// (DESIGN.md decision 3); every failure throws ArchiveFormatError or ArchiveIoError, which the
+// document reader turns into the system's message.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindle {
+
+// The program's serializable classes, by the names the file gives them.
+enum class ArchiveClass : std::uint8_t { None = 0, Bookmark, Macro, Schedule, Key };
+inline constexpr std::size_t kArchiveClassCount = 5;
+
+const char* ArchiveClassName(ArchiveClass cls);
+std::uint16_t ArchiveClassSchema(ArchiveClass cls); // 1 for all four classes
+ArchiveClass ArchiveClassFromName(std::string_view name);
+
+// The input is damaged: it ends early, or holds an unknown class, schema or counter value.
+struct ArchiveFormatError {};
+// The operating system refused to give the bytes (errno value).
+struct ArchiveIoError {
+    int error;
+};
+
+class ArchiveReader {
+  public:
+    // Reads from bytes in memory (they must outlive the reader).
+    explicit ArchiveReader(std::string_view bytes);
+    // Reads `size` bytes from an open file descriptor, through a buffer.
+    ArchiveReader(int fd, std::uint64_t size);
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    std::uint8_t ReadU8();
+    std::uint16_t ReadU16();
+    std::uint32_t ReadU32();
+    std::int32_t ReadI32() { return static_cast<std::int32_t>(ReadU32()); }
+    // A string in either form, as UTF-8 (DESIGN.md, "Text").
+    void ReadString(std::string& out);
+    std::string ReadString() {
+        std::string s;
+        ReadString(s);
+        return s;
+    }
+    // An element count: uint16, or 0xFFFF and a uint32.
+    std::uint64_t ReadCount();
+    // Bytes not yet read.
+    std::uint64_t Remaining() const {
+        return static_cast<std::uint64_t>(m_end - m_cur) + m_sourceLeft;
+    }
+
+    enum class ElementKind { Null, NewObject, Reference };
+    struct Element {
+        ElementKind kind;
+        ArchiveClass cls; // the class of a new object or of the object referred to
+    };
+    // Reads one object element's tag (and its class record, if one follows). For a new object
+    // the caller then reads the object's fields.
+    Element ReadElement();
+
+  private:
+    void Need(std::size_t n);
+    void Refill(std::size_t n);
+    void ReadBytes(char* dst, std::size_t n);
+    std::uint64_t ReadStringLength(bool& wide);
+
+    const char* m_cur = nullptr;
+    const char* m_end = nullptr;
+    std::uint64_t m_sourceLeft = 0; // bytes of the file not yet pulled into the buffer
+    int m_fd = -1;
+    std::unique_ptr<char[]> m_buffer;
+    std::vector<char> m_scratch;
+    // Counter value -> what took it: a class (its ArchiveClass) or an object (kObjectBit | class).
+    std::vector<std::uint8_t> m_loaded;
+};
+
+class ArchiveWriter {
+  public:
+    // Receives full buffers; throws to abandon the write.
+    using Sink = std::function<void(const char* data, std::size_t size)>;
+
+    // Collects every byte in memory (see TakeBytes).
+    ArchiveWriter();
+    // Passes the bytes to `sink` in large pieces; call Flush at the end.
+    explicit ArchiveWriter(Sink sink);
+
+    void WriteU8(std::uint8_t v) { m_buf.push_back(static_cast<char>(v)); }
+    void WriteU16(std::uint16_t v);
+    void WriteU32(std::uint32_t v);
+    void WriteI32(std::int32_t v) { WriteU32(static_cast<std::uint32_t>(v)); }
+    // ASCII as bytes with its length prefix; anything else in the 16-bit form.
+    void WriteString(std::string_view text);
+    void WriteCount(std::uint64_t count);
+    // The tag of a new object of `cls`: its class record the first time, 0x8000 + k (or the big
+    // tag) after that. Takes counter values as the Part fixes.
+    void WriteNewObjectTag(ArchiveClass cls);
+
+    void Flush();
+    std::string TakeBytes();
+
+  private:
+    void MaybeFlush() {
+        if (m_sink && m_buf.size() >= kFlushSize)
+            Flush();
+    }
+    void WriteLengthPrefix(std::uint64_t n);
+
+    static constexpr std::size_t kFlushSize = 1 << 18;
+    std::string m_buf;
+    Sink m_sink;
+    std::uint32_t m_counter = 1;
+    std::array<std::uint32_t, kArchiveClassCount> m_classCounter{};
+};
+
+} // namespace brindle

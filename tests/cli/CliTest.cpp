@@ -1,0 +1,270 @@
+// brindle-cli end to end: the built program is run with arguments; its standard output, error
+// and exit code are checked, and the files it writes are compared with the Part's examples.
+
+#include "store/TempDirectory.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using testutil::Exists;
+using testutil::ReadFile;
+using testutil::TempDirectory;
+using testutil::WriteFile;
+
+extern char** environ;
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class Cli : public ::testing::Test {
+  protected:
+    TempDirectory dir;
+
+    // Runs brindle-cli with `args` in UTC (dates in listings are local time).
+    CliRun RunCli(const std::vector<std::string>& args) {
+        const std::string outPath = dir.File(".stdout");
+        const std::string errPath = dir.File(".stderr");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        std::vector<std::string> argStrings = {BRINDLE_CLI_PATH};
+        argStrings.insert(argStrings.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : argStrings)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> envStrings = {"TZ=UTC", "LC_ALL=C"};
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "TZ=", 3) != 0 && std::strncmp(*e, "LC_ALL=", 7) != 0)
+                envStrings.emplace_back(*e);
+        std::vector<char*> envp;
+        for (std::string& e : envStrings)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        pid_t pid = 0;
+        CliRun run;
+        if (posix_spawn(&pid, BRINDLE_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) {
+            posix_spawn_file_actions_destroy(&actions);
+            ADD_FAILURE() << "cannot start " << BRINDLE_CLI_PATH;
+            return run;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadFile(outPath);
+        run.err = ReadFile(errPath);
+        return run;
+    }
+
+    static std::string Fixture(const std::string& name) {
+        return ReadFile(testutil::TestDataDir() + "/brx/" + name);
+    }
+
+    // A document with three bookmarks, written without backups.
+    std::string ThreeBookmarks() {
+        const std::string path = dir.File("three.brx");
+        EXPECT_EQ(RunCli({"new", path}).code, 0);
+        EXPECT_EQ(RunCli({"add", path, "--name", "Java tutorial", "--url", "http://java/",
+                          "--keywords", "java programming", "--added", "86400", "--no-backup"})
+                      .code,
+                  0);
+        EXPECT_EQ(RunCli({"add", path, "--name", "Daily news", "--url", "http://news/",
+                          "--keywords", "news web", "--description", "Headlines\tand more",
+                          "--added", "172800", "--no-backup"})
+                      .code,
+                  0);
+        EXPECT_EQ(
+            RunCli({"add", path, "--name", "Web tools", "--url", "http://tools/", "--keywords",
+                    "web tools", "--status", "OK", "--added", "0", "--no-backup"})
+                .code,
+            0);
+        return path;
+    }
+};
+
+TEST_F(Cli, HelpOnTheToolAndEveryCommand) {
+    const CliRun help = RunCli({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_THAT(help.out, StartsWith("Usage: brindle-cli COMMAND"));
+    for (const char* command : {"new", "info", "add", "list", "keywords"}) {
+        EXPECT_THAT(help.out, HasSubstr(std::string("\n  ") + command + " "));
+        const CliRun own = RunCli({command, "--help"});
+        EXPECT_EQ(own.code, 0) << command;
+        EXPECT_THAT(own.out, StartsWith(std::string("Usage: brindle-cli ") + command));
+        EXPECT_THAT(own.out, HasSubstr("--help"));
+        EXPECT_EQ(own.err, "");
+    }
+}
+
+TEST_F(Cli, BadUsageExitsWith2) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"frobnicate"},
+             {"info"},
+             {"info", "a.brx", "b.brx"},
+             {"info", "a.brx", "--bogus"},
+             {"list", "a.brx", "--sort"},
+             {"list", "a.brx", "--sort", "12"},
+             {"list", "a.brx", "--columns", "0,x"},
+             {"list", "a.brx", "--fields", "300"},
+             {"add", "a.brx", "--url", "u"},
+             {"add", "a.brx", "--name", "n"},
+             {"add", "a.brx", "--name", "n", "--url", "u", "--added", "soon"},
+             {"new", "x.brx", "--no-backup=1"}}) {
+        const CliRun r = RunCli(args);
+        EXPECT_EQ(r.code, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err, "");
+    }
+}
+
+TEST_F(Cli, NewWritesTheEmptyDocumentOfThePart) {
+    const std::string path = dir.File("empty.brx");
+    const CliRun r = RunCli({"new", path});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadFile(path), Fixture("empty.brx"));
+    EXPECT_FALSE(Exists(dir.File("empty.bak")));
+}
+
+TEST_F(Cli, AddWritesTheHomeExampleByteForByte) {
+    const std::string path = dir.File("home.brx");
+    ASSERT_EQ(RunCli({"new", path}).code, 0);
+    const CliRun r = RunCli({"add", path, "--name", "Home", "--url", "", "--keywords", "web",
+                             "--added", "933279936", "--no-backup"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(ReadFile(path), Fixture("home.brx"));
+    EXPECT_FALSE(Exists(dir.File("home.bak")));
+}
+
+TEST_F(Cli, AddSavesWithBackups) {
+    const std::string path = dir.File("web.brx");
+    ASSERT_EQ(RunCli({"new", path}).code, 0);
+    ASSERT_EQ(RunCli({"add", path, "--name", "Home", "--url", "", "--keywords", "web", "--added",
+                      "933279936"})
+                  .code,
+              0);
+    EXPECT_EQ(ReadFile(path), Fixture("home.brx"));
+    EXPECT_EQ(ReadFile(dir.File("web.bak")), Fixture("home.brx"));
+    EXPECT_EQ(ReadFile(dir.File("web.bk0")), Fixture("home.brx"));
+}
+
+TEST_F(Cli, RefusedAddSaysNotAdded) {
+    const std::string path = dir.File("home.brx");
+    WriteFile(path, Fixture("home.brx"));
+    CliRun r = RunCli({"add", path, "--name", "Home", "--url", "", "--no-backup"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "not added\n");
+    r = RunCli({"add", path, "--name", "   ", "--url", "x", "--no-backup"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "not added\n");
+    EXPECT_EQ(ReadFile(path), Fixture("home.brx"));
+}
+
+TEST_F(Cli, InfoPrintsStateAndCounts) {
+    const std::string path = dir.File("one.brx");
+    WriteFile(path, Fixture("one_each.brx"));
+    const CliRun r = RunCli({"info", path});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "search_mode: 1\nstring_fields: 0\npartial_match: 1\ncolumns: 4095\n"
+                     "match_case: 0\nsort_ascending: 1\nsort_column: 0\nbookmarks: 1\n"
+                     "macros: 1\nschedules: 1\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Cli, FailuresPrintTheSystemsTextAndExit1) {
+    const std::string missing = dir.File("missing.brx");
+    CliRun r = RunCli({"info", missing});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, missing + " was not found.\n");
+    EXPECT_EQ(r.out, "");
+
+    const std::string garbage = dir.File("garbage.brx");
+    WriteFile(garbage, "this is not a document");
+    for (const char* command : {"info", "list", "keywords"}) {
+        r = RunCli({command, garbage});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "Unexpected file format.\n");
+    }
+    r = RunCli({"add", garbage, "--name", "n", "--url", "u"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Unexpected file format.\n");
+    EXPECT_EQ(ReadFile(garbage), "this is not a document");
+
+    r = RunCli({"new", "/dev/full"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Disk full while accessing /dev/full.\n");
+
+    const std::string badPath = dir.File("no-folder/x.brx");
+    r = RunCli({"new", badPath});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, badPath + " contains an invalid path.\n");
+}
+
+TEST_F(Cli, ListRunsTheSearch) {
+    const std::string path = ThreeBookmarks();
+    CliRun r = RunCli({"list", path});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Daily news\thttp://news/\nJava tutorial\thttp://java/\nWeb tools\thttp://tools/\n");
+
+    r = RunCli({"list", path, "--query", "web"});
+    EXPECT_EQ(r.out, "Daily news\thttp://news/\nWeb tools\thttp://tools/\n");
+    r = RunCli({"list", path, "--query", "we"}); // partial match of the last term
+    EXPECT_EQ(r.out, "Daily news\thttp://news/\nWeb tools\thttp://tools/\n");
+    r = RunCli({"list", path, "--query", "we", "--no-partial"});
+    EXPECT_EQ(r.out, "");
+    r = RunCli({"list", path, "--query", "web!tools"});
+    EXPECT_EQ(r.out, "Daily news\thttp://news/\n");
+
+    r = RunCli({"list", path, "--string", "--query", "TOOLS"});
+    EXPECT_EQ(r.out, "Web tools\thttp://tools/\n");
+    r = RunCli({"list", path, "--string", "--query", "TOOLS", "--match-case"});
+    EXPECT_EQ(r.out, "");
+    r = RunCli({"list", path, "--string", "--query", "tools", "--fields", "1"});
+    EXPECT_EQ(r.out, "Web tools\thttp://tools/\n");
+    r = RunCli({"list", path, "--string", "--query", "http", "--fields", "0x1"});
+    EXPECT_EQ(r.out, "");
+    r = RunCli({"list", path, "--string", "--query", "http", "--fields", "0x2", "--columns", "0"});
+    EXPECT_EQ(r.out, "Daily news\nJava tutorial\nWeb tools\n");
+
+    r = RunCli({"list", path, "--sort", "Add date", "--descending", "--columns", "0,8,7,5"});
+    EXPECT_EQ(r.out, "Daily news\t1970-01-03 00:00:00 AM\tWaiting\tEnable\n"
+                     "Java tutorial\t1970-01-02 00:00:00 AM\tWaiting\tEnable\n"
+                     "Web tools\t1970-01-01 00:00:00 AM\tOK\tEnable\n");
+    r = RunCli({"list", path, "--sort", "8", "--columns", "0"});
+    EXPECT_EQ(r.out, "Web tools\nJava tutorial\nDaily news\n");
+    // A tab inside a text is escaped so that every hit stays one line.
+    r = RunCli({"list", path, "--query", "news", "--columns", "3"});
+    EXPECT_EQ(r.out, "Headlines\\tand more\n");
+}
+
+TEST_F(Cli, KeywordsListsEveryKeywordOnce) {
+    const std::string path = ThreeBookmarks();
+    const CliRun r = RunCli({"keywords", path});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "java\nprogramming\nnews\nweb\ntools\n");
+    const std::string empty = dir.File("empty.brx");
+    ASSERT_EQ(RunCli({"new", empty}).code, 0);
+    EXPECT_EQ(RunCli({"keywords", empty}).out, "");
+}
+
+} // namespace
