@@ -1,10 +1,9 @@
 #include "exchange/ExchangeFiles.h"
 
-#include <QSaveFile>
-#include <QString>
-
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -30,25 +29,101 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return !in.bad();
 }
 
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
+namespace {
+
+constexpr size_t kFlushBytes = 1 << 20;
+
+} // namespace
+
+struct AtomicFileWriter::Impl {
+    fs::path target;
+    fs::path temp;
+    std::ofstream out;
+};
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : m_impl(std::make_unique<Impl>()) {
+    std::error_code ec;
+    m_impl->target = fs::path(path);
+    // Replace what a link points at, not the link.
+    if (fs::is_symlink(m_impl->target, ec)) {
+        const fs::path resolved = fs::weakly_canonical(m_impl->target, ec);
+        if (!ec)
+            m_impl->target = resolved;
+    }
+    if (fs::is_directory(m_impl->target, ec))
+        return;
+    m_impl->temp = m_impl->target;
+    m_impl->temp += ".brindle-" + std::to_string(std::random_device{}()) + ".tmp";
+    m_impl->out.open(m_impl->temp, std::ios::binary | std::ios::trunc);
+    m_open = m_impl->out.is_open();
+    m_buffer.reserve(kFlushBytes + kFlushBytes / 4);
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (m_open) { // never committed
+        m_impl->out.close();
+        std::error_code ec;
+        fs::remove(m_impl->temp, ec);
+    }
+}
+
+void AtomicFileWriter::Flush(bool always) {
+    if (!m_open || (!always && m_buffer.size() < kFlushBytes))
+        return;
+    m_impl->out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+    if (m_impl->out.fail())
+        m_failed = true;
+    m_buffer.clear();
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+    Flush(true);
+    if (!m_open)
+        return;
+    m_impl->out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (m_impl->out.fail())
+        m_failed = true;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (!m_open)
         return false;
-    const qint64 size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
+    Flush(true);
+    m_impl->out.close();
+    m_open = false;
+    std::error_code ec;
+    if (m_failed || m_impl->out.fail()) {
+        fs::remove(m_impl->temp, ec);
         return false;
     }
-    return file.commit();
+    // An existing file keeps its permissions.
+    const fs::file_status old = fs::status(m_impl->target, ec);
+    if (!ec && fs::exists(old))
+        fs::permissions(m_impl->temp, old.permissions(), ec);
+    fs::rename(m_impl->temp, m_impl->target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(m_impl->temp, ignored);
+        return false;
+    }
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes) {
+    AtomicFileWriter file(path);
+    if (!file.IsOpen())
+        return false;
+    file.Write(bytes);
+    return file.Commit();
 }
 
 bool WriteFileInPlace(const std::string& path, std::string_view bytes) {
-    std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
-    if (!out)
+    // The C stream is the lightest portable way to write many small files.
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
         return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
 }
 
 bool FileExists(const std::string& path) {

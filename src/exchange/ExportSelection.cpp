@@ -1,7 +1,6 @@
 #include "exchange/ExportSelection.h"
 
 #include "store/BrindleDoc.h"
-#include "store/ResultOrder.h"
 
 #include <algorithm>
 
@@ -48,10 +47,44 @@ const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOpt
     // A stable sort gives exactly the order of inserting each bookmark, in collection order,
     // after every bookmark it equals, without the quadratic cost of inserting into an array.
     const bool ascending = options.ascending;
-    std::stable_sort(out.begin(), out.end(), [&](const CBookmark* a, const CBookmark* b) {
-        const int c = CompareByField(*a, *b, column);
-        return ascending ? c < 0 : c > 0;
-    });
+    auto sortBy = [&](auto key) {
+        std::stable_sort(out.begin(), out.end(), [&](const CBookmark* a, const CBookmark* b) {
+            return ascending ? key(*a) < key(*b) : key(*b) < key(*a);
+        });
+    };
+    if (column == kFieldStatusChecking) {
+        // "Disable" sorts before "Enable".
+        sortBy([](const CBookmark& b) { return b.m_wStatusChecking != 0; });
+    } else if (column >= kFieldAddDate) {
+        sortBy([column](const CBookmark& b) { return b.GetFieldTime(column); });
+    } else {
+        // Text fields compare byte by byte.
+        const std::string CBookmark::*field = nullptr;
+        switch (column) {
+        case kFieldName:
+            field = &CBookmark::m_strName;
+            break;
+        case kFieldURL:
+            field = &CBookmark::m_strURL;
+            break;
+        case kFieldKeywords:
+            field = &CBookmark::m_strKeywords;
+            break;
+        case kFieldDescription:
+            field = &CBookmark::m_strDescription;
+            break;
+        case kFieldNotes:
+            field = &CBookmark::m_strNotes;
+            break;
+        case kFieldSchedule:
+            field = &CBookmark::m_strSchedule;
+            break;
+        default:
+            field = &CBookmark::m_strStatus;
+            break;
+        }
+        sortBy([field](const CBookmark& b) -> std::string_view { return b.*field; });
+    }
     return out;
 }
 

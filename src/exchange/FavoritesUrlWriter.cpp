@@ -34,7 +34,7 @@ std::string FavoritesFileName(std::string_view bookmarkName) {
     }
     TruncateUtf8(name, kMaxFileNameBytes);
     if (name.empty())
-        name = "_";
+        name.push_back('_'); // a name of dots only
     return name;
 }
 
@@ -46,15 +46,21 @@ bool ExportFavorites(CBrindleDoc& doc, const std::string& folder, const ExportOp
         return false;
     }
     int written = 0;
+    std::string file = target.string();
+    file += fs::path::preferred_separator;
+    const size_t folderLength = file.size();
+    std::string content;
     for (const CBookmark* b : SelectForExport(doc, options)) {
-        const fs::path file = target / (FavoritesFileName(b->m_strName) + ".url");
-        std::string content = "[InternetShortcut]";
+        file.resize(folderLength);
+        file += FavoritesFileName(b->m_strName);
+        file += ".url";
+        content = "[InternetShortcut]";
         content += kLineEnd;
         content += "URL=";
         content += b->m_strURL;
         content += kLineEnd;
         // A file that cannot be written is skipped, as the format has no place to say why.
-        if (WriteFileInPlace(file.string(), content))
+        if (WriteFileInPlace(file, content))
             ++written;
     }
     return options.selectedOnly || written > 0;

@@ -7,10 +7,6 @@ namespace brindle {
 
 namespace {
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -22,58 +18,32 @@ bool AllDigits(std::string_view s) {
     return true;
 }
 
-size_t NameEnd(std::string_view tagText) {
+} // namespace
+
+namespace detail {
+
+size_t TagNameEnd(std::string_view tagText) {
     size_t i = (!tagText.empty() && tagText[0] == '/') ? 1 : 0;
-    while (i < tagText.size() && !IsSpace(tagText[i]) && tagText[i] != '/')
+    while (i < tagText.size() && !IsTagSpace(tagText[i]) && tagText[i] != '/')
         ++i;
     return i;
 }
 
-} // namespace
+} // namespace detail
 
 std::string_view TagName(std::string_view tagText) {
-    return tagText.substr(0, NameEnd(tagText));
+    return tagText.substr(0, detail::TagNameEnd(tagText));
 }
 
 std::optional<std::string_view> FindAttribute(std::string_view tagText, std::string_view name) {
-    const size_t n = tagText.size();
-    size_t i = NameEnd(tagText);
-    while (i < n) {
-        while (i < n && (IsSpace(tagText[i]) || tagText[i] == '/'))
-            ++i;
-        if (i >= n)
-            break;
-        const size_t start = i;
-        while (i < n && !IsSpace(tagText[i]) && tagText[i] != '=' && tagText[i] != '/')
-            ++i;
-        if (i == start) { // a stray '=': not an attribute name
-            ++i;
-            continue;
-        }
-        const std::string_view attr = tagText.substr(start, i - start);
-        while (i < n && IsSpace(tagText[i]))
-            ++i;
-        std::string_view value;
-        if (i < n && tagText[i] == '=') {
-            ++i;
-            while (i < n && IsSpace(tagText[i]))
-                ++i;
-            if (i < n && (tagText[i] == '"' || tagText[i] == '\'')) {
-                const size_t close = tagText.find(tagText[i], i + 1);
-                const size_t end = close == std::string_view::npos ? n : close;
-                value = tagText.substr(i + 1, end - i - 1);
-                i = close == std::string_view::npos ? n : close + 1;
-            } else {
-                const size_t vstart = i;
-                while (i < n && !IsSpace(tagText[i]))
-                    ++i;
-                value = tagText.substr(vstart, i - vstart);
-            }
-        }
-        if (EqualsNoCase(attr, name))
-            return value;
-    }
-    return std::nullopt;
+    std::optional<std::string_view> found;
+    ForEachAttribute(tagText, [&](std::string_view attr, std::string_view value) {
+        if (!EqualsNoCase(attr, name))
+            return true;
+        found = value;
+        return false;
+    });
+    return found;
 }
 
 std::string AttributeText(std::string_view tagText, std::string_view name) {

@@ -26,6 +26,10 @@ TagKind ClassifyTag(std::string_view tagText);
 // The tag's name ("a", "/dl", "!--"), as written.
 std::string_view TagName(std::string_view tagText);
 
+// Calls `take(name, rawValue)` for each attribute of the tag, in order, until it returns false.
+// Values may be quoted with double or single quotes or unquoted; a valueless attribute gives "".
+template <typename Take> void ForEachAttribute(std::string_view tagText, Take&& take);
+
 // The raw value of the first attribute called `name` (any letter case), quoted with double or
 // single quotes or unquoted; nullopt when the tag has no such attribute. A valueless attribute
 // gives an empty value.
@@ -51,6 +55,54 @@ void AppendEscaped(std::string& out, std::string_view text);
 size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+
+namespace detail {
+inline bool IsTagSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+size_t TagNameEnd(std::string_view tagText);
+} // namespace detail
+
+template <typename Take> void ForEachAttribute(std::string_view tagText, Take&& take) {
+    using detail::IsTagSpace;
+    const size_t n = tagText.size();
+    size_t i = detail::TagNameEnd(tagText);
+    while (i < n) {
+        while (i < n && (IsTagSpace(tagText[i]) || tagText[i] == '/'))
+            ++i;
+        if (i >= n)
+            break;
+        const size_t start = i;
+        while (i < n && !IsTagSpace(tagText[i]) && tagText[i] != '=' && tagText[i] != '/')
+            ++i;
+        if (i == start) { // a stray '=': not an attribute name
+            ++i;
+            continue;
+        }
+        const std::string_view name = tagText.substr(start, i - start);
+        while (i < n && IsTagSpace(tagText[i]))
+            ++i;
+        std::string_view value;
+        if (i < n && tagText[i] == '=') {
+            ++i;
+            while (i < n && IsTagSpace(tagText[i]))
+                ++i;
+            if (i < n && (tagText[i] == '"' || tagText[i] == '\'')) {
+                const size_t close = tagText.find(tagText[i], i + 1);
+                const size_t end = close == std::string_view::npos ? n : close;
+                value = tagText.substr(i + 1, end - i - 1);
+                i = close == std::string_view::npos ? n : close + 1;
+            } else {
+                const size_t vstart = i;
+                while (i < n && !IsTagSpace(tagText[i]))
+                    ++i;
+                value = tagText.substr(vstart, i - vstart);
+            }
+        }
+        if (!take(name, value))
+            return;
+    }
+}
 
 // Walks `text` as the readers do: '<' opens a tag (restarting one that is already open), '>'
 // closes an open tag; `onTag(tagText)` gets every non-empty tag, `onText(run)` every run of

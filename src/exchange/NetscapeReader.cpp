@@ -46,20 +46,48 @@ bool ParseDecimal(std::string_view text, std::uint64_t& value) {
     return true;
 }
 
-void ReadDate(std::string_view tagText, std::string_view key, BrxTime& target) {
-    const auto value = FindAttribute(tagText, key);
+void ReadDate(std::string_view value, BrxTime& target) {
     std::uint64_t number = 0;
-    if (value && ParseDecimal(*value, number))
+    if (ParseDecimal(value, number))
         target = NormaliseEpoch(number);
+}
+
+// The attributes a link's tag may carry, read in one pass; the first of equal names counts.
+enum LinkAttribute { kHref, kAddDate, kLastVisit, kLastModified, kTags, kDescription, kKinds };
+
+int LinkAttributeOf(std::string_view name) {
+    static constexpr std::string_view kNames[kKinds] = {"href",          "add_date", "last_visit",
+                                                        "last_modified", "tags",     "description"};
+    for (int k = 0; k < kKinds; ++k)
+        if (EqualsNoCase(name, kNames[k]))
+            return k;
+    return -1;
+}
+
+template <typename Take> void ForEachLinkAttribute(std::string_view tagText, Take&& take) {
+    bool seen[kKinds] = {};
+    ForEachAttribute(tagText, [&](std::string_view name, std::string_view value) {
+        const int kind = LinkAttributeOf(name);
+        if (kind >= 0 && !seen[kind]) {
+            seen[kind] = true;
+            take(kind, value);
+        }
+        return true;
+    });
 }
 
 } // namespace
 
 void ParseNetscapeDates(std::string_view tagText, BrxTime& addDate, BrxTime& lastVisit,
                         BrxTime& lastModified) {
-    ReadDate(tagText, "add_date", addDate);
-    ReadDate(tagText, "last_visit", lastVisit);
-    ReadDate(tagText, "last_modified", lastModified);
+    ForEachLinkAttribute(tagText, [&](int kind, std::string_view value) {
+        if (kind == kAddDate)
+            ReadDate(value, addDate);
+        else if (kind == kLastVisit)
+            ReadDate(value, lastVisit);
+        else if (kind == kLastModified)
+            ReadDate(value, lastModified);
+    });
 }
 
 namespace {
@@ -133,14 +161,7 @@ class NetscapeReader {
         case kTagAnchorOpen:
             FlushPending();
             m_anchorText.clear();
-            m_url = Trim(AttributeText(tag, "href"));
-            m_addDate = m_importTime;
-            m_lastVisit = 0;
-            m_lastModified = 0;
-            ParseNetscapeDates(tag, m_addDate, m_lastVisit, m_lastModified);
-            m_tags = AttributeText(tag, "tags");
-            // Some bookmark services put the description in an attribute; a <DD> replaces it.
-            m_attributeDescription = AttributeText(tag, "description");
+            ReadLinkAttributes(tag);
             m_inAnchor = true;
             break;
         case kTagListOpen:
@@ -165,6 +186,38 @@ class NetscapeReader {
         default:
             break;
         }
+    }
+
+    void ReadLinkAttributes(std::string_view tag) {
+        m_url.clear();
+        m_tags.clear();
+        m_attributeDescription.clear();
+        m_addDate = m_importTime;
+        m_lastVisit = 0;
+        m_lastModified = 0;
+        ForEachLinkAttribute(tag, [&](int kind, std::string_view value) {
+            switch (kind) {
+            case kHref:
+                m_url = Trim(DecodeCharacterReferences(value));
+                break;
+            case kAddDate:
+                ReadDate(value, m_addDate);
+                break;
+            case kLastVisit:
+                ReadDate(value, m_lastVisit);
+                break;
+            case kLastModified:
+                ReadDate(value, m_lastModified);
+                break;
+            case kTags:
+                m_tags = DecodeCharacterReferences(value);
+                break;
+            default:
+                // Some bookmark services put the description in an attribute; a <DD> wins.
+                m_attributeDescription = DecodeCharacterReferences(value);
+                break;
+            }
+        });
     }
 
     void PushFolder() {

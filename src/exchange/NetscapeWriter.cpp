@@ -24,9 +24,13 @@ void AppendNetscapeEntry(std::string& out, const CBookmark& b) {
 
 bool ExportNetscape(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                     ExchangeReport& report) {
+    AtomicFileWriter file(path);
+    if (!file.IsOpen()) {
+        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
+        return false;
+    }
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
-    std::string out;
-    out.reserve(256 + bookmarks.size() * 160);
+    std::string& out = file.Buffer();
     out += "<!DOCTYPE NETSCAPE-Bookmark-file-1>";
     out += kLineEnd;
     out += "<!-- This is an automatically generated file.It will be read and overwritten.Do Not "
@@ -48,9 +52,10 @@ bool ExportNetscape(CBrindleDoc& doc, const std::string& path, const ExportOptio
             AppendEscaped(out, b->m_strDescription);
             out += kLineEnd;
         }
+        file.Flush();
     }
     out += "</DL></P>";
-    if (!WriteWholeFile(path, out)) {
+    if (!file.Commit()) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }

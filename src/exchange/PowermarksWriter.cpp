@@ -123,9 +123,13 @@ bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOpt
         report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
         return false;
     }
+    AtomicFileWriter file(path);
+    if (!file.IsOpen()) {
+        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
+        return false;
+    }
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
-    std::string out;
-    out.reserve(512 + bookmarks.size() * 256);
+    std::string& out = file.Buffer();
     for (std::string_view line :
          {"<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 3.2//EN\">", "<!--Powermarks Format 3.0-->",
           "<!-- This is an automatically generated file.It will be read and overwritten.Do Not "
@@ -157,12 +161,13 @@ bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOpt
         out += kLineEnd;
         out += "<BR>";
         out += kLineEnd;
+        file.Flush();
     }
     out += "</DL>";
     out += kLineEnd;
     out += "</HTML>";
     out += kLineEnd;
-    if (!WriteWholeFile(path, out)) {
+    if (!file.Commit()) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }

@@ -10,12 +10,31 @@ namespace brindle {
 
 namespace {
 
-bool WriteReport(const std::string& path, const std::string& out, ExchangeReport& report) {
-    if (!WriteWholeFile(path, out)) {
+bool Finish(AtomicFileWriter& file, ExchangeReport& report) {
+    if (!file.Commit()) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }
     return true;
+}
+
+// The field's display text; only dates need the document (its time format).
+void AppendFieldText(std::string& out, const CBrindleDoc& doc, std::uint32_t sortedIndex,
+                     const CBookmark& b, int field, bool escape) {
+    std::string date;
+    std::string_view text;
+    if (const std::string* s = b.TextField(field)) {
+        text = *s;
+    } else if (field == kFieldStatusChecking) {
+        text = b.m_wStatusChecking ? "Enable" : "Disable";
+    } else {
+        date = doc.GetSortedFieldText(sortedIndex, field);
+        text = date;
+    }
+    if (escape)
+        AppendEscaped(out, text);
+    else
+        out += text;
 }
 
 void Line(std::string& out, std::string_view text) {
@@ -34,9 +53,13 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
         report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
         return false;
     }
+    AtomicFileWriter file(path);
+    if (!file.IsOpen()) {
+        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
+        return false;
+    }
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
-    std::string out;
-    out.reserve(2048 + bookmarks.size() * 600);
+    std::string& out = file.Buffer();
     Line(out, "<!-- This is an automatically generated file! -->");
     out += "<HTML><HEAD><meta http-equiv=\"Content-Type\" content=\"text/html\"><TITLE>";
     AppendEscaped(out, options.title);
@@ -71,16 +94,17 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
             out += "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book "
                    "Antiqua\" size=\"2\">";
             out += kLabels[field];
-            AppendEscaped(out, doc.GetSortedFieldText(i, field));
+            AppendFieldText(out, doc, i, *bookmarks[i], field, true);
             Line(out, "</font></td></tr>");
         }
+        file.Flush();
     }
     Line(out, "</table></center></div>");
     out += "<p><a href=\"mailto:";
     out += kFeedbackAddress;
     out += "\">Send your advice to me thank you</a></p></body></html>";
     out += kLineEnd;
-    return WriteReport(path, out, report);
+    return Finish(file, report);
 }
 
 bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
@@ -92,9 +116,13 @@ bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
         report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
         return false;
     }
+    AtomicFileWriter file(path);
+    if (!file.IsOpen()) {
+        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
+        return false;
+    }
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
-    std::string out;
-    out.reserve(256 + bookmarks.size() * 300);
+    std::string& out = file.Buffer();
     out += "Brindle Bookmark";
     out += kLineEnd;
     out += kLineEnd;
@@ -107,18 +135,19 @@ bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
             if (!((options.fieldMask >> field) & 1u))
                 continue;
             out += kLabels[field];
-            out += doc.GetSortedFieldText(i, field);
+            AppendFieldText(out, doc, i, *bookmarks[i], field, false);
             out += kLineEnd;
         }
         out += kLineEnd;
         out += kLineEnd;
         out += kLineEnd;
+        file.Flush();
     }
     out += "Thank you for using Brindle!!!!";
     out += kLineEnd;
     out += "Please send your advice to me:";
     out += kFeedbackAddress;
-    return WriteReport(path, out, report);
+    return Finish(file, report);
 }
 
 } // namespace brindle
