@@ -125,6 +125,31 @@ void BM_Reorder(benchmark::State& state) {
 }
 BENCHMARK(BM_Reorder)->Arg(kFieldName)->Arg(kFieldAddDate)->Unit(benchmark::kMillisecond);
 
+// Deleting every bookmark in one command, then undoing that delete.
+void BM_DeleteAndUndoAll(benchmark::State& state) {
+    CBrindleDoc doc;
+    brindle::bench::FillSyntheticCollection(doc, kCount);
+    doc.Search("", false, 0);
+    double deleteMs = 0, undoMs = 0;
+    for (auto _ : state) {
+        std::vector<std::uint32_t> all(doc.m_arrBookmarks.size());
+        for (std::uint32_t i = 0; i < all.size(); ++i)
+            all[i] = i;
+        const auto t0 = std::chrono::steady_clock::now();
+        doc.ClearUndo(kUndoBookmarks);
+        doc.DeleteBookmarks(all);
+        doc.RerunLastSearch();
+        const auto t1 = std::chrono::steady_clock::now();
+        doc.UndoDeleteBookmarks();
+        const auto t2 = std::chrono::steady_clock::now();
+        deleteMs = std::chrono::duration<double, std::milli>(t1 - t0).count();
+        undoMs = std::chrono::duration<double, std::milli>(t2 - t1).count();
+    }
+    state.counters["delete_ms"] = deleteMs;
+    state.counters["undo_ms"] = undoMs;
+}
+BENCHMARK(BM_DeleteAndUndoAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -1,6 +1,27 @@
+#include "app/BrindleApp.h"
+#include "ui/MainFrame.h"
+
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Brindle"));
+    QApplication::setOrganizationName(QString());
+
+    // --quit-after-show: end once the window has been painted (start-up timing).
+    QStringList arguments = QApplication::arguments();
+    const bool quitAfterShow = arguments.removeAll(QStringLiteral("--quit-after-show")) > 0;
+
+    CBrindleApp brindle;
+    if (!brindle.InitInstance(arguments))
+        return brindle.HandedOver() ? 0 : 1;
+    if (quitAfterShow) {
+        QTimer::singleShot(0, [&brindle] {
+            brindle.Frame()->repaint();
+            brindle.Doc().SetModifiedFlag(false);
+            QApplication::quit();
+        });
+    }
+    return QApplication::exec();
 }

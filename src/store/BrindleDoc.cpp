@@ -69,8 +69,9 @@ bool CBrindleDoc::AddBookmark(std::string_view name, std::string_view url,
     const std::string_view trimmedName = brindle::TrimView(name);
     if (trimmedName.empty())
         return false;
-    const std::string keywordText =
-        brindle::NormalizeKeywordText(brindle::TrimView(keywords), /*commaDrops=*/true);
+    std::vector<std::string> sortedKeywords;
+    std::string keywordText = brindle::NormalizeKeywordText(brindle::TrimView(keywords),
+                                                            /*commaDrops=*/true, &sortedKeywords);
 
     DuplicateIndex& dup = *m_duplicates;
     if (!dup.valid || dup.size != m_arrBookmarks.size() || dup.stamp != m_changeStamp) {
@@ -92,10 +93,14 @@ bool CBrindleDoc::AddBookmark(std::string_view name, std::string_view url,
 
     const std::string scheduleName =
         ScheduleExists(schedule) ? std::string(schedule) : std::string(kNoSchedule);
-    m_arrBookmarks.push_back(std::make_unique<CBookmark>(
-        std::string(trimmedName), std::string(url), keywordText, std::string(description),
+    auto bookmark = std::make_unique<CBookmark>(
+        std::string(trimmedName), std::string(url), std::string_view(), std::string(description),
         std::string(notes), statusChecking, scheduleName, std::string(status), addDate, lastVisited,
-        lastModified, lastChecked));
+        lastModified, lastChecked);
+    // The text is normal already and a second scan would change nothing: take it as it is.
+    bookmark->m_strKeywords = std::move(keywordText);
+    bookmark->m_arrKeywords = std::move(sortedKeywords);
+    m_arrBookmarks.push_back(std::move(bookmark));
     SetModifiedFlag(true);
     // The index stays valid: it gains exactly the bookmark just added.
     dup.byKey.emplace(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1));

@@ -1,0 +1,151 @@
+#include "app/BrindleApp.h"
+
+#include "app/DesktopIntegration.h"
+#include "app/FontDescription.h"
+#include "app/HotKeys.h"
+#include "app/SettingsStore.h"
+#include "app/SingleInstance.h"
+#include "ui/AboutDialog.h"
+#include "ui/FileDialogs.h"
+#include "ui/MainFrame.h"
+#include "ui/MessageBox.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+using brindle::FileDialogRequest;
+using brindle::MessageBox;
+
+CBrindleApp::CBrindleApp() {
+    brindle::FileCommandCallbacks ui;
+    ui.chooseOpenPath = [this](const FileDialogRequest& r) -> std::optional<std::string> {
+        auto path = brindle::FileDialogs::OpenFile(m_frame.get(), QString::fromStdString(r.title),
+                                                   QString::fromStdString(r.filter));
+        if (!path)
+            return std::nullopt;
+        return path->toStdString();
+    };
+    ui.chooseSavePath = [this](const FileDialogRequest& r) -> std::optional<std::string> {
+        auto path = brindle::FileDialogs::SaveFile(m_frame.get(), QString::fromStdString(r.title),
+                                                   QString::fromStdString(r.fileName),
+                                                   QString::fromStdString(r.filter));
+        if (!path)
+            return std::nullopt;
+        return path->toStdString();
+    };
+    ui.askSaveChanges = [this](const std::string& prompt) {
+        switch (MessageBox::Show(m_frame.get(), QString::fromStdString(prompt),
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                 MessageBox::Icon::Exclamation)) {
+        case QMessageBox::Yes:
+            return brindle::SaveChangesAnswer::Yes;
+        case QMessageBox::No:
+            return brindle::SaveChangesAnswer::No;
+        default:
+            return brindle::SaveChangesAnswer::Cancel;
+        }
+    };
+    ui.showError = [this](const std::string& message) {
+        MessageBox::Exclamation(m_frame.get(), QString::fromStdString(message));
+    };
+    ui.pathChanged = [this](const std::string& path, bool addToRecent) {
+        if (addToRecent && !path.empty())
+            AddRecentFile(QString::fromStdString(path));
+        if (m_frame)
+            m_frame->UpdateTitle();
+    };
+    ui.documentReplaced = [this] {
+        if (m_frame)
+            m_frame->DocumentReplaced();
+    };
+    m_files = std::make_unique<brindle::FileCommands>(m_doc, std::move(ui));
+}
+
+CBrindleApp::~CBrindleApp() {
+    m_frame.reset(); // the frame listens to the document: it goes first
+}
+
+void CBrindleApp::AddRecentFile(const QString& path) {
+    m_recentFiles = brindle::AddRecentFile(m_recentFiles, path);
+    if (m_store)
+        brindle::WriteRecentFiles(*m_store, m_recentFiles);
+    if (m_frame)
+        m_frame->SetRecentFiles(m_recentFiles);
+}
+
+bool CBrindleApp::OpenDocument(const QString& path) {
+    // Opening the document that is open already does nothing.
+    const std::string current = m_files->PathName();
+    if (!current.empty() && QFileInfo(QString::fromStdString(current)) == QFileInfo(path))
+        return true;
+    return m_files->OpenPath(path.toStdString());
+}
+
+void CBrindleApp::Activate(const QString& path) {
+    if (!m_frame)
+        return;
+    if (m_frame->isMinimized() || m_frame->isHidden())
+        m_frame->showNormal();
+    m_frame->showMaximized();
+    m_frame->raise();
+    m_frame->activateWindow();
+    if (!path.isEmpty())
+        OpenDocument(path);
+}
+
+bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions& options) {
+    const QStringList files = arguments.mid(1);
+    const QString path = files.isEmpty() ? QString() : files.first();
+
+    // One instance per user: a second start hands its file to the first and ends.
+    if (options.singleInstance) {
+        m_instance = std::make_unique<brindle::SingleInstance>();
+        if (m_instance->Start(path) == brindle::SingleInstance::Role::Secondary) {
+            m_handedOver = true;
+            return false;
+        }
+        QObject::connect(m_instance.get(), &brindle::SingleInstance::activationRequested, this,
+                         &CBrindleApp::Activate);
+    }
+    std::unique_ptr<brindle::AboutDialog> splash;
+    if (options.splash)
+        splash = brindle::AboutDialog::ShowSplash();
+
+    // The settings: defaults of this desktop, then the user's stored values.
+    brindle::ResetSettings(m_doc, brindle::CurrentDesktopDefaults());
+    if (options.userSettings) {
+        m_store = brindle::OpenSettingsStore();
+        brindle::LoadSettings(m_doc, *m_store);
+        m_recentFiles = brindle::ReadRecentFiles(*m_store);
+    }
+
+    m_frame = std::make_unique<CMainFrame>(m_doc, *m_files);
+    m_frame->SetRecentFiles(m_recentFiles);
+    m_frame->ApplyListFont();
+    QObject::connect(m_frame.get(), &CMainFrame::recentFileChosen, this,
+                     [this](const QString& p) { OpenDocument(p); });
+    QObject::connect(m_frame.get(), &CMainFrame::aboutRequested, this,
+                     [this] { brindle::AboutDialog::RunModal(m_frame.get()); });
+
+    // The command line: a file to open, or a new empty document.
+    if (!path.isEmpty()) {
+        if (!m_files->OpenPath(path.toStdString(), false))
+            return false; // the message has been shown
+    } else {
+        m_files->New();
+    }
+    m_frame->showMaximized();
+    m_frame->UpdateTrayIcon();
+    if (options.hotKeys) {
+        m_frame->SetHotKeyService(brindle::CreateHotKeyService(this));
+        m_frame->RegisterHotKeys();
+    }
+
+    if (options.registerFileType)
+        brindle::RegisterFileType(QApplication::applicationFilePath());
+    splash.reset();
+    if (m_store)
+        m_firstRunWizard = brindle::CheckFirstRun(*m_store);
+    return true;
+}

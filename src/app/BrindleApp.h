@@ -1,0 +1,65 @@
+#pragma once
+// CBrindleApp: start-up in the order the program has always followed, the document with its file
+// commands, the main window, and the hand-over of a second start.
+
+#include "store/BrindleDoc.h"
+#include "store/FileCommands.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class CMainFrame;
+class QSettings;
+
+namespace brindle {
+class SingleInstance;
+} // namespace brindle
+
+// Which parts of start-up touch the desktop; tests switch them off.
+struct StartOptions {
+    bool singleInstance = true;   // one instance per user
+    bool splash = true;           // the About dialog while starting
+    bool userSettings = true;     // settings, recent files and first-run mark of the user
+    bool registerFileType = true; // the .brx type in the user's desktop folders
+    bool hotKeys = true;          // the four global hot keys
+    static StartOptions Quiet() { return {false, false, false, false, false}; }
+};
+
+class CBrindleApp : public QObject {
+    Q_OBJECT
+  public:
+    CBrindleApp();
+    ~CBrindleApp() override;
+
+    // The start-up sequence; false when the program must end (the file named on the command
+    // line could not be opened, or another instance took the request).
+    bool InitInstance(const QStringList& arguments, const StartOptions& options = StartOptions());
+    // Whether start-up ended because another instance took the request.
+    bool HandedOver() const { return m_handedOver; }
+    // Whether the first start asked for the import wizard.
+    bool FirstRunWizardWanted() const { return m_firstRunWizard; }
+
+    CBrindleDoc& Doc() { return m_doc; }
+    brindle::FileCommands& Files() { return *m_files; }
+    CMainFrame* Frame() const { return m_frame.get(); }
+
+    // Opens a path through the normal open path (with the save prompt); the document that is
+    // open already is left as it is.
+    bool OpenDocument(const QString& path);
+    // A later start asked for this instance: bring the window up and open its file.
+    void Activate(const QString& path);
+
+  private:
+    void AddRecentFile(const QString& path);
+
+    CBrindleDoc m_doc;
+    std::unique_ptr<brindle::FileCommands> m_files;
+    std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<brindle::SingleInstance> m_instance;
+    std::unique_ptr<QSettings> m_store;
+    QStringList m_recentFiles;
+    bool m_firstRunWizard = false;
+    bool m_handedOver = false;
+};

@@ -1,0 +1,74 @@
+#pragma once
+// CBookMarkView: the list of the current search's hits, one row per hit, one column per visible
+// field, with a status icon in front of each row.
+
+#include <QMenu>
+#include <QTableView>
+#include <QTimer>
+
+class BookmarkListModel;
+class CBrindleDoc;
+
+class CBookMarkView : public QTableView {
+    Q_OBJECT
+  public:
+    explicit CBookMarkView(CBrindleDoc& doc, QWidget* parent = nullptr);
+
+    BookmarkListModel* Model() const { return m_model; }
+
+    // The first update for a document (at start-up and after every New and Open).
+    void InitialUpdate();
+    // The hit list changed.
+    void ReloadRows();
+    // The visible columns changed.
+    void RebuildColumns();
+    // Header click on visible column k.
+    void SortByColumn(int column);
+    // Bookmark indices of the selected rows, in row order.
+    std::vector<std::uint32_t> SelectedBookmarks() const;
+    bool HasSelection() const;
+
+    // --- Commands ---------------------------------------------------------------------------
+    // Delete with the "Are you sure?" question when `confirm` and "bConfirm" are on.
+    void DeleteSelected(bool confirm = true);
+    void CutSelected();
+    void CopySelected();
+    void Paste();
+    static bool CanPaste();
+    void Undo();
+    bool CanUndo() const;
+    void SelectAllRows();
+    void MarkSelectedVisited();
+    void CopyUrlsToClipboard();
+    void MakeCommonKeyword();
+    // Header menu: shows or hides field 1-11.
+    void ToggleColumn(int field);
+    // The column dialog; on OK the new mask is stored and the columns rebuilt.
+    void ChooseColumns();
+    // The context menu that a right click at `pos` (viewport coordinates) shows.
+    QMenu* BuildContextMenu(const QPoint& pos, bool inHeader);
+
+    static constexpr const char* kBookmarkMime = "application/x-brindle-bookmark";
+
+  signals:
+    // A command the frame carries out (Properties, Open Page, Status Check, ...).
+    void commandRequested(int id);
+    // Every 15 minutes: the document's automatic save.
+    void autoSaveDue();
+    // "bReload" is on and the document is empty: open the most recent file.
+    void reloadLastFileRequested();
+    // The macro list should reload (the document came with its macros).
+    void macrosChanged();
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void ApplyColumnWidths();
+    void AfterDelete();
+
+    CBrindleDoc& m_doc;
+    BookmarkListModel* m_model;
+    QTimer m_saveTimer;
+    bool m_initialised = false;
+};

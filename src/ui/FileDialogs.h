@@ -1,0 +1,30 @@
+#pragma once
+// The open and save file dialogs of the program, answerable in advance by tests.
+
+#include <QString>
+
+#include <deque>
+#include <optional>
+
+class QWidget;
+
+namespace brindle {
+
+class FileDialogs {
+  public:
+    // `filter` in the framework's form ("Brindle Files(*.brx)|*.brx|All Files(*.*)|*.*||") or
+    // as Qt filters separated by ";;".
+    static std::optional<QString> OpenFile(QWidget* parent, const QString& title,
+                                           const QString& filter);
+    static std::optional<QString> SaveFile(QWidget* parent, const QString& title,
+                                           const QString& fileName, const QString& filter);
+    // "text|pattern|text|pattern||" to Qt's "text (pattern);;..." ("*.*" becomes "*").
+    static QString QtFilter(const QString& filter);
+
+    // For tests: while answers are queued no dialog is shown; an empty answer cancels.
+    static void QueueAnswer(const QString& path);
+    static std::deque<QString>& Titles();
+    static void Reset();
+};
+
+} // namespace brindle

@@ -1,0 +1,430 @@
+// Bookmark and keyword commands, their dialogs and the tray menu, driven offscreen.
+
+#include "app/BrindleApp.h"
+#include "app/HotKeys.h"
+#include "store/ClipboardRecords.h"
+#include "ui/BookmarkListModel.h"
+#include "ui/BookmarkView.h"
+#include "ui/CheckListCtrl.h"
+#include "ui/CommandIds.h"
+#include "ui/DialogRunner.h"
+#include "ui/KeywordDialogs.h"
+#include "ui/KeywordView.h"
+#include "ui/MainFrame.h"
+#include "ui/MessageBox.h"
+#include "ui/OptionDialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+class EditingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        brindle::MessageBox::Reset();
+        brindle::DialogRunner::SetHandler({});
+        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        frame = app.Frame();
+        view = frame->BookmarkView();
+        const char* const rows[][3] = {{"Alpha", "http://a.example/", "web tools"},
+                                       {"Beta", "http://b.example/", "web news"},
+                                       {"Gamma", "http://c.example/", "news"},
+                                       {"Delta", "http://d.example/", "sport"}};
+        BrxTime t = 1000;
+        for (const auto& r : rows) {
+            doc().AddBookmark(r[0], r[1], r[2], "desc", "note", 1, kNoSchedule, "Changed", t,
+                              t + 10, t + 20, t + 30);
+            ++t;
+        }
+        doc().SetModifiedFlag(false);
+        doc().Search("", false, 0);
+    }
+    void TearDown() override {
+        brindle::MessageBox::Reset();
+        brindle::DialogRunner::SetHandler({});
+        doc().SetModifiedFlag(false);
+    }
+    CBrindleDoc& doc() { return app.Doc(); }
+    void SelectRows(std::initializer_list<int> rows) {
+        view->clearSelection();
+        for (int r : rows)
+            view->selectionModel()->select(view->Model()->index(r, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        for (const auto& b : doc().m_arrBookmarks)
+            names.push_back(b->m_strName);
+        return names;
+    }
+
+    CBrindleApp app;
+    CMainFrame* frame = nullptr;
+    CBookMarkView* view = nullptr;
+};
+
+TEST_F(EditingTest, DeleteAnsweredNoLeavesEverything) {
+    SelectRows({0, 1});
+    brindle::MessageBox::QueueAnswer(QMessageBox::No);
+    frame->Action(cmd::Delete)->trigger();
+    ASSERT_EQ(brindle::MessageBox::History().size(), 1u);
+    EXPECT_EQ(brindle::MessageBox::History()[0].text, "Are you sure?");
+    EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Question);
+    EXPECT_EQ(doc().m_arrBookmarks.size(), 4u);
+    EXPECT_FALSE(doc().IsModified());
+}
+
+TEST_F(EditingTest, DeleteThenUndoRestoresTheLastDeleteOnly) {
+    SelectRows({0}); // Alpha (rows are by name: Alpha, Beta, Delta, Gamma)
+    brindle::MessageBox::QueueAnswer(QMessageBox::Yes);
+    frame->Action(cmd::Delete)->trigger();
+    SelectRows({1}); // Delta
+    brindle::MessageBox::QueueAnswer(QMessageBox::Yes);
+    frame->Action(cmd::Delete)->trigger();
+    EXPECT_THAT(Names(), ElementsAre("Beta", "Gamma"));
+    EXPECT_EQ(frame->PaneText(5), "2 of 2 bookmarks");
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(cmd::Undo)->isEnabled());
+    frame->Action(cmd::Undo)->trigger();
+    EXPECT_THAT(Names(), ElementsAre("Beta", "Gamma", "Delta"));
+    EXPECT_EQ(view->Model()->rowCount(), 3);
+}
+
+TEST_F(EditingTest, CutNeverAsks) {
+    doc().m_bConfirm = 1;
+    SelectRows({3});
+    frame->Action(cmd::Cut)->trigger();
+    EXPECT_TRUE(brindle::MessageBox::History().empty());
+    EXPECT_THAT(Names(), ElementsAre("Alpha", "Beta", "Delta"));
+    EXPECT_TRUE(CBookMarkView::CanPaste());
+}
+
+TEST_F(EditingTest, CopyPutsRecordsAndLinksOnTheClipboard) {
+    SelectRows({0, 1, 3});
+    frame->Action(cmd::Copy)->trigger();
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    const QByteArray block = data->data(CBookMarkView::kBookmarkMime);
+    ASSERT_EQ(block.size(), 3 * 4308);
+    std::string expected;
+    for (int i : {0, 1, 2}) // Alpha, Beta, Gamma by collection index
+        brindle::AppendBookmarkRecord(expected, *doc().m_arrBookmarks[i]);
+    EXPECT_EQ(std::string(block.constData(), block.size()), expected);
+    EXPECT_EQ(data->text(), "http://a.example/\nhttp://b.example/\nhttp://c.example/\n");
+    ASSERT_EQ(data->urls().size(), 3);
+    EXPECT_EQ(data->urls()[2].toString(), "http://c.example/");
+    EXPECT_EQ(data->data("text/uri-list"),
+              "http://a.example/\r\nhttp://b.example/\r\nhttp://c.example/\r\n");
+}
+
+TEST_F(EditingTest, CopyThreeAndPasteIntoAnotherDocument) {
+    SelectRows({0, 1, 2});
+    frame->Action(cmd::Copy)->trigger();
+    // Paste into a fresh collection: three bookmarks with identical fields and times.
+    std::vector<std::unique_ptr<CBookmark>> before;
+    CBrindleDoc::CopyBookmarks(doc().m_arrBookmarks, before);
+    doc().DeleteContents();
+    doc().Search("", false, 0);
+    frame->Action(cmd::Paste)->trigger();
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const int from = i == 2 ? 3 : i; // rows 0-2 are Alpha, Beta, Delta
+        const CBookmark& a = *before[from];
+        const CBookmark& b = *doc().m_arrBookmarks[i];
+        EXPECT_TRUE(a.Equals(b)) << a.m_strName;
+        EXPECT_EQ(a.m_tAddDate, b.m_tAddDate);
+        EXPECT_EQ(a.m_tLastVisited, b.m_tLastVisited);
+        EXPECT_EQ(a.m_tLastModified, b.m_tLastModified);
+        EXPECT_EQ(a.m_tLastChecked, b.m_tLastChecked);
+    }
+    EXPECT_EQ(view->Model()->rowCount(), 3);
+}
+
+TEST_F(EditingTest, PasteIntoTheSameDocumentAddsNoDuplicates) {
+    SelectRows({0});
+    frame->Action(cmd::Copy)->trigger();
+    frame->Action(cmd::Paste)->trigger();
+    EXPECT_EQ(doc().m_arrBookmarks.size(), 4u);
+}
+
+TEST_F(EditingTest, CopyUrlsAndMarkVisited) {
+    SelectRows({1, 0});
+    view->CopyUrlsToClipboard();
+    EXPECT_EQ(QApplication::clipboard()->text(), "http://a.example/\nhttp://b.example/\n");
+    const BrxTime before = CBrindleDoc::Now();
+    frame->Action(cmd::MarkVisited)->trigger();
+    EXPECT_GE(doc().m_arrBookmarks[0]->m_tLastVisited, before);
+    EXPECT_GE(doc().m_arrBookmarks[1]->m_tLastVisited, before);
+    EXPECT_EQ(doc().m_arrBookmarks[2]->m_tLastVisited, 1012);
+    EXPECT_TRUE(doc().IsModified());
+}
+
+TEST_F(EditingTest, MakeCommonKeywordAddsToEverySelectedBookmark) {
+    SelectRows({2, 3}); // Delta, Gamma
+    brindle::DialogRunner::SetHandler([](QDialog& d) {
+        auto& dialog = dynamic_cast<CChangeKeywordsDlg&>(d);
+        dialog.Edit()->setText(" daily 2 ");
+        return static_cast<int>(QDialog::Accepted);
+    });
+    view->MakeCommonKeyword();
+    EXPECT_EQ(doc().m_arrBookmarks[3]->m_strKeywords, "sport daily");
+    EXPECT_EQ(doc().m_arrBookmarks[2]->m_strKeywords, "news daily");
+    EXPECT_EQ(doc().m_arrBookmarks[0]->m_strKeywords, "web tools");
+    EXPECT_TRUE(doc().IsModified());
+    EXPECT_GE(doc().FindDictionaryKeyword("daily"), 0);
+}
+
+TEST_F(EditingTest, ChangeKeywordsEditKeepsOneKeyword) {
+    CChangeKeywordsDlg dialog({"news", "web"}, QString());
+    QTest::keyClicks(dialog.Edit(), "news 2 day");
+    EXPECT_EQ(dialog.Text(), "newsday");
+    dialog.Edit()->setText("my-word.x");
+    EXPECT_EQ(dialog.Text(), "mywordx");
+    emit dialog.List()->itemDoubleClicked(dialog.List()->item(1));
+    EXPECT_EQ(dialog.Text(), "web");
+}
+
+TEST_F(EditingTest, HeaderMenuTogglesColumnsButNeverName) {
+    QMenu* menu = view->BuildContextMenu({}, true);
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << a->text();
+    EXPECT_EQ(items.size(), 11);
+    EXPECT_EQ(items.first(), "URL");
+    EXPECT_EQ(menu->actions()[0]->data().toInt(), 32831);
+    EXPECT_TRUE(menu->actions()[0]->isChecked());
+    menu->actions()[0]->trigger(); // hide URL
+    EXPECT_EQ(doc().m_wColumns & 0x2, 0);
+    EXPECT_EQ(view->Model()->ColumnOfField(kFieldURL), -1);
+    view->ToggleColumn(kFieldName);
+    EXPECT_EQ(doc().m_wColumns & 0x1, 1);
+    delete menu;
+}
+
+TEST_F(EditingTest, ContextMenusForSelectionAndEmptyArea) {
+    view->clearSelection();
+    QMenu* empty = view->BuildContextMenu({}, false);
+    QStringList items;
+    for (QAction* a : empty->actions())
+        items << a->text();
+    EXPECT_EQ(items, (QStringList{"Paste", "Properties"}));
+    EXPECT_EQ(empty->actions()[1]->data().toInt(), 32879);
+    delete empty;
+    SelectRows({0});
+    QMenu* menu = view->BuildContextMenu({}, false);
+    items.clear();
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items, (QStringList{"&Open Page", "-", "&Cut...\tCtrl+X", "Copy...\tCtrl+C",
+                                  "Paste...\tCtrl+P", "Delete...\tDEL", "-", "&Status Check\tF8",
+                                  "&Export...\tCtrl+E", "Mark &Visited", "Copy &Url To Clipboard",
+                                  "Make Shortcut M&acro", "Make Common &Keyword",
+                                  "Set Sta&tus checking...", "-", "&Properties"}));
+    delete menu;
+}
+
+TEST_F(EditingTest, ColumnDialogAlwaysKeepsName) {
+    CColumnsDlg dialog(0x0FFF);
+    for (int k = 0; k < dialog.List()->ItemCount(); ++k)
+        dialog.List()->SetChecked(k, false);
+    EXPECT_EQ(dialog.Columns(), 0x0001);
+    CColumnsDlg some((1 << 0) | (1 << 7) | (1 << 8));
+    EXPECT_TRUE(some.List()->IsChecked(6));  // Status
+    EXPECT_TRUE(some.List()->IsChecked(7));  // Add date
+    EXPECT_FALSE(some.List()->IsChecked(0)); // URL
+    EXPECT_EQ(some.Columns(), (1 << 0) | (1 << 7) | (1 << 8));
+}
+
+TEST_F(EditingTest, CheckListFlipsOnlyOnItsCheckBox) {
+    CSearchOptionDlg dialog(true, kSearchName, false);
+    dialog.show();
+    CCheckListCtrl* list = dialog.List();
+    QApplication::processEvents();
+    const QRect textRect = list->visualItemRect(list->topLevelItem(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, textRect.center() + QPoint(30, 0));
+    EXPECT_FALSE(list->IsChecked(1));
+    const QRect check = list->CheckRect(1);
+    ASSERT_TRUE(check.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, check.center());
+    EXPECT_TRUE(list->IsChecked(1));
+    EXPECT_EQ(dialog.Fields(), kSearchName | kSearchURL);
+}
+
+TEST_F(EditingTest, SearchOptionDialogDoesNotSearchAgain) {
+    doc().m_nSearchMode = kSearchString;
+    doc().Search("alpha", false, kSearchName);
+    ASSERT_EQ(doc().m_arrStringHits.size(), 1u);
+    brindle::DialogRunner::SetHandler([](QDialog& d) {
+        auto& dialog = dynamic_cast<CSearchOptionDlg&>(d);
+        dialog.List()->SetChecked(1, true);
+        dialog.PartialBox()->setChecked(false);
+        dialog.MatchCaseBox()->setChecked(true);
+        return static_cast<int>(QDialog::Accepted);
+    });
+    frame->Action(cmd::SearchOption)->trigger();
+    EXPECT_EQ(doc().m_byStringFields, 0x02);
+    EXPECT_EQ(doc().m_bPartialMatch, 0);
+    EXPECT_EQ(doc().m_bMatchCase, 1);
+    EXPECT_TRUE(doc().IsModified());
+    EXPECT_EQ(doc().m_arrStringHits.size(), 1u);
+}
+
+TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
+    frame->SearchBox()->setText("news");
+    CKeyWordView* keywords = frame->KeywordView();
+    ASSERT_EQ(keywords->KeywordAt(0), "news");
+    EXPECT_TRUE(keywords->FinishRename(0, "press"));
+    EXPECT_THAT(doc().m_arrKeywordHits, IsEmpty());
+    EXPECT_THAT(doc().m_arrDictionary, IsEmpty());
+    EXPECT_EQ(doc().m_arrBookmarks[2]->m_strKeywords, "press");
+}
+
+TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
+    frame->SearchBox()->setText("web");
+    CKeyWordView* keywords = frame->KeywordView();
+    const int row = 2; // news, tools, web
+    ASSERT_EQ(keywords->KeywordAt(row), "web");
+    EXPECT_FALSE(keywords->FinishRename(row, "news2"));
+    EXPECT_FALSE(keywords->FinishRename(row, "my-word"));
+    EXPECT_FALSE(keywords->FinishRename(row, "  web "));
+    EXPECT_EQ(doc().m_arrBookmarks[0]->m_strKeywords, "web tools");
+    EXPECT_TRUE(keywords->FinishRename(0, "press")); // news is not a term of "web"
+    QApplication::processEvents();
+    EXPECT_THAT(doc().m_arrDictionary, ElementsAre("press", "tools", "web"));
+    EXPECT_EQ(doc().m_arrKeywordHits.size(), 2u);
+}
+
+TEST_F(EditingTest, KeywordDeleteAndUndoThroughTheFrame) {
+    frame->SearchBox()->setText("web");
+    CKeyWordView* keywords = frame->KeywordView();
+    keywords->setFocus();
+    keywords->setCurrentIndex(keywords->Model()->index(2, 0)); // web
+    ASSERT_EQ(keywords->SelectedRow(), 2);
+    keywords->DeleteSelected();
+    EXPECT_THAT(doc().m_arrKeywordHits, IsEmpty());
+    keywords->Undo();
+    EXPECT_EQ(doc().m_arrKeywordHits.size(), 2u);
+}
+
+TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
+    CDictionaryDlg dialog(doc());
+    EXPECT_EQ(dialog.Count(), 4); // news, sport, tools, web
+    dialog.List()->setCurrentRow(0);
+    brindle::DialogRunner::SetHandler([](QDialog& d) {
+        dynamic_cast<CChangeKeywordsDlg&>(d).Edit()->setText("");
+        return static_cast<int>(QDialog::Accepted);
+    });
+    dialog.Change();
+    EXPECT_EQ(dialog.Count(), 3);
+    for (const auto& b : doc().m_arrBookmarks)
+        EXPECT_EQ(b->m_strKeywords.find("news"), std::string::npos);
+    dialog.List()->setCurrentRow(1); // tools
+    brindle::DialogRunner::SetHandler([](QDialog& d) {
+        dynamic_cast<CChangeKeywordsDlg&>(d).Edit()->setText("Apps");
+        return static_cast<int>(QDialog::Accepted);
+    });
+    dialog.Change();
+    EXPECT_EQ(doc().m_arrBookmarks[0]->m_strKeywords, "web apps");
+    EXPECT_EQ(dialog.List()->item(0)->text(), "apps");
+}
+
+TEST_F(EditingTest, TrayMenuListsTheFirstHits) {
+    doc().m_nMaxInTray = 10;
+    doc().Search("web|sport", false, 0);
+    QMenu* menu = frame->BuildTrayMenu();
+    QStringList items;
+    for (QAction* a : menu->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items, (QStringList{"Alpha", "Beta", "Delta", "-", "Add", "Fast Add", "Close"}));
+    EXPECT_EQ(menu->actions()[0]->data().toInt(), 1174);
+    doc().m_nMaxInTray = 0;
+    items.clear();
+    for (QAction* a : frame->BuildTrayMenu()->actions())
+        items << a->text();
+    EXPECT_EQ(items, (QStringList{"Add", "Fast Add", "Close"}));
+    // Choosing the first hit asks for the first hit, in either mode.
+    doc().m_nMaxInTray = 2;
+    int chosen = -1;
+    QObject::connect(frame, &CMainFrame::trayBookmarkChosen, [&](int k) { chosen = k; });
+    frame->BuildTrayMenu()->actions()[0]->trigger();
+    EXPECT_EQ(chosen, 0);
+}
+
+// A hot-key service that records what is asked of it and fires on request.
+class FakeHotKeys : public brindle::HotKeyService {
+  public:
+    explicit FakeHotKeys(bool available) : m_available(available) {}
+    bool IsAvailable() const override { return m_available; }
+    bool Register(int id, std::uint16_t vk, std::uint16_t flags) override {
+        registered[id] = {vk, flags};
+        return m_available;
+    }
+    void Unregister(int id) override { registered.erase(id); }
+    void UnregisterAll() override { registered.clear(); }
+    bool IsRegistered(int id) const override { return registered.count(id) > 0; }
+    void Fire(int id) { emit triggered(id); }
+    std::map<int, std::pair<std::uint16_t, std::uint16_t>> registered;
+
+  private:
+    bool m_available;
+};
+
+TEST_F(EditingTest, HotKeyOneShowsTheWindow) {
+    FakeHotKeys keys(true);
+    doc().m_wHotKeyVk[0] = 0x45; // Ctrl+Shift+E
+    doc().m_wHotKeyMods[0] = 3;
+    frame->SetHotKeyService(&keys);
+    frame->RegisterHotKeys();
+    ASSERT_EQ(keys.registered.count(1050), 1u);
+    EXPECT_EQ(keys.registered[1050], std::make_pair(std::uint16_t(0x45), std::uint16_t(3)));
+    EXPECT_EQ(keys.registered.count(1051), 0u); // no key set
+    frame->hide();
+    keys.Fire(1050);
+    EXPECT_TRUE(frame->isVisible());
+    frame->SetHotKeyService(nullptr);
+}
+
+TEST_F(EditingTest, NoHotKeysOnThisDesktopIsSaidOnce) {
+    FakeHotKeys keys(false);
+    doc().m_wHotKeyVk[1] = 0x41;
+    frame->SetHotKeyService(&keys);
+    frame->RegisterHotKeys();
+    EXPECT_EQ(frame->PaneText(0), "Global hot keys are not available on this desktop");
+    frame->SetPaneText(0, QStringLiteral("Ready"));
+    frame->ApplyOptions(false);
+    EXPECT_EQ(frame->PaneText(0), "Ready");
+    frame->SetHotKeyService(nullptr);
+}
+
+TEST_F(EditingTest, MinimisingWithTrayAndHideHidesTheWindow) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        GTEST_SKIP() << "this desktop has no tray";
+    doc().m_bInTray = 1;
+    doc().m_bHide = 1;
+    frame->UpdateTrayIcon();
+    ASSERT_TRUE(frame->HasTrayIcon());
+    frame->show();
+    frame->showMinimized();
+    QTRY_VERIFY(!frame->isVisible());
+    frame->OnTrayDoubleClick();
+    EXPECT_TRUE(frame->isVisible());
+}
+
+} // namespace

@@ -1,0 +1,314 @@
+// The main window driven as a user would, offscreen.
+
+#include "../store/RecordingListener.h"
+
+#include "app/BrindleApp.h"
+#include "ui/BookmarkListModel.h"
+#include "ui/BookmarkView.h"
+#include "ui/CommandIds.h"
+#include "ui/KeywordView.h"
+#include "ui/MainFrame.h"
+#include "ui/MessageBox.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        brindle::MessageBox::Reset();
+        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        frame = app.Frame();
+        doc().AddListener(&recorder);
+    }
+    void TearDown() override {
+        doc().RemoveListener(&recorder);
+        brindle::MessageBox::Reset();
+    }
+    CBrindleDoc& doc() { return app.Doc(); }
+    void AddSample() {
+        const char* const rows[][3] = {{"Sports daily", "http://sport.example/", "sport news"},
+                                       {"Java guide", "http://java.example/", "java programming"},
+                                       {"Web tools", "http://tools.example/", "web tools"},
+                                       {"Apple", "http://apple.example/", "web news"}};
+        for (const auto& r : rows)
+            doc().AddBookmark(r[0], r[1], r[2], "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0);
+        doc().SetModifiedFlag(false);
+    }
+    QLineEdit* box() { return frame->SearchBox(); }
+    int Searches() {
+        int n = 0;
+        for (const auto& c : recorder.calls)
+            n += c == "rows";
+        recorder.Clear();
+        return n;
+    }
+    std::vector<std::string> VisibleNames() {
+        std::vector<std::string> names;
+        BookmarkListModel* model = frame->BookmarkView()->Model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            names.push_back(model->data(model->index(r, 0)).toString().toStdString());
+        return names;
+    }
+
+    CBrindleApp app;
+    CMainFrame* frame = nullptr;
+    RecordingListener recorder;
+};
+
+TEST_F(MainFrameTest, TitleAndStartPanes) {
+    EXPECT_EQ(frame->windowTitle(), "noname - Corvane Brindle");
+    EXPECT_EQ(frame->PaneText(0), "Ready");
+    EXPECT_EQ(frame->PaneText(2), "ONLINE");
+    EXPECT_EQ(frame->PaneText(3), "SC:CHECK OFF");
+}
+
+TEST_F(MainFrameTest, MenuBarOrderTextsAndKeys) {
+    QStringList titles;
+    for (QAction* a : frame->menuBar()->actions())
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&Tool", "&View", "&Help"}));
+    QStringList edit;
+    for (QAction* a : frame->menuBar()->actions()[1]->menu()->actions())
+        edit << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(edit, (QStringList{"&Undo...\tCtrl+Z", "-", "Cu&t...\tCtrl+X", "&Copy...\tCtrl+C",
+                                 "&Paste...\tCtrl+V", "Delete...\tDEL", "Select All", "-",
+                                 "&Fast Add\tF2", "&Add\tF3", "-", "&Marked as visited\tF4",
+                                 "P&roperties\tF5"}));
+    QAction* fetch = frame->Action(cmd::Fetch);
+    EXPECT_EQ(fetch->text(), "&Fetch\tF7");
+    EXPECT_EQ(fetch->shortcut(), QKeySequence(Qt::Key_F6));
+    EXPECT_EQ(frame->Action(cmd::Undo)->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z),
+                                   QKeySequence(Qt::ALT | Qt::Key_Backspace)}));
+    EXPECT_EQ(frame->Action(cmd::Import)->statusTip(), "Import bookmark from specify file");
+    EXPECT_EQ(frame->Action(cmd::CopyKeywords)->data().toInt(), 32785);
+}
+
+TEST_F(MainFrameTest, TypingSearchesOnEveryKeystroke) {
+    AddSample();
+    recorder.Clear();
+    QTest::keyClicks(box(), "web");
+    EXPECT_EQ(Searches(), 3);
+    EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Web tools"));
+    EXPECT_EQ(frame->PaneText(5), "2 of 4 bookmarks");
+    EXPECT_EQ(frame->PaneText(4), "3 Keywords");
+    EXPECT_EQ(frame->KeywordView()->Model()->rowCount(), 3);
+}
+
+TEST_F(MainFrameTest, ModesKeepTheirOwnTextAndStringModeSearchesOnce) {
+    AddSample();
+    QTest::keyClicks(box(), "web");
+    recorder.Clear();
+    frame->Action(cmd::StringSearch)->trigger();
+    EXPECT_EQ(Searches(), 1);
+    EXPECT_EQ(doc().m_nSearchMode, kSearchString);
+    EXPECT_EQ(box()->text(), "");
+    EXPECT_EQ(frame->PaneText(1), "SM:String");
+    EXPECT_EQ(frame->KeywordPaneHeight(), 0);
+    doc().m_byStringFields = kSearchName;
+    QTest::keyClicks(box(), "java");
+    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+    frame->Action(cmd::KeywordSearch)->trigger();
+    EXPECT_EQ(box()->text(), "web");
+    EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
+    EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Web tools"));
+    EXPECT_GT(frame->KeywordPaneHeight(), 0);
+    frame->Action(cmd::StringSearch)->trigger();
+    EXPECT_EQ(box()->text(), "java");
+    EXPECT_TRUE(frame->Action(cmd::StringSearch)->isChecked());
+    EXPECT_FALSE(frame->Action(cmd::KeywordSearch)->isChecked());
+}
+
+TEST_F(MainFrameTest, AppendAddsTheSeparatorOnce) {
+    box()->setText("sport");
+    frame->AppendToSearch("news");
+    EXPECT_EQ(box()->text(), "sport.news");
+    box()->setText("sport.");
+    frame->AppendToSearch("news");
+    EXPECT_EQ(box()->text(), "sport.news");
+    box()->setText("");
+    frame->AppendToSearch("news");
+    EXPECT_EQ(box()->text(), "news");
+}
+
+TEST_F(MainFrameTest, ClearSearchOnBlanksDoesNothing) {
+    box()->setText("   ");
+    recorder.Clear();
+    frame->Action(cmd::ClearSearch)->trigger();
+    EXPECT_EQ(box()->text(), "   ");
+    EXPECT_EQ(Searches(), 0);
+    box()->setText(" web ");
+    recorder.Clear();
+    frame->Action(cmd::ClearSearch)->trigger();
+    EXPECT_EQ(box()->text(), "");
+    EXPECT_EQ(Searches(), 1);
+}
+
+TEST_F(MainFrameTest, ClickingAKeywordNarrowsTheSearch) {
+    AddSample();
+    QTest::keyClicks(box(), "news");
+    CKeyWordView* keywords = frame->KeywordView();
+    frame->show();
+    keywords->show();
+    QApplication::processEvents();
+    // Keywords of the result: news, sport, web.
+    ASSERT_EQ(keywords->KeywordAt(2), "web");
+    const QRect rect = keywords->visualRect(keywords->Model()->index(2, 0));
+    QTest::mouseClick(keywords->viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_EQ(box()->text(), "news.web.");
+    EXPECT_THAT(VisibleNames(), ElementsAre("Apple"));
+}
+
+TEST_F(MainFrameTest, KeywordMacroAndStringMacro) {
+    AddSample();
+    frame->RunStringMacro("  apple ", 0x80 | kSearchName);
+    EXPECT_EQ(doc().m_nSearchMode, kSearchString);
+    EXPECT_THAT(VisibleNames(), ::testing::IsEmpty()); // match case: "apple" is not "Apple"
+    EXPECT_EQ(doc().m_bLastMatchCase, 1);
+    frame->RunStringMacro("apple", kSearchName);
+    EXPECT_THAT(VisibleNames(), ElementsAre("Apple"));
+    frame->RunKeywordMacro(" java ");
+    EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
+    EXPECT_EQ(box()->text(), "java");
+    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+}
+
+TEST_F(MainFrameTest, HeaderClickSortsAndFlips) {
+    AddSample();
+    doc().Search("", false, 0);
+    CBookMarkView* view = frame->BookmarkView();
+    const int urlColumn = view->Model()->ColumnOfField(kFieldURL);
+    view->SortByColumn(urlColumn);
+    EXPECT_EQ(doc().m_nSortColumn, kFieldURL);
+    EXPECT_EQ(doc().m_bSortAscending, 1);
+    EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Java guide", "Sports daily", "Web tools"));
+    view->SortByColumn(urlColumn);
+    EXPECT_EQ(doc().m_bSortAscending, 0);
+    EXPECT_THAT(VisibleNames(), ElementsAre("Web tools", "Sports daily", "Java guide", "Apple"));
+    view->SortByColumn(0); // another column keeps the direction
+    EXPECT_EQ(doc().m_nSortColumn, kFieldName);
+    EXPECT_EQ(doc().m_bSortAscending, 0);
+    EXPECT_FALSE(view->Model()->headerData(0, Qt::Horizontal, Qt::DecorationRole).isNull());
+    EXPECT_TRUE(view->Model()->headerData(urlColumn, Qt::Horizontal, Qt::DecorationRole).isNull());
+}
+
+TEST_F(MainFrameTest, ColumnsFollowTheMask) {
+    doc().m_wColumns = (1 << kFieldName) | (1 << kFieldStatusChecking) | (1 << kFieldAddDate);
+    frame->Rebuild();
+    BookmarkListModel* model = frame->BookmarkView()->Model();
+    ASSERT_EQ(model->columnCount(), 3);
+    EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "Name");
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Status Checking");
+    EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Add Date");
+    EXPECT_EQ(model->ColumnOfField(kFieldURL), -1);
+    EXPECT_EQ(frame->BookmarkView()->columnWidth(1), 80);
+    // The sort field hidden: the first column carries the sort image.
+    doc().m_nSortColumn = kFieldURL;
+    EXPECT_EQ(model->SortColumn(), 0);
+}
+
+TEST_F(MainFrameTest, StatusIconsIgnoreLetterCase) {
+    doc().AddBookmark("a", "u", "", "", "", 1, kNoSchedule, "No change", 0, 0, 0, 0);
+    doc().AddBookmark("b", "v", "", "", "", 1, kNoSchedule, "Checking Off", 0, 0, 0, 0);
+    doc().Search("", false, 0);
+    BookmarkListModel* model = frame->BookmarkView()->Model();
+    EXPECT_FALSE(model->data(model->index(0, 0), Qt::DecorationRole).isNull());
+    // "Checking Off" is "Checking off" apart from case: it shows that status's icon too.
+    EXPECT_FALSE(model->data(model->index(1, 0), Qt::DecorationRole).isNull());
+    EXPECT_TRUE(model->data(model->index(0, 1), Qt::DecorationRole).isNull());
+    doc().m_arrBookmarks[0]->m_strStatus = "Something else";
+    EXPECT_TRUE(model->data(model->index(0, 0), Qt::DecorationRole).isNull());
+}
+
+TEST_F(MainFrameTest, ModelsPassTheModelTester) {
+    AddSample();
+    QAbstractItemModelTester bookmarks(frame->BookmarkView()->Model(),
+                                       QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester keywords(frame->KeywordView()->Model(),
+                                      QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QTest::keyClicks(box(), "web.n");
+    doc().m_wColumns = 0x0003;
+    frame->Rebuild();
+    box()->clear();
+    EXPECT_EQ(frame->BookmarkView()->Model()->rowCount(), 4);
+}
+
+TEST_F(MainFrameTest, MacroPaneToggleReturnsTo150) {
+    frame->resize(1000, 700);
+    frame->show();
+    QApplication::processEvents();
+    EXPECT_GT(frame->MacroPaneWidth(), 0);
+    frame->Action(cmd::ViewMacro)->trigger();
+    EXPECT_EQ(frame->MacroPaneWidth(), 0);
+    EXPECT_FALSE(frame->Action(cmd::ViewMacro)->isChecked());
+    frame->Action(cmd::ViewMacro)->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(frame->MacroPaneWidth(), 150);
+    EXPECT_TRUE(frame->Action(cmd::ViewMacro)->isChecked());
+}
+
+TEST_F(MainFrameTest, CopyKeywordsAndCurrentSearchMacro) {
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(frame->Action(cmd::CopyKeywords)->isEnabled());
+    AddSample();
+    frame->UpdateCommandStates();
+    ASSERT_TRUE(frame->Action(cmd::CopyKeywords)->isEnabled());
+    frame->Action(cmd::CopyKeywords)->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), "sport\nnews\njava\nprogramming\nweb\ntools");
+
+    EXPECT_FALSE(frame->Action(cmd::MacroCurrentSearch)->isEnabled());
+    QTest::keyClicks(box(), "web");
+    EXPECT_TRUE(frame->Action(cmd::MacroCurrentSearch)->isEnabled());
+    frame->Action(cmd::MacroCurrentSearch)->trigger();
+    ASSERT_EQ(doc().m_arrMacros.size(), 1u);
+    EXPECT_EQ(doc().m_arrMacros[0]->m_nKind, kMacroKeywords);
+    EXPECT_EQ(doc().m_arrMacros[0]->m_strKeywords, "web");
+}
+
+TEST_F(MainFrameTest, SearchOptionMenuFollowsTheMode) {
+    frame->PrepareSearchOptionMenu();
+    QStringList items;
+    for (QAction* a : frame->SearchOptionMenu()->actions())
+        items << a->text();
+    EXPECT_EQ(items, QStringList{"Parital Match"});
+    frame->SearchOptionMenu()->actions()[0]->trigger();
+    EXPECT_EQ(doc().m_bPartialMatch, 0);
+    frame->Action(cmd::StringSearch)->trigger();
+    frame->PrepareSearchOptionMenu();
+    items.clear();
+    for (QAction* a : frame->SearchOptionMenu()->actions())
+        items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(items, (QStringList{"Match Case", "-", "Name", "URL", "Keywords", "Decription",
+                                  "Notes", "Schedule", "Status"}));
+    frame->SearchOptionMenu()->actions()[4]->trigger(); // "Keywords": bit 2
+    EXPECT_EQ(doc().m_byStringFields, 0x04);
+}
+
+TEST_F(MainFrameTest, ClosingAModifiedDocumentAsksToSave) {
+    AddSample();
+    doc().SetModifiedFlag(true);
+    frame->show();
+    brindle::MessageBox::QueueAnswer(QMessageBox::Cancel);
+    EXPECT_FALSE(frame->close());
+    ASSERT_EQ(brindle::MessageBox::History().size(), 1u);
+    EXPECT_EQ(brindle::MessageBox::History()[0].text, "Save changes to noname?");
+    brindle::MessageBox::QueueAnswer(QMessageBox::No);
+    EXPECT_TRUE(frame->close());
+}
+
+} // namespace
