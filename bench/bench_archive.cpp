@@ -1,4 +1,4 @@
-// Opening and saving a 100,000-bookmark document in process (Part 1.4 reader and writer, with
+// Opening and saving a 100,000-bookmark document in process (the file reader and writer, with
 // the atomic write of DESIGN.md decision 4). Budget: open <= 150 ms, save <= 150 ms.
 
 #include "SyntheticCollection.h"

@@ -1,4 +1,4 @@
-// libFuzzer target for the document reader (Part 1.4). Each input is read from memory and,
+// libFuzzer target for the document reader. Each input is read from memory and,
 // through a memory file, by the buffered file reader; both must agree. Whatever opens must
 // write and read back to the same bytes. A damaged input may only fail with the format message.
 

@@ -1,5 +1,5 @@
 #pragma once
-// The schedule interval (Part 4.4): a unit and a number stored as the time value of a local
+// The schedule interval: a unit and a number stored as the time value of a local
 // date-time counted from the base 1970-01-01 08:00:00 local time, its decoding for editing, and
 // the detail text of the schedule list. All of it follows the machine's time zone (TZ).
 

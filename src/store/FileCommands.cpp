@@ -6,7 +6,7 @@
 
 namespace brindle {
 
-// The document template's filter (Part 2.1) and the Save command's own (Part 2.3).
+// The document template's filter and the Save command's own.
 const char* const FileCommands::kOpenFilter = "Brindle File(*.brx)|*.brx|All Files (*.*)|*.*||";
 const char* const FileCommands::kSaveFileFilter = "Brindle Files(*.brx)|*.brx|All Files(*.*)|*.*||";
 
@@ -166,9 +166,15 @@ bool FileCommands::Save() {
         SaveDocumentTo(base + ".bk0");
     }
     const bool saved = SaveDocumentTo(path);
+    if (!saved) {
+        // The document is not on disk: it must still ask to be saved before the program ends
+        // (a backup written before may have cleared the flag).
+        m_doc.SetModifiedFlag(true);
+        return false;
+    }
     m_doc.SetModifiedFlag(false);
     SetPathName(path, true);
-    return saved;
+    return true;
 }
 
 bool FileCommands::SaveAs() {
@@ -184,9 +190,10 @@ bool FileCommands::AutoSave() {
     bool ok = true;
     if (m_doc.m_bBackup)
         ok = SaveDocumentTo(BackupBase(m_path) + ".bak");
-    ok = SaveDocumentTo(m_path) && ok;
-    m_doc.SetModifiedFlag(false);
-    return ok;
+    const bool saved = SaveDocumentTo(m_path);
+    // Only a document that reached its file stops being "modified".
+    m_doc.SetModifiedFlag(!saved);
+    return saved && ok;
 }
 
 } // namespace brindle

@@ -1,9 +1,9 @@
 #pragma once
-// The File menu's commands on the single document (Part 2.3): New, Open, Save with its ".bak" and
+// The File menu's commands on the single document: New, Open, Save with its ".bak" and
 // ".bk0" backups, Save As, the automatic save and the framework's save prompt. The dialogs and
 // message boxes they open are callbacks that the user interface fills in (tests script them).
 //
-// Decisions over the Part (DESIGN.md 4 and 5): every write, document and backups, is atomic; backup
+// Two decisions hold: every write, document and backups, is atomic; backup
 // names come from the first "." of the file *name*, not of the whole path.
 
 #include "store/AtomicFile.h"
@@ -61,10 +61,9 @@ class FileCommands {
     // Opens `path` (recent files, a second instance): the save prompt, then the open. After a
     // failed open the document is an empty "noname" and the views have been told to rebuild.
     bool OpenPath(const std::string& path, bool promptToSave = true);
-    // "&Save": backups when "bBackup" is on, then the document; the three results unchecked (a
-    // failed write shows its message and the next step still runs), then the modified flag is
-    // cleared and the path set. Returns false when cancelled or when the document's own write
-    // failed.
+    // "&Save": backups when "bBackup" is on, then the document; a failed write shows its message
+    // and the next write still runs. Only when the document itself was written are the modified
+    // flag cleared and the path set. Returns false when cancelled or when that write failed.
     bool Save();
     // "Save &As...": the "Save As" dialog, no backups; sets the path and clears the flag.
     bool SaveAs();

@@ -1,5 +1,5 @@
 #pragma once
-// The failure texts of the document file (Part 1.4), as the system gives them. The core returns
+// The failure texts of the document file, as the system gives them. The core returns
 // them to its caller; the user interface shows them in a message box with an exclamation icon.
 
 #include <string>
@@ -18,7 +18,7 @@ inline constexpr const char* kFileAccessDenied = "Access to %1 was denied.";
 inline constexpr const char* kFileSharingViolation =
     "A sharing violation occurred while accessing %1.";
 inline constexpr const char* kFileDiskFull = "Disk full while accessing %1.";
-// The framework's save prompt (Part 2.3).
+// The framework's save prompt.
 inline constexpr const char* kSaveChangesPrompt = "Save changes to %1?";
 
 enum class FileAction { Open, Save };

@@ -1,5 +1,5 @@
 #pragma once
-// CKey (Part 1.2): a serializable record of a keyword and the bookmarks that carry it. The
+// CKey: a serializable record of a keyword and the bookmarks that carry it. The
 // program never creates one for itself nor stores one in the document file; the class exists so
 // that an archive holding one can be read.
 

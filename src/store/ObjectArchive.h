@@ -1,5 +1,5 @@
 #pragma once
-// The object archive of the document file (Part 1.4): little-endian integers, the three string
+// The object archive of the document file: little-endian integers, the three string
 // prefixes and the 16-bit string form, element counts, and object elements with class records,
 // the shared counter, 0x8000+k tags, big tags, references and null elements.
 //
@@ -103,7 +103,7 @@ class ArchiveWriter {
     void WriteString(std::string_view text);
     void WriteCount(std::uint64_t count);
     // The tag of a new object of `cls`: its class record the first time, 0x8000 + k (or the big
-    // tag) after that. Takes counter values as the Part fixes.
+    // tag) after that. Takes counter values as the format fixes them.
     void WriteNewObjectTag(ArchiveClass cls);
 
     void Flush();

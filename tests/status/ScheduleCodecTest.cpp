@@ -1,4 +1,4 @@
-// The schedule interval codec (Part 4.4) in several time zones, one with daylight saving in 1970.
+// The schedule interval codec in several time zones, one with daylight saving in 1970.
 
 #include "status/ScheduleCodec.h"
 #include "store/Schedule.h"
@@ -123,7 +123,7 @@ TEST(ScheduleCodec, BaseIsEightOClockLocal) {
 
 TEST(ScheduleCodec, DaylightSavingShiftsSecondCountedUnits) {
     // New York kept daylight saving time from 26 April 1970: 120 days after the base is
-    // 1 May 09:00 local. The Part's seconds arithmetic keeps that hour, so the editor shows the
+    // 1 May 09:00 local. The interval's seconds arithmetic keeps that hour, so the editor shows the
     // interval in hours, which encode back to the same value.
     ScopedTimeZone zone("America/New_York");
     const BrxTime value = EncodeScheduleInterval(ScheduleUnit::Days, 120);

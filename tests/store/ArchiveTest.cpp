@@ -1,4 +1,4 @@
-// The document file's bytes (Part 1.4): the Part's examples byte for byte, the tagged object
+// The document file's bytes: the reference examples byte for byte, the tagged object
 // form, strings, counts, dates, and the reader's handling of damaged input.
 
 #include "TempDirectory.h"
@@ -21,7 +21,7 @@ namespace {
 const std::string kDefaultHeader =
     Hex("01 00 00 00  00  01 00 00 00  01 00 00 00  FF 0F  00 00 00 00  01 00 00 00  00 00 00 00");
 const std::string kBookmarkClass = Hex("FF FF 01 00 09 00 43 42 6F 6F 6B 6D 61 72 6B");
-// The Part's bookmark 'Home' (fields after the tag).
+// The reference bookmark 'Home' (fields after the tag).
 const std::string kHomeFields = Hex("04 48 6F 6D 65  00  03 77 65 62  00  00  01 00"
                                     "06 3C 4E 6F 6E 65 3E  07 57 61 69 74 69 6E 67"
                                     "C0 B8 A0 37  00 00 00 00  00 00 00 00  00 00 00 00");
@@ -70,7 +70,7 @@ std::string Write(const CBrindleDoc& doc) {
     return brindle::DocumentToBytes(doc);
 }
 
-// --- The Part's examples ---------------------------------------------------------------------
+// --- Reference examples ------------------------------------------------------------------------
 
 TEST(DocumentFile, EmptyDocumentIs33Bytes) {
     CBrindleDoc doc;
