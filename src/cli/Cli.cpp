@@ -54,6 +54,14 @@ std::optional<std::string> Args::Value(std::string_view option) const {
     return found;
 }
 
+std::vector<std::string> Args::Values(std::string_view option) const {
+    std::vector<std::string> values;
+    for (const auto& [name, value] : m_options)
+        if (name == option)
+            values.push_back(value);
+    return values;
+}
+
 std::optional<std::int64_t> ParseInteger(std::string_view text, std::int64_t min,
                                          std::int64_t max) {
     bool negative = false;
@@ -145,7 +153,10 @@ int RunCommand(const Command& command, const std::vector<std::string>& argv, std
             return UsageError(command, err, "option '" + name + "' needs a value");
         }
     }
-    if (args.m_positionals.size() != command.positionals.size()) {
+    const bool repeats = !command.positionals.empty() &&
+                         std::string_view(command.positionals.back()).ends_with("...");
+    if (args.m_positionals.size() != command.positionals.size() &&
+        !(repeats && args.m_positionals.size() > command.positionals.size())) {
         if (args.m_positionals.size() < command.positionals.size())
             return UsageError(command, err,
                               std::string("missing ") +

@@ -32,6 +32,8 @@ class Args {
     bool Has(std::string_view option) const;
     // The value of the option's last occurrence.
     std::optional<std::string> Value(std::string_view option) const;
+    // The values of every occurrence, in order (options that may repeat).
+    std::vector<std::string> Values(std::string_view option) const;
 
   private:
     friend int RunCommand(const Command&, const std::vector<std::string>&, std::ostream&,
@@ -51,7 +53,7 @@ struct Command {
     const char* summary;                  // one line for the tool's help
     const char* synopsis;                 // "FILE --name N --url U [--keywords K] ..."
     const char* description;              // a paragraph for the command's help
-    std::vector<const char*> positionals; // "FILE"
+    std::vector<const char*> positionals; // "FILE"; a last "NAME..." takes one or more
     std::vector<Option> options;          // "--help" is added by the frame
     int (*run)(const Args& args, Io& io);
 };

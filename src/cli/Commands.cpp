@@ -4,7 +4,8 @@ namespace brindle::cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
-        NewCommand(), InfoCommand(), AddCommand(), ListCommand(), KeywordsCommand(),
+        NewCommand(),      InfoCommand(),   AddCommand(),    ListCommand(),
+        KeywordsCommand(), ImportCommand(), ExportCommand(), ExportProfileCommand(),
     };
     return commands;
 }

@@ -12,6 +12,9 @@ Command InfoCommand();
 Command AddCommand();
 Command ListCommand();
 Command KeywordsCommand();
+Command ImportCommand();
+Command ExportCommand();
+Command ExportProfileCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();

@@ -13,12 +13,15 @@ enum class MessageIcon { Stop, Exclamation, Information };
 struct ExchangeMessage {
     MessageIcon icon;
     std::string text;
+    std::string file; // the file it is about, when a walk reads many
 };
 
 struct ExchangeReport {
     std::vector<ExchangeMessage> messages;
 
-    void Add(MessageIcon icon, std::string text) { messages.push_back({icon, std::move(text)}); }
+    void Add(MessageIcon icon, std::string text, std::string file = std::string()) {
+        messages.push_back({icon, std::move(text), std::move(file)});
+    }
     bool Contains(std::string_view text) const {
         for (const ExchangeMessage& m : messages)
             if (m.text == text)

@@ -78,7 +78,7 @@ int ReadUrlFileText(CBrindleDoc& doc, std::string_view fileName, std::string_vie
 int ImportUrlFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) {
-        report.Add(MessageIcon::Stop, kMsgCannotOpenFile);
+        report.Add(MessageIcon::Stop, kMsgCannotOpenFile, path);
         return 0;
     }
     const std::string text = DecodeOutsideText(std::move(bytes));
@@ -87,7 +87,7 @@ int ImportUrlFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& rep
     // A file without a URL inside a shortcut section is not a shortcut; one whose section is
     // followed by another (Windows adds a property section) is.
     if (ReadUrlFileText(doc, fileName, text, CBrindleDoc::Now()) == 0)
-        report.Add(MessageIcon::Information, kMsgNotUrlFile);
+        report.Add(MessageIcon::Information, kMsgNotUrlFile, path);
     return static_cast<int>(doc.m_arrBookmarks.size() - before);
 }
 

@@ -1,0 +1,82 @@
+// brindle-cli import FILE INPUT...
+#include "cli/CliDocument.h"
+#include "cli/Commands.h"
+
+#include "exchange/ExchangeFiles.h"
+#include "exchange/Favorites.h"
+#include "exchange/ImportFile.h"
+#include "store/BrindleDoc.h"
+
+namespace brindle::cli {
+
+namespace {
+
+void PrintMessages(const std::string& input, const ExchangeReport& report, std::ostream& err) {
+    for (const ExchangeMessage& m : report.messages)
+        err << (m.file.empty() ? input : m.file) << ": " << m.text << "\n";
+}
+
+int RunImport(const Args& args, Io& io) {
+    const std::string& path = args.Positional(0);
+    CBrindleDoc doc;
+    // A missing document is created, as a new document saved under that name.
+    if (FileExists(path) && !OpenDocument(doc, path, io.err))
+        return kExitFailure;
+
+    int code = kExitOk;
+    const std::vector<std::string>& inputs = args.Positionals();
+    for (std::size_t i = 1; i < inputs.size(); ++i) {
+        const std::string& input = inputs[i];
+        const size_t bookmarks = doc.m_arrBookmarks.size();
+        const size_t macros = doc.m_arrMacros.size();
+        const size_t schedules = doc.m_arrSchedules.size();
+        ExchangeReport report;
+        switch (ClassifyImportInput(input)) {
+        case ImportInputKind::Html:
+            ImportFile(doc, input, report);
+            break;
+        case ImportInputKind::UrlFile:
+            ImportUrlFile(doc, input, report);
+            break;
+        case ImportInputKind::Folder:
+            ImportFavoritesTree(doc, input, report);
+            break;
+        case ImportInputKind::Unsupported:
+            // The Import command ends at a file it has no reader for; what came before stays.
+            io.err << input << ": not an .htm, .html or .url file or a folder; import stopped\n";
+            SaveDocument(doc, path, !args.Has("--no-backup"), io.err);
+            return kExitFailure;
+        }
+        PrintMessages(input, report, io.err);
+        if (!report.messages.empty())
+            code = kExitFailure;
+        io.out << input << ": " << doc.m_arrBookmarks.size() - bookmarks << " bookmarks, "
+               << doc.m_arrMacros.size() - macros << " macros, "
+               << doc.m_arrSchedules.size() - schedules << " schedules\n";
+    }
+    if (!SaveDocument(doc, path, !args.Has("--no-backup"), io.err))
+        return kExitFailure;
+    return code;
+}
+
+} // namespace
+
+Command ImportCommand() {
+    return {"import",
+            "import outside bookmark files into a document and save it",
+            "FILE INPUT... [--no-backup]",
+            "Imports each INPUT in turn as the Import command does: an .htm or .html file by\n"
+            "its content (a Netscape bookmark file, else a Powermarks 3.0 file, else the links\n"
+            "of an ordinary page), a .url file as one Internet shortcut, and a folder as a\n"
+            "Favorites tree of .url files. The extension is compared exactly (\".HTM\" is not\n"
+            "\".htm\"); an INPUT of any other kind stops the import there (exit 1), keeping what\n"
+            "was imported before it. FILE is created when missing and saved as Save does\n"
+            "(\"<base>.bak\" and \"<base>.bk0\" first unless --no-backup). Prints, per input,\n"
+            "\"INPUT: N bookmarks, M macros, S schedules\" (what that input added); messages\n"
+            "such as \"cannot open the file\" go to standard error and make the exit status 1.",
+            {"FILE", "INPUT..."},
+            {{"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
+            RunImport};
+}
+
+} // namespace brindle::cli
