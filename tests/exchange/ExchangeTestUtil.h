@@ -16,9 +16,7 @@
 namespace brindle::test {
 
 inline std::string DataFile(const std::string& name) {
-    const char* dir = std::getenv("BRINDLE_TEST_DATA");
-    const std::string base = dir ? dir : BRINDLE_SOURCE_TESTS "/data";
-    return base + "/exchange/" + name;
+    return std::string(BRINDLE_TEST_DATA_DIR) + "/exchange/" + name;
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
