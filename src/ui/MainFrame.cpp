@@ -480,6 +480,9 @@ void CMainFrame::CreatePanes() {
             a->trigger();
     });
     m_activeView = m_bookmarks;
+    // Paste follows what the clipboard holds, also when another program changes it.
+    if (QClipboard* clipboard = QApplication::clipboard())
+        connect(clipboard, &QClipboard::dataChanged, this, &CMainFrame::UpdateCommandStates);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         for (QWidget* view : {static_cast<QWidget*>(m_bookmarks), static_cast<QWidget*>(m_keywords),
                               static_cast<QWidget*>(m_macros)})
@@ -492,6 +495,7 @@ void CMainFrame::CreatePanes() {
 
 void CMainFrame::ReloadRows() {
     m_bookmarks->ReloadRows();
+    UpdateCommandStates(); // rows, selection and undo may all have changed
 }
 
 void CMainFrame::RefillKeywords() {
