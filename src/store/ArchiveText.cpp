@@ -1,42 +1,12 @@
 #include "store/ArchiveText.h"
 
+#include "store/TextUtil.h"
+
 #include <cstring>
 
 namespace brindle {
 
 namespace {
-
-// Decodes one well-formed UTF-8 sequence at text[i]; returns its length, or 0 when the bytes
-// there are not a valid sequence.
-std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& cp) {
-    const auto b0 = static_cast<unsigned char>(text[i]);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    std::size_t len;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2, cp = b0 & 0x1Fu, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3, cp = b0 & 0x0Fu, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4, cp = b0 & 0x07u, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (len > text.size() - i)
-        return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(text[i + k]);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
 
 // Windows-1252 bytes 0x80-0x9F; the unassigned ones keep their C1 control value.
 constexpr char16_t kCp1252High[32] = {
@@ -48,24 +18,6 @@ char32_t Cp1252(unsigned char b) {
     return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b;
 }
 
-void AppendUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void AppendUnit(char16_t u, std::string& out) {
     out += static_cast<char>(u & 0xFF);
     out += static_cast<char>(u >> 8);
@@ -73,32 +25,11 @@ void AppendUnit(char16_t u, std::string& out) {
 
 } // namespace
 
-bool IsWellFormedUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        // ASCII fast path, eight bytes at a time.
-        if (text.size() - i >= 8) {
-            std::uint64_t chunk;
-            std::memcpy(&chunk, text.data() + i, 8);
-            if ((chunk & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        char32_t cp;
-        const std::size_t len = DecodeUtf8At(text, i, cp);
-        if (len == 0)
-            return false;
-        i += len;
-    }
-    return true;
-}
-
 std::string Windows1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 2);
     for (char c : bytes)
-        AppendUtf8(Cp1252(static_cast<unsigned char>(c)), out);
+        AppendUtf8(out, Cp1252(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -148,7 +79,7 @@ std::string Utf16LEToUtf8(const char* data, std::size_t units) {
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
             cp = 0xFFFD;
         }
-        AppendUtf8(cp, out);
+        AppendUtf8(out, cp);
     }
     return out;
 }

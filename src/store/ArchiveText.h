@@ -3,14 +3,13 @@
 // bytes and anything else as UTF-16LE (DESIGN.md, "Text"). Byte-form strings from other machines
 // are kept when they are valid UTF-8 and otherwise decoded as Windows-1252.
 
+#include "store/TextUtil.h" // IsWellFormedUtf8
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace brindle {
-
-// True when `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool IsWellFormedUtf8(std::string_view text);
 
 // Decodes Windows-1252 bytes into UTF-8 (the five unassigned bytes map to the C1 controls).
 std::string Windows1252ToUtf8(std::string_view bytes);

@@ -2,6 +2,9 @@
 
 #include <QChar>
 
+#include <cstdint>
+#include <cstring>
+
 namespace brindle {
 
 bool IsBlank(char c) {
@@ -29,13 +32,13 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
-namespace {
-
-// Decodes one well-formed UTF-8 sequence at text[i]; returns its length, or 0 when the bytes
-// there are not a valid sequence (overlong forms and surrogates included).
-size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
+std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& cp) {
     auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char b0 = byte(i);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
     size_t len;
     char32_t min;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
@@ -47,7 +50,7 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
     } else {
         return 0;
     }
-    if (i + len > text.size())
+    if (len > text.size() - i)
         return 0;
     for (size_t k = 1; k < len; ++k) {
         const unsigned char b = byte(i + k);
@@ -78,7 +81,26 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-} // namespace
+bool IsWellFormedUtf8(std::string_view text) {
+    std::size_t i = 0;
+    char32_t cp = 0;
+    while (i < text.size()) {
+        // ASCII fast path, eight bytes at a time (documents are mostly ASCII).
+        if (text.size() - i >= 8) {
+            std::uint64_t chunk;
+            std::memcpy(&chunk, text.data() + i, 8);
+            if ((chunk & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const std::size_t len = DecodeUtf8At(text, i, cp);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
 
 std::string ToLower(std::string_view text) {
     std::string out;
@@ -92,7 +114,7 @@ std::string ToLower(std::string_view text) {
             continue;
         }
         char32_t cp = 0;
-        const size_t len = DecodeUtf8(text, i, cp);
+        const size_t len = DecodeUtf8At(text, i, cp);
         if (len == 0) {
             out += c; // not UTF-8: keep the byte
             ++i;

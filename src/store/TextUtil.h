@@ -19,6 +19,14 @@ std::string ToLower(std::string_view text);
 // True when every byte is below 0x80.
 bool IsAscii(std::string_view text);
 
+// Decodes the well-formed UTF-8 sequence at text[i] (ASCII included): its length, or 0 when the
+// bytes there are not one (overlong forms and surrogates included).
+std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& cp);
+// Appends code point `cp` in UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+// True when the whole text is well-formed UTF-8.
+bool IsWellFormedUtf8(std::string_view text);
+
 inline char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }

@@ -15,6 +15,23 @@ TEST(ToLower, AsciiUnicodeAndInvalidBytes) {
     EXPECT_EQ(brindle::ToLower(std::string("A\0B", 3)), std::string("a\0b", 3));
 }
 
+TEST(Utf8, WellFormedness) {
+    EXPECT_TRUE(brindle::IsWellFormedUtf8(""));
+    EXPECT_TRUE(brindle::IsWellFormedUtf8("plain ascii text, longer than eight bytes"));
+    EXPECT_TRUE(brindle::IsWellFormedUtf8("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x96"));
+    EXPECT_FALSE(brindle::IsWellFormedUtf8("\xc0\xaf"));         // overlong "/"
+    EXPECT_FALSE(brindle::IsWellFormedUtf8("\xed\xa0\x80"));     // surrogate
+    EXPECT_FALSE(brindle::IsWellFormedUtf8("\xf4\x90\x80\x80")); // past U+10FFFF
+    EXPECT_FALSE(brindle::IsWellFormedUtf8("abc\xe2\x82"));      // cut short
+    EXPECT_FALSE(brindle::IsWellFormedUtf8("eight ok\xff"));     // after a fast-path chunk
+    char32_t cp = 0;
+    EXPECT_EQ(brindle::DecodeUtf8At("a\xe2\x82\xac", 1, cp), 3u);
+    EXPECT_EQ(cp, U'\u20ac');
+    std::string out;
+    brindle::AppendUtf8(out, U'\U0001F516');
+    EXPECT_EQ(out, "\xf0\x9f\x94\x96");
+}
+
 TEST(Trim, OnlyAsciiBlanks) {
     EXPECT_EQ(brindle::Trim(" \t\r\n a b \v\f"), "a b");
     EXPECT_EQ(brindle::Trim("   "), "");
