@@ -1,7 +1,9 @@
 // libFuzzer target for the Netscape bookmark file reader, on raw bytes. The reader claims the
-// input exactly when it has the document-type marker, and every bookmark it adds has a trimmed,
-// non-empty name.
+// input exactly when it has the document-type marker, every bookmark it adds has a trimmed,
+// non-empty name, and the text fed in small pieces (as a file import reads it) gives the same
+// bookmarks as the text fed whole.
 
+#include "exchange/ChunkReader.h"
 #include "exchange/HtmlTags.h"
 #include "exchange/Netscape.h"
 #include "exchange/TextCodec.h"
@@ -23,5 +25,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& b : doc.m_arrBookmarks)
         if (b->m_strName.empty() || brindle::TrimView(b->m_strName) != b->m_strName)
             std::abort();
+    if (!claimed)
+        return 0;
+
+    CBrindleDoc pieces;
+    const auto reader = brindle::MakeNetscapeReader(pieces);
+    const std::string_view body = brindle::SkipUtf8Bom(text);
+    const std::size_t step = size > 0 ? data[size - 1] % 13 + 1 : 1;
+    for (std::size_t at = 0; at < body.size(); at += step)
+        reader->Feed(body.substr(at, step));
+    reader->Finish();
+    if (pieces.m_arrBookmarks.size() != doc.m_arrBookmarks.size())
+        std::abort();
+    for (std::size_t i = 0; i < doc.m_arrBookmarks.size(); ++i) {
+        const CBookmark& a = *doc.m_arrBookmarks[i];
+        const CBookmark& b = *pieces.m_arrBookmarks[i];
+        if (a.m_strName != b.m_strName || a.m_strURL != b.m_strURL ||
+            a.m_strKeywords != b.m_strKeywords || a.m_strDescription != b.m_strDescription)
+            std::abort();
+    }
     return 0;
 }

@@ -1,5 +1,6 @@
 // The fallback reader for ordinary HTML pages: each link with text is a bookmark.
 
+#include "exchange/ChunkReader.h"
 #include "exchange/HtmlTags.h"
 #include "exchange/ImportFile.h"
 #include "exchange/TextCodec.h"
@@ -27,7 +28,7 @@ bool EndsBlock(std::string_view tag) {
     return false;
 }
 
-class AnchorReader {
+class AnchorReader : public ChunkReader {
   public:
     explicit AnchorReader(CBrindleDoc& doc) : m_doc(doc) {
         m_schedule = doc.GetDefaultScheduleName();
@@ -36,9 +37,9 @@ class AnchorReader {
         m_addDate = CBrindleDoc::Now();
     }
 
-    void Run(std::string_view text) {
-        ScanTags(
-            text, [this](std::string_view tag) { OnTag(tag); },
+    void Feed(std::string_view chunk) override {
+        m_stream.Feed(
+            chunk, [this](std::string_view tag) { OnTag(tag); },
             [this](std::string_view run) {
                 if (!m_inAnchor)
                     return;
@@ -47,26 +48,28 @@ class AnchorReader {
                     4 * kMaxAnchorTextBytes - std::min(m_name.size(), 4 * kMaxAnchorTextBytes);
                 m_name.append(run.substr(0, room));
             });
-        // A link still open at the end is not added.
     }
+
+    // A link still open at the end is not added.
+    void Finish() override {}
 
   private:
     void OnTag(std::string_view tag) {
         const TagKind kind = ClassifyTag(tag);
         if (kind == kTagAnchorOpen) {
-            Finish();
+            FinishLink();
             m_url = Trim(AttributeText(tag, "href"));
             TruncateUtf8(m_url, kMaxAnchorTextBytes);
             m_name.clear();
             m_inAnchor = true;
         } else if (kind == kTagAnchorClose) {
-            Finish();
+            FinishLink();
         } else if (m_inAnchor && EndsBlock(tag) && !TrimView(m_name).empty()) {
-            Finish();
+            FinishLink();
         }
     }
 
-    void Finish() {
+    void FinishLink() {
         if (!m_inAnchor)
             return;
         m_inAnchor = false;
@@ -80,6 +83,7 @@ class AnchorReader {
     }
 
     CBrindleDoc& m_doc;
+    TagStream m_stream;
     std::string m_schedule;
     BrxTime m_addDate = 0;
     bool m_inAnchor = false;
@@ -89,9 +93,14 @@ class AnchorReader {
 
 } // namespace
 
+std::unique_ptr<ChunkReader> MakeAnchorReader(CBrindleDoc& doc) {
+    return std::make_unique<AnchorReader>(doc);
+}
+
 void ImportAnchors(CBrindleDoc& doc, std::string_view text) {
     AnchorReader reader(doc);
-    reader.Run(text);
+    reader.Feed(text);
+    reader.Finish();
 }
 
 } // namespace brindle

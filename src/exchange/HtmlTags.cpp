@@ -154,7 +154,7 @@ void AppendDecoded(std::string& out, std::string_view text) {
             out += '&';
             pos = amp + 1;
         } else {
-            AppendUtf8(out, cp);
+            AppendCodePoint(out, cp);
             pos = amp + len;
         }
     }

@@ -104,38 +104,63 @@ template <typename Take> void ForEachAttribute(std::string_view tagText, Take&& 
     }
 }
 
-// Walks `text` as the readers do: '<' opens a tag (restarting one that is already open), '>'
+// Walks text as the readers do: '<' opens a tag (restarting one that is already open), '>'
 // closes an open tag; `onTag(tagText)` gets every non-empty tag, `onText(run)` every run of
-// bytes outside tags. An unterminated tag at the end is dropped. Linear in the text.
-template <typename OnTag, typename OnText>
-void ScanTags(std::string_view text, OnTag&& onTag, OnText&& onText) {
-    size_t pos = 0;
-    const size_t n = text.size();
-    while (pos < n) {
-        const size_t lt = text.find('<', pos);
-        if (lt == std::string_view::npos) {
-            onText(text.substr(pos));
-            return;
-        }
-        if (lt > pos)
-            onText(text.substr(pos, lt - pos));
-        size_t tagStart = lt + 1;
-        size_t p = tagStart;
-        for (;;) {
-            p = text.find_first_of("<>", p);
-            if (p == std::string_view::npos)
-                return;
-            if (text[p] == '<') {
-                tagStart = p + 1;
-                ++p;
+// bytes outside tags. The text may arrive in pieces (a tag may span them); a tag still open when
+// the text ends is dropped. Linear in the text.
+class TagStream {
+  public:
+    template <typename OnTag, typename OnText>
+    void Feed(std::string_view chunk, OnTag&& onTag, OnText&& onText) {
+        size_t pos = 0;
+        const size_t n = chunk.size();
+        while (pos < n) {
+            if (!m_inTag) {
+                const size_t lt = chunk.find('<', pos);
+                if (lt == std::string_view::npos) {
+                    onText(chunk.substr(pos));
+                    return;
+                }
+                if (lt > pos)
+                    onText(chunk.substr(pos, lt - pos));
+                m_inTag = true;
+                m_partial.clear();
+                pos = lt + 1;
                 continue;
             }
-            break;
+            const size_t stop = chunk.find_first_of("<>", pos);
+            if (stop == std::string_view::npos) {
+                m_partial.append(chunk.substr(pos)); // the tag goes on in the next piece
+                return;
+            }
+            if (chunk[stop] == '<') {
+                m_partial.clear();
+                pos = stop + 1;
+                continue;
+            }
+            m_inTag = false;
+            if (m_partial.empty()) {
+                if (stop > pos)
+                    onTag(chunk.substr(pos, stop - pos));
+            } else {
+                m_partial.append(chunk.substr(pos, stop - pos));
+                const std::string tag = std::move(m_partial);
+                m_partial.clear();
+                onTag(std::string_view(tag));
+            }
+            pos = stop + 1;
         }
-        if (p > tagStart)
-            onTag(text.substr(tagStart, p - tagStart));
-        pos = p + 1;
     }
+
+  private:
+    bool m_inTag = false;
+    std::string m_partial; // the start of a tag that began in an earlier piece
+};
+
+template <typename OnTag, typename OnText>
+void ScanTags(std::string_view text, OnTag&& onTag, OnText&& onText) {
+    TagStream stream;
+    stream.Feed(text, onTag, onText);
 }
 
 } // namespace brindle

@@ -1,6 +1,7 @@
 // Reading a Netscape bookmark file: headings name folders, <DL> lists nest them, and every link
 // gets its folder path and its own name as keywords.
 
+#include "exchange/ChunkReader.h"
 #include "exchange/HtmlTags.h"
 #include "exchange/Netscape.h"
 #include "exchange/TextCodec.h"
@@ -96,7 +97,7 @@ namespace {
 // shorter; the bound keeps the work per link constant however deep a file nests its folders.
 constexpr size_t kMaxFolderKeywordBytes = 1024;
 
-class NetscapeReader {
+class NetscapeReader : public ChunkReader {
   public:
     explicit NetscapeReader(CBrindleDoc& doc) : m_doc(doc) {
         m_schedule = doc.GetDefaultScheduleName();
@@ -105,12 +106,13 @@ class NetscapeReader {
         m_importTime = CBrindleDoc::Now();
     }
 
-    void Run(std::string_view text) {
-        ScanTags(
-            text, [this](std::string_view tag) { OnTag(tag); },
+    void Feed(std::string_view chunk) override {
+        m_stream.Feed(
+            chunk, [this](std::string_view tag) { OnTag(tag); },
             [this](std::string_view run) { OnText(run); });
-        FlushPending();
     }
+
+    void Finish() override { FlushPending(); }
 
   private:
     struct Pending {
@@ -282,6 +284,7 @@ class NetscapeReader {
     }
 
     CBrindleDoc& m_doc;
+    TagStream m_stream;
     std::string m_schedule;
     BrxTime m_importTime = 0;
 
@@ -310,12 +313,17 @@ class NetscapeReader {
 
 } // namespace
 
+std::unique_ptr<ChunkReader> MakeNetscapeReader(CBrindleDoc& doc) {
+    return std::make_unique<NetscapeReader>(doc);
+}
+
 bool ImportNetscape(CBrindleDoc& doc, std::string_view text) {
     text = SkipUtf8Bom(text);
     if (FindNoCase(text, "<!doctype netscape") == std::string_view::npos)
         return false;
     NetscapeReader reader(doc);
-    reader.Run(text);
+    reader.Feed(text);
+    reader.Finish();
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Reading a Powermarks 3.0 file. Macro, schedule and metadata comments are lists of bracketed
 // groups; malformed groups drop their line rather than invent values.
 
+#include "exchange/ChunkReader.h"
 #include "exchange/HtmlTags.h"
 #include "exchange/Powermarks.h"
 #include "exchange/TextCodec.h"
@@ -62,19 +63,20 @@ Groups ReadGroups(std::string_view text) {
     return g;
 }
 
-class PowermarksReader {
+class PowermarksReader : public ChunkReader {
   public:
     explicit PowermarksReader(CBrindleDoc& doc) : m_doc(doc) {}
 
-    void Run(std::string_view text) {
-        ScanTags(
-            text, [this](std::string_view tag) { OnTag(tag); },
+    void Feed(std::string_view chunk) override {
+        m_stream.Feed(
+            chunk, [this](std::string_view tag) { OnTag(tag); },
             [this](std::string_view run) {
                 if (m_target)
                     m_target->append(run);
             });
-        AddPending();
     }
+
+    void Finish() override { AddPending(); }
 
   private:
     void OnTag(std::string_view tag) {
@@ -207,6 +209,7 @@ class PowermarksReader {
     }
 
     CBrindleDoc& m_doc;
+    TagStream m_stream;
     std::string* m_target = nullptr; // where text outside tags goes, if anywhere
     bool m_inAnchor = false;
     bool m_pending = false;
@@ -223,12 +226,17 @@ class PowermarksReader {
 
 } // namespace
 
+std::unique_ptr<ChunkReader> MakePowermarksReader(CBrindleDoc& doc) {
+    return std::make_unique<PowermarksReader>(doc);
+}
+
 bool ImportPowermarks(CBrindleDoc& doc, std::string_view text) {
     text = SkipUtf8Bom(text);
     if (FindNoCase(text, "<!--powermarks format 3.0-->") == std::string_view::npos)
         return false;
     PowermarksReader reader(doc);
-    reader.Run(text);
+    reader.Feed(text);
+    reader.Finish();
     return true;
 }
 

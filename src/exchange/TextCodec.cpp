@@ -13,7 +13,7 @@
 
 namespace brindle {
 
-void AppendUtf8(std::string& out, char32_t cp) {
+void AppendCodePoint(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -31,7 +31,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-size_t DecodeUtf8At(std::string_view text, size_t i, char32_t& cp) {
+size_t DecodeCodePoint(std::string_view text, size_t i, char32_t& cp) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char b0 = byte(i);
     if (b0 < 0x80) {
@@ -77,7 +77,7 @@ bool IsValidUtf8(std::string_view text) {
         if (i >= n)
             break;
         char32_t cp;
-        const size_t len = DecodeUtf8At(text, i, cp);
+        const size_t len = DecodeCodePoint(text, i, cp);
         if (len == 0)
             return false;
         i += len;

@@ -8,13 +8,13 @@
 
 namespace brindle {
 
-void AppendUtf8(std::string& out, char32_t cp);
+void AppendCodePoint(std::string& out, char32_t cp);
 
 bool IsValidUtf8(std::string_view text);
 
 // Decodes the character at text[i] (valid UTF-8); returns its length, or 0 when the bytes there
 // do not form one.
-size_t DecodeUtf8At(std::string_view text, size_t i, char32_t& cp);
+size_t DecodeCodePoint(std::string_view text, size_t i, char32_t& cp);
 
 // The text without a leading UTF-8 byte-order mark.
 std::string_view SkipUtf8Bom(std::string_view text);

@@ -128,3 +128,88 @@ TEST(ImportInput, TheExtensionDecidesTheReader) {
     EXPECT_EQ(ClassifyImportInput(dir / "noext"), ImportInputKind::Unsupported);
     EXPECT_EQ(ClassifyImportInput("dotted.dir/file"), ImportInputKind::Unsupported);
 }
+
+namespace {
+
+// A Netscape file of a few megabytes with CR LF line ends, references, two-byte characters and
+// descriptions, so that the one-megabyte pieces of a file import end anywhere in it.
+std::string LargeNetscapeFile(size_t shift) {
+    std::string text = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n";
+    text.append(shift, ' ');
+    text += "<H1>Caf\xC3\xA9s</H1>\r\n<DL><p>\r\n";
+    for (int i = 0; i < 20000; ++i) {
+        const std::string n = std::to_string(i);
+        if (i % 500 == 0)
+            text += "<DT><H3>Folder &amp; " + n + "</H3>\r\n<DL><p>\r\n";
+        text += "<DT><A HREF=\"http://example.com/" + n + "?a=1&amp;b=2\" ADD_DATE=\"" + n +
+                "\" TAGS=\"t" + n + ",caf\xC3\xA9\">Caf\xC3\xA9 \xE2\x82\xAC " + n +
+                " &lt;x&gt;</A>\r\n<DD>Line one \xC3\xA9\r\nline two " + n + "\r\n";
+        if (i % 500 == 499)
+            text += "</DL><p>\r\n";
+    }
+    return text + "</DL><p>\r\n";
+}
+
+} // namespace
+
+TEST(ImportFile, ReadingInPiecesGivesWhatReadingWholeGives) {
+    test::TempDir dir;
+    for (size_t shift : {0u, 1u, 2u, 77u}) {
+        const std::string bytes = LargeNetscapeFile(shift);
+        ASSERT_GT(bytes.size(), 2u << 20); // crosses two boundaries
+        test::WriteFile(dir.path() / "large.htm", bytes);
+        CBrindleDoc pieces;
+        ExchangeReport report;
+        ASSERT_EQ(ImportFile(pieces, dir / "large.htm", report), ImportFormat::Netscape);
+        std::string text = bytes;
+        NormalizeLineEnds(text);
+        CBrindleDoc whole;
+        ASSERT_EQ(ImportHtmlText(whole, text), ImportFormat::Netscape);
+        ASSERT_EQ(pieces.m_arrBookmarks.size(), 20000u) << shift;
+        ASSERT_EQ(whole.m_arrBookmarks.size(), 20000u);
+        for (size_t i = 0; i < whole.m_arrBookmarks.size(); ++i) {
+            const CBookmark& a = *pieces.m_arrBookmarks[i];
+            const CBookmark& b = *whole.m_arrBookmarks[i];
+            ASSERT_EQ(a.m_strName, b.m_strName) << shift << " " << i;
+            ASSERT_EQ(a.m_strURL, b.m_strURL) << shift << " " << i;
+            ASSERT_EQ(a.m_strKeywords, b.m_strKeywords) << shift << " " << i;
+            ASSERT_EQ(a.m_strDescription, b.m_strDescription) << shift << " " << i;
+            ASSERT_EQ(a.m_tAddDate, b.m_tAddDate) << shift << " " << i;
+        }
+        const CBookmark& last = *pieces.m_arrBookmarks.back();
+        EXPECT_EQ(last.m_strName, "Caf\xC3\xA9 \xE2\x82\xAC 19999 <x>");
+        EXPECT_EQ(last.m_strDescription, "Line one \xC3\xA9\nline two 19999");
+    }
+}
+
+TEST(ImportFile, PieceBoundariesInsideMarkersCharactersAndLineEnds) {
+    test::TempDir dir;
+    const size_t piece = 1u << 20;
+    // The marker, a two-byte character and a CR LF pair, each cut by a boundary.
+    const std::string link = "<DL><DT><A HREF=\"http://x/\">Caf\xC3\xA9</A><DD>a\r\nb</DL>";
+    {
+        std::string bytes(piece - 5, ' ');
+        bytes += "<!DOCTYPE NETSCAPE-Bookmark-file-1>" + link;
+        test::WriteFile(dir.path() / "marker.htm", bytes);
+        CBrindleDoc doc;
+        ExchangeReport report;
+        EXPECT_EQ(ImportFile(doc, dir / "marker.htm", report), ImportFormat::Netscape);
+    }
+    {
+        std::string bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/\">";
+        bytes.append(piece - 1 - bytes.size(), 'n');
+        bytes += "\xC3\xA9</A><DD>a";
+        const size_t cr = bytes.size();
+        bytes.append(2 * piece - 1 - cr, 'd');
+        bytes += "\r\nb</DL>";
+        test::WriteFile(dir.path() / "cut.htm", bytes);
+        CBrindleDoc doc;
+        ExchangeReport report;
+        ASSERT_EQ(ImportFile(doc, dir / "cut.htm", report), ImportFormat::Netscape);
+        ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
+        const CBookmark& b = *doc.m_arrBookmarks[0];
+        // Still read as UTF-8, not as a single-byte code page.
+        EXPECT_EQ(b.m_strName.substr(b.m_strName.size() - 3), "n\xC3\xA9");
+        EXPECT_EQ(b.m_strDescription.substr(b.m_strDescription.size() - 3), "d\nb");
+    }
+}
