@@ -6,6 +6,7 @@
 #include "exchange/ImportFile.h"
 #include "exchange/TextCodec.h"
 #include "store/BrindleDoc.h"
+#include "store/TextUtil.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,13 +24,14 @@ void Check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text =
         brindle::DecodeOutsideText(std::string(reinterpret_cast<const char*>(data), size));
-    Check(brindle::IsValidUtf8(text));
+    Check(brindle::IsWellFormedUtf8(text));
     brindle::NormalizeLineEnds(text);
     CBrindleDoc doc;
     const brindle::ImportFormat format = brindle::ImportHtmlText(doc, text);
     for (const auto& b : doc.m_arrBookmarks) {
-        Check(brindle::IsValidUtf8(b->m_strName) && brindle::IsValidUtf8(b->m_strURL) &&
-              brindle::IsValidUtf8(b->m_strKeywords) && brindle::IsValidUtf8(b->m_strDescription));
+        Check(brindle::IsWellFormedUtf8(b->m_strName) && brindle::IsWellFormedUtf8(b->m_strURL) &&
+              brindle::IsWellFormedUtf8(b->m_strKeywords) &&
+              brindle::IsWellFormedUtf8(b->m_strDescription));
         if (format == brindle::ImportFormat::Anchors)
             Check(b->m_strName.size() <= brindle::kMaxAnchorTextBytes &&
                   b->m_strURL.size() <= brindle::kMaxAnchorTextBytes);

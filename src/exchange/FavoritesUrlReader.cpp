@@ -29,7 +29,7 @@ bool NameMakesKeywords(std::string_view lowered) {
             continue;
         }
         char32_t cp = 0;
-        const size_t len = DecodeCodePoint(lowered, i, cp);
+        const size_t len = DecodeUtf8At(lowered, i, cp);
         // Beyond ASCII, letters of any script qualify; the C1 control range does not.
         if (len == 0 || cp < 0xA0)
             return false;

@@ -154,7 +154,7 @@ void AppendDecoded(std::string& out, std::string_view text) {
             out += '&';
             pos = amp + 1;
         } else {
-            AppendCodePoint(out, cp);
+            AppendUtf8(out, cp);
             pos = amp + len;
         }
     }

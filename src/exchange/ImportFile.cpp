@@ -8,6 +8,7 @@
 #include "exchange/Netscape.h"
 #include "exchange/Powermarks.h"
 #include "exchange/TextCodec.h"
+#include "store/TextUtil.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -105,7 +106,7 @@ Survey SurveyFile(ChunkedFile& file) {
                     cut = joined.size() - back;
                 break;
             }
-            if (!IsValidUtf8(std::string_view(joined).substr(0, cut)))
+            if (!IsWellFormedUtf8(std::string_view(joined).substr(0, cut)))
                 s.utf8 = false;
             pending = joined.substr(cut);
         }

@@ -13,78 +13,6 @@
 
 namespace brindle {
 
-void AppendCodePoint(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-size_t DecodeCodePoint(std::string_view text, size_t i, char32_t& cp) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b0 = byte(i);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    size_t len;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + len > text.size())
-        return 0;
-    for (size_t k = 1; k < len; ++k) {
-        const unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    size_t i = 0;
-    const size_t n = text.size();
-    while (i < n) {
-        // Skip ASCII eight bytes at a time: most of any bookmark file is ASCII.
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::copy_n(text.data() + i, 8, reinterpret_cast<char*>(&word));
-            if (word & 0x8080808080808080ULL)
-                break;
-            i += 8;
-        }
-        if (i >= n)
-            break;
-        char32_t cp;
-        const size_t len = DecodeCodePoint(text, i, cp);
-        if (len == 0)
-            return false;
-        i += len;
-    }
-    return true;
-}
-
 std::string_view SkipUtf8Bom(std::string_view text) {
     if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
@@ -135,7 +63,7 @@ std::string DecodeOutsideText(std::string bytes) {
     }
     if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.erase(0, 3);
-    if (IsValidUtf8(bytes))
+    if (IsWellFormedUtf8(bytes))
         return bytes;
     std::string charset = DeclaredCharset(bytes);
     for (char& c : charset)

@@ -1,20 +1,12 @@
 #pragma once
 // Bringing outside files to the core's UTF-8 text: byte-order marks, legacy encodings, line
-// ends; and the few UTF-8 helpers the readers need.
+// ends. The UTF-8 helpers themselves are the store's (store/TextUtil.h).
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace brindle {
-
-void AppendCodePoint(std::string& out, char32_t cp);
-
-bool IsValidUtf8(std::string_view text);
-
-// Decodes the character at text[i] (valid UTF-8); returns its length, or 0 when the bytes there
-// do not form one.
-size_t DecodeCodePoint(std::string_view text, size_t i, char32_t& cp);
 
 // The text without a leading UTF-8 byte-order mark.
 std::string_view SkipUtf8Bom(std::string_view text);

@@ -6,6 +6,7 @@
 #include "exchange/ImportFile.h"
 #include "exchange/TextCodec.h"
 #include "store/BrindleDoc.h"
+#include "store/TextUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ TEST(ImportAnchors, CutsNamesAndUrlsAt65535Bytes) {
     const CBookmark& b = *doc.m_arrBookmarks[0];
     EXPECT_EQ(b.m_strURL, longUrl.substr(0, 65535));
     EXPECT_EQ(b.m_strName.size(), 65534u); // the last whole character
-    EXPECT_TRUE(IsValidUtf8(b.m_strName));
+    EXPECT_TRUE(IsWellFormedUtf8(b.m_strName));
 }
 
 TEST(OutsideText, EncodingsBecomeUtf8) {
@@ -102,12 +103,12 @@ TEST(OutsideText, EncodingsBecomeUtf8) {
 }
 
 TEST(OutsideText, Utf8Helpers) {
-    EXPECT_TRUE(IsValidUtf8("plain ascii text longer than eight bytes"));
-    EXPECT_TRUE(IsValidUtf8("\xE4\xB9\xA6\xE7\xAD\xBE\xE6\xA0\x8F \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(IsValidUtf8("ascii then \xC3"));           // cut short
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));                  // overlong
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));              // surrogate
-    EXPECT_FALSE(IsValidUtf8("long ascii prefix \xFF ok")); // never valid
+    EXPECT_TRUE(IsWellFormedUtf8("plain ascii text longer than eight bytes"));
+    EXPECT_TRUE(IsWellFormedUtf8("\xE4\xB9\xA6\xE7\xAD\xBE\xE6\xA0\x8F \xF0\x9F\x98\x80"));
+    EXPECT_FALSE(IsWellFormedUtf8("ascii then \xC3"));           // cut short
+    EXPECT_FALSE(IsWellFormedUtf8("\xC0\xAF"));                  // overlong
+    EXPECT_FALSE(IsWellFormedUtf8("\xED\xA0\x80"));              // surrogate
+    EXPECT_FALSE(IsWellFormedUtf8("long ascii prefix \xFF ok")); // never valid
     std::string s = "ab\xE2\x82\xAC";
     TruncateUtf8(s, 4);
     EXPECT_EQ(s, "ab");

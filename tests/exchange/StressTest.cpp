@@ -8,6 +8,7 @@
 #include "exchange/Powermarks.h"
 #include "exchange/TextCodec.h"
 #include "store/BrindleDoc.h"
+#include "store/TextUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +32,8 @@ void FeedEveryReader(const std::string& text) {
 
 bool AllValidUtf8(const CBrindleDoc& doc) {
     for (const auto& bm : doc.m_arrBookmarks)
-        if (!IsValidUtf8(bm->m_strName) || !IsValidUtf8(bm->m_strURL) ||
-            !IsValidUtf8(bm->m_strKeywords))
+        if (!IsWellFormedUtf8(bm->m_strName) || !IsWellFormedUtf8(bm->m_strURL) ||
+            !IsWellFormedUtf8(bm->m_strKeywords))
             return false;
     return true;
 }
