@@ -47,11 +47,22 @@ const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOpt
     // A stable sort gives exactly the order of inserting each bookmark, in collection order,
     // after every bookmark it equals, without the quadratic cost of inserting into an array.
     const bool ascending = options.ascending;
+    // The keys are taken out next to their bookmarks first: comparing then touches one array
+    // instead of chasing every bookmark.
     auto sortBy = [&](auto key) {
-        std::stable_sort(out.begin(), out.end(), [&](const CBookmark* a, const CBookmark* b) {
-            return ascending ? key(*a) < key(*b) : key(*b) < key(*a);
+        using Key = decltype(key(*out.front()));
+        std::vector<std::pair<Key, CBookmark*>> keyed;
+        keyed.reserve(out.size());
+        for (CBookmark* b : out)
+            keyed.emplace_back(key(*b), b);
+        std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& a, const auto& b) {
+            return ascending ? a.first < b.first : b.first < a.first;
         });
+        for (size_t i = 0; i < keyed.size(); ++i)
+            out[i] = keyed[i].second;
     };
+    if (out.empty())
+        return out;
     if (column == kFieldStatusChecking) {
         // "Disable" sorts before "Enable".
         sortBy([](const CBookmark& b) { return b.m_wStatusChecking != 0; });

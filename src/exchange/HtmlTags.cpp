@@ -168,30 +168,31 @@ std::string DecodeCharacterReferences(std::string_view text) {
 }
 
 void AppendEscaped(std::string& out, std::string_view text) {
-    size_t pos = 0;
-    for (;;) {
-        const size_t hit = text.find_first_of("&<>\"", pos);
-        if (hit == std::string_view::npos) {
-            out.append(text.substr(pos));
-            return;
-        }
-        out.append(text.substr(pos, hit - pos));
-        switch (text[hit]) {
+    // One pass with a table; most text has nothing to escape and is copied in one piece.
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char* replacement;
+        switch (text[i]) {
         case '&':
-            out += "&amp;";
+            replacement = "&amp;";
             break;
         case '<':
-            out += "&lt;";
+            replacement = "&lt;";
             break;
         case '>':
-            out += "&gt;";
+            replacement = "&gt;";
+            break;
+        case '"':
+            replacement = "&quot;";
             break;
         default:
-            out += "&quot;";
-            break;
+            continue;
         }
-        pos = hit + 1;
+        out.append(text.substr(start, i - start));
+        out += replacement;
+        start = i + 1;
     }
+    out.append(text.substr(start));
 }
 
 std::string EscapeHtml(std::string_view text) {

@@ -128,7 +128,11 @@ class TagStream {
                 pos = lt + 1;
                 continue;
             }
-            const size_t stop = chunk.find_first_of("<>", pos);
+            size_t stop = pos;
+            while (stop < n && chunk[stop] != '<' && chunk[stop] != '>')
+                ++stop;
+            if (stop == n)
+                stop = std::string_view::npos;
             if (stop == std::string_view::npos) {
                 m_partial.append(chunk.substr(pos)); // the tag goes on in the next piece
                 return;
