@@ -37,6 +37,17 @@ void AppendFieldText(std::string& out, const CBrindleDoc& doc, std::uint32_t sor
         out += text;
 }
 
+// The pieces every row repeats.
+constexpr std::string_view kTitleRowStart =
+    "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book Antiqua\" "
+    "size=\"4\"><strong>";
+constexpr std::string_view kTitleRowRule =
+    "&nbsp <font color=\"#804040\">----------------------------------------</font>"
+    "<font color=\"#FF0000\"> </font><a href=\"";
+constexpr std::string_view kFieldRowStart =
+    "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book Antiqua\" "
+    "size=\"2\">";
+
 void Line(std::string& out, std::string_view text) {
     out += text;
     out += kLineEnd;
@@ -79,11 +90,9 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     Line(out, "<table border=\"0\" width=\"749\" height=\"341\" bgcolor=\"#FCF8DC\">");
     for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
         const CBookmark& b = *bookmarks[i];
-        out += "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book Antiqua\" "
-               "size=\"4\"><strong>";
+        out += kTitleRowStart;
         AppendEscaped(out, b.m_strName);
-        out += "&nbsp <font color=\"#804040\">----------------------------------------</font>"
-               "<font color=\"#FF0000\"> </font><a href=\"";
+        out += kTitleRowRule;
         AppendEscaped(out, b.m_strURL);
         out += "\">";
         AppendEscaped(out, b.m_strURL);
@@ -91,8 +100,7 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
         for (int field = kFieldKeywords; field < kFieldCount; ++field) {
             if (!((options.fieldMask >> field) & 1u))
                 continue;
-            out += "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book "
-                   "Antiqua\" size=\"2\">";
+            out += kFieldRowStart;
             out += kLabels[field];
             AppendFieldText(out, doc, i, *bookmarks[i], field, true);
             Line(out, "</font></td></tr>");
