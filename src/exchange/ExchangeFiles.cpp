@@ -1,5 +1,7 @@
 #include "exchange/ExchangeFiles.h"
 
+#include "exchange/ExchangeReport.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -154,6 +156,19 @@ bool PrepareFolderFor(const std::string& path) {
     if (FileExists(path))
         return true;
     return CreateFolderChain(FolderOfPath(path));
+}
+
+std::unique_ptr<AtomicFileWriter> OpenExportFile(const std::string& path, ExchangeReport& report) {
+    if (!PrepareFolderFor(path)) {
+        report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
+        return nullptr;
+    }
+    auto file = std::make_unique<AtomicFileWriter>(path);
+    if (!file->IsOpen()) {
+        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
+        return nullptr;
+    }
+    return file;
 }
 
 } // namespace brindle

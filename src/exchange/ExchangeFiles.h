@@ -64,4 +64,9 @@ bool CreateFolderChain(const std::string& folder);
 // False when that fails.
 bool PrepareFolderFor(const std::string& path);
 
+class ExchangeReport;
+// A writer's file: the folder chain, then the temporary file beside `path`. Null, with "Create
+// Directory Fail" or "cannot write the file" in `report`, when either fails.
+std::unique_ptr<AtomicFileWriter> OpenExportFile(const std::string& path, ExchangeReport& report);
+
 } // namespace brindle

@@ -119,15 +119,10 @@ void AppendEntry(std::string& out, const CBookmark& b, std::uint16_t mask) {
 
 bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                       ExchangeReport& report) {
-    if (!PrepareFolderFor(path)) {
-        report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
+    const std::unique_ptr<AtomicFileWriter> opened = OpenExportFile(path, report);
+    if (!opened)
         return false;
-    }
-    AtomicFileWriter file(path);
-    if (!file.IsOpen()) {
-        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
-        return false;
-    }
+    AtomicFileWriter& file = *opened;
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     for (std::string_view line :

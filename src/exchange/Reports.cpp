@@ -60,15 +60,10 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     static constexpr const char* kLabels[12] = {
         "",          "",        "Keywords:", "Description:",  "Notes:",         "Status checking:",
         "Schedule:", "Status:", "Add Date:", "Last visited:", "Last modified:", "Last checked:"};
-    if (!PrepareFolderFor(path)) {
-        report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
+    const std::unique_ptr<AtomicFileWriter> opened = OpenExportFile(path, report);
+    if (!opened)
         return false;
-    }
-    AtomicFileWriter file(path);
-    if (!file.IsOpen()) {
-        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
-        return false;
-    }
+    AtomicFileWriter& file = *opened;
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     Line(out, "<!-- This is an automatically generated file! -->");
@@ -120,15 +115,10 @@ bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     static constexpr const char* kLabels[12] = {
         "Name:",     "URL:",    "Keywords:", "Description:",  "Notes:",        "Status_checking:",
         "Schedule:", "Status:", "Add Date:", "Last Visited:", "Last Modified", "Last Checked:"};
-    if (!PrepareFolderFor(path)) {
-        report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
+    const std::unique_ptr<AtomicFileWriter> opened = OpenExportFile(path, report);
+    if (!opened)
         return false;
-    }
-    AtomicFileWriter file(path);
-    if (!file.IsOpen()) {
-        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
-        return false;
-    }
+    AtomicFileWriter& file = *opened;
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     out += "Brindle Bookmark";
