@@ -58,10 +58,15 @@ std::vector<SyntheticBookmark> MakeSyntheticBookmarks(std::size_t count, std::ui
             std::string w = word();
             if (b.name.empty())
                 w[0] = static_cast<char>(w[0] - 'a' + 'A');
-            b.name += (b.name.empty() ? "" : " ") + w;
+            if (!b.name.empty())
+                b.name += ' ';
+            b.name += w;
         }
-        for (int k = keywordWords(rng); k > 0; --k)
-            b.keywords += (b.keywords.empty() ? "" : " ") + word();
+        for (int k = keywordWords(rng); k > 0; --k) {
+            if (!b.keywords.empty())
+                b.keywords += ' ';
+            b.keywords += word();
+        }
         b.url = std::string("https://www.");
         b.url.append(word()).append(".example/").append(word()).append("/");
         b.url.append(std::to_string(i)).append(".html");

@@ -179,7 +179,9 @@ ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeRepor
             piece.pop_back();
         NormalizeLineEnds(piece);
         reader->Feed(piece);
-        piece.assign(heldCr ? "\r" : "");
+        piece.clear();
+        if (heldCr)
+            piece.push_back('\r');
     }
     if (!piece.empty())
         reader->Feed(piece);
