@@ -1,5 +1,5 @@
 // Opening and saving a 100,000-bookmark document in process (the file reader and writer, with
-// the atomic write of DESIGN.md decision 4). Budget: open <= 150 ms, save <= 150 ms.
+// the atomic write: temporary file, fsync, rename). Budget: open <= 150 ms, save <= 150 ms.
 
 #include "SyntheticCollection.h"
 

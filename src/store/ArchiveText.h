@@ -1,6 +1,6 @@
 #pragma once
 // Text conversions of the document file: strings are UTF-8 in memory; the file holds ASCII as
-// bytes and anything else as UTF-16LE (DESIGN.md, "Text"). Byte-form strings from other machines
+// bytes and anything else as UTF-16LE. Byte-form strings from other machines
 // are kept when they are valid UTF-8 and otherwise decoded as Windows-1252.
 
 #include "store/TextUtil.h" // IsWellFormedUtf8

@@ -1,5 +1,5 @@
 #pragma once
-// Atomic replacement of a file (DESIGN.md decision 4): the bytes go to a temporary file in the
+// Atomic replacement of a file: the bytes go to a temporary file in the
 // target's folder, which is flushed to the disk and then renamed over the target. A failed or
 // interrupted write leaves the previous file as it was. An existing device or pipe (not a regular
 // file) is written in place instead: it cannot be replaced, and must never be.

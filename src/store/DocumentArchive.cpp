@@ -15,7 +15,7 @@ namespace brindle {
 namespace {
 
 // Dates are 64-bit in memory and 32-bit in the file: written as their low 32 bits, read as
-// unsigned so that dates after January 2038 survive (DESIGN.md decision 7).
+// unsigned so that dates after January 2038 survive.
 void WriteTime(ArchiveWriter& ar, BrxTime t) {
     ar.WriteU32(static_cast<std::uint32_t>(t));
 }

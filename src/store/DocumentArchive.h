@@ -1,7 +1,7 @@
 #pragma once
 // The ".brx" document file: the 27-byte header of search and view state, then the
 // bookmark, macro and schedule arrays as tagged objects. Reading and writing of the records,
-// of whole documents in memory, and of files (every write atomic, DESIGN.md decision 4).
+// of whole documents in memory, and of files (every write atomic).
 
 #include "store/AtomicFile.h"
 
@@ -49,7 +49,7 @@ std::string DocumentToBytes(const CBrindleDoc& doc);
 ArchiveResult ReadDocumentBytes(CBrindleDoc& doc, std::string_view bytes);
 ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path);
 
-// The framework's open (OnOpenDocument): DeleteContents, then read the file.
+// Opening a document: DeleteContents, then read the file.
 // After a failure the collection is empty (schedules stay, as DeleteContents leaves them), the
 // modified flag is cleared and every view is told to rebuild.
 ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path);

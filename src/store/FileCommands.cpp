@@ -69,7 +69,7 @@ std::optional<std::string> FileCommands::AskSaveAsPath() {
     return m_ui.chooseSavePath(request);
 }
 
-// The framework's DoSave: with no path, the "Save As" dialog first. No backups.
+// Save with a path chosen on demand: with no path, the "Save As" dialog first. No backups.
 bool FileCommands::DoSave(const std::optional<std::string>& path) {
     std::optional<std::string> target = path;
     if (!target || target->empty()) {

@@ -1,6 +1,6 @@
 #pragma once
 // The File menu's commands on the single document: New, Open, Save with its ".bak" and
-// ".bk0" backups, Save As, the automatic save and the framework's save prompt. The dialogs and
+// ".bk0" backups, Save As, the automatic save and the save prompt. The dialogs and
 // message boxes they open are callbacks that the user interface fills in (tests script them).
 //
 // Two decisions hold: every write, document and backups, is atomic; backup
@@ -21,7 +21,7 @@ struct FileDialogRequest {
     std::string title;            // "Open", "Save As", "Save File"
     std::string fileName;         // initial file name ("noname.brx"), may be empty
     std::string defaultExtension; // ".brx" or empty
-    std::string filter;           // in the framework's "text|pattern|...||" form
+    std::string filter;           // in the pipe-separated "text|pattern|...||" form
     bool hideReadOnly = false;
     bool promptOverwrite = false;
 };
@@ -70,10 +70,10 @@ class FileCommands {
     // The 15-minute timer: only when "bAutoSave" is on, the document is modified and has a path;
     // ".bak" (when "bBackup" is on) and the document. Returns false when a write failed.
     bool AutoSave();
-    // The framework's save prompt before New, Open and Exit: true to go on. "Yes" saves as
+    // The save prompt before New, Open and Exit: true to go on. "Yes" saves as
     // Save does without backups (with the "Save As" dialog for a document never saved).
     bool SaveModified();
-    // The framework's plain save: write, clear the modified flag on success, show the message on
+    // The plain save: write, clear the modified flag on success, show the message on
     // failure.
     bool SaveDocumentTo(const std::string& path);
 

@@ -18,7 +18,7 @@ inline constexpr const char* kFileAccessDenied = "Access to %1 was denied.";
 inline constexpr const char* kFileSharingViolation =
     "A sharing violation occurred while accessing %1.";
 inline constexpr const char* kFileDiskFull = "Disk full while accessing %1.";
-// The framework's save prompt.
+// The save prompt.
 inline constexpr const char* kSaveChangesPrompt = "Save changes to %1?";
 
 enum class FileAction { Open, Save };

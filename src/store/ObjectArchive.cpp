@@ -153,7 +153,7 @@ std::uint64_t ArchiveReader::ReadCount() {
     return big;
 }
 
-// The framework's string length: uint8; or 0xFF and uint16; or 0xFF, 0xFFFF and uint32. The
+// The archive's string length: uint8; or 0xFF and uint16; or 0xFF, 0xFFFF and uint32. The
 // uint16 0xFFFE announces 16-bit characters and a second prefix, in which 0xFFFE is a length.
 std::uint64_t ArchiveReader::ReadStringLength(bool& wide) {
     wide = false;

@@ -4,7 +4,7 @@
 // the shared counter, 0x8000+k tags, big tags, references and null elements.
 //
 // ArchiveReader never trusts a stored count or length beyond the bytes left in its input
-// (DESIGN.md decision 3); every failure throws ArchiveFormatError or ArchiveIoError, which the
+//; every failure throws ArchiveFormatError or ArchiveIoError, which the
 // document reader turns into the system's message.
 
 #include <array>
@@ -46,7 +46,7 @@ class ArchiveReader {
     std::uint16_t ReadU16();
     std::uint32_t ReadU32();
     std::int32_t ReadI32() { return static_cast<std::int32_t>(ReadU32()); }
-    // A string in either form, as UTF-8 (DESIGN.md, "Text").
+    // A string in either form, as UTF-8.
     void ReadString(std::string& out);
     std::string ReadString() {
         std::string s;

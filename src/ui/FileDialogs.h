@@ -12,7 +12,7 @@ namespace brindle {
 
 class FileDialogs {
   public:
-    // `filter` in the framework's form ("Brindle Files(*.brx)|*.brx|All Files(*.*)|*.*||") or
+    // `filter` in the pipe-separated form ("Brindle Files(*.brx)|*.brx|All Files(*.*)|*.*||") or
     // as Qt filters separated by ";;".
     static std::optional<QString> OpenFile(QWidget* parent, const QString& title,
                                            const QString& filter);

@@ -1,8 +1,8 @@
 #include "ui/MainFrame.h"
 
-#include "app/AppPaths.h"
-#include "app/FontDescription.h"
-#include "app/HotKeys.h"
+#include "platform/AppPaths.h"
+#include "platform/FontDescription.h"
+#include "platform/HotKeys.h"
 #include "store/BrindleDoc.h"
 #include "store/FileCommands.h"
 #include "store/TextUtil.h"

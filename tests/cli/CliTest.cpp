@@ -1,5 +1,6 @@
 // brindle-cli end to end: the built program is run with arguments; its standard output, error
-// and exit code are checked, and the files it writes are compared with the format's reference examples.
+// and exit code are checked, and the files it writes are compared with the format's reference
+// examples.
 
 #include "store/TempDirectory.h"
 

@@ -2,8 +2,8 @@
 // inputs, damaged and hostile files, failed writes and a writer killed at random moments.
 
 #include "ChildProcess.h"
-#include "RecordingListener.h"
 #include "TempDirectory.h"
+#include "support/RecordingListener.h"
 
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"

@@ -1,6 +1,6 @@
 // The document's bookmark, undo, keyword-command, macro and status-pane behaviour.
 
-#include "RecordingListener.h"
+#include "support/RecordingListener.h"
 
 #include "store/BrindleDoc.h"
 

@@ -2,8 +2,8 @@
 // Save As, New and Open with the save prompt, failed opens, and failed writes.
 
 #include "ChildProcess.h"
-#include "RecordingListener.h"
 #include "TempDirectory.h"
+#include "support/RecordingListener.h"
 
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"

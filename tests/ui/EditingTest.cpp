@@ -1,7 +1,7 @@
 // Bookmark and keyword commands, their dialogs and the tray menu, driven offscreen.
 
 #include "app/BrindleApp.h"
-#include "app/HotKeys.h"
+#include "platform/HotKeys.h"
 #include "store/ClipboardRecords.h"
 #include "ui/BookmarkListModel.h"
 #include "ui/BookmarkView.h"

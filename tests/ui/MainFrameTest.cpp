@@ -1,6 +1,6 @@
 // The main window driven as a user would, offscreen.
 
-#include "../store/RecordingListener.h"
+#include "support/RecordingListener.h"
 
 #include "app/BrindleApp.h"
 #include "ui/BookmarkListModel.h"

@@ -1,7 +1,7 @@
 // Re-registering the four stored hot keys, against a recording service, and the service used
 // where there is no X11 display.
 
-#include "app/HotKeys.h"
+#include "platform/HotKeys.h"
 #include "store/DocSettings.h"
 
 #include <gtest/gtest.h>

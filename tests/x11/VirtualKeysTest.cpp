@@ -2,7 +2,7 @@
 // published Windows virtual-key codes and X11 keysym numbers, written out as numbers so that a
 // wrong constant in the module cannot agree with itself.
 
-#include "app/VirtualKeys.h"
+#include "platform/VirtualKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // xcb platform, registers keys and types them with xdotool, which injects them through XTEST as
 // a keyboard would.
 
-#include "app/HotKeys.h"
+#include "platform/HotKeys.h"
 #include "store/DocSettings.h"
 
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 //   single_instance_helper FOLDER NAME [PATH]
 // Prints "primary" or "secondary", then, as the running instance, "received:<path>" for every
 // hand-over; ends normally when handed the path "quit".
-#include "app/SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
 

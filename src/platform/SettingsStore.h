@@ -3,7 +3,7 @@
 // start-up and written whole when the options are confirmed. One table of value names, kinds
 // and defaults drives resetting, loading and saving.
 
-#include "app/PathDetection.h"
+#include "platform/PathDetection.h"
 #include "store/DocSettings.h"
 
 #include <QString>

@@ -1,9 +1,9 @@
 // Browser and folder detection with the Linux stand-ins, the "exists" test, and the path
 // checks made when the options are confirmed.
 
-#include "app/PathDetection.h"
+#include "platform/PathDetection.h"
 
-#include "app/TestEnvironment.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

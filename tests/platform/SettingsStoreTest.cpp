@@ -1,9 +1,9 @@
 // The settings store: defaults, round trip, values of the wrong kind, names in any case, text
 // limits, the order of writing, and the per-user file.
 
-#include "app/SettingsStore.h"
+#include "platform/SettingsStore.h"
 
-#include "app/TestEnvironment.h"
+#include "support/TestEnvironment.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,7 +1,7 @@
 // One instance per user, tested with real processes: the first start listens, later starts
 // hand over their path and end, and a crashed instance does not block the next start.
 
-#include "app/SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "app/FontDescription.h"
+#include "platform/FontDescription.h"
 
 #include <QFontDatabase>
 

@@ -1,9 +1,9 @@
-#include "app/HotKeys.h"
+#include "platform/HotKeys.h"
 
 #include "store/DocSettings.h"
 
 #ifdef BRINDLE_HAVE_X11_HOTKEYS
-#include "app/X11HotKeys.h"
+#include "platform/X11HotKeys.h"
 
 #include <QGuiApplication>
 #endif

@@ -1,6 +1,6 @@
-#include "app/SettingsStore.h"
+#include "platform/SettingsStore.h"
 
-#include "app/FontDescription.h"
+#include "platform/FontDescription.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "app/VirtualKeys.h"
+#include "platform/VirtualKeys.h"
 
 #include <X11/keysym.h>
 

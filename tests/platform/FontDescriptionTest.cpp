@@ -1,9 +1,9 @@
 // The list font between its stored description and QFont, and the desktop default.
 
-#include "app/FontDescription.h"
-#include "app/SettingsStore.h"
+#include "platform/FontDescription.h"
+#include "platform/SettingsStore.h"
 
-#include "app/TestEnvironment.h"
+#include "support/TestEnvironment.h"
 
 #include <QFile>
 #include <QFontDatabase>

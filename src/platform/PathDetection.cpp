@@ -1,4 +1,4 @@
-#include "app/PathDetection.h"
+#include "platform/PathDetection.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // times (plain, with Caps Lock, with Num Lock, with both) because the locks count as modifiers
 // to the server. Key presses arrive through a native event filter on the connection Qt reads.
 
-#include "app/HotKeys.h"
+#include "platform/HotKeys.h"
 
 #include <QAbstractNativeEventFilter>
 

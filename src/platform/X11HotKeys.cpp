@@ -1,6 +1,6 @@
-#include "app/X11HotKeys.h"
+#include "platform/X11HotKeys.h"
 
-#include "app/VirtualKeys.h"
+#include "platform/VirtualKeys.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

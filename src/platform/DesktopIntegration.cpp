@@ -1,6 +1,6 @@
-#include "app/DesktopIntegration.h"
+#include "platform/DesktopIntegration.h"
 
-#include "app/SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

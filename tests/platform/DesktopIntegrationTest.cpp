@@ -1,9 +1,9 @@
 // The ".brx" file type in the user's XDG data folders, the first-run mark and the recent
 // files.
 
-#include "app/DesktopIntegration.h"
+#include "platform/DesktopIntegration.h"
 
-#include "app/TestEnvironment.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
