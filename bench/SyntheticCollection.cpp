@@ -83,8 +83,17 @@ std::vector<SyntheticBookmark> MakeSyntheticBookmarks(std::size_t count, std::ui
 
 void FillSyntheticCollection(CBrindleDoc& doc, std::size_t count, std::uint32_t seed) {
     for (const SyntheticBookmark& b : MakeSyntheticBookmarks(count, seed))
-        doc.AddBookmark(b.name, b.url, b.keywords, b.description, "", 1, kNoSchedule,
-                        kStatusWaiting, b.added, b.visited, b.modified, b.checked);
+        doc.AddBookmark({.name = b.name,
+                         .url = b.url,
+                         .keywords = b.keywords,
+                         .description = b.description,
+                         .statusChecking = 1,
+                         .schedule = kNoSchedule,
+                         .status = kStatusWaiting,
+                         .addDate = b.added,
+                         .lastVisited = b.visited,
+                         .lastModified = b.modified,
+                         .lastChecked = b.checked});
 }
 
 } // namespace brindle::bench

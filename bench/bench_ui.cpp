@@ -50,7 +50,7 @@ BENCHMARK(BM_WindowKeystroke)->Unit(benchmark::kMillisecond);
 void BM_WholeCollectionEditing(benchmark::State& state) {
     CBookMarkView* view = g_app->Frame()->BookmarkView();
     CBrindleDoc& doc = g_app->Doc();
-    doc.m_bConfirm = 0;
+    g_app->Prefs().m_bConfirm = 0;
     for (auto _ : state) {
         state.PauseTiming();
         doc.Search("", false, 0);

@@ -113,10 +113,10 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
         splash = brindle::AboutDialog::ShowSplash();
 
     // The settings: defaults of this desktop, then the user's stored values.
-    brindle::ResetSettings(m_doc, brindle::CurrentDesktopDefaults());
+    brindle::ResetSettings(m_prefs, brindle::CurrentDesktopDefaults());
     if (options.userSettings) {
         m_store = brindle::OpenSettingsStore();
-        brindle::LoadSettings(m_doc, *m_store);
+        brindle::LoadSettings(m_prefs, *m_store);
         m_recentFiles = brindle::ReadRecentFiles(*m_store);
     }
 

@@ -41,6 +41,8 @@ class CBrindleApp : public QObject {
     // Whether the first start asked for the import wizard.
     bool FirstRunWizardWanted() const { return m_firstRunWizard; }
 
+    // The user's preferences: loaded at start-up, read by the document and the views.
+    CPreferences& Prefs() { return m_prefs; }
     CBrindleDoc& Doc() { return m_doc; }
     brindle::FileCommands& Files() { return *m_files; }
     CMainFrame* Frame() const { return m_frame.get(); }
@@ -54,7 +56,8 @@ class CBrindleApp : public QObject {
   private:
     void AddRecentFile(const QString& path);
 
-    CBrindleDoc m_doc;
+    CPreferences m_prefs;
+    CBrindleDoc m_doc{m_prefs};
     std::unique_ptr<brindle::FileCommands> m_files;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<brindle::SingleInstance> m_instance;

@@ -28,10 +28,12 @@ bool SaveDocument(CBrindleDoc& doc, const std::string& path, bool backups, std::
     ui.showError = [&err](const std::string& message) { err << message << "\n"; };
     FileCommands commands(doc, std::move(ui));
     commands.SetPathName(path, false);
-    const std::int32_t keep = doc.m_bBackup;
-    doc.m_bBackup = backups ? 1 : 0;
+    const CPreferences& keep = doc.Prefs();
+    CPreferences prefs = keep;
+    prefs.m_bBackup = backups ? 1 : 0;
+    doc.SetPreferences(prefs);
     const bool saved = commands.Save();
-    doc.m_bBackup = keep;
+    doc.SetPreferences(keep);
     return saved;
 }
 

@@ -33,10 +33,15 @@ int RunAdd(const Args& args, Io& io) {
     std::string schedule = args.Value("--schedule").value_or(doc.GetDefaultScheduleName());
     if (schedule.empty())
         schedule = kNoSchedule;
-    if (!doc.AddBookmark(*name, *url, args.Value("--keywords").value_or(""),
-                         args.Value("--description").value_or(""),
-                         args.Value("--notes").value_or(""), 1, schedule,
-                         args.Value("--status").value_or(kStatusWaiting), added, 0, 0, 0)) {
+    if (!doc.AddBookmark({.name = *name,
+                          .url = *url,
+                          .keywords = args.Value("--keywords").value_or(""),
+                          .description = args.Value("--description").value_or(""),
+                          .notes = args.Value("--notes").value_or(""),
+                          .statusChecking = 1,
+                          .schedule = schedule,
+                          .status = args.Value("--status").value_or(kStatusWaiting),
+                          .addDate = added})) {
         io.err << "not added\n";
         return kExitFailure;
     }

@@ -78,8 +78,13 @@ class AnchorReader : public ChunkReader {
         m_name.clear();
         if (TrimView(name).empty())
             return;
-        m_doc.AddBookmark(name, m_url, ToLower(name), "", "", 1, m_schedule, kStatusWaiting,
-                          m_addDate, 0, 0, 0);
+        m_doc.AddBookmark({.name = name,
+                           .url = m_url,
+                           .keywords = ToLower(name),
+                           .statusChecking = 1,
+                           .schedule = m_schedule,
+                           .status = kStatusWaiting,
+                           .addDate = m_addDate});
     }
 
     CBrindleDoc& m_doc;

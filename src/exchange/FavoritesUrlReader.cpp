@@ -68,8 +68,13 @@ int ReadUrlFileText(CBrindleDoc& doc, std::string_view fileName, std::string_vie
             inSection = false;
         } else if (inSection && StartsWithNoCase(line, "url=")) {
             ++urlLines;
-            doc.AddBookmark(name, TrimView(line.substr(4)), keywords, "", "", 1, kNoSchedule,
-                            kStatusWaiting, addDate, 0, 0, 0);
+            doc.AddBookmark({.name = name,
+                             .url = TrimView(line.substr(4)),
+                             .keywords = keywords,
+                             .statusChecking = 1,
+                             .schedule = kNoSchedule,
+                             .status = kStatusWaiting,
+                             .addDate = addDate});
         }
     }
     return urlLines;

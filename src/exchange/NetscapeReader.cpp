@@ -278,9 +278,16 @@ class NetscapeReader : public ChunkReader {
         if (description.empty())
             description = Trim(m_pending.attributeDescription);
         m_description.clear();
-        m_doc.AddBookmark(m_pending.name, m_pending.url, m_pending.keywords, description, "", 1,
-                          m_schedule, kStatusWaiting, m_pending.addDate, m_pending.lastVisit,
-                          m_pending.lastModified, 0);
+        m_doc.AddBookmark({.name = m_pending.name,
+                           .url = m_pending.url,
+                           .keywords = m_pending.keywords,
+                           .description = description,
+                           .statusChecking = 1,
+                           .schedule = m_schedule,
+                           .status = kStatusWaiting,
+                           .addDate = m_pending.addDate,
+                           .lastVisited = m_pending.lastVisit,
+                           .lastModified = m_pending.lastModified});
     }
 
     CBrindleDoc& m_doc;

@@ -201,11 +201,18 @@ class PowermarksReader : public ChunkReader {
         if (!m_pending)
             return;
         m_pending = false;
-        m_doc.AddBookmark(
-            DecodeCharacterReferences(m_name), m_url, DecodeCharacterReferences(m_keywords),
-            DecodeCharacterReferences(m_description), DecodeCharacterReferences(m_notes),
-            m_checking, m_schedule, m_checking ? kStatusWaiting : kCheckingOff, m_dates[0],
-            m_dates[1], m_dates[2], m_dates[3]);
+        m_doc.AddBookmark({.name = DecodeCharacterReferences(m_name),
+                           .url = m_url,
+                           .keywords = DecodeCharacterReferences(m_keywords),
+                           .description = DecodeCharacterReferences(m_description),
+                           .notes = DecodeCharacterReferences(m_notes),
+                           .statusChecking = m_checking,
+                           .schedule = m_schedule,
+                           .status = m_checking ? kStatusWaiting : kCheckingOff,
+                           .addDate = m_dates[0],
+                           .lastVisited = m_dates[1],
+                           .lastModified = m_dates[2],
+                           .lastChecked = m_dates[3]});
     }
 
     CBrindleDoc& m_doc;

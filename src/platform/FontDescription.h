@@ -2,7 +2,7 @@
 // The list font is kept as a Windows-style font description (the "font.*" settings). These
 // functions turn it into a QFont and back, and give the default: the desktop's general font.
 
-#include "store/DocSettings.h"
+#include "store/Preferences.h"
 
 #include <QFont>
 

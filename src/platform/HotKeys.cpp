@@ -1,6 +1,6 @@
 #include "platform/HotKeys.h"
 
-#include "store/DocSettings.h"
+#include "store/Preferences.h"
 
 #ifdef BRINDLE_HAVE_X11_HOTKEYS
 #include "platform/X11HotKeys.h"
@@ -39,7 +39,7 @@ HotKeyService* CreateHotKeyService(QObject* parent) {
     return new NullHotKeyService(parent);
 }
 
-QList<HotKeyFailure> RegisterDocumentHotKeys(HotKeyService& service, const CDocSettings& settings) {
+QList<HotKeyFailure> RegisterDocumentHotKeys(HotKeyService& service, const CPreferences& settings) {
     for (int n = 0; n < kGlobalHotKeyCount; ++n)
         service.Unregister(kFirstGlobalHotKeyId + n);
     QList<HotKeyFailure> failures;

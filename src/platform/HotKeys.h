@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-struct CDocSettings;
+struct CPreferences;
 
 namespace brindle {
 
@@ -66,6 +66,6 @@ struct HotKeyFailure {
 // Registers the four stored hot keys again: releases ids 1050..1053, then registers hot key n
 // as id 1050 + n from the settings' m_wHotKeyVk[n] and m_wHotKeyMods[n]; a pair whose key is 0
 // is no hot key and is skipped. Returns the ids that could not be registered, with the reason.
-QList<HotKeyFailure> RegisterDocumentHotKeys(HotKeyService& service, const CDocSettings& settings);
+QList<HotKeyFailure> RegisterDocumentHotKeys(HotKeyService& service, const CPreferences& settings);
 
 } // namespace brindle

@@ -39,7 +39,7 @@ DetectedPaths DetectPaths() {
     return {DetectIEPath(), DetectNetscapePath(), DetectFavoritesPath()};
 }
 
-void CheckOptionPaths(CDocSettings& settings, const std::function<DetectedPaths()>& detect) {
+void CheckOptionPaths(CPreferences& settings, const std::function<DetectedPaths()>& detect) {
     std::optional<DetectedPaths> detected;
     auto detectedPaths = [&]() -> const DetectedPaths& {
         if (!detected)

@@ -2,7 +2,7 @@
 // Where the browsers and the Favorites folder are, found the Linux way: the first browser is
 // the desktop's default one (no program path needed), the second a Firefox found on PATH.
 
-#include "store/DocSettings.h"
+#include "store/Preferences.h"
 
 #include <functional>
 #include <string>
@@ -27,7 +27,7 @@ DetectedPaths DetectPaths();
 // The path checks made when the Options dialog is confirmed: a Netscape bookmark file that
 // does not exist is cleared; an IE, Netscape or Favorites path that does not exist is replaced
 // by the detected one. `detect` runs at most once, and only when a path needs it.
-void CheckOptionPaths(CDocSettings& settings,
+void CheckOptionPaths(CPreferences& settings,
                       const std::function<DetectedPaths()>& detect = DetectPaths);
 
 } // namespace brindle

@@ -48,7 +48,7 @@ std::optional<std::uint32_t> NumberBits(const QVariant& value) {
     return static_cast<std::uint32_t>(number);
 }
 
-// `access` is a generic lambda giving the field of a (const or not) CDocSettings.
+// `access` is a generic lambda giving the field of a (const or not) CPreferences.
 template <typename Access>
 SettingValue Number(const QString& name, qint64 defaultValue, Access access,
                     SettingDefault from = SettingDefault::Constant) {
@@ -58,10 +58,10 @@ SettingValue Number(const QString& name, qint64 defaultValue, Access access,
     value.defaultFrom = from;
     if (from == SettingDefault::Constant)
         value.defaultValue = defaultValue;
-    value.get = [access](const CDocSettings& s) {
+    value.get = [access](const CPreferences& s) {
         return QVariant(static_cast<qint64>(access(s)));
     };
-    value.set = [access](CDocSettings& s, const QVariant& stored) {
+    value.set = [access](CPreferences& s, const QVariant& stored) {
         const std::optional<std::uint32_t> bits = NumberBits(stored);
         if (!bits)
             return false;
@@ -69,7 +69,7 @@ SettingValue Number(const QString& name, qint64 defaultValue, Access access,
         access(s) = static_cast<Field>(*bits);
         return true;
     };
-    value.copy = [access](CDocSettings& to, const CDocSettings& from) {
+    value.copy = [access](CPreferences& to, const CPreferences& from) {
         access(to) = access(from);
     };
     return value;
@@ -85,10 +85,10 @@ SettingValue Text(const QString& name, const char* defaultValue, Access access,
     value.defaultFrom = from;
     if (from == SettingDefault::Constant)
         value.defaultValue = QString::fromUtf8(defaultValue);
-    value.get = [access](const CDocSettings& s) {
+    value.get = [access](const CPreferences& s) {
         return QVariant(QString::fromStdString(access(s)));
     };
-    value.set = [access, maxBytes](CDocSettings& s, const QVariant& stored) {
+    value.set = [access, maxBytes](CPreferences& s, const QVariant& stored) {
         if (stored.typeId() != QMetaType::QString)
             return false;
         const QByteArray bytes = stored.toString().toUtf8();
@@ -97,7 +97,7 @@ SettingValue Text(const QString& name, const char* defaultValue, Access access,
         access(s) = bytes.toStdString();
         return true;
     };
-    value.copy = [access](CDocSettings& to, const CDocSettings& from) {
+    value.copy = [access](CPreferences& to, const CPreferences& from) {
         access(to) = access(from);
     };
     return value;
@@ -136,7 +136,7 @@ std::vector<SettingValue> MakeTable() {
     t.push_back(Number(QStringLiteral("ConnectMax"), 5, FIELD(m_nConnectMax)));
     t.push_back(Number(QStringLiteral("fontSize"), 9, FIELD(m_nFontSize)));
     t.push_back(Number(QStringLiteral("HasProxy"), 0, FIELD(m_bHasProxy)));
-    constexpr auto icons = CDocSettings::DefaultStatusIcons();
+    constexpr auto icons = CPreferences::DefaultStatusIcons();
     for (int i = 0; i < static_cast<int>(icons.size()); ++i)
         t.push_back(Number(
             QStringLiteral("StatusIcon%1").arg(i),
@@ -214,8 +214,8 @@ DesktopDefaults CurrentDesktopDefaults() {
     return {DetectPaths(), DefaultListLogFont()};
 }
 
-void ResetSettings(CDocSettings& settings, const DesktopDefaults& defaults) {
-    CDocSettings desktop;
+void ResetSettings(CPreferences& settings, const DesktopDefaults& defaults) {
+    CPreferences desktop;
     desktop.m_strIEPath = defaults.paths.iePath;
     desktop.m_strNetscapePath = defaults.paths.netscapePath;
     desktop.m_strFavPath = defaults.paths.favoritesPath;
@@ -232,7 +232,7 @@ QVariant ReadValueIgnoringCase(QSettings& store, const QString& name) {
     return ReadIgnoringCase(store, KeysIgnoringCase(store), name);
 }
 
-void LoadSettings(CDocSettings& settings, QSettings& store) {
+void LoadSettings(CPreferences& settings, QSettings& store) {
     store.beginGroup(kGroup);
     const QHash<QString, QString> keys = KeysIgnoringCase(store);
     for (const SettingValue& value : SettingsTable()) {
@@ -243,7 +243,7 @@ void LoadSettings(CDocSettings& settings, QSettings& store) {
     store.endGroup();
 }
 
-bool SaveSettings(const CDocSettings& settings, QSettings& store) {
+bool SaveSettings(const CPreferences& settings, QSettings& store) {
     store.beginGroup(kGroup);
     // One value per name: other spellings of a name (hand edits, the pitch-and-family value
     // read under a capital "F") would otherwise shadow or outlive what is written now.
@@ -273,12 +273,12 @@ std::unique_ptr<QSettings> OpenSettingsStore() {
     return std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
 }
 
-void LoadUserSettings(CDocSettings& settings) {
+void LoadUserSettings(CPreferences& settings) {
     ResetSettings(settings, CurrentDesktopDefaults());
     LoadSettings(settings, *OpenSettingsStore());
 }
 
-bool SaveUserSettings(const CDocSettings& settings) {
+bool SaveUserSettings(const CPreferences& settings) {
     return SaveSettings(settings, *OpenSettingsStore());
 }
 

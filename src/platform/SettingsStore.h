@@ -4,7 +4,7 @@
 // and defaults drives resetting, loading and saving.
 
 #include "platform/PathDetection.h"
-#include "store/DocSettings.h"
+#include "store/Preferences.h"
 
 #include <QString>
 #include <QVariant>
@@ -30,12 +30,12 @@ struct SettingValue {
     SettingDefault defaultFrom;
     QVariant defaultValue; // for SettingDefault::Constant
     // The field's value as it is written: a number (qint64) or a text (QString).
-    std::function<QVariant(const CDocSettings&)> get;
+    std::function<QVariant(const CPreferences&)> get;
     // Takes a stored value; false, leaving the field alone, when the value is of another kind,
     // out of range or too long.
-    std::function<bool(CDocSettings&, const QVariant&)> set;
+    std::function<bool(CPreferences&, const QVariant&)> set;
     // Copies the field from another settings object (defaults that are not constants).
-    std::function<void(CDocSettings&, const CDocSettings&)> copy;
+    std::function<void(CPreferences&, const CPreferences&)> copy;
 };
 
 // Every value, in the order they are written.
@@ -50,15 +50,15 @@ struct DesktopDefaults {
 DesktopDefaults CurrentDesktopDefaults();
 
 // Sets every value of the table to its default.
-void ResetSettings(CDocSettings& settings, const DesktopDefaults& defaults);
+void ResetSettings(CPreferences& settings, const DesktopDefaults& defaults);
 
 // Replaces each field whose value the store holds with the right kind; names are matched
 // without regard to case. Values missing or unreadable keep what the field holds.
-void LoadSettings(CDocSettings& settings, QSettings& store);
+void LoadSettings(CPreferences& settings, QSettings& store);
 
 // Writes every value of the table, in order, and flushes the store. Returns whether the store
 // could be written; callers may ignore it.
-bool SaveSettings(const CDocSettings& settings, QSettings& store);
+bool SaveSettings(const CPreferences& settings, QSettings& store);
 
 // $XDG_CONFIG_HOME/Brindle/Brindle.conf
 QString SettingsFilePath();
@@ -66,9 +66,9 @@ QString SettingsFilePath();
 std::unique_ptr<QSettings> OpenSettingsStore();
 
 // Start-up: defaults from the desktop, then the stored values.
-void LoadUserSettings(CDocSettings& settings);
+void LoadUserSettings(CPreferences& settings);
 // Confirmed options: writes them to the per-user store.
-bool SaveUserSettings(const CDocSettings& settings);
+bool SaveUserSettings(const CPreferences& settings);
 
 // The stored value named `name` (case-insensitive) in the current group of `store`, or an
 // invalid QVariant.

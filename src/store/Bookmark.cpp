@@ -6,6 +6,21 @@
 
 #include <algorithm>
 
+BookmarkFields FieldsOf(const CBookmark& b) {
+    return {.name = b.m_strName,
+            .url = b.m_strURL,
+            .keywords = b.m_strKeywords,
+            .description = b.m_strDescription,
+            .notes = b.m_strNotes,
+            .statusChecking = b.m_wStatusChecking,
+            .schedule = b.m_strSchedule,
+            .status = b.m_strStatus,
+            .addDate = b.m_tAddDate,
+            .lastVisited = b.m_tLastVisited,
+            .lastModified = b.m_tLastModified,
+            .lastChecked = b.m_tLastChecked};
+}
+
 const char* FieldTitle(int field) {
     static const char* const kTitles[kFieldCount] = {
         "Name",     "URL",    "Keywords", "Description",  "Notes",         "Status_checking",

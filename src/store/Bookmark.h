@@ -43,6 +43,24 @@ inline constexpr const char* kStatusWaiting = "Waiting";
 // Column title of a field number, or "?" outside 0-11.
 const char* FieldTitle(int field);
 
+// The fields of a bookmark to add, named at the call site:
+// doc.AddBookmark({.name = name, .url = url, .statusChecking = 1, .addDate = now}).
+// Fields left out are empty or 0.
+struct BookmarkFields {
+    std::string_view name = {};
+    std::string_view url = {};
+    std::string_view keywords = {};
+    std::string_view description = {};
+    std::string_view notes = {};
+    std::uint16_t statusChecking = 0;
+    std::string_view schedule = {};
+    std::string_view status = {};
+    BrxTime addDate = 0;
+    BrxTime lastVisited = 0;
+    BrxTime lastModified = 0;
+    BrxTime lastChecked = 0;
+};
+
 class CBookmark {
   public:
     // Used only when a bookmark is read from a file; the reader rebuilds the keyword list.
@@ -89,3 +107,6 @@ class CBookmark {
     bool Equals(const CBookmark& other) const;
     bool EqualsName(const CBookmark& other) const { return m_strName == other.m_strName; }
 };
+
+// The fields of a bookmark as AddBookmark takes them (views into `b`).
+BookmarkFields FieldsOf(const CBookmark& b);

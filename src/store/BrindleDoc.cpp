@@ -21,7 +21,13 @@ struct CBrindleDoc::DuplicateIndex {
     }
 };
 
-CBrindleDoc::CBrindleDoc() : m_duplicates(std::make_unique<DuplicateIndex>()) {}
+CBrindleDoc::CBrindleDoc(const CPreferences& prefs)
+    : m_prefs(&prefs), m_duplicates(std::make_unique<DuplicateIndex>()) {}
+
+const CPreferences& CPreferences::Defaults() {
+    static const CPreferences defaults;
+    return defaults;
+}
 
 CBrindleDoc::~CBrindleDoc() = default;
 
@@ -52,25 +58,22 @@ void CBrindleDoc::SetModifiedFlag(bool modified) {
 }
 
 const std::string& CBrindleDoc::TimePattern() const {
-    if (m_cachedPattern.empty() || m_cachedFormat != m_strTimeFormat) {
-        m_cachedFormat = m_strTimeFormat;
-        m_cachedPattern = brindle::ExpandTimeFormat(m_strTimeFormat);
+    if (m_cachedPattern.empty() || m_cachedFormat != m_prefs->m_strTimeFormat) {
+        m_cachedFormat = m_prefs->m_strTimeFormat;
+        m_cachedPattern = brindle::ExpandTimeFormat(m_prefs->m_strTimeFormat);
     }
     return m_cachedPattern;
 }
 
 // --- Bookmarks -------------------------------------------------------------------------------
 
-bool CBrindleDoc::AddBookmark(std::string_view name, std::string_view url,
-                              std::string_view keywords, std::string_view description,
-                              std::string_view notes, std::uint16_t statusChecking,
-                              std::string_view schedule, std::string_view status, BrxTime addDate,
-                              BrxTime lastVisited, BrxTime lastModified, BrxTime lastChecked) {
-    const std::string_view trimmedName = brindle::TrimView(name);
+bool CBrindleDoc::AddBookmark(const BookmarkFields& f) {
+    const std::string_view trimmedName = brindle::TrimView(f.name);
+    const std::string_view url = f.url;
     if (trimmedName.empty())
         return false;
     std::vector<std::string> sortedKeywords;
-    std::string keywordText = brindle::NormalizeKeywordText(brindle::TrimView(keywords),
+    std::string keywordText = brindle::NormalizeKeywordText(brindle::TrimView(f.keywords),
                                                             /*commaDrops=*/true, &sortedKeywords);
 
     DuplicateIndex& dup = *m_duplicates;
@@ -92,11 +95,11 @@ bool CBrindleDoc::AddBookmark(std::string_view name, std::string_view url,
     }
 
     const std::string scheduleName =
-        ScheduleExists(schedule) ? std::string(schedule) : std::string(kNoSchedule);
+        ScheduleExists(f.schedule) ? std::string(f.schedule) : std::string(kNoSchedule);
     auto bookmark = std::make_unique<CBookmark>(
-        std::string(trimmedName), std::string(url), std::string_view(), std::string(description),
-        std::string(notes), statusChecking, scheduleName, std::string(status), addDate, lastVisited,
-        lastModified, lastChecked);
+        std::string(trimmedName), std::string(url), std::string_view(), std::string(f.description),
+        std::string(f.notes), f.statusChecking, scheduleName, std::string(f.status), f.addDate,
+        f.lastVisited, f.lastModified, f.lastChecked);
     // The text is normal already and a second scan would change nothing: take it as it is.
     bookmark->m_strKeywords = std::move(keywordText);
     bookmark->m_arrKeywords = std::move(sortedKeywords);
@@ -111,9 +114,7 @@ bool CBrindleDoc::AddBookmark(std::string_view name, std::string_view url,
 }
 
 bool CBrindleDoc::AddBookmarkToResult(const CBookmark& v) {
-    if (!AddBookmark(v.m_strName, v.m_strURL, v.m_strKeywords, v.m_strDescription, v.m_strNotes,
-                     v.m_wStatusChecking, v.m_strSchedule, v.m_strStatus, v.m_tAddDate,
-                     v.m_tLastVisited, v.m_tLastModified, v.m_tLastChecked))
+    if (!AddBookmark(FieldsOf(v)))
         return false;
     const auto index = static_cast<std::uint32_t>(m_arrBookmarks.size() - 1);
     if (MatchesSearch(index, true)) {
@@ -191,9 +192,7 @@ void CBrindleDoc::UndoDeleteBookmarks() {
     Bookmarks deleted = std::move(m_arrDeletedBookmarks);
     m_arrDeletedBookmarks.clear();
     for (const auto& b : deleted)
-        AddBookmark(b->m_strName, b->m_strURL, b->m_strKeywords, b->m_strDescription, b->m_strNotes,
-                    b->m_wStatusChecking, b->m_strSchedule, b->m_strStatus, b->m_tAddDate,
-                    b->m_tLastVisited, b->m_tLastModified, b->m_tLastChecked);
+        AddBookmark(FieldsOf(*b));
     RerunLastSearch();
 }
 

@@ -6,9 +6,9 @@
 #include "store/Bookmark.h"
 #include "store/Dictionary.h"
 #include "store/DocListener.h"
-#include "store/DocSettings.h"
 #include "store/KeywordQuery.h"
 #include "store/Macro.h"
+#include "store/Preferences.h"
 #include "store/ResultOrder.h"
 #include "store/Schedule.h"
 #include "store/SearchIndex.h"
@@ -25,14 +25,16 @@ enum SearchMode : std::int32_t { kSearchKeyword = 1, kSearchString = 2 };
 // What ClearUndo forgets.
 enum UndoKind : int { kUndoBookmarks = 1, kUndoMacros = 2, kUndoKeyword = 3 };
 
-class CBrindleDoc : public CDocSettings {
+class CBrindleDoc {
   public:
     using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
     using Macros = std::vector<std::unique_ptr<CMacro>>;
     using Schedules = std::vector<std::unique_ptr<CSchedule>>;
     using Hits = std::vector<std::uint32_t>;
 
-    CBrindleDoc();
+    // The document reads the preferences it is given (time format, backups, status icons);
+    // the object must outlive the document or be replaced through SetPreferences.
+    explicit CBrindleDoc(const CPreferences& prefs = CPreferences::Defaults());
     CBrindleDoc(const CBrindleDoc&) = delete;
     CBrindleDoc& operator=(const CBrindleDoc&) = delete;
     ~CBrindleDoc();
@@ -68,6 +70,9 @@ class CBrindleDoc : public CDocSettings {
     std::uint8_t m_byLastFields = 0;
     bool m_bTrailingDot = false;
 
+    const CPreferences& Prefs() const { return *m_prefs; }
+    void SetPreferences(const CPreferences& prefs) { m_prefs = &prefs; }
+
     // --- Views ---------------------------------------------------------------------------
     void AddListener(DocListener* listener);
     void RemoveListener(DocListener* listener);
@@ -79,11 +84,7 @@ class CBrindleDoc : public CDocSettings {
 
     // --- Bookmarks -------------------------------------------------------------------------
     // Adds a bookmark unless the trimmed name is empty or the name+URL pair exists already.
-    bool AddBookmark(std::string_view name, std::string_view url, std::string_view keywords,
-                     std::string_view description, std::string_view notes,
-                     std::uint16_t statusChecking, std::string_view schedule,
-                     std::string_view status, BrxTime addDate, BrxTime lastVisited,
-                     BrxTime lastModified, BrxTime lastChecked);
+    bool AddBookmark(const BookmarkFields& fields);
     // The add path of the user interface: AddBookmark, then a new bookmark that satisfies
     // the last search joins both hit lists at its sorted place and its keywords the
     // dictionary.
@@ -193,6 +194,7 @@ class CBrindleDoc : public CDocSettings {
             call(*l);
     }
 
+    const CPreferences* m_prefs;
     bool m_bModified = false;
     std::uint64_t m_changeStamp = 0; // bumped by every change that may touch names or URLs
     std::vector<DocListener*> m_listeners;

@@ -160,7 +160,7 @@ bool FileCommands::Save() {
             return false;
         path = *chosen;
     }
-    if (m_doc.m_bBackup) {
+    if (m_doc.Prefs().m_bBackup) {
         const std::string base = BackupBase(path);
         SaveDocumentTo(base + ".bak");
         SaveDocumentTo(base + ".bk0");
@@ -185,10 +185,10 @@ bool FileCommands::SaveAs() {
 }
 
 bool FileCommands::AutoSave() {
-    if (!m_doc.m_bAutoSave || !m_doc.IsModified() || m_path.empty())
+    if (!m_doc.Prefs().m_bAutoSave || !m_doc.IsModified() || m_path.empty())
         return true;
     bool ok = true;
-    if (m_doc.m_bBackup)
+    if (m_doc.Prefs().m_bBackup)
         ok = SaveDocumentTo(BackupBase(m_path) + ".bak");
     const bool saved = SaveDocumentTo(m_path);
     // Only a document that reached its file stops being "modified".

@@ -68,7 +68,7 @@ void CBookMarkView::InitialUpdate() {
     if (!m_doc.m_arrBookmarks.empty()) {
         m_doc.RerunLastSearch();
         emit macrosChanged();
-    } else if (m_doc.m_bReload) {
+    } else if (m_doc.Prefs().m_bReload) {
         emit reloadLastFileRequested();
     }
 }
@@ -130,7 +130,7 @@ void CBookMarkView::AfterDelete() {
 }
 
 void CBookMarkView::DeleteSelected(bool confirm) {
-    if (confirm && m_doc.m_bConfirm &&
+    if (confirm && m_doc.Prefs().m_bConfirm &&
         brindle::MessageBox::Show(this, QStringLiteral("Are you sure?"),
                                   QMessageBox::Yes | QMessageBox::No,
                                   brindle::MessageBox::Icon::Question) != QMessageBox::Yes)
@@ -193,9 +193,7 @@ void CBookMarkView::Paste() {
     const QByteArray block = data->data(QString::fromLatin1(kBookmarkMime));
     for (const CBookmark& b : brindle::ReadBookmarkRecords(
              std::string_view(block.constData(), static_cast<std::size_t>(block.size()))))
-        m_doc.AddBookmark(b.m_strName, b.m_strURL, b.m_strKeywords, b.m_strDescription,
-                          b.m_strNotes, b.m_wStatusChecking, b.m_strSchedule, b.m_strStatus,
-                          b.m_tAddDate, b.m_tLastVisited, b.m_tLastModified, b.m_tLastChecked);
+        m_doc.AddBookmark(FieldsOf(b));
     m_doc.RerunLastSearch();
 }
 

@@ -780,7 +780,7 @@ void CMainFrame::ShowSearchOptions() {
 // -----------------------------------------------------------------------------------------
 
 void CMainFrame::UpdateTrayIcon() {
-    const bool wanted = m_doc.m_bInTray && QSystemTrayIcon::isSystemTrayAvailable();
+    const bool wanted = m_doc.Prefs().m_bInTray && QSystemTrayIcon::isSystemTrayAvailable();
     if (wanted && !m_tray) {
         m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/bookmark.svg")), this);
         m_tray->setToolTip(QStringLiteral("Brindle"));
@@ -805,7 +805,7 @@ QMenu* CMainFrame::BuildTrayMenu() {
         m_trayMenu = new QMenu(this);
     m_trayMenu->clear();
     const auto& hits = m_doc.ActiveHits();
-    const int maxInTray = std::clamp(m_doc.m_nMaxInTray, 0, 100);
+    const int maxInTray = std::clamp(m_doc.Prefs().m_nMaxInTray, 0, 100);
     const int n = std::min(maxInTray, static_cast<int>(hits.size()));
     for (int k = 0; k < n; ++k) {
         const std::uint32_t index = hits[k];
@@ -831,7 +831,7 @@ QMenu* CMainFrame::BuildTrayMenu() {
 }
 
 void CMainFrame::OnTrayDoubleClick() {
-    if (m_doc.m_bHide) {
+    if (m_doc.Prefs().m_bHide) {
         show();
         if (isMinimized())
             showNormal();
@@ -847,7 +847,7 @@ void CMainFrame::changeEvent(QEvent* event) {
     if (event->type() != QEvent::WindowStateChange || !isMinimized())
         return;
     // Minimised with the tray icon and "hide" on, the window leaves the task bar altogether.
-    if (m_doc.m_bInTray && m_doc.m_bHide && m_tray)
+    if (m_doc.Prefs().m_bInTray && m_doc.Prefs().m_bHide && m_tray)
         QTimer::singleShot(0, this, [this] {
             if (isMinimized())
                 hide();
@@ -855,7 +855,7 @@ void CMainFrame::changeEvent(QEvent* event) {
 }
 
 void CMainFrame::ApplyListFont() {
-    const QFont font = brindle::FontFromLogFont(m_doc.m_logFont);
+    const QFont font = brindle::FontFromLogFont(m_doc.Prefs().m_logFont);
     for (QWidget* view : {static_cast<QWidget*>(m_bookmarks), static_cast<QWidget*>(m_keywords),
                           static_cast<QWidget*>(m_macros)})
         view->setFont(font);
@@ -873,7 +873,7 @@ void CMainFrame::RegisterHotKeys() {
         return;
     if (!m_hotKeys->IsAvailable()) {
         bool anySet = false;
-        for (std::uint16_t vk : m_doc.m_wHotKeyVk)
+        for (std::uint16_t vk : m_doc.Prefs().m_wHotKeyVk)
             anySet |= vk != 0;
         if (anySet && !m_toldNoHotKeys) {
             SetPaneText(0, QStringLiteral("Global hot keys are not available on this desktop"));
@@ -881,7 +881,7 @@ void CMainFrame::RegisterHotKeys() {
         }
         return;
     }
-    const auto failures = brindle::RegisterDocumentHotKeys(*m_hotKeys, m_doc);
+    const auto failures = brindle::RegisterDocumentHotKeys(*m_hotKeys, m_doc.Prefs());
     if (!failures.isEmpty())
         SetPaneText(0, failures.first().error);
 }

@@ -24,8 +24,13 @@ void Fill(CBrindleDoc& doc) {
     int i = 0;
     for (const Row& r : rows) {
         const std::string name = "n" + std::to_string(i++);
-        doc.AddBookmark(name, "http://" + name + "/", r.keywords, "", "", r.checking, kNoSchedule,
-                        kStatusWaiting, r.added, 0, 0, 0);
+        doc.AddBookmark({.name = name,
+                         .url = "http://" + name + "/",
+                         .keywords = r.keywords,
+                         .statusChecking = r.checking,
+                         .schedule = kNoSchedule,
+                         .status = kStatusWaiting,
+                         .addDate = r.added});
     }
 }
 

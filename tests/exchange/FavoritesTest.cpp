@@ -120,12 +120,21 @@ TEST(FavoritesTree, DoesNotFollowLinkedFolders) {
 
 TEST(FavoritesExport, WritesOneShortcutPerBookmarkIntoItsOwnFolder) {
     CBrindleDoc doc;
-    doc.AddBookmark("Home page 2.0", "http://home/", "", "", "", 1, kNoSchedule, kStatusWaiting, 0,
-                    0, 0, 0);
-    doc.AddBookmark("What? A/B: \"C\" <D> | E*\\F", "http://odd/", "", "", "", 1, kNoSchedule,
-                    kStatusWaiting, 0, 0, 0, 0);
-    doc.AddBookmark("Home page 2 0", "http://later/", "", "", "", 1, kNoSchedule, kStatusWaiting, 0,
-                    0, 0, 0);
+    doc.AddBookmark({.name = "Home page 2.0",
+                     .url = "http://home/",
+                     .statusChecking = 1,
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting});
+    doc.AddBookmark({.name = "What? A/B: \"C\" <D> | E*\\F",
+                     .url = "http://odd/",
+                     .statusChecking = 1,
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting});
+    doc.AddBookmark({.name = "Home page 2 0",
+                     .url = "http://later/",
+                     .statusChecking = 1,
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting});
     test::TempDir dir;
     ExportOptions options;
     options.sortField.clear();

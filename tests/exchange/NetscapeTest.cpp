@@ -269,11 +269,22 @@ TEST(NetscapeReader, SameNameAndUrlTwiceIsOneBookmark) {
 namespace {
 
 void AddSample(CBrindleDoc& doc) {
-    doc.AddBookmark("Tom & Jerry </A> \"Show\"", "http://x.example/?a=1&b=<2>", "cartoon",
-                    "Chase <scenes> & more", "notes", 1, kNoSchedule, kStatusWaiting, 1000000000,
-                    1100000000, 1200000000, 1300000000);
-    doc.AddBookmark("Caf\xC3\xA9", "http://cafe.example/", "", "", "", 0, kNoSchedule,
-                    kStatusWaiting, 0, 0, 0, 0);
+    doc.AddBookmark({.name = "Tom & Jerry </A> \"Show\"",
+                     .url = "http://x.example/?a=1&b=<2>",
+                     .keywords = "cartoon",
+                     .description = "Chase <scenes> & more",
+                     .notes = "notes",
+                     .statusChecking = 1,
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting,
+                     .addDate = 1000000000,
+                     .lastVisited = 1100000000,
+                     .lastModified = 1200000000,
+                     .lastChecked = 1300000000});
+    doc.AddBookmark({.name = "Caf\xC3\xA9",
+                     .url = "http://cafe.example/",
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting});
 }
 
 } // namespace
@@ -326,8 +337,14 @@ TEST(NetscapeWriter, ReportsAFileThatCannotBeWritten) {
 TEST(NetscapeRoundTrip, GivesBackNamesUrlsDatesAndDescriptions) {
     CBrindleDoc source;
     AddSample(source);
-    source.AddBookmark("Line\nbreak", "http://lb.example/", "", "", "", 1, kNoSchedule,
-                       kStatusWaiting, 1700000000, 1700000001, 1700000002, 0);
+    source.AddBookmark({.name = "Line\nbreak",
+                        .url = "http://lb.example/",
+                        .statusChecking = 1,
+                        .schedule = kNoSchedule,
+                        .status = kStatusWaiting,
+                        .addDate = 1700000000,
+                        .lastVisited = 1700000001,
+                        .lastModified = 1700000002});
     test::TempDir dir;
     ExchangeReport report;
     ASSERT_TRUE(ExportNetscape(source, dir / "rt.htm", ExportOptions{}, report));

@@ -123,10 +123,20 @@ void FillForExport(CBrindleDoc& doc) {
     doc.AddMacro(kMacroKeywords, "News]x", "news daily", 0);
     doc.AddStringMacro("Find", "Case", 0x1FF, true, 0);
     doc.AddStringMacro("Find2", "any", 3, false, 0x10070);
-    doc.AddBookmark("Alpha & \"Co\"", "http://a/?x=<1>", "alpha co", "Desc <b>", "Notes & more", 1,
-                    "Weekly [main]", kStatusWaiting, 0x5f5e1000, 0x5f5e1001, 0x5f5e1002,
-                    0x5f5e1003);
-    doc.AddBookmark("Beta", "http://b/", "", "", "", 0, kNoSchedule, "No change", 0, 0, 0, 0);
+    doc.AddBookmark({.name = "Alpha & \"Co\"",
+                     .url = "http://a/?x=<1>",
+                     .keywords = "alpha co",
+                     .description = "Desc <b>",
+                     .notes = "Notes & more",
+                     .statusChecking = 1,
+                     .schedule = "Weekly [main]",
+                     .status = kStatusWaiting,
+                     .addDate = 0x5f5e1000,
+                     .lastVisited = 0x5f5e1001,
+                     .lastModified = 0x5f5e1002,
+                     .lastChecked = 0x5f5e1003});
+    doc.AddBookmark(
+        {.name = "Beta", .url = "http://b/", .schedule = kNoSchedule, .status = "No change"});
 }
 
 } // namespace

@@ -24,10 +24,20 @@ class ProfileExportTest : public ::testing::Test {
                             "\n\n"
                             "[Profile2]\nName=nopath\nIsRelative=1\n\n"
                             "[Install4F96D1932A9F858E]\nDefault=x1.default\n");
-        m_doc.AddBookmark("Alpha & Co", "http://alpha/", "", "", "", 1, kNoSchedule, kStatusWaiting,
-                          100, 200, 300, 0);
-        m_doc.AddBookmark("Beta", "http://beta/", "", "", "", 1, kNoSchedule, kStatusWaiting, 400,
-                          0, 0, 0);
+        m_doc.AddBookmark({.name = "Alpha & Co",
+                           .url = "http://alpha/",
+                           .statusChecking = 1,
+                           .schedule = kNoSchedule,
+                           .status = kStatusWaiting,
+                           .addDate = 100,
+                           .lastVisited = 200,
+                           .lastModified = 300});
+        m_doc.AddBookmark({.name = "Beta",
+                           .url = "http://beta/",
+                           .statusChecking = 1,
+                           .schedule = kNoSchedule,
+                           .status = kStatusWaiting,
+                           .addDate = 400});
     }
 
     std::string Home() const { return m_home.path().string(); }

@@ -12,9 +12,20 @@ using namespace brindle;
 namespace {
 
 void Fill(CBrindleDoc& doc) {
-    doc.m_strTimeFormat = "Y-m-D";
-    doc.AddBookmark("A <b> & c", "http://a/?x=1&y=2", "kw", "desc", "", 1, kNoSchedule,
-                    kStatusWaiting, 0, 0, 1'700'000'000, 0);
+    static const CPreferences prefs = [] {
+        CPreferences p;
+        p.m_strTimeFormat = "Y-m-D";
+        return p;
+    }();
+    doc.SetPreferences(prefs);
+    doc.AddBookmark({.name = "A <b> & c",
+                     .url = "http://a/?x=1&y=2",
+                     .keywords = "kw",
+                     .description = "desc",
+                     .statusChecking = 1,
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting,
+                     .lastModified = 1'700'000'000});
 }
 
 } // namespace
@@ -77,8 +88,11 @@ TEST(HtmlReport, NoTickStillWritesTheTitleRow) {
 TEST(TextReport, WritesLabelledLinesWithTheDisplayTexts) {
     CBrindleDoc doc;
     Fill(doc);
-    doc.AddBookmark("B", "http://b/", "", "", "", 0, kNoSchedule, kStatusWaiting, 0, 0,
-                    1'700'000'000, 0);
+    doc.AddBookmark({.name = "B",
+                     .url = "http://b/",
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting,
+                     .lastModified = 1'700'000'000});
     test::TempDir dir;
     ExportOptions options;
     options.title = "T <raw>";
@@ -103,10 +117,15 @@ TEST(TextReport, WritesLabelledLinesWithTheDisplayTexts) {
 }
 
 TEST(TextReport, DatesUseTheUsersFormatAndNoTickWritesBlankLines) {
-    CBrindleDoc doc;
-    doc.m_strTimeFormat = "Y";
-    doc.AddBookmark("A", "http://a/", "", "", "", 1, kNoSchedule, kStatusWaiting, 1'700'000'000, 0,
-                    0, 0);
+    CPreferences prefs;
+    prefs.m_strTimeFormat = "Y";
+    CBrindleDoc doc(prefs);
+    doc.AddBookmark({.name = "A",
+                     .url = "http://a/",
+                     .statusChecking = 1,
+                     .schedule = kNoSchedule,
+                     .status = kStatusWaiting,
+                     .addDate = 1'700'000'000});
     test::TempDir dir;
     ExportOptions options;
     options.fieldMask = 1u << kFieldAddDate;

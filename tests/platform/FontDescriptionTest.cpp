@@ -109,7 +109,7 @@ TEST(UserSettingsTest, StartUpTakesDesktopDefaultsThenTheStore) {
         store.setValue(QStringLiteral("Settings/font.lfHeight"), -20);
         store.setValue(QStringLiteral("Settings/bReload"), 1);
     }
-    CDocSettings s;
+    CPreferences s;
     s.m_bConfirm = 0; // not stored: back to its default
     LoadUserSettings(s);
     const CLogFont desktop = DefaultListLogFont();
@@ -122,7 +122,7 @@ TEST(UserSettingsTest, StartUpTakesDesktopDefaultsThenTheStore) {
 
     s.m_nConnectMax = 2;
     EXPECT_TRUE(SaveUserSettings(s));
-    CDocSettings again;
+    CPreferences again;
     LoadUserSettings(again);
     EXPECT_EQ(again.m_nConnectMax, 2);
     EXPECT_EQ(again.m_logFont.lfHeight, -20);

@@ -84,12 +84,12 @@ TEST_F(PathDetectionTest, ConfirmedOptionsKeepExistingPathsAndDetectTheOthers) {
         return DetectedPaths{"/detected/ie", "/detected/firefox", "/detected/Favorites"};
     };
 
-    CDocSettings s;
+    CPreferences s;
     s.m_strIEPath = MakeFile(QStringLiteral("ie"), true);
     s.m_strNetscapePath = MakeFile(QStringLiteral("netscape"), true);
     s.m_strFavPath = m_dir.path().toStdString();
     s.m_strNBookmarkPath = MakeFile(QStringLiteral("bookmarks.html"));
-    const CDocSettings before = s;
+    const CPreferences before = s;
     CheckOptionPaths(s, detect);
     EXPECT_EQ(detections, 0);
     EXPECT_EQ(s.m_strIEPath, before.m_strIEPath);

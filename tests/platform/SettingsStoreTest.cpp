@@ -17,7 +17,7 @@ namespace {
 
 // Every field, listed here independently of the store's table so that a value the table
 // forgets shows up.
-void ExpectSameSettings(const CDocSettings& a, const CDocSettings& b) {
+void ExpectSameSettings(const CPreferences& a, const CPreferences& b) {
     EXPECT_EQ(a.m_bConfirm, b.m_bConfirm);
     EXPECT_EQ(a.m_bAutoSave, b.m_bAutoSave);
     EXPECT_EQ(a.m_bReload, b.m_bReload);
@@ -77,8 +77,8 @@ DesktopDefaults SampleDesktop() {
 }
 
 // Every field away from its default, with texts that the INI format has to escape.
-CDocSettings Unusual() {
-    CDocSettings s;
+CPreferences Unusual() {
+    CPreferences s;
     s.m_bConfirm = 0;
     s.m_bAutoSave = 0;
     s.m_bReload = 1;
@@ -140,15 +140,15 @@ class SettingsStoreTest : public ::testing::Test {
         QFile file(StorePath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    CDocSettings LoadFromStore() {
-        CDocSettings s;
+    CPreferences LoadFromStore() {
+        CPreferences s;
         ResetSettings(s, SampleDesktop());
         QSettings store(StorePath(), QSettings::IniFormat);
         LoadSettings(s, store);
         return s;
     }
-    static CDocSettings Defaults() {
-        CDocSettings s;
+    static CPreferences Defaults() {
+        CPreferences s;
         const DesktopDefaults desktop = SampleDesktop();
         s.m_strIEPath = desktop.paths.iePath;
         s.m_strNetscapePath = desktop.paths.netscapePath;
@@ -161,7 +161,7 @@ class SettingsStoreTest : public ::testing::Test {
 };
 
 TEST_F(SettingsStoreTest, ResetGivesTheDocumentDefaultsAndTheDesktopValues) {
-    CDocSettings s = Unusual();
+    CPreferences s = Unusual();
     ResetSettings(s, SampleDesktop());
     ExpectSameSettings(s, Defaults());
     EXPECT_EQ(s.m_arrStatusIcons[15], (3u << 16) + 15);
@@ -179,7 +179,7 @@ TEST_F(SettingsStoreTest, EmptyGroupLeavesEveryDefault) {
 }
 
 TEST_F(SettingsStoreTest, RoundTripKeepsEveryValue) {
-    const CDocSettings written = Unusual();
+    const CPreferences written = Unusual();
     {
         QSettings store(StorePath(), QSettings::IniFormat);
         EXPECT_TRUE(SaveSettings(written, store));
@@ -188,8 +188,8 @@ TEST_F(SettingsStoreTest, RoundTripKeepsEveryValue) {
 }
 
 TEST_F(SettingsStoreTest, RoundTripOfDefaultsKeepsEmptyTexts) {
-    const CDocSettings written = Defaults();
-    CDocSettings withEmptyPaths = written;
+    const CPreferences written = Defaults();
+    CPreferences withEmptyPaths = written;
     withEmptyPaths.m_strIEPath.clear();
     {
         QSettings store(StorePath(), QSettings::IniFormat);
@@ -222,8 +222,8 @@ TEST_F(SettingsStoreTest, ValuesOfAnotherKindKeepTheirDefaults) {
                "TimeFormat=@ByteArray(D.m.y)\n"
                "StatusIcon3=1.5\n"
                "fontSize=12\n");
-    const CDocSettings s = LoadFromStore();
-    const CDocSettings d = Defaults();
+    const CPreferences s = LoadFromStore();
+    const CPreferences d = Defaults();
     EXPECT_EQ(s.m_bConfirm, d.m_bConfirm);
     EXPECT_EQ(s.m_bAutoSave, d.m_bAutoSave);
     EXPECT_EQ(s.m_nProxyPort, d.m_nProxyPort);
@@ -245,7 +245,7 @@ TEST_F(SettingsStoreTest, NumbersTakeTheirThirtyTwoBitsAndNarrowFieldsTheLowPart
                "hotkey2_1=65605\n"
                "StatusIcon0=4294967295\n"
                "Port= 81 \n");
-    const CDocSettings s = LoadFromStore();
+    const CPreferences s = LoadFromStore();
     EXPECT_EQ(s.m_logFont.lfHeight, -12);
     EXPECT_EQ(s.m_logFont.lfWidth, -3);
     EXPECT_EQ(s.m_logFont.lfItalic, 1);
@@ -259,7 +259,7 @@ TEST_F(SettingsStoreTest, NamesMatchWithoutRegardToCase) {
                "font.lfPitchAndFamily=49\n"
                "BCONFIRM=0\n"
                "fastkey=later\n");
-    const CDocSettings s = LoadFromStore();
+    const CPreferences s = LoadFromStore();
     EXPECT_EQ(s.m_logFont.lfPitchAndFamily, 49);
     EXPECT_EQ(s.m_bConfirm, 0);
     EXPECT_EQ(s.m_strFastKey, "later");
@@ -267,7 +267,7 @@ TEST_F(SettingsStoreTest, NamesMatchWithoutRegardToCase) {
 
 TEST_F(SettingsStoreTest, SaveLeavesOneSpellingOfEachName) {
     WriteStore("[Settings]\nfont.lfPitchAndFamily=49\nBCONFIRM=0\n");
-    CDocSettings s = Defaults();
+    CPreferences s = Defaults();
     s.m_logFont.lfPitchAndFamily = 34;
     {
         QSettings store(StorePath(), QSettings::IniFormat);
@@ -289,7 +289,7 @@ TEST_F(SettingsStoreTest, TextsLongerThanTheReadBufferAreNotRead) {
     const QByteArray umlautsTooLong = umlautsFit + "\xC3\xBC";
     WriteStore("[Settings]\nFastKey=" + fits + "\nTimeFormat=" + tooLong +
                "\nServer=" + umlautsFit + "\nUser=" + umlautsTooLong + "\n");
-    const CDocSettings s = LoadFromStore();
+    const CPreferences s = LoadFromStore();
     EXPECT_EQ(s.m_strFastKey, fits.toStdString());
     EXPECT_EQ(s.m_strTimeFormat, "Y-m-D H:M:S A");
     EXPECT_EQ(s.m_strProxyServer, umlautsFit.toStdString());
@@ -298,7 +298,7 @@ TEST_F(SettingsStoreTest, TextsLongerThanTheReadBufferAreNotRead) {
 
 TEST_F(SettingsStoreTest, FaceNamesLongerThanTheDescriptionHoldsKeepTheDesktopFace) {
     WriteStore("[Settings]\nfont.lfFaceName=" + QByteArray(32, 'F') + "\nfont.lfHeight=-20\n");
-    CDocSettings s = LoadFromStore();
+    CPreferences s = LoadFromStore();
     EXPECT_EQ(s.m_logFont.lfFaceName, "DejaVu Sans");
     EXPECT_EQ(s.m_logFont.lfHeight, -20);
 
@@ -363,7 +363,7 @@ TEST(SettingsFileTest, FirstSaveCreatesTheUserStoreUnderXdgConfigHome) {
     const QString expected = home.Config() + QStringLiteral("/Brindle/Brindle.conf");
     EXPECT_EQ(SettingsFilePath(), expected);
 
-    CDocSettings s;
+    CPreferences s;
     ResetSettings(s, SampleDesktop());
     LoadSettings(s, *OpenSettingsStore());
     EXPECT_FALSE(QFile::exists(expected));
@@ -373,7 +373,7 @@ TEST(SettingsFileTest, FirstSaveCreatesTheUserStoreUnderXdgConfigHome) {
     EXPECT_TRUE(SaveUserSettings(s));
     ASSERT_TRUE(QFile::exists(expected));
 
-    CDocSettings again;
+    CPreferences again;
     ResetSettings(again, SampleDesktop());
     LoadSettings(again, *OpenSettingsStore());
     EXPECT_EQ(again.m_nConnectMax, 3);
@@ -387,7 +387,7 @@ TEST(SettingsFileTest, UnwritableStoreIsReportedNotFatal) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     testutil::ScopedEnv config("XDG_CONFIG_HOME", dir.path().toUtf8());
-    EXPECT_FALSE(SaveUserSettings(CDocSettings()));
+    EXPECT_FALSE(SaveUserSettings(CPreferences()));
 }
 
 } // namespace

@@ -32,8 +32,12 @@ const std::string kScheduleClass = Hex("FF FF 01 00 09 00 43 53 63 68 65 64 75 6
 const std::string kScheduleFields = Hex("06 57 65 65 6B 6C 79  00 AB 09 00  01 00 00 00");
 
 void AddHome(CBrindleDoc& doc) {
-    ASSERT_TRUE(doc.AddBookmark("Home", "", "web", "", "", 1, kNoSchedule, kStatusWaiting,
-                                933279936, 0, 0, 0));
+    ASSERT_TRUE(doc.AddBookmark({.name = "Home",
+                                 .keywords = "web",
+                                 .statusChecking = 1,
+                                 .schedule = kNoSchedule,
+                                 .status = kStatusWaiting,
+                                 .addDate = 933279936}));
 }
 
 void AddSearchMacro(CBrindleDoc& doc) {
@@ -130,8 +134,11 @@ TEST(DocumentFile, StringPrefixes) {
 
 TEST(DocumentFile, Name255BytesHasPrefixFFFF00) {
     CBrindleDoc doc;
-    ASSERT_TRUE(doc.AddBookmark(std::string(255, 'a'), "http://x/", "", "", "", 1, kNoSchedule,
-                                kStatusWaiting, 0, 0, 0, 0));
+    ASSERT_TRUE(doc.AddBookmark({.name = std::string(255, 'a'),
+                                 .url = "http://x/",
+                                 .statusChecking = 1,
+                                 .schedule = kNoSchedule,
+                                 .status = kStatusWaiting}));
     const std::string bytes = Write(doc);
     EXPECT_EQ(ToHex(bytes.substr(27 + 2 + 15, 3)), "FF FF 00");
     EXPECT_EQ(bytes.substr(27 + 2 + 15 + 3, 255), std::string(255, 'a'));
@@ -161,7 +168,14 @@ TEST(DocumentFile, OneBookmarkOneMacroOneScheduleTakeCounters1To6) {
 TEST(DocumentFile, LaterObjectsUseTheClassCounter) {
     CBrindleDoc doc;
     AddHome(doc);
-    ASSERT_TRUE(doc.AddBookmark("Work", "w", "", "", "", 0, kNoSchedule, "OK", 1, 2, 3, 4));
+    ASSERT_TRUE(doc.AddBookmark({.name = "Work",
+                                 .url = "w",
+                                 .schedule = kNoSchedule,
+                                 .status = "OK",
+                                 .addDate = 1,
+                                 .lastVisited = 2,
+                                 .lastModified = 3,
+                                 .lastChecked = 4}));
     AddSearchMacro(doc);
     AddSearchMacro(doc);
     AddWeekly(doc);
@@ -274,7 +288,7 @@ TEST(DocumentFile, ReadingKeepsFileOrderAndDuplicatesAndRebuildsKeywordLists) {
 
 TEST(DocumentFile, LoadedCollectionKeepsTheDocumentsCachesConsistent) {
     CBrindleDoc doc;
-    ASSERT_TRUE(doc.AddBookmark("Old", "o", "", "", "", 1, "", "", 0, 0, 0, 0));
+    ASSERT_TRUE(doc.AddBookmark({.name = "Old", .url = "o", .statusChecking = 1}));
     doc.Search("", false, 0); // builds the ordering and duplicate caches
     CBrindleDoc other;
     PushBookmark(other, "New", "n", "fresh");
@@ -282,8 +296,8 @@ TEST(DocumentFile, LoadedCollectionKeepsTheDocumentsCachesConsistent) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_TRUE(doc.m_arrKeywordHits.empty());
     EXPECT_TRUE(doc.m_arrDictionary.empty());
-    EXPECT_FALSE(doc.AddBookmark("New", "n", "", "", "", 1, "", "", 0, 0, 0, 0));
-    EXPECT_TRUE(doc.AddBookmark("Old", "o", "", "", "", 1, "", "", 0, 0, 0, 0));
+    EXPECT_FALSE(doc.AddBookmark({.name = "New", .url = "n", .statusChecking = 1}));
+    EXPECT_TRUE(doc.AddBookmark({.name = "Old", .url = "o", .statusChecking = 1}));
     doc.Search("fresh", false, 0);
     ASSERT_EQ(doc.m_arrKeywordHits.size(), 1u);
     EXPECT_EQ(doc.m_arrBookmarks[doc.m_arrKeywordHits[0]]->m_strName, "New");
@@ -476,8 +490,11 @@ TEST(DocumentFile, WriterMatchesTheFixtureFiles) {
     AddWeekly(home);
     EXPECT_EQ(Write(home), Fixture("one_each.brx"));
     CBrindleDoc long255;
-    ASSERT_TRUE(long255.AddBookmark(std::string(255, 'a'), "http://x/", "", "", "", 1, kNoSchedule,
-                                    kStatusWaiting, 0, 0, 0, 0));
+    ASSERT_TRUE(long255.AddBookmark({.name = std::string(255, 'a'),
+                                     .url = "http://x/",
+                                     .statusChecking = 1,
+                                     .schedule = kNoSchedule,
+                                     .status = kStatusWaiting}));
     EXPECT_EQ(Write(long255), Fixture("name255.brx"));
 }
 

@@ -148,7 +148,7 @@ TEST(DocumentFileIo, FileTruncatedAtEveryOffsetFailsCleanly) {
     doc.AddListener(&views);
     for (std::size_t n = 0; n < bytes.size(); ++n) {
         WriteFile(path, std::string_view(bytes).substr(0, n));
-        ASSERT_TRUE(doc.AddBookmark("x", "y", "", "", "", 1, "", "", 0, 0, 0, 0));
+        ASSERT_TRUE(doc.AddBookmark({.name = "x", .url = "y", .statusChecking = 1}));
         views.Clear();
         const brindle::ArchiveResult r = brindle::OpenDocumentFile(doc, path);
         ASSERT_FALSE(r.ok) << n;

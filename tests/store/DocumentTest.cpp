@@ -14,7 +14,13 @@ namespace {
 
 bool Add(CBrindleDoc& doc, std::string_view name, std::string_view url,
          std::string_view keywords = "", std::string_view schedule = kNoSchedule) {
-    return doc.AddBookmark(name, url, keywords, "", "", 1, schedule, kStatusWaiting, 100, 0, 0, 0);
+    return doc.AddBookmark({.name = name,
+                            .url = url,
+                            .keywords = keywords,
+                            .statusChecking = 1,
+                            .schedule = schedule,
+                            .status = kStatusWaiting,
+                            .addDate = 100});
 }
 
 std::vector<std::string> Names(const CBrindleDoc& doc) {
@@ -34,9 +40,9 @@ TEST(Document, DefaultsRightAfterStartUp) {
     EXPECT_EQ(doc.m_nSortColumn, 0);
     EXPECT_EQ(doc.m_bSortAscending, 1);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.m_strTimeFormat, "Y-m-D H:M:S A");
-    EXPECT_EQ(doc.m_arrStatusIcons[14], (14u << 16) + 14u);
-    EXPECT_EQ(doc.m_arrStatusIcons[15], (3u << 16) + 15u);
+    EXPECT_EQ(doc.Prefs().m_strTimeFormat, "Y-m-D H:M:S A");
+    EXPECT_EQ(doc.Prefs().m_arrStatusIcons[14], (14u << 16) + 14u);
+    EXPECT_EQ(doc.Prefs().m_arrStatusIcons[15], (3u << 16) + 15u);
 }
 
 TEST(Document, AddRejectsEmptyNamesAndDuplicatePairs) {
@@ -122,7 +128,17 @@ TEST(Document, UndoSkipsBookmarksAddedAgain) {
 
 TEST(Document, UndoKeepsDatesAndEveryField) {
     CBrindleDoc doc;
-    doc.AddBookmark("n", "u", "k", "d", "t", 0, kNoSchedule, "Changed", 1, 2, 3, 4);
+    doc.AddBookmark({.name = "n",
+                     .url = "u",
+                     .keywords = "k",
+                     .description = "d",
+                     .notes = "t",
+                     .schedule = kNoSchedule,
+                     .status = "Changed",
+                     .addDate = 1,
+                     .lastVisited = 2,
+                     .lastModified = 3,
+                     .lastChecked = 4});
     doc.ClearUndo(kUndoBookmarks);
     doc.DeleteBookmark(0);
     doc.UndoDeleteBookmarks();
@@ -202,10 +218,15 @@ TEST(Document, MarkVisitedAndAccessorsPastTheEnd) {
 TEST(Document, FieldTextFollowsTheTimeFormat) {
     setenv("TZ", "UTC", 1);
     tzset();
-    CBrindleDoc doc;
-    doc.AddBookmark("a", "u", "", "", "", 1, kNoSchedule, "", 931111509, 0, 0, 0);
+    CPreferences prefs;
+    CBrindleDoc doc(prefs);
+    doc.AddBookmark({.name = "a",
+                     .url = "u",
+                     .statusChecking = 1,
+                     .schedule = kNoSchedule,
+                     .addDate = 931111509});
     EXPECT_EQ(doc.GetFieldText(0, kFieldAddDate), "1999-07-04 18:05:09 PM");
-    doc.m_strTimeFormat = "D.m.y";
+    prefs.m_strTimeFormat = "D.m.y";
     EXPECT_EQ(doc.GetFieldText(0, kFieldAddDate), "04.07.99");
     unsetenv("TZ");
     tzset();
@@ -213,7 +234,17 @@ TEST(Document, FieldTextFollowsTheTimeFormat) {
 
 TEST(Document, CopyBookmarksCopiesEveryValue) {
     CBrindleDoc doc;
-    doc.AddBookmark("n", "u", "b a", "d", "t", 0, kNoSchedule, "s", 1, 2, 3, 4);
+    doc.AddBookmark({.name = "n",
+                     .url = "u",
+                     .keywords = "b a",
+                     .description = "d",
+                     .notes = "t",
+                     .schedule = kNoSchedule,
+                     .status = "s",
+                     .addDate = 1,
+                     .lastVisited = 2,
+                     .lastModified = 3,
+                     .lastChecked = 4});
     CBrindleDoc::Bookmarks copies;
     CBrindleDoc::CopyBookmarks(doc.m_arrBookmarks, copies);
     ASSERT_EQ(copies.size(), 1u);

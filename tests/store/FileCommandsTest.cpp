@@ -74,8 +74,18 @@ struct ScriptedUi {
 };
 
 void AddSome(CBrindleDoc& doc) {
-    ASSERT_TRUE(doc.AddBookmark("Home", "http://h/", "web", "", "", 1, "", "Waiting", 5, 0, 0, 0));
-    ASSERT_TRUE(doc.AddBookmark("News", "http://n/", "news", "", "", 1, "", "Waiting", 6, 0, 0, 0));
+    ASSERT_TRUE(doc.AddBookmark({.name = "Home",
+                                 .url = "http://h/",
+                                 .keywords = "web",
+                                 .statusChecking = 1,
+                                 .status = "Waiting",
+                                 .addDate = 5}));
+    ASSERT_TRUE(doc.AddBookmark({.name = "News",
+                                 .url = "http://n/",
+                                 .keywords = "news",
+                                 .statusChecking = 1,
+                                 .status = "Waiting",
+                                 .addDate = 6}));
 }
 
 std::vector<std::string> FilesIn(const std::filesystem::path& dir) {
@@ -139,8 +149,9 @@ TEST(FileCommands, BackupsStayInAFolderWhoseNameHasADot) {
 
 TEST(FileCommands, SaveWithBackupsOffWritesOnlyTheDocument) {
     TempDirectory dir;
-    CBrindleDoc doc;
-    doc.m_bBackup = 0;
+    CPreferences prefs;
+    CBrindleDoc doc(prefs);
+    prefs.m_bBackup = 0;
     AddSome(doc);
     FileCommands commands(doc, {});
     commands.SetPathName(dir.File("web.brx"));
@@ -177,7 +188,8 @@ TEST(FileCommands, SaveOfANewDocumentAsksWithSaveFile) {
 
 TEST(FileCommands, AutoSaveWritesOnlyTheBakCopy) {
     TempDirectory dir;
-    CBrindleDoc doc;
+    CPreferences prefs;
+    CBrindleDoc doc(prefs);
     AddSome(doc);
     ScriptedUi ui;
     FileCommands commands(doc, ui.Callbacks());
@@ -198,13 +210,13 @@ TEST(FileCommands, AutoSaveWritesOnlyTheBakCopy) {
     EXPECT_FALSE(Exists(dir.File("web.brx")));
     // "bAutoSave" off: nothing either.
     doc.SetModifiedFlag(true);
-    doc.m_bAutoSave = 0;
+    prefs.m_bAutoSave = 0;
     commands.AutoSave();
     EXPECT_FALSE(Exists(dir.File("web.brx")));
     EXPECT_TRUE(doc.IsModified());
     // Backups off: the document only.
-    doc.m_bAutoSave = 1;
-    doc.m_bBackup = 0;
+    prefs.m_bAutoSave = 1;
+    prefs.m_bBackup = 0;
     std::filesystem::remove(dir.File("web.bak"));
     commands.AutoSave();
     EXPECT_THAT(FilesIn(dir.Path()), ElementsAre("web.brx"));
@@ -262,7 +274,7 @@ TEST(FileCommands, NewAsksToSaveAModifiedDocument) {
 
     // Yes on a saved document saves to its path, without backups.
     commands.OpenPath(dir.File("kept.brx"));
-    ASSERT_TRUE(doc.AddBookmark("Third", "t", "", "", "", 1, "", "", 0, 0, 0, 0));
+    ASSERT_TRUE(doc.AddBookmark({.name = "Third", .url = "t", .statusChecking = 1}));
     ui.promptAnswers = {SaveChangesAnswer::Yes};
     EXPECT_TRUE(commands.New());
     EXPECT_EQ(ui.prompts.back(), "Save changes to kept.brx?");

@@ -113,11 +113,17 @@ class RandomCollection {
             std::string keywords;
             for (int k = Pick(6); k > 0; --k)
                 keywords += Word() + " ";
-            doc.AddBookmark(Name(), "http://" + std::to_string(i) + "/" + Word(), keywords,
-                            Pick(3) ? Word() + " " + Word() : "", Pick(4) ? "" : "Note",
-                            static_cast<std::uint16_t>(Pick(2)), kNoSchedule,
-                            Pick(2) ? "Waiting" : "Changed", Pick(5) * 1000000000LL,
-                            Pick(3) * 99999999LL, 0, Pick(2));
+            doc.AddBookmark({.name = Name(),
+                             .url = "http://" + std::to_string(i) + "/" + Word(),
+                             .keywords = keywords,
+                             .description = Pick(3) ? Word() + " " + Word() : "",
+                             .notes = Pick(4) ? "" : "Note",
+                             .statusChecking = static_cast<std::uint16_t>(Pick(2)),
+                             .schedule = kNoSchedule,
+                             .status = Pick(2) ? "Waiting" : "Changed",
+                             .addDate = Pick(5) * 1000000000LL,
+                             .lastVisited = Pick(3) * 99999999LL,
+                             .lastChecked = Pick(2)});
         }
     }
     std::string Query() {

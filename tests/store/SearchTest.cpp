@@ -17,8 +17,12 @@ namespace {
 class SearchTest : public ::testing::Test {
   protected:
     void Add(const std::string& name, const std::string& keywords) {
-        ASSERT_TRUE(doc.AddBookmark(name, "http://" + name + "/", keywords, "", "", 1, kNoSchedule,
-                                    kStatusWaiting, 0, 0, 0, 0));
+        ASSERT_TRUE(doc.AddBookmark({.name = name,
+                                     .url = "http://" + name + "/",
+                                     .keywords = keywords,
+                                     .statusChecking = 1,
+                                     .schedule = kNoSchedule,
+                                     .status = kStatusWaiting}));
     }
     void SetUp() override {
         Add("a", "web tools");          // 0

@@ -49,8 +49,18 @@ class EditingTest : public ::testing::Test {
                                        {"Delta", "http://d.example/", "sport"}};
         BrxTime t = 1000;
         for (const auto& r : rows) {
-            doc().AddBookmark(r[0], r[1], r[2], "desc", "note", 1, kNoSchedule, "Changed", t,
-                              t + 10, t + 20, t + 30);
+            doc().AddBookmark({.name = r[0],
+                               .url = r[1],
+                               .keywords = r[2],
+                               .description = "desc",
+                               .notes = "note",
+                               .statusChecking = 1,
+                               .schedule = kNoSchedule,
+                               .status = "Changed",
+                               .addDate = t,
+                               .lastVisited = t + 10,
+                               .lastModified = t + 20,
+                               .lastChecked = t + 30});
             ++t;
         }
         doc().SetModifiedFlag(false);
@@ -108,7 +118,7 @@ TEST_F(EditingTest, DeleteThenUndoRestoresTheLastDeleteOnly) {
 }
 
 TEST_F(EditingTest, CutNeverAsks) {
-    doc().m_bConfirm = 1;
+    app.Prefs().m_bConfirm = 1;
     SelectRows({3});
     frame->Action(cmd::Cut)->trigger();
     EXPECT_TRUE(brindle::MessageBox::History().empty());
@@ -346,7 +356,7 @@ TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
 }
 
 TEST_F(EditingTest, TrayMenuListsTheFirstHits) {
-    doc().m_nMaxInTray = 10;
+    app.Prefs().m_nMaxInTray = 10;
     doc().Search("web|sport", false, 0);
     QMenu* menu = frame->BuildTrayMenu();
     QStringList items;
@@ -354,13 +364,13 @@ TEST_F(EditingTest, TrayMenuListsTheFirstHits) {
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(items, (QStringList{"Alpha", "Beta", "Delta", "-", "Add", "Fast Add", "Close"}));
     EXPECT_EQ(menu->actions()[0]->data().toInt(), 1174);
-    doc().m_nMaxInTray = 0;
+    app.Prefs().m_nMaxInTray = 0;
     items.clear();
     for (QAction* a : frame->BuildTrayMenu()->actions())
         items << a->text();
     EXPECT_EQ(items, (QStringList{"Add", "Fast Add", "Close"}));
     // Choosing the first hit asks for the first hit, in either mode.
-    doc().m_nMaxInTray = 2;
+    app.Prefs().m_nMaxInTray = 2;
     int chosen = -1;
     QObject::connect(frame, &CMainFrame::trayBookmarkChosen, [&](int k) { chosen = k; });
     frame->BuildTrayMenu()->actions()[0]->trigger();
@@ -388,8 +398,8 @@ class FakeHotKeys : public brindle::HotKeyService {
 
 TEST_F(EditingTest, HotKeyOneShowsTheWindow) {
     FakeHotKeys keys(true);
-    doc().m_wHotKeyVk[0] = 0x45; // Ctrl+Shift+E
-    doc().m_wHotKeyMods[0] = 3;
+    app.Prefs().m_wHotKeyVk[0] = 0x45; // Ctrl+Shift+E
+    app.Prefs().m_wHotKeyMods[0] = 3;
     frame->SetHotKeyService(&keys);
     frame->RegisterHotKeys();
     ASSERT_EQ(keys.registered.count(1050), 1u);
@@ -403,7 +413,7 @@ TEST_F(EditingTest, HotKeyOneShowsTheWindow) {
 
 TEST_F(EditingTest, NoHotKeysOnThisDesktopIsSaidOnce) {
     FakeHotKeys keys(false);
-    doc().m_wHotKeyVk[1] = 0x41;
+    app.Prefs().m_wHotKeyVk[1] = 0x41;
     frame->SetHotKeyService(&keys);
     frame->RegisterHotKeys();
     EXPECT_EQ(frame->PaneText(0), "Global hot keys are not available on this desktop");
@@ -416,8 +426,8 @@ TEST_F(EditingTest, NoHotKeysOnThisDesktopIsSaidOnce) {
 TEST_F(EditingTest, MinimisingWithTrayAndHideHidesTheWindow) {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         GTEST_SKIP() << "this desktop has no tray";
-    doc().m_bInTray = 1;
-    doc().m_bHide = 1;
+    app.Prefs().m_bInTray = 1;
+    app.Prefs().m_bHide = 1;
     frame->UpdateTrayIcon();
     ASSERT_TRUE(frame->HasTrayIcon());
     frame->show();

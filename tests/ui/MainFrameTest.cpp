@@ -46,7 +46,12 @@ class MainFrameTest : public ::testing::Test {
                                        {"Web tools", "http://tools.example/", "web tools"},
                                        {"Apple", "http://apple.example/", "web news"}};
         for (const auto& r : rows)
-            doc().AddBookmark(r[0], r[1], r[2], "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0);
+            doc().AddBookmark({.name = r[0],
+                               .url = r[1],
+                               .keywords = r[2],
+                               .statusChecking = 1,
+                               .schedule = kNoSchedule,
+                               .status = kStatusWaiting});
         doc().SetModifiedFlag(false);
     }
     QLineEdit* box() { return frame->SearchBox(); }
@@ -223,8 +228,16 @@ TEST_F(MainFrameTest, ColumnsFollowTheMask) {
 }
 
 TEST_F(MainFrameTest, StatusIconsIgnoreLetterCase) {
-    doc().AddBookmark("a", "u", "", "", "", 1, kNoSchedule, "No change", 0, 0, 0, 0);
-    doc().AddBookmark("b", "v", "", "", "", 1, kNoSchedule, "Checking Off", 0, 0, 0, 0);
+    doc().AddBookmark({.name = "a",
+                       .url = "u",
+                       .statusChecking = 1,
+                       .schedule = kNoSchedule,
+                       .status = "No change"});
+    doc().AddBookmark({.name = "b",
+                       .url = "v",
+                       .statusChecking = 1,
+                       .schedule = kNoSchedule,
+                       .status = "Checking Off"});
     doc().Search("", false, 0);
     BookmarkListModel* model = frame->BookmarkView()->Model();
     EXPECT_FALSE(model->data(model->index(0, 0), Qt::DecorationRole).isNull());

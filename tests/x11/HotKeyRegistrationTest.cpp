@@ -2,7 +2,7 @@
 // where there is no X11 display.
 
 #include "platform/HotKeys.h"
-#include "store/DocSettings.h"
+#include "store/Preferences.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +49,7 @@ TEST(RegisterDocumentHotKeys, ReleasesAllFourThenRegistersEachStoredPair) {
     RecordingHotKeyService service;
     service.registered = {{1050, 0x41}, {1051, 0x42}}; // from the last apply
     service.refused = {1053};
-    CDocSettings settings;
+    CPreferences settings;
     settings.m_wHotKeyVk = {0x45, 0, 0x70, 0x41};
     settings.m_wHotKeyMods = {3, 2, 4, 9};
 
@@ -70,7 +70,7 @@ TEST(RegisterDocumentHotKeys, ReleasesAllFourThenRegistersEachStoredPair) {
 
 TEST(RegisterDocumentHotKeys, DefaultSettingsRegisterNothing) {
     RecordingHotKeyService service;
-    EXPECT_TRUE(RegisterDocumentHotKeys(service, CDocSettings()).isEmpty());
+    EXPECT_TRUE(RegisterDocumentHotKeys(service, CPreferences()).isEmpty());
     EXPECT_EQ(service.calls.size(), 4u); // the four releases only
 }
 
@@ -82,7 +82,7 @@ TEST(NullHotKeyService, IsUnavailableAndRefusesEveryKey) {
     EXPECT_FALSE(service->ErrorString().isEmpty());
     EXPECT_FALSE(service->IsRegistered(1050));
 
-    CDocSettings settings;
+    CPreferences settings;
     settings.m_wHotKeyVk = {0x45, 0, 0, 0x70};
     const QList<HotKeyFailure> failures = RegisterDocumentHotKeys(*service, settings);
     ASSERT_EQ(failures.size(), 2);

@@ -4,7 +4,7 @@
 // a keyboard would.
 
 #include "platform/HotKeys.h"
-#include "store/DocSettings.h"
+#include "store/Preferences.h"
 
 #include <QGuiApplication>
 #include <QProcess>
@@ -197,7 +197,7 @@ class X11HotKeys : public ::testing::Test {
 // The stored Ctrl+Shift+E (0x45, flags 3) as hot key 1, registered the way options are applied,
 // reaches the program as id 1050 however the keyboard's locks stand.
 TEST_F(X11HotKeys, StoredHotKeyOneIsDeliveredAs1050WithAndWithoutLocks) {
-    CDocSettings settings;
+    CPreferences settings;
     settings.m_wHotKeyVk = {kVkE, 0, kVkF5, kVkE};
     settings.m_wHotKeyMods = {kCtrl | kShift, 0, kAlt, kCtrl};
     ASSERT_TRUE(RegisterDocumentHotKeys(*service, settings).isEmpty()) << "grab refused";

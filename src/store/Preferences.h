@@ -1,6 +1,7 @@
 #pragma once
-// The user's settings the document holds, with their defaults. Loading and saving them is the
-// application's business; the core only reads them.
+// The user's preferences with their defaults. The application holds one object, loads and saves
+// it (src/platform/SettingsStore) and hands it to the document and the views; the core only
+// reads it.
 
 #include "store/TimeFormat.h"
 
@@ -27,7 +28,7 @@ struct CLogFont {
     std::string lfFaceName; // at most 31 bytes
 };
 
-struct CDocSettings {
+struct CPreferences {
     std::int32_t m_bConfirm = 1;
     std::int32_t m_bAutoSave = 1;
     std::int32_t m_bReload = 0;
@@ -59,6 +60,9 @@ struct CDocSettings {
     std::string m_strProxyUser;
     std::string m_strProxyPassword;
     CLogFont m_logFont;
+
+    // The defaults, for documents made without the application's preferences (tools, tests).
+    static const CPreferences& Defaults();
 
     // Entry i = (icon << 16) + i, icon = i up to 14 and 3 for 15-17.
     static constexpr std::array<std::uint32_t, 18> DefaultStatusIcons() {
