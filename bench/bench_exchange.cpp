@@ -1,9 +1,12 @@
-// Import and export at 100,000 bookmarks, and the readers' cost on hostile inputs as they grow
-// (each family reports its complexity: a reader must stay linear).
+// Import and export at 100,000 bookmarks, the import of a generated Netscape file split into
+// its steps (reading, adding to the document, saving, freeing) at 100,000 and 1,000,000 links,
+// and the readers' cost on hostile inputs as they grow (each family reports its complexity: a
+// reader must stay linear).
 
 #include "NetscapeFileGenerator.h"
 #include "SyntheticCollection.h"
 
+#include "exchange/ChunkReader.h"
 #include "exchange/ExchangeFiles.h"
 #include "exchange/Favorites.h"
 #include "exchange/ImportFile.h"
@@ -11,10 +14,14 @@
 #include "exchange/Powermarks.h"
 #include "exchange/Reports.h"
 #include "store/BrindleDoc.h"
+#include "store/DocumentArchive.h"
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -96,6 +103,93 @@ void BM_ImportAnchors(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportAnchors)->Unit(benchmark::kMillisecond);
 
+// --- A generated Netscape file imported from disk, step by step --------------------------
+
+// The generated file of `count` links, written once per run.
+const std::string& NetscapeFile(std::size_t count) {
+    static std::map<std::size_t, std::string> files;
+    auto it = files.find(count);
+    if (it == files.end()) {
+        const std::string path =
+            (ScratchDir() / ("links-" + std::to_string(count) + ".html")).string();
+        const std::string text = brindle::bench::MakeNetscapeFile(count);
+        std::ofstream(path, std::ios::binary)
+            .write(text.data(), static_cast<std::streamsize>(text.size()));
+        it = files.emplace(count, path).first;
+    }
+    return it->second;
+}
+
+// The reading alone: the file goes through the Netscape reader, the bookmarks nowhere.
+void BM_NetscapeFileRead(benchmark::State& state) {
+    const std::string& path = NetscapeFile(static_cast<std::size_t>(state.range(0)));
+    std::size_t links = 0;
+    for (auto _ : state) {
+        CBrindleDoc doc;
+        brindle::ExchangeReport report;
+        links = 0;
+        brindle::ImportFile(doc, path, report, {.sink = [&](const BookmarkFields&) { ++links; }});
+        benchmark::DoNotOptimize(links);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * links));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * std::filesystem::file_size(path)));
+}
+BENCHMARK(BM_NetscapeFileRead)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// What `brindle-cli import` does in process, each step timed: reading and adding (ImportFile
+// into a new document), saving (WriteDocumentFile) and freeing the document. The time shown is
+// the sum; the counters give each step in milliseconds, with add_ms = import_ms minus the
+// reading alone (BM_NetscapeFileRead, timed again here).
+void BM_NetscapeFileImportSteps(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::time_point a, Clock::time_point b) {
+        return std::chrono::duration<double, std::milli>(b - a).count();
+    };
+    const std::string& path = NetscapeFile(static_cast<std::size_t>(state.range(0)));
+    const std::string saved = (ScratchDir() / "steps.brx").string();
+    double read = 0, import = 0, save = 0, free = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        {
+            CBrindleDoc scratch;
+            brindle::ExchangeReport report;
+            brindle::ImportFile(scratch, path, report, {.sink = [](const BookmarkFields&) {}});
+        }
+        const auto t1 = Clock::now();
+        auto doc = std::make_unique<CBrindleDoc>();
+        brindle::ExchangeReport report;
+        brindle::ImportFile(*doc, path, report);
+        const auto t2 = Clock::now();
+        if (!brindle::WriteDocumentFile(*doc, saved))
+            state.SkipWithError("save failed");
+        const auto t3 = Clock::now();
+        doc.reset();
+        const auto t4 = Clock::now();
+        read += ms(t0, t1);
+        import += ms(t1, t2);
+        save += ms(t2, t3);
+        free += ms(t3, t4);
+        state.SetIterationTime(std::chrono::duration<double>(t4 - t1).count());
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["read_ms"] = read / n;
+    state.counters["import_ms"] = import / n;
+    state.counters["add_ms"] = (import - read) / n;
+    state.counters["save_ms"] = save / n;
+    state.counters["free_ms"] = free / n;
+}
+BENCHMARK(BM_NetscapeFileImportSteps)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_NetscapeFileImportSteps)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 // Every export at 100,000 bookmarks, sorted by name, every field ticked.
 template <typename Writer> void RunExport(benchmark::State& state, Writer write, const char* file) {
     CBrindleDoc& doc = ExportDoc();
@@ -172,15 +266,20 @@ std::string MakeHostile(Hostile kind, std::size_t size) {
     return t;
 }
 
+// The three readers as the hostile families run them, each into its own document.
+void ReadHostile(const std::string& text, CBrindleDoc& a, CBrindleDoc& b, CBrindleDoc& c) {
+    brindle::ImportNetscape(a, text);
+    brindle::ImportPowermarks(b, "<!--Powermarks Format 3.0-->" + text);
+    brindle::ImportAnchors(c, text);
+}
+
 void BM_HostileInput(benchmark::State& state) {
     const auto kind = static_cast<Hostile>(state.range(0));
     const auto size = static_cast<std::size_t>(state.range(1));
     const std::string text = MakeHostile(kind, size);
     for (auto _ : state) {
         CBrindleDoc a, b, c;
-        brindle::ImportNetscape(a, text);
-        brindle::ImportPowermarks(b, "<!--Powermarks Format 3.0-->" + text);
-        brindle::ImportAnchors(c, text);
+        ReadHostile(text, a, b, c);
         benchmark::DoNotOptimize(a.m_arrBookmarks.size() + b.m_arrBookmarks.size() +
                                  c.m_arrBookmarks.size());
     }
@@ -188,14 +287,44 @@ void BM_HostileInput(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+// The same readers with the bookmarks going nowhere: what the reading costs without the
+// document's AddBookmark.
+void BM_HostileReadOnly(benchmark::State& state) {
+    const auto kind = static_cast<Hostile>(state.range(0));
+    const auto size = static_cast<std::size_t>(state.range(1));
+    const std::string text = MakeHostile(kind, size);
+    std::size_t links = 0;
+    const brindle::BookmarkSink count = [&](const BookmarkFields&) { ++links; };
+    for (auto _ : state) {
+        CBrindleDoc doc; // macros and schedules only
+        links = 0;
+        using Make = std::unique_ptr<brindle::ChunkReader> (*)(CBrindleDoc&, brindle::BookmarkSink);
+        for (Make make : {Make(brindle::MakeNetscapeReader), Make(brindle::MakePowermarksReader),
+                          Make(brindle::MakeAnchorReader)}) {
+            const auto reader = make(doc, count);
+            reader->Feed(text); // no marker checks: the readers themselves
+            reader->Finish();
+        }
+        benchmark::DoNotOptimize(links);
+    }
+    state.counters["links"] = static_cast<double>(links);
+    state.SetComplexityN(static_cast<int64_t>(size));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 void HostileArgs(benchmark::internal::Benchmark* b, Hostile kind) {
-    for (std::int64_t mb : {1, 2, 4, 8})
+    for (std::int64_t mb : {1, 2, 4, 8, 16, 32, 64})
         b->Args({kind, mb << 20});
 }
 
 #define HOSTILE(name, kind)                                                                        \
     BENCHMARK(BM_HostileInput)                                                                     \
         ->Name("BM_Hostile/" name)                                                                 \
+        ->Apply([](benchmark::internal::Benchmark* b) { HostileArgs(b, kind); })                   \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->Complexity(benchmark::oN);                                                               \
+    BENCHMARK(BM_HostileReadOnly)                                                                  \
+        ->Name("BM_HostileReadOnly/" name)                                                         \
         ->Apply([](benchmark::internal::Benchmark* b) { HostileArgs(b, kind); })                   \
         ->Unit(benchmark::kMillisecond)                                                            \
         ->Complexity(benchmark::oN)

@@ -28,9 +28,10 @@ bool EndsBlock(std::string_view tag) {
     return false;
 }
 
+// A link's texts are gathered in buffers reused from link to link.
 class AnchorReader : public ChunkReader {
   public:
-    explicit AnchorReader(CBrindleDoc& doc) : m_doc(doc) {
+    AnchorReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
         m_schedule = doc.GetDefaultScheduleName();
         if (m_schedule.empty())
             m_schedule = kNoSchedule;
@@ -45,9 +46,10 @@ class AnchorReader : public ChunkReader {
                     return;
                 // Enough raw text for the longest name kept, references included.
                 const size_t room =
-                    4 * kMaxAnchorTextBytes - std::min(m_name.size(), 4 * kMaxAnchorTextBytes);
-                m_name.append(run.substr(0, room));
+                    4 * kMaxAnchorTextBytes - std::min(m_name.Size(), 4 * kMaxAnchorTextBytes);
+                m_name.Append(run.substr(0, room));
             });
+        m_name.Keep();
     }
 
     // A link still open at the end is not added.
@@ -58,13 +60,17 @@ class AnchorReader : public ChunkReader {
         const TagKind kind = ClassifyTag(tag);
         if (kind == kTagAnchorOpen) {
             FinishLink();
-            m_url = Trim(AttributeText(tag, "href"));
+            m_url.clear();
+            if (const auto href = FindAttribute(tag, "href")) {
+                AppendDecoded(m_url, *href);
+                TrimInPlace(m_url);
+            }
             TruncateUtf8(m_url, kMaxAnchorTextBytes);
-            m_name.clear();
+            m_name.Clear();
             m_inAnchor = true;
         } else if (kind == kTagAnchorClose) {
             FinishLink();
-        } else if (m_inAnchor && EndsBlock(tag) && !TrimView(m_name).empty()) {
+        } else if (m_inAnchor && EndsBlock(tag) && !TrimView(m_name.View()).empty()) {
             FinishLink();
         }
     }
@@ -73,37 +79,47 @@ class AnchorReader : public ChunkReader {
         if (!m_inAnchor)
             return;
         m_inAnchor = false;
-        std::string name = DecodeCharacterReferences(m_name);
-        TruncateUtf8(name, kMaxAnchorTextBytes);
-        m_name.clear();
-        if (TrimView(name).empty())
+        m_decodedName.clear();
+        AppendDecoded(m_decodedName, m_name.View());
+        TruncateUtf8(m_decodedName, kMaxAnchorTextBytes);
+        m_name.Clear();
+        if (TrimView(m_decodedName).empty())
             return;
-        m_doc.AddBookmark({.name = name,
-                           .url = m_url,
-                           .keywords = ToLower(name),
-                           .statusChecking = 1,
-                           .schedule = m_schedule,
-                           .status = kStatusWaiting,
-                           .addDate = m_addDate});
+        m_keywords.clear();
+        AppendLower(m_keywords, m_decodedName);
+        const BookmarkFields fields{.name = m_decodedName,
+                                    .url = m_url,
+                                    .keywords = m_keywords,
+                                    .statusChecking = 1,
+                                    .schedule = m_schedule,
+                                    .status = kStatusWaiting,
+                                    .addDate = m_addDate};
+        if (m_sink)
+            m_sink(fields);
+        else
+            m_doc.AddBookmark(fields);
     }
 
     CBrindleDoc& m_doc;
+    BookmarkSink m_sink;
     TagStream m_stream;
     std::string m_schedule;
     BrxTime m_addDate = 0;
     bool m_inAnchor = false;
     std::string m_url;
-    std::string m_name;
+    GatheredText m_name;
+    std::string m_decodedName;
+    std::string m_keywords;
 };
 
 } // namespace
 
-std::unique_ptr<ChunkReader> MakeAnchorReader(CBrindleDoc& doc) {
-    return std::make_unique<AnchorReader>(doc);
+std::unique_ptr<ChunkReader> MakeAnchorReader(CBrindleDoc& doc, BookmarkSink sink) {
+    return std::make_unique<AnchorReader>(doc, std::move(sink));
 }
 
 void ImportAnchors(CBrindleDoc& doc, std::string_view text) {
-    AnchorReader reader(doc);
+    AnchorReader reader(doc, {});
     reader.Feed(text);
     reader.Finish();
 }

@@ -2,26 +2,33 @@
 // The content readers as objects that take a file's text in pieces, so that a large import need
 // not hold the whole file in memory.
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
 class CBrindleDoc;
+struct BookmarkFields;
 
 namespace brindle {
 
 class ChunkReader {
   public:
     virtual ~ChunkReader() = default;
-    // The next piece of the text (UTF-8, line ends already normalised).
+    // The next piece of the text (UTF-8, line ends already normalised). The reader keeps no
+    // view into a piece once Feed returns.
     virtual void Feed(std::string_view chunk) = 0;
     // The text has ended.
     virtual void Finish() = 0;
 };
 
+// Where a reader puts each bookmark it has read. Empty: the document's AddBookmark. The views in
+// the fields are valid only during the call.
+using BookmarkSink = std::function<void(const BookmarkFields&)>;
+
 // The readers behind ImportNetscape, ImportPowermarks and ImportAnchors, without their marker
-// checks.
-std::unique_ptr<ChunkReader> MakeNetscapeReader(CBrindleDoc& doc);
-std::unique_ptr<ChunkReader> MakePowermarksReader(CBrindleDoc& doc);
-std::unique_ptr<ChunkReader> MakeAnchorReader(CBrindleDoc& doc);
+// checks. Macros and schedules (Powermarks) always go to the document.
+std::unique_ptr<ChunkReader> MakeNetscapeReader(CBrindleDoc& doc, BookmarkSink sink = {});
+std::unique_ptr<ChunkReader> MakePowermarksReader(CBrindleDoc& doc, BookmarkSink sink = {});
+std::unique_ptr<ChunkReader> MakeAnchorReader(CBrindleDoc& doc, BookmarkSink sink = {});
 
 } // namespace brindle

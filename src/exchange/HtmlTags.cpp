@@ -95,6 +95,26 @@ namespace {
 // Length of the reference at text[0] == '&' and its code point, or 0 when it is not one we
 // decode.
 size_t ParseReference(std::string_view text, char32_t& cp) {
+    // Every reference we decode starts "&#" or with the first letter of one of the names below;
+    // anything else is answered at once (a run of '&' is common in hostile input).
+    if (text.size() < 4)
+        return 0;
+    switch (text[1]) {
+    case '#':
+    case 'a':
+    case 'A':
+    case 'l':
+    case 'L':
+    case 'g':
+    case 'G':
+    case 'q':
+    case 'Q':
+    case 'n':
+    case 'N':
+        break;
+    default:
+        return 0;
+    }
     // Only a short window is searched, so a text full of '&' stays linear.
     const size_t semi = text.substr(0, 13).find(';', 1);
     if (semi == std::string_view::npos)
@@ -140,24 +160,21 @@ size_t ParseReference(std::string_view text, char32_t& cp) {
 } // namespace
 
 void AppendDecoded(std::string& out, std::string_view text) {
-    size_t pos = 0;
-    for (;;) {
-        const size_t amp = text.find('&', pos);
-        if (amp == std::string_view::npos) {
-            out.append(text.substr(pos));
-            return;
-        }
-        out.append(text.substr(pos, amp - pos));
+    size_t copied = 0; // text before this is in `out` already
+    size_t amp = text.find('&');
+    while (amp != std::string_view::npos) {
         char32_t cp = 0;
         const size_t len = ParseReference(text.substr(amp), cp);
         if (len == 0) {
-            out += '&';
-            pos = amp + 1;
-        } else {
-            AppendUtf8(out, cp);
-            pos = amp + len;
+            amp = text.find('&', amp + 1); // kept as written, copied with the text around it
+            continue;
         }
+        out.append(text.substr(copied, amp - copied));
+        AppendUtf8(out, cp);
+        copied = amp + len;
+        amp = text.find('&', copied);
     }
+    out.append(text.substr(copied));
 }
 
 std::string DecodeCharacterReferences(std::string_view text) {

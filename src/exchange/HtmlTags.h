@@ -107,13 +107,18 @@ template <typename Take> void ForEachAttribute(std::string_view tagText, Take&& 
 // Walks text as the readers do: '<' opens a tag (restarting one that is already open), '>'
 // closes an open tag; `onTag(tagText)` gets every non-empty tag, `onText(run)` every run of
 // bytes outside tags. The text may arrive in pieces (a tag may span them); a tag still open when
-// the text ends is dropped. Linear in the text.
+// the text ends is dropped. Linear in the text: every byte is looked at by one memchr for '<'
+// and at most one for '>'.
 class TagStream {
   public:
     template <typename OnTag, typename OnText>
     void Feed(std::string_view chunk, OnTag&& onTag, OnText&& onText) {
         size_t pos = 0;
         const size_t n = chunk.size();
+        // The first '>' at or after `pos` (n when none): found once, reused until passed, so a
+        // run of '<' does not search the rest of the piece again for each of them.
+        size_t gt = 0;
+        bool gtKnown = false;
         while (pos < n) {
             if (!m_inTag) {
                 const size_t lt = chunk.find('<', pos);
@@ -128,37 +133,76 @@ class TagStream {
                 pos = lt + 1;
                 continue;
             }
-            size_t stop = pos;
-            while (stop < n && chunk[stop] != '<' && chunk[stop] != '>')
-                ++stop;
-            if (stop == n)
-                stop = std::string_view::npos;
-            if (stop == std::string_view::npos) {
+            if (!gtKnown || gt < pos) {
+                gt = chunk.find('>', pos);
+                if (gt == std::string_view::npos)
+                    gt = n;
+                gtKnown = true;
+            }
+            const size_t lt = chunk.substr(0, gt).find('<', pos);
+            if (lt != std::string_view::npos) {
+                m_partial.clear(); // '<' inside a tag starts it again
+                pos = lt + 1;
+                continue;
+            }
+            if (gt == n) {
                 m_partial.append(chunk.substr(pos)); // the tag goes on in the next piece
                 return;
             }
-            if (chunk[stop] == '<') {
-                m_partial.clear();
-                pos = stop + 1;
-                continue;
-            }
             m_inTag = false;
             if (m_partial.empty()) {
-                if (stop > pos)
-                    onTag(chunk.substr(pos, stop - pos));
+                if (gt > pos)
+                    onTag(chunk.substr(pos, gt - pos));
             } else {
-                m_partial.append(chunk.substr(pos, stop - pos));
+                m_partial.append(chunk.substr(pos, gt - pos));
                 const std::string tag = std::move(m_partial);
                 m_partial.clear();
                 onTag(std::string_view(tag));
             }
-            pos = stop + 1;
+            pos = gt + 1;
         }
     }
 
   private:
     bool m_inTag = false;
     std::string m_partial; // the start of a tag that began in an earlier piece
+};
+
+// Text gathered from the runs TagStream passes between tags (a link's name, a description):
+// while it is one run it stays a view into the piece being read; a second run, or the end of
+// the piece (Keep), copies it into a buffer that is reused from one gathering to the next.
+class GatheredText {
+  public:
+    void Clear() {
+        m_view = {};
+        m_buffer.clear();
+        m_buffered = false;
+    }
+    void Append(std::string_view run) {
+        if (run.empty())
+            return;
+        if (!m_buffered && m_view.empty()) {
+            m_view = run;
+            return;
+        }
+        Keep();
+        m_buffer.append(run);
+    }
+    // The piece the view points into is about to end.
+    void Keep() {
+        if (m_buffered)
+            return;
+        m_buffer.assign(m_view);
+        m_view = {};
+        m_buffered = true;
+    }
+    std::string_view View() const { return m_buffered ? std::string_view(m_buffer) : m_view; }
+    size_t Size() const { return View().size(); }
+
+  private:
+    std::string_view m_view;
+    std::string m_buffer;
+    bool m_buffered = false;
 };
 
 template <typename OnTag, typename OnText>

@@ -2,6 +2,7 @@
 // The Import command's reading of outside files: HTML content detection (Netscape, then
 // Powermarks, then the links of an ordinary page) and the choice of reader by file type.
 
+#include "exchange/ChunkReader.h"
 #include "exchange/ExchangeReport.h"
 
 #include <string>
@@ -16,6 +17,18 @@ enum class ImportFormat { None, Netscape, Powermarks, Anchors };
 // Reads one .htm/.html file and hands its text to the content readers. None, with "cannot open
 // the file" in the report, when the file cannot be read.
 ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report);
+
+// A UTF-8 file is read in windows of this size, each mapped into memory in turn.
+inline constexpr size_t kImportWindowBytes = size_t{16} << 20;
+
+struct ImportFileOptions {
+    // Where the bookmarks go; empty: the document (a benchmark times the reading alone).
+    BookmarkSink sink = {};
+    // Smaller windows put their boundaries anywhere in a small file (tests).
+    size_t windowBytes = kImportWindowBytes;
+};
+ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report,
+                        const ImportFileOptions& options);
 
 // Content detection over a file's text (already UTF-8).
 ImportFormat ImportHtmlText(CBrindleDoc& doc, std::string_view text);

@@ -97,9 +97,11 @@ namespace {
 // shorter; the bound keeps the work per link constant however deep a file nests its folders.
 constexpr size_t kMaxFolderKeywordBytes = 1024;
 
+// Every text a link needs lives in a buffer of the reader that is reused from link to link, so
+// reading a link allocates nothing once the buffers have grown to the file's longest texts.
 class NetscapeReader : public ChunkReader {
   public:
-    explicit NetscapeReader(CBrindleDoc& doc) : m_doc(doc) {
+    NetscapeReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
         m_schedule = doc.GetDefaultScheduleName();
         if (m_schedule.empty())
             m_schedule = kNoSchedule;
@@ -110,6 +112,9 @@ class NetscapeReader : public ChunkReader {
         m_stream.Feed(
             chunk, [this](std::string_view tag) { OnTag(tag); },
             [this](std::string_view run) { OnText(run); });
+        m_folderName.Keep();
+        m_anchorText.Keep();
+        m_description.Keep();
     }
 
     void Finish() override { FlushPending(); }
@@ -127,11 +132,11 @@ class NetscapeReader : public ChunkReader {
 
     void OnText(std::string_view run) {
         if (m_lastKind == kTagHeadingOpen)
-            m_folderName.append(run);
+            m_folderName.Append(run);
         else if (m_lastKind == kTagAnchorOpen)
-            m_anchorText.append(run);
+            m_anchorText.Append(run);
         else if (m_hasPending && m_inDescription)
-            m_description.append(run);
+            m_description.Append(run);
     }
 
     void OnTag(std::string_view tag) {
@@ -155,21 +160,21 @@ class NetscapeReader : public ChunkReader {
         switch (kind) {
         case kTagHeadingOpen:
             FlushPending();
-            m_folderName.clear();
-            m_anchorText.clear();
+            m_folderName.Clear();
+            m_anchorText.Clear();
             m_url.clear();
             m_inAnchor = false;
             break;
         case kTagAnchorOpen:
             FlushPending();
-            m_anchorText.clear();
+            m_anchorText.Clear();
             ReadLinkAttributes(tag);
             m_inAnchor = true;
             break;
         case kTagListOpen:
             FlushPending();
             PushFolder();
-            m_folderName.clear();
+            m_folderName.Clear();
             m_inAnchor = false;
             break;
         case kTagListClose:
@@ -200,7 +205,8 @@ class NetscapeReader : public ChunkReader {
         ForEachLinkAttribute(tag, [&](int kind, std::string_view value) {
             switch (kind) {
             case kHref:
-                m_url = Trim(DecodeCharacterReferences(value));
+                AppendDecoded(m_url, value);
+                TrimInPlace(m_url);
                 break;
             case kAddDate:
                 ReadDate(value, m_addDate);
@@ -212,11 +218,11 @@ class NetscapeReader : public ChunkReader {
                 ReadDate(value, m_lastModified);
                 break;
             case kTags:
-                m_tags = DecodeCharacterReferences(value);
+                AppendDecoded(m_tags, value);
                 break;
             default:
                 // Some bookmark services put the description in an attribute; a <DD> wins.
-                m_attributeDescription = DecodeCharacterReferences(value);
+                AppendDecoded(m_attributeDescription, value);
                 break;
             }
         });
@@ -224,7 +230,9 @@ class NetscapeReader : public ChunkReader {
 
     void PushFolder() {
         const auto before = static_cast<std::uint32_t>(m_folderPrefix.size());
-        const std::string piece = ToLower(TrimView(DecodeCharacterReferences(m_folderName)));
+        m_scratch.clear();
+        AppendDecoded(m_scratch, m_folderName.View());
+        const std::string piece = ToLower(TrimView(m_scratch));
         if (!piece.empty() && m_folderPrefix.size() + piece.size() + 1 <= kMaxFolderKeywordBytes) {
             m_folderPrefix += piece;
             m_folderPrefix += ' ';
@@ -246,27 +254,28 @@ class NetscapeReader : public ChunkReader {
     }
 
     void BeginPending() {
-        m_pending.name = DecodeCharacterReferences(m_anchorText);
-        m_pending.url = m_url;
-        std::string keywords = m_folderPrefix;
-        keywords += ToLower(m_pending.name);
+        m_pending.name.clear();
+        AppendDecoded(m_pending.name, m_anchorText.View());
+        m_pending.url.assign(m_url);
+        std::string& keywords = m_pending.keywords;
+        keywords.assign(m_folderPrefix);
+        AppendLower(keywords, m_pending.name);
         if (!m_tags.empty()) {
             // Tag lists are comma-separated; the keyword rules would drop a word before a comma.
-            std::string tags = ToLower(m_tags);
-            for (char& c : tags)
-                if (c == ',')
-                    c = ' ';
             keywords += ' ';
-            keywords += tags;
+            const size_t from = keywords.size();
+            AppendLower(keywords, m_tags);
+            for (size_t i = from; i < keywords.size(); ++i)
+                if (keywords[i] == ',')
+                    keywords[i] = ' ';
         }
-        m_pending.keywords = std::move(keywords);
         m_pending.addDate = m_addDate;
         m_pending.lastVisit = m_lastVisit;
         m_pending.lastModified = m_lastModified;
-        m_pending.attributeDescription = m_attributeDescription;
+        m_pending.attributeDescription.assign(m_attributeDescription);
         m_hasPending = true;
         m_inDescription = false;
-        m_description.clear();
+        m_description.Clear();
     }
 
     void FlushPending() {
@@ -274,31 +283,38 @@ class NetscapeReader : public ChunkReader {
             return;
         m_hasPending = false;
         m_inDescription = false;
-        std::string description = Trim(DecodeCharacterReferences(m_description));
+        m_scratch.clear();
+        AppendDecoded(m_scratch, m_description.View());
+        std::string_view description = TrimView(m_scratch);
         if (description.empty())
-            description = Trim(m_pending.attributeDescription);
-        m_description.clear();
-        m_doc.AddBookmark({.name = m_pending.name,
-                           .url = m_pending.url,
-                           .keywords = m_pending.keywords,
-                           .description = description,
-                           .statusChecking = 1,
-                           .schedule = m_schedule,
-                           .status = kStatusWaiting,
-                           .addDate = m_pending.addDate,
-                           .lastVisited = m_pending.lastVisit,
-                           .lastModified = m_pending.lastModified});
+            description = TrimView(m_pending.attributeDescription);
+        m_description.Clear();
+        const BookmarkFields fields{.name = m_pending.name,
+                                    .url = m_pending.url,
+                                    .keywords = m_pending.keywords,
+                                    .description = description,
+                                    .statusChecking = 1,
+                                    .schedule = m_schedule,
+                                    .status = kStatusWaiting,
+                                    .addDate = m_pending.addDate,
+                                    .lastVisited = m_pending.lastVisit,
+                                    .lastModified = m_pending.lastModified};
+        if (m_sink)
+            m_sink(fields);
+        else
+            m_doc.AddBookmark(fields);
     }
 
     CBrindleDoc& m_doc;
+    BookmarkSink m_sink;
     TagStream m_stream;
     std::string m_schedule;
     BrxTime m_importTime = 0;
 
     TagKind m_lastKind = kTagOther;
     bool m_inAnchor = false;
-    std::string m_folderName;
-    std::string m_anchorText;
+    GatheredText m_folderName;
+    GatheredText m_anchorText;
     std::string m_url;
     std::string m_tags;
     std::string m_attributeDescription;
@@ -315,20 +331,21 @@ class NetscapeReader : public ChunkReader {
     Pending m_pending;
     bool m_hasPending = false;
     bool m_inDescription = false;
-    std::string m_description;
+    GatheredText m_description;
+    std::string m_scratch; // decoded description or folder name
 };
 
 } // namespace
 
-std::unique_ptr<ChunkReader> MakeNetscapeReader(CBrindleDoc& doc) {
-    return std::make_unique<NetscapeReader>(doc);
+std::unique_ptr<ChunkReader> MakeNetscapeReader(CBrindleDoc& doc, BookmarkSink sink) {
+    return std::make_unique<NetscapeReader>(doc, std::move(sink));
 }
 
 bool ImportNetscape(CBrindleDoc& doc, std::string_view text) {
     text = SkipUtf8Bom(text);
     if (FindNoCase(text, "<!doctype netscape") == std::string_view::npos)
         return false;
-    NetscapeReader reader(doc);
+    NetscapeReader reader(doc, {});
     reader.Feed(text);
     reader.Finish();
     return true;

@@ -63,17 +63,20 @@ Groups ReadGroups(std::string_view text) {
     return g;
 }
 
+// The texts of a link are gathered in buffers reused from link to link.
 class PowermarksReader : public ChunkReader {
   public:
-    explicit PowermarksReader(CBrindleDoc& doc) : m_doc(doc) {}
+    PowermarksReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {}
 
     void Feed(std::string_view chunk) override {
         m_stream.Feed(
             chunk, [this](std::string_view tag) { OnTag(tag); },
             [this](std::string_view run) {
                 if (m_target)
-                    m_target->append(run);
+                    m_target->Append(run);
             });
+        for (GatheredText* text : {&m_name, &m_keywords, &m_description, &m_notes})
+            text->Keep();
     }
 
     void Finish() override { AddPending(); }
@@ -90,11 +93,15 @@ class PowermarksReader : public ChunkReader {
             break;
         case kTagAnchorOpen:
             AddPending();
-            m_name.clear();
-            m_keywords.clear();
-            m_description.clear();
-            m_notes.clear();
-            m_url = Trim(AttributeText(tag, "href"));
+            m_name.Clear();
+            m_keywords.Clear();
+            m_description.Clear();
+            m_notes.Clear();
+            m_url.clear();
+            if (const auto href = FindAttribute(tag, "href")) {
+                AppendDecoded(m_url, *href);
+                TrimInPlace(m_url);
+            }
             m_pending = true;
             m_inAnchor = true;
             m_target = &m_name;
@@ -113,13 +120,13 @@ class PowermarksReader : public ChunkReader {
         } else if (StartsWithNoCase(body, "mdata=") && body.size() > 6) {
             ReadMetadata(body.substr(6));
         } else if (EqualsNoCase(body, "keywords")) {
-            m_keywords.clear();
+            m_keywords.Clear();
             m_target = &m_keywords;
         } else if (EqualsNoCase(body, "desc")) {
-            m_description.clear();
+            m_description.Clear();
             m_target = &m_description;
         } else if (EqualsNoCase(body, "notes")) {
-            m_notes.clear();
+            m_notes.Clear();
             m_target = &m_notes;
         }
     }
@@ -201,30 +208,48 @@ class PowermarksReader : public ChunkReader {
         if (!m_pending)
             return;
         m_pending = false;
-        m_doc.AddBookmark({.name = DecodeCharacterReferences(m_name),
-                           .url = m_url,
-                           .keywords = DecodeCharacterReferences(m_keywords),
-                           .description = DecodeCharacterReferences(m_description),
-                           .notes = DecodeCharacterReferences(m_notes),
-                           .statusChecking = m_checking,
-                           .schedule = m_schedule,
-                           .status = m_checking ? kStatusWaiting : kCheckingOff,
-                           .addDate = m_dates[0],
-                           .lastVisited = m_dates[1],
-                           .lastModified = m_dates[2],
-                           .lastChecked = m_dates[3]});
+        const std::string_view name = Decoded(0, m_name);
+        const std::string_view keywords = Decoded(1, m_keywords);
+        const std::string_view description = Decoded(2, m_description);
+        const std::string_view notes = Decoded(3, m_notes);
+        const BookmarkFields fields{.name = name,
+                                    .url = m_url,
+                                    .keywords = keywords,
+                                    .description = description,
+                                    .notes = notes,
+                                    .statusChecking = m_checking,
+                                    .schedule = m_schedule,
+                                    .status = m_checking ? kStatusWaiting : kCheckingOff,
+                                    .addDate = m_dates[0],
+                                    .lastVisited = m_dates[1],
+                                    .lastModified = m_dates[2],
+                                    .lastChecked = m_dates[3]};
+        if (m_sink)
+            m_sink(fields);
+        else
+            m_doc.AddBookmark(fields);
+    }
+
+    // The gathered text with references decoded, in reused buffer `slot`.
+    std::string_view Decoded(int slot, const GatheredText& text) {
+        std::string& out = m_decoded[slot];
+        out.clear();
+        AppendDecoded(out, text.View());
+        return out;
     }
 
     CBrindleDoc& m_doc;
+    BookmarkSink m_sink;
     TagStream m_stream;
-    std::string* m_target = nullptr; // where text outside tags goes, if anywhere
+    GatheredText* m_target = nullptr; // where text outside tags goes, if anywhere
     bool m_inAnchor = false;
     bool m_pending = false;
-    std::string m_name;
+    GatheredText m_name;
     std::string m_url;
-    std::string m_keywords;
-    std::string m_description;
-    std::string m_notes;
+    GatheredText m_keywords;
+    GatheredText m_description;
+    GatheredText m_notes;
+    std::string m_decoded[4];
     // Set by each metadata comment and kept for the entries after it until the next one.
     std::string m_schedule = kNoSchedule;
     BrxTime m_dates[4] = {0, 0, 0, 0};
@@ -233,15 +258,15 @@ class PowermarksReader : public ChunkReader {
 
 } // namespace
 
-std::unique_ptr<ChunkReader> MakePowermarksReader(CBrindleDoc& doc) {
-    return std::make_unique<PowermarksReader>(doc);
+std::unique_ptr<ChunkReader> MakePowermarksReader(CBrindleDoc& doc, BookmarkSink sink) {
+    return std::make_unique<PowermarksReader>(doc, std::move(sink));
 }
 
 bool ImportPowermarks(CBrindleDoc& doc, std::string_view text) {
     text = SkipUtf8Bom(text);
     if (FindNoCase(text, "<!--powermarks format 3.0-->") == std::string_view::npos)
         return false;
-    PowermarksReader reader(doc);
+    PowermarksReader reader(doc, {});
     reader.Feed(text);
     reader.Finish();
     return true;

@@ -95,4 +95,29 @@ void NormalizeLineEnds(std::string& text) {
     text.resize(out);
 }
 
+void AppendLower(std::string& out, std::string_view text) {
+    const size_t start = out.size();
+    out.append(text);
+    for (size_t i = start; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 0x80) {
+            // Other characters through the store's own mapping; ASCII before them is done.
+            const std::string rest = ToLower(text.substr(i - start));
+            out.resize(i);
+            out += rest;
+            return;
+        }
+        out[i] = AsciiLower(static_cast<char>(c));
+    }
+}
+
+void TrimInPlace(std::string& text) {
+    const std::string_view kept = TrimView(text);
+    if (kept.size() == text.size())
+        return;
+    const size_t front = static_cast<size_t>(kept.data() - text.data());
+    text.erase(0, front);
+    text.resize(kept.size());
+}
+
 } // namespace brindle

@@ -23,4 +23,10 @@ std::string DecodeOutsideText(std::string bytes);
 // CR LF pairs become a single LF, as a file read in text mode gives them.
 void NormalizeLineEnds(std::string& text);
 
+// Appends what ToLower(text) returns, without a string of its own for ASCII text.
+void AppendLower(std::string& out, std::string_view text);
+
+// Removes the blanks TrimView would leave out, in place.
+void TrimInPlace(std::string& text);
+
 } // namespace brindle

@@ -122,3 +122,53 @@ TEST(ScanTags, SplitsTagsAndTextAsTheReadersExpect) {
     EXPECT_TRUE(w.tags.empty());
     EXPECT_EQ(w.text, "text");
 }
+
+TEST(ScanTags, RestartedTagsGiveTheSameWalkInPiecesOfAnySize) {
+    // Runs of '<' restart the tag before a '>' that was already found; a '>' outside a tag is
+    // text.
+    const std::string input = "x<<<a>y<b<c>z> <d e='<'>>f<<";
+    const Walk whole = WalkTags(input);
+    EXPECT_EQ(whole.tags, (std::vector<std::string>{"a", "c", "'"}));
+    EXPECT_EQ(whole.text, "xyz> >f");
+    for (size_t step = 1; step <= input.size(); ++step) {
+        Walk w;
+        TagStream stream;
+        for (size_t at = 0; at < input.size(); at += step)
+            stream.Feed(
+                std::string_view(input).substr(at, step),
+                [&](std::string_view t) { w.tags.emplace_back(t); },
+                [&](std::string_view run) { w.text.append(run); });
+        EXPECT_EQ(w.tags, whole.tags) << step;
+        EXPECT_EQ(w.text, whole.text) << step;
+    }
+}
+
+TEST(GatheredText, ViewsOneRunAndCopiesWhenThePieceEnds) {
+    GatheredText text;
+    std::string piece = "first";
+    text.Append(piece);
+    EXPECT_EQ(text.View().data(), piece.data()); // no copy while it is one run
+    text.Keep();
+    piece = "XXXXX";
+    EXPECT_EQ(text.View(), "first");
+    text.Append(" second");
+    EXPECT_EQ(text.View(), "first second");
+    text.Clear();
+    EXPECT_EQ(text.Size(), 0u);
+    std::string a = "a", b = "b";
+    text.Append(a);
+    text.Append("");
+    text.Append(b);
+    a = b = "?";
+    EXPECT_EQ(text.View(), "ab");
+}
+
+TEST(CharacterReferences, AmpersandsThatStartNoReferenceStayAsWritten) {
+    // Only '#' and the first letters of the known names can start a reference.
+    EXPECT_EQ(DecodeCharacterReferences(std::string(1000, '&') + "amp;"),
+              std::string(999, '&') + "&"); // the last one is "&amp;"
+    EXPECT_EQ(DecodeCharacterReferences("&x;&Amp;&AMP;&Lt;&LT;&#65;&q"), "&x;&Amp;&&Lt;<A&q");
+    std::string out = "kept ";
+    AppendDecoded(out, "a&lt;b");
+    EXPECT_EQ(out, "kept a<b");
+}

@@ -3,12 +3,16 @@
 
 #include "ExchangeTestUtil.h"
 
+#include "exchange/ChunkReader.h"
 #include "exchange/ImportFile.h"
 #include "exchange/TextCodec.h"
 #include "store/BrindleDoc.h"
 #include "store/TextUtil.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
 
 using namespace brindle;
 using brindle::test::FindByName;
@@ -115,6 +119,20 @@ TEST(OutsideText, Utf8Helpers) {
     s = "ab\xE2\x82\xAC";
     TruncateUtf8(s, 5);
     EXPECT_EQ(s, "ab\xE2\x82\xAC");
+
+    // AppendLower gives what ToLower gives, ASCII before and after other characters included.
+    for (const char* text :
+         {"", "Plain ASCII", "Caf\xC3\x89 AB \xCE\xA3X", "\xC3(BAD\xFF Z", "\xE2\x84\xAA Kelvin"}) {
+        std::string out = "x ";
+        AppendLower(out, text);
+        EXPECT_EQ(out, "x " + ToLower(text)) << text;
+    }
+    for (const auto& [in, trimmed] : std::vector<std::pair<std::string, std::string>>{
+             {"  a b \t\n", "a b"}, {"ab", "ab"}, {" \r\n ", ""}, {"", ""}, {"\va", "a"}}) {
+        s = in;
+        TrimInPlace(s);
+        EXPECT_EQ(s, trimmed);
+    }
 }
 
 TEST(ImportInput, TheExtensionDecidesTheReader) {
@@ -133,7 +151,7 @@ TEST(ImportInput, TheExtensionDecidesTheReader) {
 namespace {
 
 // A Netscape file of a few megabytes with CR LF line ends, references, two-byte characters and
-// descriptions, so that the one-megabyte pieces of a file import end anywhere in it.
+// descriptions, so that the windows of a file import end anywhere in it.
 std::string LargeNetscapeFile(size_t shift) {
     std::string text = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n";
     text.append(shift, ' ');
@@ -151,41 +169,59 @@ std::string LargeNetscapeFile(size_t shift) {
     return text + "</DL><p>\r\n";
 }
 
+void ExpectSameBookmarks(const CBrindleDoc& actual, const CBrindleDoc& expected,
+                         const std::string& label) {
+    ASSERT_EQ(actual.m_arrBookmarks.size(), expected.m_arrBookmarks.size()) << label;
+    for (size_t i = 0; i < expected.m_arrBookmarks.size(); ++i) {
+        const CBookmark& a = *actual.m_arrBookmarks[i];
+        const CBookmark& b = *expected.m_arrBookmarks[i];
+        ASSERT_EQ(a.m_strName, b.m_strName) << label << " " << i;
+        ASSERT_EQ(a.m_strURL, b.m_strURL) << label << " " << i;
+        ASSERT_EQ(a.m_strKeywords, b.m_strKeywords) << label << " " << i;
+        ASSERT_EQ(a.m_strDescription, b.m_strDescription) << label << " " << i;
+        ASSERT_EQ(a.m_strNotes, b.m_strNotes) << label << " " << i;
+        ASSERT_EQ(a.m_tAddDate, b.m_tAddDate) << label << " " << i;
+    }
+}
+
+// The file imported whole, as text with its line ends normalised.
+void ImportWhole(CBrindleDoc& doc, const std::string& bytes) {
+    std::string text = bytes;
+    NormalizeLineEnds(text);
+    ImportHtmlText(doc, text);
+}
+
 } // namespace
 
-TEST(ImportFile, ReadingInPiecesGivesWhatReadingWholeGives) {
+TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
     test::TempDir dir;
     for (size_t shift : {0u, 1u, 2u, 77u}) {
         const std::string bytes = LargeNetscapeFile(shift);
-        ASSERT_GT(bytes.size(), 2u << 20); // crosses two boundaries
+        ASSERT_GT(bytes.size(), 2u << 20); // crosses two boundaries of 1 MB windows
         test::WriteFile(dir.path() / "large.htm", bytes);
-        CBrindleDoc pieces;
-        ExchangeReport report;
-        ASSERT_EQ(ImportFile(pieces, dir / "large.htm", report), ImportFormat::Netscape);
-        std::string text = bytes;
-        NormalizeLineEnds(text);
         CBrindleDoc whole;
-        ASSERT_EQ(ImportHtmlText(whole, text), ImportFormat::Netscape);
-        ASSERT_EQ(pieces.m_arrBookmarks.size(), 20000u) << shift;
+        ImportWhole(whole, bytes);
         ASSERT_EQ(whole.m_arrBookmarks.size(), 20000u);
-        for (size_t i = 0; i < whole.m_arrBookmarks.size(); ++i) {
-            const CBookmark& a = *pieces.m_arrBookmarks[i];
-            const CBookmark& b = *whole.m_arrBookmarks[i];
-            ASSERT_EQ(a.m_strName, b.m_strName) << shift << " " << i;
-            ASSERT_EQ(a.m_strURL, b.m_strURL) << shift << " " << i;
-            ASSERT_EQ(a.m_strKeywords, b.m_strKeywords) << shift << " " << i;
-            ASSERT_EQ(a.m_strDescription, b.m_strDescription) << shift << " " << i;
-            ASSERT_EQ(a.m_tAddDate, b.m_tAddDate) << shift << " " << i;
+        for (size_t window : {size_t{1} << 20, size_t{4099}, kImportWindowBytes}) {
+            CBrindleDoc pieces;
+            ExchangeReport report;
+            ASSERT_EQ(ImportFile(pieces, dir / "large.htm", report, {.windowBytes = window}),
+                      ImportFormat::Netscape);
+            EXPECT_TRUE(report.messages.empty());
+            ExpectSameBookmarks(pieces, whole,
+                                "shift " + std::to_string(shift) + " window " +
+                                    std::to_string(window));
         }
-        const CBookmark& last = *pieces.m_arrBookmarks.back();
+        const CBookmark& last = *whole.m_arrBookmarks.back();
         EXPECT_EQ(last.m_strName, "Caf\xC3\xA9 \xE2\x82\xAC 19999 <x>");
         EXPECT_EQ(last.m_strDescription, "Line one \xC3\xA9\nline two 19999");
     }
 }
 
-TEST(ImportFile, PieceBoundariesInsideMarkersCharactersAndLineEnds) {
+TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
     test::TempDir dir;
     const size_t piece = 1u << 20;
+    const ImportFileOptions windows{.windowBytes = piece};
     // The marker, a two-byte character and a CR LF pair, each cut by a boundary.
     const std::string link = "<DL><DT><A HREF=\"http://x/\">Caf\xC3\xA9</A><DD>a\r\nb</DL>";
     {
@@ -194,7 +230,7 @@ TEST(ImportFile, PieceBoundariesInsideMarkersCharactersAndLineEnds) {
         test::WriteFile(dir.path() / "marker.htm", bytes);
         CBrindleDoc doc;
         ExchangeReport report;
-        EXPECT_EQ(ImportFile(doc, dir / "marker.htm", report), ImportFormat::Netscape);
+        EXPECT_EQ(ImportFile(doc, dir / "marker.htm", report, windows), ImportFormat::Netscape);
     }
     {
         std::string bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/\">";
@@ -206,11 +242,115 @@ TEST(ImportFile, PieceBoundariesInsideMarkersCharactersAndLineEnds) {
         test::WriteFile(dir.path() / "cut.htm", bytes);
         CBrindleDoc doc;
         ExchangeReport report;
-        ASSERT_EQ(ImportFile(doc, dir / "cut.htm", report), ImportFormat::Netscape);
+        ASSERT_EQ(ImportFile(doc, dir / "cut.htm", report, windows), ImportFormat::Netscape);
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
         const CBookmark& b = *doc.m_arrBookmarks[0];
         // Still read as UTF-8, not as a single-byte code page.
         EXPECT_EQ(b.m_strName.substr(b.m_strName.size() - 3), "n\xC3\xA9");
         EXPECT_EQ(b.m_strDescription.substr(b.m_strDescription.size() - 3), "d\nb");
+    }
+}
+
+TEST(ImportFile, WindowsWithoutTagsKeepLineEndPairsAndCharactersWhole) {
+    // Long texts without any '>' make the windows end inside them: every CR LF pair, lone CR
+    // and multi-byte character must come out as reading the whole file gives it, whatever the
+    // window size.
+    std::string text = "\xEF\xBB\xBF<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<DL>";
+    std::mt19937 rng(5);
+    const char* pieces[] = {"\r\n",  "\r", "\n", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80",
+                            "&amp;", "a",  "B",  " "};
+    for (int link = 0; link < 6; ++link) {
+        text += "<DT><A HREF=\"http://x/" + std::to_string(link) + "\" ADD_DATE=\"" +
+                std::to_string(1600000000 + link) + "\">";
+        for (int i = 0; i < 700; ++i)
+            text += pieces[rng() % std::size(pieces)];
+        text += "</A>\r\n<DD>";
+        for (int i = 0; i < 700; ++i)
+            text += pieces[rng() % std::size(pieces)];
+    }
+    text += "</DL>\r";
+    test::TempDir dir;
+    test::WriteFile(dir.path() / "long.htm", text);
+    CBrindleDoc whole;
+    ImportWhole(whole, text);
+    ASSERT_EQ(whole.m_arrBookmarks.size(), 6u);
+    for (size_t window = 54; window < 400; window += 7) {
+        CBrindleDoc doc;
+        ExchangeReport report;
+        ASSERT_EQ(ImportFile(doc, dir / "long.htm", report, {.windowBytes = window}),
+                  ImportFormat::Netscape);
+        ExpectSameBookmarks(doc, whole, "window " + std::to_string(window));
+    }
+    // Not UTF-8 any more: one byte at the end makes the whole file a Windows-1252 one.
+    test::WriteFile(dir.path() / "long.htm", text + "\xE9");
+    CBrindleDoc doc;
+    ExchangeReport report;
+    ASSERT_EQ(ImportFile(doc, dir / "long.htm", report, {.windowBytes = 64}),
+              ImportFormat::Netscape);
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 6u);
+    EXPECT_NE(doc.m_arrBookmarks[0]->m_strName, whole.m_arrBookmarks[0]->m_strName);
+    EXPECT_NE(doc.m_arrBookmarks[0]->m_strName.find("\xC3\x83\xC2\xA9"), std::string::npos)
+        << "the two bytes of an e-acute read as two Windows-1252 characters";
+}
+
+TEST(ImportFile, ASinkTakesTheBookmarksInsteadOfTheDocument) {
+    CBrindleDoc doc;
+    std::vector<std::string> names;
+    std::vector<std::string> urls;
+    ExchangeReport report;
+    const ImportFileOptions options{.sink = [&](const BookmarkFields& f) {
+        names.emplace_back(f.name);
+        urls.emplace_back(f.url);
+    }};
+    ASSERT_EQ(ImportFile(doc, test::DataFile("powermarks.htm"), report, options),
+              ImportFormat::Powermarks);
+    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    // Macros and schedules still go to the document.
+    EXPECT_EQ(doc.m_arrMacros.size(), 3u);
+    EXPECT_EQ(doc.m_arrSchedules.size(), 2u);
+
+    CBrindleDoc added;
+    ASSERT_EQ(ImportFile(added, test::DataFile("powermarks.htm"), report),
+              ImportFormat::Powermarks);
+    // The sink sees every entry read, before the document's rules drop any.
+    ASSERT_GE(names.size(), added.m_arrBookmarks.size());
+    for (const auto& b : added.m_arrBookmarks) {
+        bool seen = false;
+        for (size_t i = 0; i < names.size(); ++i)
+            seen = seen || (TrimView(names[i]) == b->m_strName && urls[i] == b->m_strURL);
+        EXPECT_TRUE(seen) << b->m_strName;
+    }
+}
+
+TEST(ChunkReaders, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
+    // Names, descriptions and tags that pieces cut anywhere: the readers keep no view into a
+    // piece that has ended.
+    using Make = std::unique_ptr<ChunkReader> (*)(CBrindleDoc&, BookmarkSink);
+    const std::pair<const char*, Make> files[] = {
+        {"firefox.html", MakeNetscapeReader},     {"chrome.html", MakeNetscapeReader},
+        {"safari.html", MakeNetscapeReader},      {"service.html", MakeNetscapeReader},
+        {"powermarks.htm", MakePowermarksReader}, {"page.html", MakeAnchorReader}};
+    for (const auto& [file, make] : files) {
+        std::string text = test::ReadFile(test::DataFile(file));
+        NormalizeLineEnds(text);
+        CBrindleDoc whole;
+        {
+            const auto reader = make(whole, {});
+            reader->Feed(text);
+            reader->Finish();
+        }
+        ASSERT_FALSE(whole.m_arrBookmarks.empty()) << file;
+        for (size_t step = 1; step <= 17; ++step) {
+            CBrindleDoc pieces;
+            const auto reader = make(pieces, {});
+            std::string piece; // overwritten after each Feed, as a file's windows are
+            for (size_t at = 0; at < text.size(); at += step) {
+                piece.assign(text, at, step);
+                reader->Feed(piece);
+                piece.assign(piece.size(), '#');
+            }
+            reader->Finish();
+            ExpectSameBookmarks(pieces, whole, std::string(file) + " step " + std::to_string(step));
+        }
     }
 }
