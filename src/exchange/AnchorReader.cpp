@@ -39,6 +39,17 @@ class AnchorReader : public ChunkReader {
     }
 
     void Feed(std::string_view chunk) override {
+        Read(chunk);
+        m_name.Keep();
+    }
+
+    // A link still open at the end is not added.
+    void Finish() override {}
+
+    void FeedLast(std::string_view chunk) override { Read(chunk); }
+
+  private:
+    void Read(std::string_view chunk) {
         m_stream.Feed(
             chunk, [this](std::string_view tag) { OnTag(tag); },
             [this](std::string_view run) {
@@ -49,13 +60,8 @@ class AnchorReader : public ChunkReader {
                     4 * kMaxAnchorTextBytes - std::min(m_name.Size(), 4 * kMaxAnchorTextBytes);
                 m_name.Append(run.substr(0, room));
             });
-        m_name.Keep();
     }
 
-    // A link still open at the end is not added.
-    void Finish() override {}
-
-  private:
     void OnTag(std::string_view tag) {
         const TagKind kind = ClassifyTag(tag);
         if (kind == kTagAnchorOpen) {
@@ -120,8 +126,7 @@ std::unique_ptr<ChunkReader> MakeAnchorReader(CBrindleDoc& doc, BookmarkSink sin
 
 void ImportAnchors(CBrindleDoc& doc, std::string_view text) {
     AnchorReader reader(doc, {});
-    reader.Feed(text);
-    reader.Finish();
+    reader.FeedLast(text);
 }
 
 } // namespace brindle

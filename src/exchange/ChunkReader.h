@@ -19,6 +19,9 @@ class ChunkReader {
     virtual void Feed(std::string_view chunk) = 0;
     // The text has ended.
     virtual void Finish() = 0;
+    // The last piece (or the whole text), then Finish: what the reader still holds of the
+    // piece at its end is not copied first.
+    virtual void FeedLast(std::string_view chunk) = 0;
 };
 
 // Where a reader puts each bookmark it has read. Empty: the document's AddBookmark. The views in

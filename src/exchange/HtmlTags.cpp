@@ -3,6 +3,9 @@
 #include "exchange/TextCodec.h"
 #include "store/TextUtil.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace brindle {
 
 namespace {
@@ -159,22 +162,63 @@ size_t ParseReference(std::string_view text, char32_t& cp) {
 
 } // namespace
 
+namespace {
+
+// The end of the run of `c` that starts at `from` (or `from` when text[from] is another byte),
+// eight bytes at a time.
+size_t RunEnd(std::string_view text, size_t from, char c) {
+    const std::uint64_t all = 0x0101010101010101ULL * static_cast<unsigned char>(c);
+    size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word != all)
+            break;
+    }
+    while (i < text.size() && text[i] == c)
+        ++i;
+    return i;
+}
+
+// The position of the first reference at or after `from` that decodes (its length and code
+// point in `len` and `cp`), or npos.
+size_t FindReference(std::string_view text, size_t from, size_t& len, char32_t& cp) {
+    size_t amp = text.find('&', from);
+    while (amp != std::string_view::npos) {
+        len = ParseReference(text.substr(amp), cp);
+        if (len != 0)
+            return amp;
+        // In a run of '&' only the last can start a reference.
+        const size_t next = RunEnd(text, amp + 1, '&');
+        amp = next > amp + 1 ? next - 1 : text.find('&', next);
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
 void AppendDecoded(std::string& out, std::string_view text) {
     size_t copied = 0; // text before this is in `out` already
-    size_t amp = text.find('&');
-    while (amp != std::string_view::npos) {
-        char32_t cp = 0;
-        const size_t len = ParseReference(text.substr(amp), cp);
-        if (len == 0) {
-            amp = text.find('&', amp + 1); // kept as written, copied with the text around it
-            continue;
-        }
-        out.append(text.substr(copied, amp - copied));
+    size_t len = 0;
+    char32_t cp = 0;
+    for (size_t at = FindReference(text, 0, len, cp); at != std::string_view::npos;
+         at = FindReference(text, copied, len, cp)) {
+        out.append(text.substr(copied, at - copied));
         AppendUtf8(out, cp);
-        copied = amp + len;
-        amp = text.find('&', copied);
+        copied = at + len;
     }
     out.append(text.substr(copied));
+}
+
+std::string_view DecodedView(std::string_view text, std::string& buffer) {
+    size_t len = 0;
+    char32_t cp = 0;
+    const size_t first = FindReference(text, 0, len, cp);
+    if (first == std::string_view::npos)
+        return text;
+    buffer.assign(text.substr(0, first));
+    AppendDecoded(buffer, text.substr(first));
+    return buffer;
 }
 
 std::string DecodeCharacterReferences(std::string_view text) {

@@ -46,6 +46,9 @@ std::string ExtractQuotedValue(std::string_view tagText);
 // Anything else, and references to code points that cannot be encoded, stay as written.
 std::string DecodeCharacterReferences(std::string_view text);
 void AppendDecoded(std::string& out, std::string_view text);
+// The decoded text without a copy when there is nothing to decode: `text` itself when it holds
+// no reference, otherwise `buffer`, overwritten with the decoded text.
+std::string_view DecodedView(std::string_view text, std::string& buffer);
 
 // Escapes & < > and " for HTML text and attribute values.
 std::string EscapeHtml(std::string_view text);

@@ -39,8 +39,7 @@ ImportFormat ReadHtmlText(CBrindleDoc& doc, std::string_view text, const Bookmar
     } else {
         reader = MakeAnchorReader(doc, sink);
     }
-    reader->Feed(text);
-    reader->Finish();
+    reader->FeedLast(text);
     return format;
 }
 
@@ -247,9 +246,13 @@ ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeRepor
             NormalizeLineEnds(normalised);
             piece = normalised;
         }
+        if (last) {
+            reader->FeedLast(piece);
+            return format;
+        }
         reader->Feed(piece);
     }
-    reader->Finish();
+    reader->Finish(); // an empty file, or one that could not be read to its end
     return format;
 }
 

@@ -109,21 +109,41 @@ class NetscapeReader : public ChunkReader {
     }
 
     void Feed(std::string_view chunk) override {
-        m_stream.Feed(
-            chunk, [this](std::string_view tag) { OnTag(tag); },
-            [this](std::string_view run) { OnText(run); });
+        Read(chunk);
         m_folderName.Keep();
         m_anchorText.Keep();
         m_description.Keep();
+        if (m_hasPending && m_pending.name.data() != m_pending.nameBuffer.data()) {
+            const bool keywordsAreName = m_pending.keywords.data() == m_pending.name.data();
+            m_pending.nameBuffer.assign(m_pending.name);
+            m_pending.name = m_pending.nameBuffer;
+            if (keywordsAreName)
+                m_pending.keywords = m_pending.name;
+        }
     }
 
     void Finish() override { FlushPending(); }
 
+    void FeedLast(std::string_view chunk) override {
+        Read(chunk);
+        Finish();
+    }
+
   private:
+    void Read(std::string_view chunk) {
+        m_stream.Feed(
+            chunk, [this](std::string_view tag) { OnTag(tag); },
+            [this](std::string_view run) { OnText(run); });
+    }
+
     struct Pending {
-        std::string name;
+        // Views that need no copy of their own while the piece they lie in is being read: the
+        // name when it had no references to decode, the keyword text when it is the name.
+        std::string_view name;
+        std::string_view keywords;
+        std::string nameBuffer;
+        std::string keywordBuffer;
         std::string url;
-        std::string keywords;
         BrxTime addDate = 0;
         BrxTime lastVisit = 0;
         BrxTime lastModified = 0;
@@ -230,9 +250,7 @@ class NetscapeReader : public ChunkReader {
 
     void PushFolder() {
         const auto before = static_cast<std::uint32_t>(m_folderPrefix.size());
-        m_scratch.clear();
-        AppendDecoded(m_scratch, m_folderName.View());
-        const std::string piece = ToLower(TrimView(m_scratch));
+        const std::string piece = ToLower(TrimView(DecodedView(m_folderName.View(), m_scratch)));
         if (!piece.empty() && m_folderPrefix.size() + piece.size() + 1 <= kMaxFolderKeywordBytes) {
             m_folderPrefix += piece;
             m_folderPrefix += ' ';
@@ -254,20 +272,25 @@ class NetscapeReader : public ChunkReader {
     }
 
     void BeginPending() {
-        m_pending.name.clear();
-        AppendDecoded(m_pending.name, m_anchorText.View());
+        m_pending.name = DecodedView(m_anchorText.View(), m_pending.nameBuffer);
         m_pending.url.assign(m_url);
-        std::string& keywords = m_pending.keywords;
-        keywords.assign(m_folderPrefix);
-        AppendLower(keywords, m_pending.name);
-        if (!m_tags.empty()) {
-            // Tag lists are comma-separated; the keyword rules would drop a word before a comma.
-            keywords += ' ';
-            const size_t from = keywords.size();
-            AppendLower(keywords, m_tags);
-            for (size_t i = from; i < keywords.size(); ++i)
-                if (keywords[i] == ',')
-                    keywords[i] = ' ';
+        if (m_folderPrefix.empty() && m_tags.empty() && IsLowerAscii(m_pending.name)) {
+            m_pending.keywords = m_pending.name;
+        } else {
+            std::string& keywords = m_pending.keywordBuffer;
+            keywords.assign(m_folderPrefix);
+            AppendLower(keywords, m_pending.name);
+            if (!m_tags.empty()) {
+                // Tag lists are comma-separated; the keyword rules would drop a word before a
+                // comma.
+                keywords += ' ';
+                const size_t from = keywords.size();
+                AppendLower(keywords, m_tags);
+                for (size_t i = from; i < keywords.size(); ++i)
+                    if (keywords[i] == ',')
+                        keywords[i] = ' ';
+            }
+            m_pending.keywords = keywords;
         }
         m_pending.addDate = m_addDate;
         m_pending.lastVisit = m_lastVisit;
@@ -283,12 +306,9 @@ class NetscapeReader : public ChunkReader {
             return;
         m_hasPending = false;
         m_inDescription = false;
-        m_scratch.clear();
-        AppendDecoded(m_scratch, m_description.View());
-        std::string_view description = TrimView(m_scratch);
+        std::string_view description = TrimView(DecodedView(m_description.View(), m_scratch));
         if (description.empty())
             description = TrimView(m_pending.attributeDescription);
-        m_description.Clear();
         const BookmarkFields fields{.name = m_pending.name,
                                     .url = m_pending.url,
                                     .keywords = m_pending.keywords,
@@ -303,6 +323,7 @@ class NetscapeReader : public ChunkReader {
             m_sink(fields);
         else
             m_doc.AddBookmark(fields);
+        m_description.Clear();
     }
 
     CBrindleDoc& m_doc;
@@ -346,8 +367,7 @@ bool ImportNetscape(CBrindleDoc& doc, std::string_view text) {
     if (FindNoCase(text, "<!doctype netscape") == std::string_view::npos)
         return false;
     NetscapeReader reader(doc, {});
-    reader.Feed(text);
-    reader.Finish();
+    reader.FeedLast(text);
     return true;
 }
 

@@ -69,19 +69,28 @@ class PowermarksReader : public ChunkReader {
     PowermarksReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {}
 
     void Feed(std::string_view chunk) override {
-        m_stream.Feed(
-            chunk, [this](std::string_view tag) { OnTag(tag); },
-            [this](std::string_view run) {
-                if (m_target)
-                    m_target->Append(run);
-            });
+        Read(chunk);
         for (GatheredText* text : {&m_name, &m_keywords, &m_description, &m_notes})
             text->Keep();
     }
 
     void Finish() override { AddPending(); }
 
+    void FeedLast(std::string_view chunk) override {
+        Read(chunk);
+        Finish();
+    }
+
   private:
+    void Read(std::string_view chunk) {
+        m_stream.Feed(
+            chunk, [this](std::string_view tag) { OnTag(tag); },
+            [this](std::string_view run) {
+                if (m_target)
+                    m_target->Append(run);
+            });
+    }
+
     void OnTag(std::string_view tag) {
         const TagKind kind = ClassifyTag(tag);
         if (m_inAnchor && (kind == kTagOther || kind == kTagComment))
@@ -230,12 +239,9 @@ class PowermarksReader : public ChunkReader {
             m_doc.AddBookmark(fields);
     }
 
-    // The gathered text with references decoded, in reused buffer `slot`.
+    // The gathered text with references decoded (in reused buffer `slot` if there are any).
     std::string_view Decoded(int slot, const GatheredText& text) {
-        std::string& out = m_decoded[slot];
-        out.clear();
-        AppendDecoded(out, text.View());
-        return out;
+        return DecodedView(text.View(), m_decoded[slot]);
     }
 
     CBrindleDoc& m_doc;
@@ -267,8 +273,7 @@ bool ImportPowermarks(CBrindleDoc& doc, std::string_view text) {
     if (FindNoCase(text, "<!--powermarks format 3.0-->") == std::string_view::npos)
         return false;
     PowermarksReader reader(doc, {});
-    reader.Feed(text);
-    reader.Finish();
+    reader.FeedLast(text);
     return true;
 }
 

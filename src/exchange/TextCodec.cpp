@@ -111,6 +111,17 @@ void AppendLower(std::string& out, std::string_view text) {
     }
 }
 
+bool IsLowerAscii(std::string_view text) {
+    // No early exit: the loop runs over whole vectors.
+    unsigned other = 0;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        other |= static_cast<unsigned>(c >= 0x80) |
+                 static_cast<unsigned>(static_cast<unsigned char>(c - 'A') < 26);
+    }
+    return other == 0;
+}
+
 void TrimInPlace(std::string& text) {
     const std::string_view kept = TrimView(text);
     if (kept.size() == text.size())

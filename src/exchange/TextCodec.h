@@ -25,6 +25,8 @@ void NormalizeLineEnds(std::string& text);
 
 // Appends what ToLower(text) returns, without a string of its own for ASCII text.
 void AppendLower(std::string& out, std::string_view text);
+// True when ToLower would return the text unchanged because it is ASCII without capitals.
+bool IsLowerAscii(std::string_view text);
 
 // Removes the blanks TrimView would leave out, in place.
 void TrimInPlace(std::string& text);
