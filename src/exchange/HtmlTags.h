@@ -2,6 +2,8 @@
 // The pieces every reader of outside HTML shares: the walk over tags and text, the tag kinds,
 // attribute reading, character references, and the escaping the HTML writers apply.
 
+#include "store/TextUtil.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,7 +59,14 @@ void AppendEscaped(std::string& out, std::string_view text);
 // ASCII case-insensitive search and comparison (markers, keys and tag names).
 size_t FindNoCase(std::string_view text, std::string_view needle, size_t from = 0);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
 
 namespace detail {
 inline bool IsTagSpace(char c) {

@@ -160,7 +160,7 @@ class NetscapeReader : public ChunkReader {
     }
 
     void OnTag(std::string_view tag) {
-        const TagKind kind = ClassifyTag(tag);
+        const TagKind kind = Classify(tag);
         // Tags inside a link's text (<b>, <span>, ...) do not end its name.
         if (m_inAnchor && (kind == kTagOther || kind == kTagComment))
             return;
@@ -188,7 +188,7 @@ class NetscapeReader : public ChunkReader {
         case kTagAnchorOpen:
             FlushPending();
             m_anchorText.Clear();
-            ReadLinkAttributes(tag);
+            ReadLinkAttributes();
             m_inAnchor = true;
             break;
         case kTagListOpen:
@@ -215,37 +215,36 @@ class NetscapeReader : public ChunkReader {
         }
     }
 
-    void ReadLinkAttributes(std::string_view tag) {
+    // ClassifyTag, with the attributes of an "a" tag read on the way (one walk over them).
+    TagKind Classify(std::string_view tag) {
+        if (!EqualsNoCase(TagName(tag), "a"))
+            return ClassifyTag(tag);
+        m_link = {};
+        ForEachLinkAttribute(tag, [&](int kind, std::string_view value) {
+            m_link.seen[kind] = true;
+            m_link.value[kind] = value;
+        });
+        return m_link.seen[kHref] ? kTagAnchorOpen : kTagOther;
+    }
+
+    void ReadLinkAttributes() {
         m_url.clear();
         m_tags.clear();
         m_attributeDescription.clear();
         m_addDate = m_importTime;
         m_lastVisit = 0;
         m_lastModified = 0;
-        ForEachLinkAttribute(tag, [&](int kind, std::string_view value) {
-            switch (kind) {
-            case kHref:
-                AppendDecoded(m_url, value);
-                TrimInPlace(m_url);
-                break;
-            case kAddDate:
-                ReadDate(value, m_addDate);
-                break;
-            case kLastVisit:
-                ReadDate(value, m_lastVisit);
-                break;
-            case kLastModified:
-                ReadDate(value, m_lastModified);
-                break;
-            case kTags:
-                AppendDecoded(m_tags, value);
-                break;
-            default:
-                // Some bookmark services put the description in an attribute; a <DD> wins.
-                AppendDecoded(m_attributeDescription, value);
-                break;
-            }
-        });
+        AppendDecoded(m_url, m_link.value[kHref]);
+        TrimInPlace(m_url);
+        if (m_link.seen[kAddDate])
+            ReadDate(m_link.value[kAddDate], m_addDate);
+        if (m_link.seen[kLastVisit])
+            ReadDate(m_link.value[kLastVisit], m_lastVisit);
+        if (m_link.seen[kLastModified])
+            ReadDate(m_link.value[kLastModified], m_lastModified);
+        AppendDecoded(m_tags, m_link.value[kTags]);
+        // Some bookmark services put the description in an attribute; a <DD> wins.
+        AppendDecoded(m_attributeDescription, m_link.value[kDescription]);
     }
 
     void PushFolder() {
@@ -326,9 +325,16 @@ class NetscapeReader : public ChunkReader {
         m_description.Clear();
     }
 
+    // The attributes of the last "a" tag, as views into it.
+    struct LinkAttributes {
+        std::string_view value[kKinds];
+        bool seen[kKinds] = {};
+    };
+
     CBrindleDoc& m_doc;
     BookmarkSink m_sink;
     TagStream m_stream;
+    LinkAttributes m_link;
     std::string m_schedule;
     BrxTime m_importTime = 0;
 

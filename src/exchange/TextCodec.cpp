@@ -98,17 +98,23 @@ void NormalizeLineEnds(std::string& text) {
 void AppendLower(std::string& out, std::string_view text) {
     const size_t start = out.size();
     out.append(text);
-    for (size_t i = start; i < out.size(); ++i) {
-        const auto c = static_cast<unsigned char>(out[i]);
-        if (c >= 0x80) {
-            // Other characters through the store's own mapping; ASCII before them is done.
-            const std::string rest = ToLower(text.substr(i - start));
-            out.resize(i);
-            out += rest;
-            return;
-        }
-        out[i] = AsciiLower(static_cast<char>(c));
+    char* const begin = out.data() + start;
+    const size_t n = text.size();
+    // ASCII (nearly every name) in a loop without branches; other characters through the
+    // store's own mapping, from the first of them on.
+    unsigned other = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(begin[i]);
+        other |= c & 0x80u;
+        begin[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
     }
+    if (other == 0)
+        return;
+    size_t first = 0;
+    while (static_cast<unsigned char>(text[first]) < 0x80)
+        ++first;
+    out.resize(start + first);
+    out += ToLower(text.substr(first));
 }
 
 bool IsLowerAscii(std::string_view text) {
