@@ -1,5 +1,6 @@
-// Whole-process timing of `brindle-cli import` on a generated Netscape file of 100,000 links in
-// nested folders: wall time per run (manual time) and the child's peak resident memory.
+// Whole-process timing of `brindle-cli import` on a generated Netscape file of 100,000 and of
+// 1,000,000 links in nested folders: wall time per run (manual time) and the child's peak
+// resident memory.
 
 #include "NetscapeFileGenerator.h"
 
@@ -28,15 +29,23 @@ const fs::path& Scratch() {
         fs::path p = fs::temp_directory_path() /
                      ("brindle-bench-cli-" + std::to_string(std::random_device{}()));
         fs::create_directories(p);
-        const std::string text = brindle::bench::MakeNetscapeFile(100000);
-        std::ofstream(p / "bookmarks.html", std::ios::binary) << text;
         return p;
     }();
     return dir;
 }
 
-void RunImport(benchmark::State& state, bool backups) {
-    const fs::path input = Scratch() / "bookmarks.html";
+// The generated file of `count` links, written on first use.
+fs::path Input(std::size_t count) {
+    const fs::path path = Scratch() / ("bookmarks-" + std::to_string(count) + ".html");
+    if (!fs::exists(path)) {
+        const std::string text = brindle::bench::MakeNetscapeFile(count);
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    return path;
+}
+
+void RunImport(benchmark::State& state, std::size_t count, bool backups) {
+    const fs::path input = Input(count);
     const fs::path output = Scratch() / "out.brx";
     long peakKb = 0;
     for (auto _ : state) {
@@ -78,13 +87,17 @@ void RunImport(benchmark::State& state, bool backups) {
 }
 
 void BM_CliImport100k(benchmark::State& state) {
-    RunImport(state, true);
+    RunImport(state, 100000, true);
 }
 void BM_CliImport100kNoBackup(benchmark::State& state) {
-    RunImport(state, false);
+    RunImport(state, 100000, false);
+}
+void BM_CliImport1M(benchmark::State& state) {
+    RunImport(state, 1000000, true);
 }
 BENCHMARK(BM_CliImport100k)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CliImport100kNoBackup)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CliImport1M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
 } // namespace
 

@@ -155,3 +155,37 @@ TEST(Stress, FiftyMegabyteShortcutLine) {
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     EXPECT_EQ(doc.m_arrBookmarks[0]->m_strURL.size(), kFiftyMegabytes + 9);
 }
+
+TEST(Stress, SixtyFourMegabyteFileOfOneLineOfLinks) {
+    // A file whose links all stand on one line, as some exporters write them: read window by
+    // window with every link kept. A reader or an import whose cost grows faster than the file
+    // does runs into this test's time limit.
+    constexpr size_t kSize = size_t{64} << 20;
+    std::string text;
+    text.reserve(kSize + 64);
+    text = kNetscape.substr(0, kNetscape.size() - 1) + "<DL><p>";
+    size_t links = 0;
+    for (; text.size() < kSize; ++links) {
+        const std::string n = std::to_string(links);
+        text +=
+            "<DT><A HREF=\"http://x/" + n + "\" ADD_DATE=\"" + n + "\">Link &amp; " + n + "</A>";
+    }
+    text += "</DL>";
+    test::TempDir dir;
+    test::WriteFile(dir.path() / "one-line.htm", text);
+    ASSERT_EQ(text.find('\n'), std::string::npos);
+    text = {};
+
+    CBrindleDoc doc;
+    ExchangeReport report;
+    ASSERT_EQ(ImportFile(doc, dir / "one-line.htm", report), ImportFormat::Netscape);
+    EXPECT_TRUE(report.messages.empty());
+    ASSERT_EQ(doc.m_arrBookmarks.size(), links);
+    for (size_t i : {size_t{0}, links / 2, links - 1}) {
+        const CBookmark& b = *doc.m_arrBookmarks[i];
+        EXPECT_EQ(b.m_strName, "Link & " + std::to_string(i));
+        EXPECT_EQ(b.m_strURL, "http://x/" + std::to_string(i));
+        EXPECT_EQ(b.m_strKeywords, "link");
+        EXPECT_EQ(b.m_tAddDate, static_cast<BrxTime>(i));
+    }
+}
