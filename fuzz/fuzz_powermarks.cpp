@@ -1,8 +1,10 @@
 // libFuzzer target for the Powermarks 3.0 reader, on raw bytes: macros, schedules, bracket
 // groups and metadata. Every macro it adds is of a known kind, every bookmark's status is one of
-// the two the reader gives.
+// the two the reader gives, and the text fed in small pieces gives the same bookmarks.
 
+#include "exchange/ChunkReader.h"
 #include "exchange/Powermarks.h"
+#include "exchange/TextCodec.h"
 #include "store/BrindleDoc.h"
 
 #include <cstdint>
@@ -17,12 +19,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text = "<!--Powermarks Format 3.0-->";
     text.append(reinterpret_cast<const char*>(data), size);
     CBrindleDoc doc;
-    brindle::ImportPowermarks(doc, text);
+    const bool claimed = brindle::ImportPowermarks(doc, text);
     for (const auto& m : doc.m_arrMacros)
         if (m->m_nKind < kMacroUrl || m->m_nKind > kMacroString || m->m_dwFields > 0xFF)
             std::abort();
     for (const auto& b : doc.m_arrBookmarks)
         if (b->m_strStatus != "Waiting" && b->m_strStatus != "Checking Off")
             std::abort();
+
+    if (!claimed)
+        return 0;
+    CBrindleDoc pieces;
+    const auto reader = brindle::MakePowermarksReader(pieces);
+    const std::string_view body = brindle::SkipUtf8Bom(text);
+    const std::size_t step = size > 0 ? data[size - 1] % 13 + 1 : 1;
+    for (std::size_t at = 0; at < body.size(); at += step) {
+        const std::string piece(body.substr(at, step)); // freed after Feed
+        reader->Feed(piece);
+    }
+    reader->Finish();
+    if (pieces.m_arrBookmarks.size() != doc.m_arrBookmarks.size() ||
+        pieces.m_arrMacros.size() != doc.m_arrMacros.size() ||
+        pieces.m_arrSchedules.size() != doc.m_arrSchedules.size())
+        std::abort();
+    for (std::size_t i = 0; i < doc.m_arrBookmarks.size(); ++i) {
+        const CBookmark& a = *doc.m_arrBookmarks[i];
+        const CBookmark& b = *pieces.m_arrBookmarks[i];
+        if (a.m_strName != b.m_strName || a.m_strURL != b.m_strURL ||
+            a.m_strKeywords != b.m_strKeywords || a.m_strDescription != b.m_strDescription ||
+            a.m_strNotes != b.m_strNotes)
+            std::abort();
+    }
     return 0;
 }
