@@ -19,7 +19,7 @@ enum class ImportFormat { None, Netscape, Powermarks, Anchors };
 ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report);
 
 // A UTF-8 file is read in windows of this size, each mapped into memory in turn.
-inline constexpr size_t kImportWindowBytes = size_t{16} << 20;
+inline constexpr size_t kImportWindowBytes = size_t{4} << 20;
 
 struct ImportFileOptions {
     // Where the bookmarks go; empty: the document (a benchmark times the reading alone).
