@@ -32,6 +32,20 @@ size_t TagNameEnd(std::string_view tagText) {
     return i;
 }
 
+size_t RunEnd(std::string_view text, size_t from, char c) {
+    const std::uint64_t all = 0x0101010101010101ULL * static_cast<unsigned char>(c);
+    size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word != all)
+            break;
+    }
+    while (i < text.size() && text[i] == c)
+        ++i;
+    return i;
+}
+
 } // namespace detail
 
 std::string_view TagName(std::string_view tagText) {
@@ -164,22 +178,6 @@ size_t ParseReference(std::string_view text, char32_t& cp) {
 
 namespace {
 
-// The end of the run of `c` that starts at `from` (or `from` when text[from] is another byte),
-// eight bytes at a time.
-size_t RunEnd(std::string_view text, size_t from, char c) {
-    const std::uint64_t all = 0x0101010101010101ULL * static_cast<unsigned char>(c);
-    size_t i = from;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        if (word != all)
-            break;
-    }
-    while (i < text.size() && text[i] == c)
-        ++i;
-    return i;
-}
-
 // The position of the first reference at or after `from` that decodes (its length and code
 // point in `len` and `cp`), or npos.
 size_t FindReference(std::string_view text, size_t from, size_t& len, char32_t& cp) {
@@ -189,7 +187,7 @@ size_t FindReference(std::string_view text, size_t from, size_t& len, char32_t& 
         if (len != 0)
             return amp;
         // In a run of '&' only the last can start a reference.
-        const size_t next = RunEnd(text, amp + 1, '&');
+        const size_t next = detail::RunEnd(text, amp + 1, '&');
         amp = next > amp + 1 ? next - 1 : text.find('&', next);
     }
     return std::string_view::npos;

@@ -73,6 +73,9 @@ inline bool IsTagSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 size_t TagNameEnd(std::string_view tagText);
+// The end of the run of `c` that starts at `from` (`from` itself when text[from] is another
+// byte), eight bytes at a time.
+size_t RunEnd(std::string_view text, size_t from, char c);
 } // namespace detail
 
 template <typename Take> void ForEachAttribute(std::string_view tagText, Take&& take) {
@@ -142,7 +145,7 @@ class TagStream {
                     onText(chunk.substr(pos, lt - pos));
                 m_inTag = true;
                 m_partial.clear();
-                pos = lt + 1;
+                pos = detail::RunEnd(chunk, lt + 1, '<'); // each further '<' starts it again
                 continue;
             }
             if (!gtKnown || gt < pos) {
@@ -154,7 +157,7 @@ class TagStream {
             const size_t lt = chunk.substr(0, gt).find('<', pos);
             if (lt != std::string_view::npos) {
                 m_partial.clear(); // '<' inside a tag starts it again
-                pos = lt + 1;
+                pos = detail::RunEnd(chunk, lt + 1, '<');
                 continue;
             }
             if (gt == n) {
