@@ -126,10 +126,10 @@ TEST(ScanTags, SplitsTagsAndTextAsTheReadersExpect) {
 TEST(ScanTags, RestartedTagsGiveTheSameWalkInPiecesOfAnySize) {
     // Runs of '<' restart the tag before a '>' that was already found; a '>' outside a tag is
     // text.
-    const std::string input = "x<<<a>y<b<c>z> <d e='<'>>f<<";
+    const std::string input = "x<<<a>y<b<c>z> <d e='<'>>f<<" + std::string(19, '<') + "g>h<<";
     const Walk whole = WalkTags(input);
-    EXPECT_EQ(whole.tags, (std::vector<std::string>{"a", "c", "'"}));
-    EXPECT_EQ(whole.text, "xyz> >f");
+    EXPECT_EQ(whole.tags, (std::vector<std::string>{"a", "c", "'", "g"}));
+    EXPECT_EQ(whole.text, "xyz> >fh");
     for (size_t step = 1; step <= input.size(); ++step) {
         Walk w;
         TagStream stream;
