@@ -32,20 +32,6 @@ size_t TagNameEnd(std::string_view tagText) {
     return i;
 }
 
-size_t RunEnd(std::string_view text, size_t from, char c) {
-    const std::uint64_t all = 0x0101010101010101ULL * static_cast<unsigned char>(c);
-    size_t i = from;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        if (word != all)
-            break;
-    }
-    while (i < text.size() && text[i] == c)
-        ++i;
-    return i;
-}
-
 } // namespace detail
 
 std::string_view TagName(std::string_view tagText) {

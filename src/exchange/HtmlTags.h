@@ -4,6 +4,9 @@
 
 #include "store/TextUtil.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,7 +78,21 @@ inline bool IsTagSpace(char c) {
 size_t TagNameEnd(std::string_view tagText);
 // The end of the run of `c` that starts at `from` (`from` itself when text[from] is another
 // byte), eight bytes at a time.
-size_t RunEnd(std::string_view text, size_t from, char c);
+inline size_t RunEnd(std::string_view text, size_t from, char c) {
+    if (from >= text.size() || text[from] != c)
+        return from;
+    const std::uint64_t all = 0x0101010101010101ULL * static_cast<unsigned char>(c);
+    size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word != all)
+            break;
+    }
+    while (i < text.size() && text[i] == c)
+        ++i;
+    return i;
+}
 } // namespace detail
 
 template <typename Take> void ForEachAttribute(std::string_view tagText, Take&& take) {
@@ -130,14 +147,14 @@ class TagStream {
     void Feed(std::string_view chunk, OnTag&& onTag, OnText&& onText) {
         size_t pos = 0;
         const size_t n = chunk.size();
-        // The first '>' at or after `pos` (n when none): found once, reused until passed, so a
-        // run of '<' does not search the rest of the piece again for each of them.
+        // The first '>' at or after the last place a long tag was searched from (n when none):
+        // found once and reused until passed, so restarts do not search the piece again.
         size_t gt = 0;
         bool gtKnown = false;
         while (pos < n) {
             if (!m_inTag) {
-                const size_t lt = chunk.find('<', pos);
-                if (lt == std::string_view::npos) {
+                const size_t lt = Find(chunk, pos, '<');
+                if (lt == n) {
                     onText(chunk.substr(pos));
                     return;
                 }
@@ -148,37 +165,58 @@ class TagStream {
                 pos = detail::RunEnd(chunk, lt + 1, '<'); // each further '<' starts it again
                 continue;
             }
-            if (!gtKnown || gt < pos) {
-                gt = chunk.find('>', pos);
-                if (gt == std::string_view::npos)
-                    gt = n;
-                gtKnown = true;
+            // Where the tag ends ('>') or starts again ('<'): most tags are short and are
+            // looked at byte by byte; a long one (an icon in an attribute) goes to memchr.
+            size_t stop = pos;
+            const size_t near = std::min(n, pos + kNearBytes);
+            while (stop < near && chunk[stop] != '<' && chunk[stop] != '>')
+                ++stop;
+            if (stop == near && near < n) {
+                if (!gtKnown || gt < near) {
+                    gt = chunk.find('>', near);
+                    if (gt == std::string_view::npos)
+                        gt = n;
+                    gtKnown = true;
+                }
+                const size_t lt = chunk.substr(0, gt).find('<', near);
+                stop = lt == std::string_view::npos ? gt : lt;
             }
-            const size_t lt = chunk.substr(0, gt).find('<', pos);
-            if (lt != std::string_view::npos) {
-                m_partial.clear(); // '<' inside a tag starts it again
-                pos = detail::RunEnd(chunk, lt + 1, '<');
-                continue;
-            }
-            if (gt == n) {
+            if (stop == n) {
                 m_partial.append(chunk.substr(pos)); // the tag goes on in the next piece
                 return;
             }
+            if (chunk[stop] == '<') {
+                m_partial.clear(); // '<' inside a tag starts it again
+                pos = detail::RunEnd(chunk, stop + 1, '<');
+                continue;
+            }
             m_inTag = false;
             if (m_partial.empty()) {
-                if (gt > pos)
-                    onTag(chunk.substr(pos, gt - pos));
+                if (stop > pos)
+                    onTag(chunk.substr(pos, stop - pos));
             } else {
-                m_partial.append(chunk.substr(pos, gt - pos));
+                m_partial.append(chunk.substr(pos, stop - pos));
                 const std::string tag = std::move(m_partial);
                 m_partial.clear();
                 onTag(std::string_view(tag));
             }
-            pos = gt + 1;
+            pos = stop + 1;
         }
     }
 
   private:
+    static constexpr size_t kNearBytes = 32;
+
+    // The first `c` at or after `from`, or the end: a few bytes directly, then memchr.
+    static size_t Find(std::string_view chunk, size_t from, char c) {
+        const size_t near = std::min(chunk.size(), from + kNearBytes / 2);
+        for (size_t i = from; i < near; ++i)
+            if (chunk[i] == c)
+                return i;
+        const size_t at = chunk.find(c, near);
+        return at == std::string_view::npos ? chunk.size() : at;
+    }
+
     bool m_inTag = false;
     std::string m_partial; // the start of a tag that began in an earlier piece
 };

@@ -126,10 +126,13 @@ TEST(ScanTags, SplitsTagsAndTextAsTheReadersExpect) {
 TEST(ScanTags, RestartedTagsGiveTheSameWalkInPiecesOfAnySize) {
     // Runs of '<' restart the tag before a '>' that was already found; a '>' outside a tag is
     // text.
-    const std::string input = "x<<<a>y<b<c>z> <d e='<'>>f<<" + std::string(19, '<') + "g>h<<";
+    // Long tags (an icon in an attribute) are searched differently from short ones.
+    const std::string longTag = "a icon=\"" + std::string(70, 'i') + "\"";
+    const std::string input = "x<<<a>y<b<c>z> <d e='<'>>f<<" + std::string(19, '<') + "g>h<<" +
+                              std::string(40, 'x') + "<" + longTag + ">t<" + std::string(50, 'u');
     const Walk whole = WalkTags(input);
-    EXPECT_EQ(whole.tags, (std::vector<std::string>{"a", "c", "'", "g"}));
-    EXPECT_EQ(whole.text, "xyz> >fh");
+    EXPECT_EQ(whole.tags, (std::vector<std::string>{"a", "c", "'", "g", longTag}));
+    EXPECT_EQ(whole.text, "xyz> >fht");
     for (size_t step = 1; step <= input.size(); ++step) {
         Walk w;
         TagStream stream;
