@@ -97,8 +97,9 @@ namespace {
 // shorter; the bound keeps the work per link constant however deep a file nests its folders.
 constexpr size_t kMaxFolderKeywordBytes = 1024;
 
-// Every text a link needs lives in a buffer of the reader that is reused from link to link, so
-// reading a link allocates nothing once the buffers have grown to the file's longest texts.
+// A link's texts are views into the piece being read where nothing needs decoding, otherwise
+// buffers of the reader reused from link to link: reading a link allocates nothing once the
+// buffers have grown to the file's longest texts.
 class NetscapeReader : public ChunkReader {
   public:
     NetscapeReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
@@ -113,6 +114,7 @@ class NetscapeReader : public ChunkReader {
         m_folderName.Keep();
         m_anchorText.Keep();
         m_description.Keep();
+        // A link waiting for its description may still name it by a view into the piece.
         if (m_hasPending && m_pending.name.data() != m_pending.nameBuffer.data()) {
             const bool keywordsAreName = m_pending.keywords.data() == m_pending.name.data();
             m_pending.nameBuffer.assign(m_pending.name);
