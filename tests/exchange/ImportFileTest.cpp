@@ -1,18 +1,20 @@
 // Content detection, the reader of ordinary pages, outside encodings and the Import command's
 // choice of reader.
 
-#include "ExchangeTestUtil.h"
+#include "support/BookmarkLookup.h"
+#include "support/TestFiles.h"
 
 #include "exchange/ImportFile.h"
 #include "exchange/TextCodec.h"
+#include "store/ArchiveText.h"
 #include "store/BrindleDoc.h"
 #include "store/TextUtil.h"
 
 #include <gtest/gtest.h>
 
 using namespace brindle;
-using brindle::test::FindByName;
-using brindle::test::FindByUrl;
+using testutil::FindByName;
+using testutil::FindByUrl;
 
 TEST(ImportFile, DetectsNetscapeThenPowermarksThenPlainPages) {
     CBrindleDoc doc;
@@ -37,7 +39,8 @@ TEST(ImportAnchors, ReadsEveryLinkOfAnOrdinaryPage) {
     doc.AddSchedule("Default", 100, true);
     ExchangeReport report;
     const BrxTime before = CBrindleDoc::Now();
-    ASSERT_EQ(ImportFile(doc, test::DataFile("page.html"), report), ImportFormat::Anchors);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("page.html"), report),
+              ImportFormat::Anchors);
     const CBookmark* home = FindByName(doc, "Home");
     ASSERT_NE(home, nullptr);
     EXPECT_EQ(home->m_strURL, "https://example.com/home");
@@ -85,6 +88,9 @@ TEST(OutsideText, EncodingsBecomeUtf8) {
     // Windows-1252 when nothing is declared.
     EXPECT_EQ(DecodeOutsideText("caf\xE9 \x93q\x94 \x80"),
               "caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC");
+    // The same text as the document file's byte-form strings, the five unassigned bytes included.
+    for (const std::string bytes : {"\x81\x8D\x8F\x90\x9D", "caf\xE9 \x9F\x80"})
+        EXPECT_EQ(DecodeOutsideText(bytes), ByteFormToUtf8(bytes));
     // A declared charset wins; old Mac exports name theirs oddly.
     EXPECT_EQ(DecodeOutsideText("<meta charset=\"x-mac-roman\">\x8E"),
               "<meta charset=\"x-mac-roman\">\xC3\xA9");
@@ -118,15 +124,15 @@ TEST(OutsideText, Utf8Helpers) {
 }
 
 TEST(ImportInput, TheExtensionDecidesTheReader) {
-    test::TempDir dir;
-    EXPECT_EQ(ClassifyImportInput(dir / "a.htm"), ImportInputKind::Html);
-    EXPECT_EQ(ClassifyImportInput(dir / "a.b.html"), ImportInputKind::Html);
-    EXPECT_EQ(ClassifyImportInput(dir / "x.url"), ImportInputKind::UrlFile);
-    EXPECT_EQ(ClassifyImportInput(dir.path().string()), ImportInputKind::Folder);
+    testutil::TempDirectory dir;
+    EXPECT_EQ(ClassifyImportInput(dir.File("a.htm")), ImportInputKind::Html);
+    EXPECT_EQ(ClassifyImportInput(dir.File("a.b.html")), ImportInputKind::Html);
+    EXPECT_EQ(ClassifyImportInput(dir.File("x.url")), ImportInputKind::UrlFile);
+    EXPECT_EQ(ClassifyImportInput(dir.Path().string()), ImportInputKind::Folder);
     // Compared byte for byte: capitals are another extension.
-    EXPECT_EQ(ClassifyImportInput(dir / "Bookmark.HTM"), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir / "notes.txt"), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir / "noext"), ImportInputKind::Unsupported);
+    EXPECT_EQ(ClassifyImportInput(dir.File("Bookmark.HTM")), ImportInputKind::Unsupported);
+    EXPECT_EQ(ClassifyImportInput(dir.File("notes.txt")), ImportInputKind::Unsupported);
+    EXPECT_EQ(ClassifyImportInput(dir.File("noext")), ImportInputKind::Unsupported);
     EXPECT_EQ(ClassifyImportInput("dotted.dir/file"), ImportInputKind::Unsupported);
 }
 
@@ -154,14 +160,14 @@ std::string LargeNetscapeFile(size_t shift) {
 } // namespace
 
 TEST(ImportFile, ReadingInPiecesGivesWhatReadingWholeGives) {
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     for (size_t shift : {0u, 1u, 2u, 77u}) {
         const std::string bytes = LargeNetscapeFile(shift);
         ASSERT_GT(bytes.size(), 2u << 20); // crosses two boundaries
-        test::WriteFile(dir.path() / "large.htm", bytes);
+        testutil::WriteFile(dir.Path() / "large.htm", bytes);
         CBrindleDoc pieces;
         ExchangeReport report;
-        ASSERT_EQ(ImportFile(pieces, dir / "large.htm", report), ImportFormat::Netscape);
+        ASSERT_EQ(ImportFile(pieces, dir.File("large.htm"), report), ImportFormat::Netscape);
         std::string text = bytes;
         NormalizeLineEnds(text);
         CBrindleDoc whole;
@@ -184,17 +190,17 @@ TEST(ImportFile, ReadingInPiecesGivesWhatReadingWholeGives) {
 }
 
 TEST(ImportFile, PieceBoundariesInsideMarkersCharactersAndLineEnds) {
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     const size_t piece = 1u << 20;
     // The marker, a two-byte character and a CR LF pair, each cut by a boundary.
     const std::string link = "<DL><DT><A HREF=\"http://x/\">Caf\xC3\xA9</A><DD>a\r\nb</DL>";
     {
         std::string bytes(piece - 5, ' ');
         bytes += "<!DOCTYPE NETSCAPE-Bookmark-file-1>" + link;
-        test::WriteFile(dir.path() / "marker.htm", bytes);
+        testutil::WriteFile(dir.Path() / "marker.htm", bytes);
         CBrindleDoc doc;
         ExchangeReport report;
-        EXPECT_EQ(ImportFile(doc, dir / "marker.htm", report), ImportFormat::Netscape);
+        EXPECT_EQ(ImportFile(doc, dir.File("marker.htm"), report), ImportFormat::Netscape);
     }
     {
         std::string bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/\">";
@@ -203,10 +209,10 @@ TEST(ImportFile, PieceBoundariesInsideMarkersCharactersAndLineEnds) {
         const size_t cr = bytes.size();
         bytes.append(2 * piece - 1 - cr, 'd');
         bytes += "\r\nb</DL>";
-        test::WriteFile(dir.path() / "cut.htm", bytes);
+        testutil::WriteFile(dir.Path() / "cut.htm", bytes);
         CBrindleDoc doc;
         ExchangeReport report;
-        ASSERT_EQ(ImportFile(doc, dir / "cut.htm", report), ImportFormat::Netscape);
+        ASSERT_EQ(ImportFile(doc, dir.File("cut.htm"), report), ImportFormat::Netscape);
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
         const CBookmark& b = *doc.m_arrBookmarks[0];
         // Still read as UTF-8, not as a single-byte code page.

@@ -1,6 +1,6 @@
 // Hostile and huge inputs: every reader must finish, without crashing, on any bytes.
 
-#include "ExchangeTestUtil.h"
+#include "support/TestFiles.h"
 
 #include "exchange/Favorites.h"
 #include "exchange/ImportFile.h"
@@ -64,12 +64,12 @@ TEST(Stress, BinaryGarbageAndNulBytes) {
 }
 
 TEST(Stress, InvalidUtf8FilesArriveAsValidText) {
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "bad.htm",
-                    kNetscape + "<DL><DT><A HREF=\"http://x/\xFF\">caf\xE9 \xC3(\x80</A></DL>");
+    testutil::TempDirectory dir;
+    testutil::WriteFile(dir.Path() / "bad.htm",
+                        kNetscape + "<DL><DT><A HREF=\"http://x/\xFF\">caf\xE9 \xC3(\x80</A></DL>");
     CBrindleDoc doc;
     ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, dir / "bad.htm", report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, dir.File("bad.htm"), report), ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     EXPECT_TRUE(AllValidUtf8(doc));
     EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "caf\xC3\xA9 \xC3\x83(\xE2\x82\xAC");
