@@ -100,6 +100,7 @@ QString DesktopEntryText(const QString& programPath) {
                           "Name=Brindle\n"
                           "GenericName=Bookmark Manager\n"
                           "Comment=Keep, search and check web bookmarks\n"
+                          "Icon=brindle\n"
                           "Exec=%1 %f\n"
                           "Terminal=false\n"
                           "MimeType=%2;\n"
