@@ -6,8 +6,8 @@ set(CPACK_PACKAGE_NAME brindle)
 set(CPACK_PACKAGE_VENDOR "Brindle")
 set(CPACK_PACKAGE_CONTACT "Brindle <feedback@brindle.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Fast desktop bookmark manager")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Fast desktop bookmark manager
-Brindle keeps web bookmarks in one .brx document and narrows thousands of
+# CPack puts the summary above this text.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Brindle keeps web bookmarks in one .brx document and narrows thousands of
 links on every keystroke with a keyword query language. brindle-cli works
 on the same documents from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
