@@ -35,7 +35,7 @@ bool CreateFolderChain(const std::string& folder);
 // False when that fails.
 bool PrepareFolderFor(const std::string& path);
 
-class ExchangeReport;
+struct ExchangeReport;
 // A writer's file: the folder chain, then the temporary file beside `path`. Null, with "Create
 // Directory Fail" or "cannot write the file" in `report`, when either fails.
 std::unique_ptr<BufferedAtomicFile> OpenExportFile(const std::string& path, ExchangeReport& report);
