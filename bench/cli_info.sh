@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-release}
 runs=${2:-7}
-cli="$build/src/cli/brindle-cli"
+cli="$build/bin/brindle-cli"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 file="$work/bench100k.brx"

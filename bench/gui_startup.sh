@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-release}
 runs=${2:-5}
-app="$build/src/app/brindle"
+app="$build/bin/brindle"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 file="$work/bench100k.brx"

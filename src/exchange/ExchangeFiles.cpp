@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -29,94 +28,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         bytes.append(buffer, static_cast<size_t>(in.gcount()));
     }
     return !in.bad();
-}
-
-namespace {
-
-constexpr size_t kFlushBytes = 1 << 20;
-
-} // namespace
-
-struct AtomicFileWriter::Impl {
-    fs::path target;
-    fs::path temp;
-    std::ofstream out;
-};
-
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : m_impl(std::make_unique<Impl>()) {
-    std::error_code ec;
-    m_impl->target = fs::path(path);
-    // Replace what a link points at, not the link.
-    if (fs::is_symlink(m_impl->target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(m_impl->target, ec);
-        if (!ec)
-            m_impl->target = resolved;
-    }
-    if (fs::is_directory(m_impl->target, ec))
-        return;
-    m_impl->temp = m_impl->target;
-    m_impl->temp += ".brindle-" + std::to_string(std::random_device{}()) + ".tmp";
-    m_impl->out.open(m_impl->temp, std::ios::binary | std::ios::trunc);
-    m_open = m_impl->out.is_open();
-    m_buffer.reserve(kFlushBytes + kFlushBytes / 4);
-}
-
-AtomicFileWriter::~AtomicFileWriter() {
-    if (m_open) { // never committed
-        m_impl->out.close();
-        std::error_code ec;
-        fs::remove(m_impl->temp, ec);
-    }
-}
-
-void AtomicFileWriter::Flush(bool always) {
-    if (!m_open || (!always && m_buffer.size() < kFlushBytes))
-        return;
-    m_impl->out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
-    if (m_impl->out.fail())
-        m_failed = true;
-    m_buffer.clear();
-}
-
-void AtomicFileWriter::Write(std::string_view bytes) {
-    Flush(true);
-    if (!m_open)
-        return;
-    m_impl->out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (m_impl->out.fail())
-        m_failed = true;
-}
-
-bool AtomicFileWriter::Commit() {
-    if (!m_open)
-        return false;
-    Flush(true);
-    m_impl->out.close();
-    m_open = false;
-    std::error_code ec;
-    if (m_failed || m_impl->out.fail()) {
-        fs::remove(m_impl->temp, ec);
-        return false;
-    }
-    // An existing file keeps its permissions.
-    const fs::file_status old = fs::status(m_impl->target, ec);
-    if (!ec && fs::exists(old))
-        fs::permissions(m_impl->temp, old.permissions(), ec);
-    fs::rename(m_impl->temp, m_impl->target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(m_impl->temp, ignored);
-        return false;
-    }
-    return true;
-}
-
-bool WriteWholeFile(const std::string& path, std::string_view bytes) {
-    AtomicFileWriter file(path);
-    if (!file.IsOpen())
-        return false;
-    file.Write(bytes);
-    return file.Commit();
 }
 
 bool WriteFileInPlace(const std::string& path, std::string_view bytes) {
@@ -158,13 +69,14 @@ bool PrepareFolderFor(const std::string& path) {
     return CreateFolderChain(FolderOfPath(path));
 }
 
-std::unique_ptr<AtomicFileWriter> OpenExportFile(const std::string& path, ExchangeReport& report) {
+std::unique_ptr<BufferedAtomicFile> OpenExportFile(const std::string& path,
+                                                   ExchangeReport& report) {
     if (!PrepareFolderFor(path)) {
         report.Add(MessageIcon::Exclamation, kMsgCreateDirectoryFail);
         return nullptr;
     }
-    auto file = std::make_unique<AtomicFileWriter>(path);
-    if (!file->IsOpen()) {
+    auto file = std::make_unique<BufferedAtomicFile>(path);
+    if (file->Open() != 0) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return nullptr;
     }

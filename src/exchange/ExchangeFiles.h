@@ -1,6 +1,8 @@
 #pragma once
 // File access shared by the exchange readers and writers.
 
+#include "store/AtomicFile.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,40 +16,9 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // Reads a whole regular file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
-// Writes a file in one step: the text goes, in pieces, to a temporary file beside the target,
-// which replaces the target only when everything was written. Until then, and when anything
-// fails, an earlier file stays as it was.
-class AtomicFileWriter {
-  public:
-    explicit AtomicFileWriter(const std::string& path);
-    ~AtomicFileWriter();
-    AtomicFileWriter(const AtomicFileWriter&) = delete;
-    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
-
-    bool IsOpen() const { return m_open; }
-    // Text appended here is written out by Flush, or by Commit.
-    std::string& Buffer() { return m_buffer; }
-    // Writes `bytes` after what the buffer holds.
-    void Write(std::string_view bytes);
-    // Writes the buffer out once it has grown large; call it between records.
-    void Flush(bool always = false);
-    // Writes what is left and puts the file in place; false when anything failed.
-    bool Commit();
-
-  private:
-    struct Impl;
-    std::unique_ptr<Impl> m_impl;
-    std::string m_buffer;
-    bool m_open = false;
-    bool m_failed = false;
-};
-
-// Replaces the file with `bytes` in one step (a temporary file beside it, then a rename), so a
-// failed write leaves an earlier file intact. False when the file cannot be written.
-bool WriteWholeFile(const std::string& path, std::string_view bytes);
-
 // Creates or truncates the file and writes `bytes`: for the many small files of one export,
-// where a synced replacement per file would cost far more than the files are worth.
+// where a synced replacement per file would cost far more than the files are worth. Every other
+// export goes through the store's atomic file (store/AtomicFile.h).
 bool WriteFileInPlace(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
@@ -64,9 +35,9 @@ bool CreateFolderChain(const std::string& folder);
 // False when that fails.
 bool PrepareFolderFor(const std::string& path);
 
-class ExchangeReport;
+struct ExchangeReport;
 // A writer's file: the folder chain, then the temporary file beside `path`. Null, with "Create
 // Directory Fail" or "cannot write the file" in `report`, when either fails.
-std::unique_ptr<AtomicFileWriter> OpenExportFile(const std::string& path, ExchangeReport& report);
+std::unique_ptr<BufferedAtomicFile> OpenExportFile(const std::string& path, ExchangeReport& report);
 
 } // namespace brindle

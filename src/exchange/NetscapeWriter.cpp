@@ -24,8 +24,8 @@ void AppendNetscapeEntry(std::string& out, const CBookmark& b) {
 
 bool ExportNetscape(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                     ExchangeReport& report) {
-    AtomicFileWriter file(path);
-    if (!file.IsOpen()) {
+    BufferedAtomicFile file(path);
+    if (file.Open() != 0) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }
@@ -55,7 +55,7 @@ bool ExportNetscape(CBrindleDoc& doc, const std::string& path, const ExportOptio
         file.Flush();
     }
     out += "</DL></P>";
-    if (!file.Commit()) {
+    if (file.Commit() != 0) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }

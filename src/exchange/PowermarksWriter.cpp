@@ -119,10 +119,10 @@ void AppendEntry(std::string& out, const CBookmark& b, std::uint16_t mask) {
 
 bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                       ExchangeReport& report) {
-    const std::unique_ptr<AtomicFileWriter> opened = OpenExportFile(path, report);
+    const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);
     if (!opened)
         return false;
-    AtomicFileWriter& file = *opened;
+    BufferedAtomicFile& file = *opened;
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     for (std::string_view line :
@@ -162,7 +162,7 @@ bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOpt
     out += kLineEnd;
     out += "</HTML>";
     out += kLineEnd;
-    if (!file.Commit()) {
+    if (file.Commit() != 0) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }

@@ -195,7 +195,7 @@ bool ExportToNetscapeUser(CBrindleDoc& doc, const std::string& userName,
         out += line;
         out += kLineEnd;
     }
-    if (!WriteWholeFile(file, out)) {
+    if (WriteFileAtomically(file, out) != 0) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteBookmark);
         return false;
     }

@@ -10,8 +10,8 @@ namespace brindle {
 
 namespace {
 
-bool Finish(AtomicFileWriter& file, ExchangeReport& report) {
-    if (!file.Commit()) {
+bool Finish(BufferedAtomicFile& file, ExchangeReport& report) {
+    if (file.Commit() != 0) {
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }
@@ -60,10 +60,10 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     static constexpr const char* kLabels[12] = {
         "",          "",        "Keywords:", "Description:",  "Notes:",         "Status checking:",
         "Schedule:", "Status:", "Add Date:", "Last visited:", "Last modified:", "Last checked:"};
-    const std::unique_ptr<AtomicFileWriter> opened = OpenExportFile(path, report);
+    const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);
     if (!opened)
         return false;
-    AtomicFileWriter& file = *opened;
+    BufferedAtomicFile& file = *opened;
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     Line(out, "<!-- This is an automatically generated file! -->");
@@ -115,10 +115,10 @@ bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     static constexpr const char* kLabels[12] = {
         "Name:",     "URL:",    "Keywords:", "Description:",  "Notes:",        "Status_checking:",
         "Schedule:", "Status:", "Add Date:", "Last Visited:", "Last Modified", "Last Checked:"};
-    const std::unique_ptr<AtomicFileWriter> opened = OpenExportFile(path, report);
+    const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);
     if (!opened)
         return false;
-    AtomicFileWriter& file = *opened;
+    BufferedAtomicFile& file = *opened;
     const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     out += "Brindle Bookmark";

@@ -19,16 +19,6 @@ std::string_view SkipUtf8Bom(std::string_view text) {
     return text;
 }
 
-void TruncateUtf8(std::string& text, size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return;
-    size_t cut = maxBytes;
-    // Step back over continuation bytes to the start of the character that would be split.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    text.resize(cut);
-}
-
 namespace {
 
 // The charset an HTML file declares in its first bytes, or "".
@@ -75,11 +65,9 @@ std::string DecodeOutsideText(std::string bytes) {
         if (declared.isValid())
             return Decode(declared, bytes);
     }
-    QStringDecoder windows("windows-1252");
-    if (windows.isValid())
-        return Decode(windows, bytes);
-    QStringDecoder latin1(QStringDecoder::Latin1);
-    return Decode(latin1, bytes);
+    // The store's own table, the same as the document file's byte-form strings: it does not
+    // depend on whether Qt was built with ICU.
+    return Windows1252ToUtf8(bytes);
 }
 
 void NormalizeLineEnds(std::string& text) {

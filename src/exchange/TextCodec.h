@@ -1,6 +1,6 @@
 #pragma once
 // Bringing outside files to the core's UTF-8 text: byte-order marks, legacy encodings, line
-// ends. The UTF-8 helpers themselves are the store's (store/TextUtil.h).
+// ends. The UTF-8 and Windows-1252 helpers themselves are the store's (store/TextUtil.h).
 
 #include <cstddef>
 #include <string>
@@ -10,9 +10,6 @@ namespace brindle {
 
 // The text without a leading UTF-8 byte-order mark.
 std::string_view SkipUtf8Bom(std::string_view text);
-
-// Cuts `text` to at most `maxBytes` bytes without splitting a UTF-8 character.
-void TruncateUtf8(std::string& text, size_t maxBytes);
 
 // Turns the bytes of an outside file into UTF-8: a UTF-8 byte-order mark is dropped, a UTF-16
 // one decodes the file as UTF-16; otherwise valid UTF-8 is kept as it is, and anything else is

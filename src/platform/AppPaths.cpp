@@ -4,23 +4,29 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringList>
 
 namespace brindle {
 
-QString ResourceDir() {
+QString ResourceDirFor(const QString& programDir) {
     const QString marker = QStringLiteral("help/contexthelp.htm");
     QStringList candidates;
-    if (QCoreApplication::instance())
-        candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/res");
+    if (!programDir.isEmpty())
+        candidates << QDir::cleanPath(programDir + QLatin1Char('/') +
+                                      QStringLiteral(BRINDLE_DATA_DIR_FROM_BIN));
     for (const QString& dir :
          QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("brindle"),
                                    QStandardPaths::LocateDirectory))
         candidates << dir;
-    candidates << QStringLiteral(BRINDLE_SOURCE_RES_DIR);
     for (const QString& dir : candidates)
         if (QFileInfo::exists(dir + QLatin1Char('/') + marker))
             return QDir(dir).absolutePath();
-    return QStringLiteral(BRINDLE_SOURCE_RES_DIR);
+    return candidates.value(0);
+}
+
+QString ResourceDir() {
+    return ResourceDirFor(QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                       : QString());
 }
 
 QString HelpPagePath() {

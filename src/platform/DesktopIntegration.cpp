@@ -1,16 +1,17 @@
 #include "platform/DesktopIntegration.h"
 
 #include "platform/SettingsStore.h"
+#include "store/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <optional>
+#include <string_view>
 
 namespace brindle {
 
@@ -68,8 +69,9 @@ bool WriteIfChanged(const QString& path, const QByteArray& text, bool& written) 
     existing.close();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    // The same atomic replacement as a document save: a reader never sees half a file.
+    if (WriteFileAtomically(QFile::encodeName(path).toStdString(),
+                            std::string_view(text.constData(), std::size_t(text.size()))) != 0)
         return false;
     written = true;
     return true;
@@ -98,6 +100,7 @@ QString DesktopEntryText(const QString& programPath) {
                           "Name=Brindle\n"
                           "GenericName=Bookmark Manager\n"
                           "Comment=Keep, search and check web bookmarks\n"
+                          "Icon=brindle\n"
                           "Exec=%1 %f\n"
                           "Terminal=false\n"
                           "MimeType=%2;\n"

@@ -14,7 +14,10 @@ inline constexpr const char* kBrindleMimeType = "application/x-brindle";
 inline constexpr int kRecentFileCount = 4;
 
 // The desktop entry that opens files with `programPath`: Exec is the program's path (quoted
-// when it holds characters the entry format reserves) followed by " %f".
+// when it holds characters the entry format reserves) followed by " %f". With "brindle" it is
+// the entry an installation puts in share/applications (res/desktop/brindle.desktop), and
+// MimePackageText is its share/mime/packages/brindle.xml: the user's copies written at start-up
+// differ from those only in the program's path.
 QString DesktopEntryText(const QString& programPath);
 // The shared-mime-info package declaring application/x-brindle for "*.brx".
 QString MimePackageText();

@@ -8,30 +8,12 @@ namespace brindle {
 
 namespace {
 
-// Windows-1252 bytes 0x80-0x9F; the unassigned ones keep their C1 control value.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t Cp1252(unsigned char b) {
-    return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b;
-}
-
 void AppendUnit(char16_t u, std::string& out) {
     out += static_cast<char>(u & 0xFF);
     out += static_cast<char>(u >> 8);
 }
 
 } // namespace
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
-    for (char c : bytes)
-        AppendUtf8(out, Cp1252(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string ByteFormToUtf8(std::string_view bytes) {
     if (IsWellFormedUtf8(bytes))
@@ -46,7 +28,7 @@ std::size_t AppendUtf16LE(std::string_view utf8, std::string& out) {
         char32_t cp;
         std::size_t len = DecodeUtf8At(utf8, i, cp);
         if (len == 0) {
-            cp = Cp1252(static_cast<unsigned char>(utf8[i]));
+            cp = Windows1252CodePoint(static_cast<unsigned char>(utf8[i]));
             len = 1;
         }
         i += len;

@@ -3,16 +3,13 @@
 // bytes and anything else as UTF-16LE. Byte-form strings from other machines
 // are kept when they are valid UTF-8 and otherwise decoded as Windows-1252.
 
-#include "store/TextUtil.h" // IsWellFormedUtf8
+#include "store/TextUtil.h" // IsWellFormedUtf8, Windows1252ToUtf8
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace brindle {
-
-// Decodes Windows-1252 bytes into UTF-8 (the five unassigned bytes map to the C1 controls).
-std::string Windows1252ToUtf8(std::string_view bytes);
 
 // A byte-form string as read from a file: kept when valid UTF-8, else decoded as Windows-1252.
 std::string ByteFormToUtf8(std::string_view bytes);

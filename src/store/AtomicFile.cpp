@@ -163,4 +163,54 @@ void AtomicFile::Discard() {
     }
 }
 
+namespace {
+
+// Large enough that the system calls vanish in the cost of producing the text, small enough to
+// keep a writer's memory flat.
+constexpr std::size_t kFlushBytes = std::size_t(1) << 20;
+
+} // namespace
+
+BufferedAtomicFile::BufferedAtomicFile(std::string path, WriteFunction write)
+    : m_file(std::move(path), std::move(write)) {}
+
+int BufferedAtomicFile::Open() {
+    m_error = m_file.Open();
+    if (m_error == 0)
+        m_buffer.reserve(kFlushBytes + kFlushBytes / 4);
+    return m_error;
+}
+
+void BufferedAtomicFile::Flush(bool always) {
+    if (!always && m_buffer.size() < kFlushBytes)
+        return;
+    if (m_error == 0)
+        m_error = m_file.Write(m_buffer.data(), m_buffer.size());
+    m_buffer.clear();
+}
+
+void BufferedAtomicFile::Write(std::string_view bytes) {
+    Flush(true);
+    if (m_error == 0)
+        m_error = m_file.Write(bytes.data(), bytes.size());
+}
+
+int BufferedAtomicFile::Commit() {
+    Flush(true);
+    if (m_error != 0) {
+        m_file.Discard();
+        return m_error;
+    }
+    m_error = m_file.Commit();
+    return m_error;
+}
+
+int WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    BufferedAtomicFile file(path);
+    if (const int err = file.Open())
+        return err;
+    file.Write(bytes);
+    return file.Commit();
+}
+
 } // namespace brindle

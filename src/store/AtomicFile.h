@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace brindle {
 
@@ -37,5 +38,34 @@ class AtomicFile {
     int m_fd = -1;
     bool m_direct = false; // an existing device or pipe, written in place
 };
+
+// A buffered front over AtomicFile for writers that produce a file in pieces (the exports): they
+// append text to Buffer() and call Flush() between records, which hands the buffer to the file
+// once it has grown large, so memory stays flat however long the file gets. The file is as
+// durable as a document save: synced, then renamed over the target.
+class BufferedAtomicFile {
+  public:
+    explicit BufferedAtomicFile(std::string path, WriteFunction write = {});
+
+    // 0 or the errno value of the failure (as AtomicFile::Open).
+    int Open();
+    // Text appended here is written out by Flush, or by Commit.
+    std::string& Buffer() { return m_buffer; }
+    // Writes `bytes` after what the buffer holds.
+    void Write(std::string_view bytes);
+    // Writes the buffer out once it has grown large; `always` writes it out now.
+    void Flush(bool always = false);
+    // Writes what is left and puts the file in place: 0, or the errno value of the first failure
+    // (after which the target is as it was and the temporary file is gone).
+    int Commit();
+
+  private:
+    AtomicFile m_file;
+    std::string m_buffer;
+    int m_error = 0; // the first failed write; later writes are skipped
+};
+
+// Replaces the file at `path` with `bytes` in one step: 0 or the errno value of the failure.
+int WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 } // namespace brindle

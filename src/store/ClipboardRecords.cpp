@@ -1,6 +1,7 @@
 #include "store/ClipboardRecords.h"
 
 #include "store/Bookmark.h"
+#include "store/TextUtil.h"
 
 #include <cstdint>
 #include <cstring>
@@ -41,11 +42,8 @@ std::uint32_t GetU32(const char* at) {
 } // namespace
 
 void PutTextField(char* field, std::size_t size, std::string_view text) {
-    std::size_t n = std::min(text.size(), size - 1);
     // Back off to the start of a character rather than leave half of one behind.
-    if (n < text.size())
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
+    const std::size_t n = Utf8PrefixLength(text, size - 1);
     std::memcpy(field, text.data(), n);
     std::memset(field + n, 0, size - n);
 }

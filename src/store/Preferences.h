@@ -26,6 +26,8 @@ struct CLogFont {
     std::uint8_t lfQuality = 0;
     std::uint8_t lfPitchAndFamily = 0;
     std::string lfFaceName; // at most 31 bytes
+
+    bool operator==(const CLogFont&) const = default;
 };
 
 struct CPreferences {
@@ -60,6 +62,8 @@ struct CPreferences {
     std::string m_strProxyUser;
     std::string m_strProxyPassword;
     CLogFont m_logFont;
+
+    bool operator==(const CPreferences&) const = default;
 
     // The defaults, for documents made without the application's preferences (tools, tests).
     static const CPreferences& Defaults();

@@ -102,6 +102,41 @@ bool IsWellFormedUtf8(std::string_view text) {
     return true;
 }
 
+std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes)
+        return text.size();
+    std::size_t n = maxBytes;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    return n;
+}
+
+void TruncateUtf8(std::string& text, std::size_t maxBytes) {
+    text.resize(Utf8PrefixLength(text, maxBytes));
+}
+
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F; the unassigned ones keep their C1 control value.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+} // namespace
+
+char32_t Windows1252CodePoint(unsigned char byte) {
+    return (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : byte;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    for (char c : bytes)
+        AppendUtf8(out, Windows1252CodePoint(static_cast<unsigned char>(c)));
+    return out;
+}
+
 std::string ToLower(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -1,5 +1,6 @@
 #pragma once
-// Small text helpers shared by the whole core: trimming and lower-casing of UTF-8 byte strings.
+// The text helpers of the whole program (core, command line and window): trimming and
+// lower-casing of UTF-8 byte strings, UTF-8 decoding and cutting, and Windows-1252.
 
 #include <string>
 #include <string_view>
@@ -26,6 +27,20 @@ std::size_t DecodeUtf8At(std::string_view text, std::size_t i, char32_t& cp);
 void AppendUtf8(std::string& out, char32_t cp);
 // True when the whole text is well-formed UTF-8.
 bool IsWellFormedUtf8(std::string_view text);
+
+// The length of the longest start of `text` that has at most `maxBytes` bytes and does not end
+// inside a UTF-8 character: a cut there steps back over continuation bytes to the start of the
+// character it would split. The whole length when the text fits.
+std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes);
+// Cuts `text` to Utf8PrefixLength(text, maxBytes) bytes.
+void TruncateUtf8(std::string& text, std::size_t maxBytes);
+
+// The character of a Windows-1252 byte. The five bytes the code page leaves unassigned (0x81,
+// 0x8D, 0x8F, 0x90, 0x9D) keep their C1 control value, as Windows itself and ICU decode them:
+// no byte is lost and the text goes back to the same bytes.
+char32_t Windows1252CodePoint(unsigned char byte);
+// Decodes Windows-1252 bytes into UTF-8.
+std::string Windows1252ToUtf8(std::string_view bytes);
 
 inline char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;

@@ -223,9 +223,7 @@ void CBookMarkView::CopyUrlsToClipboard() {
         text += '\n';
     }
     // At most 65,535 bytes with the terminating zero, cut between characters.
-    std::size_t n = std::min<std::size_t>(text.size(), 65534);
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
+    const std::size_t n = brindle::Utf8PrefixLength(text, 65534);
     if (QClipboard* clipboard = QApplication::clipboard())
         clipboard->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(n)));
 }

@@ -105,9 +105,7 @@ QString IconFile(int id) {
 
 // Cuts UTF-8 text to fit the clipboard limit without splitting a character.
 QString ClipboardText(const std::string& text) {
-    std::size_t n = std::min<std::size_t>(text.size(), kClipboardLimit - 1);
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
+    const std::size_t n = brindle::Utf8PrefixLength(text, kClipboardLimit - 1);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(n));
 }
 

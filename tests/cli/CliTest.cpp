@@ -2,17 +2,13 @@
 // and exit code are checked, and the files it writes are compared with the format's reference
 // examples.
 
-#include "store/TempDirectory.h"
+#include "support/ProgramRun.h"
+#include "support/TestFiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -21,15 +17,9 @@ using testutil::ReadFile;
 using testutil::TempDirectory;
 using testutil::WriteFile;
 
-extern char** environ;
-
 namespace {
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using CliRun = testutil::ProgramRun;
 
 class Cli : public ::testing::Test {
   protected:
@@ -37,42 +27,7 @@ class Cli : public ::testing::Test {
 
     // Runs brindle-cli with `args` in UTC (dates in listings are local time).
     CliRun RunCli(const std::vector<std::string>& args) {
-        const std::string outPath = dir.File(".stdout");
-        const std::string errPath = dir.File(".stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        std::vector<std::string> argStrings = {BRINDLE_CLI_PATH};
-        argStrings.insert(argStrings.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : argStrings)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> envStrings = {"TZ=UTC", "LC_ALL=C"};
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "TZ=", 3) != 0 && std::strncmp(*e, "LC_ALL=", 7) != 0)
-                envStrings.emplace_back(*e);
-        std::vector<char*> envp;
-        for (std::string& e : envStrings)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_t pid = 0;
-        CliRun run;
-        if (posix_spawn(&pid, BRINDLE_CLI_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) {
-            posix_spawn_file_actions_destroy(&actions);
-            ADD_FAILURE() << "cannot start " << BRINDLE_CLI_PATH;
-            return run;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadFile(outPath);
-        run.err = ReadFile(errPath);
-        return run;
+        return testutil::RunProgram(BRINDLE_CLI_PATH, args, {"TZ=UTC", "LC_ALL=C"}, dir.Path());
     }
 
     static std::string Fixture(const std::string& name) {

@@ -2,7 +2,8 @@
 // compared with what other parsers' tests expect; where ours differ, the reason is the
 // document's own rule (a name is required, and a name+URL pair is kept once).
 
-#include "ExchangeTestUtil.h"
+#include "support/BookmarkLookup.h"
+#include "support/TestFiles.h"
 
 #include "exchange/Favorites.h"
 #include "exchange/HtmlTags.h"
@@ -103,7 +104,7 @@ std::unique_ptr<CBrindleDoc> Import(const std::string& relative, ImportFormat* f
 }
 
 QJsonDocument ReadJson(const std::string& relative) {
-    const std::string bytes = test::ReadFile(CorpusDir() / relative);
+    const std::string bytes = testutil::ReadFile(CorpusDir() / relative);
     return QJsonDocument::fromJson(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
@@ -184,7 +185,7 @@ TEST(Corpus, ItemExpectationsGiveUrlsNamesDatesAndDescriptions) {
             "netscape/" + name.substr(0, name.size() - suffix.size()) + ".htm";
         ImportFormat format = ImportFormat::None;
         const auto doc = Import(input, &format);
-        const std::string source = ToLower(test::ReadFile(CorpusDir() / input));
+        const std::string source = ToLower(testutil::ReadFile(CorpusDir() / input));
         const QJsonObject items = root.value("items").toObject();
         for (auto it = items.begin(); it != items.end(); ++it) {
             const QJsonObject item = it.value().toObject();
@@ -193,7 +194,7 @@ TEST(Corpus, ItemExpectationsGiveUrlsNamesDatesAndDescriptions) {
             // That parser keeps "&amp;" as written; ours decodes it.
             const std::string url =
                 DecodeCharacterReferences(item.value("uri").toString().toStdString());
-            const CBookmark* b = test::FindByUrl(*doc, url);
+            const CBookmark* b = testutil::FindByUrl(*doc, url);
             ASSERT_NE(b, nullptr) << input << ": " << url;
             const std::string title = item.value("title").toString().toStdString();
             if (!title.empty() && title != "(title not asserted)") {
@@ -233,7 +234,7 @@ TEST(Corpus, DescriptionWithCodeAndIndentation) {
     REQUIRE_CORPUS();
     const auto doc = Import("netscape/shaarli__tests__input__shaarli_with_whitespace_tags.htm");
     ASSERT_EQ(doc->m_arrBookmarks.size(), 1u);
-    const std::string expected = Trim(test::ReadFile(
+    const std::string expected = Trim(testutil::ReadFile(
         CorpusDir() / "expected/shaarli__tests__output__shaarli_with_whitespace_tags.txt"));
     EXPECT_EQ(doc->m_arrBookmarks[0]->m_strDescription, expected);
     EXPECT_EQ(doc->m_arrBookmarks[0]->m_strURL, "?KvNdlQ");
@@ -242,7 +243,7 @@ TEST(Corpus, DescriptionWithCodeAndIndentation) {
 TEST(Corpus, FolderTreeOfSafariExportBecomesKeywords) {
     REQUIRE_CORPUS();
     const auto doc = Import("netscape/virtualtam__testdata__input__safari_folded.htm");
-    const CBookmark* wiki = test::FindByUrl(*doc, "https://en.wikipedia.org/wiki/Main_Page");
+    const CBookmark* wiki = testutil::FindByUrl(*doc, "https://en.wikipedia.org/wiki/Main_Page");
     ASSERT_NE(wiki, nullptr);
     EXPECT_EQ(wiki->m_strName, "Wikipedia, the free encyclopedia");
     EXPECT_TRUE(ContainsWholeWord(wiki->m_strKeywords, "misc"));

@@ -23,7 +23,8 @@ void Fill(CBrindleDoc& doc) {
                         {"Zulu", 0, 200}, {"alpha", 1, 300}, {"beta", 0, 100}};
     int i = 0;
     for (const Row& r : rows) {
-        const std::string name = "n" + std::to_string(i++);
+        // Appended, not "n" + std::to_string(...): GCC 12 warns (-Wrestrict) on that in Release.
+        const std::string name = std::string("n").append(std::to_string(i++));
         doc.AddBookmark({.name = name,
                          .url = "http://" + name + "/",
                          .keywords = r.keywords,

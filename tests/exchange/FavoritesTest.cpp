@@ -1,6 +1,7 @@
 // Internet shortcut files: reading one, walking a folder tree, writing the export.
 
-#include "ExchangeTestUtil.h"
+#include "support/BookmarkLookup.h"
+#include "support/TestFiles.h"
 
 #include "exchange/Favorites.h"
 #include "store/BrindleDoc.h"
@@ -10,18 +11,18 @@
 #include <filesystem>
 
 using namespace brindle;
-using brindle::test::FindByName;
+using testutil::FindByName;
 
 namespace fs = std::filesystem;
 
 TEST(UrlFile, ReadsTheShortcutSectionKeepingCase) {
     CBrindleDoc doc;
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "My Site.v2.url",
-                    "[DEFAULT]\r\nBASEURL=http://wrong/\r\n[InternetShortcut]\r\n"
-                    "  URL=http://Example.COM/Path?A=B  \r\nIconIndex=0\r\n");
+    testutil::TempDirectory dir;
+    testutil::WriteFile(dir.Path() / "My Site.v2.url",
+                        "[DEFAULT]\r\nBASEURL=http://wrong/\r\n[InternetShortcut]\r\n"
+                        "  URL=http://Example.COM/Path?A=B  \r\nIconIndex=0\r\n");
     ExchangeReport report;
-    EXPECT_EQ(ImportUrlFile(doc, dir / "My Site.v2.url", report), 1);
+    EXPECT_EQ(ImportUrlFile(doc, dir.File("My Site.v2.url"), report), 1);
     EXPECT_TRUE(report.messages.empty());
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     const CBookmark& b = *doc.m_arrBookmarks[0];
@@ -51,50 +52,50 @@ TEST(UrlFile, KeywordsOnlyFromPlainNames) {
 
 TEST(UrlFile, MessagesForFilesThatAreNotShortcuts) {
     CBrindleDoc doc;
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExchangeReport report;
-    EXPECT_EQ(ImportUrlFile(doc, dir / "absent.url", report), 0);
+    EXPECT_EQ(ImportUrlFile(doc, dir.File("absent.url"), report), 0);
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "cannot open the file");
     EXPECT_EQ(report.messages[0].icon, MessageIcon::Stop);
 
     // No section at all, or a URL outside it: nothing added, and the information message.
-    test::WriteFile(dir.path() / "bare.url", "http://bare.example/\nURL=http://outside/\n");
+    testutil::WriteFile(dir.Path() / "bare.url", "http://bare.example/\nURL=http://outside/\n");
     report.messages.clear();
-    EXPECT_EQ(ImportUrlFile(doc, dir / "bare.url", report), 0);
+    EXPECT_EQ(ImportUrlFile(doc, dir.File("bare.url"), report), 0);
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "Cannot open this file as a URL file");
     EXPECT_EQ(report.messages[0].icon, MessageIcon::Information);
 
     // A property section after the shortcut's (as Windows writes them) is no failure.
-    test::WriteFile(dir.path() / "ie.url",
-                    "[InternetShortcut]\nURL=http://ie/\n[{000214A0-0000-0000-C000-"
-                    "000000000046}]\nProp3=19,2\nURL=http://not-in-section/\n");
+    testutil::WriteFile(dir.Path() / "ie.url",
+                        "[InternetShortcut]\nURL=http://ie/\n[{000214A0-0000-0000-C000-"
+                        "000000000046}]\nProp3=19,2\nURL=http://not-in-section/\n");
     report.messages.clear();
-    EXPECT_EQ(ImportUrlFile(doc, dir / "ie.url", report), 1);
+    EXPECT_EQ(ImportUrlFile(doc, dir.File("ie.url"), report), 1);
     EXPECT_TRUE(report.messages.empty());
     EXPECT_EQ(FindByName(doc, "ie")->m_strURL, "http://ie/");
 
     // A line with '[' but no ']' does not close the section; every URL line adds one.
-    test::WriteFile(dir.path() / "two.url", "[internetshortcut]\nurl=http://one/\n[broken\n"
-                                            "Url=http://two/\n");
+    testutil::WriteFile(dir.Path() / "two.url", "[internetshortcut]\nurl=http://one/\n[broken\n"
+                                                "Url=http://two/\n");
     report.messages.clear();
-    EXPECT_EQ(ImportUrlFile(doc, dir / "two.url", report), 2);
+    EXPECT_EQ(ImportUrlFile(doc, dir.File("two.url"), report), 2);
     EXPECT_TRUE(report.messages.empty());
 }
 
 TEST(FavoritesTree, WalksSubfoldersAndReadsOnlyDotUrlFiles) {
     CBrindleDoc doc;
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     const std::string shortcut = "[InternetShortcut]\r\nURL=http://";
-    test::WriteFile(dir.path() / "Top.url", shortcut + "top/\r\n");
-    test::WriteFile(dir.path() / "Links/Inner.url", shortcut + "inner/\r\n");
-    test::WriteFile(dir.path() / "Links/Deeper/Deep.url", shortcut + "deep/\r\n");
-    test::WriteFile(dir.path() / "Links/CAPS.URL", shortcut + "caps/\r\n");
-    test::WriteFile(dir.path() / "notes.txt", shortcut + "txt/\r\n");
-    test::WriteFile(dir.path() / "Broken.url", "nothing here\n");
+    testutil::WriteFile(dir.Path() / "Top.url", shortcut + "top/\r\n");
+    testutil::WriteFile(dir.Path() / "Links/Inner.url", shortcut + "inner/\r\n");
+    testutil::WriteFile(dir.Path() / "Links/Deeper/Deep.url", shortcut + "deep/\r\n");
+    testutil::WriteFile(dir.Path() / "Links/CAPS.URL", shortcut + "caps/\r\n");
+    testutil::WriteFile(dir.Path() / "notes.txt", shortcut + "txt/\r\n");
+    testutil::WriteFile(dir.Path() / "Broken.url", "nothing here\n");
     ExchangeReport report;
-    EXPECT_EQ(ImportFavoritesTree(doc, dir / "*", report), 3);
+    EXPECT_EQ(ImportFavoritesTree(doc, dir.File("*"), report), 3);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
     // Depth first in name order: "Broken.url", "Links/...", "Top.url".
     EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Deep");
@@ -108,14 +109,14 @@ TEST(FavoritesTree, WalksSubfoldersAndReadsOnlyDotUrlFiles) {
 
 TEST(FavoritesTree, DoesNotFollowLinkedFolders) {
     CBrindleDoc doc;
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "a/One.url", "[InternetShortcut]\nURL=http://one/\n");
+    testutil::TempDirectory dir;
+    testutil::WriteFile(dir.Path() / "a/One.url", "[InternetShortcut]\nURL=http://one/\n");
     std::error_code ec;
-    fs::create_directory_symlink(dir.path(), dir.path() / "a/loop", ec);
+    fs::create_directory_symlink(dir.Path(), dir.Path() / "a/loop", ec);
     if (ec)
         GTEST_SKIP() << "cannot create a symbolic link here: " << ec.message();
     ExchangeReport report;
-    EXPECT_EQ(ImportFavoritesTree(doc, dir.path().string(), report), 1);
+    EXPECT_EQ(ImportFavoritesTree(doc, dir.Path().string(), report), 1);
 }
 
 TEST(FavoritesExport, WritesOneShortcutPerBookmarkIntoItsOwnFolder) {
@@ -135,15 +136,15 @@ TEST(FavoritesExport, WritesOneShortcutPerBookmarkIntoItsOwnFolder) {
                      .statusChecking = 1,
                      .schedule = kNoSchedule,
                      .status = kStatusWaiting});
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.sortField.clear();
     ExchangeReport report;
-    ASSERT_TRUE(ExportFavorites(doc, dir / "new/parent", options, report));
-    const fs::path out = dir.path() / "new/parent/Brindle_addin";
-    EXPECT_EQ(test::ReadFile(out / "Home page 2 0.url"),
+    ASSERT_TRUE(ExportFavorites(doc, dir.File("new/parent"), options, report));
+    const fs::path out = dir.Path() / "new/parent/Brindle_addin";
+    EXPECT_EQ(testutil::ReadFile(out / "Home page 2 0.url"),
               "[InternetShortcut]\r\nURL=http://later/\r\n"); // equal names: the later wins
-    EXPECT_EQ(test::ReadFile(out / "What_ A_B_ _C_ _D_ _ E__F.url"),
+    EXPECT_EQ(testutil::ReadFile(out / "What_ A_B_ _C_ _D_ _ E__F.url"),
               "[InternetShortcut]\r\nURL=http://odd/\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 2);
 }
@@ -165,17 +166,17 @@ TEST(FavoritesExport, FileNamesAreAlwaysUsable) {
 
 TEST(FavoritesExport, FailuresAndTheEmptyAllExport) {
     CBrindleDoc doc;
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExchangeReport report;
     // Nothing written by an "All" export is a failure, a "Selected" one is not.
-    EXPECT_FALSE(ExportFavorites(doc, dir.path().string(), ExportOptions{}, report));
+    EXPECT_FALSE(ExportFavorites(doc, dir.Path().string(), ExportOptions{}, report));
     ExportOptions selected;
     selected.selectedOnly = true;
-    EXPECT_TRUE(ExportFavorites(doc, dir.path().string(), selected, report));
+    EXPECT_TRUE(ExportFavorites(doc, dir.Path().string(), selected, report));
     EXPECT_TRUE(report.messages.empty());
 
-    test::WriteFile(dir.path() / "file", "x");
-    EXPECT_FALSE(ExportFavorites(doc, dir / "file", ExportOptions{}, report));
+    testutil::WriteFile(dir.Path() / "file", "x");
+    EXPECT_FALSE(ExportFavorites(doc, dir.File("file"), ExportOptions{}, report));
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "cannot create specify directory");
     EXPECT_EQ(report.messages[0].icon, MessageIcon::Stop);

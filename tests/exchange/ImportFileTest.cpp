@@ -1,11 +1,13 @@
 // Content detection, the reader of ordinary pages, outside encodings and the Import command's
 // choice of reader.
 
-#include "ExchangeTestUtil.h"
+#include "support/BookmarkLookup.h"
+#include "support/TestFiles.h"
 
 #include "exchange/ChunkReader.h"
 #include "exchange/ImportFile.h"
 #include "exchange/TextCodec.h"
+#include "store/ArchiveText.h"
 #include "store/BrindleDoc.h"
 #include "store/TextUtil.h"
 
@@ -15,8 +17,8 @@
 #include <vector>
 
 using namespace brindle;
-using brindle::test::FindByName;
-using brindle::test::FindByUrl;
+using testutil::FindByName;
+using testutil::FindByUrl;
 
 TEST(ImportFile, DetectsNetscapeThenPowermarksThenPlainPages) {
     CBrindleDoc doc;
@@ -41,7 +43,8 @@ TEST(ImportAnchors, ReadsEveryLinkOfAnOrdinaryPage) {
     doc.AddSchedule("Default", 100, true);
     ExchangeReport report;
     const BrxTime before = CBrindleDoc::Now();
-    ASSERT_EQ(ImportFile(doc, test::DataFile("page.html"), report), ImportFormat::Anchors);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("page.html"), report),
+              ImportFormat::Anchors);
     const CBookmark* home = FindByName(doc, "Home");
     ASSERT_NE(home, nullptr);
     EXPECT_EQ(home->m_strURL, "https://example.com/home");
@@ -89,6 +92,9 @@ TEST(OutsideText, EncodingsBecomeUtf8) {
     // Windows-1252 when nothing is declared.
     EXPECT_EQ(DecodeOutsideText("caf\xE9 \x93q\x94 \x80"),
               "caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D \xE2\x82\xAC");
+    // The same text as the document file's byte-form strings, the five unassigned bytes included.
+    for (const std::string bytes : {"\x81\x8D\x8F\x90\x9D", "caf\xE9 \x9F\x80"})
+        EXPECT_EQ(DecodeOutsideText(bytes), ByteFormToUtf8(bytes));
     // A declared charset wins; old Mac exports name theirs oddly.
     EXPECT_EQ(DecodeOutsideText("<meta charset=\"x-mac-roman\">\x8E"),
               "<meta charset=\"x-mac-roman\">\xC3\xA9");
@@ -136,15 +142,15 @@ TEST(OutsideText, Utf8Helpers) {
 }
 
 TEST(ImportInput, TheExtensionDecidesTheReader) {
-    test::TempDir dir;
-    EXPECT_EQ(ClassifyImportInput(dir / "a.htm"), ImportInputKind::Html);
-    EXPECT_EQ(ClassifyImportInput(dir / "a.b.html"), ImportInputKind::Html);
-    EXPECT_EQ(ClassifyImportInput(dir / "x.url"), ImportInputKind::UrlFile);
-    EXPECT_EQ(ClassifyImportInput(dir.path().string()), ImportInputKind::Folder);
+    testutil::TempDirectory dir;
+    EXPECT_EQ(ClassifyImportInput(dir.File("a.htm")), ImportInputKind::Html);
+    EXPECT_EQ(ClassifyImportInput(dir.File("a.b.html")), ImportInputKind::Html);
+    EXPECT_EQ(ClassifyImportInput(dir.File("x.url")), ImportInputKind::UrlFile);
+    EXPECT_EQ(ClassifyImportInput(dir.Path().string()), ImportInputKind::Folder);
     // Compared byte for byte: capitals are another extension.
-    EXPECT_EQ(ClassifyImportInput(dir / "Bookmark.HTM"), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir / "notes.txt"), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir / "noext"), ImportInputKind::Unsupported);
+    EXPECT_EQ(ClassifyImportInput(dir.File("Bookmark.HTM")), ImportInputKind::Unsupported);
+    EXPECT_EQ(ClassifyImportInput(dir.File("notes.txt")), ImportInputKind::Unsupported);
+    EXPECT_EQ(ClassifyImportInput(dir.File("noext")), ImportInputKind::Unsupported);
     EXPECT_EQ(ClassifyImportInput("dotted.dir/file"), ImportInputKind::Unsupported);
 }
 
@@ -194,18 +200,18 @@ void ImportWhole(CBrindleDoc& doc, const std::string& bytes) {
 } // namespace
 
 TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     for (size_t shift : {0u, 1u, 2u, 77u}) {
         const std::string bytes = LargeNetscapeFile(shift);
         ASSERT_GT(bytes.size(), 2u << 20); // crosses two boundaries of 1 MB windows
-        test::WriteFile(dir.path() / "large.htm", bytes);
+        testutil::WriteFile(dir.Path() / "large.htm", bytes);
         CBrindleDoc whole;
         ImportWhole(whole, bytes);
         ASSERT_EQ(whole.m_arrBookmarks.size(), 20000u);
         for (size_t window : {size_t{1} << 20, size_t{4099}, kImportWindowBytes}) {
             CBrindleDoc pieces;
             ExchangeReport report;
-            ASSERT_EQ(ImportFile(pieces, dir / "large.htm", report, {.windowBytes = window}),
+            ASSERT_EQ(ImportFile(pieces, dir.File("large.htm"), report, {.windowBytes = window}),
                       ImportFormat::Netscape);
             EXPECT_TRUE(report.messages.empty());
             ExpectSameBookmarks(pieces, whole,
@@ -219,7 +225,7 @@ TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
 }
 
 TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     const size_t piece = 1u << 20;
     const ImportFileOptions windows{.windowBytes = piece};
     // The marker, a two-byte character and a CR LF pair, each cut by a boundary.
@@ -227,10 +233,10 @@ TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
     {
         std::string bytes(piece - 5, ' ');
         bytes += "<!DOCTYPE NETSCAPE-Bookmark-file-1>" + link;
-        test::WriteFile(dir.path() / "marker.htm", bytes);
+        testutil::WriteFile(dir.Path() / "marker.htm", bytes);
         CBrindleDoc doc;
         ExchangeReport report;
-        EXPECT_EQ(ImportFile(doc, dir / "marker.htm", report, windows), ImportFormat::Netscape);
+        EXPECT_EQ(ImportFile(doc, dir.File("marker.htm"), report, windows), ImportFormat::Netscape);
     }
     {
         std::string bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/\">";
@@ -239,10 +245,10 @@ TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
         const size_t cr = bytes.size();
         bytes.append(2 * piece - 1 - cr, 'd');
         bytes += "\r\nb</DL>";
-        test::WriteFile(dir.path() / "cut.htm", bytes);
+        testutil::WriteFile(dir.Path() / "cut.htm", bytes);
         CBrindleDoc doc;
         ExchangeReport report;
-        ASSERT_EQ(ImportFile(doc, dir / "cut.htm", report, windows), ImportFormat::Netscape);
+        ASSERT_EQ(ImportFile(doc, dir.File("cut.htm"), report, windows), ImportFormat::Netscape);
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
         const CBookmark& b = *doc.m_arrBookmarks[0];
         // Still read as UTF-8, not as a single-byte code page.
@@ -269,23 +275,23 @@ TEST(ImportFile, WindowsWithoutTagsKeepLineEndPairsAndCharactersWhole) {
             text += pieces[rng() % std::size(pieces)];
     }
     text += "</DL>\r";
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "long.htm", text);
+    testutil::TempDirectory dir;
+    testutil::WriteFile(dir.Path() / "long.htm", text);
     CBrindleDoc whole;
     ImportWhole(whole, text);
     ASSERT_EQ(whole.m_arrBookmarks.size(), 6u);
     for (size_t window = 54; window < 400; window += 7) {
         CBrindleDoc doc;
         ExchangeReport report;
-        ASSERT_EQ(ImportFile(doc, dir / "long.htm", report, {.windowBytes = window}),
+        ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), report, {.windowBytes = window}),
                   ImportFormat::Netscape);
         ExpectSameBookmarks(doc, whole, "window " + std::to_string(window));
     }
     // Not UTF-8 any more: one byte at the end makes the whole file a Windows-1252 one.
-    test::WriteFile(dir.path() / "long.htm", text + "\xE9");
+    testutil::WriteFile(dir.Path() / "long.htm", text + "\xE9");
     CBrindleDoc doc;
     ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, dir / "long.htm", report, {.windowBytes = 64}),
+    ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), report, {.windowBytes = 64}),
               ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 6u);
     EXPECT_NE(doc.m_arrBookmarks[0]->m_strName, whole.m_arrBookmarks[0]->m_strName);
@@ -302,7 +308,7 @@ TEST(ImportFile, ASinkTakesTheBookmarksInsteadOfTheDocument) {
         names.emplace_back(f.name);
         urls.emplace_back(f.url);
     }};
-    ASSERT_EQ(ImportFile(doc, test::DataFile("powermarks.htm"), report, options),
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm"), report, options),
               ImportFormat::Powermarks);
     EXPECT_TRUE(doc.m_arrBookmarks.empty());
     // Macros and schedules still go to the document.
@@ -310,7 +316,7 @@ TEST(ImportFile, ASinkTakesTheBookmarksInsteadOfTheDocument) {
     EXPECT_EQ(doc.m_arrSchedules.size(), 2u);
 
     CBrindleDoc added;
-    ASSERT_EQ(ImportFile(added, test::DataFile("powermarks.htm"), report),
+    ASSERT_EQ(ImportFile(added, testutil::ExchangeDataFile("powermarks.htm"), report),
               ImportFormat::Powermarks);
     // The sink sees every entry read, before the document's rules drop any.
     ASSERT_GE(names.size(), added.m_arrBookmarks.size());
@@ -331,7 +337,7 @@ TEST(ChunkReaders, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
         {"safari.html", MakeNetscapeReader},      {"service.html", MakeNetscapeReader},
         {"powermarks.htm", MakePowermarksReader}, {"page.html", MakeAnchorReader}};
     for (const auto& [file, make] : files) {
-        std::string text = test::ReadFile(test::DataFile(file));
+        std::string text = testutil::ReadFile(testutil::ExchangeDataFile(file));
         NormalizeLineEnds(text);
         CBrindleDoc whole;
         {

@@ -1,6 +1,7 @@
 // Reading and writing Netscape bookmark files.
 
-#include "ExchangeTestUtil.h"
+#include "support/BookmarkLookup.h"
+#include "support/TestFiles.h"
 
 #include "exchange/ImportFile.h"
 #include "exchange/Netscape.h"
@@ -9,8 +10,8 @@
 #include <gtest/gtest.h>
 
 using namespace brindle;
-using brindle::test::FindByName;
-using brindle::test::FindByUrl;
+using testutil::FindByName;
+using testutil::FindByUrl;
 
 namespace {
 
@@ -175,7 +176,8 @@ TEST(NetscapeReader, MissingDatesDoNotLeakFromThePreviousLink) {
 TEST(NetscapeReader, FirefoxExport) {
     CBrindleDoc doc;
     brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, test::DataFile("firefox.html"), report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("firefox.html"), report),
+              ImportFormat::Netscape);
     EXPECT_EQ(doc.m_arrBookmarks.size(), 5u); // the link without a name is not added
     const CBookmark* rye = FindByName(doc, "Rye Bread \"Classic\"");
     ASSERT_NE(rye, nullptr);
@@ -198,7 +200,8 @@ TEST(NetscapeReader, FirefoxExport) {
 TEST(NetscapeReader, ChromeExport) {
     CBrindleDoc doc;
     brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, test::DataFile("chrome.html"), report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("chrome.html"), report),
+              ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
     EXPECT_EQ(Keywords(doc, "GitHub"), "bookmarks bar dev tools github");
     EXPECT_EQ(Keywords(doc, "\xD0\x9B\xD1\x83\xD1\x87\xD1\x88\xD0\xB8\xD0\xB5 "
@@ -213,7 +216,8 @@ TEST(NetscapeReader, ChromeExport) {
 TEST(NetscapeReader, InternetExplorerExportWithByteOrderMarkAndCrLf) {
     CBrindleDoc doc;
     brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, test::DataFile("edge-bom-crlf.htm"), report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("edge-bom-crlf.htm"), report),
+              ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
     const CBookmark* comic = FindByName(doc, "Comic One");
     ASSERT_NE(comic, nullptr);
@@ -226,7 +230,8 @@ TEST(NetscapeReader, InternetExplorerExportWithByteOrderMarkAndCrLf) {
 TEST(NetscapeReader, SafariExportWithoutDates) {
     CBrindleDoc doc;
     brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, test::DataFile("safari.html"), report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("safari.html"), report),
+              ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
     EXPECT_EQ(Keywords(doc, "GitHub"), "favorites github");
     EXPECT_EQ(Keywords(doc, "Wikipedia, the free encyclopedia"),
@@ -236,7 +241,8 @@ TEST(NetscapeReader, SafariExportWithoutDates) {
 TEST(NetscapeReader, BookmarkServiceExport) {
     CBrindleDoc doc;
     brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, test::DataFile("service.html"), report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("service.html"), report),
+              ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
     const CBookmark* one = FindByName(doc, "Article One");
     ASSERT_NE(one, nullptr);
@@ -292,13 +298,13 @@ void AddSample(CBrindleDoc& doc) {
 TEST(NetscapeWriter, WritesTheHeaderEntriesAndFooterWithCrLf) {
     CBrindleDoc doc;
     AddSample(doc);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.title = "My <Links>";
     ExchangeReport report;
-    ASSERT_TRUE(ExportNetscape(doc, dir / "out.htm", options, report));
+    ASSERT_TRUE(ExportNetscape(doc, dir.File("out.htm"), options, report));
     EXPECT_TRUE(report.messages.empty());
-    EXPECT_EQ(test::ReadFile(dir / "out.htm"),
+    EXPECT_EQ(testutil::ReadFile(dir.File("out.htm")),
               "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n"
               "<!-- This is an automatically generated file.It will be read and "
               "overwritten.Do Not Edit! -->\r\n"
@@ -316,19 +322,19 @@ TEST(NetscapeWriter, WritesTheHeaderEntriesAndFooterWithCrLf) {
 
 TEST(NetscapeWriter, EmptySelectionWritesHeaderAndFooterOnly) {
     CBrindleDoc doc;
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExchangeReport report;
-    ASSERT_TRUE(ExportNetscape(doc, dir / "empty.htm", ExportOptions{}, report));
-    const std::string text = test::ReadFile(dir / "empty.htm");
+    ASSERT_TRUE(ExportNetscape(doc, dir.File("empty.htm"), ExportOptions{}, report));
+    const std::string text = testutil::ReadFile(dir.File("empty.htm"));
     EXPECT_EQ(text.substr(text.size() - 18), "<DL><P>\r\n</DL></P>");
 }
 
 TEST(NetscapeWriter, ReportsAFileThatCannotBeWritten) {
     CBrindleDoc doc;
     AddSample(doc);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExchangeReport report;
-    EXPECT_FALSE(ExportNetscape(doc, dir / "missing-folder/out.htm", ExportOptions{}, report));
+    EXPECT_FALSE(ExportNetscape(doc, dir.File("missing-folder/out.htm"), ExportOptions{}, report));
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "cannot write the file");
     EXPECT_EQ(report.messages[0].icon, MessageIcon::Stop);
@@ -345,12 +351,12 @@ TEST(NetscapeRoundTrip, GivesBackNamesUrlsDatesAndDescriptions) {
                         .addDate = 1700000000,
                         .lastVisited = 1700000001,
                         .lastModified = 1700000002});
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExchangeReport report;
-    ASSERT_TRUE(ExportNetscape(source, dir / "rt.htm", ExportOptions{}, report));
+    ASSERT_TRUE(ExportNetscape(source, dir.File("rt.htm"), ExportOptions{}, report));
 
     CBrindleDoc copy;
-    ASSERT_EQ(ImportFile(copy, dir / "rt.htm", report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(copy, dir.File("rt.htm"), report), ImportFormat::Netscape);
     ASSERT_EQ(copy.m_arrBookmarks.size(), source.m_arrBookmarks.size());
     for (const auto& original : source.m_arrBookmarks) {
         const CBookmark* b = FindByName(copy, original->m_strName);

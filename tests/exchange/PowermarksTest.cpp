@@ -1,6 +1,7 @@
 // Reading and writing Powermarks 3.0 files.
 
-#include "ExchangeTestUtil.h"
+#include "support/BookmarkLookup.h"
+#include "support/TestFiles.h"
 
 #include "exchange/ImportFile.h"
 #include "exchange/Powermarks.h"
@@ -9,7 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace brindle;
-using brindle::test::FindByName;
+using testutil::FindByName;
 
 TEST(PowermarksReader, DeclinesTextWithoutTheMarker) {
     CBrindleDoc doc;
@@ -21,7 +22,8 @@ TEST(PowermarksReader, DeclinesTextWithoutTheMarker) {
 TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
     CBrindleDoc doc;
     ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, test::DataFile("powermarks.htm"), report), ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm"), report),
+              ImportFormat::Powermarks);
 
     ASSERT_EQ(doc.m_arrMacros.size(), 3u);
     const CMacro& url = *doc.m_arrMacros[0];
@@ -144,12 +146,12 @@ void FillForExport(CBrindleDoc& doc) {
 TEST(PowermarksWriter, WritesTheExactLayout) {
     CBrindleDoc doc;
     FillForExport(doc);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.title = "T&T";
     ExchangeReport report;
-    ASSERT_TRUE(ExportPowermarks(doc, dir / "pm.htm", options, report));
-    EXPECT_EQ(test::ReadFile(dir / "pm.htm"),
+    ASSERT_TRUE(ExportPowermarks(doc, dir.File("pm.htm"), options, report));
+    EXPECT_EQ(testutil::ReadFile(dir.File("pm.htm")),
               "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 3.2//EN\">\r\n"
               "<!--Powermarks Format 3.0-->\r\n"
               "<!-- This is an automatically generated file.It will be read and "
@@ -175,17 +177,17 @@ TEST(PowermarksWriter, WritesTheExactLayout) {
 TEST(PowermarksWriter, UntickedFieldsAreLeftOutAndReadBackEmpty) {
     CBrindleDoc doc;
     FillForExport(doc);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.fieldMask = 0x3; // Name and URL only
     ExchangeReport report;
-    ASSERT_TRUE(ExportPowermarks(doc, dir / "pm.htm", options, report));
-    const std::string text = test::ReadFile(dir / "pm.htm");
+    ASSERT_TRUE(ExportPowermarks(doc, dir.File("pm.htm"), options, report));
+    const std::string text = testutil::ReadFile(dir.File("pm.htm"));
     EXPECT_EQ(text.find("<!--keywords-->"), std::string::npos);
     EXPECT_NE(text.find("<!--mdata=[][0][0][0][0][4][0][0][]-->"), std::string::npos);
 
     CBrindleDoc copy;
-    ASSERT_EQ(ImportFile(copy, dir / "pm.htm", report), ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(copy, dir.File("pm.htm"), report), ImportFormat::Powermarks);
     const CBookmark* alpha = FindByName(copy, "Alpha & \"Co\"");
     ASSERT_NE(alpha, nullptr);
     EXPECT_EQ(alpha->m_strKeywords, "");
@@ -199,32 +201,32 @@ TEST(PowermarksWriter, UntickedFieldsAreLeftOutAndReadBackEmpty) {
 TEST(PowermarksWriter, CreatesMissingFoldersAndReportsFailures) {
     CBrindleDoc doc;
     FillForExport(doc);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExchangeReport report;
-    ASSERT_TRUE(ExportPowermarks(doc, dir / "a/b/c/pm.htm", ExportOptions{}, report));
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "a/b/c/pm.htm"));
+    ASSERT_TRUE(ExportPowermarks(doc, dir.File("a/b/c/pm.htm"), ExportOptions{}, report));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "a/b/c/pm.htm"));
 
-    test::WriteFile(dir.path() / "plainfile", "x");
-    EXPECT_FALSE(ExportPowermarks(doc, dir / "plainfile/sub/pm.htm", ExportOptions{}, report));
+    testutil::WriteFile(dir.Path() / "plainfile", "x");
+    EXPECT_FALSE(ExportPowermarks(doc, dir.File("plainfile/sub/pm.htm"), ExportOptions{}, report));
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "Create Directory Fail");
     EXPECT_EQ(report.messages[0].icon, MessageIcon::Exclamation);
 
     // An existing folder in place of the file: it cannot be written.
-    std::filesystem::create_directories(dir.path() / "taken.htm");
-    EXPECT_FALSE(ExportPowermarks(doc, dir / "taken.htm", ExportOptions{}, report));
+    std::filesystem::create_directories(dir.Path() / "taken.htm");
+    EXPECT_FALSE(ExportPowermarks(doc, dir.File("taken.htm"), ExportOptions{}, report));
     EXPECT_EQ(report.messages.back().text, "cannot write the file");
 }
 
 TEST(PowermarksRoundTrip, EveryFieldButTheStatusPlusMacrosAndSchedules) {
     CBrindleDoc source;
     FillForExport(source);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExchangeReport report;
-    ASSERT_TRUE(ExportPowermarks(source, dir / "rt.htm", ExportOptions{}, report));
+    ASSERT_TRUE(ExportPowermarks(source, dir.File("rt.htm"), ExportOptions{}, report));
 
     CBrindleDoc copy;
-    ASSERT_EQ(ImportFile(copy, dir / "rt.htm", report), ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(copy, dir.File("rt.htm"), report), ImportFormat::Powermarks);
     ASSERT_EQ(copy.m_arrSchedules.size(), source.m_arrSchedules.size());
     for (size_t i = 0; i < source.m_arrSchedules.size(); ++i) {
         EXPECT_EQ(copy.m_arrSchedules[i]->m_strName, source.m_arrSchedules[i]->m_strName);

@@ -1,6 +1,6 @@
 // Export into Netscape users' profiles, found through a temporary home folder.
 
-#include "ExchangeTestUtil.h"
+#include "support/TestFiles.h"
 
 #include "exchange/ImportFile.h"
 #include "exchange/ProfileExport.h"
@@ -15,15 +15,15 @@ namespace {
 class ProfileExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        test::WriteFile(m_home.path() / ".mozilla/firefox/profiles.ini",
-                        "[General]\nStartWithLastProfile=1\n\n"
-                        "[Profile10]\nName=ten\nIsRelative=1\nPath=abc.ten\n\n"
-                        "[Profile1]\nName=alice\nIsRelative=1\nPath=x1.default\n\n"
-                        "[Profile0]\nName=bob\nIsRelative=0\nPath=" +
-                            (m_home.path() / "elsewhere/bob").string() +
-                            "\n\n"
-                            "[Profile2]\nName=nopath\nIsRelative=1\n\n"
-                            "[Install4F96D1932A9F858E]\nDefault=x1.default\n");
+        testutil::WriteFile(m_home.Path() / ".mozilla/firefox/profiles.ini",
+                            "[General]\nStartWithLastProfile=1\n\n"
+                            "[Profile10]\nName=ten\nIsRelative=1\nPath=abc.ten\n\n"
+                            "[Profile1]\nName=alice\nIsRelative=1\nPath=x1.default\n\n"
+                            "[Profile0]\nName=bob\nIsRelative=0\nPath=" +
+                                (m_home.Path() / "elsewhere/bob").string() +
+                                "\n\n"
+                                "[Profile2]\nName=nopath\nIsRelative=1\n\n"
+                                "[Install4F96D1932A9F858E]\nDefault=x1.default\n");
         m_doc.AddBookmark({.name = "Alpha & Co",
                            .url = "http://alpha/",
                            .statusChecking = 1,
@@ -40,12 +40,12 @@ class ProfileExportTest : public ::testing::Test {
                            .addDate = 400});
     }
 
-    std::string Home() const { return m_home.path().string(); }
+    std::string Home() const { return m_home.Path().string(); }
     std::string AliceFile() const {
-        return (m_home.path() / ".mozilla/firefox/x1.default/bookmark.htm").string();
+        return (m_home.Path() / ".mozilla/firefox/x1.default/bookmark.htm").string();
     }
 
-    test::TempDir m_home;
+    testutil::TempDirectory m_home;
     CBrindleDoc m_doc;
 };
 
@@ -55,15 +55,15 @@ TEST_F(ProfileExportTest, FindsUsersAndTheirFoldersInProfileOrder) {
     const std::vector<NetscapeUser> users = FindNetscapeUsers(Home());
     ASSERT_EQ(users.size(), 4u);
     EXPECT_EQ(users[0].name, "bob");
-    EXPECT_EQ(users[0].profileFolder, (m_home.path() / "elsewhere/bob").string());
+    EXPECT_EQ(users[0].profileFolder, (m_home.Path() / "elsewhere/bob").string());
     EXPECT_EQ(users[1].name, "alice");
-    EXPECT_EQ(users[1].profileFolder, (m_home.path() / ".mozilla/firefox/x1.default").string());
+    EXPECT_EQ(users[1].profileFolder, (m_home.Path() / ".mozilla/firefox/x1.default").string());
     EXPECT_EQ(users[2].name, "nopath");
     EXPECT_EQ(users[2].profileFolder, "");
     EXPECT_EQ(users[3].name, "ten");
 
-    test::TempDir empty;
-    EXPECT_TRUE(FindNetscapeUsers(empty.path().string()).empty());
+    testutil::TempDirectory empty;
+    EXPECT_TRUE(FindNetscapeUsers(empty.Path().string()).empty());
 }
 
 TEST_F(ProfileExportTest, AProfileWithoutABookmarkFileGetsACompleteOne) {
@@ -72,7 +72,7 @@ TEST_F(ProfileExportTest, AProfileWithoutABookmarkFileGetsACompleteOne) {
     ExchangeReport report;
     ASSERT_TRUE(ExportToNetscapeUser(m_doc, "bob", options, report, Home()));
     const std::string text =
-        test::ReadFile(m_home.path() / "elsewhere/bob/bookmark.htm"); // folder created
+        testutil::ReadFile(m_home.Path() / "elsewhere/bob/bookmark.htm"); // folder created
     EXPECT_EQ(text.rfind("<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n", 0), 0u);
     EXPECT_NE(text.find("<TITLE>Exported</TITLE>"), std::string::npos);
     EXPECT_NE(text.find("<DT><A HREF=\"http://beta/\" ADD_DATE=\"400\""), std::string::npos);
@@ -85,7 +85,7 @@ TEST_F(ProfileExportTest, AddsThenRefreshesOneSectionKeepingTheRestOfTheFile) {
                                  "<DL><p>\n"
                                  "    <DT><A HREF=\"http://mine/\">Mine</A>\n"
                                  "</DL><p>\n";
-    test::WriteFile(AliceFile(), original);
+    testutil::WriteFile(AliceFile(), original);
     ExchangeReport report;
     ASSERT_TRUE(ExportToNetscapeUser(m_doc, "alice", ExportOptions{}, report, Home()));
     const std::string section =
@@ -98,19 +98,19 @@ TEST_F(ProfileExportTest, AddsThenRefreshesOneSectionKeepingTheRestOfTheFile) {
     std::string expected = original;
     for (size_t at = 0; (at = expected.find('\n', at)) != std::string::npos; at += 2)
         expected.replace(at, 1, "\r\n");
-    EXPECT_EQ(test::ReadFile(AliceFile()), expected + section);
+    EXPECT_EQ(testutil::ReadFile(AliceFile()), expected + section);
 
     // The user adds a link to Brindle's section and a heading of their own after it; Brindle
     // renames a bookmark and exports again.
-    std::string edited = test::ReadFile(AliceFile());
+    std::string edited = testutil::ReadFile(AliceFile());
     edited.replace(edited.find("</DL>\r\n", expected.size()), 7,
                    "<DT><a href=\"http://added-by-user/\">Added</a>\r\n</DL>\r\n");
     edited += "<H3>Later heading</H3>\r\n<DT><A HREF=\"http://after/\">After</A>\r\n";
-    test::WriteFile(AliceFile(), edited);
+    testutil::WriteFile(AliceFile(), edited);
     m_doc.m_arrBookmarks[1]->m_strName = "Beta renamed";
     ASSERT_TRUE(ExportToNetscapeUser(m_doc, "alice", ExportOptions{}, report, Home()));
 
-    const std::string second = test::ReadFile(AliceFile());
+    const std::string second = testutil::ReadFile(AliceFile());
     EXPECT_EQ(second, expected +
                           "<HR>\r\n<H1>Brindle Bookmark For Netscape User:alice</H1>\r\n<DL>\r\n"
                           "<DT><A HREF=\"http://alpha/\" ADD_DATE=\"100\" LAST_VISIT=\"200\" "
@@ -150,7 +150,7 @@ TEST(MergeBrindleSection, WalksOnlyToTheNextHeadingAndDropsNonLinks) {
 }
 
 TEST_F(ProfileExportTest, FailuresAreCountedInTheTotals) {
-    test::WriteFile(AliceFile(), "<H1>x</H1>\n");
+    testutil::WriteFile(AliceFile(), "<H1>x</H1>\n");
     ExchangeReport report;
     const int ok = ExportToNetscapeUsers(m_doc, {"alice", "nopath", "ghost", "bob"},
                                          ExportOptions{}, report, Home());

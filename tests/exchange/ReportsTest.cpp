@@ -1,6 +1,6 @@
 // The HTML and text reports.
 
-#include "ExchangeTestUtil.h"
+#include "support/TestFiles.h"
 
 #include "exchange/Reports.h"
 #include "store/BrindleDoc.h"
@@ -33,17 +33,17 @@ void Fill(CBrindleDoc& doc) {
 TEST(HtmlReport, WritesTitleRowAndOneRowPerTickedField) {
     CBrindleDoc doc;
     Fill(doc);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.title = "Mine";
     options.fieldMask =
         (1u << kFieldKeywords) | (1u << kFieldStatusChecking) | (1u << kFieldLastModified) | 0x3;
     ExchangeReport report;
-    ASSERT_TRUE(ExportHtml(doc, dir / "r.htm", options, report));
+    ASSERT_TRUE(ExportHtml(doc, dir.File("r.htm"), options, report));
     const std::string row = "<tr><td width=\"749\" height=\"15\" valign=\"top\"><font face=\"Book "
                             "Antiqua\" size=\"2\">";
     EXPECT_EQ(
-        test::ReadFile(dir / "r.htm"),
+        testutil::ReadFile(dir.File("r.htm")),
         "<!-- This is an automatically generated file! -->\r\n"
         "<HTML><HEAD><meta http-equiv=\"Content-Type\" content=\"text/html\"><TITLE>Mine</TITLE>"
         "</HEAD>\r\n"
@@ -75,12 +75,12 @@ TEST(HtmlReport, WritesTitleRowAndOneRowPerTickedField) {
 TEST(HtmlReport, NoTickStillWritesTheTitleRow) {
     CBrindleDoc doc;
     Fill(doc);
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.fieldMask = 0;
     ExchangeReport report;
-    ASSERT_TRUE(ExportHtml(doc, dir / "r.htm", options, report));
-    const std::string text = test::ReadFile(dir / "r.htm");
+    ASSERT_TRUE(ExportHtml(doc, dir.File("r.htm"), options, report));
+    const std::string text = testutil::ReadFile(dir.File("r.htm"));
     EXPECT_NE(text.find("size=\"4\"><strong>A &lt;b&gt; &amp; c&nbsp"), std::string::npos);
     EXPECT_EQ(text.find("size=\"2\">"), std::string::npos);
 }
@@ -93,18 +93,18 @@ TEST(TextReport, WritesLabelledLinesWithTheDisplayTexts) {
                      .schedule = kNoSchedule,
                      .status = kStatusWaiting,
                      .lastModified = 1'700'000'000});
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.title = "T <raw>";
     options.fieldMask = (1u << kFieldName) | (1u << kFieldStatusChecking) |
                         (1u << kFieldLastModified) | (1u << kFieldLastChecked);
     ExchangeReport report;
-    ASSERT_TRUE(ExportText(doc, dir / "r.txt", options, report));
+    ASSERT_TRUE(ExportText(doc, dir.File("r.txt"), options, report));
     // Dates as the document shows them (the text for 0 depends on the time zone).
     const std::string modified = doc.GetFieldText(0, kFieldLastModified);
     const std::string checked = doc.GetFieldText(0, kFieldLastChecked);
     ASSERT_EQ(modified.substr(0, 4), "2023");
-    EXPECT_EQ(test::ReadFile(dir / "r.txt"),
+    EXPECT_EQ(testutil::ReadFile(dir.File("r.txt")),
               "Brindle Bookmark\r\n\r\n\r\nTitle is:T <raw>\r\n"
               "Name:A <b> & c\r\nStatus_checking:Enable\r\nLast Modified" +
                   modified + "\r\nLast Checked:" + checked +
@@ -126,27 +126,27 @@ TEST(TextReport, DatesUseTheUsersFormatAndNoTickWritesBlankLines) {
                      .schedule = kNoSchedule,
                      .status = kStatusWaiting,
                      .addDate = 1'700'000'000});
-    test::TempDir dir;
+    testutil::TempDirectory dir;
     ExportOptions options;
     options.fieldMask = 1u << kFieldAddDate;
     ExchangeReport report;
-    ASSERT_TRUE(ExportText(doc, dir / "r.txt", options, report));
-    EXPECT_NE(test::ReadFile(dir / "r.txt").find("Add Date:2023\r\n"), std::string::npos);
+    ASSERT_TRUE(ExportText(doc, dir.File("r.txt"), options, report));
+    EXPECT_NE(testutil::ReadFile(dir.File("r.txt")).find("Add Date:2023\r\n"), std::string::npos);
 
     options.fieldMask = 0;
-    ASSERT_TRUE(ExportText(doc, dir / "r.txt", options, report));
-    EXPECT_NE(test::ReadFile(dir / "r.txt").find("Title is:\r\n\r\n\r\n\r\nThank you"),
+    ASSERT_TRUE(ExportText(doc, dir.File("r.txt"), options, report));
+    EXPECT_NE(testutil::ReadFile(dir.File("r.txt")).find("Title is:\r\n\r\n\r\n\r\nThank you"),
               std::string::npos);
 }
 
 TEST(Reports, ReportFolderAndWriteFailures) {
     CBrindleDoc doc;
     Fill(doc);
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "file", "x");
+    testutil::TempDirectory dir;
+    testutil::WriteFile(dir.Path() / "file", "x");
     ExchangeReport report;
-    EXPECT_FALSE(ExportHtml(doc, dir / "file/sub/r.htm", ExportOptions{}, report));
-    EXPECT_FALSE(ExportText(doc, dir / "file/sub/r.txt", ExportOptions{}, report));
+    EXPECT_FALSE(ExportHtml(doc, dir.File("file/sub/r.htm"), ExportOptions{}, report));
+    EXPECT_FALSE(ExportText(doc, dir.File("file/sub/r.txt"), ExportOptions{}, report));
     ASSERT_EQ(report.messages.size(), 2u);
     EXPECT_EQ(report.messages[0].text, "Create Directory Fail");
     EXPECT_EQ(report.messages[1].text, "Create Directory Fail");

@@ -1,6 +1,6 @@
 // Hostile and huge inputs: every reader must finish, without crashing, on any bytes.
 
-#include "ExchangeTestUtil.h"
+#include "support/TestFiles.h"
 
 #include "exchange/Favorites.h"
 #include "exchange/ImportFile.h"
@@ -64,12 +64,12 @@ TEST(Stress, BinaryGarbageAndNulBytes) {
 }
 
 TEST(Stress, InvalidUtf8FilesArriveAsValidText) {
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "bad.htm",
-                    kNetscape + "<DL><DT><A HREF=\"http://x/\xFF\">caf\xE9 \xC3(\x80</A></DL>");
+    testutil::TempDirectory dir;
+    testutil::WriteFile(dir.Path() / "bad.htm",
+                        kNetscape + "<DL><DT><A HREF=\"http://x/\xFF\">caf\xE9 \xC3(\x80</A></DL>");
     CBrindleDoc doc;
     ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, dir / "bad.htm", report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, dir.File("bad.htm"), report), ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     EXPECT_TRUE(AllValidUtf8(doc));
     EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "caf\xC3\xA9 \xC3\x83(\xE2\x82\xAC");
@@ -171,14 +171,14 @@ TEST(Stress, SixtyFourMegabyteFileOfOneLineOfLinks) {
             "<DT><A HREF=\"http://x/" + n + "\" ADD_DATE=\"" + n + "\">Link &amp; " + n + "</A>";
     }
     text += "</DL>";
-    test::TempDir dir;
-    test::WriteFile(dir.path() / "one-line.htm", text);
+    testutil::TempDirectory dir;
+    testutil::WriteFile(dir.Path() / "one-line.htm", text);
     ASSERT_EQ(text.find('\n'), std::string::npos);
     text = {};
 
     CBrindleDoc doc;
     ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, dir / "one-line.htm", report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, dir.File("one-line.htm"), report), ImportFormat::Netscape);
     EXPECT_TRUE(report.messages.empty());
     ASSERT_EQ(doc.m_arrBookmarks.size(), links);
     for (size_t i : {size_t{0}, links / 2, links - 1}) {

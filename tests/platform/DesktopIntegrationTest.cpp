@@ -88,6 +88,14 @@ TEST(FileTypeTest, ProgramPathsWithReservedCharactersAreQuoted) {
               QStringLiteral("Exec=/opt/100%%/brindle %f"));
 }
 
+// The files an installation puts in share/applications and share/mime/packages are the ones
+// the program writes for the user, with the program found on the PATH.
+TEST(FileTypeTest, TheInstalledFilesAreWhatStartUpWrites) {
+    EXPECT_EQ(ReadText(QStringLiteral(BRINDLE_RES_DIR "/desktop/brindle.desktop")),
+              DesktopEntryText(QStringLiteral("brindle")));
+    EXPECT_EQ(ReadText(QStringLiteral(BRINDLE_RES_DIR "/desktop/brindle.xml")), MimePackageText());
+}
+
 TEST(FileTypeTest, FailuresAreReportedNotFatal) {
     QTemporaryDir dir;
     const QString blocker = dir.path() + QStringLiteral("/data");

@@ -1,7 +1,7 @@
 // The document file's bytes: the reference examples byte for byte, the tagged object
 // form, strings, counts, dates, and the reader's handling of damaged input.
 
-#include "TempDirectory.h"
+#include "support/TestFiles.h"
 
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
@@ -379,6 +379,9 @@ TEST(DocumentFile, ByteFormIsKeptAsUtf8OrDecodedAsWindows1252) {
     EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Caf\xC3\xA9");
     ASSERT_TRUE(Read(doc, fileWithName(Hex("05 43 61 66 E9 80"))));
     EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Caf\xC3\xA9\xE2\x82\xAC"); // é €
+    // The bytes Windows-1252 leaves unassigned keep their C1 control value.
+    ASSERT_TRUE(Read(doc, fileWithName(Hex("05 81 8D 8F 90 9D"))));
+    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
 }
 
 TEST(DocumentFile, SixteenBitFormWithLongSecondPrefixAndBrokenSurrogates) {

@@ -1,9 +1,10 @@
 // Reading and writing document files: the file-error texts, buffered reading across large
 // inputs, damaged and hostile files, failed writes and a writer killed at random moments.
 
-#include "ChildProcess.h"
-#include "TempDirectory.h"
+#include "support/ChildProcess.h"
+#include "support/FailingDevice.h"
 #include "support/RecordingListener.h"
+#include "support/TestFiles.h"
 
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
@@ -23,6 +24,7 @@
 #include <thread>
 
 using testutil::Exists;
+using testutil::FailingDevice;
 using testutil::ReadFile;
 using testutil::TempDirectory;
 using testutil::WriteFile;
@@ -213,20 +215,6 @@ TEST(DocumentFileIo, HundredMegabytesOfGarbageEndQuickly) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, "Unexpected file format.");
     EXPECT_LT(elapsed, std::chrono::seconds(2));
-}
-
-// A device that takes `budget` bytes and then fails every write with `error`.
-brindle::WriteFunction FailingDevice(std::size_t budget, int error) {
-    auto left = std::make_shared<std::size_t>(budget);
-    return [left, error](int fd, const char* data, std::size_t size) -> long {
-        if (*left == 0) {
-            errno = error;
-            return -1;
-        }
-        const std::size_t n = std::min(size, *left);
-        *left -= n;
-        return ::write(fd, data, n);
-    };
 }
 
 TEST(DocumentFileIo, FailingDeviceLeavesThePreviousFileAndReportsTheError) {

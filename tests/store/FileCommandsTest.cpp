@@ -1,9 +1,9 @@
 // The file commands with scripted dialog answers: Save with its backups, AutoSave,
 // Save As, New and Open with the save prompt, failed opens, and failed writes.
 
-#include "ChildProcess.h"
-#include "TempDirectory.h"
+#include "support/ChildProcess.h"
 #include "support/RecordingListener.h"
+#include "support/TestFiles.h"
 
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"

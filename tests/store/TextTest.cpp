@@ -1,6 +1,8 @@
 #include "store/StringMatch.h"
 #include "store/TextUtil.h"
 
+#include <QStringDecoder>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,6 +32,50 @@ TEST(Utf8, WellFormedness) {
     std::string out;
     brindle::AppendUtf8(out, U'\U0001F516');
     EXPECT_EQ(out, "\xf0\x9f\x94\x96");
+}
+
+TEST(Utf8, CutsNeverSplitACharacter) {
+    using brindle::Utf8PrefixLength;
+    const std::string text = "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x94\x96"; // a é € 🔖: 1+2+3+4 bytes
+    EXPECT_EQ(Utf8PrefixLength(text, 100), text.size());
+    EXPECT_EQ(Utf8PrefixLength(text, text.size()), text.size());
+    // Every cut inside a character steps back to its start; a cut between two stays.
+    const std::size_t expected[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6};
+    for (std::size_t max = 0; max < text.size(); ++max)
+        EXPECT_EQ(Utf8PrefixLength(text, max), expected[max]) << max;
+    // Stray continuation bytes at the start leave nothing rather than a broken character.
+    EXPECT_EQ(Utf8PrefixLength("\x80\x80\x80\x80", 2), 0u);
+
+    std::string s = "ab\xe2\x82\xac";
+    brindle::TruncateUtf8(s, 4);
+    EXPECT_EQ(s, "ab");
+}
+
+TEST(Windows1252, HighBytesAndTheFiveUnassignedOnes) {
+    EXPECT_EQ(brindle::Windows1252ToUtf8("caf\xe9 \x80 \x93q\x94 \x9f"),
+              "caf\xc3\xa9 \xe2\x82\xac \xe2\x80\x9cq\xe2\x80\x9d \xc5\xb8");
+    // 0x81, 0x8D, 0x8F, 0x90 and 0x9D keep their C1 control value: nothing is lost.
+    EXPECT_EQ(brindle::Windows1252ToUtf8("\x81\x8d\x8f\x90\x9d"),
+              "\xc2\x81\xc2\x8d\xc2\x8f\xc2\x90\xc2\x9d");
+    for (int b = 0; b < 256; ++b) {
+        const char32_t cp = brindle::Windows1252CodePoint(static_cast<unsigned char>(b));
+        if (b < 0x80 || b >= 0xA0)
+            EXPECT_EQ(cp, static_cast<char32_t>(b)) << b; // ASCII and the Latin-1 half
+        else
+            EXPECT_GE(cp, 0x80u) << b;
+    }
+}
+
+TEST(Windows1252, TheTableAgreesWithIcuWhereQtHasIt) {
+    QStringDecoder icu("windows-1252");
+    if (!icu.isValid())
+        GTEST_SKIP() << "Qt was built without ICU";
+    for (int b = 0; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        const QString decoded = icu.decode(QByteArrayView(&byte, 1));
+        EXPECT_EQ(brindle::Windows1252ToUtf8(std::string_view(&byte, 1)), decoded.toStdString())
+            << "byte " << b;
+    }
 }
 
 TEST(Trim, OnlyAsciiBlanks) {

@@ -1,6 +1,6 @@
 #pragma once
 // Test helpers for files: a temporary folder removed at the end, whole-file reads and writes,
-// and bytes written as hexadecimal text ("01 00 FF").
+// bytes written as hexadecimal text ("01 00 FF") and the test data folder (tests/data).
 
 #include <cstdlib>
 #include <filesystem>
@@ -37,21 +37,25 @@ class TempDirectory {
     std::filesystem::path m_path;
 };
 
-inline std::string ReadFile(const std::string& path) {
+inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw std::runtime_error("cannot read " + path);
+        throw std::runtime_error("cannot read " + path.string());
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline void WriteFile(const std::string& path, std::string_view bytes) {
+// Creates or replaces the file, and the folders above it that are missing.
+inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::error_code ec;
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), ec);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
-        throw std::runtime_error("cannot write " + path);
+        throw std::runtime_error("cannot write " + path.string());
 }
 
-inline bool Exists(const std::string& path) {
+inline bool Exists(const std::filesystem::path& path) {
     return std::filesystem::exists(path);
 }
 
@@ -101,6 +105,11 @@ inline std::string TestDataDir() {
 #else
     return "tests/data";
 #endif
+}
+
+// A file of the exchange fixtures (tests/data/exchange).
+inline std::string ExchangeDataFile(const std::string& name) {
+    return TestDataDir() + "/exchange/" + name;
 }
 
 } // namespace testutil
