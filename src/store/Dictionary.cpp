@@ -31,12 +31,12 @@ void DictionaryBuilder::Build(std::vector<std::string>& out, std::span<const std
         std::sort(found.begin(), found.end(),
                   [&](std::uint32_t a, std::uint32_t b) { return index.Word(a) < index.Word(b); });
         for (std::uint32_t id : found)
-            out.push_back(index.Word(id));
+            out.emplace_back(index.Word(id));
         return;
     }
     for (std::uint32_t id : index.SortedWordIds())
         if (m_stamp[id] == m_epoch)
-            out.push_back(index.Word(id));
+            out.emplace_back(index.Word(id));
 }
 
 } // namespace brindle

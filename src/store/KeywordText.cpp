@@ -96,6 +96,43 @@ std::string NormalizeKeywordText(std::string_view input, bool commaDrops,
     return Trim(text);
 }
 
+void AddKeywordTo(std::string& text, std::vector<std::string>& list, std::string_view keyword) {
+    const std::string_view word = TrimView(keyword);
+    if (word.empty() || !InsertSorted(list, word))
+        return;
+    if (list.size() == 1) {
+        text = std::string(word);
+    } else {
+        text += ' ';
+        text += word;
+    }
+}
+
+bool RemoveKeywordFrom(std::string& text, std::vector<std::string>& list,
+                       std::string_view keyword) {
+    const std::string_view word = TrimView(keyword);
+    if (word.empty() || !EraseSorted(list, word))
+        return false;
+    std::string pattern(1, ' ');
+    pattern.append(word).push_back(' ');
+    std::string padded(1, ' ');
+    padded.append(text).push_back(' ');
+    std::string out;
+    out.reserve(padded.size());
+    size_t pos = 0;
+    for (;;) {
+        const size_t hit = padded.find(pattern, pos);
+        if (hit == std::string::npos)
+            break;
+        out.append(padded, pos, hit - pos);
+        out += ' ';
+        pos = hit + pattern.size();
+    }
+    out.append(padded, pos, std::string::npos);
+    text = Trim(out);
+    return true;
+}
+
 void SplitKeywordsInto(std::string_view text, std::vector<std::string>& list) {
     ForEachKeyword(text, [&](std::string_view w) { InsertSorted(list, w); });
 }

@@ -176,6 +176,35 @@ std::uint64_t ArchiveReader::ReadStringLength(bool& wide) {
     return d;
 }
 
+std::string_view ArchiveReader::ReadStringView(bool& ascii) {
+    bool wide = false;
+    const std::uint64_t n = ReadStringLength(wide);
+    const std::uint64_t bytes = wide ? 2 * n : n;
+    if (bytes > Remaining())
+        throw ArchiveFormatError{};
+    const auto size = static_cast<std::size_t>(bytes);
+    const char* data;
+    if (static_cast<std::size_t>(m_end - m_cur) >= size) {
+        data = m_cur;
+        m_cur += size;
+    } else {
+        m_scratch.resize(size);
+        ReadBytes(m_scratch.data(), size);
+        data = m_scratch.data();
+    }
+    if (wide) {
+        m_converted = Utf16LEToUtf8(data, static_cast<std::size_t>(n));
+        ascii = IsAscii(m_converted);
+        return m_converted;
+    }
+    const std::string_view view(data, size);
+    ascii = IsAscii(view);
+    if (ascii || IsWellFormedUtf8(view))
+        return view;
+    m_converted = Windows1252ToUtf8(view);
+    return m_converted;
+}
+
 void ArchiveReader::ReadString(std::string& out) {
     bool wide = false;
     const std::uint64_t n = ReadStringLength(wide);
@@ -286,8 +315,8 @@ void ArchiveWriter::WriteLengthPrefix(std::uint64_t n) {
     }
 }
 
-void ArchiveWriter::WriteString(std::string_view text) {
-    if (IsAscii(text)) {
+void ArchiveWriter::WriteString(std::string_view text, bool ascii) {
+    if (ascii || IsAscii(text)) {
         WriteLengthPrefix(text.size());
         if (text.size() >= kFlushSize && m_sink) {
             Flush();

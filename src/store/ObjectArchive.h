@@ -53,6 +53,9 @@ class ArchiveReader {
         ReadString(s);
         return s;
     }
+    // The same string as a view, valid until the next read: straight from the input when it
+    // is there in one piece and needs no conversion. `ascii` tells whether it is plain ASCII.
+    std::string_view ReadStringView(bool& ascii);
     // An element count: uint16, or 0xFFFF and a uint32.
     std::uint64_t ReadCount();
     // Bytes not yet read.
@@ -81,6 +84,7 @@ class ArchiveReader {
     int m_fd = -1;
     std::unique_ptr<char[]> m_buffer;
     std::vector<char> m_scratch;
+    std::string m_converted;
     // Counter value -> what took it: a class (its ArchiveClass) or an object (kObjectBit | class).
     std::vector<std::uint8_t> m_loaded;
 };
@@ -99,8 +103,9 @@ class ArchiveWriter {
     void WriteU16(std::uint16_t v);
     void WriteU32(std::uint32_t v);
     void WriteI32(std::int32_t v) { WriteU32(static_cast<std::uint32_t>(v)); }
-    // ASCII as bytes with its length prefix; anything else in the 16-bit form.
-    void WriteString(std::string_view text);
+    // ASCII as bytes with its length prefix; anything else in the 16-bit form. `ascii` true
+    // says the caller knows the text is ASCII.
+    void WriteString(std::string_view text, bool ascii = false);
     void WriteCount(std::uint64_t count);
     // The tag of a new object of `cls`: its class record the first time, 0x8000 + k (or the big
     // tag) after that. Takes counter values as the format fixes them.
