@@ -31,8 +31,8 @@ CBrindleDoc& SharedDoc() {
 // One pass over every keyword text with string_view::find: the least any keyword search must do.
 std::size_t BaselineScan(const CBrindleDoc& doc, std::string_view term) {
     std::size_t found = 0;
-    for (const auto& b : doc.m_arrBookmarks)
-        found += std::string_view(b->m_strKeywords).find(term) != std::string_view::npos;
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        found += std::string_view(b.m_strKeywords).find(term) != std::string_view::npos;
     return found;
 }
 

@@ -38,14 +38,14 @@ TEST(ImportAnchors, ReadsEveryLinkOfAnOrdinaryPage) {
     ExchangeReport report;
     const BrxTime before = CBrindleDoc::Now();
     ASSERT_EQ(ImportFile(doc, test::DataFile("page.html"), report), ImportFormat::Anchors);
-    const CBookmark* home = FindByName(doc, "Home");
+    const brindle::test::FoundBookmark home = FindByName(doc, "Home");
     ASSERT_NE(home, nullptr);
     EXPECT_EQ(home->m_strURL, "https://example.com/home");
     EXPECT_EQ(home->m_strKeywords, "home");
     EXPECT_EQ(home->m_strSchedule, "Default");
     EXPECT_EQ(home->m_strStatus, "Waiting");
     EXPECT_GE(home->m_tAddDate, before);
-    const CBookmark* docs = FindByName(doc, "Docs & Guides");
+    const brindle::test::FoundBookmark docs = FindByName(doc, "Docs & Guides");
     ASSERT_NE(docs, nullptr);
     EXPECT_EQ(docs->m_strURL, "https://example.com/Docs?x=1&y=2");
     EXPECT_EQ(docs->m_strKeywords, "docs guides");
@@ -72,7 +72,7 @@ TEST(ImportAnchors, CutsNamesAndUrlsAt65535Bytes) {
         longName += "\xC3\xA9"; // 80,000 bytes of two-byte characters
     ImportAnchors(doc, "<a href=\"" + longUrl + "\">" + longName + "</a>");
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const CBookmark& b = *doc.m_arrBookmarks[0];
+    const BookmarkRef b = doc.m_arrBookmarks[0];
     EXPECT_EQ(b.m_strURL, longUrl.substr(0, 65535));
     EXPECT_EQ(b.m_strName.size(), 65534u); // the last whole character
     EXPECT_TRUE(IsWellFormedUtf8(b.m_strName));
@@ -169,15 +169,15 @@ TEST(ImportFile, ReadingInPiecesGivesWhatReadingWholeGives) {
         ASSERT_EQ(pieces.m_arrBookmarks.size(), 20000u) << shift;
         ASSERT_EQ(whole.m_arrBookmarks.size(), 20000u);
         for (size_t i = 0; i < whole.m_arrBookmarks.size(); ++i) {
-            const CBookmark& a = *pieces.m_arrBookmarks[i];
-            const CBookmark& b = *whole.m_arrBookmarks[i];
+            const BookmarkRef a = pieces.m_arrBookmarks[i];
+            const BookmarkRef b = whole.m_arrBookmarks[i];
             ASSERT_EQ(a.m_strName, b.m_strName) << shift << " " << i;
             ASSERT_EQ(a.m_strURL, b.m_strURL) << shift << " " << i;
             ASSERT_EQ(a.m_strKeywords, b.m_strKeywords) << shift << " " << i;
             ASSERT_EQ(a.m_strDescription, b.m_strDescription) << shift << " " << i;
             ASSERT_EQ(a.m_tAddDate, b.m_tAddDate) << shift << " " << i;
         }
-        const CBookmark& last = *pieces.m_arrBookmarks.back();
+        const BookmarkRef last = pieces.m_arrBookmarks.back();
         EXPECT_EQ(last.m_strName, "Caf\xC3\xA9 \xE2\x82\xAC 19999 <x>");
         EXPECT_EQ(last.m_strDescription, "Line one \xC3\xA9\nline two 19999");
     }
@@ -208,7 +208,7 @@ TEST(ImportFile, PieceBoundariesInsideMarkersCharactersAndLineEnds) {
         ExchangeReport report;
         ASSERT_EQ(ImportFile(doc, dir / "cut.htm", report), ImportFormat::Netscape);
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-        const CBookmark& b = *doc.m_arrBookmarks[0];
+        const BookmarkRef b = doc.m_arrBookmarks[0];
         // Still read as UTF-8, not as a single-byte code page.
         EXPECT_EQ(b.m_strName.substr(b.m_strName.size() - 3), "n\xC3\xA9");
         EXPECT_EQ(b.m_strDescription.substr(b.m_strDescription.size() - 3), "d\nb");

@@ -35,7 +35,7 @@ void FillCollection(CBrindleDoc& doc, int count, const std::string& tag = "") {
             "Bookmark " + std::to_string(i) + tag, "http://example.com/" + std::to_string(i),
             "alpha beta gamma", "A description of bookmark " + std::to_string(i), "",
             static_cast<std::uint16_t>(i & 1), kNoSchedule, kStatusWaiting, 933279936 + i, 0, 0, 0);
-        doc.m_arrBookmarks.push_back(std::move(b));
+        doc.m_arrBookmarks.push_back(*b);
     }
     doc.AddMacro(kMacroUrl, "Home", "http://example.com/", 0);
     doc.AddSchedule("Daily", 115200, false);
@@ -44,7 +44,7 @@ void FillCollection(CBrindleDoc& doc, int count, const std::string& tag = "") {
 std::string SampleBytes() {
     CBrindleDoc doc;
     FillCollection(doc, 3);
-    doc.m_arrBookmarks[1]->m_strNotes = "caf\xC3\xA9";
+    doc.SetFieldText(1, kFieldNotes, "caf\xC3\xA9");
     return brindle::DocumentToBytes(doc);
 }
 
@@ -60,8 +60,8 @@ TEST(DocumentFileIo, RoundTripThroughAFile) {
     TempDirectory dir;
     CBrindleDoc doc;
     FillCollection(doc, 5000); // crosses the read buffer many times
-    doc.m_arrBookmarks[7]->m_strNotes = std::string(300000, 'n');   // longer than the buffer
-    doc.m_arrBookmarks[8]->m_strNotes = std::string(70000, '\xE9'); // 16-bit form, long
+    doc.SetFieldText(7, kFieldNotes, std::string(300000, 'n'));   // longer than the buffer
+    doc.SetFieldText(8, kFieldNotes, std::string(70000, '\xE9')); // 16-bit form, long
     const std::string path = dir.File("web.brx");
     ASSERT_TRUE(brindle::WriteDocumentFile(doc, path));
     EXPECT_EQ(ReadFile(path), brindle::DocumentToBytes(doc));
