@@ -219,6 +219,7 @@ class BookmarkList {
     }
     // Gives every record the ids of its keyword words.
     void EnsureKeywordIds();
+    bool KeywordIdsReady() const { return !m_unindexed; }
     void EnsureKeywordIds(BookmarkRecord& r) {
         if (!r.Has(BookmarkRecord::kIdsReady))
             InternWords(r, nullptr);

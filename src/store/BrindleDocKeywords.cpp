@@ -9,8 +9,24 @@
 #include <unordered_set>
 
 void CBrindleDoc::RebuildDictionary() {
+    const Hits& hits = ActiveHits();
+    if (!m_arrBookmarks.KeywordIdsReady() && hits.size() * 8 < m_arrBookmarks.size()) {
+        // A narrow result of a file just read: its own keyword texts are quicker to split than
+        // every text of the collection is to intern.
+        std::vector<std::string_view> words;
+        for (std::uint32_t i : hits)
+            if (i < m_arrBookmarks.size())
+                brindle::ForEachKeyword(
+                    m_arrBookmarks.Record(i).Text(brindle::BookmarkRecord::kKeywords),
+                    [&](std::string_view w) { words.push_back(w); });
+        std::sort(words.begin(), words.end());
+        words.erase(std::unique(words.begin(), words.end()), words.end());
+        m_arrDictionary.assign(words.begin(), words.end());
+        return;
+    }
+    m_arrBookmarks.EnsureKeywordIds();
     m_index.SyncKeywords(m_arrBookmarks, m_changeStamp);
-    m_dictionary.Build(m_arrDictionary, ActiveHits(), m_index);
+    m_dictionary.Build(m_arrDictionary, hits, m_index);
 }
 
 void CBrindleDoc::AddBookmarkKeywords(std::uint32_t index) {

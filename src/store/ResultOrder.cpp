@@ -55,13 +55,12 @@ int CompareByField(const BookmarkRecord& a, const BookmarkRecord& b, int field) 
 
 namespace {
 
-// The first eight bytes of a text as a big-endian number: comparing two of these orders texts
+// Eight bytes of a text from `at` as a big-endian number: comparing two of these orders texts
 // as a byte-wise comparison would, as long as they differ within those bytes.
-std::uint64_t Prefix(std::string_view s) {
+std::uint64_t Prefix(std::string_view s, std::size_t at = 0) {
     std::uint64_t v = 0;
-    const std::size_t n = std::min<std::size_t>(8, s.size());
-    for (std::size_t k = 0; k < 8; ++k)
-        v = (v << 8) | (k < n ? static_cast<unsigned char>(s[k]) : 0u);
+    for (std::size_t k = at; k < at + 8; ++k)
+        v = (v << 8) | (k < s.size() ? static_cast<unsigned char>(s[k]) : 0u);
     return v;
 }
 
@@ -80,6 +79,7 @@ BrxTime TimeOf(const BookmarkRecord& r, int field) {
 
 struct SortKey {
     std::uint64_t prefix; // text prefix, or the time value biased to sort as unsigned
+    std::uint64_t next;   // the text's next eight bytes (names often share their first word)
     const char* text;     // the text field, or nullptr
     std::uint32_t length;
     std::uint32_t index;
@@ -98,11 +98,13 @@ void ResultOrder::ComputeRanks(const Bookmarks& bookmarks, int field) {
         k.index = i;
         k.text = nullptr;
         k.length = 0;
+        k.next = 0;
         if (slot >= 0) {
             const std::string_view t = r.Text(slot);
             k.text = t.data();
             k.length = static_cast<std::uint32_t>(t.size());
             k.prefix = Prefix(t);
+            k.next = Prefix(t, 8);
         } else if (field == kFieldStatusChecking) {
             k.prefix = r.statusChecking != 0; // "Disable" before "Enable"
         } else if (field >= kFieldAddDate && field <= kFieldLastChecked) {
@@ -111,11 +113,13 @@ void ResultOrder::ComputeRanks(const Bookmarks& bookmarks, int field) {
             k.prefix = 0;
         }
     }
-    // Texts equal in their first eight bytes are compared whole; a shorter text padded with
+    // Texts equal in their first sixteen bytes are compared whole; a shorter text padded with
     // zero bytes ties with a longer one here and is told apart by the full comparison.
     auto compare = [](const SortKey& a, const SortKey& b) {
         if (a.prefix != b.prefix)
             return a.prefix < b.prefix ? -1 : 1;
+        if (a.next != b.next)
+            return a.next < b.next ? -1 : 1;
         if (a.text)
             return Sign(
                 std::string_view(a.text, a.length).compare(std::string_view(b.text, b.length)));

@@ -14,7 +14,6 @@ constexpr int kSearchFields = 7;
 } // namespace
 
 void SearchIndex::SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp) {
-    bookmarks.EnsureKeywordIds();
     if (m_list == &bookmarks && m_kwValid && m_kwStamp == stamp && Size() == bookmarks.size())
         return;
     m_list = &bookmarks;
@@ -34,10 +33,6 @@ void SearchIndex::SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp) {
     m_kwStart[i] = m_kw.size();
     m_kwStamp = stamp;
     m_kwValid = true;
-}
-
-std::span<const std::uint32_t> SearchIndex::KeywordIds(std::uint32_t i) const {
-    return m_list->KeywordIds(i);
 }
 
 std::size_t SearchIndex::WordCount() const {

@@ -4,6 +4,7 @@
 // small integers; both are brought up to date when the document's change stamp moves. String
 // search reads the records' texts where they lie.
 
+#include "store/BookmarkList.h"
 #include "store/KeywordQuery.h"
 
 #include <cstdint>
@@ -21,7 +22,8 @@ class SearchIndex : public KeywordTexts {
   public:
     using Hits = std::vector<std::uint32_t>;
 
-    // Brings the keyword texts and word ids up to date with `bookmarks`.
+    // Brings the keyword texts up to date with `bookmarks`; KeywordIds reads the records' ids,
+    // which BookmarkList::EnsureKeywordIds provides.
     void SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp);
 
     std::size_t Size() const override { return m_kwStart.empty() ? 0 : m_kwStart.size() - 1; }
@@ -38,7 +40,9 @@ class SearchIndex : public KeywordTexts {
     void ScanKeywords(std::string_view term, bool partial, Hits& out) const;
 
     // The interned words of bookmark i's keyword text (split at spaces, trimmed, each once).
-    std::span<const std::uint32_t> KeywordIds(std::uint32_t i) const;
+    std::span<const std::uint32_t> KeywordIds(std::uint32_t i) const {
+        return m_list->KeywordIds(i);
+    }
     std::size_t WordCount() const;
     std::string_view Word(std::uint32_t id) const;
     // Every word id in byte order of the words.
