@@ -67,14 +67,14 @@ class CBookmark;
 // hands these out for its stored bookmarks (valid until its bookmarks next change), and every
 // CBookmark converts to one, so that exports, the clipboard and the ordering read both alike.
 struct BookmarkRef {
-    std::string_view m_strName;
-    std::string_view m_strURL;
-    std::string_view m_strKeywords;
-    std::string_view m_strDescription;
-    std::string_view m_strNotes;
+    std::string_view m_strName = {};
+    std::string_view m_strURL = {};
+    std::string_view m_strKeywords = {};
+    std::string_view m_strDescription = {};
+    std::string_view m_strNotes = {};
     std::uint16_t m_wStatusChecking = 0;
-    std::string_view m_strSchedule;
-    std::string_view m_strStatus;
+    std::string_view m_strSchedule = {};
+    std::string_view m_strStatus = {};
     BrxTime m_tAddDate = 0;
     BrxTime m_tLastVisited = 0;
     BrxTime m_tLastModified = 0;
