@@ -208,7 +208,7 @@ void BookmarkList::InternWords(BookmarkRecord& r, const std::vector<std::string>
 
 BookmarkRecord BookmarkList::MakeRecord(const BookmarkRef& v,
                                         const std::vector<std::string>* ownList,
-                                        std::uint16_t extraFlags) {
+                                        std::uint16_t extraFlags, bool deferIds) {
     BookmarkRecord r;
     const std::string_view texts[7] = {v.m_strName,        v.m_strURL,   v.m_strKeywords,
                                        v.m_strDescription, v.m_strNotes, v.m_strSchedule,
@@ -221,7 +221,8 @@ BookmarkRecord BookmarkList::MakeRecord(const BookmarkRef& v,
     r.checked = v.m_tLastChecked;
     r.flags = static_cast<std::uint16_t>(TextFlags(std::string_view(r.text, r.BlockSize())) |
                                          (extraFlags & BookmarkRecord::kNormalKeywords));
-    InternWords(r, ownList);
+    if (!deferIds || ownList)
+        InternWords(r, ownList);
     return r;
 }
 

@@ -202,8 +202,10 @@ class BookmarkList {
 
     // A record of `values` in this list's storage (not appended). `ownList` is the keyword list
     // when it differs from the split of the keyword text; nullptr when it does not.
+    // With `deferIds` and no list of its own the record gets its keyword ids later
+    // (AppendUnindexed, EnsureKeywordIds).
     BookmarkRecord MakeRecord(const BookmarkRef& values, const std::vector<std::string>* ownList,
-                              std::uint16_t extraFlags = 0);
+                              std::uint16_t extraFlags = 0, bool deferIds = false);
     // The same, for a record of a list with another storage.
     BookmarkRecord CopyRecord(const BookmarkList& from, const BookmarkRecord& r);
     // Replaces record i by `values` (its old texts become garbage).

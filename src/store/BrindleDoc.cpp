@@ -163,9 +163,9 @@ bool CBrindleDoc::AddBookmark(const BookmarkFields& f) {
     const std::string_view url = f.url;
     if (trimmedName.empty())
         return false;
-    std::vector<std::string> sortedKeywords;
-    const std::string keywordText = brindle::NormalizeKeywordText(
-        brindle::TrimView(f.keywords), /*commaDrops=*/true, &sortedKeywords);
+    bool blankEdge = false;
+    const std::string keywordText = brindle::NormalizeKeywordTextOnly(
+        brindle::TrimView(f.keywords), /*commaDrops=*/true, &blankEdge);
 
     const std::uint32_t key = DuplicateIndex::Key(trimmedName, url);
     if (Duplicates().Contains(key, trimmedName, url, m_arrBookmarks))
@@ -174,14 +174,22 @@ bool CBrindleDoc::AddBookmark(const BookmarkFields& f) {
     const std::string_view schedule =
         ScheduleExists(f.schedule) ? f.schedule : std::string_view(kNoSchedule);
     // The words of a normal text are the pieces its split gives, unless one starts or ends with
-    // white space other than a blank (a tab is a word byte).
-    const bool regular = std::none_of(sortedKeywords.begin(), sortedKeywords.end(), HasBlankEdge);
+    // white space other than a blank (a tab is a word byte): only then is a list kept.
+    std::vector<std::string> sortedKeywords;
+    if (blankEdge)
+        brindle::NormalizeKeywordText(brindle::TrimView(f.keywords), true, &sortedKeywords);
+    const bool regular = !blankEdge;
     const BookmarkRef values{
         trimmedName, url,      keywordText, f.description, f.notes,        f.statusChecking,
         schedule,    f.status, f.addDate,   f.lastVisited, f.lastModified, f.lastChecked};
-    m_arrBookmarks.Records().push_back(
-        m_arrBookmarks.MakeRecord(values, regular ? nullptr : &sortedKeywords,
-                                  regular ? BookmarkRecord::kNormalKeywords : 0));
+    // The keyword ids wait for the first dictionary that needs them (imports add many).
+    const BookmarkRecord record = m_arrBookmarks.MakeRecord(
+        values, regular ? nullptr : &sortedKeywords, regular ? BookmarkRecord::kNormalKeywords : 0,
+        /*deferIds=*/true);
+    if (record.Has(BookmarkRecord::kIdsReady))
+        m_arrBookmarks.Records().push_back(record);
+    else
+        m_arrBookmarks.AppendUnindexed(record);
     SetModifiedFlag(true);
     // The index stays valid: it gains exactly the bookmark just added.
     DuplicateIndex& dup = *m_duplicates;

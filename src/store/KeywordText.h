@@ -14,6 +14,11 @@ namespace brindle {
 std::string NormalizeKeywordText(std::string_view input, bool commaDrops = false,
                                  std::vector<std::string>* sorted = nullptr);
 
+// The text NormalizeKeywordText gives, without building its list. `blankEdge` is set when an
+// accepted word starts or ends with white space other than a blank (a tab is a word byte): only
+// then is the list not what splitting the text gives.
+std::string NormalizeKeywordTextOnly(std::string_view input, bool commaDrops, bool* blankEdge);
+
 // Inserts `word` at its byte-order position unless present; true when inserted.
 bool InsertSorted(std::vector<std::string>& list, std::string_view word);
 // Index of `word` in a byte-ordered list, or -1.

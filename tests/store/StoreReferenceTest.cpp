@@ -440,6 +440,27 @@ TEST(StoreReference, RandomEditSequencesMatchThePlainModel) {
     }
 }
 
+// The text-only keyword scan the add path uses gives the full scan's text, and says when the
+// full scan's list is not the split of that text.
+TEST(StoreReference, TextOnlyKeywordScanMatchesTheFullScan) {
+    Generator gen(5);
+    for (int round = 0; round < 20000; ++round) {
+        std::string input = gen.Text(round % 50 == 0 ? 60 : 8);
+        if (gen.Pick(4) == 0)
+            input += gen.Pick(2) ? "\t" : " \n";
+        for (const bool commaDrops : {false, true}) {
+            std::vector<std::string> list;
+            const std::string full = brindle::NormalizeKeywordText(input, commaDrops, &list);
+            bool blankEdge = false;
+            ASSERT_EQ(brindle::NormalizeKeywordTextOnly(input, commaDrops, &blankEdge), full)
+                << "'" << input << "'";
+            std::vector<std::string> split;
+            brindle::SplitKeywordsInto(full, split);
+            ASSERT_EQ(blankEdge, split != list) << "'" << input << "'";
+        }
+    }
+}
+
 // Replaced texts are garbage until their share passes half: then the texts are rewritten, and
 // every record, the undo list and the keyword ids must come through intact.
 TEST(StoreReference, CompactionKeepsEveryBookmark) {
