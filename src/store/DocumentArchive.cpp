@@ -276,6 +276,12 @@ void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar) {
 
 std::string DocumentToBytes(const CBrindleDoc& doc) {
     ArchiveWriter ar;
+    // Texts as stored plus the prefixes, tags and numbers of each record (more when some text
+    // takes the 16-bit form; the buffer then grows as it must).
+    std::size_t size = 64;
+    for (const BookmarkRecord& r : doc.m_arrBookmarks.Records())
+        size += r.BlockSize() + 32;
+    ar.Expect(size);
     WriteDocument(doc, ar);
     return ar.TakeBytes();
 }

@@ -286,18 +286,11 @@ ArchiveReader::Element ArchiveReader::ReadElement() {
 ArchiveWriter::ArchiveWriter() = default;
 
 ArchiveWriter::ArchiveWriter(Sink sink) : m_sink(std::move(sink)) {
-    m_buf.reserve(kFlushSize + 4096);
+    m_buf.resize(kFlushSize + 4096);
 }
 
-void ArchiveWriter::WriteU16(std::uint16_t v) {
-    const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-    m_buf.append(b, 2);
-}
-
-void ArchiveWriter::WriteU32(std::uint32_t v) {
-    const char b[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                       static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-    m_buf.append(b, 4);
+void ArchiveWriter::Grow(std::size_t n) {
+    m_buf.resize(std::max(m_buf.size() * 2, m_len + n + 4096));
 }
 
 void ArchiveWriter::WriteLengthPrefix(std::uint64_t n) {
@@ -322,7 +315,7 @@ void ArchiveWriter::WriteString(std::string_view text, bool ascii) {
             Flush();
             m_sink(text.data(), text.size());
         } else {
-            m_buf.append(text);
+            Put(text.data(), text.size());
         }
     } else {
         std::string units;
@@ -331,7 +324,7 @@ void ArchiveWriter::WriteString(std::string_view text, bool ascii) {
         WriteU8(0xFF);
         WriteU16(0xFFFE);
         WriteLengthPrefix(n);
-        m_buf.append(units);
+        Put(units.data(), units.size());
     }
     MaybeFlush();
 }
@@ -354,7 +347,7 @@ void ArchiveWriter::WriteNewObjectTag(ArchiveClass cls) {
         WriteU16(kNewClassTag);
         WriteU16(ArchiveClassSchema(cls));
         WriteU16(static_cast<std::uint16_t>(name.size()));
-        m_buf.append(name);
+        Put(name.data(), name.size());
         k = m_counter++;
     } else if (k < kBigObjectTag) {
         WriteU16(static_cast<std::uint16_t>(kClassTag | k));
@@ -367,15 +360,17 @@ void ArchiveWriter::WriteNewObjectTag(ArchiveClass cls) {
 }
 
 void ArchiveWriter::Flush() {
-    if (m_sink && !m_buf.empty()) {
-        m_sink(m_buf.data(), m_buf.size());
-        m_buf.clear();
+    if (m_sink && m_len > 0) {
+        m_sink(m_buf.data(), m_len);
+        m_len = 0;
     }
 }
 
 std::string ArchiveWriter::TakeBytes() {
+    m_buf.resize(m_len);
     std::string out = std::move(m_buf);
     m_buf.clear();
+    m_len = 0;
     return out;
 }
 
