@@ -6,6 +6,7 @@
 #include "store/BrindleDoc.h"
 #include "store/KeywordQuery.h"
 #include "store/KeywordText.h"
+#include "store/StringMatch.h"
 #include "store/TextUtil.h"
 
 #include <gtest/gtest.h>
@@ -460,6 +461,34 @@ TEST(StoreReference, TextOnlyKeywordScanMatchesTheFullScan) {
             brindle::SplitKeywordsInto(full, split);
             ASSERT_EQ(blankEdge, split != list) << "'" << input << "'";
         }
+    }
+}
+
+// The sixteen-at-a-time folded scan against a byte-by-byte one, at every alignment, with bytes
+// one bit 0x20 away from letters ('@' and '`', '[' and '{') and bytes above 0x7F.
+TEST(StoreReference, FoldedFindMatchesAPlainScan) {
+    std::mt19937 rng(11);
+    const std::string alphabet = "aAbBkKzZ@`[{ 0\x80\xC3\xA9";
+    auto plainFind = [](std::string_view hay, std::string_view needle, std::size_t from) {
+        for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
+            bool same = true;
+            for (std::size_t k = 0; same && k < needle.size(); ++k)
+                same = brindle::AsciiLower(hay[i + k]) == needle[k];
+            if (same)
+                return i;
+        }
+        return std::string_view::npos;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string hay(rng() % 90, ' ');
+        for (char& c : hay)
+            c = alphabet[rng() % alphabet.size()];
+        std::string needle(1 + rng() % 4, ' ');
+        for (char& c : needle)
+            c = brindle::AsciiLower(alphabet[rng() % 12]);
+        const std::size_t from = hay.empty() ? 0 : rng() % (hay.size() + 1);
+        ASSERT_EQ(brindle::FindAsciiFolded(hay, needle, from), plainFind(hay, needle, from))
+            << "'" << hay << "' '" << needle << "' from " << from;
     }
 }
 
