@@ -25,7 +25,7 @@ void CBrindleDoc::RebuildDictionary() {
         return;
     }
     m_arrBookmarks.EnsureKeywordIds();
-    m_index.SyncKeywords(m_arrBookmarks, m_changeStamp);
+    m_index.SyncKeywordIds(m_arrBookmarks, m_changeStamp);
     m_dictionary.Build(m_arrDictionary, hits, m_index);
 }
 

@@ -22,9 +22,11 @@ class SearchIndex : public KeywordTexts {
   public:
     using Hits = std::vector<std::uint32_t>;
 
-    // Brings the keyword texts up to date with `bookmarks`; KeywordIds reads the records' ids,
-    // which BookmarkList::EnsureKeywordIds provides.
+    // Brings the keyword texts up to date with `bookmarks`.
     void SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp);
+    // Brings a contiguous copy of the records' word ids up to date (after EnsureKeywordIds), so
+    // that a dictionary of many hits reads small arrays in order.
+    void SyncKeywordIds(BookmarkList& bookmarks, std::uint64_t stamp);
 
     std::size_t Size() const override { return m_kwStart.empty() ? 0 : m_kwStart.size() - 1; }
     std::string_view Text(std::uint32_t i) const override { return KeywordText(i); }
@@ -41,7 +43,8 @@ class SearchIndex : public KeywordTexts {
 
     // The interned words of bookmark i's keyword text (split at spaces, trimmed, each once).
     std::span<const std::uint32_t> KeywordIds(std::uint32_t i) const {
-        return m_list->KeywordIds(i);
+        return std::span<const std::uint32_t>(m_ids).subspan(m_idStart[i],
+                                                             m_idStart[i + 1] - m_idStart[i]);
     }
     std::size_t WordCount() const;
     std::string_view Word(std::uint32_t id) const;
@@ -59,6 +62,10 @@ class SearchIndex : public KeywordTexts {
     std::vector<std::size_t> m_kwStart;
     std::uint64_t m_kwStamp = 0;
     bool m_kwValid = false;
+    std::vector<std::uint32_t> m_ids;
+    std::vector<std::uint32_t> m_idStart; // Size()+1 entries
+    std::uint64_t m_idStamp = 0;
+    bool m_idValid = false;
 };
 
 } // namespace brindle
