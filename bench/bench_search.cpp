@@ -1,5 +1,6 @@
-// Keystroke search, string search, adding, re-ordering and a plain-scan baseline at 100,000
-// bookmarks.
+// Keystroke search, string search, adding, re-ordering, deleting and undoing everything, a long
+// session's memory and a plain-scan baseline at 100,000 bookmarks (BRINDLE_BENCH_BOOKMARKS=N for
+// another size, e.g. 1000000).
 
 #include "SyntheticCollection.h"
 
@@ -9,13 +10,26 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr std::size_t kCount = 100000;
+const std::size_t kCount = [] {
+    const char* n = std::getenv("BRINDLE_BENCH_BOOKMARKS");
+    return n ? static_cast<std::size_t>(std::strtoull(n, nullptr, 10)) : std::size_t{100000};
+}();
+
+// Resident memory of this process in bytes.
+double ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    double pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * 4096.0;
+}
 constexpr const char* kTyped = "java.prog";
 
 CBrindleDoc& SharedDoc() {
@@ -31,8 +45,8 @@ CBrindleDoc& SharedDoc() {
 // One pass over every keyword text with string_view::find: the least any keyword search must do.
 std::size_t BaselineScan(const CBrindleDoc& doc, std::string_view term) {
     std::size_t found = 0;
-    for (const auto& b : doc.m_arrBookmarks)
-        found += std::string_view(b->m_strKeywords).find(term) != std::string_view::npos;
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        found += b.m_strKeywords.find(term) != std::string_view::npos;
     return found;
 }
 
@@ -158,6 +172,43 @@ void BM_DeleteAndUndoAll(benchmark::State& state) {
     state.counters["undo_ms"] = undoMs;
 }
 BENCHMARK(BM_DeleteAndUndoAll)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// A long session: cycles of a keystroke search, an edit, a delete and its undo. Memory must stay
+// flat (within 10 % of where the first cycles left it).
+void BM_LongSessionMemory(benchmark::State& state) {
+    CBrindleDoc doc;
+    brindle::bench::FillSyntheticCollection(doc, std::min<std::size_t>(kCount, 100000));
+    doc.Search("", false, 0);
+    const auto& vocabulary = brindle::bench::Vocabulary();
+    double start = 0, end = 0;
+    for (auto _ : state) {
+        for (int cycle = 0; cycle < 1000; ++cycle) {
+            const auto n = static_cast<std::uint32_t>(doc.m_arrBookmarks.size());
+            const std::string& word = vocabulary[static_cast<std::size_t>(cycle * 7) % 200];
+            doc.m_nSearchMode = cycle % 5 ? kSearchKeyword : kSearchString;
+            doc.Search(word.substr(0, 1 + cycle % 4), false, kSearchAllFields);
+            const std::uint32_t at = (static_cast<std::uint32_t>(cycle) * 7919u) % n;
+            doc.SetFieldText(at, kFieldNotes, "note " + std::to_string(cycle));
+            doc.RenameKeywordInBookmark(at, word, vocabulary[static_cast<std::size_t>(cycle) % 50]);
+            std::vector<std::uint32_t> picked;
+            for (std::uint32_t k = 0; k < 1000; ++k)
+                picked.push_back((at + k * 97u) % n);
+            doc.ClearUndo(kUndoBookmarks);
+            doc.DeleteBookmarks(picked);
+            doc.RerunLastSearch();
+            doc.UndoDeleteBookmarks();
+            if (cycle == 20)
+                start = ResidentBytes(); // caches and chunks have reached their working size
+        }
+        end = ResidentBytes();
+    }
+    state.counters["start_MB"] = start / 1e6;
+    state.counters["end_MB"] = end / 1e6;
+    state.counters["growth_pct"] = (end - start) / start * 100.0;
+    if (end > start * 1.10)
+        state.SkipWithError("memory grew by more than 10 % over the session");
+}
+BENCHMARK(BM_LongSessionMemory)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 

@@ -28,13 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     brindle::NormalizeLineEnds(text);
     CBrindleDoc doc;
     const brindle::ImportFormat format = brindle::ImportHtmlText(doc, text);
-    for (const auto& b : doc.m_arrBookmarks) {
-        Check(brindle::IsWellFormedUtf8(b->m_strName) && brindle::IsWellFormedUtf8(b->m_strURL) &&
-              brindle::IsWellFormedUtf8(b->m_strKeywords) &&
-              brindle::IsWellFormedUtf8(b->m_strDescription));
+    for (const BookmarkRef b : doc.m_arrBookmarks) {
+        Check(brindle::IsWellFormedUtf8(b.m_strName) && brindle::IsWellFormedUtf8(b.m_strURL) &&
+              brindle::IsWellFormedUtf8(b.m_strKeywords) &&
+              brindle::IsWellFormedUtf8(b.m_strDescription));
         if (format == brindle::ImportFormat::Anchors)
-            Check(b->m_strName.size() <= brindle::kMaxAnchorTextBytes &&
-                  b->m_strURL.size() <= brindle::kMaxAnchorTextBytes);
+            Check(b.m_strName.size() <= brindle::kMaxAnchorTextBytes &&
+                  b.m_strURL.size() <= brindle::kMaxAnchorTextBytes);
     }
     return 0;
 }

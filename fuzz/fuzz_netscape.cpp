@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         std::string_view::npos;
     if (claimed != marked || (!claimed && !doc.m_arrBookmarks.empty()))
         std::abort();
-    for (const auto& b : doc.m_arrBookmarks)
-        if (b->m_strName.empty() || brindle::TrimView(b->m_strName) != b->m_strName)
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        if (b.m_strName.empty() || brindle::TrimView(b.m_strName) != b.m_strName)
             std::abort();
     if (!claimed)
         return 0;
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (pieces.m_arrBookmarks.size() != doc.m_arrBookmarks.size())
         std::abort();
     for (std::size_t i = 0; i < doc.m_arrBookmarks.size(); ++i) {
-        const CBookmark& a = *doc.m_arrBookmarks[i];
-        const CBookmark& b = *pieces.m_arrBookmarks[i];
+        const BookmarkRef a = doc.m_arrBookmarks[i];
+        const BookmarkRef b = pieces.m_arrBookmarks[i];
         if (a.m_strName != b.m_strName || a.m_strURL != b.m_strURL ||
             a.m_strKeywords != b.m_strKeywords || a.m_strDescription != b.m_strDescription)
             std::abort();

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& m : doc.m_arrMacros)
         if (m->m_nKind < kMacroUrl || m->m_nKind > kMacroString || m->m_dwFields > 0xFF)
             std::abort();
-    for (const auto& b : doc.m_arrBookmarks)
-        if (b->m_strStatus != "Waiting" && b->m_strStatus != "Checking Off")
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        if (b.m_strStatus != "Waiting" && b.m_strStatus != "Checking Off")
             std::abort();
 
     if (!claimed)

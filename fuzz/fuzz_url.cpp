@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int urls = brindle::ReadUrlFileText(doc, "Fuzz Name.v1.url", text, 1);
     if (urls < 0 || doc.m_arrBookmarks.size() > static_cast<std::size_t>(urls))
         std::abort();
-    for (const auto& b : doc.m_arrBookmarks)
-        if (b->m_strName != "Fuzz Name" || b->m_strKeywords != "fuzz name")
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        if (b.m_strName != "Fuzz Name" || b.m_strKeywords != "fuzz name")
             std::abort();
     return 0;
 }

@@ -13,8 +13,8 @@ int SortFieldColumn(std::string_view name) {
     return -1;
 }
 
-const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOptions& options) {
-    std::vector<CBookmark*>& out = doc.m_arrSorted;
+const std::vector<BookmarkRef>& SelectForExport(CBrindleDoc& doc, const ExportOptions& options) {
+    std::vector<BookmarkRef>& out = doc.m_arrSorted;
     out.clear();
     if (options.selectedOnly) {
         const CBrindleDoc::Hits& rows = doc.ActiveHits();
@@ -26,7 +26,7 @@ const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOpt
         picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
         auto take = [&](std::uint32_t row) {
             if (rows[row] < doc.m_arrBookmarks.size())
-                out.push_back(doc.m_arrBookmarks[rows[row]].get());
+                out.push_back(doc.m_arrBookmarks[rows[row]]);
         };
         if (picked.empty()) {
             for (std::uint32_t r = 0; r < rows.size(); ++r)
@@ -39,8 +39,8 @@ const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOpt
     }
 
     out.reserve(doc.m_arrBookmarks.size());
-    for (const auto& b : doc.m_arrBookmarks)
-        out.push_back(b.get());
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        out.push_back(b);
     const int column = SortFieldColumn(options.sortField);
     if (column < 0)
         return out;
@@ -50,11 +50,11 @@ const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOpt
     // The keys are taken out next to their bookmarks first: comparing then touches one array
     // instead of chasing every bookmark.
     auto sortBy = [&](auto key) {
-        using Key = decltype(key(*out.front()));
-        std::vector<std::pair<Key, CBookmark*>> keyed;
+        using Key = decltype(key(out.front()));
+        std::vector<std::pair<Key, BookmarkRef>> keyed;
         keyed.reserve(out.size());
-        for (CBookmark* b : out)
-            keyed.emplace_back(key(*b), b);
+        for (const BookmarkRef& b : out)
+            keyed.emplace_back(key(b), b);
         std::stable_sort(keyed.begin(), keyed.end(), [ascending](const auto& a, const auto& b) {
             return ascending ? a.first < b.first : b.first < a.first;
         });
@@ -65,36 +65,36 @@ const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOpt
         return out;
     if (column == kFieldStatusChecking) {
         // "Disable" sorts before "Enable".
-        sortBy([](const CBookmark& b) { return b.m_wStatusChecking != 0; });
+        sortBy([](const BookmarkRef& b) { return b.m_wStatusChecking != 0; });
     } else if (column >= kFieldAddDate) {
-        sortBy([column](const CBookmark& b) { return b.GetFieldTime(column); });
+        sortBy([column](const BookmarkRef& b) { return b.GetFieldTime(column); });
     } else {
         // Text fields compare byte by byte.
-        const std::string CBookmark::*field = nullptr;
+        std::string_view BookmarkRef::*field = nullptr;
         switch (column) {
         case kFieldName:
-            field = &CBookmark::m_strName;
+            field = &BookmarkRef::m_strName;
             break;
         case kFieldURL:
-            field = &CBookmark::m_strURL;
+            field = &BookmarkRef::m_strURL;
             break;
         case kFieldKeywords:
-            field = &CBookmark::m_strKeywords;
+            field = &BookmarkRef::m_strKeywords;
             break;
         case kFieldDescription:
-            field = &CBookmark::m_strDescription;
+            field = &BookmarkRef::m_strDescription;
             break;
         case kFieldNotes:
-            field = &CBookmark::m_strNotes;
+            field = &BookmarkRef::m_strNotes;
             break;
         case kFieldSchedule:
-            field = &CBookmark::m_strSchedule;
+            field = &BookmarkRef::m_strSchedule;
             break;
         default:
-            field = &CBookmark::m_strStatus;
+            field = &BookmarkRef::m_strStatus;
             break;
         }
-        sortBy([field](const CBookmark& b) -> std::string_view { return b.*field; });
+        sortBy([field](const BookmarkRef& b) -> std::string_view { return b.*field; });
     }
     return out;
 }

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-class CBookmark;
+struct BookmarkRef;
 class CBrindleDoc;
 
 namespace brindle {
@@ -33,6 +33,6 @@ int SortFieldColumn(std::string_view name);
 // the sort field in the chosen direction, equal keys in collection order (each bookmark goes
 // after the ones it equals); no sort field keeps collection order. "Selected": the selected rows
 // of the bookmark list from the top down, or every row when none is selected; no sorting.
-const std::vector<CBookmark*>& SelectForExport(CBrindleDoc& doc, const ExportOptions& options);
+const std::vector<BookmarkRef>& SelectForExport(CBrindleDoc& doc, const ExportOptions& options);
 
 } // namespace brindle

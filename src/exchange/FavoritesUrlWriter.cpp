@@ -50,14 +50,14 @@ bool ExportFavorites(CBrindleDoc& doc, const std::string& folder, const ExportOp
     file += fs::path::preferred_separator;
     const size_t folderLength = file.size();
     std::string content;
-    for (const CBookmark* b : SelectForExport(doc, options)) {
+    for (const BookmarkRef& b : SelectForExport(doc, options)) {
         file.resize(folderLength);
-        file += FavoritesFileName(b->m_strName);
+        file += FavoritesFileName(b.m_strName);
         file += ".url";
         content = "[InternetShortcut]";
         content += kLineEnd;
         content += "URL=";
-        content += b->m_strURL;
+        content += b.m_strURL;
         content += kLineEnd;
         // A file that cannot be written is skipped, as the format has no place to say why.
         if (WriteFileInPlace(file, content))

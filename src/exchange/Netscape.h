@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-class CBookmark;
+struct BookmarkRef;
 class CBrindleDoc;
 
 namespace brindle {
@@ -32,6 +32,6 @@ bool ExportNetscape(CBrindleDoc& doc, const std::string& path, const ExportOptio
                     ExchangeReport& report);
 
 // One entry line, without its line end: <DT><A HREF="url" ADD_DATE=.. ..>name</A>
-void AppendNetscapeEntry(std::string& out, const CBookmark& bookmark);
+void AppendNetscapeEntry(std::string& out, const BookmarkRef& bookmark);
 
 } // namespace brindle

@@ -7,7 +7,7 @@
 
 namespace brindle {
 
-void AppendNetscapeEntry(std::string& out, const CBookmark& b) {
+void AppendNetscapeEntry(std::string& out, const BookmarkRef& b) {
     out += "<DT><A HREF=\"";
     AppendEscaped(out, b.m_strURL);
     // Named attributes: every reader of the format (this one included) understands them.
@@ -29,7 +29,7 @@ bool ExportNetscape(CBrindleDoc& doc, const std::string& path, const ExportOptio
         report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
         return false;
     }
-    const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
+    const std::vector<BookmarkRef>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     out += "<!DOCTYPE NETSCAPE-Bookmark-file-1>";
     out += kLineEnd;
@@ -44,12 +44,12 @@ bool ExportNetscape(CBrindleDoc& doc, const std::string& path, const ExportOptio
     out += kLineEnd;
     out += "<DL><P>";
     out += kLineEnd;
-    for (const CBookmark* b : bookmarks) {
-        AppendNetscapeEntry(out, *b);
+    for (const BookmarkRef& b : bookmarks) {
+        AppendNetscapeEntry(out, b);
         out += kLineEnd;
-        if (!b->m_strDescription.empty()) {
+        if (!b.m_strDescription.empty()) {
             out += "<DD>";
-            AppendEscaped(out, b->m_strDescription);
+            AppendEscaped(out, b.m_strDescription);
             out += kLineEnd;
         }
         file.Flush();

@@ -74,7 +74,7 @@ void AppendMacro(std::string& out, const CMacro& m) {
     out += kLineEnd;
 }
 
-void AppendEntry(std::string& out, const CBookmark& b, std::uint16_t mask) {
+void AppendEntry(std::string& out, const BookmarkRef& b, std::uint16_t mask) {
     const auto ticked = [mask](int field) { return (mask >> field) & 1u; };
     out += "<DT><A HREF=\"";
     AppendEscaped(out, b.m_strURL);
@@ -123,7 +123,7 @@ bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOpt
     if (!opened)
         return false;
     BufferedAtomicFile& file = *opened;
-    const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
+    const std::vector<BookmarkRef>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     for (std::string_view line :
          {"<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 3.2//EN\">", "<!--Powermarks Format 3.0-->",
@@ -151,8 +151,8 @@ bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOpt
     out += kLineEnd;
     out += "<BODY><H1>Brindle Export File</H1><DL>";
     out += kLineEnd;
-    for (const CBookmark* b : bookmarks) {
-        AppendEntry(out, *b, options.fieldMask);
+    for (const BookmarkRef& b : bookmarks) {
+        AppendEntry(out, b, options.fieldMask);
         out += kLineEnd;
         out += "<BR>";
         out += kLineEnd;

@@ -182,11 +182,11 @@ bool ExportToNetscapeUser(CBrindleDoc& doc, const std::string& userName,
 
     std::vector<std::string> entries;
     std::vector<std::string> urls;
-    for (const CBookmark* b : SelectForExport(doc, options)) {
+    for (const BookmarkRef& b : SelectForExport(doc, options)) {
         std::string line;
-        AppendNetscapeEntry(line, *b);
+        AppendNetscapeEntry(line, b);
         entries.push_back(std::move(line));
-        urls.push_back(b->m_strURL);
+        urls.emplace_back(b.m_strURL);
     }
     lines = MergeBrindleSection(std::move(lines), userName, entries, urls);
 

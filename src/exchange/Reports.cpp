@@ -20,10 +20,10 @@ bool Finish(BufferedAtomicFile& file, ExchangeReport& report) {
 
 // The field's display text; only dates need the document (its time format).
 void AppendFieldText(std::string& out, const CBrindleDoc& doc, std::uint32_t sortedIndex,
-                     const CBookmark& b, int field, bool escape) {
+                     const BookmarkRef& b, int field, bool escape) {
     std::string date;
     std::string_view text;
-    if (const std::string* s = b.TextField(field)) {
+    if (const std::string_view* s = b.TextField(field)) {
         text = *s;
     } else if (field == kFieldStatusChecking) {
         text = b.m_wStatusChecking ? "Enable" : "Disable";
@@ -64,7 +64,7 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     if (!opened)
         return false;
     BufferedAtomicFile& file = *opened;
-    const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
+    const std::vector<BookmarkRef>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     Line(out, "<!-- This is an automatically generated file! -->");
     out += "<HTML><HEAD><meta http-equiv=\"Content-Type\" content=\"text/html\"><TITLE>";
@@ -84,7 +84,7 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     Line(out, "</div><div align=\"center\"><center>");
     Line(out, "<table border=\"0\" width=\"749\" height=\"341\" bgcolor=\"#FCF8DC\">");
     for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
-        const CBookmark& b = *bookmarks[i];
+        const BookmarkRef& b = bookmarks[i];
         out += kTitleRowStart;
         AppendEscaped(out, b.m_strName);
         out += kTitleRowRule;
@@ -97,7 +97,7 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
                 continue;
             out += kFieldRowStart;
             out += kLabels[field];
-            AppendFieldText(out, doc, i, *bookmarks[i], field, true);
+            AppendFieldText(out, doc, i, bookmarks[i], field, true);
             Line(out, "</font></td></tr>");
         }
         file.Flush();
@@ -119,7 +119,7 @@ bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     if (!opened)
         return false;
     BufferedAtomicFile& file = *opened;
-    const std::vector<CBookmark*>& bookmarks = SelectForExport(doc, options);
+    const std::vector<BookmarkRef>& bookmarks = SelectForExport(doc, options);
     std::string& out = file.Buffer();
     out += "Brindle Bookmark";
     out += kLineEnd;
@@ -133,7 +133,7 @@ bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
             if (!((options.fieldMask >> field) & 1u))
                 continue;
             out += kLabels[field];
-            AppendFieldText(out, doc, i, *bookmarks[i], field, false);
+            AppendFieldText(out, doc, i, bookmarks[i], field, false);
             out += kLineEnd;
         }
         out += kLineEnd;

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-BookmarkFields FieldsOf(const CBookmark& b) {
+BookmarkFields FieldsOf(const BookmarkRef& b) {
     return {.name = b.m_strName,
             .url = b.m_strURL,
             .keywords = b.m_strKeywords,
@@ -28,71 +28,9 @@ const char* FieldTitle(int field) {
     return (field >= 0 && field < kFieldCount) ? kTitles[field] : "?";
 }
 
-CBookmark::CBookmark(std::string name, std::string url, std::string_view keywords,
-                     std::string description, std::string notes, std::uint16_t statusChecking,
-                     std::string schedule, std::string status, BrxTime addDate, BrxTime lastVisited,
-                     BrxTime lastModified, BrxTime lastChecked)
-    : m_strName(std::move(name)), m_strURL(std::move(url)),
-      m_strDescription(std::move(description)), m_strNotes(std::move(notes)),
-      m_wStatusChecking(statusChecking), m_strSchedule(std::move(schedule)),
-      m_strStatus(std::move(status)), m_tAddDate(addDate), m_tLastVisited(lastVisited),
-      m_tLastModified(lastModified), m_tLastChecked(lastChecked) {
-    SetKeywords(keywords);
-}
+// --- BookmarkRef -------------------------------------------------------------------------------
 
-void CBookmark::SetKeywords(std::string_view text) {
-    m_strKeywords = brindle::NormalizeKeywordText(text, false, &m_arrKeywords);
-}
-
-void CBookmark::AddKeyword(std::string_view keyword) {
-    const std::string_view word = brindle::TrimView(keyword);
-    if (word.empty() || !brindle::InsertSorted(m_arrKeywords, word))
-        return;
-    if (m_arrKeywords.size() == 1) {
-        m_strKeywords = std::string(word);
-    } else {
-        m_strKeywords += ' ';
-        m_strKeywords += word;
-    }
-}
-
-int CBookmark::RemoveKeyword(std::string_view keyword) {
-    const std::string_view word = brindle::TrimView(keyword);
-    if (word.empty() || !brindle::EraseSorted(m_arrKeywords, word))
-        return 0;
-    std::string pattern(1, ' ');
-    pattern.append(word).push_back(' ');
-    std::string text(1, ' ');
-    text.append(m_strKeywords).push_back(' ');
-    std::string out;
-    out.reserve(text.size());
-    size_t pos = 0;
-    for (;;) {
-        const size_t hit = text.find(pattern, pos);
-        if (hit == std::string::npos)
-            break;
-        out.append(text, pos, hit - pos);
-        out += ' ';
-        pos = hit + pattern.size();
-    }
-    out.append(text, pos, std::string::npos);
-    m_strKeywords = brindle::Trim(out);
-    return 1;
-}
-
-int CBookmark::RenameKeyword(std::string_view oldKeyword, std::string_view newKeyword) {
-    if (!RemoveKeyword(oldKeyword))
-        return 0;
-    AddKeyword(newKeyword);
-    return 1;
-}
-
-void CBookmark::RebuildKeywordList() {
-    m_arrKeywords.clear();
-    brindle::SplitKeywordsInto(m_strKeywords, m_arrKeywords);
-}
-
-const std::string& CBookmark::SearchField(int bit) const {
+std::string_view BookmarkRef::SearchField(int bit) const {
     switch (bit) {
     case 0:
         return m_strName;
@@ -111,7 +49,7 @@ const std::string& CBookmark::SearchField(int bit) const {
     }
 }
 
-bool CBookmark::MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const {
+bool BookmarkRef::MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const {
     if ((fieldMask & kSearchAllFields) == 0)
         return false;
     const brindle::StringMatcher matcher(text, matchCase);
@@ -120,6 +58,110 @@ bool CBookmark::MatchText(std::string_view text, bool matchCase, std::uint8_t fi
             return true;
     }
     return false;
+}
+
+const std::string_view* BookmarkRef::TextField(int field) const {
+    switch (field) {
+    case kFieldName:
+        return &m_strName;
+    case kFieldURL:
+        return &m_strURL;
+    case kFieldKeywords:
+        return &m_strKeywords;
+    case kFieldDescription:
+        return &m_strDescription;
+    case kFieldNotes:
+        return &m_strNotes;
+    case kFieldSchedule:
+        return &m_strSchedule;
+    case kFieldStatus:
+        return &m_strStatus;
+    default:
+        return nullptr;
+    }
+}
+
+std::string BookmarkRef::GetFieldText(int field, const std::string& timePattern) const {
+    if (const std::string_view* s = TextField(field))
+        return std::string(*s);
+    if (field == kFieldStatusChecking)
+        return m_wStatusChecking ? "Enable" : "Disable";
+    if (field >= kFieldAddDate && field <= kFieldLastChecked)
+        return brindle::FormatTime(GetFieldTime(field), timePattern);
+    return "?";
+}
+
+BrxTime BookmarkRef::GetFieldTime(int field) const {
+    switch (field) {
+    case kFieldAddDate:
+        return m_tAddDate;
+    case kFieldLastVisited:
+        return m_tLastVisited;
+    case kFieldLastModified:
+        return m_tLastModified;
+    case kFieldLastChecked:
+        return m_tLastChecked;
+    default:
+        return 0;
+    }
+}
+
+bool BookmarkRef::Equals(const BookmarkRef& o) const {
+    return m_strName == o.m_strName && m_strURL == o.m_strURL && m_strKeywords == o.m_strKeywords &&
+           m_strDescription == o.m_strDescription && m_strNotes == o.m_strNotes &&
+           m_wStatusChecking == o.m_wStatusChecking && m_strSchedule == o.m_strSchedule &&
+           m_strStatus == o.m_strStatus;
+}
+
+// --- CBookmark ---------------------------------------------------------------------------------
+
+CBookmark::CBookmark(std::string name, std::string url, std::string_view keywords,
+                     std::string description, std::string notes, std::uint16_t statusChecking,
+                     std::string schedule, std::string status, BrxTime addDate, BrxTime lastVisited,
+                     BrxTime lastModified, BrxTime lastChecked)
+    : m_strName(std::move(name)), m_strURL(std::move(url)),
+      m_strDescription(std::move(description)), m_strNotes(std::move(notes)),
+      m_wStatusChecking(statusChecking), m_strSchedule(std::move(schedule)),
+      m_strStatus(std::move(status)), m_tAddDate(addDate), m_tLastVisited(lastVisited),
+      m_tLastModified(lastModified), m_tLastChecked(lastChecked) {
+    SetKeywords(keywords);
+}
+
+CBookmark::operator BookmarkRef() const {
+    return {m_strName,  m_strURL,          m_strKeywords,   m_strDescription,
+            m_strNotes, m_wStatusChecking, m_strSchedule,   m_strStatus,
+            m_tAddDate, m_tLastVisited,    m_tLastModified, m_tLastChecked};
+}
+
+void CBookmark::SetKeywords(std::string_view text) {
+    m_strKeywords = brindle::NormalizeKeywordText(text, false, &m_arrKeywords);
+}
+
+void CBookmark::AddKeyword(std::string_view keyword) {
+    brindle::AddKeywordTo(m_strKeywords, m_arrKeywords, keyword);
+}
+
+int CBookmark::RemoveKeyword(std::string_view keyword) {
+    return brindle::RemoveKeywordFrom(m_strKeywords, m_arrKeywords, keyword) ? 1 : 0;
+}
+
+int CBookmark::RenameKeyword(std::string_view oldKeyword, std::string_view newKeyword) {
+    if (!RemoveKeyword(oldKeyword))
+        return 0;
+    AddKeyword(newKeyword);
+    return 1;
+}
+
+void CBookmark::RebuildKeywordList() {
+    m_arrKeywords.clear();
+    brindle::SplitKeywordsInto(m_strKeywords, m_arrKeywords);
+}
+
+const std::string& CBookmark::SearchField(int bit) const {
+    static const int kFieldOfBit[7] = {kFieldName,        kFieldURL,   kFieldKeywords,
+                                       kFieldDescription, kFieldNotes, kFieldSchedule,
+                                       kFieldStatus};
+    return *TextField(kFieldOfBit[bit >= 0 && bit < 7 ? bit : 6]);
 }
 
 const std::string* CBookmark::TextField(int field) const {
@@ -141,36 +183,4 @@ const std::string* CBookmark::TextField(int field) const {
     default:
         return nullptr;
     }
-}
-
-std::string CBookmark::GetFieldText(int field, const std::string& timePattern) const {
-    if (const std::string* s = TextField(field))
-        return *s;
-    if (field == kFieldStatusChecking)
-        return m_wStatusChecking ? "Enable" : "Disable";
-    if (field >= kFieldAddDate && field <= kFieldLastChecked)
-        return brindle::FormatTime(GetFieldTime(field), timePattern);
-    return "?";
-}
-
-BrxTime CBookmark::GetFieldTime(int field) const {
-    switch (field) {
-    case kFieldAddDate:
-        return m_tAddDate;
-    case kFieldLastVisited:
-        return m_tLastVisited;
-    case kFieldLastModified:
-        return m_tLastModified;
-    case kFieldLastChecked:
-        return m_tLastChecked;
-    default:
-        return 0;
-    }
-}
-
-bool CBookmark::Equals(const CBookmark& o) const {
-    return m_strName == o.m_strName && m_strURL == o.m_strURL && m_strKeywords == o.m_strKeywords &&
-           m_strDescription == o.m_strDescription && m_strNotes == o.m_strNotes &&
-           m_wStatusChecking == o.m_wStatusChecking && m_strSchedule == o.m_strSchedule &&
-           m_strStatus == o.m_strStatus;
 }

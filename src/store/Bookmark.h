@@ -61,6 +61,39 @@ struct BookmarkFields {
     BrxTime lastChecked = 0;
 };
 
+class CBookmark;
+
+// A bookmark as its readers see it: views of its eight texts beside its numbers. The document
+// hands these out for its stored bookmarks (valid until its bookmarks next change), and every
+// CBookmark converts to one, so that exports, the clipboard and the ordering read both alike.
+struct BookmarkRef {
+    std::string_view m_strName = {};
+    std::string_view m_strURL = {};
+    std::string_view m_strKeywords = {};
+    std::string_view m_strDescription = {};
+    std::string_view m_strNotes = {};
+    std::uint16_t m_wStatusChecking = 0;
+    std::string_view m_strSchedule = {};
+    std::string_view m_strStatus = {};
+    BrxTime m_tAddDate = 0;
+    BrxTime m_tLastVisited = 0;
+    BrxTime m_tLastModified = 0;
+    BrxTime m_tLastChecked = 0;
+
+    bool MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const;
+    // Display text of a field; dates are formatted with an expanded time-format pattern.
+    std::string GetFieldText(int field, const std::string& timePattern) const;
+    // The stored time of fields 8-11, 0 for any other number.
+    BrxTime GetFieldTime(int field) const;
+    // The text a text field (0-4, 6, 7) holds, or nullptr for other fields.
+    const std::string_view* TextField(int field) const;
+    // The text selected by one bit of the string-search mask.
+    std::string_view SearchField(int bit) const;
+    // "Unchanged" test of the property sheet: every field but the dates.
+    bool Equals(const BookmarkRef& other) const;
+    bool EqualsName(const BookmarkRef& other) const { return m_strName == other.m_strName; }
+};
+
 class CBookmark {
   public:
     // Used only when a bookmark is read from a file; the reader rebuilds the keyword list.
@@ -85,6 +118,8 @@ class CBookmark {
     BrxTime m_tLastModified = 0;
     BrxTime m_tLastChecked = 0;
 
+    operator BookmarkRef() const;
+
     void SetKeywords(std::string_view text);
     void AddKeyword(std::string_view keyword);
     int RemoveKeyword(std::string_view keyword);
@@ -92,21 +127,21 @@ class CBookmark {
     // Rebuilds the keyword list from the stored text (split at spaces), keeping the text.
     void RebuildKeywordList();
 
-    bool MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const;
-
-    // Display text of a field; dates are formatted with an expanded time-format pattern.
-    std::string GetFieldText(int field, const std::string& timePattern) const;
-    // The stored time of fields 8-11, 0 for any other number.
-    BrxTime GetFieldTime(int field) const;
+    bool MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const {
+        return BookmarkRef(*this).MatchText(text, matchCase, fieldMask);
+    }
+    std::string GetFieldText(int field, const std::string& timePattern) const {
+        return BookmarkRef(*this).GetFieldText(field, timePattern);
+    }
+    BrxTime GetFieldTime(int field) const { return BookmarkRef(*this).GetFieldTime(field); }
     // The string a text field (0-4, 6, 7) holds, or nullptr for other fields.
     const std::string* TextField(int field) const;
     // The string selected by one bit of the string-search mask.
     const std::string& SearchField(int bit) const;
 
-    // "Unchanged" test of the property sheet: every field but the dates.
-    bool Equals(const CBookmark& other) const;
-    bool EqualsName(const CBookmark& other) const { return m_strName == other.m_strName; }
+    bool Equals(const BookmarkRef& other) const { return BookmarkRef(*this).Equals(other); }
+    bool EqualsName(const BookmarkRef& other) const { return m_strName == other.m_strName; }
 };
 
 // The fields of a bookmark as AddBookmark takes them (views into `b`).
-BookmarkFields FieldsOf(const CBookmark& b);
+BookmarkFields FieldsOf(const BookmarkRef& b);

@@ -6,23 +6,69 @@
 #include <algorithm>
 #include <ctime>
 
-// Finds a bookmark by name and URL without scanning the collection. It is kept up to date by
-// AddBookmark and rebuilt after any other change of the collection.
+// Finds a bookmark by name and URL without scanning the collection: open addressing over bookmark
+// indices. It is kept up to date by AddBookmark and rebuilt after any other change.
 struct CBrindleDoc::DuplicateIndex {
-    std::unordered_multimap<std::size_t, std::uint32_t> byKey;
+    struct Slot {
+        std::uint32_t index1 = 0; // bookmark index + 1; 0 = empty
+        std::uint32_t hash = 0;
+    };
+    std::vector<Slot> slots;
+    std::size_t count = 0;
     std::size_t size = 0;
     std::uint64_t stamp = 0;
     bool valid = false;
 
-    static std::size_t Key(std::string_view name, std::string_view url) {
+    static std::uint32_t Key(std::string_view name, std::string_view url) {
         const std::size_t a = std::hash<std::string_view>{}(name);
         const std::size_t b = std::hash<std::string_view>{}(url);
-        return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+        const std::size_t h = a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+        return static_cast<std::uint32_t>(h ^ (h >> 32));
+    }
+    void Reset(std::size_t expected) {
+        std::size_t n = 64;
+        while (n < expected * 2)
+            n *= 2;
+        slots.assign(n, Slot{});
+        count = 0;
+    }
+    void Insert(std::uint32_t hash, std::uint32_t index) {
+        if ((count + 1) * 2 > slots.size()) {
+            std::vector<Slot> old;
+            old.swap(slots);
+            slots.assign(old.size() * 2, Slot{});
+            for (const Slot& s : old)
+                if (s.index1)
+                    Place(s);
+        }
+        Place({index + 1, hash});
+        ++count;
+    }
+    void Place(Slot s) {
+        const std::size_t mask = slots.size() - 1;
+        std::size_t pos = s.hash & mask;
+        while (slots[pos].index1)
+            pos = (pos + 1) & mask;
+        slots[pos] = s;
+    }
+    bool Contains(std::uint32_t hash, std::string_view name, std::string_view url,
+                  const brindle::BookmarkList& list) const {
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t pos = hash & mask; slots[pos].index1; pos = (pos + 1) & mask) {
+            if (slots[pos].hash != hash)
+                continue;
+            const brindle::BookmarkRecord& r = list.Record(slots[pos].index1 - 1);
+            if (r.Text(brindle::BookmarkRecord::kName) == name &&
+                r.Text(brindle::BookmarkRecord::kURL) == url)
+                return true;
+        }
+        return false;
     }
 };
 
 CBrindleDoc::CBrindleDoc(const CPreferences& prefs)
-    : m_prefs(&prefs), m_duplicates(std::make_unique<DuplicateIndex>()) {}
+    : m_arrDeletedBookmarks(m_arrBookmarks.SharedStorage()), m_prefs(&prefs),
+      m_duplicates(std::make_unique<DuplicateIndex>()) {}
 
 const CPreferences& CPreferences::Defaults() {
     static const CPreferences defaults;
@@ -67,53 +113,94 @@ const std::string& CBrindleDoc::TimePattern() const {
 
 // --- Bookmarks -------------------------------------------------------------------------------
 
+namespace {
+
+using brindle::BookmarkRecord;
+
+bool HasBlankEdge(const std::string& word) {
+    return !word.empty() && (brindle::IsBlank(word.front()) || brindle::IsBlank(word.back()));
+}
+
+// The list a record must keep of its own: nullptr when the split of `text` gives it anyway.
+const std::vector<std::string>* OwnList(std::string_view text,
+                                        const std::vector<std::string>& list) {
+    std::vector<std::string> split;
+    brindle::SplitKeywordsInto(text, split);
+    return split == list ? nullptr : &list;
+}
+
+// kNormalKeywords when adding the bookmark again would keep its keyword text and list.
+std::uint16_t KeywordFlags(std::string_view text, const std::vector<std::string>* ownList) {
+    if (ownList)
+        return 0;
+    std::vector<std::string> list;
+    const bool normal = brindle::NormalizeKeywordText(text, true, &list) == text &&
+                        std::none_of(list.begin(), list.end(), HasBlankEdge);
+    return normal ? BookmarkRecord::kNormalKeywords : 0;
+}
+
+} // namespace
+
+CBrindleDoc::DuplicateIndex& CBrindleDoc::Duplicates() {
+    DuplicateIndex& dup = *m_duplicates;
+    if (!dup.valid || dup.size != m_arrBookmarks.size() || dup.stamp != m_changeStamp) {
+        dup.Reset(m_arrBookmarks.size());
+        for (std::uint32_t i = 0; i < m_arrBookmarks.size(); ++i) {
+            const BookmarkRecord& r = m_arrBookmarks.Record(i);
+            dup.Insert(
+                DuplicateIndex::Key(r.Text(BookmarkRecord::kName), r.Text(BookmarkRecord::kURL)),
+                i);
+        }
+        dup.size = m_arrBookmarks.size();
+        dup.stamp = m_changeStamp;
+        dup.valid = true;
+    }
+    return dup;
+}
+
 bool CBrindleDoc::AddBookmark(const BookmarkFields& f) {
     const std::string_view trimmedName = brindle::TrimView(f.name);
     const std::string_view url = f.url;
     if (trimmedName.empty())
         return false;
+    bool blankEdge = false;
+    const std::string keywordText = brindle::NormalizeKeywordTextOnly(
+        brindle::TrimView(f.keywords), /*commaDrops=*/true, &blankEdge);
+
+    const std::uint32_t key = DuplicateIndex::Key(trimmedName, url);
+    if (Duplicates().Contains(key, trimmedName, url, m_arrBookmarks))
+        return false;
+
+    const std::string_view schedule =
+        ScheduleExists(f.schedule) ? f.schedule : std::string_view(kNoSchedule);
+    // The words of a normal text are the pieces its split gives, unless one starts or ends with
+    // white space other than a blank (a tab is a word byte): only then is a list kept.
     std::vector<std::string> sortedKeywords;
-    std::string keywordText = brindle::NormalizeKeywordText(brindle::TrimView(f.keywords),
-                                                            /*commaDrops=*/true, &sortedKeywords);
-
-    DuplicateIndex& dup = *m_duplicates;
-    if (!dup.valid || dup.size != m_arrBookmarks.size() || dup.stamp != m_changeStamp) {
-        dup.byKey.clear();
-        dup.byKey.reserve(m_arrBookmarks.size() * 2);
-        for (std::uint32_t i = 0; i < m_arrBookmarks.size(); ++i) {
-            const CBookmark& b = *m_arrBookmarks[i];
-            dup.byKey.emplace(DuplicateIndex::Key(b.m_strName, b.m_strURL), i);
-        }
-        dup.valid = true;
-    }
-    const std::size_t key = DuplicateIndex::Key(trimmedName, url);
-    auto [first, last] = dup.byKey.equal_range(key);
-    for (auto it = first; it != last; ++it) {
-        const CBookmark& b = *m_arrBookmarks[it->second];
-        if (b.m_strName == trimmedName && b.m_strURL == url)
-            return false;
-    }
-
-    const std::string scheduleName =
-        ScheduleExists(f.schedule) ? std::string(f.schedule) : std::string(kNoSchedule);
-    auto bookmark = std::make_unique<CBookmark>(
-        std::string(trimmedName), std::string(url), std::string_view(), std::string(f.description),
-        std::string(f.notes), f.statusChecking, scheduleName, std::string(f.status), f.addDate,
-        f.lastVisited, f.lastModified, f.lastChecked);
-    // The text is normal already and a second scan would change nothing: take it as it is.
-    bookmark->m_strKeywords = std::move(keywordText);
-    bookmark->m_arrKeywords = std::move(sortedKeywords);
-    m_arrBookmarks.push_back(std::move(bookmark));
+    if (blankEdge)
+        brindle::NormalizeKeywordText(brindle::TrimView(f.keywords), true, &sortedKeywords);
+    const bool regular = !blankEdge;
+    const BookmarkRef values{
+        trimmedName, url,      keywordText, f.description, f.notes,        f.statusChecking,
+        schedule,    f.status, f.addDate,   f.lastVisited, f.lastModified, f.lastChecked};
+    // The keyword ids wait for the first dictionary that needs them (imports add many).
+    const BookmarkRecord record = m_arrBookmarks.MakeRecord(
+        values, regular ? nullptr : &sortedKeywords, regular ? BookmarkRecord::kNormalKeywords : 0,
+        /*deferIds=*/true);
+    if (record.Has(BookmarkRecord::kIdsReady))
+        m_arrBookmarks.Records().push_back(record);
+    else
+        m_arrBookmarks.AppendUnindexed(record);
     SetModifiedFlag(true);
     // The index stays valid: it gains exactly the bookmark just added.
-    dup.byKey.emplace(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1));
+    DuplicateIndex& dup = *m_duplicates;
+    dup.Insert(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1));
     dup.size = m_arrBookmarks.size();
     dup.stamp = m_changeStamp;
     dup.valid = true;
     return true;
 }
 
-bool CBrindleDoc::AddBookmarkToResult(const CBookmark& v) {
+bool CBrindleDoc::AddBookmarkToResult(const BookmarkRef& v) {
     if (!AddBookmark(FieldsOf(v)))
         return false;
     const auto index = static_cast<std::uint32_t>(m_arrBookmarks.size() - 1);
@@ -133,22 +220,38 @@ void CBrindleDoc::InsertIntoHits(std::uint32_t index) {
     }
 }
 
+void CBrindleDoc::KeepDeleted(const BookmarkRecord& r) {
+    if (!m_arrDeletedBookmarks.SharesStorageWith(m_arrBookmarks) && m_arrDeletedBookmarks.empty())
+        m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
+    if (m_arrDeletedBookmarks.SharesStorageWith(m_arrBookmarks)) {
+        m_arrDeletedBookmarks.Records().push_back(r);
+    } else {
+        // Undo still holds bookmarks of a document opened before: copy the texts across.
+        m_arrDeletedBookmarks.Records().push_back(
+            m_arrDeletedBookmarks.CopyRecord(m_arrBookmarks, r));
+        m_arrBookmarks.Release(r);
+    }
+}
+
 void CBrindleDoc::DeleteBookmark(std::uint32_t index) {
     if (index >= m_arrBookmarks.size())
         return;
     SetModifiedFlag(true);
-    m_arrDeletedBookmarks.push_back(std::move(m_arrBookmarks[index]));
-    m_arrBookmarks.erase(m_arrBookmarks.begin() + index);
+    KeepDeleted(m_arrBookmarks.Record(index));
+    auto& records = m_arrBookmarks.Records();
+    records.erase(records.begin() + index);
 }
 
 void CBrindleDoc::DeleteBookmarks(const Hits& indices) {
     const std::size_t n = m_arrBookmarks.size();
     std::vector<char> gone(n, 0);
     bool any = false;
+    auto& records = m_arrBookmarks.Records();
+    m_arrDeletedBookmarks.reserve(m_arrDeletedBookmarks.size() + indices.size());
     for (std::uint32_t i : indices) {
         if (i < n && !gone[i]) {
             gone[i] = 1;
-            m_arrDeletedBookmarks.push_back(std::move(m_arrBookmarks[i]));
+            KeepDeleted(records[i]);
             any = true;
         }
     }
@@ -161,9 +264,9 @@ void CBrindleDoc::DeleteBookmarks(const Hits& indices) {
     for (std::size_t i = 0; i < n; ++i) {
         newIndex[i] = kept;
         if (!gone[i])
-            m_arrBookmarks[kept++] = std::move(m_arrBookmarks[i]);
+            records[kept++] = records[i];
     }
-    m_arrBookmarks.resize(kept);
+    records.resize(kept);
     for (Hits* hits : {&m_arrKeywordHits, &m_arrStringHits}) {
         std::erase_if(*hits, [&](std::uint32_t h) { return h >= n || gone[h]; });
         for (std::uint32_t& h : *hits)
@@ -175,7 +278,10 @@ void CBrindleDoc::ClearUndo(int kind) {
     switch (kind) {
     case kUndoBookmarks:
         m_arrDeletedBookmarks.clear();
+        if (!m_arrDeletedBookmarks.SharesStorageWith(m_arrBookmarks))
+            m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
         m_arrUndoKeywordOwners.clear(); // a delete would make these indices stale
+        MaybeCompact();
         break;
     case kUndoMacros:
         m_arrDeletedMacros.clear();
@@ -188,55 +294,220 @@ void CBrindleDoc::ClearUndo(int kind) {
     }
 }
 
+// True when AddBookmark would store `r` exactly as it is (trimmed name, normal keyword text
+// with the list its split gives, an existing schedule or "<None>"): undo can then take the
+// record back without copying a byte.
+bool CBrindleDoc::ReAddable(BookmarkRecord& r) {
+    const std::string_view name = r.Text(BookmarkRecord::kName);
+    if (name.empty() || brindle::TrimView(name).size() != name.size() ||
+        r.Has(BookmarkRecord::kOwnList))
+        return false;
+    if (!r.Has(BookmarkRecord::kNormalKeywords)) {
+        if (!KeywordFlags(r.Text(BookmarkRecord::kKeywords), nullptr))
+            return false;
+        r.flags |= BookmarkRecord::kNormalKeywords;
+    }
+    const std::string_view schedule = r.Text(BookmarkRecord::kSchedule);
+    return schedule == kNoSchedule || ScheduleExists(schedule);
+}
+
 void CBrindleDoc::UndoDeleteBookmarks() {
-    Bookmarks deleted = std::move(m_arrDeletedBookmarks);
-    m_arrDeletedBookmarks.clear();
-    for (const auto& b : deleted)
-        AddBookmark(FieldsOf(*b));
+    brindle::BookmarkList deleted = std::move(m_arrDeletedBookmarks);
+    m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
+    const bool shared = deleted.SharesStorageWith(m_arrBookmarks);
+    m_arrBookmarks.reserve(m_arrBookmarks.size() + deleted.size());
+    for (BookmarkRecord& r : deleted.Records()) {
+        if (!shared || !ReAddable(r)) {
+            AddBookmark(FieldsOf(brindle::BookmarkList::Ref(r)));
+            deleted.Release(r);
+            continue;
+        }
+        // AddBookmark's steps on a record that passes them unchanged.
+        const std::string_view name = r.Text(BookmarkRecord::kName);
+        const std::string_view url = r.Text(BookmarkRecord::kURL);
+        const std::uint32_t key = DuplicateIndex::Key(name, url);
+        if (Duplicates().Contains(key, name, url, m_arrBookmarks)) {
+            deleted.Release(r);
+            continue;
+        }
+        m_arrBookmarks.EnsureKeywordIds(r);
+        m_arrBookmarks.Records().push_back(r);
+        SetModifiedFlag(true);
+        DuplicateIndex& dup = *m_duplicates;
+        dup.Insert(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1));
+        dup.size = m_arrBookmarks.size();
+        dup.stamp = m_changeStamp;
+        dup.valid = true;
+    }
+    deleted.Records().clear();
     RerunLastSearch();
+    MaybeCompact();
 }
 
 void CBrindleDoc::MarkVisited(std::uint32_t index) {
     if (index >= m_arrBookmarks.size())
         return;
-    m_arrBookmarks[index]->m_tLastVisited = Now();
+    m_arrBookmarks.Record(index).visited = Now();
     SetModifiedFlag(true);
+}
+
+void CBrindleDoc::Rewrite(std::uint32_t index, const BookmarkRef& values,
+                          const std::vector<std::string>* list) {
+    const BookmarkRecord& old = m_arrBookmarks.Record(index);
+    std::vector<std::string> kept;
+    const std::vector<std::string>* ownList = nullptr;
+    std::uint16_t flags = 0;
+    if (list) {
+        ownList = OwnList(values.m_strKeywords, *list);
+        flags = KeywordFlags(values.m_strKeywords, ownList);
+    } else {
+        if (old.Has(BookmarkRecord::kOwnList)) {
+            kept = m_arrBookmarks.KeywordList(index);
+            ownList = &kept;
+        }
+        flags = old.flags;
+    }
+    m_arrBookmarks.Rewrite(index, values, ownList, flags);
+}
+
+void CBrindleDoc::SetFieldText(std::uint32_t index, int field, std::string_view text) {
+    const int slot = brindle::SlotOfField(field);
+    if (index >= m_arrBookmarks.size() || slot < 0)
+        return;
+    BookmarkRef values = m_arrBookmarks[index];
+    const std::string copy(text); // the text may lie in the record being replaced
+    *const_cast<std::string_view*>(values.TextField(field)) = copy;
+    if (field == kFieldKeywords) {
+        std::vector<std::string> list;
+        brindle::SplitKeywordsInto(copy, list);
+        Rewrite(index, values, &list);
+    } else {
+        Rewrite(index, values, nullptr);
+    }
+    SetModifiedFlag(true);
+    MaybeCompact();
+}
+
+void CBrindleDoc::SetKeywords(std::uint32_t index, std::string_view text) {
+    if (index >= m_arrBookmarks.size())
+        return;
+    BookmarkRef values = m_arrBookmarks[index];
+    std::vector<std::string> list;
+    const std::string normal = brindle::NormalizeKeywordText(text, false, &list);
+    values.m_strKeywords = normal;
+    Rewrite(index, values, &list);
+    SetModifiedFlag(true);
+    MaybeCompact();
+}
+
+void CBrindleDoc::SetFieldTime(std::uint32_t index, int field, BrxTime time) {
+    if (index >= m_arrBookmarks.size())
+        return;
+    BookmarkRecord& r = m_arrBookmarks.Record(index);
+    switch (field) {
+    case kFieldAddDate:
+        r.added = time;
+        break;
+    case kFieldLastVisited:
+        r.visited = time;
+        break;
+    case kFieldLastModified:
+        r.modified = time;
+        break;
+    case kFieldLastChecked:
+        r.checked = time;
+        break;
+    default:
+        return;
+    }
+    SetModifiedFlag(true);
+}
+
+void CBrindleDoc::SetStatusChecking(std::uint32_t index, std::uint16_t value) {
+    if (index >= m_arrBookmarks.size())
+        return;
+    m_arrBookmarks.Record(index).statusChecking = value;
+    SetModifiedFlag(true);
+}
+
+bool CBrindleDoc::EditKeywords(std::uint32_t index, const KeywordEdit& edit) {
+    std::string text(m_arrBookmarks.Record(index).Text(BookmarkRecord::kKeywords));
+    std::vector<std::string> list = m_arrBookmarks.KeywordList(index);
+    if (!edit(text, list))
+        return false;
+    BookmarkRef values = m_arrBookmarks[index];
+    values.m_strKeywords = text;
+    Rewrite(index, values, &list);
+    ForgetDerivedData();
+    return true;
+}
+
+void CBrindleDoc::AddKeyword(std::uint32_t index, std::string_view keyword) {
+    if (index >= m_arrBookmarks.size())
+        return;
+    EditKeywords(index, [&](std::string& text, std::vector<std::string>& list) {
+        const std::size_t before = list.size();
+        brindle::AddKeywordTo(text, list, keyword);
+        return list.size() != before;
+    });
+    SetModifiedFlag(true);
+    MaybeCompact();
+}
+
+void CBrindleDoc::ReplaceBookmarks(brindle::BookmarkList bookmarks) {
+    m_arrBookmarks = std::move(bookmarks);
+    if (m_arrDeletedBookmarks.empty())
+        m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
+    m_arrSorted.clear();
+    ForgetDerivedData();
+}
+
+void CBrindleDoc::MaybeCompact() {
+    if (!m_arrBookmarks.Wasteful())
+        return;
+    std::vector<brindle::BookmarkList*> lists{&m_arrBookmarks};
+    if (m_arrDeletedBookmarks.SharesStorageWith(m_arrBookmarks))
+        lists.push_back(&m_arrDeletedBookmarks);
+    brindle::BookmarkList::Compact(lists);
+    m_arrSorted.clear(); // its views pointed into the old texts
 }
 
 std::string CBrindleDoc::GetFieldText(std::uint32_t index, int field) const {
     if (index >= m_arrBookmarks.size())
         return {};
-    return m_arrBookmarks[index]->GetFieldText(field, TimePattern());
+    return m_arrBookmarks[index].GetFieldText(field, TimePattern());
 }
 
 std::string CBrindleDoc::GetSortedFieldText(std::uint32_t index, int field) const {
-    if (index >= m_arrSorted.size() || !m_arrSorted[index])
+    if (index >= m_arrSorted.size())
         return {};
-    return m_arrSorted[index]->GetFieldText(field, TimePattern());
+    return m_arrSorted[index].GetFieldText(field, TimePattern());
 }
 
 BrxTime CBrindleDoc::GetFieldTime(std::uint32_t index, int field) const {
-    return index < m_arrBookmarks.size() ? m_arrBookmarks[index]->GetFieldTime(field) : 0;
+    return index < m_arrBookmarks.size() ? m_arrBookmarks[index].GetFieldTime(field) : 0;
 }
 
 BrxTime CBrindleDoc::GetSortedFieldTime(std::uint32_t index, int field) const {
-    return (index < m_arrSorted.size() && m_arrSorted[index])
-               ? m_arrSorted[index]->GetFieldTime(field)
-               : 0;
+    return index < m_arrSorted.size() ? m_arrSorted[index].GetFieldTime(field) : 0;
 }
 
-void CBrindleDoc::CopyBookmarks(const Bookmarks& source, Bookmarks& target) {
+void CBrindleDoc::CopyBookmarks(const brindle::BookmarkList& source, Bookmarks& target) {
     target.reserve(target.size() + source.size());
-    for (const auto& b : source)
+    for (const BookmarkRef b : source)
         target.push_back(std::make_unique<CBookmark>(
-            b->m_strName, b->m_strURL, b->m_strKeywords, b->m_strDescription, b->m_strNotes,
-            b->m_wStatusChecking, b->m_strSchedule, b->m_strStatus, b->m_tAddDate,
-            b->m_tLastVisited, b->m_tLastModified, b->m_tLastChecked));
+            std::string(b.m_strName), std::string(b.m_strURL), b.m_strKeywords,
+            std::string(b.m_strDescription), std::string(b.m_strNotes), b.m_wStatusChecking,
+            std::string(b.m_strSchedule), std::string(b.m_strStatus), b.m_tAddDate,
+            b.m_tLastVisited, b.m_tLastModified, b.m_tLastChecked));
 }
 
 CBrindleDoc::Bookmarks CBrindleDoc::PreparePropertyCopies(std::uint32_t index) {
-    if (index < m_arrBookmarks.size() && !ScheduleExists(m_arrBookmarks[index]->m_strSchedule)) {
-        m_arrBookmarks[index]->m_strSchedule = kNoSchedule;
+    if (index < m_arrBookmarks.size() &&
+        !ScheduleExists(m_arrBookmarks.Record(index).Text(BookmarkRecord::kSchedule))) {
+        BookmarkRef values = m_arrBookmarks[index];
+        values.m_strSchedule = kNoSchedule;
+        Rewrite(index, values, nullptr);
         ForgetDerivedData(); // a field changed: orderings and search copies are stale
     }
     Bookmarks copies;
@@ -247,13 +518,14 @@ CBrindleDoc::Bookmarks CBrindleDoc::PreparePropertyCopies(std::uint32_t index) {
 void CBrindleDoc::ApplyPropertyCopies(Bookmarks& copies) {
     const std::size_t n = std::min(copies.size(), m_arrBookmarks.size());
     for (std::size_t i = 0; i < n; ++i) {
-        if (!copies[i] || copies[i]->Equals(*m_arrBookmarks[i]))
+        if (!copies[i] || copies[i]->Equals(m_arrBookmarks[i]))
             continue;
         SetModifiedFlag(true);
-        m_arrBookmarks[i] = std::move(copies[i]);
+        Rewrite(static_cast<std::uint32_t>(i), *copies[i], &copies[i]->m_arrKeywords);
     }
     copies.clear();
     RerunLastSearch();
+    MaybeCompact();
 }
 
 // --- Status bar and views ----------------------------------------------------------------------
@@ -292,7 +564,11 @@ void CBrindleDoc::NotifyRebuild() {
 // --- Life cycle --------------------------------------------------------------------------------
 
 void CBrindleDoc::DeleteContents() {
+    // A fresh storage: the old one stays only while the undo list still refers to it.
     m_arrBookmarks.clear();
+    m_arrBookmarks = brindle::BookmarkList();
+    if (m_arrDeletedBookmarks.empty())
+        m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
     m_arrMacros.clear();
     // The result lists and the dictionary described the bookmarks just deleted.
     m_arrKeywordHits.clear();

@@ -4,6 +4,7 @@
 // marks itself modified and tells its views (DocListener) what to reload.
 
 #include "store/Bookmark.h"
+#include "store/BookmarkList.h"
 #include "store/Dictionary.h"
 #include "store/DocListener.h"
 #include "store/KeywordQuery.h"
@@ -14,6 +15,7 @@
 #include "store/SearchIndex.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +29,7 @@ enum UndoKind : int { kUndoBookmarks = 1, kUndoMacros = 2, kUndoKeyword = 3 };
 
 class CBrindleDoc {
   public:
+    // Free-standing bookmarks: the copies the property sheet edits.
     using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
     using Macros = std::vector<std::unique_ptr<CMacro>>;
     using Schedules = std::vector<std::unique_ptr<CSchedule>>;
@@ -40,16 +43,18 @@ class CBrindleDoc {
     ~CBrindleDoc();
 
     // --- Owned collections -------------------------------------------------------------
-    Bookmarks m_arrBookmarks; // insertion order; an index here is a bookmark index
+    // Insertion order; an index here is a bookmark index. Read through m_arrBookmarks[i]
+    // (a BookmarkRef); every change goes through the operations below.
+    brindle::BookmarkList m_arrBookmarks;
     Macros m_arrMacros;
     Schedules m_arrSchedules;
-    Bookmarks m_arrDeletedBookmarks; // the last delete, for undo
+    brindle::BookmarkList m_arrDeletedBookmarks; // the last delete, for undo
     Macros m_arrDeletedMacros;
 
     // --- Lists that refer into m_arrBookmarks ------------------------------------------
     Hits m_arrKeywordHits;
     Hits m_arrStringHits;
-    std::vector<CBookmark*> m_arrSorted; // export copy, not owned
+    std::vector<BookmarkRef> m_arrSorted; // export copy, valid until the bookmarks change
     std::vector<std::string> m_arrDictionary;
     std::vector<std::string> m_arrTerms;
     std::string m_strUndoKeyword;
@@ -88,7 +93,7 @@ class CBrindleDoc {
     // The add path of the user interface: AddBookmark, then a new bookmark that satisfies
     // the last search joins both hit lists at its sorted place and its keywords the
     // dictionary.
-    bool AddBookmarkToResult(const CBookmark& values);
+    bool AddBookmarkToResult(const BookmarkRef& values);
     void DeleteBookmark(std::uint32_t index);
     // Deletes many bookmarks in one pass (as DeleteBookmark for each, in the given order of
     // original indices) and takes them out of both hit lists.
@@ -96,12 +101,24 @@ class CBrindleDoc {
     void ClearUndo(int kind);
     void UndoDeleteBookmarks();
     void MarkVisited(std::uint32_t index);
+    // Field setters (each sets the modified flag). Text fields 0-4, 6, 7 are stored as given;
+    // for the keyword text the keyword list is then rebuilt from it, as reading a file does.
+    void SetFieldText(std::uint32_t index, int field, std::string_view text);
+    // The record's SetKeywords: the keyword scan makes the text and the list.
+    void SetKeywords(std::uint32_t index, std::string_view text);
+    // Fields 8-11.
+    void SetFieldTime(std::uint32_t index, int field, BrxTime time);
+    void SetStatusChecking(std::uint32_t index, std::uint16_t value);
+    // Adds one keyword to bookmark i as the keyword list rules say; sets the modified flag.
+    void AddKeyword(std::uint32_t index, std::string_view keyword);
+    // Takes the file's bookmarks (a document being opened).
+    void ReplaceBookmarks(brindle::BookmarkList bookmarks);
 
     std::string GetFieldText(std::uint32_t index, int field) const;
     std::string GetSortedFieldText(std::uint32_t index, int field) const;
     BrxTime GetFieldTime(std::uint32_t index, int field) const;
     BrxTime GetSortedFieldTime(std::uint32_t index, int field) const;
-    static void CopyBookmarks(const Bookmarks& source, Bookmarks& target);
+    static void CopyBookmarks(const brindle::BookmarkList& source, Bookmarks& target);
 
     // Bookmark Properties without its dialog: the copies the sheet edits (a missing schedule
     // becomes "<None>" first), and taking back the edited copies on OK.
@@ -185,6 +202,19 @@ class CBrindleDoc {
 
     const std::string& TimePattern() const;
     bool IsQueryTerm(std::string_view keyword) const;
+    // Replaces bookmark i's texts and keyword list (`list`: the new list, or nullptr when the
+    // keyword text is unchanged and keeps its list).
+    void Rewrite(std::uint32_t index, const BookmarkRef& values,
+                 const std::vector<std::string>* list);
+    // Bookmark i's keyword text and list after `edit(text, list)`; false when nothing changed.
+    using KeywordEdit = std::function<bool(std::string& text, std::vector<std::string>& list)>;
+    bool EditKeywords(std::uint32_t index, const KeywordEdit& edit);
+    DuplicateIndex& Duplicates();
+    bool ReAddable(brindle::BookmarkRecord& r);
+    // Moves a record into the undo list (whose storage may be another).
+    void KeepDeleted(const brindle::BookmarkRecord& r);
+    // Rewrites the bookmark texts once garbage passes half of them.
+    void MaybeCompact();
     void InsertIntoHits(std::uint32_t index);
     void ForgetDerivedData();
     template <typename F> void Notify(F&& call) {

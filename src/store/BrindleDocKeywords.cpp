@@ -9,14 +9,40 @@
 #include <unordered_set>
 
 void CBrindleDoc::RebuildDictionary() {
-    m_index.SyncKeywords(m_arrBookmarks, m_changeStamp);
-    m_dictionary.Build(m_arrDictionary, ActiveHits(), m_index);
+    const Hits& hits = ActiveHits();
+    if (!m_arrBookmarks.KeywordIdsReady() && hits.size() * 8 < m_arrBookmarks.size()) {
+        // A narrow result of a file just read: its own keyword texts are quicker to split than
+        // every text of the collection is to intern.
+        std::vector<std::string_view> words;
+        for (std::uint32_t i : hits)
+            if (i < m_arrBookmarks.size())
+                brindle::ForEachKeyword(
+                    m_arrBookmarks.Record(i).Text(brindle::BookmarkRecord::kKeywords),
+                    [&](std::string_view w) { words.push_back(w); });
+        std::sort(words.begin(), words.end());
+        words.erase(std::unique(words.begin(), words.end()), words.end());
+        m_arrDictionary.assign(words.begin(), words.end());
+        return;
+    }
+    m_arrBookmarks.EnsureKeywordIds();
+    m_index.SyncKeywordIds(m_arrBookmarks, m_changeStamp);
+    m_dictionary.Build(m_arrDictionary, hits, m_index);
 }
 
 void CBrindleDoc::AddBookmarkKeywords(std::uint32_t index) {
     if (index < m_arrBookmarks.size())
-        brindle::SplitKeywordsInto(m_arrBookmarks[index]->m_strKeywords, m_arrDictionary);
+        brindle::SplitKeywordsInto(m_arrBookmarks[index].m_strKeywords, m_arrDictionary);
 }
+
+namespace {
+// False when bookmark i's keyword list cannot hold `word` (most bookmarks of a large collection,
+// found without building their lists).
+bool MayHoldKeyword(const brindle::BookmarkList& list, std::uint32_t i, std::string_view word) {
+    const brindle::BookmarkRecord& r = list.Record(i);
+    return r.Has(brindle::BookmarkRecord::kOwnList) ||
+           r.Text(brindle::BookmarkRecord::kKeywords).find(word) != std::string_view::npos;
+}
+} // namespace
 
 void CBrindleDoc::AddDictionaryKeyword(std::string_view keyword) {
     if (!keyword.empty())
@@ -35,12 +61,19 @@ bool CBrindleDoc::IsQueryTerm(std::string_view keyword) const {
 void CBrindleDoc::DeleteKeywordEverywhere(std::string_view keyword) {
     m_strUndoKeyword = std::string(keyword);
     m_arrUndoKeywordOwners.clear();
-    for (std::uint32_t i = 0; i < m_arrBookmarks.size(); ++i)
-        if (m_arrBookmarks[i]->RemoveKeyword(keyword))
+    const std::string_view word = brindle::TrimView(keyword);
+    for (std::uint32_t i = 0; !word.empty() && i < m_arrBookmarks.size(); ++i) {
+        if (!MayHoldKeyword(m_arrBookmarks, i, word))
+            continue;
+        if (EditKeywords(i, [&](std::string& text, std::vector<std::string>& list) {
+                return brindle::RemoveKeywordFrom(text, list, keyword);
+            }))
             m_arrUndoKeywordOwners.push_back(i);
+    }
     // Unlike the original design, the change is not silently lost at exit.
     if (!m_arrUndoKeywordOwners.empty())
         SetModifiedFlag(true);
+    MaybeCompact();
 }
 
 void CBrindleDoc::DeleteKeywordCommand(std::string_view keyword) {
@@ -61,10 +94,20 @@ void CBrindleDoc::DeleteKeywordCommand(std::string_view keyword) {
 void CBrindleDoc::RenameKeywordEverywhere(std::string_view oldKeyword,
                                           std::string_view newKeyword) {
     bool changed = false;
-    for (auto& b : m_arrBookmarks)
-        changed |= b->RenameKeyword(oldKeyword, newKeyword) != 0;
+    const std::string_view word = brindle::TrimView(oldKeyword);
+    for (std::uint32_t i = 0; !word.empty() && i < m_arrBookmarks.size(); ++i) {
+        if (!MayHoldKeyword(m_arrBookmarks, i, word))
+            continue;
+        changed |= EditKeywords(i, [&](std::string& text, std::vector<std::string>& list) {
+            if (!brindle::RemoveKeywordFrom(text, list, oldKeyword))
+                return false;
+            brindle::AddKeywordTo(text, list, newKeyword);
+            return true;
+        });
+    }
     if (changed)
         SetModifiedFlag(true);
+    MaybeCompact();
 }
 
 void CBrindleDoc::RenameKeywordInBookmark(std::uint32_t index, std::string_view oldKeyword,
@@ -76,11 +119,10 @@ void CBrindleDoc::RenameKeywordInBookmark(std::uint32_t index, std::string_view 
     if (oldWord.empty())
         return;
     // Whole words only: renaming "web" must not turn "webcam" into something else.
-    CBookmark& b = *m_arrBookmarks[index];
     std::vector<std::string> seen;
     std::string text;
     bool changed = false;
-    brindle::ForEachKeyword(b.m_strKeywords, [&](std::string_view word) {
+    brindle::ForEachKeyword(m_arrBookmarks[index].m_strKeywords, [&](std::string_view word) {
         if (word == oldWord) {
             changed = true;
             word = newWord;
@@ -93,9 +135,13 @@ void CBrindleDoc::RenameKeywordInBookmark(std::uint32_t index, std::string_view 
     });
     if (!changed)
         return;
-    b.m_strKeywords = std::move(text);
-    b.RebuildKeywordList();
+    BookmarkRef values = m_arrBookmarks[index];
+    values.m_strKeywords = text;
+    std::vector<std::string> list; // the list is rebuilt from the new text
+    brindle::SplitKeywordsInto(text, list);
+    Rewrite(index, values, &list);
     SetModifiedFlag(true);
+    MaybeCompact();
     Notify([](DocListener& l) { l.ReloadRows(); });
 }
 
@@ -120,13 +166,18 @@ void CBrindleDoc::UndoDeleteKeyword() {
     for (std::uint32_t index : m_arrUndoKeywordOwners) {
         if (index >= m_arrBookmarks.size())
             continue;
-        m_arrBookmarks[index]->AddKeyword(m_strUndoKeyword);
+        EditKeywords(index, [&](std::string& text, std::vector<std::string>& list) {
+            const std::size_t before = list.size();
+            brindle::AddKeywordTo(text, list, m_strUndoKeyword);
+            return list.size() != before;
+        });
         restored = true;
         if (!isTerm && !inResult && MatchesSearch(index, false))
             inResult = true;
     }
     if (restored)
         SetModifiedFlag(true);
+    MaybeCompact();
     if (isTerm) {
         RerunLastSearch();
     } else if (inResult) {
@@ -140,14 +191,15 @@ void CBrindleDoc::UndoDeleteKeyword() {
 std::string CBrindleDoc::CollectAllKeywords() const {
     std::unordered_set<std::string_view> seen;
     std::string result;
-    for (const auto& b : m_arrBookmarks) {
-        brindle::ForEachKeyword(b->m_strKeywords, [&](std::string_view word) {
-            if (!seen.insert(word).second)
-                return;
-            if (!result.empty())
-                result += '\n';
-            result += word;
-        });
+    for (const brindle::BookmarkRecord& r : m_arrBookmarks.Records()) {
+        brindle::ForEachKeyword(r.Text(brindle::BookmarkRecord::kKeywords),
+                                [&](std::string_view word) {
+                                    if (!seen.insert(word).second)
+                                        return;
+                                    if (!result.empty())
+                                        result += '\n';
+                                    result += word;
+                                });
     }
     return result;
 }

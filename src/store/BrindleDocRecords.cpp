@@ -58,7 +58,7 @@ void CBrindleDoc::AddSelectedUrlMacros(const Hits& selectedBookmarks) {
     for (auto it = selectedBookmarks.rbegin(); it != selectedBookmarks.rend(); ++it) {
         if (*it >= m_arrBookmarks.size())
             continue;
-        const CBookmark& b = *m_arrBookmarks[*it];
+        const BookmarkRef b = m_arrBookmarks[*it];
         AddMacro(kMacroUrl, b.m_strName, b.m_strURL, 0);
         added = true;
     }

@@ -44,8 +44,8 @@ void CBrindleDoc::Search(std::string_view text, bool matchCase, std::uint8_t fie
         if (needle.empty()) {
             result = AllIndices(m_arrBookmarks.size());
         } else if ((fieldMask & kSearchAllFields) != 0) {
-            m_index.SyncFields(m_arrBookmarks, m_changeStamp);
-            m_index.ScanFields(brindle::StringMatcher(needle, matchCase), fieldMask, result);
+            brindle::SearchIndex::ScanFields(
+                m_arrBookmarks, brindle::StringMatcher(needle, matchCase), fieldMask, result);
         }
         OrderHits(result);
         m_arrStringHits = std::move(result);
@@ -98,5 +98,5 @@ bool CBrindleDoc::MatchesSearch(std::uint32_t index, bool recheck) {
     const std::string_view needle = brindle::TrimView(m_strLastSearch);
     if (needle.empty())
         return true;
-    return m_arrBookmarks[index]->MatchText(needle, m_bLastMatchCase != 0, m_byLastFields);
+    return m_arrBookmarks[index].MatchText(needle, m_bLastMatchCase != 0, m_byLastFields);
 }

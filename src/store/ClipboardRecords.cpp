@@ -55,15 +55,15 @@ std::string GetTextField(const char* field, std::size_t size) {
     return std::string(field, n);
 }
 
-void AppendBookmarkRecord(std::string& out, const CBookmark& b) {
+void AppendBookmarkRecord(std::string& out, const BookmarkRef& b) {
     const std::size_t base = out.size();
     out.resize(base + kBookmarkRecordSize, '\0');
     WriteBookmarkRecord(out.data() + base, b);
 }
 
-void WriteBookmarkRecord(char* r, const CBookmark& b) {
+void WriteBookmarkRecord(char* r, const BookmarkRef& b) {
     r[4255] = '\0'; // the padding byte; every text field clears its own rest
-    auto text = [&](Field f, const std::string& s) { PutTextField(r + f.offset, f.size, s); };
+    auto text = [&](Field f, std::string_view s) { PutTextField(r + f.offset, f.size, s); };
     text(kName, b.m_strName);
     text(kURL, b.m_strURL);
     text(kKeywords, b.m_strKeywords);

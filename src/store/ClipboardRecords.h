@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+struct BookmarkRef;
 class CBookmark;
 
 namespace brindle {
@@ -14,9 +15,9 @@ namespace brindle {
 inline constexpr std::size_t kBookmarkRecordSize = 4308;
 
 // Appends one record for `b` to `out`.
-void AppendBookmarkRecord(std::string& out, const CBookmark& b);
+void AppendBookmarkRecord(std::string& out, const BookmarkRef& b);
 // Writes one record for `b` into the kBookmarkRecordSize bytes at `record`.
-void WriteBookmarkRecord(char* record, const CBookmark& b);
+void WriteBookmarkRecord(char* record, const BookmarkRef& b);
 // The records of `block`, one bookmark each; a trailing partial record is ignored.
 std::vector<CBookmark> ReadBookmarkRecords(std::string_view block);
 

@@ -20,6 +20,7 @@ class DictionaryBuilder {
   private:
     std::vector<std::uint32_t> m_stamp; // per word id: the epoch that last saw it
     std::uint32_t m_epoch = 0;
+    std::vector<char> m_marked; // scratch: which bookmarks are hits
 };
 
 } // namespace brindle

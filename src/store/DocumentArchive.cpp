@@ -42,7 +42,7 @@ struct DocumentContent {
     std::int32_t matchCase = 0;
     std::int32_t sortAscending = 0;
     std::int32_t sortColumn = 0;
-    CBrindleDoc::Bookmarks bookmarks;
+    BookmarkList bookmarks;
     CBrindleDoc::Macros macros;
     CBrindleDoc::Schedules schedules;
 };
@@ -72,8 +72,28 @@ void ReadArray(ArchiveReader& ar, ArchiveClass cls, std::vector<std::unique_ptr<
     }
 }
 
-DocumentContent ReadContent(ArchiveReader& ar) {
+// The bookmark array: as ReadArray, straight into the records and their text chunks.
+void ReadBookmarks(ArchiveReader& ar, BookmarkList& out) {
+    const std::uint64_t count = ar.ReadCount();
+    if (count > ar.Remaining() / 2)
+        throw ArchiveFormatError{};
+    out.reserve(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const ArchiveReader::Element e = ar.ReadElement();
+        if (e.kind == ArchiveReader::ElementKind::Null)
+            continue;
+        if (e.cls != ArchiveClass::Bookmark)
+            throw ArchiveFormatError{};
+        if (e.kind == ArchiveReader::ElementKind::Reference)
+            continue;
+        ReadBookmark(ar, out);
+    }
+}
+
+DocumentContent ReadContent(ArchiveReader& ar, std::uint64_t size) {
     DocumentContent c;
+    // The texts take about the file's size: one chunk for all of them.
+    c.bookmarks.Storage().text.Expect(static_cast<std::size_t>(size) + 4096);
     (void)ar.ReadI32(); // the first copy of the search mode; the second one is kept
     c.stringFields = ar.ReadU8();
     c.partialMatch = ar.ReadI32();
@@ -82,7 +102,7 @@ DocumentContent ReadContent(ArchiveReader& ar) {
     c.matchCase = ar.ReadI32();
     c.sortAscending = ar.ReadI32();
     c.sortColumn = ar.ReadI32();
-    ReadArray(ar, ArchiveClass::Bookmark, c.bookmarks, ReadBookmark);
+    ReadBookmarks(ar, c.bookmarks);
     ReadArray(ar, ArchiveClass::Macro, c.macros, ReadMacro);
     ReadArray(ar, ArchiveClass::Schedule, c.schedules, ReadSchedule);
     return c;
@@ -96,7 +116,7 @@ void ApplyContent(CBrindleDoc& doc, DocumentContent&& c) {
     doc.m_bMatchCase = c.matchCase;
     doc.m_bSortAscending = c.sortAscending;
     doc.m_nSortColumn = c.sortColumn;
-    doc.m_arrBookmarks = std::move(c.bookmarks);
+    doc.ReplaceBookmarks(std::move(c.bookmarks));
     doc.m_arrMacros = std::move(c.macros);
     doc.m_arrSchedules = std::move(c.schedules);
     // The result lists, the dictionary and the undo owners described the old collection.
@@ -141,36 +161,63 @@ void WriteArray(ArchiveWriter& ar, ArchiveClass cls, const Records& records,
 
 // --- Records -----------------------------------------------------------------------------------
 
-void WriteBookmark(ArchiveWriter& ar, const CBookmark& b) {
-    ar.WriteString(b.m_strName);
-    ar.WriteString(b.m_strURL);
-    ar.WriteString(b.m_strKeywords);
-    ar.WriteString(b.m_strDescription);
-    ar.WriteString(b.m_strNotes);
+namespace {
+void WriteBookmark(ArchiveWriter& ar, const BookmarkRef& b, bool ascii) {
+    ar.WriteString(b.m_strName, ascii);
+    ar.WriteString(b.m_strURL, ascii);
+    ar.WriteString(b.m_strKeywords, ascii);
+    ar.WriteString(b.m_strDescription, ascii);
+    ar.WriteString(b.m_strNotes, ascii);
     ar.WriteU16(b.m_wStatusChecking);
-    ar.WriteString(b.m_strSchedule);
-    ar.WriteString(b.m_strStatus);
+    ar.WriteString(b.m_strSchedule, ascii);
+    ar.WriteString(b.m_strStatus, ascii);
     // Not the record's order: add date, last checked, last modified, last visited.
     WriteTime(ar, b.m_tAddDate);
     WriteTime(ar, b.m_tLastChecked);
     WriteTime(ar, b.m_tLastModified);
     WriteTime(ar, b.m_tLastVisited);
 }
+} // namespace
 
-void ReadBookmark(ArchiveReader& ar, CBookmark& b) {
-    ar.ReadString(b.m_strName);
-    ar.ReadString(b.m_strURL);
-    ar.ReadString(b.m_strKeywords);
-    ar.ReadString(b.m_strDescription);
-    ar.ReadString(b.m_strNotes);
-    b.m_wStatusChecking = ar.ReadU16();
-    ar.ReadString(b.m_strSchedule);
-    ar.ReadString(b.m_strStatus);
-    b.m_tAddDate = ReadTime(ar);
-    b.m_tLastChecked = ReadTime(ar);
-    b.m_tLastModified = ReadTime(ar);
-    b.m_tLastVisited = ReadTime(ar);
-    b.RebuildKeywordList();
+void WriteBookmark(ArchiveWriter& ar, const BookmarkRef& b) {
+    WriteBookmark(ar, b, false);
+}
+
+void ReadBookmark(ArchiveReader& ar, BookmarkList& list) {
+    TextChunks& text = list.Storage().text;
+    BookmarkRecord r;
+    std::uint16_t flags = 0;
+    std::size_t offset = 0;
+    text.Begin();
+    // Each text goes into the record's block at once: the next read may reuse the buffer.
+    auto readText = [&](int slot) {
+        bool ascii = true;
+        const std::string_view v = ar.ReadStringView(ascii);
+        text.Append(v);
+        text.AppendZero();
+        if (!ascii)
+            flags |= BookmarkList::TextFlags(v);
+        offset += v.size();
+        if (offset > 0xFFFFFFF0u)
+            throw std::bad_alloc(); // one record's texts beyond 4 GiB
+        r.end[slot] = static_cast<std::uint32_t>(offset);
+        ++offset;
+    };
+    readText(BookmarkRecord::kName);
+    readText(BookmarkRecord::kURL);
+    readText(BookmarkRecord::kKeywords);
+    readText(BookmarkRecord::kDescription);
+    readText(BookmarkRecord::kNotes);
+    r.statusChecking = ar.ReadU16();
+    readText(BookmarkRecord::kSchedule);
+    readText(BookmarkRecord::kStatus);
+    r.added = ReadTime(ar);
+    r.checked = ReadTime(ar);
+    r.modified = ReadTime(ar);
+    r.visited = ReadTime(ar);
+    r.text = text.Finish();
+    r.flags = flags;
+    list.AppendUnindexed(r);
 }
 
 void WriteMacro(ArchiveWriter& ar, const CMacro& m) {
@@ -218,13 +265,23 @@ void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar) {
     ar.WriteI32(doc.m_bMatchCase);
     ar.WriteI32(doc.m_bSortAscending);
     ar.WriteI32(doc.m_nSortColumn);
-    WriteArray(ar, ArchiveClass::Bookmark, doc.m_arrBookmarks, WriteBookmark);
+    ar.WriteCount(doc.m_arrBookmarks.size());
+    for (const BookmarkRecord& r : doc.m_arrBookmarks.Records()) {
+        ar.WriteNewObjectTag(ArchiveClass::Bookmark);
+        WriteBookmark(ar, BookmarkList::Ref(r), !r.Has(BookmarkRecord::kNonAscii));
+    }
     WriteArray(ar, ArchiveClass::Macro, doc.m_arrMacros, WriteMacro);
     WriteArray(ar, ArchiveClass::Schedule, doc.m_arrSchedules, WriteSchedule);
 }
 
 std::string DocumentToBytes(const CBrindleDoc& doc) {
     ArchiveWriter ar;
+    // Texts as stored plus the prefixes, tags and numbers of each record (more when some text
+    // takes the 16-bit form; the buffer then grows as it must).
+    std::size_t size = 64;
+    for (const BookmarkRecord& r : doc.m_arrBookmarks.Records())
+        size += r.BlockSize() + 32;
+    ar.Expect(size);
     WriteDocument(doc, ar);
     return ar.TakeBytes();
 }
@@ -232,7 +289,7 @@ std::string DocumentToBytes(const CBrindleDoc& doc) {
 ArchiveResult ReadDocumentBytes(CBrindleDoc& doc, std::string_view bytes) {
     return ReadWith(doc, [&] {
         ArchiveReader ar(bytes);
-        return ReadContent(ar);
+        return ReadContent(ar, bytes.size());
     });
 }
 
@@ -260,7 +317,7 @@ ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path) {
     try {
         return ReadWith(doc, [&] {
             ArchiveReader ar(fd, static_cast<std::uint64_t>(st.st_size));
-            return ReadContent(ar);
+            return ReadContent(ar, static_cast<std::uint64_t>(st.st_size));
         });
     } catch (const ArchiveIoError& e) {
         return ArchiveResult::Failure(FileErrorText(e.error, path, FileAction::Open));

@@ -9,14 +9,15 @@
 #include <string_view>
 
 class CBrindleDoc;
-class CBookmark;
 class CMacro;
+struct BookmarkRef;
 class CSchedule;
 
 namespace brindle {
 
 class ArchiveReader;
 class ArchiveWriter;
+class BookmarkList;
 
 // The outcome of reading or writing: on failure, the text the system shows ("Unexpected file
 // format.", a file-error text with the file name, "Failed to open document.", ...).
@@ -30,11 +31,11 @@ struct ArchiveResult {
 };
 
 // Each record's Serialize: its fields in the order of its table.
-void WriteBookmark(ArchiveWriter& ar, const CBookmark& b);
+void WriteBookmark(ArchiveWriter& ar, const BookmarkRef& b);
 void WriteMacro(ArchiveWriter& ar, const CMacro& m);
 void WriteSchedule(ArchiveWriter& ar, const CSchedule& s);
-// Reading a bookmark also rebuilds its keyword list from the stored keyword text.
-void ReadBookmark(ArchiveReader& ar, CBookmark& b);
+// Reads one bookmark onto the end of `list`; its keyword list is the split of its keyword text.
+void ReadBookmark(ArchiveReader& ar, BookmarkList& list);
 void ReadMacro(ArchiveReader& ar, CMacro& m);
 void ReadSchedule(ArchiveReader& ar, CSchedule& s);
 

@@ -1,6 +1,6 @@
 #include "store/KeywordQuery.h"
 
-#include "store/Bookmark.h"
+#include "store/BookmarkList.h"
 #include "store/KeywordText.h"
 #include "store/TextUtil.h"
 
@@ -9,8 +9,12 @@
 
 namespace brindle {
 
+std::size_t BookmarkKeywordTexts::Size() const {
+    return m_bookmarks.size();
+}
+
 std::string_view BookmarkKeywordTexts::Text(std::uint32_t index) const {
-    return m_bookmarks[index]->m_strKeywords;
+    return m_bookmarks.Record(index).Text(BookmarkRecord::kKeywords);
 }
 
 std::vector<std::string> KeywordQuery::SplitTerms(std::string_view query, bool* trailingDot) {

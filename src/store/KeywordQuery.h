@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-class CBookmark;
-
 namespace brindle {
+
+class BookmarkList;
 
 // Where the evaluator reads keyword texts from.
 class KeywordTexts {
@@ -30,13 +30,12 @@ class KeywordTexts {
 // Keyword texts read straight from the bookmarks (for one-off tests of a few bookmarks).
 class BookmarkKeywordTexts : public KeywordTexts {
   public:
-    explicit BookmarkKeywordTexts(const std::vector<std::unique_ptr<CBookmark>>& bookmarks)
-        : m_bookmarks(bookmarks) {}
-    std::size_t Size() const override { return m_bookmarks.size(); }
+    explicit BookmarkKeywordTexts(const BookmarkList& bookmarks) : m_bookmarks(bookmarks) {}
+    std::size_t Size() const override;
     std::string_view Text(std::uint32_t index) const override;
 
   private:
-    const std::vector<std::unique_ptr<CBookmark>>& m_bookmarks;
+    const BookmarkList& m_bookmarks;
 };
 
 class KeywordQuery {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_set>
 
 namespace brindle {
 
@@ -94,6 +95,108 @@ std::string NormalizeKeywordText(std::string_view input, bool commaDrops,
     }
     atSeparator(); // the appended blank that ends the last word
     return Trim(text);
+}
+
+std::string NormalizeKeywordTextOnly(std::string_view input, bool commaDrops, bool* blankEdge) {
+    const std::string_view in = TrimView(input);
+    std::string text;
+    text.reserve(in.size());
+    // An accepted word is always one run of word bytes of the input: views into it will do.
+    std::vector<std::string_view> seen;
+    std::unordered_set<std::string_view> many; // once a text has more than a few words
+    bool edge = false;
+    std::size_t start = 0;
+    std::size_t length = 0;
+    bool dropping = false;
+    auto atSeparator = [&] {
+        if (dropping) {
+            dropping = false;
+        } else if (length > 0) {
+            const std::string_view word = in.substr(start, length);
+            bool fresh;
+            if (many.empty() && seen.size() < 16) {
+                fresh = std::find(seen.begin(), seen.end(), word) == seen.end();
+                if (fresh)
+                    seen.push_back(word);
+            } else {
+                if (many.empty())
+                    many.insert(seen.begin(), seen.end());
+                fresh = many.insert(word).second;
+            }
+            if (fresh) {
+                if (!text.empty())
+                    text += ' ';
+                text += word;
+                edge = edge || IsBlank(word.front()) || IsBlank(word.back());
+            }
+        }
+        length = 0;
+    };
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        const ByteClass cls = (c == ',' && commaDrops) ? ByteClass::Dropping : kClass[c];
+        switch (cls) {
+        case ByteClass::Separator:
+            atSeparator();
+            break;
+        case ByteClass::Dropping:
+            if (!dropping) {
+                length = 0;
+                dropping = true;
+            }
+            break;
+        case ByteClass::Word:
+            if (!dropping) {
+                if (length == 0)
+                    start = i;
+                ++length;
+            }
+            break;
+        }
+    }
+    atSeparator();
+    if (blankEdge)
+        *blankEdge = edge;
+    // The words never hold a blank, and the first one cannot start with white space (the
+    // input was trimmed): trimming the end is all NormalizeKeywordText's final trim can do.
+    return Trim(text);
+}
+
+void AddKeywordTo(std::string& text, std::vector<std::string>& list, std::string_view keyword) {
+    const std::string_view word = TrimView(keyword);
+    if (word.empty() || !InsertSorted(list, word))
+        return;
+    if (list.size() == 1) {
+        text = std::string(word);
+    } else {
+        text += ' ';
+        text += word;
+    }
+}
+
+bool RemoveKeywordFrom(std::string& text, std::vector<std::string>& list,
+                       std::string_view keyword) {
+    const std::string_view word = TrimView(keyword);
+    if (word.empty() || !EraseSorted(list, word))
+        return false;
+    std::string pattern(1, ' ');
+    pattern.append(word).push_back(' ');
+    std::string padded(1, ' ');
+    padded.append(text).push_back(' ');
+    std::string out;
+    out.reserve(padded.size());
+    size_t pos = 0;
+    for (;;) {
+        const size_t hit = padded.find(pattern, pos);
+        if (hit == std::string::npos)
+            break;
+        out.append(padded, pos, hit - pos);
+        out += ' ';
+        pos = hit + pattern.size();
+    }
+    out.append(padded, pos, std::string::npos);
+    text = Trim(out);
+    return true;
 }
 
 void SplitKeywordsInto(std::string_view text, std::vector<std::string>& list) {

@@ -14,12 +14,24 @@ namespace brindle {
 std::string NormalizeKeywordText(std::string_view input, bool commaDrops = false,
                                  std::vector<std::string>* sorted = nullptr);
 
+// The text NormalizeKeywordText gives, without building its list. `blankEdge` is set when an
+// accepted word starts or ends with white space other than a blank (a tab is a word byte): only
+// then is the list not what splitting the text gives.
+std::string NormalizeKeywordTextOnly(std::string_view input, bool commaDrops, bool* blankEdge);
+
 // Inserts `word` at its byte-order position unless present; true when inserted.
 bool InsertSorted(std::vector<std::string>& list, std::string_view word);
 // Index of `word` in a byte-ordered list, or -1.
 int FindSorted(const std::vector<std::string>& list, std::string_view word);
 // Removes `word` from a byte-ordered list; true when it was there.
 bool EraseSorted(std::vector<std::string>& list, std::string_view word);
+
+// The keyword list rules of a bookmark, on its keyword text and sorted keyword list.
+// AddKeywordTo: trims the keyword; unless it is empty or listed, inserts it into the list and
+// appends it to the text. RemoveKeywordFrom: trims; when listed, removes it from the list and
+// every " keyword " from " text " (then trims the text); true when it was listed.
+void AddKeywordTo(std::string& text, std::vector<std::string>& list, std::string_view keyword);
+bool RemoveKeywordFrom(std::string& text, std::vector<std::string>& list, std::string_view keyword);
 
 // Calls `take(word)` for each trimmed, non-empty piece of `text` between spaces, in order.
 template <typename F> void ForEachKeyword(std::string_view text, F&& take);

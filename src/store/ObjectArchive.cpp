@@ -176,6 +176,35 @@ std::uint64_t ArchiveReader::ReadStringLength(bool& wide) {
     return d;
 }
 
+std::string_view ArchiveReader::ReadStringView(bool& ascii) {
+    bool wide = false;
+    const std::uint64_t n = ReadStringLength(wide);
+    const std::uint64_t bytes = wide ? 2 * n : n;
+    if (bytes > Remaining())
+        throw ArchiveFormatError{};
+    const auto size = static_cast<std::size_t>(bytes);
+    const char* data;
+    if (static_cast<std::size_t>(m_end - m_cur) >= size) {
+        data = m_cur;
+        m_cur += size;
+    } else {
+        m_scratch.resize(size);
+        ReadBytes(m_scratch.data(), size);
+        data = m_scratch.data();
+    }
+    if (wide) {
+        m_converted = Utf16LEToUtf8(data, static_cast<std::size_t>(n));
+        ascii = IsAscii(m_converted);
+        return m_converted;
+    }
+    const std::string_view view(data, size);
+    ascii = IsAscii(view);
+    if (ascii || IsWellFormedUtf8(view))
+        return view;
+    m_converted = Windows1252ToUtf8(view);
+    return m_converted;
+}
+
 void ArchiveReader::ReadString(std::string& out) {
     bool wide = false;
     const std::uint64_t n = ReadStringLength(wide);
@@ -257,18 +286,11 @@ ArchiveReader::Element ArchiveReader::ReadElement() {
 ArchiveWriter::ArchiveWriter() = default;
 
 ArchiveWriter::ArchiveWriter(Sink sink) : m_sink(std::move(sink)) {
-    m_buf.reserve(kFlushSize + 4096);
+    m_buf.resize(kFlushSize + 4096);
 }
 
-void ArchiveWriter::WriteU16(std::uint16_t v) {
-    const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
-    m_buf.append(b, 2);
-}
-
-void ArchiveWriter::WriteU32(std::uint32_t v) {
-    const char b[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-                       static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
-    m_buf.append(b, 4);
+void ArchiveWriter::Grow(std::size_t n) {
+    m_buf.resize(std::max(m_buf.size() * 2, m_len + n + 4096));
 }
 
 void ArchiveWriter::WriteLengthPrefix(std::uint64_t n) {
@@ -286,14 +308,14 @@ void ArchiveWriter::WriteLengthPrefix(std::uint64_t n) {
     }
 }
 
-void ArchiveWriter::WriteString(std::string_view text) {
-    if (IsAscii(text)) {
+void ArchiveWriter::WriteString(std::string_view text, bool ascii) {
+    if (ascii || IsAscii(text)) {
         WriteLengthPrefix(text.size());
         if (text.size() >= kFlushSize && m_sink) {
             Flush();
             m_sink(text.data(), text.size());
         } else {
-            m_buf.append(text);
+            Put(text.data(), text.size());
         }
     } else {
         std::string units;
@@ -302,7 +324,7 @@ void ArchiveWriter::WriteString(std::string_view text) {
         WriteU8(0xFF);
         WriteU16(0xFFFE);
         WriteLengthPrefix(n);
-        m_buf.append(units);
+        Put(units.data(), units.size());
     }
     MaybeFlush();
 }
@@ -325,7 +347,7 @@ void ArchiveWriter::WriteNewObjectTag(ArchiveClass cls) {
         WriteU16(kNewClassTag);
         WriteU16(ArchiveClassSchema(cls));
         WriteU16(static_cast<std::uint16_t>(name.size()));
-        m_buf.append(name);
+        Put(name.data(), name.size());
         k = m_counter++;
     } else if (k < kBigObjectTag) {
         WriteU16(static_cast<std::uint16_t>(kClassTag | k));
@@ -338,15 +360,17 @@ void ArchiveWriter::WriteNewObjectTag(ArchiveClass cls) {
 }
 
 void ArchiveWriter::Flush() {
-    if (m_sink && !m_buf.empty()) {
-        m_sink(m_buf.data(), m_buf.size());
-        m_buf.clear();
+    if (m_sink && m_len > 0) {
+        m_sink(m_buf.data(), m_len);
+        m_len = 0;
     }
 }
 
 std::string ArchiveWriter::TakeBytes() {
+    m_buf.resize(m_len);
     std::string out = std::move(m_buf);
     m_buf.clear();
+    m_len = 0;
     return out;
 }
 

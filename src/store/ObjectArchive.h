@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -53,6 +54,9 @@ class ArchiveReader {
         ReadString(s);
         return s;
     }
+    // The same string as a view, valid until the next read: straight from the input when it
+    // is there in one piece and needs no conversion. `ascii` tells whether it is plain ASCII.
+    std::string_view ReadStringView(bool& ascii);
     // An element count: uint16, or 0xFFFF and a uint32.
     std::uint64_t ReadCount();
     // Bytes not yet read.
@@ -81,6 +85,7 @@ class ArchiveReader {
     int m_fd = -1;
     std::unique_ptr<char[]> m_buffer;
     std::vector<char> m_scratch;
+    std::string m_converted;
     // Counter value -> what took it: a class (its ArchiveClass) or an object (kObjectBit | class).
     std::vector<std::uint8_t> m_loaded;
 };
@@ -95,29 +100,60 @@ class ArchiveWriter {
     // Passes the bytes to `sink` in large pieces; call Flush at the end.
     explicit ArchiveWriter(Sink sink);
 
-    void WriteU8(std::uint8_t v) { m_buf.push_back(static_cast<char>(v)); }
-    void WriteU16(std::uint16_t v);
-    void WriteU32(std::uint32_t v);
+    void WriteU8(std::uint8_t v) { *Room(1) = static_cast<char>(v), ++m_len; }
+    void WriteU16(std::uint16_t v) {
+        char* p = Room(2);
+        p[0] = static_cast<char>(v & 0xFF);
+        p[1] = static_cast<char>(v >> 8);
+        m_len += 2;
+    }
+    void WriteU32(std::uint32_t v) {
+        char* p = Room(4);
+        for (int k = 0; k < 4; ++k)
+            p[k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+        m_len += 4;
+    }
     void WriteI32(std::int32_t v) { WriteU32(static_cast<std::uint32_t>(v)); }
-    // ASCII as bytes with its length prefix; anything else in the 16-bit form.
-    void WriteString(std::string_view text);
+    // ASCII as bytes with its length prefix; anything else in the 16-bit form. `ascii` true
+    // says the caller knows the text is ASCII.
+    void WriteString(std::string_view text, bool ascii = false);
     void WriteCount(std::uint64_t count);
     // The tag of a new object of `cls`: its class record the first time, 0x8000 + k (or the big
     // tag) after that. Takes counter values as the format fixes them.
     void WriteNewObjectTag(ArchiveClass cls);
 
+    // About `bytes` more will be written: in memory, make room for them at once.
+    void Expect(std::size_t bytes) {
+        if (!m_sink && m_buf.size() - m_len < bytes)
+            m_buf.resize(m_len + bytes);
+    }
     void Flush();
     std::string TakeBytes();
 
   private:
     void MaybeFlush() {
-        if (m_sink && m_buf.size() >= kFlushSize)
+        if (m_sink && m_len >= kFlushSize)
             Flush();
     }
+    // Room for `n` more bytes at the end of the buffer (written, then counted in m_len).
+    char* Room(std::size_t n) {
+        if (m_buf.size() - m_len < n)
+            Grow(n);
+        return m_buf.data() + m_len;
+    }
+    void Put(const char* data, std::size_t n) {
+        if (n)
+            std::memcpy(Room(n), data, n);
+        m_len += n;
+    }
+    void Grow(std::size_t n);
     void WriteLengthPrefix(std::uint64_t n);
 
     static constexpr std::size_t kFlushSize = 1 << 18;
+    // The bytes so far are m_buf's first m_len; the rest is room (one resize now and then
+    // instead of a size check and a terminator per appended piece).
     std::string m_buf;
+    std::size_t m_len = 0;
     Sink m_sink;
     std::uint32_t m_counter = 1;
     std::array<std::uint32_t, kArchiveClassCount> m_classCounter{};

@@ -3,21 +3,25 @@
 // stable insertion sort would. The ranks of the whole collection for the current column are
 // computed once and reused by every search until the collection changes.
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-class CBookmark;
+struct BookmarkRef;
 
 namespace brindle {
 
+class BookmarkList;
+struct BookmarkRecord;
+
 // <0, 0 or >0 as bookmark a sorts before, with or after b on `field` (ascending). Fields 0-7
 // compare by their display text, 8-11 by time value; other numbers compare equal.
-int CompareByField(const CBookmark& a, const CBookmark& b, int field);
+int CompareByField(const BookmarkRef& a, const BookmarkRef& b, int field);
+int CompareByField(const BookmarkRecord& a, const BookmarkRecord& b, int field);
 
 class ResultOrder {
   public:
-    using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
+    using Bookmarks = BookmarkList;
 
     // Stable sort of `hits` by `field`, ascending or descending.
     void Order(std::vector<std::uint32_t>& hits, const Bookmarks& bookmarks, int field,

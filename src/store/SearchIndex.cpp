@@ -1,9 +1,7 @@
 #include "store/SearchIndex.h"
 
-#include "store/Bookmark.h"
-#include "store/KeywordText.h"
+#include "store/BookmarkList.h"
 #include "store/StringMatch.h"
-#include "store/TextUtil.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,50 +13,59 @@ constexpr char kSeparator = '\n';
 constexpr int kSearchFields = 7;
 } // namespace
 
-std::uint32_t SearchIndex::Intern(std::string_view word) {
-    auto it = m_wordIds.find(word);
-    if (it != m_wordIds.end())
-        return it->second;
-    const auto id = static_cast<std::uint32_t>(m_words.size());
-    auto pos = m_wordIds.emplace(std::string(word), id).first;
-    m_words.push_back(&pos->first); // node-based map: the key's address is stable
-    return id;
-}
-
-void SearchIndex::SyncKeywords(const Bookmarks& bookmarks, std::uint64_t stamp) {
-    if (m_kwValid && m_kwStamp == stamp && Size() == bookmarks.size())
+void SearchIndex::SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp) {
+    if (m_list == &bookmarks && m_kwValid && m_kwStamp == stamp && Size() == bookmarks.size())
         return;
-    std::string kw;
-    std::vector<std::size_t> kwStart;
-    std::vector<std::uint32_t> ids;
-    std::vector<std::size_t> idStart;
-    kw.reserve(m_kw.size() + 64);
-    kwStart.reserve(bookmarks.size() + 1);
-    idStart.reserve(bookmarks.size() + 1);
-    ids.reserve(m_ids.size() + 16);
-    const std::size_t oldSize = m_kwValid ? Size() : 0;
-    for (std::size_t i = 0; i < bookmarks.size(); ++i) {
-        const std::string& text = bookmarks[i]->m_strKeywords;
-        kwStart.push_back(kw.size());
-        idStart.push_back(ids.size());
-        kw += text;
-        kw += kSeparator;
-        // Most changes leave keyword texts alone: reuse the words of an unchanged text.
-        if (i < oldSize && KeywordText(static_cast<std::uint32_t>(i)) == text) {
-            const auto old = KeywordIds(static_cast<std::uint32_t>(i));
-            ids.insert(ids.end(), old.begin(), old.end());
-        } else {
-            ForEachKeyword(text, [&](std::string_view w) { ids.push_back(Intern(w)); });
-        }
+    m_list = &bookmarks;
+    std::size_t total = 0;
+    for (const BookmarkRecord& r : bookmarks.Records())
+        total += r.Text(BookmarkRecord::kKeywords).size() + 1;
+    m_kw.clear();
+    m_kw.shrink_to_fit(); // the copy follows the collection down as well as up
+    m_kw.reserve(total);
+    m_kwStart.resize(bookmarks.size() + 1);
+    std::size_t i = 0;
+    for (const BookmarkRecord& r : bookmarks.Records()) {
+        m_kwStart[i++] = m_kw.size();
+        m_kw += r.Text(BookmarkRecord::kKeywords);
+        m_kw += kSeparator;
     }
-    kwStart.push_back(kw.size());
-    idStart.push_back(ids.size());
-    m_kw.swap(kw);
-    m_kwStart.swap(kwStart);
-    m_ids.swap(ids);
-    m_idStart.swap(idStart);
+    m_kwStart[i] = m_kw.size();
     m_kwStamp = stamp;
     m_kwValid = true;
+}
+
+void SearchIndex::SyncKeywordIds(BookmarkList& bookmarks, std::uint64_t stamp) {
+    SyncKeywords(bookmarks, stamp);
+    if (m_idValid && m_idStamp == stamp && m_idStart.size() == bookmarks.size() + 1)
+        return;
+    std::size_t total = 0;
+    for (const BookmarkRecord& r : bookmarks.Records())
+        total += r.kwCount;
+    m_ids.clear();
+    m_ids.shrink_to_fit();
+    m_ids.reserve(total);
+    m_idStart.resize(bookmarks.size() + 1);
+    for (std::size_t i = 0; i < bookmarks.size(); ++i) {
+        m_idStart[i] = static_cast<std::uint32_t>(m_ids.size());
+        const auto ids = bookmarks.KeywordIds(i);
+        m_ids.insert(m_ids.end(), ids.begin(), ids.end());
+    }
+    m_idStart[bookmarks.size()] = static_cast<std::uint32_t>(m_ids.size());
+    m_idStamp = stamp;
+    m_idValid = true;
+}
+
+std::size_t SearchIndex::WordCount() const {
+    return m_list ? m_list->Storage().words.Count() : 0;
+}
+
+std::string_view SearchIndex::Word(std::uint32_t id) const {
+    return m_list->Storage().words.Word(id);
+}
+
+const std::vector<std::uint32_t>& SearchIndex::SortedWordIds() {
+    return m_list->Storage().words.SortedIds();
 }
 
 void SearchIndex::ScanKeywords(std::string_view term, bool partial, Hits& out) const {
@@ -91,86 +98,85 @@ void SearchIndex::ScanKeywords(std::string_view term, bool partial, Hits& out) c
     }
 }
 
-const std::vector<std::uint32_t>& SearchIndex::SortedWordIds() {
-    if (m_sortedWords.size() != m_words.size()) {
-        m_sortedWords.resize(m_words.size());
-        for (std::uint32_t id = 0; id < m_sortedWords.size(); ++id)
-            m_sortedWords[id] = id;
-        std::sort(m_sortedWords.begin(), m_sortedWords.end(),
-                  [&](std::uint32_t a, std::uint32_t b) { return *m_words[a] < *m_words[b]; });
-    }
-    return m_sortedWords;
-}
-
-void SearchIndex::SyncFields(const Bookmarks& bookmarks, std::uint64_t stamp) {
-    if (m_fieldValid && m_fieldStamp == stamp && m_fieldStart.size() == bookmarks.size() * 7 + 1)
+void SearchIndex::ScanFields(const BookmarkList& bookmarks, const StringMatcher& matcher,
+                             std::uint8_t mask, Hits& out) {
+    mask &= 0x7F;
+    const std::vector<BookmarkRecord>& records = bookmarks.Records();
+    const std::size_t n = records.size();
+    if (mask == 0 || n == 0)
         return;
-    std::string fields;
-    fields.reserve(m_fields.size() + 256);
-    std::vector<std::size_t> start;
-    start.reserve(bookmarks.size() * kSearchFields + 1);
-    for (const auto& b : bookmarks) {
-        for (int bit = 0; bit < kSearchFields; ++bit) {
-            start.push_back(fields.size());
-            fields += b->SearchField(bit);
-            fields += '\0';
-        }
-    }
-    start.push_back(fields.size());
-    m_fields.swap(fields);
-    m_foldedFields.clear();
-    m_fieldStart.swap(start);
-    m_fieldStamp = stamp;
-    m_fieldValid = true;
-}
-
-void SearchIndex::ScanFields(const StringMatcher& matcher, std::uint8_t mask, Hits& out) {
-    const std::size_t slots = m_fieldStart.empty() ? 0 : m_fieldStart.size() - 1;
-    if ((mask & 0x7F) == 0 || slots == 0)
-        return;
-    const std::string_view all(m_fields);
-    auto field = [&](std::size_t slot) {
-        return all.substr(m_fieldStart[slot], m_fieldStart[slot + 1] - m_fieldStart[slot] - 1);
+    // Bookmarks that only the full lower-casing can decide: the byte scan cannot see their
+    // matches. Checked one by one; their hits are merged in at the end.
+    Hits special;
+    auto slowMatch = [&](const BookmarkRecord& r) {
+        for (int slot = 0; slot < kSearchFields; ++slot)
+            if ((mask & (1u << slot)) && matcher.Matches(r.Text(slot)))
+                return true;
+        return false;
     };
-    if (!matcher.ScansRaw() || (mask & 0x7F) != 0x7F) {
-        for (std::size_t b = 0; b * kSearchFields < slots; ++b) {
-            for (int bit = 0; bit < kSearchFields; ++bit) {
-                if ((mask & (1u << bit)) && matcher.Matches(field(b * kSearchFields + bit))) {
-                    out.push_back(static_cast<std::uint32_t>(b));
+    const bool asciiNeedle = matcher.ScansRaw();
+    const std::size_t len = matcher.Length();
+    std::size_t i = 0;
+    while (i < n) {
+        // A run: records whose texts follow one another without a gap, scanned as one piece.
+        std::size_t j = i + 1;
+        while (j < n && records[j].text == records[j - 1].text + records[j - 1].BlockSize())
+            ++j;
+        if (!asciiNeedle) {
+            // A needle that stays outside ASCII when lower-cased meets only texts outside ASCII.
+            for (std::size_t k = i; k < j; ++k)
+                if (records[k].Has(BookmarkRecord::kNonAscii) && slowMatch(records[k]))
+                    out.push_back(static_cast<std::uint32_t>(k));
+            i = j;
+            continue;
+        }
+        const char* base = records[i].text;
+        const std::string_view hay(base, static_cast<std::size_t>(records[j - 1].text - base) +
+                                             records[j - 1].BlockSize());
+        std::size_t rec = i;   // the record holding position `pos`
+        std::size_t pos = 0;   // next position to look from
+        std::size_t found = i; // records before this one were either hits or passed
+        auto settle = [&](std::size_t upTo) {
+            // Records passed without a byte hit: those with folding characters get the slow test.
+            if (matcher.FoldsAscii())
+                for (std::size_t k = found; k < upTo; ++k)
+                    if (records[k].Has(BookmarkRecord::kFoldsToAscii) && slowMatch(records[k]))
+                        special.push_back(static_cast<std::uint32_t>(k));
+            found = upTo;
+        };
+        while (pos < hay.size()) {
+            const std::size_t p = matcher.Find(hay, pos);
+            if (p == std::string_view::npos)
+                break;
+            while (static_cast<std::size_t>(records[rec].text - base) + records[rec].BlockSize() <=
+                   p)
+                ++rec;
+            const BookmarkRecord& r = records[rec];
+            const std::size_t at = p - static_cast<std::size_t>(r.text - base);
+            int slot = 0;
+            while (r.end[slot] < at) // a position on a zero byte belongs to the field before
+                ++slot;
+            if (at + len <= r.end[slot] && (mask & (1u << slot))) {
+                settle(rec);
+                out.push_back(static_cast<std::uint32_t>(rec));
+                found = rec + 1;
+                ++rec;
+                if (rec >= j)
                     break;
-                }
+                pos = static_cast<std::size_t>(records[rec].text - base);
+            } else {
+                pos = p + 1;
             }
         }
-        return;
+        settle(j);
+        i = j;
     }
-    // Every field selected: one pass over the whole copy (folded when case is ignored, so the
-    // library's memmem does the work), rejecting matches that run over the end of a field.
-    if (matcher.FoldsAscii() && m_foldedFields.size() != m_fields.size()) {
-        m_foldedFields.resize(m_fields.size());
-        std::transform(m_fields.begin(), m_fields.end(), m_foldedFields.begin(), AsciiLower);
-    }
-    const std::string_view hay = matcher.FoldsAscii() ? std::string_view(m_foldedFields) : all;
-    const std::string& needle = matcher.Needle();
-    const std::size_t len = needle.size();
-    std::size_t pos = 0;
-    std::size_t slot = 0;
-    while (pos < hay.size()) {
-        const void* found = memmem(hay.data() + pos, hay.size() - pos, needle.data(), len);
-        if (!found)
-            break;
-        const std::size_t p =
-            static_cast<std::size_t>(static_cast<const char*>(found) - hay.data());
-        while (m_fieldStart[slot + 1] <= p)
-            ++slot;
-        if (p + len <= m_fieldStart[slot + 1] - 1) {
-            const std::size_t b = slot / kSearchFields;
-            out.push_back(static_cast<std::uint32_t>(b));
-            if ((b + 1) * kSearchFields >= slots)
-                break;
-            pos = m_fieldStart[(b + 1) * kSearchFields];
-        } else {
-            pos = p + 1;
-        }
+    if (!special.empty()) {
+        Hits merged;
+        merged.reserve(out.size() + special.size());
+        std::merge(out.begin(), out.end(), special.begin(), special.end(),
+                   std::back_inserter(merged));
+        out.swap(merged);
     }
 }
 

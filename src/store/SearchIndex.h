@@ -1,33 +1,32 @@
 #pragma once
-// A contiguous copy of the texts that searches read, so that a keystroke scans memory in order
-// instead of chasing one pointer per bookmark and field. It is rebuilt when the document's change
-// stamp moves; keyword words are interned so the dictionary is built from small integers.
+// What searches read. Keyword search: a contiguous copy of the keyword texts, so that a keystroke
+// scans memory in order, and the records' interned word ids, so that the dictionary is built from
+// small integers; both are brought up to date when the document's change stamp moves. String
+// search reads the records' texts where they lie.
 
+#include "store/BookmarkList.h"
 #include "store/KeywordQuery.h"
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
-
-class CBookmark;
 
 namespace brindle {
 
+class BookmarkList;
 class StringMatcher;
 
 class SearchIndex : public KeywordTexts {
   public:
-    using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
     using Hits = std::vector<std::uint32_t>;
 
-    // Brings the keyword texts and word ids up to date with `bookmarks`.
-    void SyncKeywords(const Bookmarks& bookmarks, std::uint64_t stamp);
-    // Brings the seven string-search fields up to date with `bookmarks`.
-    void SyncFields(const Bookmarks& bookmarks, std::uint64_t stamp);
+    // Brings the keyword texts up to date with `bookmarks`.
+    void SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp);
+    // Brings a contiguous copy of the records' word ids up to date (after EnsureKeywordIds), so
+    // that a dictionary of many hits reads small arrays in order.
+    void SyncKeywordIds(BookmarkList& bookmarks, std::uint64_t stamp);
 
     std::size_t Size() const override { return m_kwStart.empty() ? 0 : m_kwStart.size() - 1; }
     std::string_view Text(std::uint32_t i) const override { return KeywordText(i); }
@@ -42,47 +41,31 @@ class SearchIndex : public KeywordTexts {
     // holds it as a whole space-delimited word.
     void ScanKeywords(std::string_view term, bool partial, Hits& out) const;
 
-    // The interned words of bookmark i's keyword text (split at spaces, trimmed).
+    // The interned words of bookmark i's keyword text (split at spaces, trimmed, each once).
     std::span<const std::uint32_t> KeywordIds(std::uint32_t i) const {
         return std::span<const std::uint32_t>(m_ids).subspan(m_idStart[i],
                                                              m_idStart[i + 1] - m_idStart[i]);
     }
-    std::size_t WordCount() const { return m_words.size(); }
-    const std::string& Word(std::uint32_t id) const { return *m_words[id]; }
+    std::size_t WordCount() const;
+    std::string_view Word(std::uint32_t id) const;
     // Every word id in byte order of the words.
     const std::vector<std::uint32_t>& SortedWordIds();
 
     // Appends, in index order, every bookmark with a match in a field selected by `mask`.
-    void ScanFields(const StringMatcher& matcher, std::uint8_t mask, Hits& out);
+    static void ScanFields(const BookmarkList& bookmarks, const StringMatcher& matcher,
+                           std::uint8_t mask, Hits& out);
 
   private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    std::uint32_t Intern(std::string_view word);
-
+    BookmarkList* m_list = nullptr;
     // Keyword texts, each followed by one separator byte; m_kwStart has Size()+1 entries.
     std::string m_kw;
     std::vector<std::size_t> m_kwStart;
-    std::vector<std::uint32_t> m_ids;
-    std::vector<std::size_t> m_idStart;
     std::uint64_t m_kwStamp = 0;
     bool m_kwValid = false;
-
-    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> m_wordIds;
-    std::vector<const std::string*> m_words;
-    std::vector<std::uint32_t> m_sortedWords;
-
-    // The seven fields of each bookmark in string-search bit order, each followed by a
-    // separator byte; m_fieldStart has 7 * Size() + 1 entries.
-    std::string m_fields;
-    std::string m_foldedFields; // m_fields with A-Z folded to a-z, made when first needed
-    std::vector<std::size_t> m_fieldStart;
-    std::uint64_t m_fieldStamp = 0;
-    bool m_fieldValid = false;
+    std::vector<std::uint32_t> m_ids;
+    std::vector<std::uint32_t> m_idStart; // Size()+1 entries
+    std::uint64_t m_idStamp = 0;
+    bool m_idValid = false;
 };
 
 } // namespace brindle

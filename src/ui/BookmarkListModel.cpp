@@ -69,7 +69,7 @@ QVariant BookmarkListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return QString::fromStdString(m_doc.GetFieldText(bookmark, field));
     if (role == Qt::DecorationRole && index.column() == 0) {
-        const int icon = brindle::StatusDisplayOf(m_doc.m_arrBookmarks[bookmark]->m_strStatus,
+        const int icon = brindle::StatusDisplayOf(m_doc.m_arrBookmarks[bookmark].m_strStatus,
                                                   m_doc.Prefs().m_arrStatusIcons);
         if (icon >= 0 && icon < static_cast<int>(m_statusIcons.size()))
             return m_statusIcons[icon];

@@ -158,7 +158,7 @@ void CBookMarkView::CopySelected() {
     std::string text;
     char* at = records.data();
     for (std::uint32_t index : selected) {
-        const CBookmark& b = *m_doc.m_arrBookmarks[index];
+        const BookmarkRef b = m_doc.m_arrBookmarks[index];
         brindle::WriteBookmarkRecord(at, b);
         at += brindle::kBookmarkRecordSize;
         uriList.append(b.m_strURL.data(), static_cast<qsizetype>(b.m_strURL.size()));
@@ -219,7 +219,7 @@ void CBookMarkView::MarkSelectedVisited() {
 void CBookMarkView::CopyUrlsToClipboard() {
     std::string text;
     for (std::uint32_t index : SelectedBookmarks()) {
-        text += m_doc.m_arrBookmarks[index]->m_strURL;
+        text += m_doc.m_arrBookmarks[index].m_strURL;
         text += '\n';
     }
     // At most 65,535 bytes with the terminating zero, cut between characters.
@@ -240,7 +240,7 @@ void CBookMarkView::MakeCommonKeyword() {
     brindle::NormalizeKeywordText(text, false, &words);
     for (std::uint32_t index : selected)
         for (const std::string& w : words)
-            m_doc.m_arrBookmarks[index]->AddKeyword(w);
+            m_doc.AddKeyword(index, w);
     m_doc.SetModifiedFlag(true); // else the new keywords are lost at exit
     viewport()->update();
     for (const std::string& w : words)

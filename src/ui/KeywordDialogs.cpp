@@ -20,8 +20,8 @@ constexpr const char* kFindHint =
 
 QStringList AllKeywords(const CBrindleDoc& doc) {
     std::vector<std::string> words;
-    for (const auto& b : doc.m_arrBookmarks)
-        brindle::SplitKeywordsInto(b->m_strKeywords, words);
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        brindle::SplitKeywordsInto(b.m_strKeywords, words);
     QStringList list;
     list.reserve(static_cast<qsizetype>(words.size()));
     for (const std::string& w : words)

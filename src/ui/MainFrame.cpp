@@ -809,8 +809,8 @@ QMenu* CMainFrame::BuildTrayMenu() {
         const std::uint32_t index = hits[k];
         if (index >= m_doc.m_arrBookmarks.size())
             continue;
-        QAction* a =
-            m_trayMenu->addAction(QString::fromStdString(m_doc.m_arrBookmarks[index]->m_strName));
+        QAction* a = m_trayMenu->addAction(
+            QString::fromStdString(std::string(m_doc.m_arrBookmarks[index].m_strName)));
         a->setData(cmd::TrayBookmarkFirst + k);
         connect(a, &QAction::triggered, this, [this, k] { emit trayBookmarkChosen(k); });
     }

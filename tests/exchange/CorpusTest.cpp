@@ -109,8 +109,8 @@ QJsonDocument ReadJson(const std::string& relative) {
 }
 
 bool HasBookmark(const CBrindleDoc& doc, const std::string& name, const std::string& url) {
-    for (const auto& b : doc.m_arrBookmarks)
-        if (b->m_strName == name && b->m_strURL == url)
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        if (b.m_strName == name && b.m_strURL == url)
             return true;
     return false;
 }
@@ -194,7 +194,7 @@ TEST(Corpus, ItemExpectationsGiveUrlsNamesDatesAndDescriptions) {
             // That parser keeps "&amp;" as written; ours decodes it.
             const std::string url =
                 DecodeCharacterReferences(item.value("uri").toString().toStdString());
-            const CBookmark* b = testutil::FindByUrl(*doc, url);
+            const testutil::FoundBookmark b = testutil::FindByUrl(*doc, url);
             ASSERT_NE(b, nullptr) << input << ": " << url;
             const std::string title = item.value("title").toString().toStdString();
             if (!title.empty() && title != "(title not asserted)") {
@@ -236,14 +236,14 @@ TEST(Corpus, DescriptionWithCodeAndIndentation) {
     ASSERT_EQ(doc->m_arrBookmarks.size(), 1u);
     const std::string expected = Trim(testutil::ReadFile(
         CorpusDir() / "expected/shaarli__tests__output__shaarli_with_whitespace_tags.txt"));
-    EXPECT_EQ(doc->m_arrBookmarks[0]->m_strDescription, expected);
-    EXPECT_EQ(doc->m_arrBookmarks[0]->m_strURL, "?KvNdlQ");
+    EXPECT_EQ(doc->m_arrBookmarks[0].m_strDescription, expected);
+    EXPECT_EQ(doc->m_arrBookmarks[0].m_strURL, "?KvNdlQ");
 }
 
 TEST(Corpus, FolderTreeOfSafariExportBecomesKeywords) {
     REQUIRE_CORPUS();
     const auto doc = Import("netscape/virtualtam__testdata__input__safari_folded.htm");
-    const CBookmark* wiki = testutil::FindByUrl(*doc, "https://en.wikipedia.org/wiki/Main_Page");
+    const testutil::FoundBookmark wiki = testutil::FindByUrl(*doc, "https://en.wikipedia.org/wiki/Main_Page");
     ASSERT_NE(wiki, nullptr);
     EXPECT_EQ(wiki->m_strName, "Wikipedia, the free encyclopedia");
     EXPECT_TRUE(ContainsWholeWord(wiki->m_strKeywords, "misc"));
@@ -276,7 +276,7 @@ TEST(Corpus, ShortcutFilesGiveTheirUrls) {
         EXPECT_EQ(ImportUrlFile(doc, (CorpusDir() / "url" / file).string(), report), 1) << file;
         EXPECT_TRUE(report.messages.empty()) << file;
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u) << file;
-        EXPECT_EQ(doc.m_arrBookmarks[0]->m_strURL, url);
+        EXPECT_EQ(doc.m_arrBookmarks[0].m_strURL, url);
     }
     // A bare URL line without a shortcut section.
     CBrindleDoc doc;

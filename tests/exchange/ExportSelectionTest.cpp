@@ -35,10 +35,10 @@ void Fill(CBrindleDoc& doc) {
     }
 }
 
-std::vector<std::string> Names(const std::vector<CBookmark*>& list) {
+std::vector<std::string> Names(const std::vector<BookmarkRef>& list) {
     std::vector<std::string> names;
-    for (const CBookmark* b : list)
-        names.push_back(b->m_strName);
+    for (const BookmarkRef& b : list)
+        names.emplace_back(b.m_strName);
     return names;
 }
 

@@ -45,14 +45,14 @@ TEST(ImportAnchors, ReadsEveryLinkOfAnOrdinaryPage) {
     const BrxTime before = CBrindleDoc::Now();
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("page.html"), report),
               ImportFormat::Anchors);
-    const CBookmark* home = FindByName(doc, "Home");
+    const testutil::FoundBookmark home = FindByName(doc, "Home");
     ASSERT_NE(home, nullptr);
     EXPECT_EQ(home->m_strURL, "https://example.com/home");
     EXPECT_EQ(home->m_strKeywords, "home");
     EXPECT_EQ(home->m_strSchedule, "Default");
     EXPECT_EQ(home->m_strStatus, "Waiting");
     EXPECT_GE(home->m_tAddDate, before);
-    const CBookmark* docs = FindByName(doc, "Docs & Guides");
+    const testutil::FoundBookmark docs = FindByName(doc, "Docs & Guides");
     ASSERT_NE(docs, nullptr);
     EXPECT_EQ(docs->m_strURL, "https://example.com/Docs?x=1&y=2");
     EXPECT_EQ(docs->m_strKeywords, "docs guides");
@@ -79,7 +79,7 @@ TEST(ImportAnchors, CutsNamesAndUrlsAt65535Bytes) {
         longName += "\xC3\xA9"; // 80,000 bytes of two-byte characters
     ImportAnchors(doc, "<a href=\"" + longUrl + "\">" + longName + "</a>");
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const CBookmark& b = *doc.m_arrBookmarks[0];
+    const BookmarkRef b = doc.m_arrBookmarks[0];
     EXPECT_EQ(b.m_strURL, longUrl.substr(0, 65535));
     EXPECT_EQ(b.m_strName.size(), 65534u); // the last whole character
     EXPECT_TRUE(IsWellFormedUtf8(b.m_strName));
@@ -179,8 +179,8 @@ void ExpectSameBookmarks(const CBrindleDoc& actual, const CBrindleDoc& expected,
                          const std::string& label) {
     ASSERT_EQ(actual.m_arrBookmarks.size(), expected.m_arrBookmarks.size()) << label;
     for (size_t i = 0; i < expected.m_arrBookmarks.size(); ++i) {
-        const CBookmark& a = *actual.m_arrBookmarks[i];
-        const CBookmark& b = *expected.m_arrBookmarks[i];
+        const BookmarkRef a = actual.m_arrBookmarks[i];
+        const BookmarkRef b = expected.m_arrBookmarks[i];
         ASSERT_EQ(a.m_strName, b.m_strName) << label << " " << i;
         ASSERT_EQ(a.m_strURL, b.m_strURL) << label << " " << i;
         ASSERT_EQ(a.m_strKeywords, b.m_strKeywords) << label << " " << i;
@@ -218,7 +218,7 @@ TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
                                 "shift " + std::to_string(shift) + " window " +
                                     std::to_string(window));
         }
-        const CBookmark& last = *whole.m_arrBookmarks.back();
+        const BookmarkRef last = whole.m_arrBookmarks.back();
         EXPECT_EQ(last.m_strName, "Caf\xC3\xA9 \xE2\x82\xAC 19999 <x>");
         EXPECT_EQ(last.m_strDescription, "Line one \xC3\xA9\nline two 19999");
     }
@@ -250,7 +250,7 @@ TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
         ExchangeReport report;
         ASSERT_EQ(ImportFile(doc, dir.File("cut.htm"), report, windows), ImportFormat::Netscape);
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-        const CBookmark& b = *doc.m_arrBookmarks[0];
+        const BookmarkRef b = doc.m_arrBookmarks[0];
         // Still read as UTF-8, not as a single-byte code page.
         EXPECT_EQ(b.m_strName.substr(b.m_strName.size() - 3), "n\xC3\xA9");
         EXPECT_EQ(b.m_strDescription.substr(b.m_strDescription.size() - 3), "d\nb");
@@ -294,8 +294,8 @@ TEST(ImportFile, WindowsWithoutTagsKeepLineEndPairsAndCharactersWhole) {
     ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), report, {.windowBytes = 64}),
               ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 6u);
-    EXPECT_NE(doc.m_arrBookmarks[0]->m_strName, whole.m_arrBookmarks[0]->m_strName);
-    EXPECT_NE(doc.m_arrBookmarks[0]->m_strName.find("\xC3\x83\xC2\xA9"), std::string::npos)
+    EXPECT_NE(doc.m_arrBookmarks[0].m_strName, whole.m_arrBookmarks[0].m_strName);
+    EXPECT_NE(doc.m_arrBookmarks[0].m_strName.find("\xC3\x83\xC2\xA9"), std::string::npos)
         << "the two bytes of an e-acute read as two Windows-1252 characters";
 }
 
@@ -320,11 +320,11 @@ TEST(ImportFile, ASinkTakesTheBookmarksInsteadOfTheDocument) {
               ImportFormat::Powermarks);
     // The sink sees every entry read, before the document's rules drop any.
     ASSERT_GE(names.size(), added.m_arrBookmarks.size());
-    for (const auto& b : added.m_arrBookmarks) {
+    for (const BookmarkRef b : added.m_arrBookmarks) {
         bool seen = false;
         for (size_t i = 0; i < names.size(); ++i)
-            seen = seen || (TrimView(names[i]) == b->m_strName && urls[i] == b->m_strURL);
-        EXPECT_TRUE(seen) << b->m_strName;
+            seen = seen || (TrimView(names[i]) == b.m_strName && urls[i] == b.m_strURL);
+        EXPECT_TRUE(seen) << b.m_strName;
     }
 }
 

@@ -18,8 +18,8 @@ namespace {
 const std::string kHeader = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>B</TITLE>\n";
 
 std::string Keywords(const CBrindleDoc& doc, const std::string& name) {
-    const CBookmark* b = FindByName(doc, name);
-    return b ? b->m_strKeywords : "<missing " + name + ">";
+    const testutil::FoundBookmark b = FindByName(doc, name);
+    return b ? std::string(b->m_strKeywords) : "<missing " + name + ">";
 }
 
 } // namespace
@@ -69,7 +69,7 @@ TEST(NetscapeReader, KeepsCaseDecodesReferencesAndFillsTheOtherFields) {
 <DT><A HREF="HTTP://Example.COM/Path?Q=A&amp;B=C" ADD_DATE="1000" LAST_VISIT=" 2000 " LAST_MODIFIED="3000">Caf&#233; &lt;Home&gt; &quot;Page&quot;</A>
 </DL>)"));
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const CBookmark& b = *doc.m_arrBookmarks[0];
+    const BookmarkRef b = doc.m_arrBookmarks[0];
     EXPECT_EQ(b.m_strName, "Caf\xC3\xA9 <Home> \"Page\"");
     EXPECT_EQ(b.m_strURL, "HTTP://Example.COM/Path?Q=A&B=C");
     EXPECT_EQ(b.m_strKeywords, "tom jerry caf\xC3\xA9"); // lower-cased; the rules drop "&"
@@ -105,8 +105,8 @@ second line
     EXPECT_EQ(FindByName(doc, "C")->m_strDescription, "Last one, ended by the list");
     EXPECT_EQ(FindByName(doc, "D")->m_strDescription, "");
     // Bookmarks are added in file order even though each waits for its description.
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "A");
-    EXPECT_EQ(doc.m_arrBookmarks[3]->m_strName, "D");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "A");
+    EXPECT_EQ(doc.m_arrBookmarks[3].m_strName, "D");
 }
 
 TEST(NetscapeReader, LinkTextInsideInnerTagsIsKept) {
@@ -165,7 +165,7 @@ TEST(NetscapeReader, MissingDatesDoNotLeakFromThePreviousLink) {
 <DT><A HREF="http://a/" ADD_DATE="5" LAST_VISIT="6" LAST_MODIFIED="7">Dated</A>
 <DT><A HREF="http://b/">Undated</A>
 </DL>)"));
-    const CBookmark* undated = FindByName(doc, "Undated");
+    const testutil::FoundBookmark undated = FindByName(doc, "Undated");
     ASSERT_NE(undated, nullptr);
     EXPECT_GE(undated->m_tAddDate, before); // the import time
     EXPECT_EQ(undated->m_tLastVisited, 0);
@@ -179,7 +179,7 @@ TEST(NetscapeReader, FirefoxExport) {
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("firefox.html"), report),
               ImportFormat::Netscape);
     EXPECT_EQ(doc.m_arrBookmarks.size(), 5u); // the link without a name is not added
-    const CBookmark* rye = FindByName(doc, "Rye Bread \"Classic\"");
+    const testutil::FoundBookmark rye = FindByName(doc, "Rye Bread \"Classic\"");
     ASSERT_NE(rye, nullptr);
     EXPECT_EQ(rye->m_strURL, "https://example.org/bread?kind=rye&size=large");
     EXPECT_EQ(rye->m_strKeywords, "bookmarks menu recipes food rye bread baking");
@@ -187,7 +187,7 @@ TEST(NetscapeReader, FirefoxExport) {
     EXPECT_EQ(rye->m_tAddDate, 1700000200);
     EXPECT_EQ(rye->m_tLastModified, 1700000300);
     EXPECT_NE(FindByUrl(doc, "place:sort=8&maxResults=10"), nullptr);
-    const CBookmark* wiki = FindByUrl(doc, "https://www.wikipedia.org/");
+    const testutil::FoundBookmark wiki = FindByUrl(doc, "https://www.wikipedia.org/");
     ASSERT_NE(wiki, nullptr);
     EXPECT_EQ(wiki->m_strName, "Wikip\xC3\xA9"
                                "dia \xE2\x80\x94 L'encyclop\xC3\xA9"
@@ -219,7 +219,7 @@ TEST(NetscapeReader, InternetExplorerExportWithByteOrderMarkAndCrLf) {
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("edge-bom-crlf.htm"), report),
               ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
-    const CBookmark* comic = FindByName(doc, "Comic One");
+    const testutil::FoundBookmark comic = FindByName(doc, "Comic One");
     ASSERT_NE(comic, nullptr);
     EXPECT_EQ(comic->m_strKeywords, "bookmarks comics comic one");
     EXPECT_EQ(comic->m_tLastVisited, 1450000200);
@@ -244,7 +244,7 @@ TEST(NetscapeReader, BookmarkServiceExport) {
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("service.html"), report),
               ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
-    const CBookmark* one = FindByName(doc, "Article One");
+    const testutil::FoundBookmark one = FindByName(doc, "Article One");
     ASSERT_NE(one, nullptr);
     EXPECT_EQ(one->m_strURL, "https://example.net/one");
     EXPECT_EQ(one->m_tAddDate, 1600000000); // milliseconds
@@ -253,7 +253,7 @@ TEST(NetscapeReader, BookmarkServiceExport) {
     EXPECT_EQ(FindByName(doc, "Two")->m_strURL, "https://example.net/two");
     EXPECT_EQ(FindByName(doc, "Two")->m_tAddDate, 1600000000); // microseconds
     EXPECT_EQ(FindByName(doc, "Two")->m_strDescription, "From \"attribute\"");
-    const CBookmark* three = FindByName(doc, "Three bold link");
+    const testutil::FoundBookmark three = FindByName(doc, "Three bold link");
     ASSERT_NE(three, nullptr);
     EXPECT_EQ(three->m_strURL, "https://example.net/three");
     EXPECT_EQ(three->m_tAddDate, 1600000000); // nanoseconds
@@ -358,13 +358,13 @@ TEST(NetscapeRoundTrip, GivesBackNamesUrlsDatesAndDescriptions) {
     CBrindleDoc copy;
     ASSERT_EQ(ImportFile(copy, dir.File("rt.htm"), report), ImportFormat::Netscape);
     ASSERT_EQ(copy.m_arrBookmarks.size(), source.m_arrBookmarks.size());
-    for (const auto& original : source.m_arrBookmarks) {
-        const CBookmark* b = FindByName(copy, original->m_strName);
-        ASSERT_NE(b, nullptr) << original->m_strName;
-        EXPECT_EQ(b->m_strURL, original->m_strURL);
-        EXPECT_EQ(b->m_tAddDate, original->m_tAddDate);
-        EXPECT_EQ(b->m_tLastVisited, original->m_tLastVisited);
-        EXPECT_EQ(b->m_tLastModified, original->m_tLastModified);
-        EXPECT_EQ(b->m_strDescription, original->m_strDescription);
+    for (const BookmarkRef original : source.m_arrBookmarks) {
+        const testutil::FoundBookmark b = FindByName(copy, original.m_strName);
+        ASSERT_NE(b, nullptr) << original.m_strName;
+        EXPECT_EQ(b->m_strURL, original.m_strURL);
+        EXPECT_EQ(b->m_tAddDate, original.m_tAddDate);
+        EXPECT_EQ(b->m_tLastVisited, original.m_tLastVisited);
+        EXPECT_EQ(b->m_tLastModified, original.m_tLastModified);
+        EXPECT_EQ(b->m_strDescription, original.m_strDescription);
     }
 }

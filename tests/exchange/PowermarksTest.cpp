@@ -50,7 +50,7 @@ TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
     EXPECT_EQ(doc.m_arrSchedules[1]->m_tInterval, 86400);
 
     ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
-    const CBookmark* alpha = FindByName(doc, "Alpha & Co");
+    const testutil::FoundBookmark alpha = FindByName(doc, "Alpha & Co");
     ASSERT_NE(alpha, nullptr);
     EXPECT_EQ(alpha->m_strURL, "http://example.com/a");
     EXPECT_EQ(alpha->m_strKeywords, "alpha co");
@@ -64,7 +64,7 @@ TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
     EXPECT_EQ(alpha->m_wStatusChecking, 1);
     EXPECT_EQ(alpha->m_strStatus, "Waiting");
 
-    const CBookmark* beta = FindByName(doc, "Beta");
+    const testutil::FoundBookmark beta = FindByName(doc, "Beta");
     ASSERT_NE(beta, nullptr);
     EXPECT_EQ(beta->m_strSchedule, "<None>");
     EXPECT_EQ(beta->m_wStatusChecking, 0);
@@ -72,13 +72,13 @@ TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
     EXPECT_EQ(beta->m_strKeywords, "");
 
     // No metadata comment: the values of the entry before it stand.
-    const CBookmark* gamma = FindByName(doc, "Gamma");
+    const testutil::FoundBookmark gamma = FindByName(doc, "Gamma");
     ASSERT_NE(gamma, nullptr);
     EXPECT_EQ(gamma->m_wStatusChecking, 0);
     EXPECT_EQ(gamma->m_strStatus, "Checking Off");
 
     // Unknown schedule, an unreadable date skipped, a group holding '[' not counted.
-    const CBookmark* delta = FindByName(doc, "Delta");
+    const testutil::FoundBookmark delta = FindByName(doc, "Delta");
     ASSERT_NE(delta, nullptr);
     EXPECT_EQ(delta->m_strSchedule, "<None>");
     EXPECT_EQ(delta->m_tAddDate, 0);
@@ -188,7 +188,7 @@ TEST(PowermarksWriter, UntickedFieldsAreLeftOutAndReadBackEmpty) {
 
     CBrindleDoc copy;
     ASSERT_EQ(ImportFile(copy, dir.File("pm.htm"), report), ImportFormat::Powermarks);
-    const CBookmark* alpha = FindByName(copy, "Alpha & \"Co\"");
+    const testutil::FoundBookmark alpha = FindByName(copy, "Alpha & \"Co\"");
     ASSERT_NE(alpha, nullptr);
     EXPECT_EQ(alpha->m_strKeywords, "");
     EXPECT_EQ(alpha->m_strDescription, "");
@@ -247,18 +247,18 @@ TEST(PowermarksRoundTrip, EveryFieldButTheStatusPlusMacrosAndSchedules) {
         EXPECT_EQ(b.m_dwHotKey, a.m_dwHotKey);
     }
     ASSERT_EQ(copy.m_arrBookmarks.size(), source.m_arrBookmarks.size());
-    for (const auto& a : source.m_arrBookmarks) {
-        const CBookmark* b = FindByName(copy, a->m_strName);
-        ASSERT_NE(b, nullptr) << a->m_strName;
-        EXPECT_EQ(b->m_strURL, a->m_strURL);
-        EXPECT_EQ(b->m_strKeywords, a->m_strKeywords);
-        EXPECT_EQ(b->m_strDescription, a->m_strDescription);
-        EXPECT_EQ(b->m_strNotes, a->m_strNotes);
-        EXPECT_EQ(b->m_strSchedule, a->m_strSchedule);
-        EXPECT_EQ(b->m_wStatusChecking, a->m_wStatusChecking);
-        EXPECT_EQ(b->m_tAddDate, a->m_tAddDate);
-        EXPECT_EQ(b->m_tLastVisited, a->m_tLastVisited);
-        EXPECT_EQ(b->m_tLastModified, a->m_tLastModified);
-        EXPECT_EQ(b->m_tLastChecked, a->m_tLastChecked);
+    for (const BookmarkRef a : source.m_arrBookmarks) {
+        const testutil::FoundBookmark b = FindByName(copy, a.m_strName);
+        ASSERT_NE(b, nullptr) << a.m_strName;
+        EXPECT_EQ(b->m_strURL, a.m_strURL);
+        EXPECT_EQ(b->m_strKeywords, a.m_strKeywords);
+        EXPECT_EQ(b->m_strDescription, a.m_strDescription);
+        EXPECT_EQ(b->m_strNotes, a.m_strNotes);
+        EXPECT_EQ(b->m_strSchedule, a.m_strSchedule);
+        EXPECT_EQ(b->m_wStatusChecking, a.m_wStatusChecking);
+        EXPECT_EQ(b->m_tAddDate, a.m_tAddDate);
+        EXPECT_EQ(b->m_tLastVisited, a.m_tLastVisited);
+        EXPECT_EQ(b->m_tLastModified, a.m_tLastModified);
+        EXPECT_EQ(b->m_tLastChecked, a.m_tLastChecked);
     }
 }

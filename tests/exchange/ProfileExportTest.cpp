@@ -107,7 +107,7 @@ TEST_F(ProfileExportTest, AddsThenRefreshesOneSectionKeepingTheRestOfTheFile) {
                    "<DT><a href=\"http://added-by-user/\">Added</a>\r\n</DL>\r\n");
     edited += "<H3>Later heading</H3>\r\n<DT><A HREF=\"http://after/\">After</A>\r\n";
     testutil::WriteFile(AliceFile(), edited);
-    m_doc.m_arrBookmarks[1]->m_strName = "Beta renamed";
+    m_doc.SetFieldText(1, kFieldName, "Beta renamed");
     ASSERT_TRUE(ExportToNetscapeUser(m_doc, "alice", ExportOptions{}, report, Home()));
 
     const std::string second = testutil::ReadFile(AliceFile());

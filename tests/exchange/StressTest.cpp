@@ -31,9 +31,9 @@ void FeedEveryReader(const std::string& text) {
 }
 
 bool AllValidUtf8(const CBrindleDoc& doc) {
-    for (const auto& bm : doc.m_arrBookmarks)
-        if (!IsWellFormedUtf8(bm->m_strName) || !IsWellFormedUtf8(bm->m_strURL) ||
-            !IsWellFormedUtf8(bm->m_strKeywords))
+    for (const BookmarkRef bm : doc.m_arrBookmarks)
+        if (!IsWellFormedUtf8(bm.m_strName) || !IsWellFormedUtf8(bm.m_strURL) ||
+            !IsWellFormedUtf8(bm.m_strKeywords))
             return false;
     return true;
 }
@@ -60,7 +60,7 @@ TEST(Stress, BinaryGarbageAndNulBytes) {
     static const char kWithNul[] = "<DL><DT><A HREF=\"a\0b\">n\0m</A>";
     ASSERT_TRUE(ImportNetscape(doc, kNetscape + std::string(kWithNul, sizeof kWithNul - 1)));
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, std::string("n\0m", 3));
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, std::string("n\0m", 3));
 }
 
 TEST(Stress, InvalidUtf8FilesArriveAsValidText) {
@@ -72,7 +72,7 @@ TEST(Stress, InvalidUtf8FilesArriveAsValidText) {
     ASSERT_EQ(ImportFile(doc, dir.File("bad.htm"), report), ImportFormat::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     EXPECT_TRUE(AllValidUtf8(doc));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "caf\xC3\xA9 \xC3\x83(\xE2\x82\xAC");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "caf\xC3\xA9 \xC3\x83(\xE2\x82\xAC");
 }
 
 TEST(Stress, TenThousandNestedFolders) {
@@ -88,9 +88,9 @@ TEST(Stress, TenThousandNestedFolders) {
     ASSERT_TRUE(ImportNetscape(doc, text));
     ASSERT_EQ(doc.m_arrBookmarks.size(), 10001u);
     // Shallow links get their whole folder path; deep ones a bounded share of it.
-    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strKeywords, "root level link");
-    EXPECT_LE(doc.m_arrBookmarks[9999]->m_strKeywords.size(), 1200u);
-    EXPECT_EQ(doc.m_arrBookmarks[10000]->m_strKeywords, "root end");
+    EXPECT_EQ(doc.m_arrBookmarks[1].m_strKeywords, "root level link");
+    EXPECT_LE(doc.m_arrBookmarks[9999].m_strKeywords.size(), 1200u);
+    EXPECT_EQ(doc.m_arrBookmarks[10000].m_strKeywords, "root end");
 }
 
 TEST(Stress, UnterminatedTagsAndComments) {
@@ -105,7 +105,7 @@ TEST(Stress, UnterminatedTagsAndComments) {
     CBrindleDoc doc;
     ImportNetscape(doc, kNetscape + "<DT><A HREF=\"x\">a</A><DD>desc <b");
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strDescription, "desc");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strDescription, "desc");
 }
 
 TEST(Stress, AMegabyteOfOpeningBracketsOrCommentOpeners) {
@@ -133,7 +133,7 @@ TEST(Stress, FiftyMegabyteLinkName) {
     CBrindleDoc doc;
     ASSERT_TRUE(ImportNetscape(doc, text));
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName.size(), kFiftyMegabytes);
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName.size(), kFiftyMegabytes);
 }
 
 TEST(Stress, FiftyMegabyteLineOfLinks) {
@@ -153,7 +153,7 @@ TEST(Stress, FiftyMegabyteShortcutLine) {
     CBrindleDoc doc;
     EXPECT_EQ(ReadUrlFileText(doc, "big.url", text, 1), 1);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strURL.size(), kFiftyMegabytes + 9);
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strURL.size(), kFiftyMegabytes + 9);
 }
 
 TEST(Stress, SixtyFourMegabyteFileOfOneLineOfLinks) {
@@ -182,7 +182,7 @@ TEST(Stress, SixtyFourMegabyteFileOfOneLineOfLinks) {
     EXPECT_TRUE(report.messages.empty());
     ASSERT_EQ(doc.m_arrBookmarks.size(), links);
     for (size_t i : {size_t{0}, links / 2, links - 1}) {
-        const CBookmark& b = *doc.m_arrBookmarks[i];
+        const BookmarkRef b = doc.m_arrBookmarks[i];
         EXPECT_EQ(b.m_strName, "Link & " + std::to_string(i));
         EXPECT_EQ(b.m_strURL, "http://x/" + std::to_string(i));
         EXPECT_EQ(b.m_strKeywords, "link");

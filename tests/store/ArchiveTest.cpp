@@ -58,7 +58,7 @@ void PushBookmark(CBrindleDoc& doc, const std::string& name, const std::string& 
     b->m_strSchedule = kNoSchedule;
     b->m_strStatus = kStatusWaiting;
     b->RebuildKeywordList();
-    doc.m_arrBookmarks.push_back(std::move(b));
+    doc.m_arrBookmarks.push_back(*b);
 }
 
 std::string OneEachFile() {
@@ -94,11 +94,11 @@ TEST(DocumentFile, OneBookmarkHome) {
     CBrindleDoc back;
     ASSERT_TRUE(Read(back, expected));
     ASSERT_EQ(back.m_arrBookmarks.size(), 1u);
-    const CBookmark& b = *back.m_arrBookmarks[0];
+    const BookmarkRef b = back.m_arrBookmarks[0];
     EXPECT_EQ(b.m_strName, "Home");
     EXPECT_EQ(b.m_strURL, "");
     EXPECT_EQ(b.m_strKeywords, "web");
-    EXPECT_THAT(b.m_arrKeywords, ElementsAre("web"));
+    EXPECT_THAT(back.m_arrBookmarks.KeywordList(0), ElementsAre("web"));
     EXPECT_EQ(b.m_wStatusChecking, 1);
     EXPECT_EQ(b.m_strSchedule, "<None>");
     EXPECT_EQ(b.m_strStatus, "Waiting");
@@ -127,8 +127,8 @@ TEST(DocumentFile, StringPrefixes) {
         EXPECT_EQ(ToHex(bytes.substr(at, c.prefix.size())), ToHex(c.prefix)) << c.length;
         CBrindleDoc back;
         ASSERT_TRUE(Read(back, bytes)) << c.length;
-        EXPECT_EQ(back.m_arrBookmarks[0]->m_strName.size(), c.length);
-        EXPECT_EQ(back.m_arrBookmarks[0]->m_strURL, "u");
+        EXPECT_EQ(back.m_arrBookmarks[0].m_strName.size(), c.length);
+        EXPECT_EQ(back.m_arrBookmarks[0].m_strURL, "u");
     }
 }
 
@@ -278,12 +278,12 @@ TEST(DocumentFile, ReadingKeepsFileOrderAndDuplicatesAndRebuildsKeywordLists) {
     CBrindleDoc back;
     ASSERT_TRUE(Read(back, Write(doc)));
     ASSERT_EQ(back.m_arrBookmarks.size(), 3u);
-    EXPECT_EQ(back.m_arrBookmarks[0]->m_strName, "b");
-    EXPECT_EQ(back.m_arrBookmarks[1]->m_strName, "a");
-    EXPECT_EQ(back.m_arrBookmarks[2]->m_strName, "b");
+    EXPECT_EQ(back.m_arrBookmarks[0].m_strName, "b");
+    EXPECT_EQ(back.m_arrBookmarks[1].m_strName, "a");
+    EXPECT_EQ(back.m_arrBookmarks[2].m_strName, "b");
     // The keyword text is kept as stored; the list is rebuilt sorted.
-    EXPECT_EQ(back.m_arrBookmarks[0]->m_strKeywords, "zeta alpha  beta");
-    EXPECT_THAT(back.m_arrBookmarks[0]->m_arrKeywords, ElementsAre("alpha", "beta", "zeta"));
+    EXPECT_EQ(back.m_arrBookmarks[0].m_strKeywords, "zeta alpha  beta");
+    EXPECT_THAT(back.m_arrBookmarks.KeywordList(0), ElementsAre("alpha", "beta", "zeta"));
 }
 
 TEST(DocumentFile, LoadedCollectionKeepsTheDocumentsCachesConsistent) {
@@ -300,21 +300,20 @@ TEST(DocumentFile, LoadedCollectionKeepsTheDocumentsCachesConsistent) {
     EXPECT_TRUE(doc.AddBookmark({.name = "Old", .url = "o", .statusChecking = 1}));
     doc.Search("fresh", false, 0);
     ASSERT_EQ(doc.m_arrKeywordHits.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[doc.m_arrKeywordHits[0]]->m_strName, "New");
+    EXPECT_EQ(doc.m_arrBookmarks[doc.m_arrKeywordHits[0]].m_strName, "New");
 }
 
 TEST(DocumentFile, DatesAreWritten32BitAndReadUnsigned) {
     CBrindleDoc doc;
     PushBookmark(doc, "late", "u");
-    CBookmark& b = *doc.m_arrBookmarks[0];
-    b.m_tAddDate = 0x80000000LL + 5; // 2038-01-19 and later
-    b.m_tLastChecked = 0xFFFFFFFFLL; // 2106-02-07
-    b.m_tLastModified = 1;
-    b.m_tLastVisited = 0x7FFFFFFF;
+    doc.SetFieldTime(0, kFieldAddDate, 0x80000000LL + 5); // 2038-01-19 and later
+    doc.SetFieldTime(0, kFieldLastChecked, 0xFFFFFFFFLL); // 2106-02-07
+    doc.SetFieldTime(0, kFieldLastModified, 1);
+    doc.SetFieldTime(0, kFieldLastVisited, 0x7FFFFFFF);
     const std::string bytes = Write(doc);
     CBrindleDoc back;
     ASSERT_TRUE(Read(back, bytes));
-    const CBookmark& r = *back.m_arrBookmarks[0];
+    const BookmarkRef r = back.m_arrBookmarks[0];
     EXPECT_EQ(r.m_tAddDate, 0x80000005LL);
     EXPECT_EQ(r.m_tLastChecked, 0xFFFFFFFFLL);
     EXPECT_EQ(r.m_tLastModified, 1);
@@ -365,8 +364,8 @@ TEST(DocumentFile, NonAsciiIsWrittenIn16BitForm) {
     EXPECT_EQ(ToHex(bytes.substr(at + 12, 4 + 4)), "FF FE FF 02 3D D8 00 DE");
     CBrindleDoc back;
     ASSERT_TRUE(Read(back, bytes));
-    EXPECT_EQ(back.m_arrBookmarks[0]->m_strName, "Caf\xC3\xA9");
-    EXPECT_EQ(back.m_arrBookmarks[0]->m_strURL, "\xF0\x9F\x98\x80");
+    EXPECT_EQ(back.m_arrBookmarks[0].m_strName, "Caf\xC3\xA9");
+    EXPECT_EQ(back.m_arrBookmarks[0].m_strURL, "\xF0\x9F\x98\x80");
 }
 
 TEST(DocumentFile, ByteFormIsKeptAsUtf8OrDecodedAsWindows1252) {
@@ -376,12 +375,12 @@ TEST(DocumentFile, ByteFormIsKeptAsUtf8OrDecodedAsWindows1252) {
     };
     CBrindleDoc doc;
     ASSERT_TRUE(Read(doc, fileWithName(Hex("05 43 61 66 C3 A9"))));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Caf\xC3\xA9");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "Caf\xC3\xA9");
     ASSERT_TRUE(Read(doc, fileWithName(Hex("05 43 61 66 E9 80"))));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Caf\xC3\xA9\xE2\x82\xAC"); // é €
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "Caf\xC3\xA9\xE2\x82\xAC"); // é €
     // The bytes Windows-1252 leaves unassigned keep their C1 control value.
     ASSERT_TRUE(Read(doc, fileWithName(Hex("05 81 8D 8F 90 9D"))));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
 }
 
 TEST(DocumentFile, SixteenBitFormWithLongSecondPrefixAndBrokenSurrogates) {
@@ -392,8 +391,8 @@ TEST(DocumentFile, SixteenBitFormWithLongSecondPrefixAndBrokenSurrogates) {
                              Hex("FF FE FF 01 00 D8") + kHomeFields.substr(6) + Hex("00 00 00 00");
     CBrindleDoc doc;
     ASSERT_TRUE(Read(doc, file));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "A" + std::string(255, 'B'));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strURL, "\xEF\xBF\xBD"); // U+FFFD
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "A" + std::string(255, 'B'));
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strURL, "\xEF\xBF\xBD"); // U+FFFD
 }
 
 // --- Tags the writer never produces --------------------------------------------------------------
@@ -505,8 +504,8 @@ TEST(DocumentFile, ReaderOnlyFixture) {
     CBrindleDoc doc;
     ASSERT_TRUE(Read(doc, Fixture("tags_and_unicode.brx")));
     ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Caf\xC3\xA9");
-    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strName, "Home");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "Caf\xC3\xA9");
+    EXPECT_EQ(doc.m_arrBookmarks[1].m_strName, "Home");
 }
 
 } // namespace

@@ -25,8 +25,8 @@ bool Add(CBrindleDoc& doc, std::string_view name, std::string_view url,
 
 std::vector<std::string> Names(const CBrindleDoc& doc) {
     std::vector<std::string> names;
-    for (const auto& b : doc.m_arrBookmarks)
-        names.push_back(b->m_strName);
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        names.emplace_back(b.m_strName);
     return names;
 }
 
@@ -51,8 +51,8 @@ TEST(Document, AddRejectsEmptyNamesAndDuplicatePairs) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_TRUE(Add(doc, "  Home ", "http://a/", " web, tools news "));
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strName, "Home");
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "tools news"); // "web," is dropped whole
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "Home");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "tools news"); // "web," is dropped whole
     EXPECT_FALSE(Add(doc, "Home", "http://a/"));
     EXPECT_FALSE(Add(doc, " Home", "http://a/"));
     EXPECT_TRUE(Add(doc, "Home", "http://b/"));
@@ -65,7 +65,7 @@ TEST(Document, DuplicateCheckFollowsEditsMadeElsewhere) {
     ASSERT_TRUE(Add(doc, "A", "http://a/"));
     ASSERT_TRUE(Add(doc, "B", "http://b/"));
     // A change through the document (here a property edit) must be seen by the next add.
-    doc.m_arrBookmarks[1]->m_strName = "C";
+    doc.SetFieldText(1, kFieldName, "C");
     doc.SetModifiedFlag(true);
     EXPECT_FALSE(Add(doc, "C", "http://b/"));
     EXPECT_TRUE(Add(doc, "B", "http://b/"));
@@ -79,8 +79,8 @@ TEST(Document, UnknownScheduleBecomesNone) {
     doc.AddSchedule("Weekly", 604800, true);
     ASSERT_TRUE(Add(doc, "A", "u1", "", "Weekly"));
     ASSERT_TRUE(Add(doc, "B", "u2", "", "weekly"));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strSchedule, "Weekly");
-    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strSchedule, "<None>");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strSchedule, "Weekly");
+    EXPECT_EQ(doc.m_arrBookmarks[1].m_strSchedule, "<None>");
     EXPECT_TRUE(doc.ScheduleExists("Weekly"));
     EXPECT_FALSE(doc.ScheduleExists("weekly"));
     EXPECT_EQ(doc.GetDefaultScheduleName(), "Weekly");
@@ -143,7 +143,7 @@ TEST(Document, UndoKeepsDatesAndEveryField) {
     doc.DeleteBookmark(0);
     doc.UndoDeleteBookmarks();
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const CBookmark& b = *doc.m_arrBookmarks[0];
+    const BookmarkRef b = doc.m_arrBookmarks[0];
     EXPECT_EQ(b.m_strDescription, "d");
     EXPECT_EQ(b.m_strNotes, "t");
     EXPECT_EQ(b.m_wStatusChecking, 0);
@@ -168,9 +168,9 @@ TEST(Document, BulkDeleteMatchesSingleDeletesAndFixesHitLists) {
     single.DeleteBookmark(4);
     EXPECT_EQ(Names(bulk), Names(single));
     ASSERT_EQ(bulk.m_arrDeletedBookmarks.size(), 3u);
-    EXPECT_EQ(bulk.m_arrDeletedBookmarks[0]->m_strName, "n7");
-    EXPECT_EQ(bulk.m_arrDeletedBookmarks[1]->m_strName, "n2");
-    EXPECT_EQ(bulk.m_arrDeletedBookmarks[2]->m_strName, "n5");
+    EXPECT_EQ(bulk.m_arrDeletedBookmarks[0].m_strName, "n7");
+    EXPECT_EQ(bulk.m_arrDeletedBookmarks[1].m_strName, "n2");
+    EXPECT_EQ(bulk.m_arrDeletedBookmarks[2].m_strName, "n5");
     EXPECT_THAT(bulk.m_arrKeywordHits, ElementsAre(0, 1, 2, 3, 4, 5, 6));
     EXPECT_TRUE(bulk.IsModified());
 }
@@ -202,8 +202,8 @@ TEST(Document, MarkVisitedAndAccessorsPastTheEnd) {
     doc.SetModifiedFlag(false);
     const BrxTime before = CBrindleDoc::Now();
     doc.MarkVisited(0);
-    EXPECT_GE(doc.m_arrBookmarks[0]->m_tLastVisited, before);
-    EXPECT_LE(doc.m_arrBookmarks[0]->m_tLastVisited, CBrindleDoc::Now());
+    EXPECT_GE(doc.m_arrBookmarks[0].m_tLastVisited, before);
+    EXPECT_LE(doc.m_arrBookmarks[0].m_tLastVisited, CBrindleDoc::Now());
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.GetFieldText(5, 0), "");
     EXPECT_EQ(doc.GetFieldTime(5, kFieldAddDate), 0);
@@ -211,7 +211,7 @@ TEST(Document, MarkVisitedAndAccessorsPastTheEnd) {
     EXPECT_EQ(doc.GetFieldTime(0, kFieldName), 0);
     EXPECT_EQ(doc.GetFieldText(0, kFieldStatusChecking), "Enable");
     EXPECT_EQ(doc.GetSortedFieldText(0, 0), "");
-    doc.m_arrSorted.push_back(doc.m_arrBookmarks[0].get());
+    doc.m_arrSorted.push_back(doc.m_arrBookmarks[0]);
     EXPECT_EQ(doc.GetSortedFieldText(0, kFieldURL), "u");
     EXPECT_EQ(doc.GetSortedFieldTime(0, kFieldAddDate), 100);
     EXPECT_EQ(doc.GetMacroText(3, 0), "");
@@ -250,19 +250,19 @@ TEST(Document, CopyBookmarksCopiesEveryValue) {
     CBrindleDoc::Bookmarks copies;
     CBrindleDoc::CopyBookmarks(doc.m_arrBookmarks, copies);
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_TRUE(copies[0]->Equals(*doc.m_arrBookmarks[0]));
+    EXPECT_TRUE(copies[0]->Equals(doc.m_arrBookmarks[0]));
     EXPECT_EQ(copies[0]->m_tLastVisited, 2);
     EXPECT_THAT(copies[0]->m_arrKeywords, ElementsAre("a", "b"));
-    EXPECT_NE(copies[0].get(), doc.m_arrBookmarks[0].get());
+    EXPECT_NE(copies[0]->m_strName.data(), doc.m_arrBookmarks[0].m_strName.data());
 }
 
 TEST(Document, PropertiesWithoutChangeKeepTheModifiedFlag) {
     CBrindleDoc doc;
     Add(doc, "a", "u", "", "Gone");
-    doc.m_arrBookmarks[0]->m_strSchedule = "Gone"; // a schedule that no longer exists
+    doc.SetFieldText(0, kFieldSchedule, "Gone"); // a schedule that no longer exists
     doc.SetModifiedFlag(false);
     auto copies = doc.PreparePropertyCopies(0);
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strSchedule, "<None>");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strSchedule, "<None>");
     doc.ApplyPropertyCopies(copies);
     EXPECT_FALSE(doc.IsModified());
 
@@ -270,7 +270,7 @@ TEST(Document, PropertiesWithoutChangeKeepTheModifiedFlag) {
     copies[0]->m_strNotes = "edited";
     doc.ApplyPropertyCopies(copies);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strNotes, "edited");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strNotes, "edited");
 }
 
 TEST(Document, ListenersHearViewsBeforePanes) {
@@ -406,14 +406,14 @@ TEST_F(KeywordCommands, DeletingTheQueryTermEmptiesTheResultAndUndoBringsItBack)
     doc.DeleteKeywordCommand("web");
     EXPECT_THAT(doc.m_arrKeywordHits, IsEmpty());
     EXPECT_THAT(doc.m_arrDictionary, IsEmpty());
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "tools");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "tools");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.ResultCountText(), "0 of 3 bookmarks");
 
     doc.SetModifiedFlag(false);
     doc.UndoDeleteKeyword();
     EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "tools web");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "tools web");
     EXPECT_TRUE(doc.IsModified());
 }
 
@@ -428,7 +428,7 @@ TEST_F(KeywordCommands, DeletingAnotherKeywordOnlyLeavesTheDictionary) {
 
     doc.UndoDeleteKeyword();
     EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "tools", "web"));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "web tools");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "web tools");
 }
 
 TEST_F(KeywordCommands, UndoOfKeywordOutsideTheResultOnlyRefreshesCounts) {
@@ -437,15 +437,15 @@ TEST_F(KeywordCommands, UndoOfKeywordOutsideTheResultOnlyRefreshesCounts) {
     EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
     doc.UndoDeleteKeyword();
     EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
-    EXPECT_EQ(doc.m_arrBookmarks[2]->m_strKeywords, "news");
+    EXPECT_EQ(doc.m_arrBookmarks[2].m_strKeywords, "news");
 }
 
 TEST_F(KeywordCommands, RenameEverywhere) {
     doc.Search("", false, 0);
     doc.SetModifiedFlag(false);
     doc.RenameKeywordCommand("news", "web");
-    EXPECT_EQ(doc.m_arrBookmarks[1]->m_strKeywords, "web");
-    EXPECT_EQ(doc.m_arrBookmarks[2]->m_strKeywords, "web");
+    EXPECT_EQ(doc.m_arrBookmarks[1].m_strKeywords, "web");
+    EXPECT_EQ(doc.m_arrBookmarks[2].m_strKeywords, "web");
     EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
     EXPECT_TRUE(doc.IsModified());
 }
@@ -457,16 +457,16 @@ TEST_F(KeywordCommands, RenamingAQueryTermRerunsTheSearch) {
     doc.Search("web", false, 0);
     doc.RenameKeywordCommand("tools", "web"); // the new name is the term
     EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
-    EXPECT_EQ(doc.m_arrBookmarks[0]->m_strKeywords, "web");
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "web");
 }
 
 TEST_F(KeywordCommands, RenameInOneBookmarkReplacesWholeWordsOnly) {
     Add(doc, "d", "4", "web webcam news");
     doc.RenameKeywordInBookmark(3, "web", "net");
-    EXPECT_EQ(doc.m_arrBookmarks[3]->m_strKeywords, "net webcam news");
+    EXPECT_EQ(doc.m_arrBookmarks[3].m_strKeywords, "net webcam news");
     doc.RenameKeywordInBookmark(3, "news", "net");
-    EXPECT_EQ(doc.m_arrBookmarks[3]->m_strKeywords, "net webcam");
-    EXPECT_THAT(doc.m_arrBookmarks[3]->m_arrKeywords, ElementsAre("net", "webcam"));
+    EXPECT_EQ(doc.m_arrBookmarks[3].m_strKeywords, "net webcam");
+    EXPECT_THAT(doc.m_arrBookmarks.KeywordList(3), ElementsAre("net", "webcam"));
 }
 
 TEST_F(KeywordCommands, CollectAllKeywordsInOrderOfFirstAppearance) {
@@ -484,8 +484,8 @@ TEST_F(KeywordCommands, DictionaryHelpers) {
     EXPECT_THAT(doc.m_arrDictionary, ElementsAre("alpha", "news", "tools", "web"));
     EXPECT_THAT(view.calls, ElementsAre("keywords", "keywords", "keywords"));
     doc.m_arrDictionary.clear();
-    doc.m_arrBookmarks[0]->m_strKeywords = "b a";
-    doc.m_arrBookmarks[1]->m_strKeywords = "a c";
+    doc.SetFieldText(0, kFieldKeywords, "b a");
+    doc.SetFieldText(1, kFieldKeywords, "a c");
     doc.AddBookmarkKeywords(0);
     doc.AddBookmarkKeywords(1);
     doc.AddBookmarkKeywords(9);

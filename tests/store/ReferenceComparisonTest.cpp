@@ -50,7 +50,7 @@ Hits PlainOrder(const CBrindleDoc& doc, const Hits& hits) {
 std::vector<std::string> PlainDictionary(const CBrindleDoc& doc, const Hits& hits) {
     std::vector<std::string> dict;
     for (std::uint32_t h : hits) {
-        std::string text = doc.m_arrBookmarks[h]->m_strKeywords;
+        std::string text(doc.m_arrBookmarks[h].m_strKeywords);
         // Take the part before the first space, trim it, insert it; repeat on the trimmed rest.
         text = brindle::Trim(text);
         while (!text.empty()) {
@@ -88,12 +88,12 @@ Hits PlainStringSearch(const CBrindleDoc& doc, const std::string& text, bool mat
             hits.push_back(i);
             continue;
         }
-        const CBookmark& b = *doc.m_arrBookmarks[i];
+        const BookmarkRef b = doc.m_arrBookmarks[i];
         for (int bit = 0; bit < 7; ++bit) {
             if (!(mask & (1 << bit)))
                 continue;
             const std::string field =
-                matchCase ? b.SearchField(bit) : brindle::ToLower(b.SearchField(bit));
+                matchCase ? std::string(b.SearchField(bit)) : brindle::ToLower(b.SearchField(bit));
             const std::string n = matchCase ? needle : brindle::ToLower(needle);
             if (field.find(n) != std::string::npos) {
                 hits.push_back(i);
@@ -172,7 +172,7 @@ TEST(ReferenceComparison, KeywordSearchOrderingAndDictionary) {
             if (round % 10 == 9) {
                 doc.DeleteBookmark(static_cast<std::uint32_t>(
                     gen.Pick(static_cast<int>(doc.m_arrBookmarks.size()))));
-                doc.m_arrBookmarks[0]->SetKeywords("news web");
+                doc.SetKeywords(0, "news web");
                 doc.SetModifiedFlag(true);
             }
         }
@@ -209,8 +209,8 @@ TEST(ReferenceComparison, SortedInsertionAfterAdd) {
         RandomCollection extra(1000 + round);
         CBrindleDoc source;
         extra.Fill(source, 10);
-        for (const auto& b : source.m_arrBookmarks)
-            doc.AddBookmarkToResult(*b);
+        for (const BookmarkRef b : source.m_arrBookmarks)
+            doc.AddBookmarkToResult(b);
         Hits all(doc.m_arrBookmarks.size());
         for (std::uint32_t i = 0; i < all.size(); ++i)
             all[i] = i;

@@ -48,7 +48,7 @@ class SearchTest : public ::testing::Test {
     std::vector<std::string> Names(const std::vector<std::uint32_t>& hits) {
         std::vector<std::string> names;
         for (auto i : hits)
-            names.push_back(doc.m_arrBookmarks[i]->m_strName);
+            names.emplace_back(doc.m_arrBookmarks[i].m_strName);
         return names;
     }
     CBrindleDoc doc;
@@ -137,9 +137,9 @@ TEST_F(SearchTest, StringSearchMasksAndRememberedValues) {
 }
 
 TEST_F(SearchTest, ResultOrderingIsStableAndDatesCompareAsNumbers) {
-    doc.m_arrBookmarks[0]->m_tAddDate = 1000000000; // 10 digits
-    doc.m_arrBookmarks[1]->m_tAddDate = 999999999;  // 9 digits: textually larger, numerically less
-    doc.m_arrBookmarks[2]->m_tAddDate = 1000000000;
+    doc.SetFieldTime(0, kFieldAddDate, 1000000000); // 10 digits
+    doc.SetFieldTime(1, kFieldAddDate, 999999999);  // 9 digits: textually larger, numerically less
+    doc.SetFieldTime(2, kFieldAddDate, 1000000000);
     doc.SetModifiedFlag(true);
     doc.m_nSortColumn = kFieldAddDate;
     EXPECT_THAT(Keyword("web|news"),
@@ -154,7 +154,7 @@ TEST_F(SearchTest, SortActiveHitsKeepsOrderOfEquals) {
     doc.m_nSortColumn = kFieldStatusChecking; // every bookmark "Enable": all equal
     doc.SortActiveHits();
     EXPECT_THAT(Names(doc.m_arrKeywordHits), ElementsAre("a", "b", "c", "d", "h"));
-    doc.m_arrBookmarks[7]->m_wStatusChecking = 0;
+    doc.SetStatusChecking(7, 0);
     doc.SetModifiedFlag(true);
     doc.SortActiveHits();
     EXPECT_THAT(Names(doc.m_arrKeywordHits), ElementsAre("h", "a", "b", "c", "d"));
@@ -192,7 +192,7 @@ TEST_F(SearchTest, HostileQueriesEndWithTheDefinedResult) {
 }
 
 TEST_F(SearchTest, ControlBytesAndInvalidUtf8InKeywordTexts) {
-    doc.m_arrBookmarks[0]->m_strKeywords = "a\x01web \xff\xfe tools\n";
+    doc.SetFieldText(0, kFieldKeywords, "a\x01web \xff\xfe tools\n");
     doc.SetModifiedFlag(true);
     EXPECT_THAT(Keyword("\xff\xfe"), ElementsAre("a"));
     EXPECT_THAT(Keyword("tools."), ElementsAre("h")); // "tools\n" is not the word "tools"

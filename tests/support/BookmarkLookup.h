@@ -3,21 +3,37 @@
 
 #include "store/BrindleDoc.h"
 
-#include <string>
+#include <cstddef>
+#include <string_view>
 
 namespace testutil {
 
-inline const CBookmark* FindByName(const CBrindleDoc& doc, const std::string& name) {
-    for (const auto& b : doc.m_arrBookmarks)
-        if (b->m_strName == name)
-            return b.get();
+// A bookmark found in a document, or none; compared with nullptr as a pointer would be.
+class FoundBookmark {
+  public:
+    FoundBookmark(std::nullptr_t = nullptr) {}
+    explicit FoundBookmark(const BookmarkRef& b) : m_bookmark(b), m_found(true) {}
+    const BookmarkRef* operator->() const { return &m_bookmark; }
+    const BookmarkRef& operator*() const { return m_bookmark; }
+    explicit operator bool() const { return m_found; }
+    friend bool operator==(const FoundBookmark& f, std::nullptr_t) { return !f.m_found; }
+
+  private:
+    BookmarkRef m_bookmark;
+    bool m_found = false;
+};
+
+inline FoundBookmark FindByName(const CBrindleDoc& doc, std::string_view name) {
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        if (b.m_strName == name)
+            return FoundBookmark(b);
     return nullptr;
 }
 
-inline const CBookmark* FindByUrl(const CBrindleDoc& doc, const std::string& url) {
-    for (const auto& b : doc.m_arrBookmarks)
-        if (b->m_strURL == url)
-            return b.get();
+inline FoundBookmark FindByUrl(const CBrindleDoc& doc, std::string_view url) {
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        if (b.m_strURL == url)
+            return FoundBookmark(b);
     return nullptr;
 }
 

@@ -80,8 +80,8 @@ class EditingTest : public ::testing::Test {
     }
     std::vector<std::string> Names() {
         std::vector<std::string> names;
-        for (const auto& b : doc().m_arrBookmarks)
-            names.push_back(b->m_strName);
+        for (const BookmarkRef b : doc().m_arrBookmarks)
+            names.emplace_back(b.m_strName);
         return names;
     }
 
@@ -135,7 +135,7 @@ TEST_F(EditingTest, CopyPutsRecordsAndLinksOnTheClipboard) {
     ASSERT_EQ(block.size(), 3 * 4308);
     std::string expected;
     for (int i : {0, 1, 2}) // Alpha, Beta, Gamma by collection index
-        brindle::AppendBookmarkRecord(expected, *doc().m_arrBookmarks[i]);
+        brindle::AppendBookmarkRecord(expected, doc().m_arrBookmarks[i]);
     EXPECT_EQ(std::string(block.constData(), block.size()), expected);
     EXPECT_EQ(data->text(), "http://a.example/\nhttp://b.example/\nhttp://c.example/\n");
     ASSERT_EQ(data->urls().size(), 3);
@@ -157,7 +157,7 @@ TEST_F(EditingTest, CopyThreeAndPasteIntoAnotherDocument) {
     for (int i = 0; i < 3; ++i) {
         const int from = i == 2 ? 3 : i; // rows 0-2 are Alpha, Beta, Delta
         const CBookmark& a = *before[from];
-        const CBookmark& b = *doc().m_arrBookmarks[i];
+        const BookmarkRef b = doc().m_arrBookmarks[i];
         EXPECT_TRUE(a.Equals(b)) << a.m_strName;
         EXPECT_EQ(a.m_tAddDate, b.m_tAddDate);
         EXPECT_EQ(a.m_tLastVisited, b.m_tLastVisited);
@@ -180,9 +180,9 @@ TEST_F(EditingTest, CopyUrlsAndMarkVisited) {
     EXPECT_EQ(QApplication::clipboard()->text(), "http://a.example/\nhttp://b.example/\n");
     const BrxTime before = CBrindleDoc::Now();
     frame->Action(cmd::MarkVisited)->trigger();
-    EXPECT_GE(doc().m_arrBookmarks[0]->m_tLastVisited, before);
-    EXPECT_GE(doc().m_arrBookmarks[1]->m_tLastVisited, before);
-    EXPECT_EQ(doc().m_arrBookmarks[2]->m_tLastVisited, 1012);
+    EXPECT_GE(doc().m_arrBookmarks[0].m_tLastVisited, before);
+    EXPECT_GE(doc().m_arrBookmarks[1].m_tLastVisited, before);
+    EXPECT_EQ(doc().m_arrBookmarks[2].m_tLastVisited, 1012);
     EXPECT_TRUE(doc().IsModified());
 }
 
@@ -194,9 +194,9 @@ TEST_F(EditingTest, MakeCommonKeywordAddsToEverySelectedBookmark) {
         return static_cast<int>(QDialog::Accepted);
     });
     view->MakeCommonKeyword();
-    EXPECT_EQ(doc().m_arrBookmarks[3]->m_strKeywords, "sport daily");
-    EXPECT_EQ(doc().m_arrBookmarks[2]->m_strKeywords, "news daily");
-    EXPECT_EQ(doc().m_arrBookmarks[0]->m_strKeywords, "web tools");
+    EXPECT_EQ(doc().m_arrBookmarks[3].m_strKeywords, "sport daily");
+    EXPECT_EQ(doc().m_arrBookmarks[2].m_strKeywords, "news daily");
+    EXPECT_EQ(doc().m_arrBookmarks[0].m_strKeywords, "web tools");
     EXPECT_TRUE(doc().IsModified());
     EXPECT_GE(doc().FindDictionaryKeyword("daily"), 0);
 }
@@ -303,7 +303,7 @@ TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
     EXPECT_TRUE(keywords->FinishRename(0, "press"));
     EXPECT_THAT(doc().m_arrKeywordHits, IsEmpty());
     EXPECT_THAT(doc().m_arrDictionary, IsEmpty());
-    EXPECT_EQ(doc().m_arrBookmarks[2]->m_strKeywords, "press");
+    EXPECT_EQ(doc().m_arrBookmarks[2].m_strKeywords, "press");
 }
 
 TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
@@ -314,7 +314,7 @@ TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
     EXPECT_FALSE(keywords->FinishRename(row, "news2"));
     EXPECT_FALSE(keywords->FinishRename(row, "my-word"));
     EXPECT_FALSE(keywords->FinishRename(row, "  web "));
-    EXPECT_EQ(doc().m_arrBookmarks[0]->m_strKeywords, "web tools");
+    EXPECT_EQ(doc().m_arrBookmarks[0].m_strKeywords, "web tools");
     EXPECT_TRUE(keywords->FinishRename(0, "press")); // news is not a term of "web"
     QApplication::processEvents();
     EXPECT_THAT(doc().m_arrDictionary, ElementsAre("press", "tools", "web"));
@@ -343,15 +343,15 @@ TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
     });
     dialog.Change();
     EXPECT_EQ(dialog.Count(), 3);
-    for (const auto& b : doc().m_arrBookmarks)
-        EXPECT_EQ(b->m_strKeywords.find("news"), std::string::npos);
+    for (const BookmarkRef b : doc().m_arrBookmarks)
+        EXPECT_EQ(b.m_strKeywords.find("news"), std::string::npos);
     dialog.List()->setCurrentRow(1); // tools
     brindle::DialogRunner::SetHandler([](QDialog& d) {
         dynamic_cast<CChangeKeywordsDlg&>(d).Edit()->setText("Apps");
         return static_cast<int>(QDialog::Accepted);
     });
     dialog.Change();
-    EXPECT_EQ(doc().m_arrBookmarks[0]->m_strKeywords, "web apps");
+    EXPECT_EQ(doc().m_arrBookmarks[0].m_strKeywords, "web apps");
     EXPECT_EQ(dialog.List()->item(0)->text(), "apps");
 }
 

@@ -244,7 +244,7 @@ TEST_F(MainFrameTest, StatusIconsIgnoreLetterCase) {
     // "Checking Off" is "Checking off" apart from case: it shows that status's icon too.
     EXPECT_FALSE(model->data(model->index(1, 0), Qt::DecorationRole).isNull());
     EXPECT_TRUE(model->data(model->index(0, 1), Qt::DecorationRole).isNull());
-    doc().m_arrBookmarks[0]->m_strStatus = "Something else";
+    doc().SetFieldText(0, kFieldStatus, "Something else");
     EXPECT_TRUE(model->data(model->index(0, 0), Qt::DecorationRole).isNull());
 }
 

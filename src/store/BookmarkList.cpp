@@ -1,0 +1,332 @@
+#include "store/BookmarkList.h"
+
+#include "store/KeywordText.h"
+#include "store/TextUtil.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <sys/mman.h>
+
+namespace brindle {
+
+// --- TextChunks --------------------------------------------------------------------------------
+
+namespace {
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kMinChunk = std::size_t{1} << 20;
+constexpr std::size_t kMaxChunk = std::size_t{64} << 20;
+} // namespace
+
+TextChunks::~TextChunks() {
+    ReleaseAll();
+}
+
+TextChunks::TextChunks(TextChunks&& o) noexcept
+    : m_chunks(std::move(o.m_chunks)), m_chunkStart(o.m_chunkStart), m_cur(o.m_cur), m_end(o.m_end),
+      m_block(o.m_block), m_used(o.m_used), m_nextChunk(o.m_nextChunk) {
+    o.m_chunks.clear();
+    o.m_chunkStart = o.m_cur = o.m_end = o.m_block = nullptr;
+    o.m_used = 0;
+}
+
+TextChunks& TextChunks::operator=(TextChunks&& o) noexcept {
+    if (this != &o) {
+        ReleaseAll();
+        m_chunks = std::move(o.m_chunks);
+        m_chunkStart = o.m_chunkStart;
+        m_cur = o.m_cur;
+        m_end = o.m_end;
+        m_block = o.m_block;
+        m_used = o.m_used;
+        m_nextChunk = o.m_nextChunk;
+        o.m_chunks.clear();
+        o.m_chunkStart = o.m_cur = o.m_end = o.m_block = nullptr;
+        o.m_used = 0;
+    }
+    return *this;
+}
+
+void TextChunks::ReleaseAll() {
+    for (const Chunk& c : m_chunks)
+        ::munmap(c.data, c.size);
+    m_chunks.clear();
+}
+
+void TextChunks::Grow(std::size_t need) {
+    const std::size_t block = static_cast<std::size_t>(m_cur - m_block);
+    if (need > std::numeric_limits<std::size_t>::max() / 2 - block)
+        throw std::bad_alloc();
+    std::size_t size = std::max({m_nextChunk, block + need, kMinChunk});
+    size = (size + kPage - 1) / kPage * kPage;
+    void* mem = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mem == MAP_FAILED)
+        throw std::bad_alloc();
+    char* data = static_cast<char*>(mem);
+    if (block)
+        std::memcpy(data, m_block, block); // the open block moves whole
+    m_used += static_cast<std::size_t>(m_cur - m_chunkStart);
+    m_chunks.push_back({data, size});
+    m_chunkStart = data;
+    m_block = data;
+    m_cur = data + block;
+    m_end = data + size;
+    // Later chunks grow with the text, up to a size whose unused tail costs little.
+    m_nextChunk = std::min(std::max(kMinChunk, m_used / 4), kMaxChunk);
+}
+
+// --- WordTable ---------------------------------------------------------------------------------
+
+std::uint32_t WordTable::Intern(std::string_view word) {
+    const auto it = m_ids.find(word);
+    if (it != m_ids.end())
+        return it->second;
+    m_text.Begin();
+    m_text.Append(word);
+    const std::string_view stored(m_text.Finish(), word.size());
+    const auto id = static_cast<std::uint32_t>(m_words.size());
+    m_words.push_back(stored);
+    m_ids.emplace(stored, id);
+    return id;
+}
+
+const std::vector<std::uint32_t>& WordTable::SortedIds() {
+    if (m_sorted.size() != m_words.size()) {
+        m_sorted.resize(m_words.size());
+        for (std::uint32_t id = 0; id < m_sorted.size(); ++id)
+            m_sorted[id] = id;
+        std::sort(m_sorted.begin(), m_sorted.end(),
+                  [&](std::uint32_t a, std::uint32_t b) { return m_words[a] < m_words[b]; });
+    }
+    return m_sorted;
+}
+
+// --- BookmarkList ------------------------------------------------------------------------------
+
+int SlotOfField(int field) {
+    switch (field) {
+    case kFieldName:
+        return BookmarkRecord::kName;
+    case kFieldURL:
+        return BookmarkRecord::kURL;
+    case kFieldKeywords:
+        return BookmarkRecord::kKeywords;
+    case kFieldDescription:
+        return BookmarkRecord::kDescription;
+    case kFieldNotes:
+        return BookmarkRecord::kNotes;
+    case kFieldSchedule:
+        return BookmarkRecord::kSchedule;
+    case kFieldStatus:
+        return BookmarkRecord::kStatus;
+    default:
+        return -1;
+    }
+}
+
+BookmarkList::BookmarkList() : m_storage(std::make_shared<BookmarkStorage>()) {}
+
+BookmarkList::BookmarkList(std::shared_ptr<BookmarkStorage> storage)
+    : m_storage(std::move(storage)) {}
+
+BookmarkList::~BookmarkList() = default;
+
+BookmarkRef BookmarkList::Ref(const BookmarkRecord& r) {
+    using R = BookmarkRecord;
+    return {r.Text(R::kName),  r.Text(R::kURL),  r.Text(R::kKeywords), r.Text(R::kDescription),
+            r.Text(R::kNotes), r.statusChecking, r.Text(R::kSchedule), r.Text(R::kStatus),
+            r.added,           r.visited,        r.modified,           r.checked};
+}
+
+std::uint16_t BookmarkList::TextFlags(std::string_view text) {
+    if (IsAscii(text))
+        return 0;
+    std::uint16_t flags = BookmarkRecord::kNonAscii;
+    // Only a character outside ASCII can lower-case into it (the Kelvin sign to "k", the
+    // dotted capital I to "i"); such texts need the full lower-casing when case is ignored.
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8At(text, i, cp);
+        if (len == 0) {
+            ++i;
+            continue;
+        }
+        if (cp >= 0x80) {
+            const std::string lower = ToLower(text.substr(i, len));
+            if (IsAscii(lower)) {
+                flags |= BookmarkRecord::kFoldsToAscii;
+                break;
+            }
+        }
+        i += len;
+    }
+    return flags;
+}
+
+void BookmarkList::StoreTexts(BookmarkRecord& r, const std::string_view (&texts)[7]) {
+    TextChunks& chunks = m_storage->text;
+    chunks.Begin();
+    std::size_t offset = 0;
+    for (int slot = 0; slot < 7; ++slot) {
+        chunks.Append(texts[slot]);
+        chunks.AppendZero();
+        offset += texts[slot].size();
+        if (offset > std::numeric_limits<std::uint32_t>::max() - 8)
+            throw std::bad_alloc(); // one record's texts beyond 4 GiB
+        r.end[slot] = static_cast<std::uint32_t>(offset);
+        ++offset;
+    }
+    r.text = chunks.Finish();
+}
+
+void BookmarkList::InternWords(BookmarkRecord& r, const std::vector<std::string>* ownList) {
+    BookmarkStorage& s = *m_storage;
+    r.kwStart = static_cast<std::uint32_t>(s.ids.size());
+    std::uint32_t count = 0;
+    ForEachKeyword(r.Text(BookmarkRecord::kKeywords), [&](std::string_view word) {
+        const std::uint32_t id = s.words.Intern(word);
+        // Distinct ids; a keyword text rarely holds more than a few words.
+        for (std::uint32_t k = 0; k < count; ++k)
+            if (s.ids[r.kwStart + k] == id)
+                return;
+        s.ids.push_back(id);
+        ++count;
+    });
+    r.kwCount = count;
+    r.flags |= BookmarkRecord::kIdsReady;
+    r.flags &= static_cast<std::uint16_t>(~BookmarkRecord::kOwnList);
+    if (ownList) {
+        // A list of its own follows the ids: its length, then its words in byte order.
+        s.ids.push_back(static_cast<std::uint32_t>(ownList->size()));
+        for (const std::string& w : *ownList)
+            s.ids.push_back(s.words.Intern(w));
+        r.flags |= BookmarkRecord::kOwnList;
+    }
+}
+
+BookmarkRecord BookmarkList::MakeRecord(const BookmarkRef& v,
+                                        const std::vector<std::string>* ownList,
+                                        std::uint16_t extraFlags, bool deferIds) {
+    BookmarkRecord r;
+    const std::string_view texts[7] = {v.m_strName,        v.m_strURL,   v.m_strKeywords,
+                                       v.m_strDescription, v.m_strNotes, v.m_strSchedule,
+                                       v.m_strStatus};
+    StoreTexts(r, texts);
+    r.statusChecking = v.m_wStatusChecking;
+    r.added = v.m_tAddDate;
+    r.visited = v.m_tLastVisited;
+    r.modified = v.m_tLastModified;
+    r.checked = v.m_tLastChecked;
+    r.flags = static_cast<std::uint16_t>(TextFlags(std::string_view(r.text, r.BlockSize())) |
+                                         (extraFlags & BookmarkRecord::kNormalKeywords));
+    if (!deferIds || ownList)
+        InternWords(r, ownList);
+    return r;
+}
+
+BookmarkRecord BookmarkList::CopyRecord(const BookmarkList& from, const BookmarkRecord& r) {
+    if (!(r.flags & BookmarkRecord::kOwnList))
+        return MakeRecord(Ref(r), nullptr, r.flags);
+    const std::vector<std::string> list =
+        from.KeywordList(static_cast<std::size_t>(&r - from.m_records.data()));
+    return MakeRecord(Ref(r), &list, r.flags);
+}
+
+void BookmarkList::Rewrite(std::size_t i, const BookmarkRef& values,
+                           const std::vector<std::string>* ownList, std::uint16_t extraFlags) {
+    BookmarkRecord next = MakeRecord(values, ownList, extraFlags);
+    Release(m_records[i]);
+    m_records[i] = next;
+}
+
+void BookmarkList::Release(const BookmarkRecord& r) const {
+    m_storage->textGarbage += r.BlockSize();
+    if (r.Has(BookmarkRecord::kIdsReady)) {
+        std::size_t n = r.kwCount;
+        if (r.Has(BookmarkRecord::kOwnList))
+            n += 1 + m_storage->ids[r.kwStart + r.kwCount];
+        m_storage->idGarbage += n;
+    }
+}
+
+void BookmarkList::push_back(const BookmarkRef& b) {
+    m_records.push_back(MakeRecord(b, nullptr));
+}
+
+void BookmarkList::push_back(const CBookmark& b) {
+    std::vector<std::string> split;
+    SplitKeywordsInto(b.m_strKeywords, split);
+    m_records.push_back(MakeRecord(b, split == b.m_arrKeywords ? nullptr : &b.m_arrKeywords));
+}
+
+void BookmarkList::clear() {
+    for (const BookmarkRecord& r : m_records)
+        Release(r);
+    m_records.clear();
+    m_unindexed = false;
+}
+
+std::vector<std::string> BookmarkList::KeywordList(std::size_t i) const {
+    const BookmarkRecord& r = m_records[i];
+    std::vector<std::string> list;
+    if (r.Has(BookmarkRecord::kOwnList)) {
+        const std::uint32_t* p = m_storage->ids.data() + r.kwStart + r.kwCount;
+        for (std::uint32_t k = 1; k <= p[0]; ++k)
+            list.emplace_back(m_storage->words.Word(p[k]));
+        return list;
+    }
+    SplitKeywordsInto(r.Text(BookmarkRecord::kKeywords), list);
+    return list;
+}
+
+void BookmarkList::EnsureKeywordIds() {
+    if (!m_unindexed)
+        return;
+    m_storage->ids.reserve(m_storage->ids.size() + m_records.size() * 3);
+    for (BookmarkRecord& r : m_records)
+        EnsureKeywordIds(r);
+    m_unindexed = false;
+}
+
+bool BookmarkList::Wasteful() const {
+    const BookmarkStorage& s = *m_storage;
+    const std::size_t used = s.text.Used();
+    return s.textGarbage > (std::size_t{4} << 20) && s.textGarbage * 2 > used;
+}
+
+void BookmarkList::Compact(std::span<BookmarkList* const> lists) {
+    if (lists.empty())
+        return;
+    BookmarkStorage& s = lists.front()->Storage();
+    std::size_t live = 0;
+    for (const BookmarkList* list : lists)
+        for (const BookmarkRecord& r : list->m_records)
+            live += r.BlockSize();
+    TextChunks text;
+    text.Expect(live + kPage);
+    std::vector<std::uint32_t> ids;
+    ids.reserve(s.ids.size() - std::min(s.ids.size(), s.idGarbage));
+    for (BookmarkList* list : lists) {
+        for (BookmarkRecord& r : list->m_records) {
+            text.Begin();
+            text.Append(r.text, r.BlockSize());
+            r.text = text.Finish();
+            if (r.Has(BookmarkRecord::kIdsReady)) {
+                std::size_t n = r.kwCount;
+                if (r.Has(BookmarkRecord::kOwnList))
+                    n += 1 + s.ids[r.kwStart + r.kwCount];
+                const auto start = static_cast<std::uint32_t>(ids.size());
+                ids.insert(ids.end(), s.ids.begin() + r.kwStart, s.ids.begin() + r.kwStart + n);
+                r.kwStart = start;
+            }
+        }
+    }
+    s.text = std::move(text);
+    s.ids = std::move(ids);
+    s.textGarbage = 0;
+    s.idGarbage = 0;
+}
+
+} // namespace brindle
