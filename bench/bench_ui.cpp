@@ -5,7 +5,9 @@
 
 #include "app/BrindleApp.h"
 #include "ui/BookmarkView.h"
+#include "ui/BookmarkWorkspace.h"
 #include "ui/MainFrame.h"
+#include "ui/SearchBar.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -37,7 +39,7 @@ BENCHMARK(BM_SearchOnly)->Unit(benchmark::kMillisecond);
 
 // A keystroke in the window: search, list and keyword refresh, status panes, layout and paint.
 void BM_WindowKeystroke(benchmark::State& state) {
-    QLineEdit* box = g_app->Frame()->SearchBox();
+    QLineEdit* box = g_app->Frame()->Search()->Box();
     std::size_t k = 0;
     for (auto _ : state) {
         box->setText(QString::fromStdString(Prefix(k++)));
@@ -48,7 +50,7 @@ BENCHMARK(BM_WindowKeystroke)->Unit(benchmark::kMillisecond);
 
 // Select All, Copy, Delete and Undo of every bookmark, each on the whole collection.
 void BM_WholeCollectionEditing(benchmark::State& state) {
-    CBookMarkView* view = g_app->Frame()->BookmarkView();
+    CBookMarkView* view = g_app->Frame()->Workspace()->Bookmarks();
     CBrindleDoc& doc = g_app->Doc();
     g_app->Prefs().m_bConfirm = 0;
     for (auto _ : state) {

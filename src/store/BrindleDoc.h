@@ -185,11 +185,10 @@ class CBrindleDoc {
     std::string GetDefaultScheduleName() const;
     std::string GetScheduleName(std::uint32_t index) const;
 
-    // --- Status bar ---------------------------------------------------------------------------
-    std::string SearchModeText() const;
-    std::string KeywordCountText() const;
-    std::string ResultCountText() const;
-    // Reloads the bookmark list (and in keyword mode the keyword list), then panes 1, 4, 5.
+    // --- Views and status counts -----------------------------------------------------------
+    // The search mode and the counts the status bar shows.
+    SearchCounts Counts() const;
+    // Reloads the bookmark list (and in keyword mode the keyword list), then tells the counts.
     void RefreshViews();
 
     // --- Life cycle ------------------------------------------------------------------------

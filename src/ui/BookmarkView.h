@@ -4,19 +4,24 @@
 
 #include <QMenu>
 #include <QTableView>
-#include <QTimer>
 
 class BookmarkListModel;
 class CBrindleDoc;
 
+namespace brindle {
+class CommandTable;
+} // namespace brindle
+
 class CBookMarkView : public QTableView {
     Q_OBJECT
   public:
-    explicit CBookMarkView(CBrindleDoc& doc, QWidget* parent = nullptr);
+    // The context menus are built from `commands`.
+    CBookMarkView(CBrindleDoc& doc, brindle::CommandTable& commands, QWidget* parent = nullptr);
 
     BookmarkListModel* Model() const { return m_model; }
 
-    // The first update for a document (at start-up and after every New and Open).
+    // The first update for a document (at start-up and after every New and Open): the last
+    // search again when the document came with bookmarks.
     void InitialUpdate();
     // The hit list changed.
     void ReloadRows();
@@ -51,12 +56,6 @@ class CBookMarkView : public QTableView {
     static constexpr const char* kBookmarkMime = "application/x-brindle-bookmark";
 
   signals:
-    // A command the frame carries out (Properties, Open Page, Status Check, ...).
-    void commandRequested(int id);
-    // Every 15 minutes: the document's automatic save.
-    void autoSaveDue();
-    // "bReload" is on and the document is empty: open the most recent file.
-    void reloadLastFileRequested();
     // The macro list should reload (the document came with its macros).
     void macrosChanged();
 
@@ -68,7 +67,7 @@ class CBookMarkView : public QTableView {
     void AfterDelete();
 
     CBrindleDoc& m_doc;
+    brindle::CommandTable& m_commands;
     BookmarkListModel* m_model;
-    QTimer m_saveTimer;
     bool m_initialised = false;
 };

@@ -5,14 +5,19 @@
 #include "store/ClipboardRecords.h"
 #include "ui/BookmarkListModel.h"
 #include "ui/BookmarkView.h"
+#include "ui/BookmarkWorkspace.h"
 #include "ui/CheckListCtrl.h"
 #include "ui/CommandIds.h"
+#include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionDialogs.h"
+#include "ui/SearchBar.h"
+#include "ui/StatusPanes.h"
+#include "ui/TrayController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,7 +47,7 @@ class EditingTest : public ::testing::Test {
         brindle::DialogRunner::SetHandler({});
         ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
         frame = app.Frame();
-        view = frame->BookmarkView();
+        view = frame->Workspace()->Bookmarks();
         const char* const rows[][3] = {{"Alpha", "http://a.example/", "web tools"},
                                        {"Beta", "http://b.example/", "web news"},
                                        {"Gamma", "http://c.example/", "news"},
@@ -109,8 +114,8 @@ TEST_F(EditingTest, DeleteThenUndoRestoresTheLastDeleteOnly) {
     brindle::MessageBox::QueueAnswer(QMessageBox::Yes);
     frame->Action(cmd::Delete)->trigger();
     EXPECT_THAT(Names(), ElementsAre("Beta", "Gamma"));
-    EXPECT_EQ(frame->PaneText(5), "2 of 2 bookmarks");
-    frame->UpdateCommandStates();
+    EXPECT_EQ(frame->Panes()->Text(5), "2 of 2 bookmarks");
+    frame->Commands().UpdateStates();
     EXPECT_TRUE(frame->Action(cmd::Undo)->isEnabled());
     frame->Action(cmd::Undo)->trigger();
     EXPECT_THAT(Names(), ElementsAre("Beta", "Gamma", "Delta"));
@@ -262,6 +267,23 @@ TEST_F(EditingTest, ColumnDialogAlwaysKeepsName) {
     EXPECT_EQ(some.Columns(), (1 << 0) | (1 << 7) | (1 << 8));
 }
 
+TEST_F(EditingTest, ColumnChoicesAreStoredWithoutMarkingTheDocument) {
+    brindle::DialogRunner::SetHandler([](QDialog& d) {
+        auto& dialog = dynamic_cast<CColumnsDlg&>(d);
+        for (int k = 0; k < dialog.List()->ItemCount(); ++k)
+            dialog.List()->SetChecked(k, k == 6); // Status only
+        return static_cast<int>(QDialog::Accepted);
+    });
+    frame->Action(cmd::Column)->trigger();
+    EXPECT_EQ(doc().m_wColumns, (1 << kFieldName) | (1 << kFieldStatus));
+    EXPECT_EQ(view->Model()->columnCount(), 2);
+    EXPECT_FALSE(doc().IsModified());
+    view->ToggleColumn(kFieldURL);
+    view->SortByColumn(1);
+    EXPECT_EQ(doc().m_nSortColumn, kFieldURL);
+    EXPECT_FALSE(doc().IsModified());
+}
+
 TEST_F(EditingTest, CheckListFlipsOnlyOnItsCheckBox) {
     CSearchOptionDlg dialog(true, kSearchName, false);
     dialog.show();
@@ -297,8 +319,8 @@ TEST_F(EditingTest, SearchOptionDialogDoesNotSearchAgain) {
 }
 
 TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
-    frame->SearchBox()->setText("news");
-    CKeyWordView* keywords = frame->KeywordView();
+    frame->Search()->Box()->setText("news");
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
     ASSERT_EQ(keywords->KeywordAt(0), "news");
     EXPECT_TRUE(keywords->FinishRename(0, "press"));
     EXPECT_THAT(doc().m_arrKeywordHits, IsEmpty());
@@ -307,8 +329,8 @@ TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
 }
 
 TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
-    frame->SearchBox()->setText("web");
-    CKeyWordView* keywords = frame->KeywordView();
+    frame->Search()->Box()->setText("web");
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
     const int row = 2; // news, tools, web
     ASSERT_EQ(keywords->KeywordAt(row), "web");
     EXPECT_FALSE(keywords->FinishRename(row, "news2"));
@@ -322,8 +344,8 @@ TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
 }
 
 TEST_F(EditingTest, KeywordDeleteAndUndoThroughTheFrame) {
-    frame->SearchBox()->setText("web");
-    CKeyWordView* keywords = frame->KeywordView();
+    frame->Search()->Box()->setText("web");
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
     keywords->setFocus();
     keywords->setCurrentIndex(keywords->Model()->index(2, 0)); // web
     ASSERT_EQ(keywords->SelectedRow(), 2);
@@ -358,7 +380,7 @@ TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
 TEST_F(EditingTest, TrayMenuListsTheFirstHits) {
     app.Prefs().m_nMaxInTray = 10;
     doc().Search("web|sport", false, 0);
-    QMenu* menu = frame->BuildTrayMenu();
+    QMenu* menu = frame->Tray()->BuildMenu();
     QStringList items;
     for (QAction* a : menu->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
@@ -366,14 +388,15 @@ TEST_F(EditingTest, TrayMenuListsTheFirstHits) {
     EXPECT_EQ(menu->actions()[0]->data().toInt(), 1174);
     app.Prefs().m_nMaxInTray = 0;
     items.clear();
-    for (QAction* a : frame->BuildTrayMenu()->actions())
+    for (QAction* a : frame->Tray()->BuildMenu()->actions())
         items << a->text();
     EXPECT_EQ(items, (QStringList{"Add", "Fast Add", "Close"}));
     // Choosing the first hit asks for the first hit, in either mode.
     app.Prefs().m_nMaxInTray = 2;
     int chosen = -1;
-    QObject::connect(frame, &CMainFrame::trayBookmarkChosen, [&](int k) { chosen = k; });
-    frame->BuildTrayMenu()->actions()[0]->trigger();
+    QObject::connect(frame->Tray(), &brindle::TrayController::bookmarkChosen,
+                     [&](int k) { chosen = k; });
+    frame->Tray()->BuildMenu()->actions()[0]->trigger();
     EXPECT_EQ(chosen, 0);
 }
 
@@ -400,27 +423,27 @@ TEST_F(EditingTest, HotKeyOneShowsTheWindow) {
     FakeHotKeys keys(true);
     app.Prefs().m_wHotKeyVk[0] = 0x45; // Ctrl+Shift+E
     app.Prefs().m_wHotKeyMods[0] = 3;
-    frame->SetHotKeyService(&keys);
-    frame->RegisterHotKeys();
+    frame->Tray()->SetHotKeyService(&keys);
+    frame->Tray()->RegisterHotKeys();
     ASSERT_EQ(keys.registered.count(1050), 1u);
     EXPECT_EQ(keys.registered[1050], std::make_pair(std::uint16_t(0x45), std::uint16_t(3)));
     EXPECT_EQ(keys.registered.count(1051), 0u); // no key set
     frame->hide();
     keys.Fire(1050);
     EXPECT_TRUE(frame->isVisible());
-    frame->SetHotKeyService(nullptr);
+    frame->Tray()->SetHotKeyService(nullptr);
 }
 
 TEST_F(EditingTest, NoHotKeysOnThisDesktopIsSaidOnce) {
     FakeHotKeys keys(false);
     app.Prefs().m_wHotKeyVk[1] = 0x41;
-    frame->SetHotKeyService(&keys);
-    frame->RegisterHotKeys();
-    EXPECT_EQ(frame->PaneText(0), "Global hot keys are not available on this desktop");
-    frame->SetPaneText(0, QStringLiteral("Ready"));
+    frame->Tray()->SetHotKeyService(&keys);
+    frame->Tray()->RegisterHotKeys();
+    EXPECT_EQ(frame->Panes()->Text(0), "Global hot keys are not available on this desktop");
+    frame->Panes()->SetText(0, QStringLiteral("Ready"));
     frame->ApplyOptions(false);
-    EXPECT_EQ(frame->PaneText(0), "Ready");
-    frame->SetHotKeyService(nullptr);
+    EXPECT_EQ(frame->Panes()->Text(0), "Ready");
+    frame->Tray()->SetHotKeyService(nullptr);
 }
 
 TEST_F(EditingTest, MinimisingWithTrayAndHideHidesTheWindow) {
@@ -428,12 +451,12 @@ TEST_F(EditingTest, MinimisingWithTrayAndHideHidesTheWindow) {
         GTEST_SKIP() << "this desktop has no tray";
     app.Prefs().m_bInTray = 1;
     app.Prefs().m_bHide = 1;
-    frame->UpdateTrayIcon();
-    ASSERT_TRUE(frame->HasTrayIcon());
+    frame->Tray()->UpdateTrayIcon();
+    ASSERT_TRUE(frame->Tray()->HasTrayIcon());
     frame->show();
     frame->showMinimized();
     QTRY_VERIFY(!frame->isVisible());
-    frame->OnTrayDoubleClick();
+    frame->Tray()->OnDoubleClick();
     EXPECT_TRUE(frame->isVisible());
 }
 
