@@ -4,7 +4,8 @@
 // the rows. Each feature registers the handler of its commands with the enabling (and check)
 // rule; a command that no feature has registered yet shows disabled.
 //
-// Adding a command: one row in CommandTable.cpp (and its id in CommandIds.h), then
+// Adding a command: one row in CommandTable.cpp (its texts in QT_TRANSLATE_NOOP("Commands", ...))
+// and its id in CommandIds.h, then
 //     commands.Register(cmd::MyCommand, [this] { DoIt(); }, [this] { return CanDoIt(); });
 // in the feature that carries it out.
 
