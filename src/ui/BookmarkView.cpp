@@ -5,6 +5,7 @@
 #include "store/KeywordText.h"
 #include "store/TextUtil.h"
 #include "ui/BookmarkListModel.h"
+#include "ui/BookmarkMimeData.h"
 #include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
@@ -139,28 +140,9 @@ void CBookMarkView::CopySelected() {
     QClipboard* clipboard = QApplication::clipboard();
     if (!clipboard)
         return;
-    // The records are written straight into the clipboard's buffer: at 4,308 bytes each, a
-    // large selection is hundreds of megabytes.
-    QByteArray records(static_cast<qsizetype>(selected.size() * brindle::kBookmarkRecordSize),
-                       Qt::Uninitialized);
-    QByteArray uriList;
-    std::string text;
-    char* at = records.data();
-    for (std::uint32_t index : selected) {
-        const CBookmark& b = *m_doc.m_arrBookmarks[index];
-        brindle::WriteBookmarkRecord(at, b);
-        at += brindle::kBookmarkRecordSize;
-        uriList.append(b.m_strURL.data(), static_cast<qsizetype>(b.m_strURL.size()));
-        uriList.append("\r\n");
-        text += b.m_strURL;
-        text += '\n';
-    }
-    auto* data = new QMimeData;
-    data->setData(QString::fromLatin1(kBookmarkMime), records);
-    // Pasted into a browser or an editor, the bookmarks are their links.
-    data->setData(QStringLiteral("text/uri-list"), uriList);
-    data->setText(QString::fromStdString(text));
-    clipboard->setMimeData(data);
+    // The records and link lists are made when a paste asks for them: at 4,308 bytes a record,
+    // a large selection would be gigabytes.
+    clipboard->setMimeData(new brindle::BookmarkMimeData(m_doc, selected));
 }
 
 void CBookMarkView::CutSelected() {
@@ -179,10 +161,23 @@ void CBookMarkView::Paste() {
     const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
     if (!data || !data->hasFormat(QString::fromLatin1(kBookmarkMime)))
         return;
-    const QByteArray block = data->data(QString::fromLatin1(kBookmarkMime));
-    for (const CBookmark& b : brindle::ReadBookmarkRecords(
-             std::string_view(block.constData(), static_cast<std::size_t>(block.size()))))
-        m_doc.AddBookmark(FieldsOf(b));
+    auto addRecords = [this](std::string_view block) {
+        for (const CBookmark& b : brindle::ReadBookmarkRecords(block))
+            m_doc.AddBookmark(FieldsOf(b));
+    };
+    if (const auto* own = qobject_cast<const brindle::BookmarkMimeData*>(data)) {
+        // A copy of this program: the same records, a slice at a time.
+        constexpr std::size_t kSlice = 4096;
+        std::string records;
+        for (std::size_t first = 0; first < own->Count(); first += kSlice) {
+            records.clear();
+            own->AppendRecords(records, first, kSlice);
+            addRecords(records);
+        }
+    } else {
+        const QByteArray block = data->data(QString::fromLatin1(kBookmarkMime));
+        addRecords(std::string_view(block.constData(), static_cast<std::size_t>(block.size())));
+    }
     m_doc.RerunLastSearch();
 }
 

@@ -2,6 +2,8 @@
 // CBookMarkView: the list of the current search's hits, one row per hit, one column per visible
 // field, with a status icon in front of each row.
 
+#include "ui/BookmarkMimeData.h"
+
 #include <QMenu>
 #include <QTableView>
 
@@ -53,7 +55,8 @@ class CBookMarkView : public QTableView {
     // The context menu that a right click at `pos` (viewport coordinates) shows.
     QMenu* BuildContextMenu(const QPoint& pos, bool inHeader);
 
-    static constexpr const char* kBookmarkMime = "application/x-brindle-bookmark";
+    // The clipboard format of the bookmark records.
+    static constexpr const char* kBookmarkMime = brindle::BookmarkMimeData::kBookmarkMime;
 
   signals:
     // The macro list should reload (the document came with its macros).

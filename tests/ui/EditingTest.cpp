@@ -4,6 +4,7 @@
 #include "platform/HotKeys.h"
 #include "store/ClipboardRecords.h"
 #include "ui/BookmarkListModel.h"
+#include "ui/BookmarkMimeData.h"
 #include "ui/BookmarkView.h"
 #include "ui/BookmarkWorkspace.h"
 #include "ui/CheckListCtrl.h"
@@ -141,12 +142,77 @@ TEST_F(EditingTest, CopyPutsRecordsAndLinksOnTheClipboard) {
     std::string expected;
     for (int i : {0, 1, 2}) // Alpha, Beta, Gamma by collection index
         brindle::AppendBookmarkRecord(expected, *doc().m_arrBookmarks[i]);
-    EXPECT_EQ(std::string(block.constData(), block.size()), expected);
+    EXPECT_TRUE(std::string(block.constData(), block.size()) == expected); // 8,616 bytes
     EXPECT_EQ(data->text(), "http://a.example/\nhttp://b.example/\nhttp://c.example/\n");
     ASSERT_EQ(data->urls().size(), 3);
     EXPECT_EQ(data->urls()[2].toString(), "http://c.example/");
     EXPECT_EQ(data->data("text/uri-list"),
               "http://a.example/\r\nhttp://b.example/\r\nhttp://c.example/\r\n");
+}
+
+TEST_F(EditingTest, TheClipboardKeepsTheBookmarksAsTheyWereWhenCopied) {
+    // Texts longer than their record fields, with a two-byte character across each cut.
+    const std::string longName = std::string(253, 'n') + "\xC3\xA9" + "tail";
+    const std::string longUrl = "http://long.example/" + std::string(1200, 'u');
+    const std::string longNotes = std::string(998, 'o') + "\xC3\xA9";
+    ASSERT_TRUE(doc().AddBookmark({.name = longName,
+                                   .url = longUrl,
+                                   .keywords = "web long",
+                                   .description = std::string(1500, 'd'),
+                                   .notes = longNotes,
+                                   .statusChecking = 0,
+                                   .schedule = "<None>",
+                                   .status = "A status text longer than its field",
+                                   .addDate = 5,
+                                   .lastChecked = 7}));
+    doc().Search("", false, 0);
+    const int longRow = 4; // after Alpha, Beta, Delta, Gamma
+    ASSERT_EQ(view->Model()->data(view->Model()->index(longRow, 0)).toString().toStdString(),
+              longName);
+    SelectRows({longRow, 0}); // copied in row order: Alpha first
+    frame->Action(cmd::Copy)->trigger();
+    std::string expected;
+    brindle::AppendBookmarkRecord(expected, *doc().m_arrBookmarks[0]);
+    brindle::AppendBookmarkRecord(expected, *doc().m_arrBookmarks[4]);
+    const QString expectedText = QString::fromStdString("http://a.example/\n" + longUrl + "\n");
+
+    // Changed and deleted after the copy: the clipboard still has them as they were.
+    doc().m_arrBookmarks[0]->m_strName = "Changed";
+    doc().SetModifiedFlag(true);
+    SelectRows({longRow});
+    brindle::MessageBox::QueueAnswer(QMessageBox::Yes);
+    frame->Action(cmd::Delete)->trigger();
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 4u);
+
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->formats(),
+              (QStringList{CBookMarkView::kBookmarkMime, "text/uri-list", "text/plain"}));
+    const QByteArray block = data->data(CBookMarkView::kBookmarkMime);
+    EXPECT_TRUE(std::string(block.constData(), block.size()) == expected); // 8,616 bytes
+    EXPECT_EQ(data->text(), expectedText);
+    EXPECT_EQ(data->data("text/plain"), expectedText.toUtf8());
+    EXPECT_EQ(data->data("text/uri-list"),
+              QByteArray::fromStdString("http://a.example/\r\n" + longUrl + "\r\n"));
+    EXPECT_FALSE(data->hasFormat("text/html"));
+    EXPECT_TRUE(data->data("text/html").isEmpty());
+
+    // A paste in this program takes the records a slice at a time: the same bookmarks.
+    const auto* own = qobject_cast<const brindle::BookmarkMimeData*>(data);
+    ASSERT_NE(own, nullptr);
+    std::string sliced;
+    own->AppendRecords(sliced, 0, 1);
+    own->AppendRecords(sliced, 1, 5);
+    own->AppendRecords(sliced, 2, 1);
+    EXPECT_TRUE(sliced == expected);
+    frame->Action(cmd::Paste)->trigger();
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 6u); // Alpha is back too: "Changed" is another name
+    EXPECT_EQ(doc().m_arrBookmarks[4]->m_strName, "Alpha");
+    const CBookmark& back = *doc().m_arrBookmarks[5];
+    EXPECT_EQ(back.m_strName, std::string(253, 'n')); // cut before the two-byte character
+    EXPECT_EQ(back.m_strURL, longUrl.substr(0, 999));
+    EXPECT_EQ(back.m_strNotes, std::string(998, 'o'));
+    EXPECT_EQ(back.m_tLastChecked, 7);
 }
 
 TEST_F(EditingTest, CopyThreeAndPasteIntoAnotherDocument) {
