@@ -9,6 +9,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
+#include "ui/TrayController.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -16,6 +17,10 @@
 
 using brindle::FileDialogRequest;
 using brindle::MessageBox;
+
+namespace {
+constexpr int kAutoSaveMs = 900000; // 15 minutes
+}
 
 CBrindleApp::CBrindleApp() {
     brindle::FileCommandCallbacks ui;
@@ -55,15 +60,28 @@ CBrindleApp::CBrindleApp() {
         if (m_frame)
             m_frame->UpdateTitle();
     };
-    ui.documentReplaced = [this] {
-        if (m_frame)
-            m_frame->DocumentReplaced();
-    };
+    ui.documentReplaced = [this] { DocumentReplaced(); };
     m_files = std::make_unique<brindle::FileCommands>(m_doc, std::move(ui));
+    m_autoSave.setInterval(kAutoSaveMs);
+    QObject::connect(&m_autoSave, &QTimer::timeout, this, [this] { m_files->AutoSave(); });
 }
 
 CBrindleApp::~CBrindleApp() {
     m_frame.reset(); // the frame listens to the document: it goes first
+}
+
+void CBrindleApp::DocumentReplaced() {
+    if (!m_frame)
+        return;
+    m_frame->DocumentReplaced();
+    m_autoSave.start();
+    if (m_doc.m_arrBookmarks.empty() && m_prefs.m_bReload) {
+        // After the New or Open in progress has finished.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_recentFiles.isEmpty() && !m_recentFiles.first().isEmpty())
+                OpenDocument(m_recentFiles.first());
+        });
+    }
 }
 
 void CBrindleApp::AddRecentFile(const QString& path) {
@@ -136,10 +154,10 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
         m_files->New();
     }
     m_frame->showMaximized();
-    m_frame->UpdateTrayIcon();
+    m_frame->Tray()->UpdateTrayIcon();
     if (options.hotKeys) {
-        m_frame->SetHotKeyService(brindle::CreateHotKeyService(this));
-        m_frame->RegisterHotKeys();
+        m_frame->Tray()->SetHotKeyService(brindle::CreateHotKeyService(this));
+        m_frame->Tray()->RegisterHotKeys();
     }
 
     if (options.registerFileType)

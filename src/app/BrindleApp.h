@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 
@@ -53,8 +54,14 @@ class CBrindleApp : public QObject {
     // A later start asked for this instance: bring the window up and open its file.
     void Activate(const QString& path);
 
+    // The automatic save's timer: every 15 minutes, restarted with each new or opened document.
+    const QTimer& AutoSaveTimer() const { return m_autoSave; }
+
   private:
     void AddRecentFile(const QString& path);
+    // A new or opened document is in place: the window's first update, the auto-save timer, and
+    // with "bReload" on an empty document is replaced by the most recent file.
+    void DocumentReplaced();
 
     CPreferences m_prefs;
     CBrindleDoc m_doc{m_prefs};
@@ -63,6 +70,7 @@ class CBrindleApp : public QObject {
     std::unique_ptr<brindle::SingleInstance> m_instance;
     std::unique_ptr<QSettings> m_store;
     QStringList m_recentFiles;
+    QTimer m_autoSave;
     bool m_firstRunWizard = false;
     bool m_handedOver = false;
 };

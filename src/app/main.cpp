@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
@@ -19,8 +22,9 @@ int main(int argc, char** argv) {
     if (quitAfterShow) {
         QTimer::singleShot(0, [&brindle] {
             brindle.Frame()->repaint();
-            brindle.Doc().SetModifiedFlag(false);
-            QApplication::quit();
+            // The time to take a large document down again is not start-up: end here.
+            std::fflush(nullptr);
+            std::_Exit(0);
         });
     }
     return QApplication::exec();

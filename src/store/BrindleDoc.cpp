@@ -528,33 +528,18 @@ void CBrindleDoc::ApplyPropertyCopies(Bookmarks& copies) {
     MaybeCompact();
 }
 
-// --- Status bar and views ----------------------------------------------------------------------
+// --- Views and status counts ------------------------------------------------------------------
 
-std::string CBrindleDoc::SearchModeText() const {
-    return m_nSearchMode == kSearchKeyword ? "SM:Keyword" : "SM:String";
-}
-
-std::string CBrindleDoc::KeywordCountText() const {
-    return std::to_string(m_arrDictionary.size()) + " Keywords";
-}
-
-std::string CBrindleDoc::ResultCountText() const {
-    return std::to_string(ActiveHits().size()) + " of " + std::to_string(m_arrBookmarks.size()) +
-           " bookmarks";
+SearchCounts CBrindleDoc::Counts() const {
+    return {m_nSearchMode, m_arrDictionary.size(), ActiveHits().size(), m_arrBookmarks.size()};
 }
 
 void CBrindleDoc::RefreshViews() {
     Notify([](DocListener& l) { l.ReloadRows(); });
     if (m_nSearchMode == kSearchKeyword)
         Notify([](DocListener& l) { l.RefillKeywords(); });
-    const std::string mode = SearchModeText();
-    const std::string keywords = KeywordCountText();
-    const std::string results = ResultCountText();
-    Notify([&](DocListener& l) {
-        l.SetPaneText(kPaneSearchMode, mode);
-        l.SetPaneText(kPaneKeywordCount, keywords);
-        l.SetPaneText(kPaneResultCount, results);
-    });
+    const SearchCounts counts = Counts();
+    Notify([&](DocListener& l) { l.CountsChanged(counts); });
 }
 
 void CBrindleDoc::NotifyRebuild() {

@@ -147,6 +147,26 @@ class CBrindleDoc {
     void TogglePartialMatch() { m_bPartialMatch = !m_bPartialMatch; }
     void ToggleMatchCase() { m_bMatchCase = !m_bMatchCase; }
 
+    // --- View state stored in the file -------------------------------------------------------
+    // The columns, the sort order, the search mode and the search options are written into the
+    // file, but changing how the collection is looked at is not an edit of it: of these setters
+    // only SetSearchOptions (the Search Option dialog's OK) marks the document modified. The
+    // column dialog, the header menu and clicks, the mode buttons and the search band's option
+    // toggles (above) leave the flag as it was. BrindleDocViewState.cpp holds the rule.
+    struct SearchOptions {
+        bool partialMatch = true;
+        bool matchCase = false;
+        std::uint8_t fields = 0;
+        bool operator==(const SearchOptions&) const = default;
+    };
+    void SetColumns(std::uint16_t columns);
+    void SetSearchMode(std::int32_t mode);
+    // Sets the sort field and direction; the hit lists are ordered by the next search or sort.
+    void SetSortOrder(std::int32_t column, bool ascending);
+    SearchOptions CurrentSearchOptions() const;
+    // All three options at once; the current search is not run again.
+    void SetSearchOptions(const SearchOptions& options);
+
     // --- Keyword dictionary and keyword commands ------------------------------------------
     void RebuildDictionary();
     void AddBookmarkKeywords(std::uint32_t index);
@@ -182,11 +202,10 @@ class CBrindleDoc {
     std::string GetDefaultScheduleName() const;
     std::string GetScheduleName(std::uint32_t index) const;
 
-    // --- Status bar ---------------------------------------------------------------------------
-    std::string SearchModeText() const;
-    std::string KeywordCountText() const;
-    std::string ResultCountText() const;
-    // Reloads the bookmark list (and in keyword mode the keyword list), then panes 1, 4, 5.
+    // --- Views and status counts -----------------------------------------------------------
+    // The search mode and the counts the status bar shows.
+    SearchCounts Counts() const;
+    // Reloads the bookmark list (and in keyword mode the keyword list), then tells the counts.
     void RefreshViews();
 
     // --- Life cycle ------------------------------------------------------------------------

@@ -2,15 +2,16 @@
 // How the document tells its views what changed. Views implement the calls they need; the
 // document never knows a widget.
 
-#include <string>
+#include <cstddef>
+#include <cstdint>
 
-enum StatusPane : int {
-    kPanePrompt = 0,
-    kPaneSearchMode = 1,
-    kPaneConnection = 2,
-    kPaneChecker = 3,
-    kPaneKeywordCount = 4,
-    kPaneResultCount = 5
+// What the status bar counts, as the document has it after a search or a refresh.
+struct SearchCounts {
+    std::int32_t searchMode = 1; // the document's m_nSearchMode
+    std::size_t keywords = 0;    // entries of the keyword dictionary
+    std::size_t hits = 0;        // entries of the active hit list
+    std::size_t bookmarks = 0;   // bookmarks in the collection
+    bool operator==(const SearchCounts&) const = default;
 };
 
 class DocListener {
@@ -24,9 +25,6 @@ class DocListener {
     virtual void ReloadMacros() {}
     // The document failed to open or was re-initialised: every view rebuilds.
     virtual void Rebuild() {}
-    // A status-bar pane gets a new text.
-    virtual void SetPaneText(int pane, const std::string& text) {
-        (void)pane;
-        (void)text;
-    }
+    // The search mode and the counts after a search or a refresh (the views have reloaded).
+    virtual void CountsChanged(const SearchCounts& counts) { (void)counts; }
 };

@@ -16,7 +16,7 @@ namespace brindle {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("aboutDialog"));
-    setWindowTitle(QStringLiteral("About Brindle"));
+    setWindowTitle(tr("About Brindle"));
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
@@ -24,14 +24,13 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     if (!appIcon.isNull())
         icon->setPixmap(appIcon.pixmap(48, 48));
 
-    auto* name = new QLabel(QStringLiteral("Brindle"), this);
+    auto* name = new QLabel(tr("Brindle"), this);
     name->setObjectName(QStringLiteral("aboutName"));
     QFont nameFont = name->font();
     nameFont.setBold(true);
     nameFont.setPointSizeF(nameFont.pointSizeF() * 1.5);
     name->setFont(nameFont);
-    auto* version =
-        new QLabel(QStringLiteral("Version %1").arg(QStringLiteral(BRINDLE_VERSION)), this);
+    auto* version = new QLabel(tr("Version %1").arg(QStringLiteral(BRINDLE_VERSION)), this);
     version->setObjectName(QStringLiteral("aboutVersion"));
 
     m_contact = new CHyperLink(QStringLiteral("brindle@example.org"),

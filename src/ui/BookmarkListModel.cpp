@@ -9,10 +9,18 @@ struct ColumnInfo {
     int width;
 };
 constexpr ColumnInfo kColumns[kFieldCount] = {
-    {"Name", 200},         {"URL", 250},           {"Keyword", 300},
-    {"Description", 100},  {"Notes", 100},         {"Status Checking", 80},
-    {"Schedule", 80},      {"Status", 80},         {"Add Date", 100},
-    {"Last Visited", 100}, {"Last Modified", 100}, {"Last Checked", 100}};
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Name"), 200},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "URL"), 250},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Keyword"), 300},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Description"), 100},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Notes"), 100},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Status Checking"), 80},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Schedule"), 80},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Status"), 80},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Add Date"), 100},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Last Visited"), 100},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Last Modified"), 100},
+    {QT_TRANSLATE_NOOP("BookmarkListModel", "Last Checked"), 100}};
 } // namespace
 
 BookmarkListModel::BookmarkListModel(CBrindleDoc& doc, QObject* parent)
@@ -84,7 +92,7 @@ QVariant BookmarkListModel::headerData(int section, Qt::Orientation orientation,
     if (field < 0)
         return {};
     if (role == Qt::DisplayRole)
-        return QString::fromLatin1(ColumnTitle(field));
+        return tr(ColumnTitle(field));
     if (role == Qt::DecorationRole && section == SortColumn())
         return m_doc.m_bSortAscending ? m_ascending : m_descending;
     return {};

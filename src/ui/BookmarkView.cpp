@@ -5,7 +5,8 @@
 #include "store/KeywordText.h"
 #include "store/TextUtil.h"
 #include "ui/BookmarkListModel.h"
-#include "ui/CommandIds.h"
+#include "ui/BookmarkMimeData.h"
+#include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/MessageBox.h"
@@ -16,14 +17,10 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QUrl>
 
-namespace {
-constexpr int kAutoSaveMs = 900000; // 15 minutes
-}
-
-CBookMarkView::CBookMarkView(CBrindleDoc& doc, QWidget* parent)
-    : QTableView(parent), m_doc(doc), m_model(new BookmarkListModel(doc, this)) {
+CBookMarkView::CBookMarkView(CBrindleDoc& doc, brindle::CommandTable& commands, QWidget* parent)
+    : QTableView(parent), m_doc(doc), m_commands(commands),
+      m_model(new BookmarkListModel(doc, this)) {
     setObjectName(QStringLiteral("bookmarkList"));
     setModel(m_model);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -49,9 +46,6 @@ CBookMarkView::CBookMarkView(CBrindleDoc& doc, QWidget* parent)
             [this](const QPoint& pos) {
                 BuildContextMenu(pos, true)->popup(horizontalHeader()->mapToGlobal(pos));
             });
-
-    m_saveTimer.setInterval(kAutoSaveMs);
-    connect(&m_saveTimer, &QTimer::timeout, this, &CBookMarkView::autoSaveDue);
     ApplyColumnWidths();
 }
 
@@ -64,12 +58,9 @@ void CBookMarkView::InitialUpdate() {
     if (m_initialised)
         RebuildColumns();
     m_initialised = true;
-    m_saveTimer.start();
     if (!m_doc.m_arrBookmarks.empty()) {
         m_doc.RerunLastSearch();
         emit macrosChanged();
-    } else if (m_doc.Prefs().m_bReload) {
-        emit reloadLastFileRequested();
     }
 }
 
@@ -86,9 +77,9 @@ void CBookMarkView::SortByColumn(int column) {
     const int field = m_model->FieldOfColumn(column);
     if (field < 0)
         return;
-    if (column == m_model->SortColumn())
-        m_doc.m_bSortAscending = !m_doc.m_bSortAscending;
-    m_doc.m_nSortColumn = field;
+    // Another column keeps the direction; the sorted one flips it.
+    const bool ascending = m_doc.m_bSortAscending != 0;
+    m_doc.SetSortOrder(field, column == m_model->SortColumn() ? !ascending : ascending);
     m_doc.SortActiveHits();
     emit m_model->headerDataChanged(Qt::Horizontal, 0, m_model->columnCount() - 1);
 }
@@ -131,8 +122,7 @@ void CBookMarkView::AfterDelete() {
 
 void CBookMarkView::DeleteSelected(bool confirm) {
     if (confirm && m_doc.Prefs().m_bConfirm &&
-        brindle::MessageBox::Show(this, QStringLiteral("Are you sure?"),
-                                  QMessageBox::Yes | QMessageBox::No,
+        brindle::MessageBox::Show(this, tr("Are you sure?"), QMessageBox::Yes | QMessageBox::No,
                                   brindle::MessageBox::Icon::Question) != QMessageBox::Yes)
         return;
     if (!HasSelection())
@@ -150,28 +140,9 @@ void CBookMarkView::CopySelected() {
     QClipboard* clipboard = QApplication::clipboard();
     if (!clipboard)
         return;
-    // The records are written straight into the clipboard's buffer: at 4,308 bytes each, a
-    // large selection is hundreds of megabytes.
-    QByteArray records(static_cast<qsizetype>(selected.size() * brindle::kBookmarkRecordSize),
-                       Qt::Uninitialized);
-    QByteArray uriList;
-    std::string text;
-    char* at = records.data();
-    for (std::uint32_t index : selected) {
-        const BookmarkRef b = m_doc.m_arrBookmarks[index];
-        brindle::WriteBookmarkRecord(at, b);
-        at += brindle::kBookmarkRecordSize;
-        uriList.append(b.m_strURL.data(), static_cast<qsizetype>(b.m_strURL.size()));
-        uriList.append("\r\n");
-        text += b.m_strURL;
-        text += '\n';
-    }
-    auto* data = new QMimeData;
-    data->setData(QString::fromLatin1(kBookmarkMime), records);
-    // Pasted into a browser or an editor, the bookmarks are their links.
-    data->setData(QStringLiteral("text/uri-list"), uriList);
-    data->setText(QString::fromStdString(text));
-    clipboard->setMimeData(data);
+    // The records and link lists are made when a paste asks for them: at 4,308 bytes a record,
+    // a large selection would be gigabytes.
+    clipboard->setMimeData(new brindle::BookmarkMimeData(m_doc, selected));
 }
 
 void CBookMarkView::CutSelected() {
@@ -190,10 +161,23 @@ void CBookMarkView::Paste() {
     const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
     if (!data || !data->hasFormat(QString::fromLatin1(kBookmarkMime)))
         return;
-    const QByteArray block = data->data(QString::fromLatin1(kBookmarkMime));
-    for (const CBookmark& b : brindle::ReadBookmarkRecords(
-             std::string_view(block.constData(), static_cast<std::size_t>(block.size()))))
-        m_doc.AddBookmark(FieldsOf(b));
+    auto addRecords = [this](std::string_view block) {
+        for (const CBookmark& b : brindle::ReadBookmarkRecords(block))
+            m_doc.AddBookmark(FieldsOf(b));
+    };
+    if (const auto* own = qobject_cast<const brindle::BookmarkMimeData*>(data)) {
+        // A copy of this program: the same records, a slice at a time.
+        constexpr std::size_t kSlice = 4096;
+        std::string records;
+        for (std::size_t first = 0; first < own->Count(); first += kSlice) {
+            records.clear();
+            own->AppendRecords(records, first, kSlice);
+            addRecords(records);
+        }
+    } else {
+        const QByteArray block = data->data(QString::fromLatin1(kBookmarkMime));
+        addRecords(std::string_view(block.constData(), static_cast<std::size_t>(block.size())));
+    }
     m_doc.RerunLastSearch();
 }
 
@@ -251,7 +235,7 @@ void CBookMarkView::MakeCommonKeyword() {
 void CBookMarkView::ToggleColumn(int field) {
     if (field < 1 || field >= kFieldCount)
         return; // Name always stays
-    m_doc.m_wColumns ^= static_cast<std::uint16_t>(1u << field);
+    m_doc.SetColumns(m_doc.m_wColumns ^ static_cast<std::uint16_t>(1u << field));
     RebuildColumns();
 }
 
@@ -259,59 +243,17 @@ void CBookMarkView::ChooseColumns() {
     CColumnsDlg dialog(m_doc.m_wColumns, this);
     if (brindle::DialogRunner::Run(dialog) != QDialog::Accepted)
         return;
-    m_doc.m_wColumns = dialog.Columns();
+    m_doc.SetColumns(dialog.Columns());
     RebuildColumns();
 }
 
 QMenu* CBookMarkView::BuildContextMenu(const QPoint& pos, bool inHeader) {
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    auto item = [&](const char* text, int id, auto&& slot, bool enabled = true) {
-        QAction* a = menu->addAction(QString::fromLatin1(text));
-        a->setData(id);
-        a->setEnabled(enabled);
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    if (inHeader) {
-        static const char* const kHeaderItems[] = {
-            "URL",    "Keywords", "Description",  "Notes",         "Status checking", "Schedule",
-            "Status", "Add Date", "Last Visited", "Last Modified", "Last Checked"};
-        for (int field = 1; field < kFieldCount; ++field) {
-            QAction* a = item(kHeaderItems[field - 1], cmd::HeaderColumnFirst + field - 1,
-                              [this, field] { ToggleColumn(field); });
-            a->setCheckable(true);
-            a->setChecked((m_doc.m_wColumns & (1u << field)) != 0);
-        }
-        return menu;
-    }
     (void)pos;
-    auto request = [this](int id) { return [this, id] { emit commandRequested(id); }; };
-    if (HasSelection()) {
-        item("&Open Page", cmd::OpenPage, request(cmd::OpenPage), false);
-        menu->addSeparator();
-        item("&Cut...\tCtrl+X", cmd::Cut, [this] { CutSelected(); });
-        item("Copy...\tCtrl+C", cmd::Copy, [this] { CopySelected(); });
-        item(
-            "Paste...\tCtrl+P", cmd::Paste, [this] { Paste(); }, CanPaste());
-        item("Delete...\tDEL", cmd::Delete, [this] { DeleteSelected(); });
-        menu->addSeparator();
-        item("&Status Check\tF8", cmd::StatusCheck, request(cmd::StatusCheck), false);
-        item("&Export...\tCtrl+E", cmd::Export, request(cmd::Export), false);
-        item("Mark &Visited", cmd::MarkVisited, [this] { MarkSelectedVisited(); });
-        item("Copy &Url To Clipboard", cmd::CopyUrl, [this] { CopyUrlsToClipboard(); });
-        item("Make Shortcut M&acro", cmd::MacroSelectedUrl, request(cmd::MacroSelectedUrl));
-        item("Make Common &Keyword", cmd::MakeCommonKeyword, [this] { MakeCommonKeyword(); });
-        item("Set Sta&tus checking...", cmd::SetStatusChecking, request(cmd::SetStatusChecking),
-             false);
-        menu->addSeparator();
-        item("&Properties", cmd::Properties, request(cmd::Properties), false);
-    } else {
-        item(
-            "Paste", cmd::Paste, [this] { Paste(); }, CanPaste());
-        item("Properties", cmd::Column, [this] { ChooseColumns(); });
-    }
-    return menu;
+    using brindle::ContextMenuId;
+    return m_commands.BuildContextMenu(inHeader         ? ContextMenuId::BookmarkHeader
+                                       : HasSelection() ? ContextMenuId::BookmarkSelection
+                                                        : ContextMenuId::BookmarkEmpty,
+                                       this);
 }
 
 void CBookMarkView::contextMenuEvent(QContextMenuEvent* event) {

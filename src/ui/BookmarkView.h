@@ -2,21 +2,28 @@
 // CBookMarkView: the list of the current search's hits, one row per hit, one column per visible
 // field, with a status icon in front of each row.
 
+#include "ui/BookmarkMimeData.h"
+
 #include <QMenu>
 #include <QTableView>
-#include <QTimer>
 
 class BookmarkListModel;
 class CBrindleDoc;
 
+namespace brindle {
+class CommandTable;
+} // namespace brindle
+
 class CBookMarkView : public QTableView {
     Q_OBJECT
   public:
-    explicit CBookMarkView(CBrindleDoc& doc, QWidget* parent = nullptr);
+    // The context menus are built from `commands`.
+    CBookMarkView(CBrindleDoc& doc, brindle::CommandTable& commands, QWidget* parent = nullptr);
 
     BookmarkListModel* Model() const { return m_model; }
 
-    // The first update for a document (at start-up and after every New and Open).
+    // The first update for a document (at start-up and after every New and Open): the last
+    // search again when the document came with bookmarks.
     void InitialUpdate();
     // The hit list changed.
     void ReloadRows();
@@ -48,15 +55,10 @@ class CBookMarkView : public QTableView {
     // The context menu that a right click at `pos` (viewport coordinates) shows.
     QMenu* BuildContextMenu(const QPoint& pos, bool inHeader);
 
-    static constexpr const char* kBookmarkMime = "application/x-brindle-bookmark";
+    // The clipboard format of the bookmark records.
+    static constexpr const char* kBookmarkMime = brindle::BookmarkMimeData::kBookmarkMime;
 
   signals:
-    // A command the frame carries out (Properties, Open Page, Status Check, ...).
-    void commandRequested(int id);
-    // Every 15 minutes: the document's automatic save.
-    void autoSaveDue();
-    // "bReload" is on and the document is empty: open the most recent file.
-    void reloadLastFileRequested();
     // The macro list should reload (the document came with its macros).
     void macrosChanged();
 
@@ -68,7 +70,7 @@ class CBookMarkView : public QTableView {
     void AfterDelete();
 
     CBrindleDoc& m_doc;
+    brindle::CommandTable& m_commands;
     BookmarkListModel* m_model;
-    QTimer m_saveTimer;
     bool m_initialised = false;
 };

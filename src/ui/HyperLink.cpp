@@ -41,36 +41,34 @@ int CHyperLink::OpenWithDesktop(const QString& address) {
 QString CHyperLink::OpenErrorText(int result) {
     switch (result) {
     case 0:
-        return QStringLiteral("The operating system is out\nof memory or resources.");
+        return tr("The operating system is out\nof memory or resources.");
     case 2:
-        return QStringLiteral("The specified file was not found.");
+        return tr("The specified file was not found.");
     case 3:
-        return QStringLiteral("The specified path was not found.");
+        return tr("The specified path was not found.");
     case 5:
-        return QStringLiteral("The operating system denied\naccess to the specified file.");
+        return tr("The operating system denied\naccess to the specified file.");
     case 8:
-        return QStringLiteral("There was not enough memory to complete the operation.");
+        return tr("There was not enough memory to complete the operation.");
     case 11:
-        return QStringLiteral("The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
+        return tr("The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
     case 26:
-        return QStringLiteral("A sharing violation occurred. ");
+        return tr("A sharing violation occurred. ");
     case 27:
-        return QStringLiteral("The filename association is\nincomplete or invalid.");
+        return tr("The filename association is\nincomplete or invalid.");
     case 28:
-        return QStringLiteral(
-            "The DDE transaction could not\nbe completed because the request timed out.");
+        return tr("The DDE transaction could not\nbe completed because the request timed out.");
     case 29:
-        return QStringLiteral("The DDE transaction failed.");
+        return tr("The DDE transaction failed.");
     case 30:
-        return QStringLiteral("The DDE transaction could not\nbe completed because other DDE "
-                              "transactions\nwere being processed.");
+        return tr("The DDE transaction could not\nbe completed because other DDE "
+                  "transactions\nwere being processed.");
     case 31:
-        return QStringLiteral(
-            "There is no application associated\nwith the given filename extension.");
+        return tr("There is no application associated\nwith the given filename extension.");
     case 32:
-        return QStringLiteral("The specified dynamic-link library was not found.");
+        return tr("The specified dynamic-link library was not found.");
     default:
-        return QStringLiteral("Unknown Error (%1) occurred.").arg(result);
+        return tr("Unknown Error (%1) occurred.").arg(result);
     }
 }
 
@@ -137,7 +135,7 @@ bool CHyperLink::Open() {
         return true;
     }
     QApplication::beep();
-    brindle::MessageBox::Show(this, QStringLiteral("Can't open link:\n\n") + OpenErrorText(result),
+    brindle::MessageBox::Show(this, tr("Can't open link:\n\n") + OpenErrorText(result),
                               QMessageBox::Ok, brindle::MessageBox::Icon::Exclamation);
     return false;
 }

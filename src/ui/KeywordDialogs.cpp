@@ -5,6 +5,7 @@
 #include "store/TextUtil.h"
 #include "ui/DialogRunner.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,8 +15,9 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr const char* kFindHint =
-    "To quickly find a word,Click on the above list and type the first few letters of word";
+constexpr const char* kFindHint = QT_TRANSLATE_NOOP(
+    "KeywordDialogs",
+    "To quickly find a word,Click on the above list and type the first few letters of word");
 }
 
 QStringList AllKeywords(const CBrindleDoc& doc) {
@@ -34,10 +36,10 @@ QStringList AllKeywords(const CBrindleDoc& doc) {
 CChangeKeywordsDlg::CChangeKeywordsDlg(const QStringList& words, const QString& changing,
                                        QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Change Keywords"));
+    setWindowTitle(tr("Change Keywords"));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(QStringLiteral("Change"), this));
+    top->addWidget(new QLabel(tr("Change"), this));
     auto* word = new QLabel(changing, this);
     word->setObjectName(QStringLiteral("changingWord"));
     top->addWidget(word, 1);
@@ -52,14 +54,14 @@ CChangeKeywordsDlg::CChangeKeywordsDlg(const QStringList& words, const QString& 
             m_edit->setCursorPosition(static_cast<int>(kept.size()));
         }
     });
-    layout->addWidget(new QLabel(QStringLiteral("Keywords Dictionary"), this));
+    layout->addWidget(new QLabel(tr("Keywords Dictionary"), this));
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("dictionaryList"));
     m_list->addItems(words);
     connect(m_list, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { m_edit->setText(item->text()); });
     layout->addWidget(m_list);
-    auto* hint = new QLabel(QString::fromLatin1(kFindHint), this);
+    auto* hint = new QLabel(QCoreApplication::translate("KeywordDialogs", kFindHint), this);
     hint->setWordWrap(true);
     layout->addWidget(hint);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -85,7 +87,7 @@ QString CChangeKeywordsDlg::Text() const {
 // --- Dictionary ------------------------------------------------------------------------------
 
 CDictionaryDlg::CDictionaryDlg(CBrindleDoc& doc, QWidget* parent) : QDialog(parent), m_doc(doc) {
-    setWindowTitle(QStringLiteral("Dictionary"));
+    setWindowTitle(tr("Dictionary"));
     auto* layout = new QVBoxLayout(this);
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("dictionaryList"));
@@ -95,16 +97,16 @@ CDictionaryDlg::CDictionaryDlg(CBrindleDoc& doc, QWidget* parent) : QDialog(pare
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("wordCount"));
     countRow->addWidget(m_count);
-    countRow->addWidget(new QLabel(QStringLiteral("words"), this));
+    countRow->addWidget(new QLabel(tr("words"), this));
     countRow->addStretch(1);
     layout->addLayout(countRow);
-    auto* hint = new QLabel(QString::fromLatin1(kFindHint), this);
+    auto* hint = new QLabel(QCoreApplication::translate("KeywordDialogs", kFindHint), this);
     hint->setWordWrap(true);
     layout->addWidget(hint);
     auto* buttons = new QHBoxLayout;
-    auto* change = new QPushButton(QStringLiteral("Change..."), this);
-    auto* remove = new QPushButton(QStringLiteral("Remove..."), this);
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    auto* change = new QPushButton(tr("Change..."), this);
+    auto* remove = new QPushButton(tr("Remove..."), this);
+    auto* close = new QPushButton(tr("Close"), this);
     connect(change, &QPushButton::clicked, this, &CDictionaryDlg::Change);
     connect(remove, &QPushButton::clicked, this, &CDictionaryDlg::Remove);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);

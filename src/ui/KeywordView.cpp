@@ -2,6 +2,7 @@
 
 #include "store/BrindleDoc.h"
 #include "store/KeywordText.h"
+#include "ui/CommandTable.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -60,8 +61,9 @@ void KeywordListModel::SetFontMetrics(const QFontMetrics& metrics) {
     m_metrics = metrics;
 }
 
-CKeyWordView::CKeyWordView(CBrindleDoc& doc, QWidget* parent)
-    : QListView(parent), m_doc(doc), m_model(new KeywordListModel(doc, this)) {
+CKeyWordView::CKeyWordView(CBrindleDoc& doc, brindle::CommandTable& commands, QWidget* parent)
+    : QListView(parent), m_doc(doc), m_commands(commands),
+      m_model(new KeywordListModel(doc, this)) {
     setObjectName(QStringLiteral("keywordList"));
     setModel(m_model);
     // Small icons flowing left to right, as many per line as fit.
@@ -205,20 +207,7 @@ void CKeyWordView::Undo() {
 }
 
 QMenu* CKeyWordView::BuildContextMenu() {
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    const bool usable = m_doc.m_nSearchMode == kSearchKeyword && SelectedRow() >= 0;
-    QAction* rename =
-        menu->addAction(QStringLiteral("Rename Keyword"), this, &CKeyWordView::StartRename);
-    QAction* remove =
-        menu->addAction(QStringLiteral("Delete..."), this, &CKeyWordView::DeleteSelected);
-    QAction* copy = menu->addAction(QStringLiteral("Copy..."), this, &CKeyWordView::CopySelected);
-    rename->setData(32860);
-    remove->setData(32861);
-    copy->setData(32863);
-    for (QAction* a : {rename, remove, copy})
-        a->setEnabled(usable);
-    return menu;
+    return m_commands.BuildContextMenu(brindle::ContextMenuId::Keyword, this);
 }
 
 void CKeyWordView::contextMenuEvent(QContextMenuEvent* event) {

@@ -12,6 +12,10 @@
 
 class CBrindleDoc;
 
+namespace brindle {
+class CommandTable;
+} // namespace brindle
+
 // The document's dictionary, read on demand.
 class KeywordListModel : public QAbstractListModel {
     Q_OBJECT
@@ -37,7 +41,8 @@ class KeywordListModel : public QAbstractListModel {
 class CKeyWordView : public QListView {
     Q_OBJECT
   public:
-    explicit CKeyWordView(CBrindleDoc& doc, QWidget* parent = nullptr);
+    // The context menu is built from `commands`.
+    CKeyWordView(CBrindleDoc& doc, brindle::CommandTable& commands, QWidget* parent = nullptr);
 
     KeywordListModel* Model() const { return m_model; }
     void Refill();
@@ -73,6 +78,7 @@ class CKeyWordView : public QListView {
     void AppendAt(const QPoint& pos);
 
     CBrindleDoc& m_doc;
+    brindle::CommandTable& m_commands;
     KeywordListModel* m_model;
     bool m_editing = false;
 };

@@ -7,7 +7,7 @@
 CMacroView::CMacroView(CBrindleDoc& doc, QWidget* parent) : QTreeWidget(parent), m_doc(doc) {
     setObjectName(QStringLiteral("macroList"));
     setColumnCount(1);
-    setHeaderLabels({QStringLiteral("Macro")});
+    setHeaderLabels({tr("Macro")});
     header()->resizeSection(0, 100);
     setRootIsDecorated(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);

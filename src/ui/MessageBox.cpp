@@ -1,5 +1,7 @@
 #include "ui/MessageBox.h"
 
+#include <QCoreApplication>
+
 namespace brindle {
 
 namespace {
@@ -36,7 +38,7 @@ QMessageBox::StandardButton MessageBox::Show(QWidget* parent, const QString& tex
         return answer;
     }
     QMessageBox box(parent);
-    box.setWindowTitle(QStringLiteral("Brindle"));
+    box.setWindowTitle(QCoreApplication::translate("MessageBox", "Brindle"));
     box.setText(text);
     box.setStandardButtons(buttons);
     switch (icon) {

@@ -18,19 +18,21 @@ QDialogButtonBox* OkCancel(QDialog* dialog) {
 } // namespace
 
 CColumnsDlg::CColumnsDlg(std::uint16_t columns, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Cutsomize Columns"));
+    setWindowTitle(tr("Cutsomize Columns"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Select column to show"), this));
-    m_list = new CCheckListCtrl(QStringLiteral("columns"), 100, this);
+    layout->addWidget(new QLabel(tr("Select column to show"), this));
+    m_list = new CCheckListCtrl(tr("columns"), 100, this);
     m_list->setObjectName(QStringLiteral("columnList"));
     static const char* const kItems[] = {
-        "URL",    "Keywords", "Description",  "Notes",         "Status checking", "Schedule",
-        "Status", "Add date", "Last Visited", "Last Modified", "Last Checked"};
+        QT_TR_NOOP("URL"),           QT_TR_NOOP("Keywords"),        QT_TR_NOOP("Description"),
+        QT_TR_NOOP("Notes"),         QT_TR_NOOP("Status checking"), QT_TR_NOOP("Schedule"),
+        QT_TR_NOOP("Status"),        QT_TR_NOOP("Add date"),        QT_TR_NOOP("Last Visited"),
+        QT_TR_NOOP("Last Modified"), QT_TR_NOOP("Last Checked")};
     for (int k = 0; k < 11; ++k)
-        m_list->AddItem(QString::fromLatin1(kItems[k]), (columns & (1u << (k + 1))) != 0);
+        m_list->AddItem(tr(kItems[k]), (columns & (1u << (k + 1))) != 0);
     layout->addWidget(m_list);
-    layout->addWidget(new QLabel(
-        QStringLiteral("Check a column to display it,Column display from left to right"), this));
+    layout->addWidget(
+        new QLabel(tr("Check a column to display it,Column display from left to right"), this));
     layout->addWidget(OkCancel(this));
 }
 
@@ -45,26 +47,28 @@ std::uint16_t CColumnsDlg::Columns() const {
 CSearchOptionDlg::CSearchOptionDlg(bool partialMatch, std::uint8_t fields, bool matchCase,
                                    QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Search Option"));
+    setWindowTitle(tr("Search Option"));
     auto* layout = new QVBoxLayout(this);
-    auto* keywordBox = new QGroupBox(QStringLiteral("Keywords Search"), this);
+    auto* keywordBox = new QGroupBox(tr("Keywords Search"), this);
     auto* keywordLayout = new QVBoxLayout(keywordBox);
-    m_partial = new QCheckBox(QStringLiteral("Partial word match"), keywordBox);
+    m_partial = new QCheckBox(tr("Partial word match"), keywordBox);
     m_partial->setChecked(partialMatch);
     keywordLayout->addWidget(m_partial);
     layout->addWidget(keywordBox);
 
-    auto* stringBox = new QGroupBox(QStringLiteral("Exact String Search"), this);
+    auto* stringBox = new QGroupBox(tr("Exact String Search"), this);
     auto* stringLayout = new QVBoxLayout(stringBox);
-    stringLayout->addWidget(new QLabel(QStringLiteral("Search Fields:"), stringBox));
-    m_list = new CCheckListCtrl(QStringLiteral("Fields"), 100, stringBox);
+    stringLayout->addWidget(new QLabel(tr("Search Fields:"), stringBox));
+    m_list = new CCheckListCtrl(tr("Fields"), 100, stringBox);
     m_list->setObjectName(QStringLiteral("fieldList"));
-    static const char* const kFields[] = {"Name",  "URL",      "Keywords", "Description",
-                                          "Notes", "Schedule", "Status"};
+    static const char* const kFields[] = {QT_TR_NOOP("Name"),     QT_TR_NOOP("URL"),
+                                          QT_TR_NOOP("Keywords"), QT_TR_NOOP("Description"),
+                                          QT_TR_NOOP("Notes"),    QT_TR_NOOP("Schedule"),
+                                          QT_TR_NOOP("Status")};
     for (int i = 0; i < 7; ++i)
-        m_list->AddItem(QString::fromLatin1(kFields[i]), (fields & (1u << i)) != 0);
+        m_list->AddItem(tr(kFields[i]), (fields & (1u << i)) != 0);
     stringLayout->addWidget(m_list);
-    m_matchCase = new QCheckBox(QStringLiteral("&Match Case"), stringBox);
+    m_matchCase = new QCheckBox(tr("&Match Case"), stringBox);
     m_matchCase->setChecked(matchCase);
     stringLayout->addWidget(m_matchCase);
     layout->addWidget(stringBox);

@@ -243,7 +243,8 @@ TEST(Corpus, DescriptionWithCodeAndIndentation) {
 TEST(Corpus, FolderTreeOfSafariExportBecomesKeywords) {
     REQUIRE_CORPUS();
     const auto doc = Import("netscape/virtualtam__testdata__input__safari_folded.htm");
-    const testutil::FoundBookmark wiki = testutil::FindByUrl(*doc, "https://en.wikipedia.org/wiki/Main_Page");
+    const testutil::FoundBookmark wiki =
+        testutil::FindByUrl(*doc, "https://en.wikipedia.org/wiki/Main_Page");
     ASSERT_NE(wiki, nullptr);
     EXPECT_EQ(wiki->m_strName, "Wikipedia, the free encyclopedia");
     EXPECT_TRUE(ContainsWholeWord(wiki->m_strKeywords, "misc"));

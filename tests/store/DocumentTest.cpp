@@ -408,7 +408,8 @@ TEST_F(KeywordCommands, DeletingTheQueryTermEmptiesTheResultAndUndoBringsItBack)
     EXPECT_THAT(doc.m_arrDictionary, IsEmpty());
     EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "tools");
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.ResultCountText(), "0 of 3 bookmarks");
+    EXPECT_EQ(doc.Counts().hits, 0u);
+    EXPECT_EQ(doc.Counts().bookmarks, 3u);
 
     doc.SetModifiedFlag(false);
     doc.UndoDeleteKeyword();

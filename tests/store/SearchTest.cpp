@@ -163,8 +163,7 @@ TEST_F(SearchTest, SortActiveHitsKeepsOrderOfEquals) {
 TEST_F(SearchTest, DictionaryDescribesTheResult) {
     Keyword("web.");
     EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "old", "tools", "toolsets", "web"));
-    EXPECT_EQ(doc.KeywordCountText(), "5 Keywords");
-    EXPECT_EQ(doc.ResultCountText(), "4 of 8 bookmarks");
+    EXPECT_EQ(doc.Counts(), (SearchCounts{kSearchKeyword, 5, 4, 8}));
     EXPECT_EQ(doc.FindDictionaryKeyword("tools"), 2);
     EXPECT_EQ(doc.FindDictionaryKeyword("tool"), -1);
     // A string search leaves the dictionary as it was.

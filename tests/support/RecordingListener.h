@@ -1,5 +1,6 @@
 #pragma once
-// A view stand-in that writes down what the document told it, in order.
+// A view stand-in that writes down what the document told it, in order. The counts are written
+// down in the status bar's words, pane by pane ("pane5:3 of 4 bookmarks").
 
 #include "store/DocListener.h"
 
@@ -14,8 +15,11 @@ class RecordingListener : public DocListener {
     void RefillKeywords() override { calls.push_back("keywords"); }
     void ReloadMacros() override { calls.push_back("macros"); }
     void Rebuild() override { calls.push_back("rebuild"); }
-    void SetPaneText(int pane, const std::string& text) override {
-        calls.push_back("pane" + std::to_string(pane) + ":" + text);
+    void CountsChanged(const SearchCounts& c) override {
+        calls.push_back(c.searchMode == 1 ? "pane1:SM:Keyword" : "pane1:SM:String");
+        calls.push_back("pane4:" + std::to_string(c.keywords) + " Keywords");
+        calls.push_back("pane5:" + std::to_string(c.hits) + " of " + std::to_string(c.bookmarks) +
+                        " bookmarks");
     }
     void Clear() { calls.clear(); }
 };

@@ -4,15 +4,21 @@
 #include "platform/HotKeys.h"
 #include "store/ClipboardRecords.h"
 #include "ui/BookmarkListModel.h"
+#include "ui/BookmarkMimeData.h"
 #include "ui/BookmarkView.h"
+#include "ui/BookmarkWorkspace.h"
 #include "ui/CheckListCtrl.h"
 #include "ui/CommandIds.h"
+#include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionDialogs.h"
+#include "ui/SearchBar.h"
+#include "ui/StatusPanes.h"
+#include "ui/TrayController.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,7 +48,7 @@ class EditingTest : public ::testing::Test {
         brindle::DialogRunner::SetHandler({});
         ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
         frame = app.Frame();
-        view = frame->BookmarkView();
+        view = frame->Workspace()->Bookmarks();
         const char* const rows[][3] = {{"Alpha", "http://a.example/", "web tools"},
                                        {"Beta", "http://b.example/", "web news"},
                                        {"Gamma", "http://c.example/", "news"},
@@ -109,8 +115,8 @@ TEST_F(EditingTest, DeleteThenUndoRestoresTheLastDeleteOnly) {
     brindle::MessageBox::QueueAnswer(QMessageBox::Yes);
     frame->Action(cmd::Delete)->trigger();
     EXPECT_THAT(Names(), ElementsAre("Beta", "Gamma"));
-    EXPECT_EQ(frame->PaneText(5), "2 of 2 bookmarks");
-    frame->UpdateCommandStates();
+    EXPECT_EQ(frame->Panes()->Text(5), "2 of 2 bookmarks");
+    frame->Commands().UpdateStates();
     EXPECT_TRUE(frame->Action(cmd::Undo)->isEnabled());
     frame->Action(cmd::Undo)->trigger();
     EXPECT_THAT(Names(), ElementsAre("Beta", "Gamma", "Delta"));
@@ -136,12 +142,77 @@ TEST_F(EditingTest, CopyPutsRecordsAndLinksOnTheClipboard) {
     std::string expected;
     for (int i : {0, 1, 2}) // Alpha, Beta, Gamma by collection index
         brindle::AppendBookmarkRecord(expected, doc().m_arrBookmarks[i]);
-    EXPECT_EQ(std::string(block.constData(), block.size()), expected);
+    EXPECT_TRUE(std::string(block.constData(), block.size()) == expected); // 8,616 bytes
     EXPECT_EQ(data->text(), "http://a.example/\nhttp://b.example/\nhttp://c.example/\n");
     ASSERT_EQ(data->urls().size(), 3);
     EXPECT_EQ(data->urls()[2].toString(), "http://c.example/");
     EXPECT_EQ(data->data("text/uri-list"),
               "http://a.example/\r\nhttp://b.example/\r\nhttp://c.example/\r\n");
+}
+
+TEST_F(EditingTest, TheClipboardKeepsTheBookmarksAsTheyWereWhenCopied) {
+    // Texts longer than their record fields, with a two-byte character across each cut.
+    const std::string longName = std::string(253, 'n') + "\xC3\xA9" + "tail";
+    const std::string longUrl = "http://long.example/" + std::string(1200, 'u');
+    const std::string longNotes = std::string(998, 'o') + "\xC3\xA9";
+    ASSERT_TRUE(doc().AddBookmark({.name = longName,
+                                   .url = longUrl,
+                                   .keywords = "web long",
+                                   .description = std::string(1500, 'd'),
+                                   .notes = longNotes,
+                                   .statusChecking = 0,
+                                   .schedule = "<None>",
+                                   .status = "A status text longer than its field",
+                                   .addDate = 5,
+                                   .lastChecked = 7}));
+    doc().Search("", false, 0);
+    const int longRow = 4; // after Alpha, Beta, Delta, Gamma
+    ASSERT_EQ(view->Model()->data(view->Model()->index(longRow, 0)).toString().toStdString(),
+              longName);
+    SelectRows({longRow, 0}); // copied in row order: Alpha first
+    frame->Action(cmd::Copy)->trigger();
+    std::string expected;
+    brindle::AppendBookmarkRecord(expected, doc().m_arrBookmarks[0]);
+    brindle::AppendBookmarkRecord(expected, doc().m_arrBookmarks[4]);
+    const QString expectedText = QString::fromStdString("http://a.example/\n" + longUrl + "\n");
+
+    // Changed and deleted after the copy: the clipboard still has them as they were.
+    doc().SetFieldText(0, kFieldName, "Changed");
+    doc().SetModifiedFlag(true);
+    SelectRows({longRow});
+    brindle::MessageBox::QueueAnswer(QMessageBox::Yes);
+    frame->Action(cmd::Delete)->trigger();
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 4u);
+
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->formats(),
+              (QStringList{CBookMarkView::kBookmarkMime, "text/uri-list", "text/plain"}));
+    const QByteArray block = data->data(CBookMarkView::kBookmarkMime);
+    EXPECT_TRUE(std::string(block.constData(), block.size()) == expected); // 8,616 bytes
+    EXPECT_EQ(data->text(), expectedText);
+    EXPECT_EQ(data->data("text/plain"), expectedText.toUtf8());
+    EXPECT_EQ(data->data("text/uri-list"),
+              QByteArray::fromStdString("http://a.example/\r\n" + longUrl + "\r\n"));
+    EXPECT_FALSE(data->hasFormat("text/html"));
+    EXPECT_TRUE(data->data("text/html").isEmpty());
+
+    // A paste in this program takes the records a slice at a time: the same bookmarks.
+    const auto* own = qobject_cast<const brindle::BookmarkMimeData*>(data);
+    ASSERT_NE(own, nullptr);
+    std::string sliced;
+    own->AppendRecords(sliced, 0, 1);
+    own->AppendRecords(sliced, 1, 5);
+    own->AppendRecords(sliced, 2, 1);
+    EXPECT_TRUE(sliced == expected);
+    frame->Action(cmd::Paste)->trigger();
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 6u); // Alpha is back too: "Changed" is another name
+    EXPECT_EQ(doc().m_arrBookmarks[4].m_strName, "Alpha");
+    const BookmarkRef back = doc().m_arrBookmarks[5];
+    EXPECT_EQ(back.m_strName, std::string(253, 'n')); // cut before the two-byte character
+    EXPECT_EQ(back.m_strURL, longUrl.substr(0, 999));
+    EXPECT_EQ(back.m_strNotes, std::string(998, 'o'));
+    EXPECT_EQ(back.m_tLastChecked, 7);
 }
 
 TEST_F(EditingTest, CopyThreeAndPasteIntoAnotherDocument) {
@@ -262,6 +333,23 @@ TEST_F(EditingTest, ColumnDialogAlwaysKeepsName) {
     EXPECT_EQ(some.Columns(), (1 << 0) | (1 << 7) | (1 << 8));
 }
 
+TEST_F(EditingTest, ColumnChoicesAreStoredWithoutMarkingTheDocument) {
+    brindle::DialogRunner::SetHandler([](QDialog& d) {
+        auto& dialog = dynamic_cast<CColumnsDlg&>(d);
+        for (int k = 0; k < dialog.List()->ItemCount(); ++k)
+            dialog.List()->SetChecked(k, k == 6); // Status only
+        return static_cast<int>(QDialog::Accepted);
+    });
+    frame->Action(cmd::Column)->trigger();
+    EXPECT_EQ(doc().m_wColumns, (1 << kFieldName) | (1 << kFieldStatus));
+    EXPECT_EQ(view->Model()->columnCount(), 2);
+    EXPECT_FALSE(doc().IsModified());
+    view->ToggleColumn(kFieldURL);
+    view->SortByColumn(1);
+    EXPECT_EQ(doc().m_nSortColumn, kFieldURL);
+    EXPECT_FALSE(doc().IsModified());
+}
+
 TEST_F(EditingTest, CheckListFlipsOnlyOnItsCheckBox) {
     CSearchOptionDlg dialog(true, kSearchName, false);
     dialog.show();
@@ -297,8 +385,8 @@ TEST_F(EditingTest, SearchOptionDialogDoesNotSearchAgain) {
 }
 
 TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
-    frame->SearchBox()->setText("news");
-    CKeyWordView* keywords = frame->KeywordView();
+    frame->Search()->Box()->setText("news");
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
     ASSERT_EQ(keywords->KeywordAt(0), "news");
     EXPECT_TRUE(keywords->FinishRename(0, "press"));
     EXPECT_THAT(doc().m_arrKeywordHits, IsEmpty());
@@ -307,8 +395,8 @@ TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
 }
 
 TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
-    frame->SearchBox()->setText("web");
-    CKeyWordView* keywords = frame->KeywordView();
+    frame->Search()->Box()->setText("web");
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
     const int row = 2; // news, tools, web
     ASSERT_EQ(keywords->KeywordAt(row), "web");
     EXPECT_FALSE(keywords->FinishRename(row, "news2"));
@@ -322,8 +410,8 @@ TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
 }
 
 TEST_F(EditingTest, KeywordDeleteAndUndoThroughTheFrame) {
-    frame->SearchBox()->setText("web");
-    CKeyWordView* keywords = frame->KeywordView();
+    frame->Search()->Box()->setText("web");
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
     keywords->setFocus();
     keywords->setCurrentIndex(keywords->Model()->index(2, 0)); // web
     ASSERT_EQ(keywords->SelectedRow(), 2);
@@ -358,7 +446,7 @@ TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
 TEST_F(EditingTest, TrayMenuListsTheFirstHits) {
     app.Prefs().m_nMaxInTray = 10;
     doc().Search("web|sport", false, 0);
-    QMenu* menu = frame->BuildTrayMenu();
+    QMenu* menu = frame->Tray()->BuildMenu();
     QStringList items;
     for (QAction* a : menu->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
@@ -366,14 +454,15 @@ TEST_F(EditingTest, TrayMenuListsTheFirstHits) {
     EXPECT_EQ(menu->actions()[0]->data().toInt(), 1174);
     app.Prefs().m_nMaxInTray = 0;
     items.clear();
-    for (QAction* a : frame->BuildTrayMenu()->actions())
+    for (QAction* a : frame->Tray()->BuildMenu()->actions())
         items << a->text();
     EXPECT_EQ(items, (QStringList{"Add", "Fast Add", "Close"}));
     // Choosing the first hit asks for the first hit, in either mode.
     app.Prefs().m_nMaxInTray = 2;
     int chosen = -1;
-    QObject::connect(frame, &CMainFrame::trayBookmarkChosen, [&](int k) { chosen = k; });
-    frame->BuildTrayMenu()->actions()[0]->trigger();
+    QObject::connect(frame->Tray(), &brindle::TrayController::bookmarkChosen,
+                     [&](int k) { chosen = k; });
+    frame->Tray()->BuildMenu()->actions()[0]->trigger();
     EXPECT_EQ(chosen, 0);
 }
 
@@ -400,27 +489,27 @@ TEST_F(EditingTest, HotKeyOneShowsTheWindow) {
     FakeHotKeys keys(true);
     app.Prefs().m_wHotKeyVk[0] = 0x45; // Ctrl+Shift+E
     app.Prefs().m_wHotKeyMods[0] = 3;
-    frame->SetHotKeyService(&keys);
-    frame->RegisterHotKeys();
+    frame->Tray()->SetHotKeyService(&keys);
+    frame->Tray()->RegisterHotKeys();
     ASSERT_EQ(keys.registered.count(1050), 1u);
     EXPECT_EQ(keys.registered[1050], std::make_pair(std::uint16_t(0x45), std::uint16_t(3)));
     EXPECT_EQ(keys.registered.count(1051), 0u); // no key set
     frame->hide();
     keys.Fire(1050);
     EXPECT_TRUE(frame->isVisible());
-    frame->SetHotKeyService(nullptr);
+    frame->Tray()->SetHotKeyService(nullptr);
 }
 
 TEST_F(EditingTest, NoHotKeysOnThisDesktopIsSaidOnce) {
     FakeHotKeys keys(false);
     app.Prefs().m_wHotKeyVk[1] = 0x41;
-    frame->SetHotKeyService(&keys);
-    frame->RegisterHotKeys();
-    EXPECT_EQ(frame->PaneText(0), "Global hot keys are not available on this desktop");
-    frame->SetPaneText(0, QStringLiteral("Ready"));
+    frame->Tray()->SetHotKeyService(&keys);
+    frame->Tray()->RegisterHotKeys();
+    EXPECT_EQ(frame->Panes()->Text(0), "Global hot keys are not available on this desktop");
+    frame->Panes()->SetText(0, QStringLiteral("Ready"));
     frame->ApplyOptions(false);
-    EXPECT_EQ(frame->PaneText(0), "Ready");
-    frame->SetHotKeyService(nullptr);
+    EXPECT_EQ(frame->Panes()->Text(0), "Ready");
+    frame->Tray()->SetHotKeyService(nullptr);
 }
 
 TEST_F(EditingTest, MinimisingWithTrayAndHideHidesTheWindow) {
@@ -428,12 +517,12 @@ TEST_F(EditingTest, MinimisingWithTrayAndHideHidesTheWindow) {
         GTEST_SKIP() << "this desktop has no tray";
     app.Prefs().m_bInTray = 1;
     app.Prefs().m_bHide = 1;
-    frame->UpdateTrayIcon();
-    ASSERT_TRUE(frame->HasTrayIcon());
+    frame->Tray()->UpdateTrayIcon();
+    ASSERT_TRUE(frame->Tray()->HasTrayIcon());
     frame->show();
     frame->showMinimized();
     QTRY_VERIFY(!frame->isVisible());
-    frame->OnTrayDoubleClick();
+    frame->Tray()->OnDoubleClick();
     EXPECT_TRUE(frame->isVisible());
 }
 

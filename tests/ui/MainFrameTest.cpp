@@ -5,10 +5,15 @@
 #include "app/BrindleApp.h"
 #include "ui/BookmarkListModel.h"
 #include "ui/BookmarkView.h"
+#include "ui/BookmarkWorkspace.h"
 #include "ui/CommandIds.h"
+#include "ui/CommandTable.h"
 #include "ui/KeywordView.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
+#include "ui/SearchBar.h"
+#include "ui/StatusPanes.h"
+#include "ui/TrayController.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -54,7 +59,7 @@ class MainFrameTest : public ::testing::Test {
                                .status = kStatusWaiting});
         doc().SetModifiedFlag(false);
     }
-    QLineEdit* box() { return frame->SearchBox(); }
+    QLineEdit* box() { return frame->Search()->Box(); }
     int Searches() {
         int n = 0;
         for (const auto& c : recorder.calls)
@@ -64,7 +69,7 @@ class MainFrameTest : public ::testing::Test {
     }
     std::vector<std::string> VisibleNames() {
         std::vector<std::string> names;
-        BookmarkListModel* model = frame->BookmarkView()->Model();
+        BookmarkListModel* model = frame->Workspace()->Bookmarks()->Model();
         for (int r = 0; r < model->rowCount(); ++r)
             names.push_back(model->data(model->index(r, 0)).toString().toStdString());
         return names;
@@ -77,9 +82,9 @@ class MainFrameTest : public ::testing::Test {
 
 TEST_F(MainFrameTest, TitleAndStartPanes) {
     EXPECT_EQ(frame->windowTitle(), "noname - Corvane Brindle");
-    EXPECT_EQ(frame->PaneText(0), "Ready");
-    EXPECT_EQ(frame->PaneText(2), "ONLINE");
-    EXPECT_EQ(frame->PaneText(3), "SC:CHECK OFF");
+    EXPECT_EQ(frame->Panes()->Text(0), "Ready");
+    EXPECT_EQ(frame->Panes()->Text(2), "ONLINE");
+    EXPECT_EQ(frame->Panes()->Text(3), "SC:CHECK OFF");
 }
 
 TEST_F(MainFrameTest, MenuBarOrderTextsAndKeys) {
@@ -110,9 +115,9 @@ TEST_F(MainFrameTest, TypingSearchesOnEveryKeystroke) {
     QTest::keyClicks(box(), "web");
     EXPECT_EQ(Searches(), 3);
     EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Web tools"));
-    EXPECT_EQ(frame->PaneText(5), "2 of 4 bookmarks");
-    EXPECT_EQ(frame->PaneText(4), "3 Keywords");
-    EXPECT_EQ(frame->KeywordView()->Model()->rowCount(), 3);
+    EXPECT_EQ(frame->Panes()->Text(5), "2 of 4 bookmarks");
+    EXPECT_EQ(frame->Panes()->Text(4), "3 Keywords");
+    EXPECT_EQ(frame->Workspace()->Keywords()->Model()->rowCount(), 3);
 }
 
 TEST_F(MainFrameTest, ModesKeepTheirOwnTextAndStringModeSearchesOnce) {
@@ -123,8 +128,8 @@ TEST_F(MainFrameTest, ModesKeepTheirOwnTextAndStringModeSearchesOnce) {
     EXPECT_EQ(Searches(), 1);
     EXPECT_EQ(doc().m_nSearchMode, kSearchString);
     EXPECT_EQ(box()->text(), "");
-    EXPECT_EQ(frame->PaneText(1), "SM:String");
-    EXPECT_EQ(frame->KeywordPaneHeight(), 0);
+    EXPECT_EQ(frame->Panes()->Text(1), "SM:String");
+    EXPECT_EQ(frame->Workspace()->KeywordPaneHeight(), 0);
     doc().m_byStringFields = kSearchName;
     QTest::keyClicks(box(), "java");
     EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
@@ -132,7 +137,7 @@ TEST_F(MainFrameTest, ModesKeepTheirOwnTextAndStringModeSearchesOnce) {
     EXPECT_EQ(box()->text(), "web");
     EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
     EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Web tools"));
-    EXPECT_GT(frame->KeywordPaneHeight(), 0);
+    EXPECT_GT(frame->Workspace()->KeywordPaneHeight(), 0);
     frame->Action(cmd::StringSearch)->trigger();
     EXPECT_EQ(box()->text(), "java");
     EXPECT_TRUE(frame->Action(cmd::StringSearch)->isChecked());
@@ -141,13 +146,13 @@ TEST_F(MainFrameTest, ModesKeepTheirOwnTextAndStringModeSearchesOnce) {
 
 TEST_F(MainFrameTest, AppendAddsTheSeparatorOnce) {
     box()->setText("sport");
-    frame->AppendToSearch("news");
+    frame->Search()->Append("news");
     EXPECT_EQ(box()->text(), "sport.news");
     box()->setText("sport.");
-    frame->AppendToSearch("news");
+    frame->Search()->Append("news");
     EXPECT_EQ(box()->text(), "sport.news");
     box()->setText("");
-    frame->AppendToSearch("news");
+    frame->Search()->Append("news");
     EXPECT_EQ(box()->text(), "news");
 }
 
@@ -167,7 +172,7 @@ TEST_F(MainFrameTest, ClearSearchOnBlanksDoesNothing) {
 TEST_F(MainFrameTest, ClickingAKeywordNarrowsTheSearch) {
     AddSample();
     QTest::keyClicks(box(), "news");
-    CKeyWordView* keywords = frame->KeywordView();
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
     frame->show();
     keywords->show();
     QApplication::processEvents();
@@ -181,13 +186,13 @@ TEST_F(MainFrameTest, ClickingAKeywordNarrowsTheSearch) {
 
 TEST_F(MainFrameTest, KeywordMacroAndStringMacro) {
     AddSample();
-    frame->RunStringMacro("  apple ", 0x80 | kSearchName);
+    frame->Search()->RunStringMacro("  apple ", 0x80 | kSearchName);
     EXPECT_EQ(doc().m_nSearchMode, kSearchString);
     EXPECT_THAT(VisibleNames(), ::testing::IsEmpty()); // match case: "apple" is not "Apple"
     EXPECT_EQ(doc().m_bLastMatchCase, 1);
-    frame->RunStringMacro("apple", kSearchName);
+    frame->Search()->RunStringMacro("apple", kSearchName);
     EXPECT_THAT(VisibleNames(), ElementsAre("Apple"));
-    frame->RunKeywordMacro(" java ");
+    frame->Search()->RunKeywordMacro(" java ");
     EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
     EXPECT_EQ(box()->text(), "java");
     EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
@@ -196,7 +201,7 @@ TEST_F(MainFrameTest, KeywordMacroAndStringMacro) {
 TEST_F(MainFrameTest, HeaderClickSortsAndFlips) {
     AddSample();
     doc().Search("", false, 0);
-    CBookMarkView* view = frame->BookmarkView();
+    CBookMarkView* view = frame->Workspace()->Bookmarks();
     const int urlColumn = view->Model()->ColumnOfField(kFieldURL);
     view->SortByColumn(urlColumn);
     EXPECT_EQ(doc().m_nSortColumn, kFieldURL);
@@ -214,14 +219,14 @@ TEST_F(MainFrameTest, HeaderClickSortsAndFlips) {
 
 TEST_F(MainFrameTest, ColumnsFollowTheMask) {
     doc().m_wColumns = (1 << kFieldName) | (1 << kFieldStatusChecking) | (1 << kFieldAddDate);
-    frame->Rebuild();
-    BookmarkListModel* model = frame->BookmarkView()->Model();
+    frame->Workspace()->Rebuild();
+    BookmarkListModel* model = frame->Workspace()->Bookmarks()->Model();
     ASSERT_EQ(model->columnCount(), 3);
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "Name");
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Status Checking");
     EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Add Date");
     EXPECT_EQ(model->ColumnOfField(kFieldURL), -1);
-    EXPECT_EQ(frame->BookmarkView()->columnWidth(1), 80);
+    EXPECT_EQ(frame->Workspace()->Bookmarks()->columnWidth(1), 80);
     // The sort field hidden: the first column carries the sort image.
     doc().m_nSortColumn = kFieldURL;
     EXPECT_EQ(model->SortColumn(), 0);
@@ -239,7 +244,7 @@ TEST_F(MainFrameTest, StatusIconsIgnoreLetterCase) {
                        .schedule = kNoSchedule,
                        .status = "Checking Off"});
     doc().Search("", false, 0);
-    BookmarkListModel* model = frame->BookmarkView()->Model();
+    BookmarkListModel* model = frame->Workspace()->Bookmarks()->Model();
     EXPECT_FALSE(model->data(model->index(0, 0), Qt::DecorationRole).isNull());
     // "Checking Off" is "Checking off" apart from case: it shows that status's icon too.
     EXPECT_FALSE(model->data(model->index(1, 0), Qt::DecorationRole).isNull());
@@ -250,36 +255,36 @@ TEST_F(MainFrameTest, StatusIconsIgnoreLetterCase) {
 
 TEST_F(MainFrameTest, ModelsPassTheModelTester) {
     AddSample();
-    QAbstractItemModelTester bookmarks(frame->BookmarkView()->Model(),
+    QAbstractItemModelTester bookmarks(frame->Workspace()->Bookmarks()->Model(),
                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QAbstractItemModelTester keywords(frame->KeywordView()->Model(),
+    QAbstractItemModelTester keywords(frame->Workspace()->Keywords()->Model(),
                                       QAbstractItemModelTester::FailureReportingMode::Fatal);
     QTest::keyClicks(box(), "web.n");
     doc().m_wColumns = 0x0003;
-    frame->Rebuild();
+    frame->Workspace()->Rebuild();
     box()->clear();
-    EXPECT_EQ(frame->BookmarkView()->Model()->rowCount(), 4);
+    EXPECT_EQ(frame->Workspace()->Bookmarks()->Model()->rowCount(), 4);
 }
 
 TEST_F(MainFrameTest, MacroPaneToggleReturnsTo150) {
     frame->resize(1000, 700);
     frame->show();
     QApplication::processEvents();
-    EXPECT_GT(frame->MacroPaneWidth(), 0);
+    EXPECT_GT(frame->Workspace()->MacroPaneWidth(), 0);
     frame->Action(cmd::ViewMacro)->trigger();
-    EXPECT_EQ(frame->MacroPaneWidth(), 0);
+    EXPECT_EQ(frame->Workspace()->MacroPaneWidth(), 0);
     EXPECT_FALSE(frame->Action(cmd::ViewMacro)->isChecked());
     frame->Action(cmd::ViewMacro)->trigger();
     QApplication::processEvents();
-    EXPECT_EQ(frame->MacroPaneWidth(), 150);
+    EXPECT_EQ(frame->Workspace()->MacroPaneWidth(), 150);
     EXPECT_TRUE(frame->Action(cmd::ViewMacro)->isChecked());
 }
 
 TEST_F(MainFrameTest, CopyKeywordsAndCurrentSearchMacro) {
-    frame->UpdateCommandStates();
+    frame->Commands().UpdateStates();
     EXPECT_FALSE(frame->Action(cmd::CopyKeywords)->isEnabled());
     AddSample();
-    frame->UpdateCommandStates();
+    frame->Commands().UpdateStates();
     ASSERT_TRUE(frame->Action(cmd::CopyKeywords)->isEnabled());
     frame->Action(cmd::CopyKeywords)->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), "sport\nnews\njava\nprogramming\nweb\ntools");
@@ -294,21 +299,21 @@ TEST_F(MainFrameTest, CopyKeywordsAndCurrentSearchMacro) {
 }
 
 TEST_F(MainFrameTest, SearchOptionMenuFollowsTheMode) {
-    frame->PrepareSearchOptionMenu();
+    frame->Search()->PrepareOptionMenu();
     QStringList items;
-    for (QAction* a : frame->SearchOptionMenu()->actions())
+    for (QAction* a : frame->Search()->OptionMenu()->actions())
         items << a->text();
     EXPECT_EQ(items, QStringList{"Parital Match"});
-    frame->SearchOptionMenu()->actions()[0]->trigger();
+    frame->Search()->OptionMenu()->actions()[0]->trigger();
     EXPECT_EQ(doc().m_bPartialMatch, 0);
     frame->Action(cmd::StringSearch)->trigger();
-    frame->PrepareSearchOptionMenu();
+    frame->Search()->PrepareOptionMenu();
     items.clear();
-    for (QAction* a : frame->SearchOptionMenu()->actions())
+    for (QAction* a : frame->Search()->OptionMenu()->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(items, (QStringList{"Match Case", "-", "Name", "URL", "Keywords", "Decription",
                                   "Notes", "Schedule", "Status"}));
-    frame->SearchOptionMenu()->actions()[4]->trigger(); // "Keywords": bit 2
+    frame->Search()->OptionMenu()->actions()[4]->trigger(); // "Keywords": bit 2
     EXPECT_EQ(doc().m_byStringFields, 0x04);
 }
 

@@ -1,0 +1,50 @@
+// The view state the document file stores (columns, sort order, search mode, search options) and
+// the one rule of which of its changes mark the document modified.
+
+#include "store/BrindleDoc.h"
+
+namespace {
+
+enum class ViewState { Columns, SortOrder, SearchMode, SearchOptions };
+
+// Only the search options confirmed in their dialog count as an edit of the document; the rest
+// is how the collection is looked at and leaves the modified flag as it was.
+constexpr bool MarksModified(ViewState changed) {
+    return changed == ViewState::SearchOptions;
+}
+
+void Changed(CBrindleDoc& doc, ViewState part) {
+    if (MarksModified(part))
+        doc.SetModifiedFlag(true);
+}
+
+} // namespace
+
+void CBrindleDoc::SetColumns(std::uint16_t columns) {
+    m_wColumns = columns;
+    Changed(*this, ViewState::Columns);
+}
+
+void CBrindleDoc::SetSearchMode(std::int32_t mode) {
+    m_nSearchMode = mode;
+    Changed(*this, ViewState::SearchMode);
+}
+
+void CBrindleDoc::SetSortOrder(std::int32_t column, bool ascending) {
+    m_nSortColumn = column;
+    m_bSortAscending = ascending ? 1 : 0;
+    Changed(*this, ViewState::SortOrder);
+}
+
+CBrindleDoc::SearchOptions CBrindleDoc::CurrentSearchOptions() const {
+    return {.partialMatch = m_bPartialMatch != 0,
+            .matchCase = m_bMatchCase != 0,
+            .fields = m_byStringFields};
+}
+
+void CBrindleDoc::SetSearchOptions(const SearchOptions& options) {
+    m_bPartialMatch = options.partialMatch ? 1 : 0;
+    m_bMatchCase = options.matchCase ? 1 : 0;
+    m_byStringFields = options.fields;
+    Changed(*this, ViewState::SearchOptions);
+}

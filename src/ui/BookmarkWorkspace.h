@@ -1,0 +1,63 @@
+#pragma once
+// BookmarkWorkspace: the three panes of the window (macro list on the left, keyword list above
+// the bookmark list on the right). It hears the document's view notifications, follows which
+// pane was used last and sends the editing commands (Undo, Copy, Delete) there, and carries out
+// the commands of the lists.
+
+#include "store/DocListener.h"
+
+#include <QSplitter>
+
+class CBookMarkView;
+class CBrindleDoc;
+class CKeyWordView;
+class CMacroView;
+class CUserSplitter;
+
+namespace brindle {
+
+class CommandTable;
+
+class BookmarkWorkspace : public QSplitter, public DocListener {
+    Q_OBJECT
+  public:
+    BookmarkWorkspace(CBrindleDoc& doc, CommandTable& commands, QWidget* parent = nullptr);
+    ~BookmarkWorkspace() override;
+
+    CBookMarkView* Bookmarks() const { return m_bookmarks; }
+    CKeyWordView* Keywords() const { return m_keywords; }
+    CMacroView* Macros() const { return m_macros; }
+    // The pane the editing commands go to: the last of the three to have had the focus.
+    QWidget* ActiveView() const { return m_activeView; }
+
+    // Width of the macro column, height of the keyword row (0 when hidden).
+    int MacroPaneWidth() const;
+    int KeywordPaneHeight() const;
+    // Hides the macro column, or shows it 150 pixels wide.
+    void ToggleMacroPane();
+    // The keyword row's ideal height and minimum (0, 0 hides it).
+    void SetKeywordRow(int ideal, int minimum);
+    void ApplyListFont(const QFont& font);
+
+    // A new or opened document is in place: the lists' first update for it.
+    void DocumentReplaced();
+
+    // --- What the document tells its views -----------------------------------------------
+    void ReloadRows() override;
+    void RefillKeywords() override;
+    void ReloadMacros() override;
+    void Rebuild() override;
+
+  private:
+    void RegisterCommands();
+
+    CBrindleDoc& m_doc;
+    CommandTable& m_commands;
+    CUserSplitter* m_right = nullptr;
+    CMacroView* m_macros = nullptr;
+    CKeyWordView* m_keywords = nullptr;
+    CBookMarkView* m_bookmarks = nullptr;
+    QWidget* m_activeView = nullptr;
+};
+
+} // namespace brindle

@@ -1,0 +1,66 @@
+#pragma once
+// SearchBar: the search band with the search box, "Clear Search", the two mode buttons and the
+// "Search Option" drop-down. It runs the box in both search modes: every change of its text is a
+// search; each mode keeps its own text while the other is shown.
+
+#include <QString>
+#include <QToolBar>
+
+#include <cstdint>
+
+class CBrindleDoc;
+class QLineEdit;
+class QMenu;
+
+namespace brindle {
+
+class BookmarkWorkspace;
+class CommandTable;
+
+class SearchBar : public QToolBar {
+    Q_OBJECT
+  public:
+    SearchBar(CBrindleDoc& doc, CommandTable& commands, BookmarkWorkspace& workspace,
+              QWidget* parent = nullptr);
+
+    QLineEdit* Box() const { return m_box; }
+    QMenu* OptionMenu() const { return m_optionMenu; }
+
+    // A new or opened document: both saved texts are forgotten; the layout follows its mode.
+    void DocumentReplaced();
+
+    void OnTextChanged();
+    void Clear();
+    void ShowKeywordSearch();
+    void ShowStringSearch();
+    // Appends a keyword (with the "." separator) to the box.
+    void Append(const QString& text);
+    // A keyword-search macro: keyword mode with the text in the box.
+    void RunKeywordMacro(const QString& text);
+    // A string-search macro: fields in the low 7 bits of `value`, match case in bit 7.
+    void RunStringMacro(const QString& text, std::uint8_t value);
+    // Rebuilds the "Search Option" drop-down for the current mode.
+    void PrepareOptionMenu();
+    // The Search Option dialog; on OK the document takes the options over.
+    void ShowOptionsDialog();
+    // A macro of the box's text in the current mode.
+    void CreateCurrentSearchMacro();
+
+  private:
+    void RegisterCommands();
+    void SetText(const QString& text);
+    void ApplyModeLayout();
+    bool HasText() const;
+
+    CBrindleDoc& m_doc;
+    CommandTable& m_commands;
+    BookmarkWorkspace& m_workspace;
+    QLineEdit* m_box = nullptr;
+    QMenu* m_optionMenu = nullptr;
+    QString m_savedKeywordText;
+    QString m_savedStringText;
+    // When clear, the next change of the box only sets it and starts no search.
+    bool m_searchOnChange = true;
+};
+
+} // namespace brindle

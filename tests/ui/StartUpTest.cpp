@@ -1,0 +1,61 @@
+// What the application does around each new or opened document: the automatic save's timer and
+// the reload of the most recent file.
+
+#include "app/BrindleApp.h"
+#include "store/DocumentArchive.h"
+#include "ui/MessageBox.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class StartUpTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        brindle::MessageBox::Reset();
+        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        // A document of two bookmarks, opened once so that it heads the recent-file list.
+        CBrindleDoc other;
+        for (const char* name : {"one", "two"})
+            other.AddBookmark({.name = name,
+                               .url = name,
+                               .statusChecking = 1,
+                               .schedule = kNoSchedule,
+                               .status = kStatusWaiting});
+        path = dir.filePath(QStringLiteral("recent.brx"));
+        ASSERT_TRUE(brindle::WriteDocumentFile(other, path.toStdString()));
+        ASSERT_TRUE(app.OpenDocument(path));
+        ASSERT_EQ(app.Doc().m_arrBookmarks.size(), 2u);
+    }
+    void TearDown() override { brindle::MessageBox::Reset(); }
+
+    QTemporaryDir dir;
+    QString path;
+    CBrindleApp app;
+};
+
+TEST_F(StartUpTest, TheAutomaticSaveRunsEveryFifteenMinutes) {
+    EXPECT_TRUE(app.AutoSaveTimer().isActive());
+    EXPECT_EQ(app.AutoSaveTimer().interval(), 15 * 60 * 1000);
+}
+
+TEST_F(StartUpTest, ReloadOnReopensTheMostRecentFileAfterNew) {
+    app.Prefs().m_bReload = 1;
+    app.Files().New();
+    EXPECT_TRUE(app.Doc().m_arrBookmarks.empty()); // not inside New itself
+    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(QString::fromStdString(app.Files().PathName()), path);
+}
+
+TEST_F(StartUpTest, ReloadOffLeavesTheNewDocumentEmpty) {
+    app.Prefs().m_bReload = 0;
+    app.Files().New();
+    QTest::qWait(50);
+    EXPECT_TRUE(app.Doc().m_arrBookmarks.empty());
+}
+
+} // namespace
