@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pieces.m_arrSchedules.size() != doc.m_arrSchedules.size())
         std::abort();
     for (std::size_t i = 0; i < doc.m_arrBookmarks.size(); ++i) {
-        const CBookmark& a = *doc.m_arrBookmarks[i];
-        const CBookmark& b = *pieces.m_arrBookmarks[i];
+        const BookmarkRef a = doc.m_arrBookmarks[i];
+        const BookmarkRef b = pieces.m_arrBookmarks[i];
         if (a.m_strName != b.m_strName || a.m_strURL != b.m_strURL ||
             a.m_strKeywords != b.m_strKeywords || a.m_strDescription != b.m_strDescription ||
             a.m_strNotes != b.m_strNotes)
