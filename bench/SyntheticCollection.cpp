@@ -81,19 +81,23 @@ std::vector<SyntheticBookmark> MakeSyntheticBookmarks(std::size_t count, std::ui
     return out;
 }
 
+BookmarkFields FieldsOf(const SyntheticBookmark& b) {
+    return {.name = b.name,
+            .url = b.url,
+            .keywords = b.keywords,
+            .description = b.description,
+            .statusChecking = 1,
+            .schedule = kNoSchedule,
+            .status = kStatusWaiting,
+            .addDate = b.added,
+            .lastVisited = b.visited,
+            .lastModified = b.modified,
+            .lastChecked = b.checked};
+}
+
 void FillSyntheticCollection(CBrindleDoc& doc, std::size_t count, std::uint32_t seed) {
     for (const SyntheticBookmark& b : MakeSyntheticBookmarks(count, seed))
-        doc.AddBookmark({.name = b.name,
-                         .url = b.url,
-                         .keywords = b.keywords,
-                         .description = b.description,
-                         .statusChecking = 1,
-                         .schedule = kNoSchedule,
-                         .status = kStatusWaiting,
-                         .addDate = b.added,
-                         .lastVisited = b.visited,
-                         .lastModified = b.modified,
-                         .lastChecked = b.checked});
+        doc.AddBookmark(FieldsOf(b));
 }
 
 } // namespace brindle::bench

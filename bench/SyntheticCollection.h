@@ -1,6 +1,8 @@
 #pragma once
 // A deterministic synthetic collection for benchmarks: the same seed gives the same bookmarks.
 
+#include "store/Bookmark.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,5 +25,7 @@ struct SyntheticBookmark {
     std::int64_t added, visited, modified, checked;
 };
 std::vector<SyntheticBookmark> MakeSyntheticBookmarks(std::size_t count, std::uint32_t seed = 1);
+// What FillSyntheticCollection hands AddBookmark for `b` (views into it).
+BookmarkFields FieldsOf(const SyntheticBookmark& b);
 
 } // namespace brindle::bench

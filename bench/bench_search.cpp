@@ -110,17 +110,7 @@ void BM_Add100k(benchmark::State& state) {
     for (auto _ : state) {
         auto doc = std::make_unique<CBrindleDoc>();
         for (const auto& b : values)
-            doc->AddBookmark({.name = b.name,
-                              .url = b.url,
-                              .keywords = b.keywords,
-                              .description = b.description,
-                              .statusChecking = 1,
-                              .schedule = kNoSchedule,
-                              .status = kStatusWaiting,
-                              .addDate = b.added,
-                              .lastVisited = b.visited,
-                              .lastModified = b.modified,
-                              .lastChecked = b.checked});
+            doc->AddBookmark(brindle::bench::FieldsOf(b));
         state.PauseTiming(); // freeing the collection is not part of adding
         benchmark::DoNotOptimize(doc->m_arrBookmarks.size());
         doc.reset();

@@ -176,7 +176,7 @@ std::uint64_t ArchiveReader::ReadStringLength(bool& wide) {
     return d;
 }
 
-std::string_view ArchiveReader::ReadStringView(bool& ascii) {
+ArchiveReader::RawString ArchiveReader::ReadRawString() {
     bool wide = false;
     const std::uint64_t n = ReadStringLength(wide);
     const std::uint64_t bytes = wide ? 2 * n : n;
@@ -192,8 +192,13 @@ std::string_view ArchiveReader::ReadStringView(bool& ascii) {
         ReadBytes(m_scratch.data(), size);
         data = m_scratch.data();
     }
+    return {data, size, static_cast<std::size_t>(n), wide};
+}
+
+std::string_view ArchiveReader::ReadStringView(bool& ascii) {
+    const auto [data, size, units, wide] = ReadRawString();
     if (wide) {
-        m_converted = Utf16LEToUtf8(data, static_cast<std::size_t>(n));
+        m_converted = Utf16LEToUtf8(data, units);
         ascii = IsAscii(m_converted);
         return m_converted;
     }
@@ -206,23 +211,9 @@ std::string_view ArchiveReader::ReadStringView(bool& ascii) {
 }
 
 void ArchiveReader::ReadString(std::string& out) {
-    bool wide = false;
-    const std::uint64_t n = ReadStringLength(wide);
-    const std::uint64_t bytes = wide ? 2 * n : n;
-    if (bytes > Remaining())
-        throw ArchiveFormatError{};
-    const auto size = static_cast<std::size_t>(bytes);
-    const char* data;
-    if (static_cast<std::size_t>(m_end - m_cur) >= size) {
-        data = m_cur;
-        m_cur += size;
-    } else {
-        m_scratch.resize(size);
-        ReadBytes(m_scratch.data(), size);
-        data = m_scratch.data();
-    }
+    const auto [data, size, units, wide] = ReadRawString();
     if (wide) {
-        out = Utf16LEToUtf8(data, static_cast<std::size_t>(n));
+        out = Utf16LEToUtf8(data, units);
         return;
     }
     const std::string_view view(data, size);

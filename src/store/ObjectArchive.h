@@ -78,6 +78,15 @@ class ArchiveReader {
     void Refill(std::size_t n);
     void ReadBytes(char* dst, std::size_t n);
     std::uint64_t ReadStringLength(bool& wide);
+    // The stored bytes of the next string (UTF-16LE when `wide`, `units` code units), in place
+    // when the buffer holds them whole, else copied into the scratch buffer.
+    struct RawString {
+        const char* data;
+        std::size_t size;
+        std::size_t units;
+        bool wide;
+    };
+    RawString ReadRawString();
 
     const char* m_cur = nullptr;
     const char* m_end = nullptr;
