@@ -3,13 +3,18 @@
 #include "platform/DesktopIntegration.h"
 #include "platform/FontDescription.h"
 #include "platform/HotKeys.h"
+#include "platform/PathDetection.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "ui/AboutDialog.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandTable.h"
+#include "ui/DialogRunner.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
 #include "ui/TrayController.h"
+#include "ui/options/OptionSheet.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -84,6 +89,28 @@ void CBrindleApp::DocumentReplaced() {
     }
 }
 
+void CBrindleApp::ApplyOptions() {
+    COptionSheet sheet(m_prefs, m_frame.get());
+    if (brindle::DialogRunner::Run(sheet) != QDialog::Accepted)
+        return;
+    CPreferences values = sheet.Values();
+    // Paths that name nothing are cleared or detected again.
+    brindle::CheckOptionPaths(values);
+    const bool trayChanged = (values.m_bInTray != 0) != (m_prefs.m_bInTray != 0);
+    m_prefs = values;
+    SaveOptions();
+    RebuildInternetSession();
+    if (m_frame)
+        m_frame->ApplyOptions(trayChanged);
+}
+
+void CBrindleApp::SaveOptions() {
+    if (m_store)
+        brindle::SaveSettings(m_prefs, *m_store);
+}
+
+void CBrindleApp::RebuildInternetSession() {}
+
 void CBrindleApp::AddRecentFile(const QString& path) {
     m_recentFiles = brindle::AddRecentFile(m_recentFiles, path);
     if (m_store)
@@ -145,6 +172,7 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
                      [this](const QString& p) { OpenDocument(p); });
     QObject::connect(m_frame.get(), &CMainFrame::aboutRequested, this,
                      [this] { brindle::AboutDialog::RunModal(m_frame.get()); });
+    m_frame->Commands().Register(cmd::Option, [this] { ApplyOptions(); });
 
     // The command line: a file to open, or a new empty document.
     if (!path.isEmpty()) {

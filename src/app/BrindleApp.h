@@ -54,10 +54,20 @@ class CBrindleApp : public QObject {
     // A later start asked for this instance: bring the window up and open its file.
     void Activate(const QString& path);
 
+    // "&Option...": the option sheet over a copy of the preferences; on OK the new values are
+    // taken, stored and applied at once (list font, tray icon, hot keys, status panes).
+    void ApplyOptions();
+
     // The automatic save's timer: every 15 minutes, restarted with each new or opened document.
     const QTimer& AutoSaveTimer() const { return m_autoSave; }
 
   private:
+    // Writes the preferences to the user's store.
+    void SaveOptions();
+    // Applying step 4: an open internet session is closed (and the connection pane rewritten) so
+    // that the next check or fetch opens a new one with the new proxy values. No part of the
+    // program keeps a session yet; the check and fetch engines close theirs here.
+    void RebuildInternetSession();
     void AddRecentFile(const QString& path);
     // A new or opened document is in place: the window's first update, the auto-save timer, and
     // with "bReload" on an empty document is replaced by the most recent file.

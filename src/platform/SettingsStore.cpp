@@ -1,6 +1,7 @@
 #include "platform/SettingsStore.h"
 
 #include "platform/FontDescription.h"
+#include "store/PreferenceLimits.h"
 
 #include <QHash>
 #include <QSet>
@@ -241,6 +242,8 @@ void LoadSettings(CPreferences& settings, QSettings& store) {
             value.set(settings, stored);
     }
     store.endGroup();
+    // A hand-edited file is not trusted beyond what the option sheet could have written.
+    ClampPreferences(settings);
 }
 
 bool SaveSettings(const CPreferences& settings, QSettings& store) {

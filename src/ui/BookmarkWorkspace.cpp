@@ -7,6 +7,7 @@
 #include "ui/CommandTable.h"
 #include "ui/KeywordView.h"
 #include "ui/MacroView.h"
+#include "ui/ScheduleDialogs.h"
 #include "ui/UserSplitter.h"
 
 #include <QAbstractItemModel>
@@ -104,6 +105,9 @@ void BookmarkWorkspace::RegisterCommands() {
         [this] { m_doc.AddSelectedUrlMacros(m_bookmarks->SelectedBookmarks()); }, selected);
     c.Register(cmd::CopyUrl, [this] { m_bookmarks->CopyUrlsToClipboard(); });
     c.Register(cmd::MakeCommonKeyword, [this] { m_bookmarks->MakeCommonKeyword(); });
+    c.Register(
+        cmd::SetStatusChecking,
+        [this] { RunSetStatusChecking(this, m_doc, m_bookmarks->SelectedBookmarks()); }, selected);
     c.Register(cmd::Column, [this] { m_bookmarks->ChooseColumns(); });
     for (int field = 1; field < kFieldCount; ++field)
         c.Register(

@@ -11,6 +11,7 @@
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
+#include "ui/ScheduleDialogs.h"
 #include "ui/SearchBar.h"
 #include "ui/StatusPanes.h"
 #include "ui/TrayController.h"
@@ -86,6 +87,7 @@ void CMainFrame::RegisterCommands() {
         cmd::CopyKeywords, [this] { CopyKeywordsToClipboard(); },
         [this] { return !m_doc.m_arrBookmarks.empty(); });
     c.Register(cmd::Dictionary, [this] { ShowDictionary(); });
+    c.Register(cmd::Schedules, [this] { brindle::RunScheduleProperties(this, m_doc); });
     c.Register(
         cmd::ViewToolbar,
         [this] { m_commandBand->setVisible(Action(cmd::ViewToolbar)->isChecked()); }, {},

@@ -25,8 +25,9 @@ DesktopDefaults SampleDesktop() {
     return desktop;
 }
 
-// Every field away from its default, with texts that the INI format has to escape: a value the
-// store's table forgets comes back as its default and the comparison fails.
+// Every field away from its default (inside the ranges the option sheet allows), with texts that
+// the INI format has to escape: a value the store's table forgets comes back as its default and
+// the comparison fails.
 CPreferences Unusual() {
     CPreferences s;
     s.m_bConfirm = 0;
@@ -41,17 +42,16 @@ CPreferences Unusual() {
     s.m_bCheckNew = 0;
     s.m_bRepair = 0;
     s.m_nProxyPort = 8080;
-    s.m_wHotKeyVk = {0x45, 0x46, 0x70, 0xFFFF};
+    s.m_wHotKeyVk = {0x45, 0x46, 0x70, 0xDE};
     s.m_wHotKeyMods = {3, 1, 4, 7};
-    s.m_nMaxInTray = 25;
+    s.m_nMaxInTray = 17;
     s.m_nPrefer = 2;
     s.m_nConnectMode = 1;
     s.m_nConnectMax = 8;
     s.m_nFontSize = 11;
     s.m_bHasProxy = 1;
     for (std::uint32_t i = 0; i < s.m_arrStatusIcons.size(); ++i)
-        s.m_arrStatusIcons[i] = ((17 - i) << 16) + i;
-    s.m_arrStatusIcons[17] = 0xFFFFFFFFu;
+        s.m_arrStatusIcons[i] = (((17 - i) % 16) << 16) + i;
     s.m_strFastKey = "news, tech";
     s.m_strTimeFormat = "D.m.y";
     s.m_strIEPath = "/opt/browser one/bin/run";
@@ -200,8 +200,38 @@ TEST_F(SettingsStoreTest, NumbersTakeTheirThirtyTwoBitsAndNarrowFieldsTheLowPart
     EXPECT_EQ(s.m_logFont.lfWidth, -3);
     EXPECT_EQ(s.m_logFont.lfItalic, 1);
     EXPECT_EQ(s.m_wHotKeyVk[1], 0x45);
-    EXPECT_EQ(s.m_arrStatusIcons[0], 0xFFFFFFFFu);
+    // Read as 32 bits, then icon 0xFFFF (no such icon) falls back to the status's own.
+    EXPECT_EQ(s.m_arrStatusIcons[0], CPreferences::DefaultStatusIcons()[0]);
     EXPECT_EQ(s.m_nProxyPort, 81);
+}
+
+TEST_F(SettingsStoreTest, HandEditedValuesOutsideTheirRangesAreClamped) {
+    WriteStore("[Settings]\n"
+               "MaxInTray=25\n"
+               "ConnectMax=-1\n"
+               "Port=70000\n"
+               "Prefer=7\n"
+               "ConnectMode=3\n"
+               "bConfirm=5\n"
+               "hotkey1_1=300\n"
+               "hotkey1_2=3\n"
+               "hotkey2_1=69\n"
+               "hotkey2_2=19\n"
+               "StatusIcon5=1048581\n"  // icon 16
+               "StatusIcon6=131081\n"); // icon 2 for status 9 in the entry of status 6
+    const CPreferences s = LoadFromStore();
+    EXPECT_EQ(s.m_nMaxInTray, 20);
+    EXPECT_EQ(s.m_nConnectMax, 0);
+    EXPECT_EQ(s.m_nProxyPort, 65535);
+    EXPECT_EQ(s.m_nPrefer, 2); // any value but 1 is the second browser
+    EXPECT_EQ(s.m_nConnectMode, 1);
+    EXPECT_EQ(s.m_bConfirm, 1);
+    EXPECT_EQ(s.m_wHotKeyVk[0], 0); // no key has such a code: no hot key
+    EXPECT_EQ(s.m_wHotKeyMods[0], 0);
+    EXPECT_EQ(s.m_wHotKeyVk[1], 0x45);
+    EXPECT_EQ(s.m_wHotKeyMods[1], 3); // only Shift, Ctrl, Alt and the extended bit
+    EXPECT_EQ(s.m_arrStatusIcons[5], CPreferences::DefaultStatusIcons()[5]);
+    EXPECT_EQ(s.m_arrStatusIcons[6], (2u << 16) + 6);
 }
 
 TEST_F(SettingsStoreTest, NamesMatchWithoutRegardToCase) {
