@@ -129,7 +129,9 @@ CGeneralOptionPage::CGeneralOptionPage(QWidget* parent) : COptionPage(parent) {
     auto* fields = new QGridLayout;
     fields->addWidget(new QLabel(tr("Fast Add Keywords"), this), 0, 0);
     fields->addWidget(fastKey, 1, 0);
-    fields->addWidget(new QLabel(tr("Date&&Time"), this), 0, 1, 1, 2);
+    auto* formatLabel = new QLabel(tr("Date&&Time"), this);
+    formatLabel->setBuddy(timeFormat); // a label with a buddy shows "&&" as "&"
+    fields->addWidget(formatLabel, 0, 1, 1, 2);
     fields->addWidget(timeFormat, 1, 1);
     fields->addWidget(formatButton, 1, 2);
     fields->addWidget(preview, 2, 1, 1, 2);
@@ -484,7 +486,9 @@ CProxyOptionPage::CProxyOptionPage(QWidget* parent) : COptionPage(parent) {
     portLabel->setBuddy(port);
     serverRow->addWidget(portLabel);
     serverRow->addWidget(port, 1);
-    form->addRow(tr("&Server:"), serverRow);
+    auto* serverLabel = new QLabel(tr("&Server:"), this);
+    serverLabel->setBuddy(server);
+    form->addRow(serverLabel, serverRow);
     form->addRow(tr("Username:"), user);
     auto* passwordRow = new QVBoxLayout;
     passwordRow->addWidget(password);
