@@ -4,6 +4,7 @@
 #include "platform/FontDescription.h"
 #include "platform/HotKeys.h"
 #include "platform/PathDetection.h"
+#include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "ui/AboutDialog.h"
@@ -90,7 +91,9 @@ void CBrindleApp::DocumentReplaced() {
 }
 
 void CBrindleApp::ApplyOptions() {
+    const bool secretStore = SecretStoreAnswers();
     COptionSheet sheet(m_prefs, m_frame.get());
+    sheet.SetPasswordInPlainText(m_store && !secretStore);
     if (brindle::DialogRunner::Run(sheet) != QDialog::Accepted)
         return;
     CPreferences values = sheet.Values();
@@ -106,7 +109,15 @@ void CBrindleApp::ApplyOptions() {
 
 void CBrindleApp::SaveOptions() {
     if (m_store)
-        brindle::SaveSettings(m_prefs, *m_store);
+        m_secretStore = brindle::SaveSettingsWithSecretStore(m_prefs, *m_store);
+}
+
+bool CBrindleApp::SecretStoreAnswers() {
+    if (!m_store)
+        return false; // no user settings at all (tests)
+    if (!m_secretStore)
+        m_secretStore = brindle::LoadProxyPassword(m_prefs);
+    return *m_secretStore;
 }
 
 void CBrindleApp::RebuildInternetSession() {}
@@ -162,6 +173,10 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     if (options.userSettings) {
         m_store = brindle::OpenSettingsStore();
         brindle::LoadSettings(m_prefs, *m_store);
+        // The password matters only with a proxy; otherwise the store is asked when the
+        // options open.
+        if (m_prefs.m_bHasProxy)
+            SecretStoreAnswers();
         m_recentFiles = brindle::ReadRecentFiles(*m_store);
     }
 

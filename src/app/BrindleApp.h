@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class CMainFrame;
 class QSettings;
@@ -62,8 +63,11 @@ class CBrindleApp : public QObject {
     const QTimer& AutoSaveTimer() const { return m_autoSave; }
 
   private:
-    // Writes the preferences to the user's store.
+    // Writes the preferences to the user's store, the proxy password into the desktop's secret
+    // store when one answers.
     void SaveOptions();
+    // Whether the desktop's secret store answers; asked once, on first need.
+    bool SecretStoreAnswers();
     // Applying step 4: an open internet session is closed (and the connection pane rewritten) so
     // that the next check or fetch opens a new one with the new proxy values. No part of the
     // program keeps a session yet; the check and fetch engines close theirs here.
@@ -81,6 +85,7 @@ class CBrindleApp : public QObject {
     std::unique_ptr<QSettings> m_store;
     QStringList m_recentFiles;
     QTimer m_autoSave;
+    std::optional<bool> m_secretStore; // unknown until asked
     bool m_firstRunWizard = false;
     bool m_handedOver = false;
 };
