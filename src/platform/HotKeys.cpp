@@ -1,11 +1,13 @@
 #include "platform/HotKeys.h"
 
+#include "platform/PortalHotKeys.h"
 #include "store/Preferences.h"
+
+#include <QDBusConnection>
+#include <QGuiApplication>
 
 #ifdef BRINDLE_HAVE_X11_HOTKEYS
 #include "platform/X11HotKeys.h"
-
-#include <QGuiApplication>
 #endif
 
 namespace brindle {
@@ -27,9 +29,17 @@ class NullHotKeyService : public HotKeyService {
     bool IsRegistered(int) const override { return false; }
 };
 
+// The program runs as a Wayland client (Qt's default on a Wayland session). Run through
+// XWayland it keeps the X11 grabs, which see the keys typed into XWayland windows only.
+bool IsWaylandClient() {
+    return qGuiApp && qGuiApp->platformName().startsWith(QLatin1String("wayland"));
+}
+
 } // namespace
 
 HotKeyService* CreateHotKeyService(QObject* parent) {
+    if (IsWaylandClient() && PortalHotKeyService::IsOffered(QDBusConnection::sessionBus()))
+        return new PortalHotKeyService(QDBusConnection::sessionBus(), parent);
 #ifdef BRINDLE_HAVE_X11_HOTKEYS
     if (auto* x11 =
             qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;

@@ -3,8 +3,9 @@
 // code and hot-key-control flags, see VirtualKeys.h) and reported with triggered(id) whenever it
 // is pressed, whichever program has the focus.
 //
-// On an X11 desktop the keys are grabbed on the root window; elsewhere (Wayland, offscreen) the
-// service does nothing and says so through IsAvailable().
+// On an X11 desktop the keys are grabbed on the root window; a Wayland client asks the desktop
+// portal's GlobalShortcuts where it is offered; elsewhere (offscreen, Wayland without the portal)
+// the service does nothing and says so through IsAvailable().
 
 #include <QList>
 #include <QObject>
@@ -54,8 +55,9 @@ class HotKeyService : public QObject {
     QString m_error;
 };
 
-// The X11 service when the application runs on the xcb platform, else one that does nothing
-// (IsAvailable() false). Needs the QGuiApplication to exist for X11.
+// The portal service for a Wayland client whose desktop offers GlobalShortcuts, the X11 service
+// on the xcb platform, else one that does nothing (IsAvailable() false). Needs the
+// QGuiApplication to exist.
 HotKeyService* CreateHotKeyService(QObject* parent = nullptr);
 
 struct HotKeyFailure {

@@ -65,13 +65,17 @@ class PrivateSessionBus {
     }
 
     // Runs `python3 -m dbusmock NAME PATH INTERFACE` on the bus and waits until NAME is owned.
-    // The returned process ends the mock when destroyed.
     std::unique_ptr<QProcess> StartMock(const QString& name, const QString& path,
                                         const QString& interface) {
+        return StartPython(
+            name, {QStringLiteral("-m"), QStringLiteral("dbusmock"), name, path, interface});
+    }
+    // Runs a Python mock service with `arguments` and waits until it owns `name`; nothing when
+    // it did not come up. Stop it with StopMock.
+    std::unique_ptr<QProcess> StartPython(const QString& name, const QStringList& arguments) {
         auto mock = std::make_unique<QProcess>();
         mock->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        mock->start(Python(),
-                    {QStringLiteral("-m"), QStringLiteral("dbusmock"), name, path, interface});
+        mock->start(Python(), arguments);
         if (!mock->waitForStarted(5000))
             return nullptr;
         QDeadlineTimer deadline(15000);
