@@ -16,11 +16,13 @@
 #include "ui/HotKeyCtrl.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
+#include "ui/ScheduleDialogs.h"
 #include "ui/TrayController.h"
 #include "ui/options/OptionPages.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -410,6 +413,49 @@ TEST_F(ApplyOptionsTest, OkAppliesFontHotKeysAndStatusIconsAtOnce) {
     EXPECT_EQ(RowIcon(0).cacheKey(), waiting.cacheKey());
     EXPECT_EQ(RowIcon(1).cacheKey(), waiting.cacheKey());
     EXPECT_NE(changedBefore.cacheKey(), waiting.cacheKey());
+}
+
+TEST_F(ApplyOptionsTest, TheTrayFlagAddsAndRemovesTheTrayIcon) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        GTEST_SKIP() << "this desktop has no tray";
+    app.Prefs().m_bInTray = 1;
+    frame->Tray()->UpdateTrayIcon();
+    ASSERT_TRUE(frame->Tray()->HasTrayIcon());
+    RunOptions([](COptionSheet& sheet) { sheet.General()->inTray->setChecked(false); },
+               QDialog::Accepted);
+    EXPECT_FALSE(frame->Tray()->HasTrayIcon());
+    RunOptions([](COptionSheet& sheet) { sheet.General()->inTray->setChecked(true); },
+               QDialog::Accepted);
+    EXPECT_TRUE(frame->Tray()->HasTrayIcon());
+}
+
+TEST_F(ApplyOptionsTest, SetStatusCheckingCommandWritesTheSelectedRows) {
+    app.Doc().AddSchedule("Weekly", 0, false);
+    app.Doc().SetModifiedFlag(false);
+    CBookMarkView* view = frame->Workspace()->Bookmarks();
+    view->selectRow(1);
+    frame->Commands().UpdateStates();
+    ASSERT_TRUE(frame->Commands().IsEnabled(cmd::SetStatusChecking));
+    DialogRunner::SetHandler([](QDialog& dialog) {
+        auto* set = qobject_cast<CSetStatusDlg*>(&dialog);
+        if (!set)
+            return int(QDialog::Rejected);
+        set->enable->setChecked(false);
+        set->schedules->setCurrentIndex(1);
+        set->accept();
+        return set->result();
+    });
+    frame->Commands().Execute(cmd::SetStatusChecking);
+    EXPECT_TRUE(app.Doc().IsModified());
+    const int bookmark = view->Model()->BookmarkAt(1);
+    ASSERT_GE(bookmark, 0);
+    EXPECT_EQ(app.Doc().GetFieldText(bookmark, kFieldSchedule), "Weekly");
+    EXPECT_EQ(app.Doc().GetFieldText(bookmark, kFieldStatus), "Checking off");
+    EXPECT_EQ(app.Doc().GetFieldText(view->Model()->BookmarkAt(0), kFieldStatus), "Changed");
+
+    view->clearSelection();
+    frame->Commands().UpdateStates();
+    EXPECT_FALSE(frame->Commands().IsEnabled(cmd::SetStatusChecking));
 }
 
 TEST_F(ApplyOptionsTest, OkAppliesANewListFont) {
