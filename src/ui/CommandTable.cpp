@@ -1,6 +1,7 @@
 #include "ui/CommandTable.h"
 
 #include "ui/CommandIds.h"
+#include "ui/IconMenu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -529,6 +530,10 @@ void CommandTable::BuildMenuBar(QMenuBar* bar) {
         (void)id;
         connect(menu, &QMenu::aboutToShow, this, &CommandTable::UpdateStates);
     }
+    // The menus with command images: the bar's titles and the File, Edit, Tool and Help pop-ups.
+    bar->setStyle(CIconMenuStyle::Instance());
+    for (MenuId id : {MenuId::File, MenuId::Edit, MenuId::Tool, MenuId::Help})
+        CIconMenuStyle::Apply(Menu(id));
 }
 
 QMenu* CommandTable::Menu(MenuId id) const {
@@ -591,6 +596,8 @@ QMenu* CommandTable::BuildContextMenu(ContextMenuId which, QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     AppendContextItems(menu, which);
+    if (which == ContextMenuId::BookmarkSelection)
+        CIconMenuStyle::Apply(menu);
     return menu;
 }
 
