@@ -596,8 +596,13 @@ QMenu* CommandTable::BuildContextMenu(ContextMenuId which, QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     AppendContextItems(menu, which);
-    if (which == ContextMenuId::BookmarkSelection)
+    if (which == ContextMenuId::BookmarkSelection) {
+        // The bookmark menu shows the command images as the main menus do.
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                a->setIcon(Action(a->data().toInt())->icon());
         CIconMenuStyle::Apply(menu);
+    }
     return menu;
 }
 

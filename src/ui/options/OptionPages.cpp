@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -78,8 +79,7 @@ CGeneralOptionPage::CGeneralOptionPage(QWidget* parent) : COptionPage(parent) {
     autoSave = new QCheckBox(tr("&Automatic Saves"), this);
     reload = new QCheckBox(tr("Reload last file at &Startup"), this);
     backup = new QCheckBox(tr("Create &backup file"), this);
-    fontButton = new QToolButton(this);
-    fontButton->setText(tr("Display Font..."));
+    fontButton = new QPushButton(tr("Display Font..."), this);
     fontSample = new QLabel(this);
     fontSample->setFrameShape(QFrame::StyledPanel);
     fastKey = new QLineEdit(this);
@@ -114,7 +114,7 @@ CGeneralOptionPage::CGeneralOptionPage(QWidget* parent) : COptionPage(parent) {
     connect(formatButton, &QToolButton::clicked, this,
             [this] { m_formatMenu->popup(QCursor::pos()); });
     connect(timeFormat, &QLineEdit::textChanged, this, &CGeneralOptionPage::UpdatePreview);
-    connect(fontButton, &QToolButton::clicked, this, &CGeneralOptionPage::ChooseFont);
+    connect(fontButton, &QPushButton::clicked, this, &CGeneralOptionPage::ChooseFont);
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QGridLayout;

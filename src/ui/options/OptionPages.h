@@ -15,6 +15,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPushButton;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
@@ -54,7 +55,7 @@ class CGeneralOptionPage : public COptionPage {
     QCheckBox* autoSave = nullptr;
     QCheckBox* reload = nullptr;
     QCheckBox* backup = nullptr;
-    QToolButton* fontButton = nullptr;
+    QPushButton* fontButton = nullptr;
     QLabel* fontSample = nullptr;
     QLineEdit* fastKey = nullptr;
     QLineEdit* timeFormat = nullptr;
