@@ -243,6 +243,10 @@ void PortalHotKeyService::Bind() {
             CreateSession(); // binds when the session is there
         return;
     }
+    // The portal may ask the user about every bind: the same set is not sent again.
+    if (m_bound && *m_bound == m_keys)
+        return;
+    m_bound = m_keys;
     QList<PortalShortcut> shortcuts;
     for (const auto& [id, key] : m_keys) {
         const int n = id - kFirstGlobalHotKeyId;
@@ -281,6 +285,8 @@ void PortalHotKeyService::Send(const QDBusMessage& call) {
                     return;
                 if (request->second)
                     m_creatingSession = false;
+                else
+                    m_bound.reset();
                 m_requests.erase(request);
                 m_bus.disconnect(kPortalService, path, kRequestInterface,
                                  QStringLiteral("Response"), this, SLOT(OnResponse(QDBusMessage)));
@@ -314,8 +320,10 @@ void PortalHotKeyService::OnResponse(const QDBusMessage& message) {
         Bind();
         return;
     }
-    if (response != 0)
+    if (response != 0) {
+        m_bound.reset(); // the next change asks again
         SetErrorString(tr("The desktop refused global hot keys."));
+    }
     emit shortcutsBound(response == 0);
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 
 class QDBusMessage;
 
@@ -62,7 +63,9 @@ class PortalHotKeyService : public HotKeyService {
 
     QDBusConnection m_bus;
     QString m_session;
-    std::map<int, std::pair<std::uint16_t, std::uint16_t>> m_keys;
+    using Keys = std::map<int, std::pair<std::uint16_t, std::uint16_t>>;
+    Keys m_keys;
+    std::optional<Keys> m_bound;        // the set last sent to the portal
     std::map<QString, bool> m_requests; // request path -> true for CreateSession
     QString m_lastRequest;
     bool m_bindScheduled = false;

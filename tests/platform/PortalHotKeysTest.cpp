@@ -142,6 +142,10 @@ TEST_F(PortalHotKeysTest, BindsTheStoredKeysAndReportsActivations) {
     ASSERT_TRUE(bound.wait(10000));
     EXPECT_EQ(Bound(), QStringList({"brindle-hotkey-1051=CTRL+b (Add Bookmark from Browser)"}));
     EXPECT_EQ(PortalState().value(QStringLiteral("calls")).toArray().size(), 3);
+    // The same keys again (options confirmed without a change): nothing is sent.
+    EXPECT_TRUE(brindle::RegisterDocumentHotKeys(service, settings).isEmpty());
+    QTest::qWait(200);
+    EXPECT_EQ(PortalState().value(QStringLiteral("calls")).toArray().size(), 3);
 
     // A shortcut that is no longer registered is not reported.
     triggered.clear();
