@@ -3,6 +3,7 @@
 // a password found in the file moves into the store on the next save, and without a store the
 // file keeps it.
 
+#include "support/MockWallet.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
@@ -20,40 +21,14 @@
 
 namespace {
 
-const QString kWalletName = QStringLiteral("org.kde.kwalletd5");
-const QString kWalletPath = QStringLiteral("/modules/kwalletd5");
-const QString kWalletInterface = QStringLiteral("org.kde.KWallet");
-
-// The calls of the wallet the secret store makes, kept in a dictionary of the mock object.
-struct MockMethod {
-    const char* name;
-    const char* in;
-    const char* out;
-    const char* code;
-};
-const MockMethod kWalletMethods[] = {
-    {"networkWallet", "", "s", "ret = 'kdewallet'"},
-    {"open", "sxs", "i", "ret = 7"},
-    {"entryType", "isss", "i",
-     "ret = 1 if (args[1], args[2]) in getattr(self, 'secrets', {}) else 0"},
-    {"readPassword", "isss", "s", "ret = getattr(self, 'secrets', {}).get((args[1], args[2]), '')"},
-    {"writePassword", "issss", "i",
-     "self.secrets = getattr(self, 'secrets', {}); self.secrets[(args[1], args[2])] = args[3]; "
-     "ret = 0"},
-    {"removeEntry", "isss", "i",
-     "getattr(self, 'secrets', {}).pop((args[1], args[2]), None); ret = 0"},
-};
-
-// One private bus for the whole program (Qt keeps its first session bus), the desktop named as
-// a KDE one so that the wallet is the store the keychain library picks.
+// One private bus for the whole program (Qt keeps its first session bus).
 class BusEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         missing = testutil::PrivateSessionBus::MissingTools();
         if (!missing.isEmpty())
             return;
-        qputenv("XDG_CURRENT_DESKTOP", "KDE");
-        qputenv("KDE_SESSION_VERSION", "5");
+        testutil::MockWallet::SelectAsSecretStore();
         qputenv("XDG_CONFIG_HOME", (config.path() + QStringLiteral("/config")).toUtf8());
         bus = std::make_unique<testutil::PrivateSessionBus>();
         if (!bus->Start())
@@ -74,26 +49,12 @@ class SecretStoreTest : public ::testing::Test {
         if (!g_bus->missing.isEmpty())
             GTEST_SKIP() << "No private session bus: " << g_bus->missing.toStdString();
     }
-    void TearDown() override { testutil::PrivateSessionBus::StopMock(m_wallet, kWalletName); }
     void StartWallet() {
-        m_wallet = g_bus->bus->StartMock(kWalletName, kWalletPath, kWalletInterface);
-        ASSERT_NE(m_wallet, nullptr) << "the mock wallet did not start";
-        QDBusInterface mock(kWalletName, kWalletPath, QStringLiteral("org.freedesktop.DBus.Mock"));
-        for (const MockMethod& m : kWalletMethods) {
-            const QDBusMessage reply = mock.call(
-                QStringLiteral("AddMethod"), kWalletInterface, QString::fromLatin1(m.name),
-                QString::fromLatin1(m.in), QString::fromLatin1(m.out), QString::fromLatin1(m.code));
-            ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << m.name;
-        }
+        ASSERT_TRUE(m_wallet.Start(*g_bus->bus)) << "the mock wallet did not start";
     }
-    // What the wallet holds for the proxy password ("" when nothing).
     QString WalletEntry() {
-        QDBusInterface wallet(kWalletName, kWalletPath, kWalletInterface);
-        const QDBusReply<QString> reply = wallet.call(
-            QStringLiteral("readPassword"), 7, QString::fromLatin1(brindle::kSecretService),
-            QString::fromLatin1(brindle::kProxyPasswordKey),
-            QString::fromLatin1(brindle::kSecretService));
-        return reply.isValid() ? reply.value() : QString();
+        return testutil::MockWallet::Entry(QString::fromLatin1(brindle::kSecretService),
+                                           QString::fromLatin1(brindle::kProxyPasswordKey));
     }
     QString StorePath() const { return m_dir.path() + QStringLiteral("/Brindle.conf"); }
     QString StoredPs() {
@@ -101,7 +62,7 @@ class SecretStoreTest : public ::testing::Test {
         return store.value(QStringLiteral("Settings/Ps"), QStringLiteral("<missing>")).toString();
     }
 
-    std::unique_ptr<QProcess> m_wallet;
+    testutil::MockWallet m_wallet;
     QTemporaryDir m_dir;
 };
 
