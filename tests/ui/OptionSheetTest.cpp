@@ -23,6 +23,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +36,7 @@
 #include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -245,6 +248,51 @@ TEST_F(OptionSheetTest, BrowserTabsKeepEditsWhenSwitching) {
     EXPECT_EQ(v.m_bNBypass, 0);
     EXPECT_EQ(v.m_nPrefer, 2);
     EXPECT_EQ(v.m_strIEPath, CPreferences::Defaults().m_strIEPath);
+}
+
+TEST_F(OptionSheetTest, BrowseButtonsFillTheShownBrowsersFields) {
+    QTemporaryDir dir;
+    const QString program = dir.path() + QStringLiteral("/navigator");
+    const QString bookmarks = dir.path() + QStringLiteral("/bm.html");
+    for (const QString& path : {program, bookmarks}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    std::vector<QString> titles;
+    QString answer;
+    DialogRunner::SetHandler([&](QDialog& dialog) {
+        auto* files = qobject_cast<QFileDialog*>(&dialog);
+        if (!files)
+            return int(QDialog::Rejected);
+        titles.push_back(files->windowTitle());
+        if (answer.isEmpty())
+            return int(QDialog::Rejected);
+        files->selectFile(answer);
+        return int(QDialog::Accepted);
+    });
+    COptionSheet sheet(CPreferences::Defaults());
+    CBrowserOptionPage& b = *sheet.Browser();
+    b.tabs->setCurrentIndex(CBrowserOptionPage::kNetscape);
+    answer = program;
+    b.programBrowse->click();
+    answer = bookmarks;
+    b.locationBrowse->click();
+    answer.clear();
+    b.tabs->setCurrentIndex(CBrowserOptionPage::kInternetExplorer);
+    b.programBrowse->click(); // cancelled: nothing changes
+    answer = dir.path();
+    b.locationBrowse->click();
+    sheet.accept();
+
+    ASSERT_EQ(titles.size(), 4u);
+    EXPECT_EQ(titles[0], "Netscape Navigator Location");
+    EXPECT_EQ(titles[1], "Netscape Bookmark Location");
+    EXPECT_EQ(titles[2], "Internet Explorer Location");
+    EXPECT_EQ(titles[3], "Favorites Location");
+    EXPECT_EQ(sheet.Values().m_strNetscapePath, program.toStdString());
+    EXPECT_EQ(sheet.Values().m_strNBookmarkPath, bookmarks.toStdString());
+    EXPECT_EQ(sheet.Values().m_strIEPath, CPreferences::Defaults().m_strIEPath);
+    EXPECT_EQ(sheet.Values().m_strFavPath, dir.path().toStdString());
 }
 
 TEST_F(OptionSheetTest, FormatMenuInsertsLettersAndThePreviewFollows) {

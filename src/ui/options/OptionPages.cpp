@@ -13,7 +13,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCursor>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -37,6 +39,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <optional>
 
 using brindle::MessageBox;
 
@@ -313,25 +316,55 @@ bool CBrowserOptionPage::Store(CPreferences& v) {
     return true;
 }
 
+namespace {
+
+// A file dialog that starts at `current` (its folder, with its name chosen) or else offers
+// `defaultName`; the chosen path, or nothing when cancelled.
+std::optional<QString> ChooseFile(QWidget* parent, const QString& title, const QString& filter,
+                                  const QString& suffix, const QString& defaultName,
+                                  const QString& current) {
+    QFileDialog dialog(parent, title, QString(), brindle::FileDialogs::QtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(suffix);
+    const QFileInfo start(current);
+    if (!current.isEmpty() && start.dir().exists()) {
+        dialog.setDirectory(start.dir());
+        dialog.selectFile(start.fileName());
+    } else {
+        dialog.selectFile(defaultName);
+    }
+    if (brindle::DialogRunner::Run(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
 void CBrowserOptionPage::BrowseProgram() {
     const bool ie = m_shown == kInternetExplorer;
-    const auto path = brindle::FileDialogs::OpenFile(
+    // Programs here have no ".exe": every file is offered after the program filter, and no
+    // extension is added to the name chosen.
+    const auto path = ChooseFile(
         this, ie ? tr("Internet Explorer Location") : tr("Netscape Navigator Location"),
-        tr("Program Files(*.exe)|*.exe|All Files(*.*)|*.*||"));
+        tr("Program Files(*.exe)|*.exe|All Files(*.*)|*.*||"), QString(),
+        ie ? QStringLiteral("IEXPLORE.exe") : QStringLiteral("netscape.exe"), program->text());
     if (path)
         program->setText(*path);
 }
 
 void CBrowserOptionPage::BrowseLocation() {
     if (m_shown == kInternetExplorer) {
-        const QString folder =
-            QFileDialog::getExistingDirectory(this, tr("Favorites Location"), location->text());
-        if (!folder.isEmpty())
-            location->setText(folder);
+        QFileDialog dialog(this, tr("Favorites Location"), location->text());
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (brindle::DialogRunner::Run(dialog) == QDialog::Accepted &&
+            !dialog.selectedFiles().isEmpty())
+            location->setText(dialog.selectedFiles().first());
         return;
     }
-    const auto path = brindle::FileDialogs::OpenFile(
-        this, tr("Netscape Bookmark Location"), tr("Bookmark Files(*.htm;*.html)|*.htm;*.html||"));
+    const auto path = ChooseFile(
+        this, tr("Netscape Bookmark Location"), tr("Bookmark Files(*.htm;*.html)|*.htm;*.html||"),
+        QStringLiteral("htm"), QStringLiteral("bookmark.htm"), location->text());
     if (path)
         location->setText(*path);
 }
