@@ -29,16 +29,47 @@ void CHotKeyCtrl::ShowKey() {
     setText(sequence.isEmpty() ? tr("None") : sequence.toString(QKeySequence::NativeText));
 }
 
-bool CHotKeyCtrl::event(QEvent* event) {
-    // Tab and Backtab are keys like any other while the control has the focus.
-    if (event->type() == QEvent::KeyPress) {
-        keyPressEvent(static_cast<QKeyEvent*>(event));
+namespace {
+
+// Keys that, pressed alone, belong to the dialog (focus moves, OK, Cancel) as they do around a
+// hot-key control; with Ctrl or Alt they are hot keys like any other.
+bool IsDialogKey(const QKeyEvent& key) {
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return false;
+    switch (key.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
         return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool CHotKeyCtrl::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!IsDialogKey(*key)) {
+            // Every other combination is taken here, even where it is somebody's shortcut.
+            if (event->type() == QEvent::ShortcutOverride)
+                event->accept();
+            else
+                keyPressEvent(key);
+            return true;
+        }
     }
     return QLineEdit::event(event);
 }
 
 void CHotKeyCtrl::keyPressEvent(QKeyEvent* event) {
+    if (IsDialogKey(*event)) {
+        event->ignore();
+        return;
+    }
     const auto key = static_cast<Qt::Key>(event->key());
     const Qt::KeyboardModifiers mods =
         event->modifiers() &

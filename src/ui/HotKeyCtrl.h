@@ -2,7 +2,7 @@
 // CHotKeyCtrl: an edit that takes the next key combination typed into it as a hot key and shows
 // it ("Ctrl+Shift+E"). The key is kept in its stored form: a virtual-key code and the flags of a
 // hot-key control (1 Shift, 2 Ctrl, 4 Alt, 8 extended). Backspace or Delete without modifiers
-// clears it.
+// clears it; Tab, Return and Escape without Ctrl or Alt are left to the dialog.
 
 #include <QLineEdit>
 

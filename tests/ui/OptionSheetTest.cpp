@@ -201,6 +201,14 @@ TEST_F(OptionSheetTest, HotKeyControlTakesCombinationsAndClearsWithBackspace) {
     EXPECT_FALSE(key.text().isEmpty());
     QTest::keyClick(&key, Qt::Key_Backspace);
     EXPECT_EQ(key.HotKeyWord(), 0);
+    // Alone, Tab, Return and Escape stay the dialog's; with Ctrl they are keys.
+    QTest::keyClick(&key, Qt::Key_Tab);
+    QTest::keyClick(&key, Qt::Key_Escape);
+    QTest::keyClick(&key, Qt::Key_Return);
+    EXPECT_EQ(key.HotKeyWord(), 0);
+    QTest::keyClick(&key, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(key.VirtualKey(), 0x09);
+    EXPECT_EQ(key.Flags(), 2);
     key.SetHotKeyWord(0x1A2E); // Delete with Ctrl and the extended flag; bit 0x10 is no flag
     EXPECT_EQ(key.VirtualKey(), 0x2E);
     EXPECT_EQ(key.Flags(), 0x0A);
