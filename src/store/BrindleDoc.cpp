@@ -503,6 +503,13 @@ void CBrindleDoc::CopyBookmarks(const brindle::BookmarkList& source, Bookmarks& 
 }
 
 CBrindleDoc::Bookmarks CBrindleDoc::PreparePropertyCopies(std::uint32_t index) {
+    PrepareProperties(index);
+    Bookmarks copies;
+    CopyBookmarks(m_arrBookmarks, copies);
+    return copies;
+}
+
+void CBrindleDoc::PrepareProperties(std::uint32_t index) {
     if (index < m_arrBookmarks.size() &&
         !ScheduleExists(m_arrBookmarks.Record(index).Text(BookmarkRecord::kSchedule))) {
         BookmarkRef values = m_arrBookmarks[index];
@@ -510,9 +517,6 @@ CBrindleDoc::Bookmarks CBrindleDoc::PreparePropertyCopies(std::uint32_t index) {
         Rewrite(index, values, nullptr);
         ForgetDerivedData(); // a field changed: orderings and search copies are stale
     }
-    Bookmarks copies;
-    CopyBookmarks(m_arrBookmarks, copies);
-    return copies;
 }
 
 void CBrindleDoc::ApplyPropertyCopies(Bookmarks& copies) {

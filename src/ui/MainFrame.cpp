@@ -11,6 +11,8 @@
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
+#include "ui/MacroCommands.h"
+#include "ui/PageOpener.h"
 #include "ui/SearchBar.h"
 #include "ui/StatusPanes.h"
 #include "ui/TrayController.h"
@@ -20,6 +22,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -61,12 +64,23 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     m_tray = new TrayController(m_doc, *m_commands, *m_panes, this);
     setCentralWidget(m_workspace);
     connect(m_workspace->Keywords(), &CKeyWordView::appendRequested, m_search, &SearchBar::Append);
+    // Opening pages and running macros.
+    PageOpener* pages = m_workspace->Pages();
+    connect(pages, &PageOpener::message, this,
+            [this](const QString& text) { m_panes->SetText(kPanePrompt, text); });
+    connect(m_tray, &TrayController::bookmarkChosen, this, [this, pages](int position) {
+        const auto& hits = m_doc.ActiveHits();
+        if (position >= 0 && static_cast<std::size_t>(position) < hits.size())
+            pages->OpenBookmark(hits[static_cast<std::size_t>(position)]);
+    });
+    m_macros = new MacroCommands(m_doc, *m_commands, *m_workspace, *m_search, *pages, this);
 
     RegisterCommands();
     UpdateTitle();
     m_search->DocumentReplaced();
     m_commands->UpdateStates();
     resize(1000, 700);
+    m_search->Box()->setFocus(); // typing starts a search at once
 }
 
 CMainFrame::~CMainFrame() = default;
