@@ -138,6 +138,12 @@ QString BrowserLauncher::Identity(const BrowserProgram& browser) {
 bool BrowserLauncher::Start(const BrowserProgram& browser, const QString& url) const {
     if (browser.kind == BrowserProgram::Kind::Program)
         return QProcess::startDetached(browser.program, {url});
+    // The desktop's opener, as Qt's own desktop services run it on X11 and Wayland, but with the
+    // address as given (also where the platform has no desktop services, as offscreen); other
+    // systems open it through their desktop services.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty())
+        return QProcess::startDetached(opener, {url});
     return QDesktopServices::openUrl(QUrl(url));
 }
 

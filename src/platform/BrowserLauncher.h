@@ -1,6 +1,7 @@
 #pragma once
 // Opening pages in the user's browsers. Browser 1 (called "Internet Explorer" in the settings'
-// texts) is the desktop's default browser unless "IEPath" names a program; browser 2 ("Netscape
+// texts) is the desktop's default browser (xdg-open, else the platform's desktop services) unless
+// "IEPath" names a program; browser 2 ("Netscape
 // Navigator") is the program "NetscapePath" names, else a Firefox found on PATH. "Prefer" picks
 // the preferred one and "bAlways" limits a launch to it.
 //

@@ -37,7 +37,6 @@ BookmarkWorkspace::BookmarkWorkspace(CBrindleDoc& doc, CommandTable& commands, Q
     addWidget(m_right);
     setSizes({120, 700});
     setStretchFactor(1, 1);
-    m_bookmarks->setFocus();
     m_activeView = m_bookmarks;
 
     connect(m_bookmarks, &CBookMarkView::macrosChanged, this, &BookmarkWorkspace::ReloadMacros);

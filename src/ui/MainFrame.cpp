@@ -80,7 +80,15 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     m_search->DocumentReplaced();
     m_commands->UpdateStates();
     resize(1000, 700);
-    m_search->Box()->setFocus(); // typing starts a search at once
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Typing starts a search at once. (The box is laid out only now: focus given earlier is lost.)
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        m_search->Box()->setFocus(Qt::ActiveWindowFocusReason);
+    }
 }
 
 CMainFrame::~CMainFrame() = default;

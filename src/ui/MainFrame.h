@@ -56,6 +56,7 @@ class CMainFrame : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void CreateRecentFileItems();
@@ -72,4 +73,5 @@ class CMainFrame : public QMainWindow {
     QToolBar* m_commandBand = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;
+    bool m_shownOnce = false;
 };

@@ -126,6 +126,7 @@ void CAddMarkPropertySheet::Build() {
             &CAddMarkPropertySheet::UpdateFetchButton);
     Scatter();
     m_general->NameEdit()->setFocus();
+    setMinimumWidth(480); // every tab visible at once
 }
 
 QString CAddMarkPropertySheet::FormatDate(BrxTime t) const {
