@@ -76,14 +76,22 @@ void MacroCommands::SyncKeys() {
     for (QShortcut* key : m_keys)
         delete key;
     m_keys.clear();
+    // A key that a command of the window or an earlier macro has stays theirs, as the first
+    // entry of an accelerator table wins (two shortcuts on one key would both stay silent).
+    QList<QKeySequence> taken;
+    for (const CommandRow& row : CommandTable::Rows())
+        for (const QKeyCombination key : row.keys)
+            if (key.key() != Qt::Key_unknown)
+                taken << QKeySequence(key);
     for (std::size_t i = 0; i < m_doc.m_arrMacros.size(); ++i) {
         const std::uint32_t hotKey = m_doc.m_arrMacros[i]->m_dwHotKey;
         if (hotKey == 0)
             continue;
         const QKeySequence keys = KeySequenceFromHotKey(static_cast<std::uint16_t>(hotKey),
                                                         static_cast<std::uint16_t>(hotKey >> 16));
-        if (keys.isEmpty())
+        if (keys.isEmpty() || taken.contains(keys))
             continue;
+        taken << keys;
         auto* key = new QShortcut(keys, m_window);
         const int command = cmd::MacroHotKeyFirst + static_cast<int>(i);
         key->setObjectName(QStringLiteral("macroKey%1").arg(command));

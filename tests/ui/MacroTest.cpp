@@ -187,6 +187,25 @@ TEST_F(MacroTest, AfterADeleteEveryKeyRunsItsOwnMacro) {
     EXPECT_TRUE(testutil::FakeBrowsers::Instance().Starts().isEmpty());
 }
 
+TEST_F(MacroTest, AKeyTakenByACommandOrAnEarlierMacroStaysTheirs) {
+    doc().AddMacro(kMacroKeywords, "first", "prog", kAltK);
+    doc().AddMacro(kMacroKeywords, "second", "news", kAltK);
+    doc().AddMacro(kMacroKeywords, "add", "news", brindle::vk::F1 + 2); // F3 is Add
+    frame->Workspace()->ReloadMacros();
+    ASSERT_EQ(frame->Macros()->Keys().size(), 1u);
+    ShowActive();
+    QTest::keyClick(frame, Qt::Key_K, Qt::AltModifier);
+    EXPECT_EQ(Box(), "prog");
+    bool addOpened = false;
+    brindle::DialogRunner::SetHandler([&](QDialog&) {
+        addOpened = true;
+        return int(QDialog::Rejected);
+    });
+    QTest::keyClick(frame, Qt::Key_F3);
+    EXPECT_TRUE(addOpened);
+    EXPECT_EQ(Box(), "prog");
+}
+
 TEST_F(MacroTest, DeletingTwoOfFiveThenUndo) {
     for (const char* name : {"m0", "m1", "m2", "m3", "m4"})
         doc().AddMacro(kMacroKeywords, name, name, 0);
@@ -234,8 +253,9 @@ TEST_F(MacroTest, ClipboardRecordsRoundTripByteForByte) {
     frame->Action(cmd::Paste)->trigger();
     ASSERT_THAT(MacroNames(),
                 ElementsAre("Open site", "Programming", "Find Py", "Open site", "Find Py"));
-    // Pasted macros with keys get keys too.
-    EXPECT_EQ(frame->Macros()->Keys().size(), 5u);
+    // The pasted copies keep their keys, which stay with the macros that had them first.
+    EXPECT_EQ(doc().m_arrMacros[3]->m_dwHotKey, kCtrlShiftF5);
+    EXPECT_EQ(frame->Macros()->Keys().size(), 3u);
     SelectMacros({3, 4});
     frame->Action(cmd::Copy)->trigger();
     EXPECT_EQ(QApplication::clipboard()->mimeData()->data(CMacroView::kMacroMime), first);

@@ -307,6 +307,22 @@ TEST_F(PropertySheetTest, SteppingWithAnEmptyNameStaysAndTheFirstEntryStaysFirst
     EXPECT_EQ(brindle::MessageBox::History()[0].text, "You must enter the bookmark's name");
 }
 
+TEST_F(PropertySheetTest, ACollectionChangedUnderTheSheetTakesNothingOver) {
+    OnSheet([&](Sheet& s) {
+        Type(s, "nameEdit", QStringLiteral("Renamed"));
+        s.Next();
+        ASSERT_EQ(s.CurrentIndex(), 1u);
+        // Another document arrives while the sheet is open (a second start hands one over).
+        doc().DeleteContents();
+        doc().AddBookmark({.name = "Other", .url = "http://o/"});
+        s.Next();
+        s.Previous();
+        s.accept();
+    });
+    Properties(0);
+    EXPECT_THAT(Names(), ElementsAre("Other"));
+}
+
 TEST_F(PropertySheetTest, FetchAndScheduleButtonsFollowTheirHandlers) {
     // Without handlers both show disabled.
     OnSheet([&](Sheet& s) {

@@ -17,6 +17,8 @@ BookmarkRef PropertyWorkingCopy::Entry(std::uint32_t i) const {
     const auto it = m_edited.find(i);
     if (it != m_edited.end())
         return it->second;
+    if (i >= m_doc.m_arrBookmarks.size())
+        return {};
     return m_doc.m_arrBookmarks[i];
 }
 
@@ -37,8 +39,8 @@ std::int64_t PropertyWorkingCopy::FindOtherByName(std::uint32_t n, std::string_v
 
 PropertyWorkingCopy::StoreResult PropertyWorkingCopy::Store(std::uint32_t n,
                                                             PropertyValues values) {
-    if (n >= Size())
-        return StoreResult::EmptyName;
+    if (n >= Size() || Stale())
+        return StoreResult::SameNameAndUrl; // nothing can be stored
     std::string name = Trim(values.name);
     if (name.empty())
         return StoreResult::EmptyName;
@@ -61,6 +63,10 @@ PropertyWorkingCopy::StoreResult PropertyWorkingCopy::Store(std::uint32_t n,
 }
 
 void PropertyWorkingCopy::ApplyTo(CBrindleDoc& doc) {
+    if (Stale() || &doc != &m_doc) {
+        m_edited.clear();
+        return;
+    }
     // The document skips the entries left empty and those stored back unchanged.
     CBrindleDoc::Bookmarks copies(doc.m_arrBookmarks.size());
     for (auto& [index, bookmark] : m_edited)

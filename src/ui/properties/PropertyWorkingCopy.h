@@ -31,16 +31,22 @@ std::string SheetKeywordText(std::string_view text);
 
 class PropertyWorkingCopy {
   public:
-    explicit PropertyWorkingCopy(const CBrindleDoc& doc) : m_doc(doc) {}
+    explicit PropertyWorkingCopy(const CBrindleDoc& doc)
+        : m_doc(doc), m_size(doc.m_arrBookmarks.size()) {}
 
-    std::size_t Size() const { return m_doc.m_arrBookmarks.size(); }
-    // Entry i as the sheet shows it: the stored copy, else the document's bookmark.
+    std::size_t Size() const { return m_size; }
+    // Entry i as the sheet shows it: the stored copy, else the document's bookmark (an empty
+    // one when the collection has shrunk meanwhile).
     BookmarkRef Entry(std::uint32_t i) const;
+    // The document's collection changed size while the sheet was open (another document was
+    // opened): the entries no longer line up, and OK takes nothing over.
+    bool Stale() const { return m_doc.m_arrBookmarks.size() != m_size; }
 
     enum class StoreResult { Stored, EmptyName, SameNameAndUrl };
     // Stores `values` into entry n: the name trimmed, the keywords as SheetKeywordText gives
     // them, and "0" appended to the name while another entry has it with another URL. Nothing is
-    // stored when the name is empty after trimming or another entry has the same name and URL.
+    // stored when the name is empty after trimming, another entry has the same name and URL, or
+    // the working copy is stale.
     StoreResult Store(std::uint32_t n, PropertyValues values);
 
     std::size_t EditedCount() const { return m_edited.size(); }
@@ -53,6 +59,7 @@ class PropertyWorkingCopy {
     std::int64_t FindOtherByName(std::uint32_t n, std::string_view name) const;
 
     const CBrindleDoc& m_doc;
+    std::size_t m_size;
     std::map<std::uint32_t, CBookmark> m_edited;
 };
 
