@@ -183,6 +183,7 @@ void BM_PropertySheet(benchmark::State& state) {
     double openTotal = 0;
     double storeTotal = 0;
     double commitTotal = 0;
+    double keywordTotal = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         auto sheet = std::make_unique<CAddMarkPropertySheet>(doc, index, frame);
@@ -200,12 +201,30 @@ void BM_PropertySheet(benchmark::State& state) {
         openTotal += Ms(t0, t1);
         storeTotal += Ms(t1, t2);
         commitTotal += Ms(t1, t15);
+
+        // The same with a new keyword: the dictionary and the keyword list are made again.
+        state.PauseTiming();
+        sheet = std::make_unique<CAddMarkPropertySheet>(doc, index, frame);
+        sheet->show();
+        QApplication::processEvents();
+        sheet->findChild<QLineEdit*>(QStringLiteral("keywordsEdit"))
+            ->setText(QStringLiteral("benchkeyword%1").arg(k));
+        const auto t3 = std::chrono::steady_clock::now();
+        sheet->accept();
+        sheet->hide();
+        sheet->Commit();
+        QApplication::processEvents();
+        const auto t4 = std::chrono::steady_clock::now();
+        sheet.reset();
+        keywordTotal += Ms(t3, t4);
+        state.ResumeTiming();
     }
     const auto n = static_cast<double>(state.iterations());
     state.counters["open_ms"] = openTotal / n;
     state.counters["store_ms"] = storeTotal / n;
     // Of the store: the document's part with the views' reload, before layout and paint.
     state.counters["store_commit_ms"] = commitTotal / n;
+    state.counters["store_keyword_ms"] = keywordTotal / n;
     state.counters["bookmarks"] = static_cast<double>(doc.m_arrBookmarks.size());
 }
 BENCHMARK(BM_PropertySheet)->Unit(benchmark::kMillisecond);
