@@ -1,6 +1,7 @@
 // The main window over a synthetic collection, offscreen: a keystroke in the search box with the
 // list, keyword list and status bar refreshed and painted, next to the search alone; select all /
-// copy / delete / undo of everything; scrolling the bookmark and keyword lists.
+// copy / delete / undo of everything; scrolling the bookmark and keyword lists; opening
+// "Bookmark Properties" and storing a rename.
 //   bench_ui [--bookmarks=N] [benchmark flags]      (N defaults to 100000)
 
 #include "SyntheticCollection.h"
@@ -13,11 +14,13 @@
 #include "ui/MainFrame.h"
 #include "ui/SearchBar.h"
 #include "ui/StatusPanes.h"
+#include "ui/properties/AddMarkPropertySheet.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 
 #include <benchmark/benchmark.h>
@@ -166,6 +169,65 @@ void BM_WholeCollectionEditing(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_WholeCollectionEditing)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// "Bookmark Properties" of a bookmark in the middle of the collection, to the sheet shown and
+// painted; then storing a rename with OK: the document takes the copy over and runs the last
+// search again, and the list, keyword list and status panes are refreshed and painted.
+void BM_PropertySheet(benchmark::State& state) {
+    CBrindleDoc& doc = g_app->Doc();
+    CMainFrame* frame = g_app->Frame();
+    doc.Search("", false, 0);
+    QApplication::processEvents();
+    const auto index = static_cast<std::uint32_t>(doc.m_arrBookmarks.size() / 2);
+    std::size_t k = 0;
+    double openTotal = 0;
+    double storeTotal = 0;
+    double commitTotal = 0;
+    double keywordTotal = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        auto sheet = std::make_unique<CAddMarkPropertySheet>(doc, index, frame);
+        sheet->show();
+        QApplication::processEvents();
+        const auto t1 = std::chrono::steady_clock::now();
+        sheet->General()->NameEdit()->setText(QStringLiteral("Renamed %1").arg(k++));
+        sheet->accept();
+        sheet->hide();
+        sheet->Commit();
+        const auto t15 = std::chrono::steady_clock::now();
+        QApplication::processEvents();
+        const auto t2 = std::chrono::steady_clock::now();
+        sheet.reset();
+        openTotal += Ms(t0, t1);
+        storeTotal += Ms(t1, t2);
+        commitTotal += Ms(t1, t15);
+
+        // The same with a new keyword: the dictionary and the keyword list are made again.
+        state.PauseTiming();
+        sheet = std::make_unique<CAddMarkPropertySheet>(doc, index, frame);
+        sheet->show();
+        QApplication::processEvents();
+        sheet->findChild<QLineEdit*>(QStringLiteral("keywordsEdit"))
+            ->setText(QStringLiteral("benchkeyword%1").arg(k));
+        const auto t3 = std::chrono::steady_clock::now();
+        sheet->accept();
+        sheet->hide();
+        sheet->Commit();
+        QApplication::processEvents();
+        const auto t4 = std::chrono::steady_clock::now();
+        sheet.reset();
+        keywordTotal += Ms(t3, t4);
+        state.ResumeTiming();
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["open_ms"] = openTotal / n;
+    state.counters["store_ms"] = storeTotal / n;
+    // Of the store: the document's part with the views' reload, before layout and paint.
+    state.counters["store_commit_ms"] = commitTotal / n;
+    state.counters["store_keyword_ms"] = keywordTotal / n;
+    state.counters["bookmarks"] = static_cast<double>(doc.m_arrBookmarks.size());
+}
+BENCHMARK(BM_PropertySheet)->Unit(benchmark::kMillisecond);
 
 // Takes "--bookmarks=N" out of the arguments.
 std::size_t TakeCount(int& argc, char** argv) {

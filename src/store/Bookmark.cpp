@@ -86,8 +86,11 @@ std::string BookmarkRef::GetFieldText(int field, const std::string& timePattern)
         return std::string(*s);
     if (field == kFieldStatusChecking)
         return m_wStatusChecking ? "Enable" : "Disable";
-    if (field >= kFieldAddDate && field <= kFieldLastChecked)
-        return brindle::FormatTime(GetFieldTime(field), timePattern);
+    if (field >= kFieldAddDate && field <= kFieldLastChecked) {
+        // 0 means never: no text, rather than the first second of 1970 in local time.
+        const BrxTime t = GetFieldTime(field);
+        return t == 0 ? std::string() : brindle::FormatTime(t, timePattern);
+    }
     return "?";
 }
 

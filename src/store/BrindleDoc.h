@@ -123,6 +123,8 @@ class CBrindleDoc {
     // Bookmark Properties without its dialog: the copies the sheet edits (a missing schedule
     // becomes "<None>" first), and taking back the edited copies on OK.
     Bookmarks PreparePropertyCopies(std::uint32_t index);
+    // The first step alone: bookmark `index` naming no existing schedule gets "<None>".
+    void PrepareProperties(std::uint32_t index);
     void ApplyPropertyCopies(Bookmarks& copies);
 
     // With `recheck` false: is the bookmark in the active hit list; with true: does it
@@ -187,6 +189,8 @@ class CBrindleDoc {
     void AddStringMacro(std::string_view name, std::string_view search, std::uint32_t fields,
                         bool matchCase, std::uint32_t hotKey);
     void DeleteMacro(std::uint32_t index);
+    // Editing a macro: it takes the name, texts, fields and key of `edited`; its kind stays.
+    void ReplaceMacro(std::uint32_t index, const CMacro& edited);
     void UndoDeleteMacros();
     std::string GetMacroText(std::uint32_t index, int part) const;
     std::int32_t GetMacroKind(std::uint32_t index) const;

@@ -24,6 +24,16 @@ void CBrindleDoc::DeleteMacro(std::uint32_t index) {
     m_arrMacros.erase(m_arrMacros.begin() + index);
 }
 
+void CBrindleDoc::ReplaceMacro(std::uint32_t index, const CMacro& edited) {
+    if (index >= m_arrMacros.size())
+        return;
+    CMacro& m = *m_arrMacros[index];
+    const std::int32_t kind = m.m_nKind;
+    m = edited;
+    m.m_nKind = kind;
+    SetModifiedFlag(true);
+}
+
 void CBrindleDoc::UndoDeleteMacros() {
     if (m_arrDeletedMacros.empty())
         return;

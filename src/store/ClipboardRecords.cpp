@@ -1,6 +1,7 @@
 #include "store/ClipboardRecords.h"
 
 #include "store/Bookmark.h"
+#include "store/Macro.h"
 #include "store/TextUtil.h"
 
 #include <cstdint>
@@ -93,6 +94,53 @@ std::vector<CBookmark> ReadBookmarkRecords(std::string_view block) {
                          GetU32(r + kLastChecked));
     }
     return out;
+}
+
+// --- Macros ------------------------------------------------------------------------------------
+
+namespace {
+constexpr Field kMacroName{0, 255};
+constexpr Field kMacroURL{255, 1000};
+constexpr Field kMacroKeywords{1255, 255};
+constexpr Field kMacroSearch{1510, 258};
+constexpr std::size_t kMacroFields = 1768;
+constexpr std::size_t kMacroMatchCase = 1772; // then 3 bytes of padding
+constexpr std::size_t kMacroKind = 1776;
+constexpr std::size_t kMacroHotKey = 1780;
+} // namespace
+
+void AppendMacroRecord(std::string& out, const CMacro& m) {
+    const std::size_t base = out.size();
+    out.resize(base + kMacroRecordSize, '\0');
+    char* r = out.data() + base;
+    PutTextField(r + kMacroName.offset, kMacroName.size, m.m_strName);
+    PutTextField(r + kMacroURL.offset, kMacroURL.size, m.m_strURL);
+    PutTextField(r + kMacroKeywords.offset, kMacroKeywords.size, m.m_strKeywords);
+    PutTextField(r + kMacroSearch.offset, kMacroSearch.size, m.m_strSearch);
+    PutU32(r + kMacroFields, m.m_dwFields);
+    r[kMacroMatchCase] = static_cast<char>(m.m_bMatchCase);
+    PutU32(r + kMacroKind, static_cast<std::uint32_t>(m.m_nKind));
+    PutU32(r + kMacroHotKey, m.m_dwHotKey);
+}
+
+std::vector<CMacro> ReadMacroRecords(std::string_view block) {
+    std::vector<CMacro> macros;
+    const std::size_t count = block.size() / kMacroRecordSize;
+    macros.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const char* r = block.data() + i * kMacroRecordSize;
+        CMacro m;
+        m.m_strName = GetTextField(r + kMacroName.offset, kMacroName.size);
+        m.m_strURL = GetTextField(r + kMacroURL.offset, kMacroURL.size);
+        m.m_strKeywords = GetTextField(r + kMacroKeywords.offset, kMacroKeywords.size);
+        m.m_strSearch = GetTextField(r + kMacroSearch.offset, kMacroSearch.size);
+        m.m_dwFields = GetU32(r + kMacroFields);
+        m.m_bMatchCase = static_cast<std::uint8_t>(r[kMacroMatchCase]);
+        m.m_nKind = static_cast<std::int32_t>(GetU32(r + kMacroKind));
+        m.m_dwHotKey = GetU32(r + kMacroHotKey);
+        macros.push_back(std::move(m));
+    }
+    return macros;
 }
 
 } // namespace brindle

@@ -9,6 +9,7 @@
 
 struct BookmarkRef;
 class CBookmark;
+class CMacro;
 
 namespace brindle {
 
@@ -20,6 +21,13 @@ void AppendBookmarkRecord(std::string& out, const BookmarkRef& b);
 void WriteBookmarkRecord(char* record, const BookmarkRef& b);
 // The records of `block`, one bookmark each; a trailing partial record is ignored.
 std::vector<CBookmark> ReadBookmarkRecords(std::string_view block);
+
+// The macro record of the same exchange: 1,784 bytes per macro.
+inline constexpr std::size_t kMacroRecordSize = 1784;
+void AppendMacroRecord(std::string& out, const CMacro& m);
+// The records of `block`, one macro each (any kind, as stored); a trailing partial record is
+// ignored.
+std::vector<CMacro> ReadMacroRecords(std::string_view block);
 
 // Copies `text` into a field of `size` bytes: at most size - 1 bytes, never splitting a UTF-8
 // character, then zeros.

@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 
 CBookMarkView::CBookMarkView(CBrindleDoc& doc, brindle::CommandTable& commands, QWidget* parent)
@@ -46,7 +47,23 @@ CBookMarkView::CBookMarkView(CBrindleDoc& doc, brindle::CommandTable& commands, 
             [this](const QPoint& pos) {
                 BuildContextMenu(pos, true)->popup(horizontalHeader()->mapToGlobal(pos));
             });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            emit openRequested(m_model->BookmarkAt(index.row()));
+    });
     ApplyColumnWidths();
+}
+
+void CBookMarkView::keyPressEvent(QKeyEvent* event) {
+    // Enter opens the first selected bookmark, as a double-click does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        const std::vector<std::uint32_t> chosen = SelectedBookmarks();
+        if (!chosen.empty())
+            emit openRequested(chosen.front());
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void CBookMarkView::ApplyColumnWidths() {

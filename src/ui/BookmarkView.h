@@ -61,9 +61,12 @@ class CBookMarkView : public QTableView {
   signals:
     // The macro list should reload (the document came with its macros).
     void macrosChanged();
+    // A double-click on a row or Enter: the page of bookmark `index` is to open.
+    void openRequested(std::int64_t index);
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void ApplyColumnWidths();

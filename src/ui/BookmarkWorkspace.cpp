@@ -5,10 +5,13 @@
 #include "ui/BookmarkView.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
+#include "ui/DialogRunner.h"
 #include "ui/KeywordView.h"
 #include "ui/MacroView.h"
+#include "ui/PageOpener.h"
 #include "ui/ScheduleDialogs.h"
 #include "ui/UserSplitter.h"
+#include "ui/properties/AddMarkPropertySheet.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -21,7 +24,8 @@ BookmarkWorkspace::BookmarkWorkspace(CBrindleDoc& doc, CommandTable& commands, Q
     : QSplitter(Qt::Horizontal, parent), m_doc(doc), m_commands(commands) {
     setObjectName(QStringLiteral("outerSplitter"));
     setChildrenCollapsible(true);
-    m_macros = new CMacroView(m_doc, this);
+    m_macros = new CMacroView(m_doc, m_commands, this);
+    m_pages = new PageOpener(m_doc, this);
     m_right = new CUserSplitter(Qt::Vertical, this);
     m_right->setObjectName(QStringLiteral("rightSplitter"));
     m_keywords = new CKeyWordView(m_doc, m_commands, m_right);
@@ -34,10 +38,11 @@ BookmarkWorkspace::BookmarkWorkspace(CBrindleDoc& doc, CommandTable& commands, Q
     addWidget(m_right);
     setSizes({120, 700});
     setStretchFactor(1, 1);
-    m_bookmarks->setFocus();
     m_activeView = m_bookmarks;
 
     connect(m_bookmarks, &CBookMarkView::macrosChanged, this, &BookmarkWorkspace::ReloadMacros);
+    connect(m_bookmarks, &CBookMarkView::openRequested, m_pages, &PageOpener::OpenBookmark);
+    connect(m_pages, &PageOpener::visited, m_bookmarks->viewport(), qOverload<>(&QWidget::update));
     connect(m_bookmarks->selectionModel(), &QItemSelectionModel::selectionChanged, &m_commands,
             &CommandTable::UpdateStates);
     // Paste follows what the clipboard holds, also when another program changes it.
@@ -60,43 +65,82 @@ BookmarkWorkspace::~BookmarkWorkspace() {
 void BookmarkWorkspace::RegisterCommands() {
     CommandTable& c = m_commands;
     auto keywordsActive = [this] { return m_activeView == m_keywords; };
+    auto macrosActive = [this] { return m_activeView == m_macros; };
     auto selected = [this] { return m_bookmarks->HasSelection(); };
+    auto macroSelected = [this] { return m_macros->HasSelection(); };
     // A keyword of the keyword list to work on: only in keyword mode.
     auto oneKeyword = [this] {
         return m_doc.m_nSearchMode == kSearchKeyword && m_keywords->SelectedRow() >= 0;
     };
 
-    // The editing commands go to the active view: the keyword list when it has the focus, else
-    // the bookmark list.
+    // The editing commands go to the active view: the keyword list or the macro list when it
+    // has the focus, else the bookmark list.
     c.Register(
         cmd::Undo,
-        [this, keywordsActive] { keywordsActive() ? m_keywords->Undo() : m_bookmarks->Undo(); },
-        [this, keywordsActive] {
-            return keywordsActive() ? m_keywords->CanUndo() : m_bookmarks->CanUndo();
+        [=, this] {
+            keywordsActive() ? m_keywords->Undo()
+            : macrosActive() ? m_macros->Undo()
+                             : m_bookmarks->Undo();
+        },
+        [=, this] {
+            return keywordsActive() ? m_keywords->CanUndo()
+                   : macrosActive() ? m_macros->CanUndo()
+                                    : m_bookmarks->CanUndo();
         });
     c.Register(
         cmd::Copy,
-        [this, keywordsActive] {
-            keywordsActive() ? m_keywords->CopySelected() : m_bookmarks->CopySelected();
+        [=, this] {
+            keywordsActive() ? m_keywords->CopySelected()
+            : macrosActive() ? m_macros->CopySelected()
+                             : m_bookmarks->CopySelected();
         },
-        [=] { return keywordsActive() ? oneKeyword() : selected(); });
+        [=] {
+            return keywordsActive() ? oneKeyword() : macrosActive() ? macroSelected() : selected();
+        });
     c.Register(
         cmd::Delete,
-        [this, keywordsActive] {
-            keywordsActive() ? m_keywords->DeleteSelected() : m_bookmarks->DeleteSelected();
+        [=, this] {
+            keywordsActive() ? m_keywords->DeleteSelected()
+            : macrosActive() ? m_macros->DeleteSelected()
+                             : m_bookmarks->DeleteSelected();
         },
-        [=] { return keywordsActive() ? oneKeyword() : selected(); });
-    c.Register(
-        cmd::Cut, [this] { m_bookmarks->CutSelected(); },
-        [=] { return !keywordsActive() && selected(); });
-    c.Register(
-        cmd::Paste, [this] { m_bookmarks->Paste(); },
-        [=] { return !keywordsActive() && CBookMarkView::CanPaste(); });
-    c.Register(
-        cmd::SelectAll, [this] { m_bookmarks->SelectAllRows(); },
-        [this, keywordsActive] {
-            return !keywordsActive() && m_bookmarks->Model()->rowCount() > 0;
+        [=] {
+            return keywordsActive() ? oneKeyword() : macrosActive() ? macroSelected() : selected();
         });
+    c.Register(
+        cmd::Cut,
+        [=, this] { macrosActive() ? m_macros->CutSelected() : m_bookmarks->CutSelected(); },
+        [=] { return !keywordsActive() && (macrosActive() ? macroSelected() : selected()); });
+    c.Register(
+        cmd::Paste, [=, this] { macrosActive() ? m_macros->Paste() : m_bookmarks->Paste(); },
+        [=] {
+            return !keywordsActive() &&
+                   (macrosActive() ? CMacroView::CanPaste() : CBookMarkView::CanPaste());
+        });
+    c.Register(
+        cmd::SelectAll,
+        [=, this] { macrosActive() ? m_macros->SelectAllRows() : m_bookmarks->SelectAllRows(); },
+        [=, this] {
+            return !keywordsActive() && (macrosActive() ? m_macros->topLevelItemCount() > 0
+                                                        : m_bookmarks->Model()->rowCount() > 0);
+        });
+    c.Register(cmd::Add, [this] { ShowAddSheet(CBookmark()); });
+    c.Register(
+        cmd::Properties,
+        [=, this] {
+            if (macrosActive()) {
+                m_macros->EditSelected();
+                return;
+            }
+            const std::vector<std::uint32_t> chosen = m_bookmarks->SelectedBookmarks();
+            if (!chosen.empty())
+                ShowPropertiesSheet(chosen.front());
+        },
+        [=] { return macrosActive() ? macroSelected() : selected(); });
+    c.Register(cmd::OpenPage, [this] {
+        const std::vector<std::uint32_t> chosen = m_bookmarks->SelectedBookmarks();
+        m_pages->OpenBookmark(chosen.empty() ? -1 : static_cast<std::int64_t>(chosen.front()));
+    });
     c.Register(
         cmd::MarkVisited, [this] { m_bookmarks->MarkSelectedVisited(); },
         [=] { return !keywordsActive() && selected(); });
@@ -166,6 +210,30 @@ void BookmarkWorkspace::DocumentReplaced() {
     m_macros->Fill();
     m_bookmarks->InitialUpdate();
     m_keywords->Refill();
+}
+
+// --- Adding, editing and opening bookmarks -----------------------------------------------------
+
+void BookmarkWorkspace::SetSheetPreparer(std::function<void(CAddMarkPropertySheet&)> prepare) {
+    m_prepareSheet = std::move(prepare);
+}
+
+void BookmarkWorkspace::ShowAddSheet(const CBookmark& initial) {
+    CAddMarkPropertySheet sheet(m_doc, initial, window());
+    if (m_prepareSheet)
+        m_prepareSheet(sheet);
+    if (DialogRunner::Run(sheet) == QDialog::Accepted)
+        sheet.Commit();
+}
+
+void BookmarkWorkspace::ShowPropertiesSheet(std::uint32_t index) {
+    if (index >= m_doc.m_arrBookmarks.size())
+        return;
+    CAddMarkPropertySheet sheet(m_doc, index, window());
+    if (m_prepareSheet)
+        m_prepareSheet(sheet);
+    if (DialogRunner::Run(sheet) == QDialog::Accepted)
+        sheet.Commit();
 }
 
 // --- Document notifications ---------------------------------------------------------------

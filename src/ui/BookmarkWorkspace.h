@@ -8,6 +8,11 @@
 
 #include <QSplitter>
 
+#include <cstdint>
+#include <functional>
+
+class CAddMarkPropertySheet;
+class CBookmark;
 class CBookMarkView;
 class CBrindleDoc;
 class CKeyWordView;
@@ -17,6 +22,7 @@ class CUserSplitter;
 namespace brindle {
 
 class CommandTable;
+class PageOpener;
 
 class BookmarkWorkspace : public QSplitter, public DocListener {
     Q_OBJECT
@@ -42,6 +48,16 @@ class BookmarkWorkspace : public QSplitter, public DocListener {
     // A new or opened document is in place: the lists' first update for it.
     void DocumentReplaced();
 
+    // --- Adding, editing and opening bookmarks --------------------------------------------
+    // "Add Bookmark" prefilled from `initial` (its empty fields take the sheet's defaults); on OK
+    // the bookmark is added and shown where the current search puts it.
+    void ShowAddSheet(const CBookmark& initial);
+    // "Bookmark Properties" of bookmark `index` of the collection.
+    void ShowPropertiesSheet(std::uint32_t index);
+    // Called with every sheet before it opens (to install its Fetch and schedule handlers).
+    void SetSheetPreparer(std::function<void(CAddMarkPropertySheet&)> prepare);
+    PageOpener* Pages() const { return m_pages; }
+
     // --- What the document tells its views -----------------------------------------------
     void ReloadRows() override;
     void RefillKeywords() override;
@@ -58,6 +74,8 @@ class BookmarkWorkspace : public QSplitter, public DocListener {
     CKeyWordView* m_keywords = nullptr;
     CBookMarkView* m_bookmarks = nullptr;
     QWidget* m_activeView = nullptr;
+    PageOpener* m_pages = nullptr;
+    std::function<void(CAddMarkPropertySheet&)> m_prepareSheet;
 };
 
 } // namespace brindle

@@ -373,6 +373,25 @@ const ContextItem kKeywordMenu[] = {{cmd::RenameKeyword}, {cmd::DeleteKeyword}, 
 
 const ContextItem kTrayMenu[] = {{cmd::TrayAdd}, {cmd::TrayFastAdd}, {cmd::TrayClose}};
 
+// Stands for the "New Macro" pop-up inside a context menu.
+constexpr int kNewMacroPopup = -1;
+
+const ContextItem kNewMacroItems[] = {
+    {cmd::MacroUrl},
+    {cmd::MacroKeywords},
+    {cmd::MacroString},
+    {0},
+    {cmd::MacroCurrentSearch, QT_TRANSLATE_NOOP("Commands", "Current Search")}};
+
+const ContextItem kMacroMenu[] = {{kNewMacroPopup},
+                                  {0},
+                                  {cmd::Cut, QT_TRANSLATE_NOOP("Commands", "&Cut...\tCtrl+X")},
+                                  {cmd::Copy, QT_TRANSLATE_NOOP("Commands", "Copy...\tCtrl+C")},
+                                  {cmd::Paste, QT_TRANSLATE_NOOP("Commands", "Paste...\tCtrl+P")},
+                                  {cmd::Delete},
+                                  {0},
+                                  {cmd::Properties, QT_TRANSLATE_NOOP("Commands", "&Properties")}};
+
 std::span<const ContextItem> ContextItems(ContextMenuId which) {
     switch (which) {
     case ContextMenuId::BookmarkHeader:
@@ -385,6 +404,8 @@ std::span<const ContextItem> ContextItems(ContextMenuId which) {
         return kKeywordMenu;
     case ContextMenuId::Tray:
         return kTrayMenu;
+    case ContextMenuId::Macro:
+        return kMacroMenu;
     }
     return {};
 }
@@ -572,10 +593,24 @@ void CommandTable::FillBand(QToolBar* toolBar, BandId band) {
     }
 }
 
+struct CommandTable::ContextItemList {
+    std::span<const ContextItem> items;
+};
+
 void CommandTable::AppendContextItems(QMenu* menu, ContextMenuId which) {
-    for (const ContextItem& item : ContextItems(which)) {
+    AppendItems(menu, {ContextItems(which)});
+}
+
+void CommandTable::AppendItems(QMenu* menu, const ContextItemList& list) {
+    for (const ContextItem& item : list.items) {
         if (item.id == 0) {
             menu->addSeparator();
+            continue;
+        }
+        if (item.id == kNewMacroPopup) {
+            const auto row = std::find_if(std::begin(kMenus), std::end(kMenus),
+                                          [](const MenuRow& m) { return m.id == MI::NewMacro; });
+            AppendItems(menu->addMenu(Text(row->title)), {kNewMacroItems});
             continue;
         }
         const CommandRow* row = Row(item.id);

@@ -32,7 +32,7 @@ enum class MenuId { None, File, Edit, Tool, NewMacro, View, Help };
 enum class BandId { None, Commands, Search };
 
 // The context menus built from the table.
-enum class ContextMenuId { BookmarkHeader, BookmarkSelection, BookmarkEmpty, Keyword, Tray };
+enum class ContextMenuId { BookmarkHeader, BookmarkSelection, BookmarkEmpty, Keyword, Tray, Macro };
 
 struct MenuPlace {
     MenuId menu = MenuId::None;
@@ -101,6 +101,8 @@ class CommandTable : public QObject {
     void AppendContextItems(QMenu* menu, ContextMenuId which);
 
   private:
+    struct ContextItemList;
+    void AppendItems(QMenu* menu, const ContextItemList& items);
     struct Entry {
         QAction* action = nullptr;
         Handler handler;

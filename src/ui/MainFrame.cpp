@@ -11,16 +11,20 @@
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
+#include "ui/MacroCommands.h"
+#include "ui/PageOpener.h"
 #include "ui/ScheduleDialogs.h"
 #include "ui/SearchBar.h"
 #include "ui/StatusPanes.h"
 #include "ui/TrayController.h"
+#include "ui/properties/AddMarkPropertySheet.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -62,12 +66,36 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     m_tray = new TrayController(m_doc, *m_commands, *m_panes, this);
     setCentralWidget(m_workspace);
     connect(m_workspace->Keywords(), &CKeyWordView::appendRequested, m_search, &SearchBar::Append);
+    // Opening pages and running macros.
+    PageOpener* pages = m_workspace->Pages();
+    connect(pages, &PageOpener::message, this,
+            [this](const QString& text) { m_panes->SetText(kPanePrompt, text); });
+    connect(m_tray, &TrayController::bookmarkChosen, this, [this, pages](int position) {
+        const auto& hits = m_doc.ActiveHits();
+        if (position >= 0 && static_cast<std::size_t>(position) < hits.size())
+            pages->OpenBookmark(hits[static_cast<std::size_t>(position)]);
+    });
+    m_macros = new MacroCommands(m_doc, *m_commands, *m_workspace, *m_search, *pages, this);
+    // Dialogs of other features reached from the property sheet's buttons.
+    m_workspace->SetSheetPreparer([this](CAddMarkPropertySheet& sheet) {
+        sheet.SetScheduleEditHandler(
+            [this](QWidget* parent) { brindle::RunScheduleProperties(parent, m_doc); });
+    });
 
     RegisterCommands();
     UpdateTitle();
     m_search->DocumentReplaced();
     m_commands->UpdateStates();
     resize(1000, 700);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Typing starts a search at once. (The box is laid out only now: focus given earlier is lost.)
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        m_search->Box()->setFocus(Qt::ActiveWindowFocusReason);
+    }
 }
 
 CMainFrame::~CMainFrame() = default;

@@ -11,6 +11,7 @@
 #include <QActionGroup>
 #include <QLineEdit>
 #include <QMenu>
+#include <QShortcut>
 #include <QToolButton>
 
 namespace brindle {
@@ -49,6 +50,27 @@ SearchBar::SearchBar(CBrindleDoc& doc, CommandTable& commands, BookmarkWorkspace
     option->setMenu(m_optionMenu);
     addWidget(option);
     RegisterCommands();
+    AddFocusKeys(parent ? parent : this);
+}
+
+void SearchBar::AddFocusKeys(QWidget* window) {
+    // Ctrl+F and Ctrl+L bring the box up, unless a command of the table has the key.
+    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_F, Qt::CTRL | Qt::Key_L}) {
+        bool taken = false;
+        for (const CommandRow& row : CommandTable::Rows())
+            taken |= row.keys[0] == key || row.keys[1] == key;
+        if (taken)
+            continue;
+        auto* shortcut = new QShortcut(QKeySequence(key), window);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            m_box->setFocus(Qt::ShortcutFocusReason);
+            m_box->selectAll();
+        });
+    }
+    // Escape in the box clears it, as "Clear Search" does.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_box);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, &SearchBar::Clear);
 }
 
 void SearchBar::RegisterCommands() {

@@ -48,6 +48,7 @@ class SearchBar : public QToolBar {
 
   private:
     void RegisterCommands();
+    void AddFocusKeys(QWidget* window);
     void SetText(const QString& text);
     void ApplyModeLayout();
     bool HasText() const;

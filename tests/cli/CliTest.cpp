@@ -205,7 +205,7 @@ TEST_F(Cli, ListRunsTheSearch) {
     r = RunCli({"list", path, "--sort", "Add date", "--descending", "--columns", "0,8,7,5"});
     EXPECT_EQ(r.out, "Daily news\t1970-01-03 00:00:00 AM\tWaiting\tEnable\n"
                      "Java tutorial\t1970-01-02 00:00:00 AM\tWaiting\tEnable\n"
-                     "Web tools\t1970-01-01 00:00:00 AM\tOK\tEnable\n");
+                     "Web tools\t\tOK\tEnable\n"); // added 0: never, no date
     r = RunCli({"list", path, "--sort", "8", "--columns", "0"});
     EXPECT_EQ(r.out, "Web tools\nJava tutorial\nDaily news\n");
     // A tab inside a text is escaped so that every hit stays one line.

@@ -100,10 +100,11 @@ TEST(TextReport, WritesLabelledLinesWithTheDisplayTexts) {
                         (1u << kFieldLastModified) | (1u << kFieldLastChecked);
     ExchangeReport report;
     ASSERT_TRUE(ExportText(doc, dir.File("r.txt"), options, report));
-    // Dates as the document shows them (the text for 0 depends on the time zone).
+    // Dates as the document shows them; a date of 0 (never checked) shows no text.
     const std::string modified = doc.GetFieldText(0, kFieldLastModified);
     const std::string checked = doc.GetFieldText(0, kFieldLastChecked);
     ASSERT_EQ(modified.substr(0, 4), "2023");
+    ASSERT_EQ(checked, "");
     EXPECT_EQ(testutil::ReadFile(dir.File("r.txt")),
               "Brindle Bookmark\r\n\r\n\r\nTitle is:T <raw>\r\n"
               "Name:A <b> & c\r\nStatus_checking:Enable\r\nLast Modified" +

@@ -114,6 +114,11 @@ TEST(FieldText, NumbersTitlesAndStatusChecking) {
     EXPECT_EQ(b.GetFieldText(12, pattern), "?");
     EXPECT_EQ(b.GetFieldText(-1, pattern), "?");
     EXPECT_EQ(b.GetFieldTime(kFieldName), 0);
+    // A date of 0 is never, in every time zone: no text.
+    EXPECT_EQ(b.GetFieldText(kFieldAddDate, pattern), "");
+    EXPECT_EQ(b.GetFieldText(kFieldLastVisited, pattern), "");
+    b.m_tLastChecked = 400 * 86400;
+    EXPECT_EQ(b.GetFieldText(kFieldLastChecked, pattern), "1971");
     EXPECT_STREQ(FieldTitle(kFieldStatusChecking), "Status_checking");
     EXPECT_STREQ(FieldTitle(12), "?");
 }

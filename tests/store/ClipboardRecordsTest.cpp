@@ -1,5 +1,6 @@
 #include "store/ClipboardRecords.h"
 #include "store/Bookmark.h"
+#include "store/Macro.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,40 @@ TEST(BookmarkRecord, UnterminatedFieldsReadToTheirEnd) {
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back[0].m_strName.size(), 255u);
     EXPECT_EQ(back[0].m_strStatus.size(), 22u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MacroRecords, LayoutAndRoundTrip) {
+    CMacro url(kMacroUrl, "Site", "http://site/", (2u << 16) | 0x41);
+    CMacro search = CMacro::StringSearch("Find", "needle", 0x41, true, 0);
+    search.m_strName = std::string(300, 'n'); // longer than its field
+    std::string block;
+    brindle::AppendMacroRecord(block, url);
+    brindle::AppendMacroRecord(block, search);
+    ASSERT_EQ(block.size(), 2 * brindle::kMacroRecordSize);
+    EXPECT_EQ(block.substr(0, 5), std::string("Site\0", 5));
+    EXPECT_EQ(block.substr(255, 13), std::string("http://site/\0", 13));
+    EXPECT_EQ(block.substr(1776, 8), std::string("\x01\0\0\0\x41\0\x02\0", 8));
+    const std::string second = block.substr(1784);
+    EXPECT_EQ(second[254], '\0'); // the name is cut to 254 bytes and its zero
+    EXPECT_EQ(second.substr(1510, 7), std::string("needle\0", 7));
+    EXPECT_EQ(second.substr(1768, 16), std::string("\x41\0\0\0\x01\0\0\0\x03\0\0\0\0\0\0\0", 16));
+
+    block += "partial";
+    const std::vector<CMacro> back = brindle::ReadMacroRecords(block);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].m_strName, "Site");
+    EXPECT_EQ(back[0].m_strURL, "http://site/");
+    EXPECT_EQ(back[0].m_nKind, kMacroUrl);
+    EXPECT_EQ(back[0].m_dwHotKey, (2u << 16) | 0x41);
+    EXPECT_EQ(back[1].m_strName, std::string(254, 'n'));
+    EXPECT_EQ(back[1].m_strSearch, "needle");
+    EXPECT_EQ(back[1].m_dwFields, 0x41u);
+    EXPECT_EQ(back[1].m_bMatchCase, 1);
+    EXPECT_EQ(back[1].m_nKind, kMacroString);
 }
 
 } // namespace

@@ -273,6 +273,60 @@ TEST(Document, PropertiesWithoutChangeKeepTheModifiedFlag) {
     EXPECT_EQ(doc.m_arrBookmarks[0].m_strNotes, "edited");
 }
 
+// OK of the sheet updates the result in place; it must leave what the search again would.
+TEST(Document, PropertiesOkLeavesTheResultTheSearchWouldGive) {
+    const char* const words[] = {"web", "news", "java", "tools", "sport"};
+    struct Case {
+        std::int32_t mode;
+        const char* query;
+        int sortColumn;
+        bool ascending;
+    };
+    const Case cases[] = {{kSearchKeyword, "web", kFieldName, true},
+                          {kSearchKeyword, "", kFieldName, false},
+                          {kSearchKeyword, "news|java", kFieldKeywords, true},
+                          {kSearchString, "b", kFieldName, true},
+                          {kSearchString, "", kFieldURL, false}};
+    for (const Case& c : cases) {
+        for (int edit = 0; edit < 4; ++edit) {
+            CBrindleDoc doc;
+            for (int i = 0; i < 30; ++i) {
+                const std::string name =
+                    std::string(1, static_cast<char>('a' + (i * 7) % 26)) + std::to_string(i);
+                const std::string keywords =
+                    std::string(words[i % 5]) + " " + words[(i * 3 + 1) % 5];
+                Add(doc, name.c_str(), ("u" + std::to_string(i % 9)).c_str(), keywords.c_str());
+            }
+            doc.m_nSearchMode = c.mode;
+            doc.SetSortOrder(c.sortColumn, c.ascending);
+            doc.Search(c.query, false, kSearchName);
+            auto copies = doc.PreparePropertyCopies(3);
+            switch (edit) {
+            case 0: // a rename that moves it and may change whether it matches
+                copies[3]->m_strName = "bz";
+                break;
+            case 1: // keywords that leave the result or join it
+                copies[3]->SetKeywords("sport");
+                copies[17]->SetKeywords("web news fresh");
+                break;
+            case 2: // nothing that the search reads
+                copies[5]->m_strNotes = "n";
+                break;
+            default: // more than a few edits: the search runs again
+                for (std::size_t i = 0; i < copies.size(); ++i)
+                    copies[i]->m_strName += "x";
+                break;
+            }
+            doc.ApplyPropertyCopies(copies);
+            const CBrindleDoc::Hits hits = doc.ActiveHits();
+            const std::vector<std::string> dictionary = doc.m_arrDictionary;
+            doc.RerunLastSearch();
+            EXPECT_EQ(hits, doc.ActiveHits()) << c.query << " edit " << edit;
+            EXPECT_EQ(dictionary, doc.m_arrDictionary) << c.query << " edit " << edit;
+        }
+    }
+}
+
 TEST(Document, ListenersHearViewsBeforePanes) {
     CBrindleDoc doc;
     RecordingListener view;

@@ -1,0 +1,398 @@
+// "Add Bookmark" and "Bookmark Properties" driven offscreen through the window's commands: what
+// the document holds afterwards, where the list shows it, stepping, Cancel, and the sheet's
+// messages.
+
+#include "app/BrindleApp.h"
+#include "store/BookmarkList.h"
+#include "ui/BookmarkListModel.h"
+#include "ui/BookmarkView.h"
+#include "ui/BookmarkWorkspace.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandTable.h"
+#include "ui/DialogRunner.h"
+#include "ui/KeywordView.h"
+#include "ui/MainFrame.h"
+#include "ui/MessageBox.h"
+#include "ui/SearchBar.h"
+#include "ui/properties/AddMarkPropertySheet.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+using Sheet = CAddMarkPropertySheet;
+
+class PropertySheetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        brindle::MessageBox::Reset();
+        brindle::DialogRunner::SetHandler({});
+        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        frame = app.Frame();
+        view = frame->Workspace()->Bookmarks();
+        // Collection order: Alpha, Beta, Gamma, Delta.
+        const char* const rows[][3] = {{"Alpha", "http://a.example/", "web tools"},
+                                       {"Beta", "http://b.example/", "web news"},
+                                       {"Gamma", "http://c.example/", "news"},
+                                       {"Delta", "http://d.example/", "sport"}};
+        BrxTime t = 1000000;
+        for (const auto& r : rows) {
+            doc().AddBookmark({.name = r[0],
+                               .url = r[1],
+                               .keywords = r[2],
+                               .description = "desc",
+                               .notes = "note",
+                               .statusChecking = 1,
+                               .schedule = kNoSchedule,
+                               .status = "Changed",
+                               .addDate = t,
+                               .lastVisited = 0,
+                               .lastModified = t + 20,
+                               .lastChecked = t + 30});
+            t += 86400;
+        }
+        doc().SetModifiedFlag(false);
+        doc().Search("", false, 0);
+    }
+    void TearDown() override {
+        brindle::MessageBox::Reset();
+        brindle::DialogRunner::SetHandler({});
+        doc().SetModifiedFlag(false);
+    }
+    CBrindleDoc& doc() { return app.Doc(); }
+
+    // Runs `fill` on the next sheet that opens; the sheet then ends with OK unless `fill` ended
+    // it.
+    void OnSheet(std::function<void(Sheet&)> fill) {
+        brindle::DialogRunner::SetHandler([fill](QDialog& dialog) {
+            auto& sheet = dynamic_cast<Sheet&>(dialog);
+            fill(sheet);
+            return sheet.result();
+        });
+    }
+    static QLineEdit* Box(Sheet& s, const char* name) {
+        return s.findChild<QLineEdit*>(QLatin1String(name));
+    }
+    static QString Label(Sheet& s, const char* name) {
+        return s.findChild<QLabel*>(QLatin1String(name))->text();
+    }
+    static void Type(Sheet& s, const char* name, const QString& text) {
+        QLineEdit* box = Box(s, name);
+        box->clear();
+        QTest::keyClicks(box, text);
+    }
+    void Properties(int row) {
+        view->clearSelection();
+        view->selectionModel()->select(view->Model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        frame->Commands().UpdateStates();
+        ASSERT_TRUE(frame->Action(cmd::Properties)->isEnabled());
+        frame->Action(cmd::Properties)->trigger();
+    }
+    std::vector<std::string> Rows() {
+        std::vector<std::string> names;
+        for (int r = 0; r < view->Model()->rowCount(); ++r)
+            names.push_back(view->Model()->index(r, 0).data().toString().toStdString());
+        return names;
+    }
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        for (const BookmarkRef b : doc().m_arrBookmarks)
+            names.emplace_back(b.m_strName);
+        return names;
+    }
+
+    CBrindleApp app;
+    CMainFrame* frame = nullptr;
+    CBookMarkView* view = nullptr;
+};
+
+TEST_F(PropertySheetTest, AddStoresTheTypedFieldsAndShowsTheBookmarkUnderTheSearch) {
+    frame->Search()->Box()->setText(QStringLiteral("web"));
+    ASSERT_THAT(Rows(), ElementsAre("Alpha", "Beta"));
+    bool seen = false;
+    OnSheet([&](Sheet& s) {
+        seen = true;
+        EXPECT_EQ(s.windowTitle(), "Add Bookmark");
+        EXPECT_FALSE(s.IsNavigation());
+        EXPECT_EQ(s.PreviousButton(), nullptr);
+        EXPECT_NE(Label(s, "addDateText"), "?");
+        EXPECT_EQ(Label(s, "lastVisitedText"), "?");
+        EXPECT_EQ(Label(s, "lastCheckedText"), "?");
+        EXPECT_TRUE(s.findChild<QCheckBox*>("statusCheckingBox")->isChecked());
+        EXPECT_EQ(s.findChild<QComboBox*>("scheduleList")->currentText(), "<None>");
+        EXPECT_EQ(Box(s, "statusEdit")->text(), "Waiting");
+        Type(s, "nameEdit", QStringLiteral("  Bravo "));
+        Type(s, "urlEdit", QStringLiteral("http://bravo.example/"));
+        Type(s, "keywordsEdit", QStringLiteral("Web.Tools (Daily)"));
+        Type(s, "descriptionEdit", QStringLiteral("a description"));
+        Type(s, "notesEdit", QStringLiteral("some notes"));
+        s.accept();
+    });
+    const BrxTime before = CBrindleDoc::Now();
+    frame->Action(cmd::Add)->trigger();
+    ASSERT_TRUE(seen);
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 5u);
+    const BookmarkRef b = doc().m_arrBookmarks[4];
+    EXPECT_EQ(b.m_strName, "Bravo");
+    EXPECT_EQ(b.m_strURL, "http://bravo.example/");
+    EXPECT_EQ(b.m_strKeywords, "web tools daily");
+    EXPECT_EQ(b.m_strDescription, "a description");
+    EXPECT_EQ(b.m_strNotes, "some notes");
+    EXPECT_EQ(b.m_wStatusChecking, 1);
+    EXPECT_EQ(b.m_strSchedule, "<None>");
+    EXPECT_EQ(b.m_strStatus, "Waiting");
+    EXPECT_GE(b.m_tAddDate, before);
+    EXPECT_LE(b.m_tAddDate, CBrindleDoc::Now());
+    EXPECT_EQ(b.m_tLastVisited, 0);
+    EXPECT_EQ(b.m_tLastModified, 0);
+    EXPECT_EQ(b.m_tLastChecked, 0);
+    EXPECT_TRUE(doc().IsModified());
+    // At its sorted place among the hits of "web"; its new keyword joins the keyword list.
+    EXPECT_THAT(Rows(), ElementsAre("Alpha", "Beta", "Bravo"));
+    bool daily = false;
+    CKeyWordView* keywords = frame->Workspace()->Keywords();
+    for (int r = 0; r < keywords->Model()->rowCount(); ++r)
+        daily |= keywords->KeywordAt(r) == "daily";
+    EXPECT_TRUE(daily);
+
+    // One that does not match the search is added but not listed.
+    OnSheet([&](Sheet& s) {
+        Type(s, "nameEdit", QStringLiteral("Aardvark"));
+        Type(s, "keywordsEdit", QStringLiteral("animals"));
+        s.accept();
+    });
+    frame->Action(cmd::Add)->trigger();
+    EXPECT_EQ(doc().m_arrBookmarks.size(), 6u);
+    EXPECT_THAT(Rows(), ElementsAre("Alpha", "Beta", "Bravo"));
+}
+
+TEST_F(PropertySheetTest, ABlankNameIsRefusedInBothFormsAndCancelChangesNothing) {
+    for (const bool properties : {false, true}) {
+        brindle::MessageBox::Reset();
+        brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
+        bool stayedOpen = false;
+        OnSheet([&](Sheet& s) {
+            Type(s, "nameEdit", QStringLiteral("   "));
+            s.Tabs()->setCurrentIndex(2);
+            s.accept();
+            stayedOpen = s.result() != QDialog::Accepted;
+            EXPECT_EQ(s.Tabs()->currentWidget(), s.General());
+            s.reject();
+        });
+        if (properties)
+            Properties(0);
+        else
+            frame->Action(cmd::Add)->trigger();
+        EXPECT_TRUE(stayedOpen);
+        ASSERT_EQ(brindle::MessageBox::History().size(), 1u);
+        EXPECT_EQ(brindle::MessageBox::History()[0].text, "You must enter a name for the bookmark");
+        EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Stop);
+        EXPECT_EQ(doc().m_arrBookmarks.size(), 4u);
+        EXPECT_THAT(Names(), ElementsAre("Alpha", "Beta", "Gamma", "Delta"));
+        EXPECT_FALSE(doc().IsModified());
+    }
+}
+
+TEST_F(PropertySheetTest, RenameToATakenNameGetsZeroesAndTheListFollows) {
+    // Rows by name: Alpha, Beta, Delta, Gamma.
+    OnSheet([&](Sheet& s) {
+        EXPECT_EQ(s.windowTitle(), "Bookmark Properties");
+        EXPECT_EQ(s.CurrentIndex(), 1u);
+        EXPECT_EQ(Box(s, "nameEdit")->text(), "Beta");
+        EXPECT_EQ(Label(s, "lastVisitedText"), "?"); // never visited
+        EXPECT_NE(Label(s, "addDateText"), "?");
+        Type(s, "nameEdit", QStringLiteral("Alpha"));
+        s.accept();
+    });
+    Properties(1);
+    EXPECT_THAT(Names(), ElementsAre("Alpha", "Alpha0", "Gamma", "Delta"));
+    EXPECT_TRUE(doc().IsModified());
+    OnSheet([&](Sheet& s) {
+        Type(s, "nameEdit", QStringLiteral("Alpha"));
+        s.accept();
+    });
+    Properties(3); // Gamma
+    EXPECT_THAT(Names(), ElementsAre("Alpha", "Alpha0", "Alpha00", "Delta"));
+    EXPECT_THAT(Rows(), ElementsAre("Alpha", "Alpha0", "Alpha00", "Delta"));
+
+    // The same name and URL as another: not stored, and OK still closes.
+    doc().SetModifiedFlag(false);
+    bool closed = false;
+    OnSheet([&](Sheet& s) {
+        Type(s, "nameEdit", QStringLiteral("Alpha"));
+        Type(s, "urlEdit", QStringLiteral("http://a.example/"));
+        s.accept();
+        closed = s.result() == QDialog::Accepted;
+    });
+    Properties(3); // Delta
+    EXPECT_TRUE(closed);
+    EXPECT_THAT(Names(), ElementsAre("Alpha", "Alpha0", "Alpha00", "Delta"));
+    EXPECT_EQ(doc().m_arrBookmarks[3].m_strURL, "http://d.example/");
+    EXPECT_FALSE(doc().IsModified());
+}
+
+TEST_F(PropertySheetTest, SteppingKeepsEditsUntilOkAndCancelDropsThem) {
+    auto stepThrough = [&](Sheet& s) {
+        ASSERT_EQ(s.CurrentIndex(), 1u); // Beta
+        Type(s, "descriptionEdit", QStringLiteral("edited B"));
+        Type(s, "keywordsEdit", QStringLiteral("News.Sport (Daily)"));
+        QTest::mouseClick(s.NextButton(), Qt::LeftButton);
+        ASSERT_EQ(s.CurrentIndex(), 2u);
+        EXPECT_EQ(Box(s, "nameEdit")->text(), "Gamma");
+        Type(s, "notesEdit", QStringLiteral("edited G"));
+        QTest::mouseClick(s.PreviousButton(), Qt::LeftButton);
+        ASSERT_EQ(s.CurrentIndex(), 1u);
+        EXPECT_EQ(Box(s, "descriptionEdit")->text(), "edited B");
+        EXPECT_EQ(Box(s, "keywordsEdit")->text(), "news sport daily");
+        s.Next();
+        s.Next();
+        EXPECT_EQ(s.CurrentIndex(), 3u);
+        EXPECT_FALSE(s.NextButton()->isEnabled());
+        EXPECT_TRUE(s.PreviousButton()->isEnabled());
+        s.Next(); // at the end: stays
+        EXPECT_EQ(s.CurrentIndex(), 3u);
+        EXPECT_EQ(Box(s, "nameEdit")->text(), "Delta");
+    };
+    OnSheet([&](Sheet& s) {
+        stepThrough(s);
+        s.reject();
+    });
+    Properties(1); // Beta
+    EXPECT_FALSE(doc().IsModified());
+    EXPECT_EQ(doc().m_arrBookmarks[1].m_strDescription, "desc");
+    EXPECT_EQ(doc().m_arrBookmarks[2].m_strNotes, "note");
+
+    OnSheet([&](Sheet& s) {
+        stepThrough(s);
+        s.accept();
+    });
+    Properties(1);
+    EXPECT_TRUE(doc().IsModified());
+    EXPECT_EQ(doc().m_arrBookmarks[1].m_strDescription, "edited B");
+    EXPECT_EQ(doc().m_arrBookmarks[1].m_strKeywords, "news sport daily");
+    EXPECT_EQ(doc().m_arrBookmarks[2].m_strNotes, "edited G");
+    EXPECT_EQ(doc().m_arrBookmarks[0].m_strDescription, "desc");
+    EXPECT_EQ(doc().m_arrBookmarks[3].m_strNotes, "note");
+    // Dates are not the sheet's to change.
+    EXPECT_EQ(doc().m_arrBookmarks[1].m_tAddDate, 1000000 + 86400);
+}
+
+TEST_F(PropertySheetTest, SteppingWithAnEmptyNameStaysAndTheFirstEntryStaysFirst) {
+    brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
+    OnSheet([&](Sheet& s) {
+        ASSERT_EQ(s.CurrentIndex(), 0u);
+        s.Previous(); // nothing before the first
+        EXPECT_EQ(s.CurrentIndex(), 0u);
+        EXPECT_TRUE(s.PreviousButton()->isEnabled());
+        Type(s, "nameEdit", QString());
+        s.Next();
+        EXPECT_EQ(s.CurrentIndex(), 0u);
+        s.reject();
+    });
+    Properties(0); // Alpha
+    ASSERT_EQ(brindle::MessageBox::History().size(), 1u);
+    EXPECT_EQ(brindle::MessageBox::History()[0].text, "You must enter the bookmark's name");
+}
+
+TEST_F(PropertySheetTest, ACollectionChangedUnderTheSheetTakesNothingOver) {
+    OnSheet([&](Sheet& s) {
+        Type(s, "nameEdit", QStringLiteral("Renamed"));
+        s.Next();
+        ASSERT_EQ(s.CurrentIndex(), 1u);
+        // Another document arrives while the sheet is open (a second start hands one over).
+        doc().DeleteContents();
+        doc().AddBookmark({.name = "Other", .url = "http://o/"});
+        s.Next();
+        s.Previous();
+        s.accept();
+    });
+    Properties(0);
+    EXPECT_THAT(Names(), ElementsAre("Other"));
+}
+
+TEST_F(PropertySheetTest, FetchAndScheduleButtonsFollowTheirHandlers) {
+    // Without handlers both show disabled.
+    OnSheet([&](Sheet& s) {
+        Type(s, "urlEdit", QStringLiteral("http://x/"));
+        EXPECT_FALSE(s.FetchButton()->isEnabled());
+        EXPECT_FALSE(s.findChild<QPushButton*>("scheduleEditButton")->isEnabled());
+        s.reject();
+    });
+    frame->Action(cmd::Add)->trigger();
+
+    QString fetchedFrom;
+    frame->Workspace()->SetSheetPreparer([&](Sheet& s) {
+        s.SetFetchHandler([&](const QString& url, QWidget*) {
+            fetchedFrom = url;
+            return std::optional<Sheet::FetchResult>(
+                Sheet::FetchResult{.url = QStringLiteral("http://moved.example/"),
+                                   .name = QStringLiteral("Fetched title"),
+                                   .description = QString(),
+                                   .keywords = QStringLiteral("extra")});
+        });
+        s.SetScheduleEditHandler([&](QWidget*) { doc().AddSchedule("Weekly", 7 * 86400, false); });
+    });
+    OnSheet([&](Sheet& s) {
+        EXPECT_FALSE(s.FetchButton()->isEnabled()); // no URL yet
+        Type(s, "urlEdit", QStringLiteral("http://x/"));
+        EXPECT_TRUE(s.FetchButton()->isEnabled());
+        Type(s, "keywordsEdit", QStringLiteral("mine"));
+        Type(s, "descriptionEdit", QStringLiteral("kept"));
+        QTest::mouseClick(s.FetchButton(), Qt::LeftButton);
+        EXPECT_EQ(fetchedFrom, "http://x/");
+        EXPECT_EQ(Box(s, "nameEdit")->text(), "Fetched title");
+        EXPECT_EQ(Box(s, "urlEdit")->text(), "http://moved.example/");
+        EXPECT_EQ(Box(s, "keywordsEdit")->text(), "mine extra");
+        EXPECT_EQ(Box(s, "descriptionEdit")->text(), "kept");
+        Box(s, "urlEdit")->clear();
+        EXPECT_FALSE(s.FetchButton()->isEnabled());
+
+        auto* edit = s.findChild<QPushButton*>("scheduleEditButton");
+        ASSERT_TRUE(edit->isEnabled());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        auto* list = s.findChild<QComboBox*>("scheduleList");
+        EXPECT_EQ(list->count(), 2);
+        EXPECT_EQ(list->itemText(1), "Weekly");
+        EXPECT_EQ(list->currentText(), "<None>");
+        // Checking off: no schedule to choose, and the status says so.
+        s.findChild<QCheckBox*>("statusCheckingBox")->setChecked(false);
+        EXPECT_FALSE(list->isEnabled());
+        EXPECT_FALSE(edit->isEnabled());
+        EXPECT_EQ(Box(s, "statusEdit")->text(), "Checking Off");
+        s.reject();
+    });
+    frame->Action(cmd::Add)->trigger();
+    frame->Workspace()->SetSheetPreparer({});
+}
+
+TEST_F(PropertySheetTest, ShowAddSheetTakesThePrefilledFields) {
+    OnSheet([&](Sheet& s) {
+        EXPECT_EQ(Box(s, "nameEdit")->text(), "Captured");
+        EXPECT_EQ(Box(s, "urlEdit")->text(), "http://cap.example/");
+        EXPECT_EQ(Box(s, "descriptionEdit")->text(), "from the browser");
+        EXPECT_EQ(Box(s, "notesEdit")->text(), "");
+        s.accept();
+    });
+    CBookmark initial;
+    initial.m_strName = "Captured";
+    initial.m_strURL = "http://cap.example/";
+    initial.m_strDescription = "from the browser";
+    frame->Workspace()->ShowAddSheet(initial);
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 5u);
+    EXPECT_EQ(doc().m_arrBookmarks[4].m_strName, "Captured");
+}
+
+} // namespace
