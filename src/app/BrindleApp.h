@@ -15,6 +15,8 @@ class CMainFrame;
 class QSettings;
 
 namespace brindle {
+class DocumentSync;
+class DocumentWatcher;
 class SingleInstance;
 } // namespace brindle
 
@@ -46,6 +48,9 @@ class CBrindleApp : public QObject {
     CPreferences& Prefs() { return m_prefs; }
     CBrindleDoc& Doc() { return m_doc; }
     brindle::FileCommands& Files() { return *m_files; }
+    // The document's file as other programs change it, and the window's watch on it.
+    brindle::DocumentSync& Sync() { return *m_sync; }
+    brindle::DocumentWatcher* Watcher() const { return m_watcher.get(); }
     CMainFrame* Frame() const { return m_frame.get(); }
 
     // Opens a path through the normal open path (with the save prompt); the document that is
@@ -66,6 +71,8 @@ class CBrindleApp : public QObject {
     CPreferences m_prefs;
     CBrindleDoc m_doc{m_prefs};
     std::unique_ptr<brindle::FileCommands> m_files;
+    std::unique_ptr<brindle::DocumentSync> m_sync;
+    std::unique_ptr<brindle::DocumentWatcher> m_watcher;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<brindle::SingleInstance> m_instance;
     std::unique_ptr<QSettings> m_store;
