@@ -6,7 +6,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace brindle {
@@ -21,39 +20,68 @@ struct RecordKey {
     bool operator==(const RecordKey&) const = default;
 };
 
-struct RecordKeyHash {
-    std::size_t operator()(const RecordKey& k) const {
-        const std::size_t a = std::hash<std::string_view>{}(k.name);
-        const std::size_t b = std::hash<std::string_view>{}(k.url);
-        return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2)) ^ (k.occurrence * 31u);
-    }
-};
+std::uint32_t HashOf(std::string_view name, std::string_view url) {
+    const std::size_t a = std::hash<std::string_view>{}(name);
+    const std::size_t b = std::hash<std::string_view>{}(url);
+    const std::size_t h = a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
 
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-// Where each key sits in one version, and the key of each position.
+// Where each key sits in one version, and the key of each position: open addressing over
+// positions (one flat array, no node per record; a merge looks up every record three times).
 class KeyIndex {
   public:
     template <typename KeyOf> KeyIndex(std::size_t count, KeyOf keyOf) {
-        m_positions.reserve(count);
+        std::size_t n = 64;
+        while (n < count * 2)
+            n *= 2;
+        m_slots.assign(n, Slot{});
         m_keys.reserve(count);
+        m_hashes.reserve(count);
+        const std::size_t mask = n - 1;
         for (std::size_t i = 0; i < count; ++i) {
             RecordKey key = keyOf(i);
-            // A repeated pair becomes its next occurrence.
-            while (!m_positions.emplace(key, static_cast<std::uint32_t>(i)).second)
-                ++key.occurrence;
+            const std::uint32_t hash = HashOf(key.name, key.url);
+            // A repeated pair becomes its next occurrence; all of them share one probe chain.
+            std::size_t pos = hash & mask;
+            for (; m_slots[pos].position1; pos = (pos + 1) & mask) {
+                const Slot& s = m_slots[pos];
+                const RecordKey& other = m_keys[s.position1 - 1];
+                if (s.hash == hash && other.name == key.name && other.url == key.url)
+                    ++key.occurrence;
+            }
+            m_slots[pos] = {static_cast<std::uint32_t>(i + 1), hash};
             m_keys.push_back(key);
+            m_hashes.push_back(hash);
         }
     }
-    std::uint32_t Find(const RecordKey& key) const {
-        const auto it = m_positions.find(key);
-        return it == m_positions.end() ? kNone : it->second;
+    // The position of `key` (whose pair hashes to `hash`), or kNone.
+    std::uint32_t Find(const RecordKey& key, std::uint32_t hash) const {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t pos = hash & mask; m_slots[pos].position1; pos = (pos + 1) & mask) {
+            const Slot& s = m_slots[pos];
+            if (s.hash == hash && m_keys[s.position1 - 1] == key)
+                return s.position1 - 1;
+        }
+        return kNone;
     }
     const RecordKey& Key(std::size_t i) const { return m_keys[i]; }
+    std::uint32_t Hash(std::size_t i) const { return m_hashes[i]; }
+    // The position in `other` of this index's record i.
+    std::uint32_t FindIn(const KeyIndex& other, std::size_t i) const {
+        return other.Find(m_keys[i], m_hashes[i]);
+    }
 
   private:
-    std::unordered_map<RecordKey, std::uint32_t, RecordKeyHash> m_positions;
+    struct Slot {
+        std::uint32_t position1 = 0; // position + 1; 0 = empty
+        std::uint32_t hash = 0;
+    };
+    std::vector<Slot> m_slots;
     std::vector<RecordKey> m_keys;
+    std::vector<std::uint32_t> m_hashes;
 };
 
 enum class FieldOutcome { Ours, Theirs, Conflict };
@@ -78,13 +106,14 @@ struct FieldTally {
 
 // --- Bookmarks -----------------------------------------------------------------------------
 
+// Merges in place: our records that nothing changed stay where they are, untouched.
 class BookmarkMerger {
   public:
-    BookmarkMerger(const BookmarkList& base, const BookmarkList& theirs, const BookmarkList& ours,
+    BookmarkMerger(const BookmarkList& base, const BookmarkList& theirs, BookmarkList& ours,
                    std::string timePattern)
         : m_base(base), m_theirs(theirs), m_ours(ours), m_pattern(std::move(timePattern)) {}
 
-    BookmarkList Merge(MergeReport& report) {
+    void Merge(MergeReport& report) {
         auto keyOf = [](const BookmarkList& list) {
             return [&list](std::size_t i) {
                 const BookmarkRecord& r = list.Record(i);
@@ -93,48 +122,43 @@ class BookmarkMerger {
         };
         const KeyIndex base(m_base.size(), keyOf(m_base));
         const KeyIndex theirs(m_theirs.size(), keyOf(m_theirs));
+        // Its views stay valid: a rewritten record's old texts stay in the storage as garbage.
         const KeyIndex ours(m_ours.size(), keyOf(m_ours));
 
-        BookmarkList merged;
-        std::size_t textSize = 4096;
-        for (const BookmarkRecord& r : m_ours.Records())
-            textSize += r.BlockSize();
-        for (const BookmarkRecord& r : m_theirs.Records())
-            textSize += r.BlockSize();
-        merged.Storage().text.Expect(textSize);
-        merged.reserve(m_ours.size() + m_theirs.size());
-
+        std::vector<BookmarkRecord>& records = m_ours.Records();
         std::vector<bool> seen(m_theirs.size(), false);
-        for (std::size_t i = 0; i < m_ours.size(); ++i) {
-            const RecordKey& key = ours.Key(i);
-            const std::uint32_t b = base.Find(key);
-            const std::uint32_t t = theirs.Find(key);
-            if (t != kNone)
-                seen[t] = true;
-            if (t == kNone) {
-                if (b != kNone) {
-                    ++report.removed; // deleted over there
-                    continue;
-                }
-                merged.AppendUnindexed(merged.CopyRecord(m_ours, m_ours.Record(i)));
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const std::uint32_t b = ours.FindIn(base, i);
+            const std::uint32_t t = ours.FindIn(theirs, i);
+            if (t == kNone && b != kNone) {
+                m_ours.Release(records[i]); // deleted over there
+                ++report.removed;
                 continue;
             }
-            MergeOne(b == kNone ? nullptr : &m_base.Record(b), m_ours.Record(i), m_theirs.Record(t),
-                     merged, report);
+            if (t != kNone) {
+                seen[t] = true;
+                MergeOne(b == kNone ? nullptr : &m_base.Record(b), i, m_theirs.Record(t), report);
+            }
+            records[kept++] = records[i];
         }
+        records.resize(kept);
         for (std::size_t t = 0; t < m_theirs.size(); ++t) {
-            if (seen[t] || base.Find(theirs.Key(t)) != kNone)
+            if (seen[t] || theirs.FindIn(base, t) != kNone)
                 continue; // matched above, or deleted here
-            merged.AppendUnindexed(merged.CopyRecord(m_theirs, m_theirs.Record(t)));
+            const BookmarkRecord r = m_ours.CopyRecord(m_theirs, m_theirs.Record(t));
+            if (r.Has(BookmarkRecord::kIdsReady))
+                records.push_back(r);
+            else
+                m_ours.AppendUnindexed(r);
             ++report.added;
         }
-        return merged;
     }
 
   private:
-    void MergeOne(const BookmarkRecord* baseRecord, const BookmarkRecord& oursRecord,
-                  const BookmarkRecord& theirsRecord, BookmarkList& merged, MergeReport& report) {
-        const BookmarkRef o = BookmarkList::Ref(oursRecord);
+    void MergeOne(const BookmarkRecord* baseRecord, std::size_t index,
+                  const BookmarkRecord& theirsRecord, MergeReport& report) {
+        const BookmarkRef o = BookmarkList::Ref(m_ours.Record(index));
         const BookmarkRef t = BookmarkList::Ref(theirsRecord);
         BookmarkRef baseRef;
         if (baseRecord)
@@ -172,12 +196,10 @@ class BookmarkMerger {
         field(&BookmarkRef::m_tLastVisited, kFieldLastVisited);
         field(&BookmarkRef::m_tLastModified, kFieldLastModified);
         field(&BookmarkRef::m_tLastChecked, kFieldLastChecked);
+        if (!tookTheirs && notes.empty())
+            return;
         if (tookTheirs)
             ++report.changed;
-        if (!tookTheirs && notes.empty()) {
-            merged.AppendUnindexed(merged.CopyRecord(m_ours, oursRecord));
-            return;
-        }
         std::string mergedNotes;
         if (!notes.empty()) {
             mergedNotes.assign(m.m_strNotes);
@@ -185,12 +207,12 @@ class BookmarkMerger {
             mergedNotes += mergedNotes.empty() ? std::string_view(notes).substr(1) : notes;
             m.m_strNotes = mergedNotes;
         }
-        merged.AppendUnindexed(merged.MakeRecord(m, nullptr, 0, /*deferIds=*/true));
+        m_ours.Rewrite(index, m, nullptr);
     }
 
     const BookmarkList& m_base;
     const BookmarkList& m_theirs;
-    const BookmarkList& m_ours;
+    BookmarkList& m_ours;
     std::string m_pattern;
 };
 
@@ -211,8 +233,8 @@ MergeRecords(const std::vector<std::unique_ptr<Record>>& baseList,
     std::vector<std::unique_ptr<Record>> merged;
     std::vector<bool> seen(theirsList.size(), false);
     for (std::size_t i = 0; i < oursList.size(); ++i) {
-        const std::uint32_t b = base.Find(ours.Key(i));
-        const std::uint32_t t = theirs.Find(ours.Key(i));
+        const std::uint32_t b = ours.FindIn(base, i);
+        const std::uint32_t t = ours.FindIn(theirs, i);
         if (t == kNone) {
             if (b != kNone) {
                 ++report.removed;
@@ -228,7 +250,7 @@ MergeRecords(const std::vector<std::unique_ptr<Record>>& baseList,
         merged.push_back(std::move(oursList[i]));
     }
     for (std::size_t t = 0; t < theirsList.size(); ++t) {
-        if (seen[t] || base.Find(theirs.Key(t)) != kNone)
+        if (seen[t] || theirs.FindIn(base, t) != kNone)
             continue;
         merged.push_back(std::make_unique<Record>(*theirsList[t]));
         ++report.added;
@@ -282,13 +304,13 @@ MergeReport MergeDocuments(const CBrindleDoc& base, const CBrindleDoc& theirs, C
     MergeReport report;
     BookmarkMerger bookmarks(base.m_arrBookmarks, theirs.m_arrBookmarks, ours.m_arrBookmarks,
                              ExpandTimeFormat(ours.Prefs().m_strTimeFormat));
-    BookmarkList merged = bookmarks.Merge(report);
+    bookmarks.Merge(report);
     ours.m_arrMacros =
         MergeRecords(base.m_arrMacros, theirs.m_arrMacros, ours.m_arrMacros, MergeMacro, report);
     ours.m_arrSchedules = MergeRecords(base.m_arrSchedules, theirs.m_arrSchedules,
                                        ours.m_arrSchedules, MergeSchedule, report);
-    ours.ReplaceBookmarks(std::move(merged));
     // The result lists, the dictionary and the keyword-undo owners named old positions.
+    ours.m_arrSorted.clear();
     ours.m_arrKeywordHits.clear();
     ours.m_arrStringHits.clear();
     ours.m_arrDictionary.clear();

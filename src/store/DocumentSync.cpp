@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,13 +154,17 @@ bool DocumentSync::ChangedSnapshot(Snapshot& out) const {
 }
 
 bool DocumentSync::MergeFrom(const std::string& theirs, MergeReport& report) {
-    CBrindleDoc theirsDoc(m_doc.Prefs());
-    if (!ReadDocumentBytes(theirsDoc, theirs))
-        return false;
+    // The two copies are read side by side.
     CBrindleDoc baseDoc(m_doc.Prefs());
+    auto baseRead =
+        std::async(std::launch::async, [&] { return ReadDocumentBytes(baseDoc, m_base.bytes); });
+    CBrindleDoc theirsDoc(m_doc.Prefs());
+    const bool theirsRead = static_cast<bool>(ReadDocumentBytes(theirsDoc, theirs));
     // A base that is no document (never the case for bytes this program read or wrote) merges
     // as an empty one: nothing of either side is lost.
-    (void)ReadDocumentBytes(baseDoc, m_base.bytes);
+    (void)baseRead.get();
+    if (!theirsRead)
+        return false;
     Wrap([&] { report = MergeDocuments(baseDoc, theirsDoc, m_doc); });
     return true;
 }
