@@ -69,12 +69,22 @@ CBrindleApp::CBrindleApp() {
     m_sync = std::make_unique<brindle::DocumentSync>(m_doc);
     m_files->SetSync(m_sync.get());
     m_autoSave.setInterval(kAutoSaveMs);
-    QObject::connect(&m_autoSave, &QTimer::timeout, this, [this] { m_files->AutoSave(); });
+    QObject::connect(&m_autoSave, &QTimer::timeout, this, &CBrindleApp::AutoSaveWhenIdle);
 }
 
 CBrindleApp::~CBrindleApp() {
     m_watcher.reset(); // it works on the frame
     m_frame.reset();   // the frame listens to the document: it goes first
+}
+
+void CBrindleApp::AutoSaveWhenIdle() {
+    // The save may merge other programs' changes, which moves bookmarks: never under a dialog
+    // that holds bookmark positions (the property sheet's copies). Again when it has closed.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(1000, this, &CBrindleApp::AutoSaveWhenIdle);
+        return;
+    }
+    m_files->AutoSave();
 }
 
 void CBrindleApp::DocumentReplaced() {

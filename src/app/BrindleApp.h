@@ -64,6 +64,8 @@ class CBrindleApp : public QObject {
 
   private:
     void AddRecentFile(const QString& path);
+    // The automatic save, once no modal dialog is open.
+    void AutoSaveWhenIdle();
     // A new or opened document is in place: the window's first update, the auto-save timer, and
     // with "bReload" on an empty document is replaced by the most recent file.
     void DocumentReplaced();

@@ -9,6 +9,7 @@
 #include "ui/MainFrame.h"
 #include "ui/StatusPanes.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QItemSelection>
 #include <QScrollBar>
@@ -38,7 +39,7 @@ DocumentWatcher::DocumentWatcher(DocumentSync& sync, CBrindleDoc& doc, CMainFram
     : QObject(parent), m_sync(sync), m_doc(doc), m_frame(frame) {
     m_settle.setSingleShot(true);
     m_settle.setInterval(kQuietMs);
-    connect(&m_settle, &QTimer::timeout, this, &DocumentWatcher::CheckNow);
+    connect(&m_settle, &QTimer::timeout, this, &DocumentWatcher::Settled);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &DocumentWatcher::FileTouched);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &DocumentWatcher::FileTouched);
     m_sync.SetChangeWrapper(
@@ -79,6 +80,15 @@ void DocumentWatcher::Arm() {
 void DocumentWatcher::FileTouched() {
     Arm();
     m_settle.start();
+}
+
+void DocumentWatcher::Settled() {
+    // A dialog may hold bookmark positions (the property sheet's copies): not under it.
+    if (QApplication::activeModalWidget()) {
+        m_settle.start();
+        return;
+    }
+    CheckNow();
 }
 
 void DocumentWatcher::CheckNow() {

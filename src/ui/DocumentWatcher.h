@@ -46,6 +46,7 @@ class DocumentWatcher : public QObject {
   private:
     void Arm();
     void FileTouched();
+    void Settled();
     // Runs `change`, keeping the selection and scroll position by name and URL.
     void KeepViewAround(const std::function<void()>& change);
     void Report(const SyncResult& result);

@@ -16,6 +16,8 @@
 #include "ui/SearchBar.h"
 #include "ui/StatusPanes.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -162,6 +164,19 @@ TEST_F(DocumentWatcherTest, AFileReplacedByARenameIsStillWatched) {
     }
     EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 203u);
     EXPECT_FALSE(app.Doc().IsModified());
+}
+
+TEST_F(DocumentWatcherTest, NoChangeIsTakenWhileADialogIsOpen) {
+    // A dialog may hold bookmark positions (the property sheet does): the file waits for it.
+    QDialog dialog(frame);
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    ASSERT_EQ(Cli({"add", path, "--name", "X", "--url", "http://x/"}).code, 0);
+    QTest::qWait(300);
+    EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 200u);
+    dialog.close();
+    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 201u);
 }
 
 TEST_F(DocumentWatcherTest, StatusTextsCountTheConflicts) {
