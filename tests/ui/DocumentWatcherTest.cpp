@@ -6,6 +6,7 @@
 
 #include "app/BrindleApp.h"
 #include "store/DocumentArchive.h"
+#include "store/DocumentLock.h"
 #include "store/DocumentSync.h"
 #include "ui/BookmarkListModel.h"
 #include "ui/BookmarkView.h"
@@ -164,6 +165,27 @@ TEST_F(DocumentWatcherTest, AFileReplacedByARenameIsStillWatched) {
     }
     EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 203u);
     EXPECT_FALSE(app.Doc().IsModified());
+}
+
+TEST_F(DocumentWatcherTest, AFieldChangedOnBothSidesKeepsTheWindowsValueAndCountsIt) {
+    app.Doc().SetFieldText(0, kFieldDescription, "the window's");
+    {
+        // Another program changes the same field of the same bookmark, and another one's status.
+        brindle::DocumentLock lock;
+        ASSERT_EQ(lock.Acquire(path), brindle::DocumentLock::State::Held);
+        CBrindleDoc other;
+        ASSERT_TRUE(brindle::ReadDocumentFile(other, path));
+        other.SetFieldText(0, kFieldDescription, "the other's");
+        other.SetFieldText(1, kFieldStatus, "OK");
+        ASSERT_TRUE(brindle::WriteDocumentFile(other, path));
+    }
+    QTRY_COMPARE(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 1));
+    const BookmarkRef first = app.Doc().m_arrBookmarks[0];
+    EXPECT_EQ(first.m_strDescription, "the window's");
+    EXPECT_EQ(first.m_strNotes,
+              std::string(brindle::kMergeConflictMarker) + " Description: the other's");
+    EXPECT_EQ(app.Doc().m_arrBookmarks[1].m_strStatus, "OK");
+    EXPECT_TRUE(app.Doc().IsModified());
 }
 
 TEST_F(DocumentWatcherTest, NoChangeIsTakenWhileADialogIsOpen) {
