@@ -15,6 +15,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <random>
+#include <set>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -282,6 +284,64 @@ TEST_F(Sync, SaveAsFollowsTheNewFileAndNewFollowsNone) {
     WriteElsewhere(other, [](CBrindleDoc& d) { AddTo(d, "Z"); });
     EXPECT_EQ(sync.Refresh().outcome, SyncOutcome::Unchanged);
     EXPECT_TRUE(doc.m_arrBookmarks.empty());
+}
+
+TEST_F(Sync, NoSequenceOfSavesAndOutsideWritesLosesAChange) {
+    // Random interleavings of window edits, saves, automatic saves and watcher steps with
+    // another program's adds and deletes: in the end the file holds every bookmark either side
+    // added and none that either side deleted.
+    std::mt19937 rng(7);
+    std::set<std::string> expected = {"A", "B"};
+    int added = 0;
+    auto pick = [&](const CBrindleDoc& d) -> std::string {
+        if (d.m_arrBookmarks.empty())
+            return {};
+        return std::string(d.m_arrBookmarks[rng() % d.m_arrBookmarks.size()].m_strName);
+    };
+    for (int step = 0; step < 400; ++step) {
+        switch (rng() % 7) {
+        case 0: {
+            const std::string name = "w" + std::to_string(++added);
+            AddTo(doc, name);
+            expected.insert(name);
+            break;
+        }
+        case 1:
+            if (const std::string name = pick(doc); !name.empty()) {
+                doc.DeleteBookmark(IndexOf(doc, name));
+                expected.erase(name);
+            }
+            break;
+        case 2: {
+            const std::string name = "o" + std::to_string(++added);
+            WriteElsewhere(path, [&](CBrindleDoc& d) { AddTo(d, name); });
+            expected.insert(name);
+            break;
+        }
+        case 3:
+            WriteElsewhere(path, [&](CBrindleDoc& d) {
+                if (const std::string name = pick(d); !name.empty()) {
+                    d.DeleteBookmark(IndexOf(d, name));
+                    expected.erase(name);
+                }
+            });
+            break;
+        case 4:
+            ASSERT_TRUE(files->Save());
+            break;
+        case 5:
+            ASSERT_TRUE(files->AutoSave());
+            break;
+        case 6:
+            sync.Refresh();
+            break;
+        }
+    }
+    ASSERT_TRUE(files->Save());
+    const std::vector<std::string> names = NamesInFile(path);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), expected);
+    EXPECT_EQ(names.size(), expected.size());
+    EXPECT_TRUE(errors.empty());
 }
 
 } // namespace
