@@ -7,10 +7,12 @@
 #include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
+#include "store/DocumentSync.h"
 #include "ui/AboutDialog.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
+#include "ui/DocumentWatcher.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
@@ -65,15 +67,30 @@ CBrindleApp::CBrindleApp() {
             AddRecentFile(QString::fromStdString(path));
         if (m_frame)
             m_frame->UpdateTitle();
+        if (m_watcher)
+            m_watcher->Follow();
     };
     ui.documentReplaced = [this] { DocumentReplaced(); };
     m_files = std::make_unique<brindle::FileCommands>(m_doc, std::move(ui));
+    m_sync = std::make_unique<brindle::DocumentSync>(m_doc);
+    m_files->SetSync(m_sync.get());
     m_autoSave.setInterval(kAutoSaveMs);
-    QObject::connect(&m_autoSave, &QTimer::timeout, this, [this] { m_files->AutoSave(); });
+    QObject::connect(&m_autoSave, &QTimer::timeout, this, &CBrindleApp::AutoSaveWhenIdle);
 }
 
 CBrindleApp::~CBrindleApp() {
-    m_frame.reset(); // the frame listens to the document: it goes first
+    m_watcher.reset(); // it works on the frame
+    m_frame.reset();   // the frame listens to the document: it goes first
+}
+
+void CBrindleApp::AutoSaveWhenIdle() {
+    // The save may merge other programs' changes, which moves bookmarks: never under a dialog
+    // that holds bookmark positions (the property sheet's copies). Again when it has closed.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(1000, this, &CBrindleApp::AutoSaveWhenIdle);
+        return;
+    }
+    m_files->AutoSave();
 }
 
 void CBrindleApp::DocumentReplaced() {
@@ -183,6 +200,7 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame = std::make_unique<CMainFrame>(m_doc, *m_files);
     m_frame->SetRecentFiles(m_recentFiles);
     m_frame->ApplyListFont();
+    m_watcher = std::make_unique<brindle::DocumentWatcher>(*m_sync, m_doc, *m_frame);
     QObject::connect(m_frame.get(), &CMainFrame::recentFileChosen, this,
                      [this](const QString& p) { OpenDocument(p); });
     QObject::connect(m_frame.get(), &CMainFrame::aboutRequested, this,

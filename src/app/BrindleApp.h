@@ -16,6 +16,8 @@ class CMainFrame;
 class QSettings;
 
 namespace brindle {
+class DocumentSync;
+class DocumentWatcher;
 class SingleInstance;
 } // namespace brindle
 
@@ -47,6 +49,9 @@ class CBrindleApp : public QObject {
     CPreferences& Prefs() { return m_prefs; }
     CBrindleDoc& Doc() { return m_doc; }
     brindle::FileCommands& Files() { return *m_files; }
+    // The document's file as other programs change it, and the window's watch on it.
+    brindle::DocumentSync& Sync() { return *m_sync; }
+    brindle::DocumentWatcher* Watcher() const { return m_watcher.get(); }
     CMainFrame* Frame() const { return m_frame.get(); }
 
     // Opens a path through the normal open path (with the save prompt); the document that is
@@ -73,6 +78,8 @@ class CBrindleApp : public QObject {
     // program keeps a session yet; the check and fetch engines close theirs here.
     void RebuildInternetSession();
     void AddRecentFile(const QString& path);
+    // The automatic save, once no modal dialog is open.
+    void AutoSaveWhenIdle();
     // A new or opened document is in place: the window's first update, the auto-save timer, and
     // with "bReload" on an empty document is replaced by the most recent file.
     void DocumentReplaced();
@@ -80,6 +87,8 @@ class CBrindleApp : public QObject {
     CPreferences m_prefs;
     CBrindleDoc m_doc{m_prefs};
     std::unique_ptr<brindle::FileCommands> m_files;
+    std::unique_ptr<brindle::DocumentSync> m_sync;
+    std::unique_ptr<brindle::DocumentWatcher> m_watcher;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<brindle::SingleInstance> m_instance;
     std::unique_ptr<QSettings> m_store;

@@ -2,9 +2,20 @@
 
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
+#include "store/DocumentLock.h"
 #include "store/FileCommands.h"
+#include "store/FileErrors.h"
 
 namespace brindle::cli {
+
+bool LockDocument(DocumentLock& lock, const std::string& path, std::ostream& err) {
+    // A folder where no lock file can be made takes no document either: the save reports that.
+    if (lock.Acquire(path) == DocumentLock::State::Busy) {
+        err << FormatMessage1(kDocumentBusy, path) << "\n";
+        return false;
+    }
+    return true;
+}
 
 bool OpenDocument(CBrindleDoc& doc, const std::string& path, std::ostream& err) {
     const ArchiveResult result = OpenDocumentFile(doc, path);

@@ -8,7 +8,16 @@
 
 class CBrindleDoc;
 
+namespace brindle {
+class DocumentLock;
+}
+
 namespace brindle::cli {
+
+// A command that changes FILE holds its lock from before reading it to the end of its save, so
+// that two writers never interleave (the window takes the same lock). False, with the message
+// on `err`, when another writer kept it for the whole wait.
+bool LockDocument(DocumentLock& lock, const std::string& path, std::ostream& err);
 
 // Opens FILE as the program's Open does (the document's previous contents are replaced).
 bool OpenDocument(CBrindleDoc& doc, const std::string& path, std::ostream& err);

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include "store/BrindleDoc.h"
+#include "store/DocumentLock.h"
 
 #include <limits>
 
@@ -27,6 +28,9 @@ int RunAdd(const Args& args, Io& io) {
     }
 
     const std::string& path = args.Positional(0);
+    DocumentLock lock;
+    if (!LockDocument(lock, path, io.err))
+        return kExitFailure;
     CBrindleDoc doc;
     if (!OpenDocument(doc, path, io.err))
         return kExitFailure;
@@ -59,7 +63,8 @@ Command AddCommand() {
         "normalised, and nothing is added (\"not added\", exit 1) when the name is empty or a\n"
         "bookmark with the same name and URL exists. Status checking is on, the other three\n"
         "dates are 0. FILE is then saved as Save does: \"<base>.bak\" and \"<base>.bk0\" first\n"
-        "unless --no-backup.",
+        "unless --no-backup. FILE stays locked against other writers from reading to the end of\n"
+        "the save; a writer that waits 10 s for another one exits 1 without writing.",
         {"FILE"},
         {{"--name", "N", "the bookmark's name (required)"},
          {"--url", "U", "its URL (required, may be empty)"},

@@ -6,6 +6,7 @@
 #include "exchange/Favorites.h"
 #include "exchange/ImportFile.h"
 #include "store/BrindleDoc.h"
+#include "store/DocumentLock.h"
 
 namespace brindle::cli {
 
@@ -18,6 +19,9 @@ void PrintMessages(const std::string& input, const ExchangeReport& report, std::
 
 int RunImport(const Args& args, Io& io) {
     const std::string& path = args.Positional(0);
+    DocumentLock lock;
+    if (!LockDocument(lock, path, io.err))
+        return kExitFailure;
     CBrindleDoc doc;
     // A missing document is created, as a new document saved under that name.
     if (FileExists(path) && !OpenDocument(doc, path, io.err))
@@ -73,7 +77,8 @@ Command ImportCommand() {
             "was imported before it. FILE is created when missing and saved as Save does\n"
             "(\"<base>.bak\" and \"<base>.bk0\" first unless --no-backup). Prints, per input,\n"
             "\"INPUT: N bookmarks, M macros, S schedules\" (what that input added); messages\n"
-            "such as \"cannot open the file\" go to standard error and make the exit status 1.",
+            "such as \"cannot open the file\" go to standard error and make the exit status 1.\n"
+            "FILE stays locked against other writers (as for add) until it is saved.",
             {"FILE", "INPUT..."},
             {{"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
             RunImport};

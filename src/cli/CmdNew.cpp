@@ -3,11 +3,15 @@
 #include "cli/Commands.h"
 
 #include "store/BrindleDoc.h"
+#include "store/DocumentLock.h"
 
 namespace brindle::cli {
 
 namespace {
 int RunNew(const Args& args, Io& io) {
+    DocumentLock lock;
+    if (!LockDocument(lock, args.Positional(0), io.err))
+        return kExitFailure;
     CBrindleDoc doc;
     return SaveDocumentAs(doc, args.Positional(0), io.err) ? kExitOk : kExitFailure;
 }

@@ -2,6 +2,7 @@
 
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
+#include "store/DocumentSync.h"
 #include "store/FileErrors.h"
 
 namespace brindle {
@@ -77,7 +78,7 @@ bool FileCommands::DoSave(const std::optional<std::string>& path) {
         if (!target)
             return false;
     }
-    if (!SaveDocumentTo(*target))
+    if (!Guarded(*target, [&] { return SaveDocumentTo(*target); }))
         return false;
     SetPathName(*target, true);
     return true;
@@ -105,6 +106,8 @@ bool FileCommands::New() {
         return false;
     m_doc.DeleteContents();
     m_doc.SetModifiedFlag(false);
+    if (m_sync)
+        m_sync->Forget();
     SetPathName(std::string(), false);
     if (m_ui.documentReplaced)
         m_ui.documentReplaced();
@@ -130,7 +133,7 @@ bool FileCommands::Open() {
 bool FileCommands::OpenPath(const std::string& path, bool promptToSave) {
     if (promptToSave && !SaveModified())
         return false;
-    const ArchiveResult result = OpenDocumentFile(m_doc, path);
+    const ArchiveResult result = m_sync ? m_sync->Open(path) : OpenDocumentFile(m_doc, path);
     if (!result) {
         // The previous document is gone: an empty, unmodified "noname" takes its place.
         SetPathName(std::string(), false);
@@ -160,12 +163,14 @@ bool FileCommands::Save() {
             return false;
         path = *chosen;
     }
-    if (m_doc.Prefs().m_bBackup) {
-        const std::string base = BackupBase(path);
-        SaveDocumentTo(base + ".bak");
-        SaveDocumentTo(base + ".bk0");
-    }
-    const bool saved = SaveDocumentTo(path);
+    const bool saved = Guarded(path, [&] {
+        if (m_doc.Prefs().m_bBackup) {
+            const std::string base = BackupBase(path);
+            SaveDocumentTo(base + ".bak");
+            SaveDocumentTo(base + ".bk0");
+        }
+        return SaveDocumentTo(path);
+    });
     if (!saved) {
         // The document is not on disk: it must still ask to be saved before the program ends
         // (a backup written before may have cleared the flag).
@@ -175,6 +180,15 @@ bool FileCommands::Save() {
     m_doc.SetModifiedFlag(false);
     SetPathName(path, true);
     return true;
+}
+
+bool FileCommands::Guarded(const std::string& path, const std::function<bool()>& write) {
+    if (!m_sync)
+        return write();
+    const DocumentSync::SaveResult result = m_sync->Save(path, write);
+    if (!result.ok && !result.message.empty())
+        ShowError(result.message);
+    return result.ok;
 }
 
 bool FileCommands::SaveAs() {
@@ -188,9 +202,11 @@ bool FileCommands::AutoSave() {
     if (!m_doc.Prefs().m_bAutoSave || !m_doc.IsModified() || m_path.empty())
         return true;
     bool ok = true;
-    if (m_doc.Prefs().m_bBackup)
-        ok = SaveDocumentTo(BackupBase(m_path) + ".bak");
-    const bool saved = SaveDocumentTo(m_path);
+    const bool saved = Guarded(m_path, [&] {
+        if (m_doc.Prefs().m_bBackup)
+            ok = SaveDocumentTo(BackupBase(m_path) + ".bak");
+        return SaveDocumentTo(m_path);
+    });
     // Only a document that reached its file stops being "modified".
     m_doc.SetModifiedFlag(!saved);
     return saved && ok;

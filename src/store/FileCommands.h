@@ -44,6 +44,8 @@ struct FileCommandCallbacks {
     std::function<void()> documentReplaced;
 };
 
+class DocumentSync;
+
 class FileCommands {
   public:
     FileCommands(CBrindleDoc& doc, FileCommandCallbacks callbacks);
@@ -81,6 +83,10 @@ class FileCommands {
     // the name, as in ".hidden", is part of the name), else the whole path.
     static std::string BackupBase(const std::string& path);
 
+    // Follows the document's file through `sync`: opens read through it, and every save holds
+    // the document's lock and first merges what other programs wrote meanwhile.
+    void SetSync(DocumentSync* sync) { m_sync = sync; }
+
     // Tests: replace the operating system's write for every file written.
     void SetWriteFunction(WriteFunction write) { m_write = std::move(write); }
 
@@ -91,11 +97,14 @@ class FileCommands {
     void ShowError(const std::string& message);
     std::optional<std::string> AskSaveAsPath();
     bool DoSave(const std::optional<std::string>& path);
+    // Runs a save's writes to `path` (through the sync when there is one).
+    bool Guarded(const std::string& path, const std::function<bool()>& write);
 
     CBrindleDoc& m_doc;
     FileCommandCallbacks m_ui;
     std::string m_path;
     WriteFunction m_write;
+    DocumentSync* m_sync = nullptr;
 };
 
 } // namespace brindle

@@ -1,0 +1,212 @@
+// The window and other programs writing its document: an outside brindle-cli add appears without
+// a prompt and the view keeps its search, sort, selection and scroll; unsaved edits and outside
+// changes both survive the save; a file replaced by a rename stays watched.
+
+#include "support/ProgramRun.h"
+
+#include "app/BrindleApp.h"
+#include "store/DocumentArchive.h"
+#include "store/DocumentLock.h"
+#include "store/DocumentSync.h"
+#include "ui/BookmarkListModel.h"
+#include "ui/BookmarkView.h"
+#include "ui/BookmarkWorkspace.h"
+#include "ui/DocumentWatcher.h"
+#include "ui/MainFrame.h"
+#include "ui/MessageBox.h"
+#include "ui/SearchBar.h"
+#include "ui/StatusPanes.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+using brindle::DocumentWatcher;
+using brindle::kPanePrompt;
+using brindle::MessageBox;
+using ::testing::ElementsAre;
+
+namespace {
+
+std::set<std::string> NamesIn(const CBrindleDoc& doc) {
+    std::set<std::string> names;
+    for (const BookmarkRef b : doc.m_arrBookmarks)
+        names.emplace(b.m_strName);
+    return names;
+}
+
+class DocumentWatcherTest : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    std::string path = dir.filePath(QStringLiteral("web.brx")).toStdString();
+    CBrindleApp app;
+    CMainFrame* frame = nullptr;
+    CBookMarkView* view = nullptr;
+
+    void SetUp() override {
+        MessageBox::Reset();
+        // Any box the window would show is answered (and recorded) instead of waiting.
+        MessageBox::QueueAnswer(QMessageBox::Cancel);
+        CBrindleDoc start;
+        for (int i = 0; i < 200; ++i) {
+            const std::string n = "page " + std::to_string(1000 + i);
+            start.AddBookmark({.name = n,
+                               .url = "http://" + std::to_string(i) + "/",
+                               .keywords = i % 2 ? "web" : "news",
+                               .statusChecking = 1,
+                               .status = kStatusWaiting});
+        }
+        ASSERT_TRUE(brindle::WriteDocumentFile(start, path));
+        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle"), QString::fromStdString(path)},
+                                     StartOptions::Quiet()));
+        frame = app.Frame();
+        view = frame->Workspace()->Bookmarks();
+        app.Watcher()->SetQuietTime(20);
+        ASSERT_TRUE(app.Watcher()->WatchingFile());
+    }
+    void TearDown() override { MessageBox::Reset(); }
+
+    testutil::ProgramRun Cli(const std::vector<std::string>& args) {
+        return testutil::RunProgram(BRINDLE_CLI_PATH, args, {}, dir.path().toStdString());
+    }
+    std::string RowName(int row) {
+        return view->model()->index(row, 0).data().toString().toStdString();
+    }
+};
+
+TEST_F(DocumentWatcherTest, AnOutsideAddAppearsWithoutAPromptKeepingTheView) {
+    frame->Search()->Box()->setText(QStringLiteral("web"));
+    view->SortByColumn(0); // the name column, now descending
+    ASSERT_EQ(app.Doc().m_bSortAscending, 0);
+    ASSERT_EQ(view->model()->rowCount(), 100);
+    view->selectRow(60);
+    const std::string selected = RowName(60);
+    view->scrollTo(view->model()->index(50, 0), QAbstractItemView::PositionAtTop);
+    const int top = view->rowAt(0);
+    ASSERT_GT(top, 0);
+    const std::string topName = RowName(top);
+
+    // Sorts before everything on top: every row moves one down.
+    const auto run = Cli({"add", path, "--name", "page 9999", "--url", "http://new/", "--keywords",
+                          "web", "--no-backup"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 201u);
+    EXPECT_EQ(view->model()->rowCount(), 101);
+    EXPECT_EQ(RowName(0), "page 9999");
+    EXPECT_FALSE(app.Doc().IsModified());
+    EXPECT_EQ(frame->Search()->Box()->text(), QStringLiteral("web"));
+    EXPECT_EQ(app.Doc().m_bSortAscending, 0);
+    // The same bookmark is selected and heads the view as before, one row further down.
+    const std::vector<std::uint32_t> now = view->SelectedBookmarks();
+    ASSERT_EQ(now.size(), 1u);
+    EXPECT_EQ(app.Doc().m_arrBookmarks[now[0]].m_strName, selected);
+    EXPECT_EQ(view->rowAt(0), top + 1);
+    EXPECT_EQ(RowName(view->rowAt(0)), topName);
+    EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::ReloadedText("web.brx"));
+    EXPECT_TRUE(MessageBox::History().empty());
+}
+
+TEST_F(DocumentWatcherTest, UnsavedEditsAndAnOutsideAddBothSurviveTheSave) {
+    // The window deletes one bookmark and does not save; another program adds one.
+    view->selectRow(0);
+    const std::string deleted = RowName(0);
+    view->DeleteSelected(false);
+    ASSERT_TRUE(app.Doc().IsModified());
+    ASSERT_EQ(Cli({"add", path, "--name", "X", "--url", "http://x/"}).code, 0);
+    // Merged as soon as the file changes: the add shows, the delete stays unsaved.
+    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 200u);
+    EXPECT_TRUE(app.Doc().IsModified());
+    EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 0));
+    ASSERT_TRUE(app.Files().Save());
+    CBrindleDoc saved;
+    ASSERT_TRUE(brindle::ReadDocumentFile(saved, path));
+    EXPECT_EQ(NamesIn(saved).count("X"), 1u);
+    EXPECT_EQ(NamesIn(saved).count(deleted), 0u);
+    EXPECT_EQ(saved.m_arrBookmarks.size(), 200u);
+    EXPECT_TRUE(MessageBox::History().empty());
+}
+
+TEST_F(DocumentWatcherTest, ASaveThatFindsTheFileChangedMergesFirst) {
+    app.Watcher()->SetQuietTime(60000); // the watcher does not get there first
+    view->selectRow(0);
+    const std::string deleted = RowName(0);
+    view->DeleteSelected(false);
+    ASSERT_EQ(Cli({"add", path, "--name", "X", "--url", "http://x/"}).code, 0);
+    ASSERT_TRUE(app.Files().Save());
+    CBrindleDoc saved;
+    ASSERT_TRUE(brindle::ReadDocumentFile(saved, path));
+    EXPECT_EQ(saved.m_arrBookmarks.size(), 200u);
+    EXPECT_EQ(NamesIn(saved).count("X"), 1u);
+    EXPECT_EQ(NamesIn(saved).count(deleted), 0u);
+    EXPECT_EQ(view->model()->rowCount(), 200);
+    EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 0));
+}
+
+TEST_F(DocumentWatcherTest, AFileReplacedByARenameIsStillWatched) {
+    for (const char* name : {"first", "second", "third"}) {
+        CBrindleDoc copy;
+        ASSERT_TRUE(brindle::ReadDocumentFile(copy, path));
+        copy.AddBookmark({.name = name, .url = "http://sync/"});
+        // As a sync tool does it: a new file beside, renamed over the document.
+        const std::string temp = dir.filePath(QStringLiteral(".web.brx.sync")).toStdString();
+        ASSERT_TRUE(brindle::WriteDocumentFile(copy, temp));
+        ASSERT_EQ(std::rename(temp.c_str(), path.c_str()), 0);
+        QTRY_VERIFY(NamesIn(app.Doc()).count(name) == 1);
+        QTRY_VERIFY(app.Watcher()->WatchingFile());
+    }
+    EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 203u);
+    EXPECT_FALSE(app.Doc().IsModified());
+}
+
+TEST_F(DocumentWatcherTest, AFieldChangedOnBothSidesKeepsTheWindowsValueAndCountsIt) {
+    app.Doc().SetFieldText(0, kFieldDescription, "the window's");
+    {
+        // Another program changes the same field of the same bookmark, and another one's status.
+        brindle::DocumentLock lock;
+        ASSERT_EQ(lock.Acquire(path), brindle::DocumentLock::State::Held);
+        CBrindleDoc other;
+        ASSERT_TRUE(brindle::ReadDocumentFile(other, path));
+        other.SetFieldText(0, kFieldDescription, "the other's");
+        other.SetFieldText(1, kFieldStatus, "OK");
+        ASSERT_TRUE(brindle::WriteDocumentFile(other, path));
+    }
+    QTRY_COMPARE(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 1));
+    const BookmarkRef first = app.Doc().m_arrBookmarks[0];
+    EXPECT_EQ(first.m_strDescription, "the window's");
+    EXPECT_EQ(first.m_strNotes,
+              std::string(brindle::kMergeConflictMarker) + " Description: the other's");
+    EXPECT_EQ(app.Doc().m_arrBookmarks[1].m_strStatus, "OK");
+    EXPECT_TRUE(app.Doc().IsModified());
+}
+
+TEST_F(DocumentWatcherTest, NoChangeIsTakenWhileADialogIsOpen) {
+    // A dialog may hold bookmark positions (the property sheet does): the file waits for it.
+    QDialog dialog(frame);
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    ASSERT_EQ(Cli({"add", path, "--name", "X", "--url", "http://x/"}).code, 0);
+    QTest::qWait(300);
+    EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 200u);
+    dialog.close();
+    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 201u);
+}
+
+TEST_F(DocumentWatcherTest, StatusTextsCountTheConflicts) {
+    EXPECT_EQ(DocumentWatcher::MergedText("a.brx", 2),
+              QStringLiteral("Changes another program made to a.brx have been merged; 2 "
+                             "conflict(s) kept in the bookmarks' notes."));
+    EXPECT_EQ(DocumentWatcher::ReloadedText("a.brx"),
+              QStringLiteral("a.brx was changed by another program and has been read again."));
+}
+
+} // namespace
