@@ -6,6 +6,8 @@
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "ui/AboutDialog.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandTable.h"
 #include "ui/FileDialogs.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 
 using brindle::FileDialogRequest;
 using brindle::MessageBox;
@@ -165,5 +168,8 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     splash.reset();
     if (m_store)
         m_firstRunWizard = brindle::CheckFirstRun(*m_store);
+    if (m_firstRunWizard) // once the window is up and the event loop runs
+        QTimer::singleShot(0, m_frame.get(),
+                           [this] { m_frame->Commands().Execute(cmd::ImportWizard); });
     return true;
 }

@@ -5,10 +5,12 @@
 #include "store/BrindleDoc.h"
 #include "store/FileCommands.h"
 #include "store/TextUtil.h"
+#include "ui/BookmarkView.h"
 #include "ui/BookmarkWorkspace.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
+#include "ui/ImportCommands.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
 #include "ui/SearchBar.h"
@@ -20,6 +22,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -97,6 +100,16 @@ void CMainFrame::RegisterCommands() {
     c.Register(cmd::Help, [this] { OpenHelp(); });
     c.Register(cmd::HelpIndex, [this] { OpenHelp(); });
     c.Register(cmd::About, [this] { emit aboutRequested(); });
+
+    // Import, export and capture from the browsers.
+    m_imports = new brindle::ImportCommands(m_doc, *m_panes, statusBar(), this);
+    m_imports->RegisterCommands(c, [this] {
+        std::vector<std::uint32_t> rows;
+        if (QItemSelectionModel* selection = m_workspace->Bookmarks()->selectionModel())
+            for (const QModelIndex& index : selection->selectedRows())
+                rows.push_back(static_cast<std::uint32_t>(index.row()));
+        return rows;
+    });
 }
 
 void CMainFrame::CreateRecentFileItems() {

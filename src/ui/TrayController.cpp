@@ -124,9 +124,12 @@ void TrayController::OnHotKey(int id) {
         m_window->raise();
         m_window->activateWindow();
         break;
+    case kFirstGlobalHotKeyId + 2: // "Fast Add Bookmark from Browser:"
+        m_commands.Execute(cmd::FastAdd);
+        break;
     default:
-        // Adding from the browser, fast add and adding from the clipboard belong to the
-        // browser capture; until it exists these keys only bring the window up.
+        // Adding from the browser and from the clipboard open the Add Bookmark sheet
+        // (BrowserCapture.h gives the bookmark it opens with).
         m_window->show();
         m_window->raise();
         break;
