@@ -34,11 +34,17 @@ std::string ScheduleFor(CBrindleDoc& doc) {
     return schedule.empty() ? std::string(kNoSchedule) : schedule;
 }
 
-void Deliver(CBrindleDoc& doc, const BookmarkSink& sink, const BookmarkFields& fields) {
-    if (sink)
-        sink(fields);
-    else
-        doc.AddBookmark(fields);
+// False when the document refused the bookmark (a duplicate of name and URL).
+bool Deliver(CBrindleDoc& doc, const BookmarkSink& sink, const BookmarkFields& fields) {
+    if (!sink)
+        return doc.AddBookmark(fields);
+    sink(fields);
+    return true;
+}
+
+// Browsers show an untitled bookmark by its address; a bookmark needs a name.
+std::string_view NameOrUrl(std::string_view title, std::string_view url) {
+    return TrimView(title).empty() ? url : title;
 }
 
 } // namespace
@@ -369,7 +375,7 @@ int ImportFirefoxPlaces(CBrindleDoc& doc, const std::string& path, ExchangeRepor
         if (item.type != 1)
             continue; // separators
         auto place = places.find(item.fk);
-        if (place == places.end() || place->second.url.empty())
+        if (place == places.end() || TrimView(place->second.url).empty())
             continue;
         const std::string_view url = place->second.url;
         if (url.starts_with("place:"))
@@ -387,8 +393,8 @@ int ImportFirefoxPlaces(CBrindleDoc& doc, const std::string& path, ExchangeRepor
                                     .addDate = item.added,
                                     .lastVisited = place->second.lastVisit,
                                     .lastModified = item.modified};
-        Deliver(doc, sink, fields);
-        ++added;
+        if (Deliver(doc, sink, fields))
+            ++added;
     }
     return added;
 }
@@ -420,13 +426,14 @@ class ChromiumWalk {
 
     void Node(const QJsonObject& node) {
         const QString type = node.value(QLatin1String("type")).toString();
-        const std::string name = node.value(QLatin1String("name")).toString().toStdString();
+        const std::string title = node.value(QLatin1String("name")).toString().toStdString();
         if (type == QLatin1String("folder")) {
-            Folder(node, name);
+            Folder(node, title);
         } else if (type == QLatin1String("url")) {
             const std::string url = node.value(QLatin1String("url")).toString().toStdString();
-            if (url.empty())
+            if (TrimView(url).empty())
                 return;
+            const std::string_view name = NameOrUrl(title, url);
             const BookmarkFields fields{.name = name,
                                         .url = url,
                                         .keywords = m_keywords.For(name, {}),
@@ -438,8 +445,8 @@ class ChromiumWalk {
                                         .lastVisited = ChromiumTimeToSeconds(ChromiumTime(
                                             node.value(QLatin1String("date_last_used")))),
                                         .lastModified = 0};
-            Deliver(m_doc, m_sink, fields);
-            ++m_added;
+            if (Deliver(m_doc, m_sink, fields))
+                ++m_added;
         }
     }
 

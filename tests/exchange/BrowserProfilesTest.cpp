@@ -247,13 +247,18 @@ TEST(ChromiumBookmarks, RootsFoldersAndWindowsEpochDates) {
               {"type": "url", "name": "Référence", "url": "https://Docs.example/Ref",
                "date_added": "13300000001000000"}]}]}]},
         "other": {"type": "folder", "name": "Other bookmarks", "children": [
-          {"type": "url", "name": "Elsewhere", "url": "http://else.example/"}]},
+          {"type": "url", "name": "Elsewhere", "url": "http://else.example/"},
+          {"type": "url", "name": "Elsewhere", "url": "http://else.example/"},
+          {"type": "url", "name": " ", "url": "http://untitled.example/"}]},
         "synced": {"type": "folder", "name": "Mobile bookmarks", "children": [
           {"type": "url", "name": "NoAddress", "url": ""}]}
       }})";
     CBrindleDoc doc;
-    EXPECT_EQ(ReadChromiumBookmarksText(doc, json), 3);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
+    // The duplicate is refused by the document and not counted; an untitled link is named by
+    // its address.
+    EXPECT_EQ(ReadChromiumBookmarksText(doc, json), 4);
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    EXPECT_TRUE(FindByName(doc, "http://untitled.example/"));
     const auto search = FindByName(doc, "Search & \"Quotes\"");
     ASSERT_TRUE(search);
     EXPECT_EQ(search->m_strURL, "https://example.com/?a=1&b=%22");
