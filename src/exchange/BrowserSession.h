@@ -18,6 +18,11 @@ std::optional<std::string> DecodeMozLz4(std::string_view bytes);
 // it has no window with a tab.
 std::string FirefoxSessionReply(std::string_view jsonlz4);
 
+// The reply for a Chromium session file's bytes (the "SNSS" command log in a profile's Sessions
+// folder, or its older "Current Session"): the selected tab of the active window, at its
+// current history entry. "" when the bytes are not such a log or name no open tab.
+std::string ChromiumSessionReply(std::string_view snss);
+
 // The reply text for a page: "URL","title". A double quote inside the URL is written %22, as a
 // browser would send it.
 std::string BrowserReply(std::string_view url, std::string_view title);

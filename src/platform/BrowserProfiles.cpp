@@ -4,8 +4,12 @@
 #include "exchange/ExchangeFiles.h"
 #include "exchange/ProfileExport.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <filesystem>
 
@@ -127,14 +131,113 @@ std::string FirefoxPage(const std::string& home) {
     return FirefoxSessionReply(bytes);
 }
 
+// The desktop file of the default web browser, from the mimeapps.list files of the user's
+// configuration ("x-scheme-handler/http" under [Default Applications]).
+QString DefaultBrowserDesktopFile(const std::string& home) {
+    const QString homeDir = HomeDir(home);
+    QString config = homeDir + QStringLiteral("/.config");
+    if (home.empty() && !qEnvironmentVariable("XDG_CONFIG_HOME").isEmpty())
+        config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    for (const QString& list :
+         {config + QStringLiteral("/mimeapps.list"),
+          homeDir + QStringLiteral("/.local/share/applications/mimeapps.list")}) {
+        QFile file(list);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            continue;
+        bool inDefaults = false;
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine()).trimmed();
+            if (line.startsWith(QLatin1Char('[')))
+                inDefaults = line == QLatin1String("[Default Applications]");
+            else if (inDefaults && line.startsWith(QLatin1String("x-scheme-handler/http=")))
+                return line.section(QLatin1Char('='), 1).section(QLatin1Char(';'), 0, 0).trimmed();
+        }
+    }
+    return {};
+}
+
+// The Chromium-based browser a desktop file starts, or null.
+const ChromiumFamily* ChromiumBrowserOf(const QString& desktopFile) {
+    static const std::pair<const char*, int> kDesktopFiles[] = {
+        {"chromium.desktop", 0},
+        {"chromium-browser.desktop", 0},
+        {"org.chromium.Chromium.desktop", 0},
+        {"chromium_chromium.desktop", 0},
+        {"google-chrome.desktop", 1},
+        {"com.google.Chrome.desktop", 1},
+        {"brave-browser.desktop", 2},
+        {"com.brave.Browser.desktop", 2},
+        {"brave_brave.desktop", 2},
+        {"vivaldi-stable.desktop", 3},
+        {"com.vivaldi.Vivaldi.desktop", 3}};
+    for (const auto& [name, index] : kDesktopFiles)
+        if (desktopFile == QLatin1String(name))
+            return &kChromiumFamily[index];
+    return nullptr;
+}
+
+// The newest session log of the profile the browser used last.
+std::string NewestChromiumSession(const QString& browserFolder) {
+    QString profile = QStringLiteral("Default");
+    QFile localState(browserFolder + QStringLiteral("/Local State"));
+    if (localState.open(QIODevice::ReadOnly)) {
+        const QJsonObject state = QJsonDocument::fromJson(localState.readAll()).object();
+        const QString lastUsed = state.value(QLatin1String("profile"))
+                                     .toObject()
+                                     .value(QLatin1String("last_used"))
+                                     .toString();
+        if (!lastUsed.isEmpty() && !lastUsed.contains(QLatin1Char('/')))
+            profile = lastUsed;
+    }
+    const QDir dir(browserFolder + QLatin1Char('/') + profile);
+    QStringList candidates;
+    for (const QString& name : QDir(dir.filePath(QStringLiteral("Sessions")))
+                                   .entryList({QStringLiteral("Session_*")}, QDir::Files))
+        candidates << dir.filePath(QStringLiteral("Sessions/") + name);
+    candidates << dir.filePath(QStringLiteral("Current Session"));
+    QString newest;
+    QDateTime newestTime;
+    for (const QString& c : candidates) {
+        const QFileInfo info(c);
+        if (info.isFile() && (newest.isEmpty() || info.lastModified() > newestTime)) {
+            newest = c;
+            newestTime = info.lastModified();
+        }
+    }
+    return newest.toStdString();
+}
+
+std::string DefaultChromiumPage(const std::string& home) {
+    const ChromiumFamily* family = ChromiumBrowserOf(DefaultBrowserDesktopFile(home));
+    if (!family)
+        return {};
+    const QString homeDir = HomeDir(home);
+    QString config = homeDir + QStringLiteral("/.config");
+    if (home.empty() && !qEnvironmentVariable("XDG_CONFIG_HOME").isEmpty())
+        config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QStringList folders{config + QLatin1Char('/') + QLatin1String(family->configFolder),
+                        homeDir + QStringLiteral("/.var/app/") +
+                            QLatin1String(family->flatpakFolder)};
+    if (family->snapFolder)
+        folders << homeDir + QStringLiteral("/snap/") + QLatin1String(family->snapFolder);
+    for (const QString& folder : folders) {
+        if (!QFileInfo(folder).isDir())
+            continue;
+        const std::string file = NewestChromiumSession(folder);
+        std::string bytes;
+        if (!file.empty() && ReadWholeFile(file, bytes))
+            return ChromiumSessionReply(bytes);
+    }
+    return {};
+}
+
 } // namespace
 
 std::string GetBrowserPage(const std::string& service, const std::string& home) {
     if (service == "NETSCAPE")
         return FirefoxPage(home);
-    // "IEXPLORE" stands for the desktop's default browser. Chromium-based browsers keep their
-    // session in a binary command log that is not read here, so it gives nothing (Firefox as the
-    // default browser answers as "NETSCAPE": asking it twice would add its page twice).
+    if (service == "IEXPLORE")
+        return DefaultChromiumPage(home);
     return {};
 }
 

@@ -348,3 +348,97 @@ TEST(BrowserReply, ParsedAsTheCaptureCommandsReadIt) {
     p = ParseBrowserReply("");
     EXPECT_EQ(p.url, "");
 }
+
+namespace {
+
+// A Chromium session log written command by command.
+class SnssLog {
+  public:
+    SnssLog() { m_bytes = "SNSS" + I32(3); }
+    static std::string I32(std::int32_t v) {
+        std::string out;
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+        return out;
+    }
+    void Command(int id, const std::string& payload) {
+        const auto size = static_cast<std::uint16_t>(payload.size() + 1);
+        m_bytes += static_cast<char>(size & 0xFF);
+        m_bytes += static_cast<char>(size >> 8);
+        m_bytes += static_cast<char>(id);
+        m_bytes += payload;
+    }
+    void Pair(int id, std::int32_t a, std::int32_t b) { Command(id, I32(a) + I32(b)); }
+    // A navigation pickle: size, tab, index, URL, UTF-16 title, then fields not read.
+    void Navigation(std::int32_t tab, std::int32_t index, const std::string& url,
+                    const std::u16string& title) {
+        std::string body = I32(tab) + I32(index) + I32(static_cast<std::int32_t>(url.size())) + url;
+        body.resize((body.size() + 3) / 4 * 4, '\0');
+        body += I32(static_cast<std::int32_t>(title.size()));
+        for (const char16_t c : title) {
+            body += static_cast<char>(c & 0xFF);
+            body += static_cast<char>(c >> 8);
+        }
+        body.resize((body.size() + 3) / 4 * 4, '\0');
+        body += I32(0) + I32(0); // state and transition
+        Command(6, I32(static_cast<std::int32_t>(body.size())) + body);
+    }
+    const std::string& Bytes() const { return m_bytes; }
+
+  private:
+    std::string m_bytes;
+};
+
+// Window 1: tabs 10 and 11 (11 selected, on its second page); window 2: tab 20.
+SnssLog TwoWindows(std::int32_t activeWindow) {
+    SnssLog log;
+    log.Pair(0, 1, 10); // tab 10 in window 1
+    log.Pair(2, 10, 0);
+    log.Navigation(10, 0, "http://ten.example/", u"Ten");
+    log.Pair(0, 1, 11);
+    log.Pair(2, 11, 1);
+    log.Navigation(11, 0, "http://eleven.example/old", u"Old");
+    log.Navigation(11, 1, "https://Eleven.example/?a=1&b=\"2\"", u"Ünïcode, \"Title\"");
+    log.Pair(7, 11, 1);
+    log.Pair(8, 1, 1); // window 1 shows its tab at index 1
+    log.Pair(0, 2, 20);
+    log.Navigation(20, 0, "http://twenty.example/", u"Twenty");
+    log.Command(20, SnssLog::I32(activeWindow));
+    return log;
+}
+
+} // namespace
+
+TEST(ChromiumSession, TheSelectedTabOfTheActiveWindow) {
+    EXPECT_EQ(ChromiumSessionReply(TwoWindows(1).Bytes()),
+              "\"https://Eleven.example/?a=1&b=%222%22\",\"Ünïcode, \"Title\"\"");
+    EXPECT_EQ(ChromiumSessionReply(TwoWindows(2).Bytes()), "\"http://twenty.example/\",\"Twenty\"");
+
+    // Closing the active window leaves the latest window that still has tabs.
+    SnssLog closed = TwoWindows(2);
+    closed.Command(17, SnssLog::I32(2) + std::string(8, '\0'));
+    EXPECT_EQ(ChromiumSessionReply(closed.Bytes()),
+              "\"https://Eleven.example/?a=1&b=%222%22\",\"Ünïcode, \"Title\"\"");
+    closed.Command(17, SnssLog::I32(1) + std::string(8, '\0'));
+    EXPECT_EQ(ChromiumSessionReply(closed.Bytes()), "");
+    SnssLog tabClosed = TwoWindows(1);
+    tabClosed.Command(16, SnssLog::I32(11) + std::string(8, '\0'));
+    EXPECT_EQ(ChromiumSessionReply(tabClosed.Bytes()), "\"http://ten.example/\",\"Ten\"");
+}
+
+TEST(ChromiumSession, DamagedLogsGiveNothingOrWhatWasWhole) {
+    const std::string whole = TwoWindows(1).Bytes();
+    EXPECT_EQ(ChromiumSessionReply(""), "");
+    EXPECT_EQ(ChromiumSessionReply("SNSX" + whole.substr(4)), "");
+    // Cut anywhere: never a crash, and a reply only from whole commands.
+    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+        const std::string reply = ChromiumSessionReply(whole.substr(0, cut));
+        EXPECT_TRUE(reply.empty() || reply.front() == '"') << cut;
+    }
+    // A navigation whose lengths point past its command.
+    SnssLog bad;
+    bad.Pair(0, 1, 10);
+    bad.Command(6, SnssLog::I32(40) + SnssLog::I32(10) + SnssLog::I32(0) +
+                       SnssLog::I32(0x7FFFFFFF) + "http://");
+    EXPECT_EQ(ChromiumSessionReply(bad.Bytes()), "");
+}

@@ -113,3 +113,41 @@ TEST(BrowserPage, FirefoxAnswersFromTheNewestSessionOfItsDefaultProfile) {
                             std::chrono::minutes(1));
     EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "");
 }
+
+TEST(BrowserPage, AChromiumDefaultBrowserAnswersFromItsLastUsedProfile) {
+    testutil::TempDirectory home;
+    const fs::path h = home.Path();
+    auto i32 = [](std::uint32_t v) {
+        std::string out;
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return out;
+    };
+    // One window with one tab on one page.
+    std::string nav = i32(7) + i32(0) + i32(19) + "http://brave.test/x";
+    nav += '\0';
+    nav += i32(2) + std::string("O\0K\0", 4);
+    const std::string navPayload = i32(static_cast<std::uint32_t>(nav.size())) + nav;
+    std::string log = "SNSS" + i32(3);
+    auto command = [&](int id, const std::string& payload) {
+        log += static_cast<char>((payload.size() + 1) & 0xFF);
+        log += static_cast<char>((payload.size() + 1) >> 8);
+        log += static_cast<char>(id);
+        log += payload;
+    };
+    command(0, i32(1) + i32(7));
+    command(6, navPayload);
+    const fs::path brave = h / ".config/BraveSoftware/Brave-Browser";
+    testutil::WriteFile(brave / "Local State", R"({"profile": {"last_used": "Profile 2"}})");
+    testutil::WriteFile(brave / "Default/Sessions/Session_1", "SNSS");
+    testutil::WriteFile(brave / "Profile 2/Sessions/Session_13300000000000000", log);
+
+    EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), ""); // no default browser known
+    testutil::WriteFile(h / ".config/mimeapps.list",
+                        "[Added Associations]\nx-scheme-handler/http=firefox.desktop;\n\n"
+                        "[Default Applications]\nx-scheme-handler/http=brave-browser.desktop;\n");
+    EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), "\"http://brave.test/x\",\"OK\"");
+    testutil::WriteFile(h / ".config/mimeapps.list",
+                        "[Default Applications]\nx-scheme-handler/http=firefox.desktop\n");
+    EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), "");
+}
