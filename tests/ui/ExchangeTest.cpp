@@ -22,6 +22,7 @@
 #include "ui/MessageBox.h"
 #include "ui/SelectUserDialog.h"
 #include "ui/StatusPanes.h"
+#include "ui/TrayController.h"
 #include "ui/wizard/ImportWizard.h"
 
 #include <QAction>
@@ -30,11 +31,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QToolButton>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <lz4.h>
 
 using ::testing::ElementsAre;
 namespace fs = std::filesystem;
@@ -380,3 +384,70 @@ TEST_F(ExchangeTest, FastAddTakesTheBrowsersPagesAndAddFromBrowserBuildsTheSheet
 }
 
 } // namespace
+
+namespace {
+
+std::string MozLz4(std::string_view json) {
+    std::string block(static_cast<std::size_t>(LZ4_compressBound(static_cast<int>(json.size()))),
+                      '\0');
+    block.resize(static_cast<std::size_t>(LZ4_compress_default(
+        json.data(), block.data(), static_cast<int>(json.size()), static_cast<int>(block.size()))));
+    std::string out("mozLz40\0", 8);
+    const auto size = static_cast<std::uint32_t>(json.size());
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((size >> (8 * i)) & 0xFF);
+    return out + block;
+}
+
+} // namespace
+
+TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
+    testutil::TempXdgHome xdg;
+    testutil::ScopedEnv homeEnv("HOME", xdg.Path().toUtf8());
+    const fs::path firefox = fs::path(xdg.Path().toStdString()) / ".mozilla" / "firefox";
+    testutil::WriteFile(firefox / "profiles.ini",
+                        "[Profile0]\nName=default\nIsRelative=1\nPath=p.default\nDefault=1\n");
+    testutil::WriteFile(firefox / "p.default/sessionstore-backups/recovery.jsonlz4",
+                        MozLz4(R"({"windows": [{"selected": 1, "tabs": [{"index": 1,
+                           "entries": [{"url": "https://Current.example/", "title": "Now Open"}]}]}]})"));
+    Start();
+    frame->Action(cmd::FastAdd)->trigger();
+    ASSERT_EQ(doc().m_arrBookmarks.size(), 1u);
+    EXPECT_EQ(doc().m_arrBookmarks[0].m_strURL, "https://Current.example/");
+    EXPECT_EQ(doc().m_arrBookmarks[0].m_strName, "Now Open");
+    EXPECT_EQ(frame->Panes()->Text(brindle::kPaneResultCount), "1 of 1 bookmarks");
+
+    // The next page from the hot key, then again from the tray: the document keeps one copy.
+    testutil::WriteFile(firefox / "p.default/sessionstore-backups/recovery.jsonlz4",
+                        MozLz4(R"({"windows": [{"tabs": [{"entries": [
+                           {"url": "http://next.example/", "title": "Next"}]}]}]})"));
+    frame->Tray()->OnHotKey(1052);
+    frame->Action(cmd::TrayFastAdd)->trigger();
+    EXPECT_EQ(doc().m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(doc().m_arrBookmarks[1].m_strURL, "http://next.example/");
+}
+
+TEST_F(ExchangeTest, WizardPagesWithNothingFound) {
+    testutil::TempXdgHome xdg;
+    testutil::ScopedEnv homeEnv("HOME", xdg.Path().toUtf8());
+    CImportWizSheet wizard(brindle::FindWizardSources());
+    EXPECT_FALSE(wizard.FavoritesPage()->Check()->isChecked());
+    EXPECT_FALSE(wizard.FavoritesPage()->Location()->isEnabled());
+    CImportWiz3* netscape = wizard.NetscapePage();
+    EXPECT_FALSE(netscape->Check()->isChecked());
+    EXPECT_FALSE(netscape->Location()->isEnabled());
+    EXPECT_FALSE(netscape->BrowseButton()->isEnabled());
+    EXPECT_FALSE(netscape->AllUsers()->isEnabled());
+    // Ticked by hand: a file can be chosen, but "all users" stays off with no users found.
+    netscape->Check()->setChecked(true);
+    EXPECT_TRUE(netscape->Location()->isEnabled());
+    EXPECT_FALSE(netscape->AllUsers()->isEnabled());
+    brindle::FileDialogs::QueueAnswer(QStringLiteral("/some/bookmark.htm"));
+    netscape->BrowseButton()->click();
+    EXPECT_THAT(brindle::FileDialogs::Titles(), ElementsAre("Select Bookmark File"));
+    const brindle::WizardChoices c = wizard.Choices();
+    EXPECT_TRUE(c.netscape);
+    EXPECT_FALSE(c.allUsers);
+    EXPECT_EQ(c.netscapeFile, "/some/bookmark.htm");
+    EXPECT_FALSE(c.powermarks);
+}
