@@ -105,9 +105,11 @@ void CMainFrame::RegisterCommands() {
     m_imports = new brindle::ImportCommands(m_doc, *m_panes, statusBar(), this);
     m_imports->RegisterCommands(c, [this] {
         std::vector<std::uint32_t> rows;
+        // From the selection's ranges: selecting all is one range, not a row index per row.
         if (QItemSelectionModel* selection = m_workspace->Bookmarks()->selectionModel())
-            for (const QModelIndex& index : selection->selectedRows())
-                rows.push_back(static_cast<std::uint32_t>(index.row()));
+            for (const QItemSelectionRange& range : selection->selection())
+                for (int r = range.top(); r <= range.bottom(); ++r)
+                    rows.push_back(static_cast<std::uint32_t>(r));
         return rows;
     });
 }

@@ -451,3 +451,31 @@ TEST_F(ExchangeTest, WizardPagesWithNothingFound) {
     EXPECT_EQ(c.netscapeFile, "/some/bookmark.htm");
     EXPECT_FALSE(c.powermarks);
 }
+
+TEST_F(ExchangeTest, ASelectedExportWritesTheSelectedRows) {
+    Start();
+    Add("Beta", "http://b.example/");
+    Add("Alpha", "http://a.example/");
+    Add("Gamma", "http://c.example/");
+    doc().Search("", false, 0); // rows by name: Alpha, Beta, Gamma
+    CBookMarkView* view = frame->Workspace()->Bookmarks();
+    for (int row : {0, 2})
+        view->selectionModel()->select(view->Model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const std::string target = dir.File("selected.txt");
+    brindle::DialogRunner::SetHandler([&](QDialog& d) {
+        auto& dialog = dynamic_cast<CExportDlg&>(d);
+        dialog.SetFormat(CExportDlg::Text);
+        dialog.SetSelectedScope(true);
+        dialog.SetFileName(QString::fromStdString(target));
+        brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
+        dialog.accept();
+        return dialog.result();
+    });
+    frame->Action(cmd::Export)->trigger();
+    EXPECT_THAT(Texts(), ElementsAre("Export is successful"));
+    const std::string text = testutil::ReadFile(target);
+    EXPECT_NE(text.find("http://a.example/"), std::string::npos);
+    EXPECT_NE(text.find("http://c.example/"), std::string::npos);
+    EXPECT_EQ(text.find("http://b.example/"), std::string::npos);
+}
