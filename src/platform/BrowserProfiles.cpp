@@ -120,9 +120,23 @@ std::string NewestSessionFile(const std::string& profile) {
     return newest;
 }
 
+// Whether the browser that holds the lock link `link` still runs. Firefox's profile "lock" points
+// to "ADDRESS:+PID", Chromium's "SingletonLock" to "HOST-PID"; the process is looked for on this
+// machine.
+bool LockHolderRunning(const std::string& link) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(link, ec).string();
+    if (ec)
+        return false;
+    const std::size_t digits = target.find_last_not_of("0123456789");
+    const std::string pid = target.substr(digits == std::string::npos ? 0 : digits + 1);
+    return !pid.empty() && pid.size() < 10 && std::filesystem::exists("/proc/" + pid, ec);
+}
+
 std::string FirefoxPage(const std::string& home) {
     const std::string profile = DefaultFirefoxProfile(home);
-    if (profile.empty())
+    // A Firefox that is not running shows no page (its last session is still on disk).
+    if (profile.empty() || !LockHolderRunning(profile + "/lock"))
         return {};
     const std::string file = NewestSessionFile(profile);
     std::string bytes;
@@ -221,7 +235,8 @@ std::string DefaultChromiumPage(const std::string& home) {
     if (family->snapFolder)
         folders << homeDir + QStringLiteral("/snap/") + QLatin1String(family->snapFolder);
     for (const QString& folder : folders) {
-        if (!QFileInfo(folder).isDir())
+        if (!QFileInfo(folder).isDir() ||
+            !LockHolderRunning((folder + QStringLiteral("/SingletonLock")).toStdString()))
             continue;
         const std::string file = NewestChromiumSession(folder);
         std::string bytes;

@@ -25,7 +25,8 @@ std::string DefaultFirefoxProfile(const std::string& home = std::string());
 // The reply the capture commands read for `service`: "NETSCAPE" answers from the newest session
 // file of Firefox's default profile; "IEXPLORE" from the session log of the desktop's default
 // browser when that is Chromium, Chrome, Brave or Vivaldi (its last used profile). A browser
-// whose session cannot be read, or any other service, gives "". A default Firefox does not
+// whose session cannot be read, one that is not running (its profile's lock link names no
+// process of this machine), or any other service, gives "". A default Firefox does not
 // answer as "IEXPLORE": asked twice, Fast Add would add its page twice.
 std::string GetBrowserPage(const std::string& service, const std::string& home = std::string());
 

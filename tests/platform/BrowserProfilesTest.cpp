@@ -12,6 +12,8 @@
 #include <chrono>
 #include <filesystem>
 
+#include <unistd.h>
+
 using namespace brindle;
 namespace fs = std::filesystem;
 
@@ -40,6 +42,12 @@ std::vector<std::string> Describe(const std::vector<BrowserProfile>& profiles,
     for (const BrowserProfile& p : profiles)
         out.push_back(p.browser + "|" + p.profile + "|" + fs::relative(p.file, home).string());
     return out;
+}
+
+// The lock link a running browser keeps: `target` names this test's own process.
+void Lock(const fs::path& link, const std::string& prefix) {
+    fs::create_directories(link.parent_path());
+    fs::create_symlink(prefix + std::to_string(::getpid()), link);
 }
 
 } // namespace
@@ -101,6 +109,12 @@ TEST(BrowserPage, FirefoxAnswersFromTheNewestSessionOfItsDefaultProfile) {
     fs::last_write_time(backups / "recovery.baklz4",
                         fs::last_write_time(backups / "recovery.jsonlz4") -
                             std::chrono::minutes(1));
+    // Not running: the session on disk is an old one.
+    EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "");
+    fs::create_symlink("127.0.0.1:+999999999", ff / "b.second/lock");
+    EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "");
+    fs::remove(ff / "b.second/lock");
+    Lock(ff / "b.second/lock", "127.0.1.1:+");
     EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "\"http://newest/\",\"Newest\"");
     // The default browser stands for "IEXPLORE"; its session is not read here.
     EXPECT_EQ(GetBrowserPage("IEXPLORE", home.Path().string()), "");
@@ -146,6 +160,8 @@ TEST(BrowserPage, AChromiumDefaultBrowserAnswersFromItsLastUsedProfile) {
     testutil::WriteFile(h / ".config/mimeapps.list",
                         "[Added Associations]\nx-scheme-handler/http=firefox.desktop;\n\n"
                         "[Default Applications]\nx-scheme-handler/http=brave-browser.desktop;\n");
+    EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), ""); // not running
+    Lock(brave / "SingletonLock", "myhost-");
     EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), "\"http://brave.test/x\",\"OK\"");
     testutil::WriteFile(h / ".config/mimeapps.list",
                         "[Default Applications]\nx-scheme-handler/http=firefox.desktop\n");

@@ -39,6 +39,7 @@
 #include <filesystem>
 
 #include <lz4.h>
+#include <unistd.h>
 
 using ::testing::ElementsAre;
 namespace fs = std::filesystem;
@@ -411,6 +412,10 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
                         MozLz4(R"({"windows": [{"selected": 1, "tabs": [{"index": 1,
                            "entries": [{"url": "https://Current.example/", "title": "Now Open"}]}]}]})"));
     Start();
+    frame->Action(cmd::FastAdd)->trigger(); // Firefox is not running: nothing
+    EXPECT_TRUE(doc().m_arrBookmarks.empty());
+    // Firefox runs: its profile's lock names a process of this machine (this test's).
+    fs::create_symlink("127.0.0.1:+" + std::to_string(::getpid()), firefox / "p.default/lock");
     frame->Action(cmd::FastAdd)->trigger();
     ASSERT_EQ(doc().m_arrBookmarks.size(), 1u);
     EXPECT_EQ(doc().m_arrBookmarks[0].m_strURL, "https://Current.example/");
