@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 
 using brindle::FileDialogRequest;
 using brindle::MessageBox;
@@ -226,5 +227,8 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     splash.reset();
     if (m_store)
         m_firstRunWizard = brindle::CheckFirstRun(*m_store);
+    if (m_firstRunWizard) // once the window is up and the event loop runs
+        QTimer::singleShot(0, m_frame.get(),
+                           [this] { m_frame->Commands().Execute(cmd::ImportWizard); });
     return true;
 }

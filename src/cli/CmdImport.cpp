@@ -2,6 +2,7 @@
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"
 
+#include "exchange/BrowserBookmarks.h"
 #include "exchange/ExchangeFiles.h"
 #include "exchange/Favorites.h"
 #include "exchange/ImportFile.h"
@@ -45,9 +46,17 @@ int RunImport(const Args& args, Io& io) {
         case ImportInputKind::Folder:
             ImportFavoritesTree(doc, input, report);
             break;
+        case ImportInputKind::FirefoxPlaces:
+            ImportFirefoxPlaces(doc, input, report);
+            break;
+        case ImportInputKind::ChromiumBookmarks:
+            ImportChromiumBookmarks(doc, input, report);
+            break;
         case ImportInputKind::Unsupported:
             // The Import command ends at a file it has no reader for; what came before stays.
-            io.err << input << ": not an .htm, .html or .url file or a folder; import stopped\n";
+            io.err << input
+                   << ": not an .htm, .html or .url file, a browser profile file or a folder; "
+                      "import stopped\n";
             SaveDocument(doc, path, !args.Has("--no-backup"), io.err);
             return kExitFailure;
         }
@@ -66,22 +75,25 @@ int RunImport(const Args& args, Io& io) {
 } // namespace
 
 Command ImportCommand() {
-    return {"import",
-            "import outside bookmark files into a document and save it",
-            "FILE INPUT... [--no-backup]",
-            "Imports each INPUT in turn as the Import command does: an .htm or .html file by\n"
-            "its content (a Netscape bookmark file, else a Powermarks 3.0 file, else the links\n"
-            "of an ordinary page), a .url file as one Internet shortcut, and a folder as a\n"
-            "Favorites tree of .url files. The extension is compared exactly (\".HTM\" is not\n"
-            "\".htm\"); an INPUT of any other kind stops the import there (exit 1), keeping what\n"
-            "was imported before it. FILE is created when missing and saved as Save does\n"
-            "(\"<base>.bak\" and \"<base>.bk0\" first unless --no-backup). Prints, per input,\n"
-            "\"INPUT: N bookmarks, M macros, S schedules\" (what that input added); messages\n"
-            "such as \"cannot open the file\" go to standard error and make the exit status 1.\n"
-            "FILE stays locked against other writers (as for add) until it is saved.",
-            {"FILE", "INPUT..."},
-            {{"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
-            RunImport};
+    return {
+        "import",
+        "import outside bookmark files into a document and save it",
+        "FILE INPUT... [--no-backup]",
+        "Imports each INPUT in turn as the Import command does: an .htm or .html file by\n"
+        "its content (a Netscape bookmark file, else a Powermarks 3.0 file, else the links\n"
+        "of an ordinary page), a .url file as one Internet shortcut, and a folder as a\n"
+        "Favorites tree of .url files. The extension is compared exactly (\".HTM\" is not\n"
+        "\".htm\"). Any other file is recognised by its content: a Firefox places.sqlite\n"
+        "(read without disturbing a running Firefox) or a Chromium/Chrome/Brave/Vivaldi\n"
+        "Bookmarks file. An INPUT of any other kind stops the import there (exit 1), keeping what\n"
+        "was imported before it. FILE is created when missing and saved as Save does\n"
+        "(\"<base>.bak\" and \"<base>.bk0\" first unless --no-backup). Prints, per input,\n"
+        "\"INPUT: N bookmarks, M macros, S schedules\" (what that input added); messages\n"
+        "such as \"cannot open the file\" go to standard error and make the exit status 1.\n"
+        "FILE stays locked against other writers (as for add) until it is saved.",
+        {"FILE", "INPUT..."},
+        {{"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
+        RunImport};
 }
 
 } // namespace brindle::cli

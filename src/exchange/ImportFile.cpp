@@ -2,6 +2,7 @@
 
 #include "exchange/ImportFile.h"
 
+#include "exchange/BrowserBookmarks.h"
 #include "exchange/ChunkReader.h"
 #include "exchange/ExchangeFiles.h"
 #include "exchange/HtmlTags.h"
@@ -261,13 +262,21 @@ ImportInputKind ClassifyImportInput(const std::string& path) {
         return ImportInputKind::Folder;
     const std::string name = std::filesystem::path(path).filename().string();
     const size_t dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return ImportInputKind::Unsupported;
-    const std::string_view ext = std::string_view(name).substr(dot);
-    if (ext == ".htm" || ext == ".html")
-        return ImportInputKind::Html;
-    if (ext == ".url")
-        return ImportInputKind::UrlFile;
+    if (dot != std::string::npos) {
+        const std::string_view ext = std::string_view(name).substr(dot);
+        if (ext == ".htm" || ext == ".html")
+            return ImportInputKind::Html;
+        if (ext == ".url")
+            return ImportInputKind::UrlFile;
+    }
+    switch (DetectBrowserFile(path)) {
+    case BrowserFileKind::FirefoxPlaces:
+        return ImportInputKind::FirefoxPlaces;
+    case BrowserFileKind::ChromiumBookmarks:
+        return ImportInputKind::ChromiumBookmarks;
+    case BrowserFileKind::None:
+        break;
+    }
     return ImportInputKind::Unsupported;
 }
 

@@ -39,10 +39,12 @@ void ImportAnchors(CBrindleDoc& doc, std::string_view text);
 
 inline constexpr size_t kMaxAnchorTextBytes = 65535;
 
-enum class ImportInputKind { Html, UrlFile, Folder, Unsupported };
+enum class ImportInputKind { Html, UrlFile, Folder, FirefoxPlaces, ChromiumBookmarks, Unsupported };
 
 // How the Import command reads a chosen path: a folder as a Favorites tree, otherwise by the
-// extension of the file name, compared byte for byte (".htm", ".html", ".url").
+// extension of the file name, compared byte for byte (".htm", ".html", ".url"); a file with
+// another extension (or none) by its content: a Firefox places database or a Chromium
+// Bookmarks file.
 ImportInputKind ClassifyImportInput(const std::string& path);
 
 } // namespace brindle

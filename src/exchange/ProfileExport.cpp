@@ -25,14 +25,25 @@ namespace brindle {
 
 std::vector<NetscapeUser> FindNetscapeUsers(const std::string& home) {
     const QString homeDir = home.empty() ? QDir::homePath() : QString::fromStdString(home);
-    const QString base = homeDir + QStringLiteral("/.mozilla/firefox");
+    return ReadFirefoxProfiles((homeDir + QStringLiteral("/.mozilla/firefox")).toStdString());
+}
+
+std::vector<NetscapeUser> ReadFirefoxProfiles(const std::string& firefoxFolder,
+                                              std::string* defaultFolder) {
+    const QString base = QString::fromStdString(firefoxFolder);
     const QString iniPath = base + QStringLiteral("/profiles.ini");
     std::vector<NetscapeUser> users;
     if (!QFileInfo::exists(iniPath))
         return users;
     QSettings ini(iniPath, QSettings::IniFormat);
+    auto folderOf = [&](const QString& path, bool relative) {
+        return (relative ? QDir(base).filePath(path) : QDir::cleanPath(path)).toStdString();
+    };
     std::vector<std::pair<long, QString>> groups;
+    QString installDefault; // newer Firefox names the default per installation
     for (const QString& g : ini.childGroups()) {
+        if (g.startsWith(QLatin1String("Install")) && installDefault.isEmpty())
+            installDefault = ini.value(g + QStringLiteral("/Default")).toString().trimmed();
         if (!g.startsWith(QLatin1String("Profile")))
             continue;
         bool ok = false;
@@ -41,6 +52,7 @@ std::vector<NetscapeUser> FindNetscapeUsers(const std::string& home) {
     }
     std::stable_sort(groups.begin(), groups.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string flaggedDefault;
     for (const auto& [number, group] : groups) {
         ini.beginGroup(group);
         NetscapeUser user;
@@ -49,11 +61,21 @@ std::vector<NetscapeUser> FindNetscapeUsers(const std::string& home) {
         const bool relative =
             ini.value(QStringLiteral("IsRelative"), !QDir::isAbsolutePath(path)).toBool();
         if (!path.isEmpty())
-            user.profileFolder =
-                (relative ? QDir(base).filePath(path) : QDir::cleanPath(path)).toStdString();
+            user.profileFolder = folderOf(path, relative);
+        if (ini.value(QStringLiteral("Default")).toString() == QLatin1String("1") &&
+            flaggedDefault.empty())
+            flaggedDefault = user.profileFolder;
         ini.endGroup();
         if (!user.name.empty())
             users.push_back(std::move(user));
+    }
+    if (defaultFolder) {
+        if (!installDefault.isEmpty())
+            *defaultFolder = folderOf(installDefault, !QDir::isAbsolutePath(installDefault));
+        else if (!flaggedDefault.empty())
+            *defaultFolder = flaggedDefault;
+        else
+            *defaultFolder = users.empty() ? std::string() : users.front().profileFolder;
     }
     return users;
 }

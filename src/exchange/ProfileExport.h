@@ -21,6 +21,11 @@ struct NetscapeUser {
 // order of their profile numbers.
 std::vector<NetscapeUser> FindNetscapeUsers(const std::string& home = std::string());
 
+// The profiles listed in `firefoxFolder`/profiles.ini, in the order of their profile numbers;
+// `defaultFolder`, when given, receives the folder of the profile Firefox starts with.
+std::vector<NetscapeUser> ReadFirefoxProfiles(const std::string& firefoxFolder,
+                                              std::string* defaultFolder = nullptr);
+
 // The file Brindle writes into a profile folder.
 inline constexpr const char* kProfileBookmarkFile = "bookmark.htm";
 

@@ -72,4 +72,22 @@ std::optional<QString> FileDialogs::SaveFile(QWidget* parent, const QString& tit
     return path;
 }
 
+QStringList FileDialogs::OpenFiles(QWidget* parent, const QString& title, const QString& filter) {
+    if (!Answers().empty()) {
+        const std::optional<QString> answer = TakeAnswer(title);
+        return answer ? answer->split(QLatin1Char('\n'), Qt::SkipEmptyParts) : QStringList();
+    }
+    return QFileDialog::getOpenFileNames(parent, title, QString(), QtFilter(filter));
+}
+
+std::optional<QString> FileDialogs::Folder(QWidget* parent, const QString& title,
+                                           const QString& start) {
+    if (!Answers().empty())
+        return TakeAnswer(title);
+    const QString path = QFileDialog::getExistingDirectory(parent, title, start);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
 } // namespace brindle

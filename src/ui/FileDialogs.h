@@ -2,6 +2,7 @@
 // The open and save file dialogs of the program, answerable in advance by tests.
 
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <optional>
@@ -18,6 +19,12 @@ class FileDialogs {
                                            const QString& filter);
     static std::optional<QString> SaveFile(QWidget* parent, const QString& title,
                                            const QString& fileName, const QString& filter);
+    // Several files at once, in the order the dialog gives them; empty when cancelled. A queued
+    // answer holds the paths separated by line feeds.
+    static QStringList OpenFiles(QWidget* parent, const QString& title, const QString& filter);
+    // A folder, the browser opened at `start`.
+    static std::optional<QString> Folder(QWidget* parent, const QString& title,
+                                         const QString& start);
     // "text|pattern|text|pattern||" to Qt's "text (pattern);;..." ("*.*" becomes "*").
     static QString QtFilter(const QString& filter);
 

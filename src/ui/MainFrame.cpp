@@ -5,10 +5,12 @@
 #include "store/BrindleDoc.h"
 #include "store/FileCommands.h"
 #include "store/TextUtil.h"
+#include "ui/BookmarkView.h"
 #include "ui/BookmarkWorkspace.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
+#include "ui/ImportCommands.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
 #include "ui/MacroCommands.h"
@@ -24,6 +26,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -76,6 +79,7 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
             pages->OpenBookmark(hits[static_cast<std::size_t>(position)]);
     });
     m_macros = new MacroCommands(m_doc, *m_commands, *m_workspace, *m_search, *pages, this);
+    m_tray->SetAddSheetOpener([this](const CBookmark& page) { m_workspace->ShowAddSheet(page); });
     // Dialogs of other features reached from the property sheet's buttons.
     m_workspace->SetSheetPreparer([this](CAddMarkPropertySheet& sheet) {
         sheet.SetScheduleEditHandler(
@@ -127,6 +131,18 @@ void CMainFrame::RegisterCommands() {
     c.Register(cmd::Help, [this] { OpenHelp(); });
     c.Register(cmd::HelpIndex, [this] { OpenHelp(); });
     c.Register(cmd::About, [this] { emit aboutRequested(); });
+
+    // Import, export and capture from the browsers.
+    m_imports = new brindle::ImportCommands(m_doc, *m_panes, statusBar(), this);
+    m_imports->RegisterCommands(c, [this] {
+        std::vector<std::uint32_t> rows;
+        // From the selection's ranges: selecting all is one range, not a row index per row.
+        if (QItemSelectionModel* selection = m_workspace->Bookmarks()->selectionModel())
+            for (const QItemSelectionRange& range : selection->selection())
+                for (int r = range.top(); r <= range.bottom(); ++r)
+                    rows.push_back(static_cast<std::uint32_t>(r));
+        return rows;
+    });
 }
 
 void CMainFrame::CreateRecentFileItems() {

@@ -16,6 +16,7 @@ class BookmarkWorkspace;
 class CommandTable;
 class FileCommands;
 class MacroCommands;
+class ImportCommands;
 class SearchBar;
 class StatusPanes;
 class TrayController;
@@ -34,6 +35,7 @@ class CMainFrame : public QMainWindow {
     brindle::StatusPanes* Panes() const { return m_panes; }
     brindle::TrayController* Tray() const { return m_tray; }
     brindle::MacroCommands* Macros() const { return m_macros; }
+    brindle::ImportCommands* Imports() const { return m_imports; }
     QToolBar* CommandBand() const { return m_commandBand; }
 
     // A new or opened document is in place: title, mode layout and the views' first update.
@@ -70,6 +72,7 @@ class CMainFrame : public QMainWindow {
     brindle::StatusPanes* m_panes = nullptr;
     brindle::TrayController* m_tray = nullptr;
     brindle::MacroCommands* m_macros = nullptr;
+    brindle::ImportCommands* m_imports = nullptr;
     QToolBar* m_commandBand = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;

@@ -2,11 +2,14 @@
 
 #include "platform/HotKeys.h"
 #include "store/BrindleDoc.h"
+#include "ui/BrowserCapture.h"
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
 #include "ui/StatusPanes.h"
 
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -124,11 +127,19 @@ void TrayController::OnHotKey(int id) {
         m_window->raise();
         m_window->activateWindow();
         break;
+    case kFirstGlobalHotKeyId + 2: // "Fast Add Bookmark from Browser:"
+        m_commands.Execute(cmd::FastAdd);
+        break;
+    case kFirstGlobalHotKeyId + 1: // "Add Bookmark from Browser:"
+        if (auto page = CaptureBrowserBookmark(m_doc, SystemBrowserPages()); page && m_openAddSheet)
+            m_openAddSheet(*page);
+        break;
+    case kFirstGlobalHotKeyId + 3: // "Add Bookmark from Clipboard:"
+        if (auto page = ClipboardBookmark(m_doc, QGuiApplication::clipboard()->text());
+            page && m_openAddSheet)
+            m_openAddSheet(*page);
+        break;
     default:
-        // Adding from the browser, fast add and adding from the clipboard belong to the
-        // browser capture; until it exists these keys only bring the window up.
-        m_window->show();
-        m_window->raise();
         break;
     }
 }

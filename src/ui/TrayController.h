@@ -4,6 +4,9 @@
 
 #include <QObject>
 
+#include <functional>
+
+class CBookmark;
 class CBrindleDoc;
 class QMenu;
 class QSystemTrayIcon;
@@ -35,6 +38,10 @@ class TrayController : public QObject {
     void SetHotKeyService(HotKeyService* service);
     void RegisterHotKeys();
     void OnHotKey(int id);
+    // Opens the "Add Bookmark" sheet filled with a captured page (hot keys 1051 and 1053).
+    void SetAddSheetOpener(std::function<void(const CBookmark&)> open) {
+        m_openAddSheet = std::move(open);
+    }
 
   signals:
     // A tray-menu bookmark (the hit at `position` of the current list) is to be opened.
@@ -53,6 +60,7 @@ class TrayController : public QObject {
     QMenu* m_menu = nullptr;
     HotKeyService* m_hotKeys = nullptr;
     bool m_toldNoHotKeys = false;
+    std::function<void(const CBookmark&)> m_openAddSheet;
 };
 
 } // namespace brindle

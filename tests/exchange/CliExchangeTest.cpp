@@ -10,7 +10,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <filesystem>
+
 using namespace brindle;
+namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
 namespace {
@@ -169,4 +174,44 @@ TEST_F(CliExchange, ExportProfilePrintsTheTotals) {
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("Successful exporting files number:1"));
     EXPECT_EQ(Cli({"export-profile", brx}).code, 2);
+}
+
+TEST_F(CliExchange, ImportRecognisesBrowserProfileFilesByContent) {
+    const fs::path profile = dir.Path() / "profile";
+    fs::create_directories(profile);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((profile / "places.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url TEXT, "
+                           "last_visit_date INTEGER);"
+                           "CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk "
+                           "INTEGER, parent INTEGER, position INTEGER, title TEXT, dateAdded "
+                           "INTEGER, lastModified INTEGER, guid TEXT);"
+                           "INSERT INTO moz_places VALUES (1, 'http://Fire.example/', 0);"
+                           "INSERT INTO moz_bookmarks VALUES (1, 2, NULL, 0, 0, '', 0, 0, "
+                           "'root________'), (2, 2, NULL, 1, 0, 'menu', 0, 0, 'menu________'), "
+                           "(3, 1, 1, 2, 0, 'Fire Page', 1500000000000000, 0, 'x');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    testutil::WriteFile(profile / "Bookmarks",
+                        R"({"roots": {"other": {"type": "folder", "name": "Other", "children": [
+                          {"type": "url", "name": "Chrome Page", "url": "http://chrome.example/"},
+                          {"type": "url", "name": "Second", "url": "http://second.example/"}]}}})");
+    testutil::WriteFile(profile / "prefs", "user_pref(\"a\", 1);");
+    const std::string brx = dir.File("profiles.brx");
+    const CliRun run = Cli({"import", brx, (profile / "places.sqlite").string(),
+                            (profile / "Bookmarks").string(), (profile / "prefs").string()});
+    EXPECT_EQ(run.code, 1); // the last input is neither
+    EXPECT_EQ(run.out,
+              (profile / "places.sqlite").string() + ": 1 bookmarks, 0 macros, 0 schedules\n" +
+                  (profile / "Bookmarks").string() + ": 2 bookmarks, 0 macros, 0 schedules\n");
+    EXPECT_THAT(run.err, HasSubstr("prefs: not an .htm, .html or .url file"));
+    const auto doc = Load(brx);
+    ASSERT_EQ(doc->m_arrBookmarks.size(), 3u);
+    const auto fire = testutil::FindByName(*doc, "Fire Page");
+    ASSERT_NE(fire, nullptr);
+    EXPECT_EQ(fire->m_strURL, "http://Fire.example/");
+    EXPECT_EQ(fire->m_tAddDate, 1500000000);
+    EXPECT_EQ(testutil::FindByName(*doc, "Chrome Page")->m_strKeywords, "other chrome page");
 }

@@ -3,6 +3,7 @@
 // messages.
 
 #include "app/BrindleApp.h"
+#include "platform/HotKeys.h"
 #include "store/BookmarkList.h"
 #include "ui/BookmarkListModel.h"
 #include "ui/BookmarkView.h"
@@ -14,11 +15,14 @@
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
 #include "ui/SearchBar.h"
+#include "ui/TrayController.h"
 #include "ui/properties/AddMarkPropertySheet.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -324,7 +328,15 @@ TEST_F(PropertySheetTest, ACollectionChangedUnderTheSheetTakesNothingOver) {
 }
 
 TEST_F(PropertySheetTest, FetchAndScheduleButtonsFollowTheirHandlers) {
+    // The window installs its own schedule editor on every sheet.
+    OnSheet([&](Sheet& s) {
+        EXPECT_TRUE(s.findChild<QPushButton*>("scheduleEditButton")->isEnabled());
+        s.reject();
+    });
+    frame->Action(cmd::Add)->trigger();
+
     // Without handlers both show disabled.
+    frame->Workspace()->SetSheetPreparer({});
     OnSheet([&](Sheet& s) {
         Type(s, "urlEdit", QStringLiteral("http://x/"));
         EXPECT_FALSE(s.FetchButton()->isEnabled());
@@ -396,3 +408,27 @@ TEST_F(PropertySheetTest, ShowAddSheetTakesThePrefilledFields) {
 }
 
 } // namespace
+
+TEST_F(PropertySheetTest, TheClipboardHotKeyOpensTheAddSheetWithTheUrlOnTheClipboard) {
+    const std::size_t before = doc().m_arrBookmarks.size();
+    QString shownUrl;
+    OnSheet([&](Sheet& s) {
+        shownUrl = Box(s, "urlEdit")->text();
+        s.accept();
+    });
+    QGuiApplication::clipboard()->setText(QStringLiteral("https://example.org/a?b=1&c=2"));
+    frame->Tray()->OnHotKey(brindle::kFirstGlobalHotKeyId + 3);
+    EXPECT_EQ(shownUrl, "https://example.org/a?b=1&c=2");
+    ASSERT_EQ(doc().m_arrBookmarks.size(), before + 1);
+
+    // Text that is no URL opens nothing.
+    bool opened = false;
+    OnSheet([&](Sheet& s) {
+        opened = true;
+        s.reject();
+    });
+    QGuiApplication::clipboard()->setText(QStringLiteral("just some words"));
+    frame->Tray()->OnHotKey(brindle::kFirstGlobalHotKeyId + 3);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(doc().m_arrBookmarks.size(), before + 1);
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Bookmarking the page a browser shows: Add from Browser (the bookmark the Add Bookmark sheet
+// opens with), Fast Add (added at once, one per browser that answers) and the bookmark of a URL
+// on the clipboard.
+
+#include "store/Bookmark.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class CBrindleDoc;
+
+namespace brindle {
+
+// Asks a browser ("IEXPLORE" or "NETSCAPE") for its page; the reply form of GetBrowserPage.
+using BrowserPageSource = std::function<std::string(const std::string& service)>;
+// GetBrowserPage of the user's own browsers.
+BrowserPageSource SystemBrowserPages();
+
+// Add from Browser: the bookmark for the preferred browser's page ("Prefer" 1: the default
+// browser, else Firefox), or nothing when that browser gave no URL and title. Keywords are the
+// "Fast Add Keywords" text, a blank and the title; with no default schedule the status is
+// "Checking Off". Add date and last checked are now.
+std::optional<CBookmark> CaptureBrowserBookmark(const CBrindleDoc& doc,
+                                                const BrowserPageSource& pages);
+
+// Fast Add: for the default browser and then Firefox, each page with a URL and a title is added
+// straight away (status "Waiting" even without a schedule). Returns the number added.
+int FastAddFromBrowsers(CBrindleDoc& doc, const BrowserPageSource& pages);
+
+// Hot key 1053: the bookmark for a URL on the clipboard (absolute, with a scheme a browser
+// opens), named by the URL; nothing when the text is not such a URL.
+std::optional<CBookmark> ClipboardBookmark(const CBrindleDoc& doc, const QString& clipboardText);
+
+} // namespace brindle

@@ -1,0 +1,444 @@
+// Bookmarks read from browser profiles (Firefox places.sqlite, Chromium Bookmarks) and the page
+// read from a Firefox session file. Every fixture is made here: a SQLite database with the
+// tables and columns the reader uses, JSON text, and LZ4 blocks written with liblz4.
+
+#include "support/BookmarkLookup.h"
+#include "support/TestFiles.h"
+
+#include "exchange/BrowserBookmarks.h"
+#include "exchange/BrowserSession.h"
+#include "exchange/ImportFile.h"
+#include "store/BrindleDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <lz4.h>
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+
+using namespace brindle;
+using testutil::FindByName;
+using testutil::FindByUrl;
+
+namespace {
+
+constexpr std::int64_t kSecond = 1000000; // Firefox stores microseconds
+
+// A places database with the schema's tables and the columns the reader reads.
+class PlacesFixture {
+  public:
+    explicit PlacesFixture(const std::string& path) {
+        EXPECT_EQ(sqlite3_open(path.c_str(), &m_db), SQLITE_OK);
+        Exec("CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title "
+             "LONGVARCHAR, last_visit_date INTEGER, guid TEXT);"
+             "CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER "
+             "DEFAULT NULL, parent INTEGER, position INTEGER, title LONGVARCHAR, keyword_id "
+             "INTEGER, folder_type TEXT, dateAdded INTEGER, lastModified INTEGER, guid TEXT);"
+             "CREATE TABLE moz_anno_attributes (id INTEGER PRIMARY KEY, name VARCHAR(32));"
+             "CREATE TABLE moz_items_annos (id INTEGER PRIMARY KEY, item_id INTEGER, "
+             "anno_attribute_id INTEGER, content LONGVARCHAR);"
+             "INSERT INTO moz_anno_attributes VALUES (1, 'bookmarkProperties/description');");
+        Folder(1, 0, 0, "", "root________");
+        Folder(2, 1, 0, "menu", "menu________");
+        Folder(3, 1, 1, "toolbar", "toolbar_____");
+        Folder(4, 1, 2, "tags", "tags________");
+        Folder(5, 1, 3, "unfiled", "unfiled_____");
+    }
+    ~PlacesFixture() { sqlite3_close(m_db); }
+
+    void Exec(const std::string& sql) {
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+            << (error ? error : "") << "\n"
+            << sql;
+        sqlite3_free(error);
+    }
+    void Folder(int id, int parent, int position, const std::string& title,
+                const std::string& guid = "") {
+        Item(id, 2, 0, parent, position, title, guid);
+    }
+    void Item(int id, int type, int fk, int parent, int position, const std::string& title,
+              const std::string& guid = "", std::int64_t added = 0) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(m_db,
+                           "INSERT INTO moz_bookmarks (id, type, fk, parent, position, title, "
+                           "dateAdded, lastModified, guid) VALUES (?,?,?,?,?,?,?,?,?)",
+                           -1, &st, nullptr);
+        sqlite3_bind_int(st, 1, id);
+        sqlite3_bind_int(st, 2, type);
+        if (fk)
+            sqlite3_bind_int(st, 3, fk);
+        sqlite3_bind_int(st, 4, parent);
+        sqlite3_bind_int(st, 5, position);
+        sqlite3_bind_text(st, 6, title.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(st, 7, added);
+        sqlite3_bind_int64(st, 8, added ? added + 5 * kSecond : 0);
+        sqlite3_bind_text(st, 9, guid.c_str(), -1, SQLITE_TRANSIENT);
+        EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_finalize(st);
+    }
+    void Place(int id, const std::string& url, std::int64_t lastVisit = 0) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(m_db, "INSERT INTO moz_places (id, url, last_visit_date) VALUES (?,?,?)",
+                           -1, &st, nullptr);
+        sqlite3_bind_int(st, 1, id);
+        sqlite3_bind_text(st, 2, url.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(st, 3, lastVisit);
+        EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_finalize(st);
+    }
+    sqlite3* Db() const { return m_db; }
+
+  private:
+    sqlite3* m_db = nullptr;
+};
+
+// The usual tree: links in the menu, the toolbar, nested folders, tags, a separator, an empty
+// folder, a description and Firefox's own "place:" queries.
+void FillPlaces(PlacesFixture& f) {
+    f.Place(100, "https://example.com/Search?a=1&b=\"x\"", 1700000000 * kSecond + 999);
+    f.Place(101, "https://news.example/");
+    f.Place(102, "https://Übung.example/Straße");
+    f.Place(103, "place:sort=8&maxResults=10");
+    f.Item(10, 1, 100, 2, 0, "Search & \"Quotes\"", "", 1600000000 * kSecond);
+    f.Item(11, 3, 0, 2, 1, "");       // separator
+    f.Folder(12, 2, 2, "Work Stuff"); // menu/Work Stuff
+    f.Folder(13, 12, 0, "Deep");      // menu/Work Stuff/Deep
+    f.Item(14, 1, 101, 13, 0, "News Site");
+    f.Folder(15, 12, 1, "Empty");
+    f.Item(16, 1, 102, 3, 0, "Übung Straße"); // toolbar
+    f.Item(17, 1, 103, 3, 1, "Most Visited");
+    // Tags: folders under the tags root holding bookmarks of the tagged place.
+    f.Folder(20, 4, 0, "Reading");
+    f.Item(21, 1, 101, 20, 0, "");
+    f.Folder(22, 4, 1, "Daily");
+    f.Item(23, 1, 101, 22, 0, "");
+    f.Exec("INSERT INTO moz_items_annos (item_id, anno_attribute_id, content) VALUES "
+           "(14, 1, '  Morning paper  ')");
+}
+
+std::string MozLz4(std::string_view json, std::uint32_t sizeField) {
+    std::string block(static_cast<std::size_t>(LZ4_compressBound(static_cast<int>(json.size()))),
+                      '\0');
+    const int n = LZ4_compress_default(json.data(), block.data(), static_cast<int>(json.size()),
+                                       static_cast<int>(block.size()));
+    block.resize(static_cast<std::size_t>(n));
+    std::string out("mozLz40\0", 8);
+    for (int i = 0; i < 4; ++i)
+        out += static_cast<char>((sizeField >> (8 * i)) & 0xFF);
+    return out + block;
+}
+
+std::string MozLz4(std::string_view json) {
+    return MozLz4(json, static_cast<std::uint32_t>(json.size()));
+}
+
+} // namespace
+
+TEST(FirefoxPlaces, FoldersTagsDatesAndDescriptions) {
+    testutil::TempDirectory dir;
+    const std::string path = dir.File("places.sqlite");
+    {
+        PlacesFixture f(path);
+        FillPlaces(f);
+    }
+    CBrindleDoc doc;
+    ExchangeReport report;
+    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
+    EXPECT_TRUE(report.messages.empty());
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
+
+    // The menu is the top level, as in Firefox's own Netscape export; case is kept.
+    const auto search = FindByName(doc, "Search & \"Quotes\"");
+    ASSERT_TRUE(search);
+    EXPECT_EQ(search->m_strURL, "https://example.com/Search?a=1&b=\"x\"");
+    // The keyword rules of the store keep the words that can be searched for.
+    EXPECT_EQ(search->m_strKeywords, "search");
+    EXPECT_EQ(search->m_tAddDate, 1600000000);
+    EXPECT_EQ(search->m_tLastModified, 1600000005);
+    EXPECT_EQ(search->m_tLastVisited, 1700000000);
+    EXPECT_EQ(search->m_strStatus, "Waiting");
+    EXPECT_EQ(search->m_strSchedule, "<None>");
+    EXPECT_EQ(search->m_wStatusChecking, 1);
+
+    const auto news = FindByName(doc, "News Site");
+    ASSERT_TRUE(news);
+    EXPECT_EQ(news->m_strKeywords, "work stuff deep news site reading daily");
+    EXPECT_EQ(news->m_strDescription, "Morning paper");
+    EXPECT_EQ(news->m_tAddDate, 0);
+
+    const auto umlaut = FindByUrl(doc, "https://Übung.example/Straße");
+    ASSERT_TRUE(umlaut);
+    EXPECT_EQ(umlaut->m_strName, "Übung Straße");
+    EXPECT_EQ(umlaut->m_strKeywords, "bookmarks toolbar übung straße");
+
+    // Firefox's saved queries are not pages.
+    EXPECT_FALSE(FindByName(doc, "Most Visited"));
+}
+
+TEST(FirefoxPlaces, ALockedDatabaseIsReadWithoutWaiting) {
+    testutil::TempDirectory dir;
+    const std::string path = dir.File("places.sqlite");
+    PlacesFixture f(path);
+    FillPlaces(f);
+    // A running browser holding the database in an exclusive transaction.
+    f.Exec("BEGIN EXCLUSIVE; INSERT INTO moz_places (id, url) VALUES (200, 'http://pending/');");
+    CBrindleDoc doc;
+    ExchangeReport report;
+    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
+    EXPECT_TRUE(report.messages.empty());
+    EXPECT_FALSE(FindByUrl(doc, "http://pending/"));
+    f.Exec("ROLLBACK;");
+}
+
+TEST(FirefoxPlaces, ChangesStillInTheWriteAheadLogAreSeenAndTheFilesStayUntouched) {
+    testutil::TempDirectory dir;
+    const std::string path = dir.File("places.sqlite");
+    PlacesFixture f(path);
+    f.Exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
+    FillPlaces(f);
+    f.Place(300, "http://fresh.example/");
+    f.Item(30, 1, 300, 5, 0, "Fresh");
+    ASSERT_GT(std::filesystem::file_size(path + "-wal"), 0u);
+    const std::string before = testutil::ReadFile(path);
+    const std::string walBefore = testutil::ReadFile(path + "-wal");
+
+    CBrindleDoc doc;
+    ExchangeReport report;
+    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 4);
+    const auto fresh = FindByName(doc, "Fresh");
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh->m_strKeywords, "other bookmarks fresh");
+    EXPECT_EQ(testutil::ReadFile(path), before);
+    EXPECT_EQ(testutil::ReadFile(path + "-wal"), walBefore);
+}
+
+TEST(FirefoxPlaces, FilesThatAreNoPlacesDatabaseAreReported) {
+    testutil::TempDirectory dir;
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(dir.File("other.sqlite").c_str(), &db);
+        sqlite3_exec(db, "CREATE TABLE t (x)", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    testutil::WriteFile(dir.Path() / "junk.sqlite", "SQLite format 3");
+    for (const char* name : {"other.sqlite", "junk.sqlite", "missing.sqlite"}) {
+        CBrindleDoc doc;
+        ExchangeReport report;
+        EXPECT_EQ(ImportFirefoxPlaces(doc, dir.File(name), report), -1) << name;
+        EXPECT_TRUE(report.Contains("cannot open the file")) << name;
+        EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    }
+}
+
+TEST(ChromiumBookmarks, RootsFoldersAndWindowsEpochDates) {
+    // 13,300,000,000,000,000 µs after 1601 = 1,655,526,400 s after 1970.
+    const std::string json = R"({
+      "checksum": "0", "version": 1,
+      "roots": {
+        "bookmark_bar": {"type": "folder", "name": "Bookmarks bar", "children": [
+          {"type": "url", "name": "Search & \"Quotes\"", "url": "https://example.com/?a=1&b=%22",
+           "date_added": "13300000000000000", "date_last_used": "0"},
+          {"type": "folder", "name": "Dev Tools", "children": [
+            {"type": "folder", "name": "Empty", "children": []},
+            {"type": "folder", "name": "Nested", "children": [
+              {"type": "url", "name": "Référence", "url": "https://Docs.example/Ref",
+               "date_added": "13300000001000000"}]}]}]},
+        "other": {"type": "folder", "name": "Other bookmarks", "children": [
+          {"type": "url", "name": "Elsewhere", "url": "http://else.example/"},
+          {"type": "url", "name": "Elsewhere", "url": "http://else.example/"},
+          {"type": "url", "name": " ", "url": "http://untitled.example/"}]},
+        "synced": {"type": "folder", "name": "Mobile bookmarks", "children": [
+          {"type": "url", "name": "NoAddress", "url": ""}]}
+      }})";
+    CBrindleDoc doc;
+    // The duplicate is refused by the document and not counted; an untitled link is named by
+    // its address.
+    EXPECT_EQ(ReadChromiumBookmarksText(doc, json), 4);
+    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    EXPECT_TRUE(FindByName(doc, "http://untitled.example/"));
+    const auto search = FindByName(doc, "Search & \"Quotes\"");
+    ASSERT_TRUE(search);
+    EXPECT_EQ(search->m_strURL, "https://example.com/?a=1&b=%22");
+    EXPECT_EQ(search->m_strKeywords, "bookmarks bar search");
+    EXPECT_EQ(search->m_tAddDate, 1655526400);
+    EXPECT_EQ(search->m_tLastVisited, 0);
+    const auto ref = FindByName(doc, "Référence");
+    ASSERT_TRUE(ref);
+    EXPECT_EQ(ref->m_strURL, "https://Docs.example/Ref");
+    EXPECT_EQ(ref->m_strKeywords, "bookmarks bar dev tools nested référence");
+    EXPECT_EQ(ref->m_tAddDate, 1655526401);
+    EXPECT_EQ(FindByName(doc, "Elsewhere")->m_strKeywords, "other bookmarks elsewhere");
+}
+
+TEST(ChromiumBookmarks, DamagedFilesAddNothing) {
+    for (const char* text : {"", "{", "[]", "{\"roots\": 5}", "{\"roots\": {\"other\": 7}}",
+                             "{\"roots\": {\"other\": {\"children\": [1, null, {}]}}}"}) {
+        CBrindleDoc doc;
+        EXPECT_LE(ReadChromiumBookmarksText(doc, text), 0) << text;
+        EXPECT_TRUE(doc.m_arrBookmarks.empty()) << text;
+    }
+    EXPECT_EQ(ChromiumTimeToSeconds(0), 0);
+    EXPECT_EQ(ChromiumTimeToSeconds(5), 0); // before 1970
+}
+
+TEST(BrowserFiles, TheImportRecognisesThemByContent) {
+    testutil::TempDirectory dir;
+    { PlacesFixture f(dir.File("places.sqlite")); }
+    testutil::WriteFile(dir.Path() / "Bookmarks",
+                        "\xEF\xBB\xBF\n{\n \"checksum\": \"1\",\n \"roots\": {}}");
+    testutil::WriteFile(dir.Path() / "notes", "{\"other\": 1}");
+    testutil::WriteFile(dir.Path() / "data.json", "{\"roots\": {}}");
+    EXPECT_EQ(ClassifyImportInput(dir.File("places.sqlite")), ImportInputKind::FirefoxPlaces);
+    EXPECT_EQ(ClassifyImportInput(dir.File("Bookmarks")), ImportInputKind::ChromiumBookmarks);
+    EXPECT_EQ(ClassifyImportInput(dir.File("data.json")), ImportInputKind::ChromiumBookmarks);
+    EXPECT_EQ(ClassifyImportInput(dir.File("notes")), ImportInputKind::Unsupported);
+    EXPECT_EQ(ClassifyImportInput(dir.File("nothing")), ImportInputKind::Unsupported);
+}
+
+TEST(FirefoxSession, TheSelectedTabOfTheLastUsedWindow) {
+    const std::string json = R"({"version": ["sessionrestore", 1], "selectedWindow": 2,
+      "windows": [
+        {"selected": 1, "tabs": [{"index": 1, "entries": [{"url": "http://first/", "title": "First"}]}]},
+        {"selected": 2, "tabs": [
+          {"index": 1, "entries": [{"url": "http://other/", "title": "Other"}]},
+          {"index": 1, "entries": [
+             {"url": "https://Example.com/a?x=1&y=\"2\"", "title": "Title, with \"quotes\" ünd comma"},
+             {"url": "http://forward/", "title": "Forward"}]}]}]})";
+    const std::string reply = FirefoxSessionReply(MozLz4(json));
+    EXPECT_EQ(reply,
+              "\"https://Example.com/a?x=1&y=%222%22\",\"Title, with \"quotes\" ünd comma\"");
+    const BrowserPage page = ParseBrowserReply(reply);
+    EXPECT_EQ(page.url, "https://Example.com/a?x=1&y=%222%22");
+    EXPECT_EQ(page.title, "Title, with \"quotes\" ünd comma");
+}
+
+TEST(FirefoxSession, DamagedFilesGiveNothing) {
+    const std::string json =
+        R"({"windows": [{"tabs": [{"entries": [{"url": "http://a/", "title": "A"}]}]}]})";
+    const std::string good = MozLz4(json);
+    ASSERT_EQ(FirefoxSessionReply(good), "\"http://a/\",\"A\"");
+
+    std::string badMagic = good;
+    badMagic[3] = 'X';
+    EXPECT_EQ(FirefoxSessionReply(badMagic), "");
+    EXPECT_EQ(FirefoxSessionReply(good.substr(0, good.size() - 5)), ""); // short block
+    EXPECT_EQ(FirefoxSessionReply(good.substr(0, 10)), "");              // short header
+    EXPECT_EQ(FirefoxSessionReply(MozLz4(json, static_cast<std::uint32_t>(json.size() + 7))), "");
+    EXPECT_EQ(FirefoxSessionReply(MozLz4(json, static_cast<std::uint32_t>(json.size() - 7))), "");
+    EXPECT_EQ(FirefoxSessionReply(MozLz4(json, 0xFFFFFFFFu)), "");
+    EXPECT_EQ(FirefoxSessionReply(MozLz4("not json")), "");
+    EXPECT_EQ(FirefoxSessionReply(MozLz4(R"({"windows": []})")), "");
+    EXPECT_EQ(FirefoxSessionReply(MozLz4(R"({"windows": [{"tabs": [{"entries": [{}]}]}]})")), "");
+}
+
+TEST(BrowserReply, ParsedAsTheCaptureCommandsReadIt) {
+    BrowserPage p = ParseBrowserReply("\" http://a/ \",\" A title \",\"THISWINDOW\"");
+    EXPECT_EQ(p.url, "http://a/");
+    EXPECT_EQ(p.title, "A title");
+    p = ParseBrowserReply("\"http://a/\",\"Hello, world\"");
+    EXPECT_EQ(p.title, "Hello, world");
+    p = ParseBrowserReply("\"http://a/\"");
+    EXPECT_EQ(p.url, "http://a/");
+    EXPECT_EQ(p.title, "");
+    p = ParseBrowserReply("\"http://a/\",\"");
+    EXPECT_EQ(p.title, "");
+    p = ParseBrowserReply("");
+    EXPECT_EQ(p.url, "");
+}
+
+namespace {
+
+// A Chromium session log written command by command.
+class SnssLog {
+  public:
+    SnssLog() { m_bytes = "SNSS" + I32(3); }
+    static std::string I32(std::int32_t v) {
+        std::string out;
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+        return out;
+    }
+    void Command(int id, const std::string& payload) {
+        const auto size = static_cast<std::uint16_t>(payload.size() + 1);
+        m_bytes += static_cast<char>(size & 0xFF);
+        m_bytes += static_cast<char>(size >> 8);
+        m_bytes += static_cast<char>(id);
+        m_bytes += payload;
+    }
+    void Pair(int id, std::int32_t a, std::int32_t b) { Command(id, I32(a) + I32(b)); }
+    // A navigation pickle: size, tab, index, URL, UTF-16 title, then fields not read.
+    void Navigation(std::int32_t tab, std::int32_t index, const std::string& url,
+                    const std::u16string& title) {
+        std::string body = I32(tab) + I32(index) + I32(static_cast<std::int32_t>(url.size())) + url;
+        body.resize((body.size() + 3) / 4 * 4, '\0');
+        body += I32(static_cast<std::int32_t>(title.size()));
+        for (const char16_t c : title) {
+            body += static_cast<char>(c & 0xFF);
+            body += static_cast<char>(c >> 8);
+        }
+        body.resize((body.size() + 3) / 4 * 4, '\0');
+        body += I32(0) + I32(0); // state and transition
+        Command(6, I32(static_cast<std::int32_t>(body.size())) + body);
+    }
+    const std::string& Bytes() const { return m_bytes; }
+
+  private:
+    std::string m_bytes;
+};
+
+// Window 1: tabs 10 and 11 (11 selected, on its second page); window 2: tab 20.
+SnssLog TwoWindows(std::int32_t activeWindow) {
+    SnssLog log;
+    log.Pair(0, 1, 10); // tab 10 in window 1
+    log.Pair(2, 10, 0);
+    log.Navigation(10, 0, "http://ten.example/", u"Ten");
+    log.Pair(0, 1, 11);
+    log.Pair(2, 11, 1);
+    log.Navigation(11, 0, "http://eleven.example/old", u"Old");
+    log.Navigation(11, 1, "https://Eleven.example/?a=1&b=\"2\"", u"Ünïcode, \"Title\"");
+    log.Pair(7, 11, 1);
+    log.Pair(8, 1, 1); // window 1 shows its tab at index 1
+    log.Pair(0, 2, 20);
+    log.Navigation(20, 0, "http://twenty.example/", u"Twenty");
+    log.Command(20, SnssLog::I32(activeWindow));
+    return log;
+}
+
+} // namespace
+
+TEST(ChromiumSession, TheSelectedTabOfTheActiveWindow) {
+    EXPECT_EQ(ChromiumSessionReply(TwoWindows(1).Bytes()),
+              "\"https://Eleven.example/?a=1&b=%222%22\",\"Ünïcode, \"Title\"\"");
+    EXPECT_EQ(ChromiumSessionReply(TwoWindows(2).Bytes()), "\"http://twenty.example/\",\"Twenty\"");
+
+    // Closing the active window leaves the latest window that still has tabs.
+    SnssLog closed = TwoWindows(2);
+    closed.Command(17, SnssLog::I32(2) + std::string(8, '\0'));
+    EXPECT_EQ(ChromiumSessionReply(closed.Bytes()),
+              "\"https://Eleven.example/?a=1&b=%222%22\",\"Ünïcode, \"Title\"\"");
+    closed.Command(17, SnssLog::I32(1) + std::string(8, '\0'));
+    EXPECT_EQ(ChromiumSessionReply(closed.Bytes()), "");
+    SnssLog tabClosed = TwoWindows(1);
+    tabClosed.Command(16, SnssLog::I32(11) + std::string(8, '\0'));
+    EXPECT_EQ(ChromiumSessionReply(tabClosed.Bytes()), "\"http://ten.example/\",\"Ten\"");
+}
+
+TEST(ChromiumSession, DamagedLogsGiveNothingOrWhatWasWhole) {
+    const std::string whole = TwoWindows(1).Bytes();
+    EXPECT_EQ(ChromiumSessionReply(""), "");
+    EXPECT_EQ(ChromiumSessionReply("SNSX" + whole.substr(4)), "");
+    // Cut anywhere: never a crash, and a reply only from whole commands.
+    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+        const std::string reply = ChromiumSessionReply(whole.substr(0, cut));
+        EXPECT_TRUE(reply.empty() || reply.front() == '"') << cut;
+    }
+    // A navigation whose lengths point past its command.
+    SnssLog bad;
+    bad.Pair(0, 1, 10);
+    bad.Command(6, SnssLog::I32(40) + SnssLog::I32(10) + SnssLog::I32(0) +
+                       SnssLog::I32(0x7FFFFFFF) + "http://");
+    EXPECT_EQ(ChromiumSessionReply(bad.Bytes()), "");
+}
