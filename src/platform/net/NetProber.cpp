@@ -28,6 +28,9 @@ int RetryAfterSeconds(const QByteArray& value) {
     return static_cast<int>(std::max<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(when)));
 }
 
+// Bodies up to this size are read to their end by a probe (see OnHeaders).
+constexpr qlonglong kShortBody = 16 * 1024;
+
 bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -104,6 +107,12 @@ void NetProber::Send(int slot) {
         FinishWith(slot, kErrBadUrl);
         return;
     }
+    // The reserved top-level name never resolves; no resolver is asked (as RFC 6761 wants).
+    const QString host = r.url.host().toLower();
+    if (host == QLatin1String("invalid") || host.endsWith(QLatin1String(".invalid"))) {
+        FinishWith(slot, kErrNameNotResolved);
+        return;
+    }
     if (!r.manager)
         r.manager = m_session.Manager(slot);
     if (!r.manager) {
@@ -113,9 +122,11 @@ void NetProber::Send(int slot) {
     if (r.redirects == 0)
         r.deadline->start(m_timeoutMs);
     QNetworkReply* reply = r.manager->get(NetSession::MakeRequest(r.url));
-    // A probe needs the headers only; a fetch a bounded part of the page. Either way the
-    // reply never holds more than this, whatever the server sends.
-    reply->setReadBufferSize(m_mode == Mode::Probe ? 16 * 1024 : 64 * 1024);
+    // A probe needs the headers only: the reply never holds more than this, whatever the
+    // server sends. A fetch reads as data arrives and stops at its limit (a bounded read
+    // buffer stalls compressed downloads).
+    if (m_mode == Mode::Probe)
+        reply->setReadBufferSize(16 * 1024);
     r.reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, slot] { OnHeaders(slot); });
     connect(reply, &QIODevice::readyRead, this, [this, slot] { OnData(slot); });
@@ -162,6 +173,11 @@ void NetProber::OnHeaders(int slot) {
     result.retryAfter = RetryAfterSeconds(r.reply->rawHeader("Retry-After"));
     r.contentType = r.reply->rawHeader("Content-Type");
     if (m_mode == Mode::Probe || result.result != 200) {
+        // A short body that is all but there is taken in, so the connection stays open for
+        // the next request; anything else ends the request here.
+        const QVariant length = r.reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() <= kShortBody && !r.reply->isFinished())
+            return;
         Finish(slot);
         return;
     }

@@ -94,6 +94,9 @@ std::shared_ptr<QNetworkAccessManager> NetSession::Manager(int lane) {
 QNetworkRequest NetSession::MakeRequest(const QUrl& url) {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kUserAgent));
+    // Pages come uncompressed, as the classic client asked for them: a fetch reads a bounded
+    // part of a page, and a compressed answer could expand without bound before that.
+    request.setRawHeader("Accept-Encoding", "identity");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     // Connections are kept per host; HTTP/2 would multiplex, which the slot limit then ignores.
