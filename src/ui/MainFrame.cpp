@@ -11,6 +11,7 @@
 #include "ui/DialogRunner.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
+#include "ui/LinkCheckController.h"
 #include "ui/SearchBar.h"
 #include "ui/StatusPanes.h"
 #include "ui/TrayController.h"
@@ -59,6 +60,8 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     addToolBar(m_search);
     m_panes = new StatusPanes(m_doc, statusBar());
     m_tray = new TrayController(m_doc, *m_commands, *m_panes, this);
+    m_links =
+        new LinkCheckController(m_doc, *m_commands, *m_workspace->Bookmarks(), *m_panes, this);
     setCentralWidget(m_workspace);
     connect(m_workspace->Keywords(), &CKeyWordView::appendRequested, m_search, &SearchBar::Append);
 

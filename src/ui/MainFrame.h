@@ -15,6 +15,7 @@ namespace brindle {
 class BookmarkWorkspace;
 class CommandTable;
 class FileCommands;
+class LinkCheckController;
 class SearchBar;
 class StatusPanes;
 class TrayController;
@@ -32,6 +33,8 @@ class CMainFrame : public QMainWindow {
     brindle::BookmarkWorkspace* Workspace() const { return m_workspace; }
     brindle::StatusPanes* Panes() const { return m_panes; }
     brindle::TrayController* Tray() const { return m_tray; }
+    // The status check and bulk fetch (F8, F7) with the internet session.
+    brindle::LinkCheckController* LinkChecks() const { return m_links; }
     QToolBar* CommandBand() const { return m_commandBand; }
 
     // A new or opened document is in place: title, mode layout and the views' first update.
@@ -66,6 +69,7 @@ class CMainFrame : public QMainWindow {
     brindle::SearchBar* m_search = nullptr;
     brindle::StatusPanes* m_panes = nullptr;
     brindle::TrayController* m_tray = nullptr;
+    brindle::LinkCheckController* m_links = nullptr;
     QToolBar* m_commandBand = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;

@@ -131,6 +131,12 @@ void NetProber::Send(int slot) {
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, slot] { OnHeaders(slot); });
     connect(reply, &QIODevice::readyRead, this, [this, slot] { OnData(slot); });
     connect(reply, &QNetworkReply::finished, this, [this, slot] { OnFinished(slot); });
+    if (m_progress) {
+        connect(reply, &QNetworkReply::socketStartedConnecting, this,
+                [this, slot] { Report(slot, Stage::Connecting, {}); });
+        connect(reply, &QNetworkReply::requestSent, this,
+                [this, slot] { Report(slot, Stage::RequestSent, {}); });
+    }
 }
 
 bool NetProber::FollowRedirect(int slot) {
@@ -146,6 +152,7 @@ bool NetProber::FollowRedirect(int slot) {
         return true;
     }
     r.url = r.reply->url().resolved(target);
+    Report(slot, Stage::Redirect, r.url);
     DropReply(r);
     Send(slot);
     return true;
@@ -162,6 +169,9 @@ void NetProber::OnHeaders(int slot) {
         return;
     ProbeResult& result = r.result;
     result.result = status.toInt();
+    result.statusText =
+        r.reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toStdString();
+    Report(slot, Stage::ResponseReceived, {});
     if (result.result == 200) {
         if (r.redirects > 0)
             result.location = r.reply->url().toString().toStdString();
@@ -192,6 +202,7 @@ void NetProber::OnData(int slot) {
         OnHeaders(slot);
         return;
     }
+    Report(slot, Stage::Receiving, {});
     const qsizetype room = static_cast<qsizetype>(m_readLimit) - r.body.size();
     if (room > 0)
         r.body.append(r.reply->read(room));

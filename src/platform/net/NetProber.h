@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QNetworkAccessManager;
@@ -32,6 +33,9 @@ class NetProber : public QObject, public Prober {
     Q_OBJECT
   public:
     enum class Mode { Probe, Fetch };
+    // How far a request has come, for a dialog that shows it.
+    enum class Stage { Connecting, RequestSent, Redirect, ResponseReceived, Receiving };
+    using Progress = std::function<void(int slot, Stage stage, const QUrl& url)>;
 
     NetProber(NetSession& session, Mode mode, QObject* parent = nullptr);
     ~NetProber() override;
@@ -39,6 +43,7 @@ class NetProber : public QObject, public Prober {
     void Start(int slot, const std::string& url, int delayMs) override;
     void Cancel(int slot) override;
 
+    void SetProgress(Progress progress) { m_progress = std::move(progress); }
     // Tests shorten the time-out.
     void SetTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
     // The byte limit of a fetch (kPageReadLimit).
@@ -70,11 +75,16 @@ class NetProber : public QObject, public Prober {
     // Follows the redirect the reply names; false when it names none.
     bool FollowRedirect(int slot);
     void Deliver(int slot, ProbeResult result);
+    void Report(int slot, Stage stage, const QUrl& url) {
+        if (m_progress)
+            m_progress(slot, stage, url);
+    }
 
     NetSession& m_session;
     Mode m_mode;
     int m_timeoutMs = kTransferTimeoutMs;
     std::size_t m_readLimit;
+    Progress m_progress;
     std::array<Request, 8> m_requests;
 };
 
