@@ -27,6 +27,8 @@ class HttpServer {
     explicit HttpServer(
         const std::function<void(httplib::Server&, const std::atomic<bool>&)>& setup) {
         setup(m_server, m_stopping);
+        // Idle kept-alive connections hold a server thread, and stopping waits for them.
+        m_server.set_keep_alive_timeout(1);
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         while (!m_server.is_running())
