@@ -88,7 +88,8 @@ void NetProber::DropReply(Request& r) {
     QNetworkReply* reply = r.reply;
     r.reply = nullptr;
     disconnect(reply, nullptr, this, nullptr);
-    reply->abort();
+    if (!reply->isFinished())
+        reply->abort();
     reply->deleteLater();
 }
 
