@@ -133,8 +133,8 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
         io.err << (status == counts.begin()->first ? ": " : ", ") << n << " " << status;
     io.err << "\n";
 
-    if (queued == 0 && !doc.IsModified())
-        return kExitOk;
+    if (queued == 0)
+        return kExitOk; // nothing was asked, nothing changed
     return SaveDocument(doc, path, !args.Has("--no-backup"), io.err) ? kExitOk : kExitFailure;
 }
 

@@ -34,7 +34,8 @@ LinkCheckController::LinkCheckController(CBrindleDoc& doc, CommandTable& command
     m_repaint.setInterval(kRepaintMs);
     connect(&m_repaint, &QTimer::timeout, this, [this] { m_view.viewport()->update(); });
 
-    const auto hasRows = [this] { return m_view.Model()->rowCount() > 0; };
+    // A run can always be stopped, also when a search has emptied the list meanwhile.
+    const auto hasRows = [this] { return m_check->Running() || m_view.Model()->rowCount() > 0; };
     m_commands.Register(
         cmd::StatusCheck, [this] { ToggleStatusCheck(); }, hasRows);
     m_commands.Register(
