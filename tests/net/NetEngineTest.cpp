@@ -169,6 +169,21 @@ TEST_F(CliLinkTest, FetchOverAQueryTakesDescriptionAndKeywords) {
     EXPECT_EQ(testutil::FindByName(saved, "dead")->m_strStatus, "Page not found");
 }
 
+TEST_F(CliLinkTest, CheckThroughAProxy) {
+    if (nettest::TinyProxy::Program().isEmpty())
+        GTEST_SKIP() << "tinyproxy is not installed: the proxy path is not tested";
+    nettest::TinyProxy proxy;
+    const auto run =
+        Cli({"check", file, "--no-backup", "--proxy", "127.0.0.1:" + std::to_string(proxy.Port())});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("No change\talive\t"), std::string::npos) << run.out;
+    // A proxy that is not there: every link fails to connect, the run still completes.
+    const auto closed = Cli({"check", file, "--no-backup", "--timeout", "5", "--proxy",
+                             "127.0.0.1:" + std::to_string(nettest::ClosedPort())});
+    EXPECT_EQ(closed.code, 0) << closed.err;
+    EXPECT_NE(closed.out.find("Server not found\talive\t"), std::string::npos) << closed.out;
+}
+
 TEST_F(CliLinkTest, FileErrorsAndUsage) {
     EXPECT_EQ(Cli({"check", dir.File("missing.brx")}).code, 1);
     EXPECT_EQ(Cli({"check", file, "--connect-max", "9"}).code, 2);

@@ -130,7 +130,8 @@ void NetProber::Send(int slot) {
         reply->setReadBufferSize(16 * 1024);
     r.reply = reply;
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, slot] { OnHeaders(slot); });
-    connect(reply, &QIODevice::readyRead, this, [this, slot] { OnData(slot); });
+    if (m_mode == Mode::Fetch)
+        connect(reply, &QIODevice::readyRead, this, [this, slot] { OnData(slot); });
     connect(reply, &QNetworkReply::finished, this, [this, slot] { OnFinished(slot); });
     if (m_progress) {
         connect(reply, &QNetworkReply::socketStartedConnecting, this,
