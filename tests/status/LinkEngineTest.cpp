@@ -137,6 +137,36 @@ TEST_F(EngineTest, StopEndsEverySlotAtTheNextResultAndRestoresUnprobed) {
     EXPECT_EQ(prober.starts.size(), 3u);
 }
 
+TEST_F(EngineTest, StartingAgainWhileStoppingEndsTheOldSlotsFirst) {
+    prefs.m_nConnectMax = 2;
+    AddMany(3);
+    LinkEngine& e = Make(LinkJob::Check);
+    e.Toggle(All());
+    prober.Answer(0, 200); // b1 and b2 now run
+    e.Toggle({});          // stop: they are still out
+    e.Toggle({1});         // a new run of b1 alone
+    EXPECT_EQ(prober.cancels, (std::vector<int>{0, 1}));
+    ASSERT_EQ(prober.Busy(), 1);
+    EXPECT_EQ(prober.starts.back().url, "http://h/1");
+    EXPECT_EQ(Status("b2"), "Waiting") << "given back when its slot was ended";
+    prober.Answer(0, 404);
+    EXPECT_EQ(Status("b1"), "Page not found");
+    EXPECT_FALSE(e.Running());
+}
+
+TEST_F(EngineTest, FetchStopsAtTheNextResult) {
+    prefs.m_nConnectMax = 1;
+    AddMany(3);
+    LinkEngine& e = Make(LinkJob::Fetch);
+    e.Toggle(All());
+    e.Toggle({});
+    EXPECT_FALSE(e.Running());
+    prober.Answer(0, 200);
+    EXPECT_TRUE(e.Idle());
+    for (const char* name : {"b0", "b1", "b2"})
+        EXPECT_EQ(Status(name), "Waiting") << name;
+}
+
 TEST_F(EngineTest, SkippedBookmarksAndEmptyQueue) {
     Add("off", "http://off/", 0);
     Add("nourl", "", 1);
