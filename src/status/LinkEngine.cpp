@@ -4,6 +4,7 @@
 #include "store/BrindleDoc.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace brindle {
 
@@ -126,7 +127,31 @@ void LinkEngine::Launch() {
         return;
     }
     m_queueOpen = false;
+    FindSharedPairs();
     LaunchEntry(0, 0);
+}
+
+std::string LinkEngine::PairKey(std::string_view name, std::string_view url) {
+    std::string key(name);
+    key += '\0';
+    key += url;
+    return key;
+}
+
+void LinkEngine::FindSharedPairs() {
+    m_sharedPairs.clear();
+    // Views into the document, for this pass only.
+    struct Hash {
+        std::size_t operator()(const std::pair<std::string_view, std::string_view>& p) const {
+            return std::hash<std::string_view>()(p.first) * 31 +
+                   std::hash<std::string_view>()(p.second);
+        }
+    };
+    std::unordered_map<std::pair<std::string_view, std::string_view>, int, Hash> seen;
+    seen.reserve(m_doc.m_arrBookmarks.size());
+    for (const BookmarkRef b : m_doc.m_arrBookmarks)
+        if (++seen[{b.m_strName, b.m_strURL}] == 2)
+            m_sharedPairs.insert(PairKey(b.m_strName, b.m_strURL));
 }
 
 void LinkEngine::Stop() {
@@ -221,15 +246,19 @@ std::int64_t LinkEngine::Find(const Entry& entry) {
         return b.m_strName == entry.name && b.m_strURL == entry.url;
     };
     // Where it was queued (or where earlier results found bookmarks had moved to); the scan
-    // from the start is for a collection edited during the run.
+    // from the start is for a collection edited during the run, and for a pair that several
+    // bookmarks carry (the first of them takes the result).
+    const bool shared =
+        !m_sharedPairs.empty() && m_sharedPairs.count(PairKey(entry.name, entry.url));
     const std::int64_t guess = static_cast<std::int64_t>(entry.hint) + m_hintShift;
-    if (matches(entry.hint))
+    if (!shared && matches(entry.hint))
         return entry.hint;
-    if (matches(guess))
+    if (!shared && matches(guess))
         return guess;
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (matches(static_cast<std::int64_t>(i))) {
-            m_hintShift = static_cast<std::int64_t>(i) - entry.hint;
+            if (!shared)
+                m_hintShift = static_cast<std::int64_t>(i) - entry.hint;
             return static_cast<std::int64_t>(i);
         }
     }

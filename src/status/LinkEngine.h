@@ -22,6 +22,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 class CBrindleDoc;
@@ -118,6 +119,8 @@ class LinkEngine {
     void Restore(std::size_t from, std::size_t to);
     void RestoreEntry(std::size_t entry);
     void Applied(std::uint32_t index);
+    void FindSharedPairs();
+    static std::string PairKey(std::string_view name, std::string_view url);
     std::string_view RunStatus() const;
 
     LinkJob m_job;
@@ -131,6 +134,9 @@ class LinkEngine {
     std::size_t m_completed = 0;
     std::array<Slot, kSlotCount> m_slots{};
     std::int64_t m_hintShift = 0; // how far bookmarks moved since queueing (deletions)
+    // Name and URL pairs that more than one bookmark carried when the run was launched: their
+    // results go to the first of them, found by a scan.
+    std::unordered_set<std::string> m_sharedPairs;
 };
 
 } // namespace brindle

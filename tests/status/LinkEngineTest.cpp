@@ -219,6 +219,20 @@ TEST_F(EngineTest, EditedBookmarkLosesItsResultAndDeletionsAreFollowed) {
     EXPECT_EQ(Status("z"), "Unauthorized");
 }
 
+TEST_F(EngineTest, TwoBookmarksWithOnePairGiveEveryResultToTheFirst) {
+    prefs.m_nConnectMax = 1;
+    Add("twin", "http://twin/");
+    Add("other", "http://other/");
+    doc.SetFieldText(1, kFieldName, "twin"); // the document refuses to add a duplicate
+    doc.SetFieldText(1, kFieldURL, "http://twin/");
+    LinkEngine& e = Make(LinkJob::Check);
+    e.Toggle(All());
+    prober.Answer(0, 404);
+    prober.Answer(0, 500);
+    EXPECT_EQ(doc.m_arrBookmarks[0].m_strStatus, "Server error");
+    EXPECT_EQ(doc.m_arrBookmarks[1].m_strStatus, "Checking");
+}
+
 TEST_F(EngineTest, TransientFailuresAndRetryAfterAreAskedOnceMore) {
     prefs.m_nConnectMax = 1;
     Add("slow", "http://slow/");
