@@ -14,6 +14,7 @@
 #include "ui/DialogRunner.h"
 #include "ui/DocumentWatcher.h"
 #include "ui/FileDialogs.h"
+#include "ui/LinkCheckController.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
 #include "ui/TrayController.h"
@@ -138,7 +139,10 @@ bool CBrindleApp::SecretStoreAnswers() {
     return *m_secretStore;
 }
 
-void CBrindleApp::RebuildInternetSession() {}
+void CBrindleApp::RebuildInternetSession() {
+    if (m_frame)
+        m_frame->LinkChecks()->ResetSession();
+}
 
 void CBrindleApp::AddRecentFile(const QString& path) {
     m_recentFiles = brindle::AddRecentFile(m_recentFiles, path);

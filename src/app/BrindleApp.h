@@ -74,8 +74,7 @@ class CBrindleApp : public QObject {
     // Whether the desktop's secret store answers; asked once, on first need.
     bool SecretStoreAnswers();
     // Applying step 4: an open internet session is closed (and the connection pane rewritten) so
-    // that the next check or fetch opens a new one with the new proxy values. No part of the
-    // program keeps a session yet; the check and fetch engines close theirs here.
+    // that the next check or fetch opens a new one with the new proxy values.
     void RebuildInternetSession();
     void AddRecentFile(const QString& path);
     // The automatic save, once no modal dialog is open.

@@ -4,8 +4,8 @@ namespace brindle::cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
-        NewCommand(),      InfoCommand(),   AddCommand(),    ListCommand(),
-        KeywordsCommand(), ImportCommand(), ExportCommand(), ExportProfileCommand(),
+        NewCommand(),    InfoCommand(),   AddCommand(),           ListCommand(),  KeywordsCommand(),
+        ImportCommand(), ExportCommand(), ExportProfileCommand(), CheckCommand(), FetchCommand(),
     };
     return commands;
 }

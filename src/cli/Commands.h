@@ -15,6 +15,8 @@ Command KeywordsCommand();
 Command ImportCommand();
 Command ExportCommand();
 Command ExportProfileCommand();
+Command CheckCommand();
+Command FetchCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();

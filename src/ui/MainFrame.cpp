@@ -10,9 +10,11 @@
 #include "ui/CommandIds.h"
 #include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
+#include "ui/FetchDialog.h"
 #include "ui/ImportCommands.h"
 #include "ui/KeywordDialogs.h"
 #include "ui/KeywordView.h"
+#include "ui/LinkCheckController.h"
 #include "ui/MacroCommands.h"
 #include "ui/PageOpener.h"
 #include "ui/ScheduleDialogs.h"
@@ -67,6 +69,8 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     addToolBar(m_search);
     m_panes = new StatusPanes(m_doc, statusBar());
     m_tray = new TrayController(m_doc, *m_commands, *m_panes, this);
+    m_links =
+        new LinkCheckController(m_doc, *m_commands, *m_workspace->Bookmarks(), *m_panes, this);
     setCentralWidget(m_workspace);
     connect(m_workspace->Keywords(), &CKeyWordView::appendRequested, m_search, &SearchBar::Append);
     // Opening pages and running macros.
@@ -82,6 +86,21 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     m_tray->SetAddSheetOpener([this](const CBookmark& page) { m_workspace->ShowAddSheet(page); });
     // Dialogs of other features reached from the property sheet's buttons.
     m_workspace->SetSheetPreparer([this](CAddMarkPropertySheet& sheet) {
+        sheet.SetFetchHandler([this](const QString& url, QWidget* parent)
+                                  -> std::optional<CAddMarkPropertySheet::FetchResult> {
+            const std::optional<FetchedPage> page = FetchDialog::Run(parent, url, m_doc.Prefs());
+            if (!page)
+                return std::nullopt;
+            // A page that could not be read still tells where its address led.
+            CAddMarkPropertySheet::FetchResult found;
+            found.url = page->url;
+            if (page->fetched) {
+                found.name = page->name;
+                found.description = page->description;
+                found.keywords = page->keywords;
+            }
+            return found;
+        });
         sheet.SetScheduleEditHandler(
             [this](QWidget* parent) { brindle::RunScheduleProperties(parent, m_doc); });
     });

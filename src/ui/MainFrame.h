@@ -15,8 +15,9 @@ namespace brindle {
 class BookmarkWorkspace;
 class CommandTable;
 class FileCommands;
-class MacroCommands;
 class ImportCommands;
+class LinkCheckController;
+class MacroCommands;
 class SearchBar;
 class StatusPanes;
 class TrayController;
@@ -36,6 +37,8 @@ class CMainFrame : public QMainWindow {
     brindle::TrayController* Tray() const { return m_tray; }
     brindle::MacroCommands* Macros() const { return m_macros; }
     brindle::ImportCommands* Imports() const { return m_imports; }
+    // The status check and bulk fetch (F8, F7) with the internet session.
+    brindle::LinkCheckController* LinkChecks() const { return m_links; }
     QToolBar* CommandBand() const { return m_commandBand; }
 
     // A new or opened document is in place: title, mode layout and the views' first update.
@@ -73,6 +76,7 @@ class CMainFrame : public QMainWindow {
     brindle::TrayController* m_tray = nullptr;
     brindle::MacroCommands* m_macros = nullptr;
     brindle::ImportCommands* m_imports = nullptr;
+    brindle::LinkCheckController* m_links = nullptr;
     QToolBar* m_commandBand = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;

@@ -328,8 +328,10 @@ TEST_F(PropertySheetTest, ACollectionChangedUnderTheSheetTakesNothingOver) {
 }
 
 TEST_F(PropertySheetTest, FetchAndScheduleButtonsFollowTheirHandlers) {
-    // The window installs its own schedule editor on every sheet.
+    // The window installs its own Fetch dialog and schedule editor on every sheet.
     OnSheet([&](Sheet& s) {
+        Type(s, "urlEdit", QStringLiteral("http://x/"));
+        EXPECT_TRUE(s.FetchButton()->isEnabled());
         EXPECT_TRUE(s.findChild<QPushButton*>("scheduleEditButton")->isEnabled());
         s.reject();
     });

@@ -1,0 +1,28 @@
+// brindle-cli fetch FILE [--query Q] [...]
+#include "cli/Commands.h"
+#include "cli/LinkRun.h"
+
+namespace brindle::cli {
+
+namespace {
+int RunFetch(const Args& args, Io& io) {
+    return RunLinkJob(LinkJob::Fetch, FetchCommand(), args, io);
+}
+} // namespace
+
+Command FetchCommand() {
+    return {"fetch",
+            "read the bookmarks' pages and take their description and keywords",
+            "FILE [--connect-max N] [--query Q] [--proxy HOST:PORT] [--timeout S] [--no-backup]",
+            "Reads the page of every bookmark (or of the hits of a keyword query) up to the end\n"
+            "of its head, as the Fetch command does: the page's description replaces the\n"
+            "bookmark's, its keywords (or its title) are added to the keyword text, and a\n"
+            "redirect found replaces the URL. Each result is printed as it arrives as\n"
+            "STATUS<TAB>NAME<TAB>URL; a summary follows on the error stream. The file is saved\n"
+            "with its backups. Exit code 0 when the run completed, 1 on a file error.",
+            {"FILE"},
+            LinkJobOptions(true),
+            RunFetch};
+}
+
+} // namespace brindle::cli

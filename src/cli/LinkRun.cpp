@@ -1,0 +1,141 @@
+#include "cli/LinkRun.h"
+
+#include "cli/CliDocument.h"
+#include "platform/net/NetProber.h"
+#include "platform/net/NetSession.h"
+#include "store/BrindleDoc.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+namespace brindle::cli {
+
+namespace {
+
+// brindle-cli has no QCoreApplication of its own; a run makes one for its event loop.
+std::unique_ptr<QCoreApplication> MakeApplication() {
+    if (QCoreApplication::instance())
+        return nullptr;
+    static int argc = 1;
+    static char name[] = "brindle-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+void AppendField(std::string& line, std::string_view text) {
+    for (char c : text)
+        line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+}
+
+} // namespace
+
+std::vector<Option> LinkJobOptions(bool withConnectMax) {
+    std::vector<Option> options;
+    if (withConnectMax)
+        options.push_back({"--connect-max", "N", "connections at once, 0-8 (default 5)"});
+    options.push_back({"--query", "Q", "only the hits of this keyword query"});
+    options.push_back({"--proxy", "HOST:PORT", "send the requests through this HTTP proxy"});
+    options.push_back({"--timeout", "SECONDS", "time-out of one request (default 30)"});
+    options.push_back({"--no-backup", nullptr, "save without writing .bak and .bk0 first"});
+    return options;
+}
+
+int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
+    CPreferences prefs;
+    if (const auto text = args.Value("--connect-max")) {
+        const auto n = ParseInteger(*text, 0, 8);
+        if (!n)
+            return UsageError(me, io.err, "--connect-max needs a number from 0 to 8");
+        prefs.m_nConnectMax = static_cast<std::int32_t>(*n);
+    }
+    int timeoutMs = kTransferTimeoutMs;
+    if (const auto text = args.Value("--timeout")) {
+        const auto n = ParseInteger(*text, 1, 3600);
+        if (!n)
+            return UsageError(me, io.err, "--timeout needs a number of seconds from 1 to 3600");
+        timeoutMs = static_cast<int>(*n) * 1000;
+    }
+    if (const auto proxy = args.Value("--proxy")) {
+        prefs.m_bHasProxy = 1;
+        prefs.m_strProxyServer = *proxy;
+    }
+
+    CBrindleDoc doc(prefs);
+    const std::string& path = args.Positional(0);
+    if (!OpenDocument(doc, path, io.err))
+        return kExitFailure;
+
+    std::vector<std::uint32_t> selection;
+    if (const auto query = args.Value("--query")) {
+        doc.m_nSearchMode = kSearchKeyword;
+        doc.Search(*query, false, doc.m_byStringFields);
+        selection = doc.ActiveHits();
+    } else {
+        selection.reserve(doc.m_arrBookmarks.size());
+        for (std::uint32_t i = 0; i < doc.m_arrBookmarks.size(); ++i)
+            selection.push_back(i);
+    }
+
+    const auto app = MakeApplication();
+    NetSession session;
+    NetProber prober(session,
+                     job == LinkJob::Check ? NetProber::Mode::Probe : NetProber::Mode::Fetch);
+    prober.SetTimeout(timeoutMs);
+
+    const bool progress = isatty(STDERR_FILENO) != 0;
+    std::map<std::string, std::size_t> counts;
+    std::size_t results = 0;
+    std::string line;
+    LinkEngine* running = nullptr;
+    LinkEngine::Callbacks callbacks;
+    callbacks.openSession = [&] { return session.Open(SessionSettings::FromPreferences(prefs)); };
+    callbacks.applied = [&](std::uint32_t index) {
+        const BookmarkRef b = doc.m_arrBookmarks[index];
+        line.clear();
+        AppendField(line, b.m_strStatus);
+        line += '\t';
+        AppendField(line, b.m_strName);
+        line += '\t';
+        AppendField(line, b.m_strURL);
+        line += '\n';
+        io.out << line << std::flush;
+        ++counts[std::string(b.m_strStatus)];
+        ++results;
+        if (progress && running)
+            io.err << "\r" << running->Completed() + 1 << " of " << running->QueueLength()
+                   << std::flush;
+    };
+    callbacks.runChanged = [&] {
+        if (running && !running->Running() && running->Idle())
+            QCoreApplication::exit(0);
+    };
+    LinkEngine engine(job, doc, prober, callbacks);
+    running = &engine;
+
+    QElapsedTimer clock;
+    clock.start();
+    engine.Toggle(selection);
+    const std::size_t queued = engine.QueueLength();
+    if (!engine.Idle())
+        QCoreApplication::exec();
+    running = nullptr;
+
+    if (progress)
+        io.err << "\r";
+    io.err << (job == LinkJob::Check ? "checked " : "fetched ") << results << " of " << queued
+           << " bookmarks in " << clock.elapsed() / 1000.0 << " s";
+    for (const auto& [status, n] : counts)
+        io.err << (status == counts.begin()->first ? ": " : ", ") << n << " " << status;
+    io.err << "\n";
+
+    if (queued == 0)
+        return kExitOk; // nothing was asked, nothing changed
+    return SaveDocument(doc, path, !args.Has("--no-backup"), io.err) ? kExitOk : kExitFailure;
+}
+
+} // namespace brindle::cli

@@ -1,0 +1,91 @@
+#pragma once
+// NetProber: the engines' prober over QtNetwork. A probe sends a GET and stops reading once the
+// answer's headers are in; a fetch reads on to the end of the page's head or 256 KiB. Redirects
+// are followed as the classic client did by default (a bounded number; more give 12156), and the
+// URL of the last answer is the location. Errors become the internet error numbers in one table
+// (NetErrors.h). Every request ends within the transfer time-out (12002).
+
+#include "status/Prober.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTimer;
+
+namespace brindle {
+
+class NetSession;
+
+// How long one request may take from sending to its end.
+inline constexpr int kTransferTimeoutMs = 30'000;
+// Redirects followed for one request before it fails with 12156.
+inline constexpr int kMaxRedirects = 10;
+
+class NetProber : public QObject, public Prober {
+    Q_OBJECT
+  public:
+    enum class Mode { Probe, Fetch };
+    // How far a request has come, for a dialog that shows it.
+    enum class Stage { Connecting, RequestSent, Redirect, ResponseReceived, Receiving };
+    using Progress = std::function<void(int slot, Stage stage, const QUrl& url)>;
+
+    NetProber(NetSession& session, Mode mode, QObject* parent = nullptr);
+    ~NetProber() override;
+
+    void Start(int slot, const std::string& url, int delayMs) override;
+    void Cancel(int slot) override;
+
+    void SetProgress(Progress progress) { m_progress = std::move(progress); }
+    // Tests shorten the time-out.
+    void SetTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    // The byte limit of a fetch (kPageReadLimit).
+    void SetReadLimit(std::size_t bytes) { m_readLimit = bytes; }
+
+  private:
+    struct Request {
+        std::shared_ptr<QNetworkAccessManager> manager;
+        QPointer<QNetworkReply> reply;
+        QTimer* delay = nullptr;
+        QTimer* deadline = nullptr;
+        std::uint64_t generation = 0;
+        bool active = false;
+        QUrl url;
+        int redirects = 0;
+        ProbeResult result;
+        QByteArray body;
+        qsizetype headScanned = 0;
+        QByteArray contentType;
+    };
+
+    void Send(int slot);
+    void OnHeaders(int slot);
+    void OnData(int slot);
+    void OnFinished(int slot);
+    void Finish(int slot);
+    void FinishWith(int slot, int result);
+    void DropReply(Request& r);
+    // Follows the redirect the reply names; false when it names none.
+    bool FollowRedirect(int slot);
+    void Deliver(int slot, ProbeResult result);
+    void Report(int slot, Stage stage, const QUrl& url) {
+        if (m_progress)
+            m_progress(slot, stage, url);
+    }
+
+    NetSession& m_session;
+    Mode m_mode;
+    int m_timeoutMs = kTransferTimeoutMs;
+    std::size_t m_readLimit;
+    Progress m_progress;
+    std::array<Request, 8> m_requests;
+};
+
+} // namespace brindle

@@ -1,0 +1,142 @@
+#pragma once
+// LinkEngine: the status check and the bulk fetch. Bookmarks are queued in order; the first
+// entry is asked alone, and from its result on up to "ConnectMax" slots (at most eight) run at
+// once, each result freeing its slot and the same pass refilling every free slot below the
+// limit in queue order. Results are applied in the order they arrive, to the bookmark found
+// again by name and URL (a bookmark renamed or edited meanwhile loses its result). Stopping
+// takes effect at the next result, which ends every slot.
+//
+// Beyond the classic rules: "ConnectMax" 0 runs one slot instead of stalling after the first
+// entry; bookmarks queued but never answered get their previous status back when a run stops
+// or ends; a time-out, a refused connection or an unparsable answer is asked once more after a
+// short pause, and a 429 or 503 answer that names a Retry-After of at most 30 seconds is asked
+// once more after that wait; a location replaces the URL as the server gave it, and only while
+// "Repair links as they are found" is on; a 200 answer without a usable Last-Modified keeps the
+// bookmark's time.
+
+#include "status/Prober.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+class CBrindleDoc;
+
+namespace brindle {
+
+enum class LinkJob { Check, Fetch };
+
+class LinkEngine {
+  public:
+    static constexpr int kSlotCount = 8;
+    static constexpr int kRetryPauseMs = 1500;
+    static constexpr int kMaxRetryAfterSeconds = 30;
+
+    // The status-bar texts of the check ("SC:" pane).
+    static constexpr std::string_view kChecking = "SC:CHECKING";
+    static constexpr std::string_view kCheckOff = "SC:CHECK OFF";
+    static constexpr std::string_view kCheckingOff = "SC:Check OFF";
+
+    struct Callbacks {
+        // The check's texts for the "SC:" pane (the fetch shows none).
+        std::function<void(std::string_view text)> broadcast;
+        // Closes the session and opens a new one before a run; false when none could be had.
+        std::function<bool()> openSession;
+        // A result (or a restored status) changed bookmark `index`.
+        std::function<void(std::uint32_t index)> applied;
+        // The run started or ended (menu texts, check marks, a waiting command line).
+        std::function<void()> runChanged;
+    };
+
+    LinkEngine(LinkJob job, CBrindleDoc& doc, Prober& prober, Callbacks callbacks = {});
+    ~LinkEngine();
+    LinkEngine(const LinkEngine&) = delete;
+    LinkEngine& operator=(const LinkEngine&) = delete;
+
+    LinkJob Job() const { return m_job; }
+    // A run is active: m_bChecking / m_bFetching.
+    bool Running() const { return m_running; }
+    bool QueueOpen() const { return m_queueOpen; }
+    // No slot busy (a run that has ended, or never got going).
+    bool Idle() const { return BusySlots() == 0; }
+
+    // The F8 / F7 command: stops a running run; otherwise queues `selection` (collection
+    // indices in row order) and launches. With nothing selected the check queues every
+    // bookmark of the list shown; the fetch queues nothing.
+    void Toggle(const std::vector<std::uint32_t>& selection);
+
+    // --- The steps Toggle is made of ----------------------------------------------------
+    void BeginQueue();
+    // Queues one bookmark; false (with the check's broadcast) when it is skipped.
+    bool Queue(std::uint32_t index);
+    // Every bookmark of the active hit list, skipping silently those without URL (and, for the
+    // check, with checking off).
+    void QueueListed();
+    void CloseQueue() { m_queueOpen = false; }
+    // Opens the session and starts the first entry alone.
+    void Launch();
+    // The toggle while running: the next result ends every slot.
+    void Stop();
+
+    // A slot's result (from the prober's completion).
+    void OnDone(int slot, ProbeResult result);
+
+    // --- State, for the views and tests ------------------------------------------------------
+    std::size_t QueueLength() const { return m_queue.size(); }
+    std::size_t Launched() const { return m_launched; }
+    std::size_t Completed() const { return m_completed; }
+    int BusySlots() const;
+    bool SlotBusy(int slot) const;
+
+  private:
+    struct Entry {
+        std::string name;
+        std::string url;
+        std::string previousStatus;
+        std::uint32_t hint; // the index it was queued from
+    };
+    struct Slot {
+        bool busy = false;
+        std::size_t entry = 0;
+        int attempts = 0;
+    };
+
+    void Broadcast(std::string_view text);
+    void LaunchEntry(std::size_t entry, int slot);
+    void Refill();
+    void Teardown();
+    void FinishRun();
+    // The first bookmark whose name and URL are the entry's, or -1.
+    std::int64_t Find(const Entry& entry);
+    void ApplyCheck(const Entry& entry, const ProbeResult& result);
+    void ApplyFetch(const Entry& entry, const ProbeResult& result);
+    // Gives entries [from, to) their previous status back where they still show the run's.
+    void Restore(std::size_t from, std::size_t to);
+    void RestoreEntry(std::size_t entry);
+    void Applied(std::uint32_t index);
+    void FindSharedPairs();
+    static std::string PairKey(std::string_view name, std::string_view url);
+    std::string_view RunStatus() const;
+
+    LinkJob m_job;
+    CBrindleDoc& m_doc;
+    Prober& m_prober;
+    Callbacks m_callbacks;
+    bool m_running = false;
+    bool m_queueOpen = false;
+    std::vector<Entry> m_queue;
+    std::size_t m_launched = 0;
+    std::size_t m_completed = 0;
+    std::array<Slot, kSlotCount> m_slots{};
+    std::int64_t m_hintShift = 0; // how far bookmarks moved since queueing (deletions)
+    // Name and URL pairs that more than one bookmark carried when the run was launched: their
+    // results go to the first of them, found by a scan.
+    std::unordered_set<std::string> m_sharedPairs;
+};
+
+} // namespace brindle

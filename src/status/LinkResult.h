@@ -1,0 +1,59 @@
+#pragma once
+// What a probe's outcome means: the internet error numbers the probe reports (the HTTP status
+// code otherwise), the status text each outcome gives a bookmark, and the readable texts of the
+// error numbers.
+
+#include <string>
+#include <string_view>
+
+namespace brindle {
+
+// Internet error numbers (the classic client library's numbering, which the stored status
+// texts and the classification follow).
+enum InternetError : int {
+    kErrInternal = 12004,
+    kErrTimeout = 12002,
+    kErrBadUrl = 12005,
+    kErrUnknownScheme = 12006,
+    kErrNameNotResolved = 12007,
+    kErrOperationCancelled = 12017,
+    kErrNetworkFailure = 12023,
+    kErrCannotConnect = 12029,
+    kErrConnectionAborted = 12030,
+    kErrConnectionReset = 12031,
+    kErrSecureFailure = 12045,
+    kErrInvalidResponse = 12152,
+    kErrRedirectFailed = 12156
+};
+
+// The texts the engines write into bookmarks.
+inline constexpr std::string_view kTextChecking = "Checking";
+inline constexpr std::string_view kTextFetching = "Fetching";
+inline constexpr std::string_view kTextChanged = "Changed";
+inline constexpr std::string_view kTextNoChange = "No change";
+inline constexpr std::string_view kTextWaiting = "Waiting";
+
+// The status text for a probe's outcome other than 200; "Waiting" for anything the table does
+// not name (0, 301, 403, 503, unknown errors).
+std::string_view StatusTextForResult(int result);
+
+// A 200 answer's location "differs" when it is another URL apart from letter case.
+bool LocationDiffers(std::string_view queuedUrl, std::string_view location);
+
+// The status text for a result: for 200, "Changed" when the location differs from the queued
+// URL, else "No change"; otherwise the table.
+std::string ClassifyResult(int result, std::string_view queuedUrl, std::string_view location);
+
+// The readable text of an internet error number, or "" (12003, the server's own text, is
+// not kept by this client and gives "").
+std::string InternetErrorText(int code);
+
+// The platform's text for a code where it has one, else InternetErrorText. Here the internet
+// numbers are the only ones with texts, so it is InternetErrorText.
+std::string SystemErrorText(int code);
+
+// Outcomes worth one more try after a short pause: the first complaint about link checkers is
+// links reported dead that were only slow or briefly refusing.
+bool IsTransientResult(int result);
+
+} // namespace brindle

@@ -1,0 +1,51 @@
+#pragma once
+// The engines' view of the network: something that asks one URL at a time per slot and reports
+// back. The QtNetwork prober lives in the platform layer; tests script one.
+
+#include "status/PageMeta.h"
+#include "store/TimeFormat.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace brindle {
+
+// What one probe or fetch of a URL brought back.
+struct ProbeResult {
+    int result = 0;       // HTTP status code, or an internet error number (LinkResult.h)
+    std::string location; // the URL the answer came from after redirects; "" = the queued one
+    std::optional<BrxTime> lastModified; // a usable Last-Modified header of a 200 answer (UTC)
+    int retryAfter = -1;    // seconds a 429 or 503 answer asked to wait; -1 when it did not say
+    std::string statusText; // the answer's reason phrase ("OK", "Not Found")
+    bool pageRead = false;  // a fetch read (part of) the page
+    PageMeta page;          // a fetch's findings, in UTF-8
+};
+
+class Prober {
+  public:
+    using Completion = std::function<void(int slot, ProbeResult result)>;
+
+    virtual ~Prober() = default;
+
+    // Where results go. A prober reports exactly once per Start that is not cancelled, always
+    // later from the event loop of the thread that called Start, never from inside Start.
+    void SetCompletion(Completion completion) { m_completion = std::move(completion); }
+
+    // Asks `url` in `slot` (0-7) after waiting `delayMs` milliseconds.
+    virtual void Start(int slot, const std::string& url, int delayMs) = 0;
+    // Forgets the slot's request: its result never arrives.
+    virtual void Cancel(int slot) = 0;
+
+  protected:
+    void Complete(int slot, ProbeResult result) {
+        if (m_completion)
+            m_completion(slot, std::move(result));
+    }
+
+  private:
+    Completion m_completion;
+};
+
+} // namespace brindle

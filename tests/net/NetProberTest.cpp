@@ -1,0 +1,344 @@
+// The QtNetwork prober against real servers on 127.0.0.1: status codes, redirects, time-outs,
+// broken and hostile answers, TLS, the proxy. Nothing here contacts another address.
+#include "TestServer.h"
+
+#include "platform/net/NetProber.h"
+#include "platform/net/NetSession.h"
+#include "status/LinkResult.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <sys/resource.h>
+#include <thread>
+#include <zlib.h>
+
+using namespace brindle;
+using nettest::HttpServer;
+
+namespace {
+
+struct Outcome {
+    bool arrived = false;
+    ProbeResult result;
+    qint64 ms = 0;
+};
+
+Outcome Ask(NetProber::Mode mode, const std::string& url, int timeoutMs = 5000,
+            const SessionSettings& settings = {}) {
+    NetSession session;
+    session.Open(settings);
+    NetProber prober(session, mode);
+    prober.SetTimeout(timeoutMs);
+    Outcome outcome;
+    QEventLoop loop;
+    prober.SetCompletion([&](int slot, ProbeResult result) {
+        EXPECT_EQ(slot, 3);
+        outcome.arrived = true;
+        outcome.result = std::move(result);
+        loop.quit();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    prober.Start(3, url, 0);
+    EXPECT_FALSE(outcome.arrived) << "never inside Start";
+    QTimer::singleShot(20'000, &loop, &QEventLoop::quit); // a hung test fails, not hangs
+    if (!outcome.arrived)
+        loop.exec();
+    outcome.ms = clock.elapsed();
+    EXPECT_TRUE(outcome.arrived) << url;
+    return outcome;
+}
+
+Outcome Probe(const std::string& url, int timeoutMs = 5000) {
+    return Ask(NetProber::Mode::Probe, url, timeoutMs);
+}
+
+long PeakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Sleeps `ms` in small steps, ending early when the server stops.
+void Nap(int ms, const std::atomic<bool>& stopping) {
+    for (int i = 0; i < ms / 20 && !stopping; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+void Routes(httplib::Server& s, const std::atomic<bool>& stopping) {
+    s.Get("/ok", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", "Sun, 06 Nov 1994 08:49:37 GMT");
+        res.set_content("<html>ok</html>", "text/html");
+    });
+    s.Get("/plain", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(req.get_header_value("User-Agent"), "text/plain");
+    });
+    s.Get("/bad-date", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Last-Modified", "yesterday-ish");
+        res.set_content("x", "text/plain");
+    });
+    s.Get("/r1", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 301;
+        res.set_header("Location", "/r2");
+    });
+    s.Get("/r2", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Location", "/Ok-Final");
+    });
+    s.Get("/Ok-Final", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("final", "text/plain");
+    });
+    s.Get("/loop", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Location", "/loop");
+    });
+    s.Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+        res.status = std::stoi(req.matches[1]);
+        if (res.status == 429 || res.status == 503)
+            res.set_header("Retry-After", "7");
+        res.set_content("status", "text/plain");
+    });
+    s.Get("/slow", [&stopping](const httplib::Request&, httplib::Response& res) {
+        Nap(3000, stopping);
+        res.set_content("late", "text/plain");
+    });
+    s.Get("/big-headers", [](const httplib::Request&, httplib::Response& res) {
+        for (int i = 0; i < 128; ++i)
+            res.set_header("X-Filler-" + std::to_string(i), std::string(8192, 'h'));
+        res.set_content("x", "text/plain");
+    });
+    s.Get("/endless", [&stopping](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider(
+            "text/html", [&stopping](size_t offset, httplib::DataSink& sink) {
+                if (stopping)
+                    return false;
+                std::string piece = offset == 0 ? "<html><head><title>Endless</title>" : "";
+                piece += std::string(16384, 'x');
+                return sink.write(piece.data(), piece.size());
+            });
+    });
+    s.Get("/page", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string("<html><head><title>Caf\xE9 Page</title>"
+                                    "<meta name=Description content='It&#39;s Good'>"
+                                    "<meta content=\"One;Two\" name=\"keywords\"></head><body>") +
+                            std::string(500'000, 'b') + "</body></html>",
+                        "text/html; charset=iso-8859-1");
+    });
+    // A gzip body that would expand to 4 GiB of zeros, deflated as the client reads.
+    s.Get("/bomb", [&stopping](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Encoding", "gzip");
+        auto stream = std::make_shared<z_stream>();
+        deflateInit2(stream.get(), 1, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+        auto produced = std::make_shared<std::uint64_t>(0);
+        res.set_chunked_content_provider(
+            "text/html",
+            [stream, produced, &stopping](size_t, httplib::DataSink& sink) {
+                static const std::string zeros(1 << 20, '\0');
+                std::string out(1 << 16, '\0');
+                const bool last = *produced >= (std::uint64_t{4} << 30);
+                stream->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+                stream->avail_in = last ? 0 : static_cast<uInt>(zeros.size());
+                *produced += zeros.size();
+                do {
+                    stream->next_out = reinterpret_cast<Bytef*>(out.data());
+                    stream->avail_out = static_cast<uInt>(out.size());
+                    deflate(stream.get(), last ? Z_FINISH : Z_NO_FLUSH);
+                    const size_t n = out.size() - stream->avail_out;
+                    if (n && !sink.write(out.data(), n))
+                        return false;
+                } while (stream->avail_out == 0);
+                if (last || stopping) {
+                    sink.done();
+                    return true;
+                }
+                return true;
+            },
+            [stream](bool) { deflateEnd(stream.get()); });
+    });
+}
+
+class NetProberTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { server = new HttpServer(Routes); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    static HttpServer* server;
+};
+HttpServer* NetProberTest::server = nullptr;
+
+TEST_F(NetProberTest, OkAnswersWithAndWithoutLastModified) {
+    const Outcome ok = Probe(server->Url("/ok"));
+    EXPECT_EQ(ok.result.result, 200);
+    EXPECT_EQ(ok.result.location, "") << "no redirect: the queued URL stays";
+    ASSERT_TRUE(ok.result.lastModified.has_value());
+    EXPECT_EQ(*ok.result.lastModified, 784111777) << "read as the UTC date it is";
+    EXPECT_FALSE(Probe(server->Url("/plain")).result.lastModified.has_value());
+    EXPECT_FALSE(Probe(server->Url("/bad-date")).result.lastModified.has_value());
+}
+
+TEST_F(NetProberTest, AgentTextIsBrindle) {
+    const Outcome page = Ask(NetProber::Mode::Fetch, server->Url("/plain"));
+    EXPECT_EQ(page.result.result, 200);
+    EXPECT_TRUE(page.result.pageRead);
+}
+
+TEST_F(NetProberTest, RedirectChainsLoopsAndCodes) {
+    const Outcome chain = Probe(server->Url("/r1"));
+    EXPECT_EQ(chain.result.result, 200);
+    EXPECT_EQ(chain.result.location, server->Url("/Ok-Final")) << "as the server spelled it";
+    EXPECT_EQ(ClassifyResult(chain.result.result, server->Url("/r1"), chain.result.location),
+              "Changed");
+    EXPECT_EQ(Probe(server->Url("/loop")).result.result, kErrRedirectFailed);
+    for (int code : {401, 403, 404, 407, 500})
+        EXPECT_EQ(Probe(server->Url("/status/" + std::to_string(code))).result.result, code);
+    const Outcome busy = Probe(server->Url("/status/503"));
+    EXPECT_EQ(busy.result.result, 503);
+    EXPECT_EQ(busy.result.retryAfter, 7);
+    EXPECT_EQ(Probe(server->Url("/status/429")).result.retryAfter, 7);
+}
+
+TEST_F(NetProberTest, SlowAnswerTimesOut) {
+    const Outcome slow = Probe(server->Url("/slow"), 400);
+    EXPECT_EQ(slow.result.result, kErrTimeout);
+    EXPECT_LT(slow.ms, 2500);
+    EXPECT_EQ(ClassifyResult(slow.result.result, "", ""), "Time Out");
+}
+
+TEST_F(NetProberTest, HugeHeadersEndBoundedly) {
+    const long before = PeakRssKb();
+    const Outcome big = Probe(server->Url("/big-headers"), 5000);
+    EXPECT_EQ(big.result.result, 200) << "the page answers, however long its headers";
+    EXPECT_LT(big.ms, 5000);
+    EXPECT_LT(PeakRssKb() - before, 64 * 1024);
+}
+
+TEST_F(NetProberTest, EndlessBodyStopsAtTheReadLimit) {
+    const Outcome endless = Ask(NetProber::Mode::Fetch, server->Url("/endless"));
+    EXPECT_EQ(endless.result.result, 200);
+    EXPECT_EQ(endless.result.page.title, "Endless");
+    EXPECT_LT(endless.ms, 5000);
+    // A probe stops after the headers.
+    EXPECT_EQ(Probe(server->Url("/endless")).result.result, 200);
+}
+
+TEST_F(NetProberTest, FetchReadsTheHeadInItsCharset) {
+    const Outcome page = Ask(NetProber::Mode::Fetch, server->Url("/page"));
+    EXPECT_EQ(page.result.result, 200);
+    EXPECT_EQ(page.result.page.title, "Caf\xC3\xA9 Page");
+    EXPECT_EQ(page.result.page.description, "It's Good");
+    EXPECT_EQ(page.result.page.keywords, "One;Two");
+}
+
+TEST_F(NetProberTest, GzipBombKeepsMemoryBounded) {
+    const long before = PeakRssKb();
+    const Outcome fetch = Ask(NetProber::Mode::Fetch, server->Url("/bomb"), 8000);
+    EXPECT_NE(fetch.result.result, 0);
+    EXPECT_LT(fetch.ms, 8000);
+    const Outcome probe = Probe(server->Url("/bomb"));
+    EXPECT_EQ(probe.result.result, 200);
+    EXPECT_LT(PeakRssKb() - before, 64 * 1024) << "peak memory grew by more than 64 MB";
+}
+
+TEST(NetProberRawTest, ConnectionClosedMidHeaders) {
+    nettest::RawServer raw("HTTP/1.1 200 OK\r\nContent-Ty");
+    const Outcome cut = Probe(raw.Url("/"));
+    EXPECT_EQ(cut.result.result, kErrInvalidResponse);
+    EXPECT_EQ(ClassifyResult(cut.result.result, "", ""), "No Response");
+    nettest::RawServer garbage("this is not HTTP at all\r\n\r\n");
+    EXPECT_EQ(Probe(garbage.Url("/")).result.result, kErrInvalidResponse);
+}
+
+TEST(NetProberRawTest, ClosedPortUnresolvableNameAndBadUrls) {
+    const std::string closed = "http://127.0.0.1:" + std::to_string(nettest::ClosedPort()) + "/";
+    const Outcome refused = Probe(closed);
+    EXPECT_EQ(refused.result.result, kErrCannotConnect);
+    EXPECT_EQ(ClassifyResult(refused.result.result, "", ""), "Server not found");
+    const Outcome unknown = Probe("http://no-such-host.invalid/");
+    EXPECT_EQ(ClassifyResult(unknown.result.result, "", ""), "Server address unknown");
+    EXPECT_EQ(Probe("gopher://127.0.0.1/").result.result, kErrUnknownScheme);
+    EXPECT_EQ(Probe("http:///nohost").result.result, kErrBadUrl);
+    EXPECT_EQ(Probe("not a url").result.result, kErrBadUrl);
+}
+
+TEST(NetProberRawTest, SelfSignedCertificateIsRefused) {
+    QTemporaryDir dir;
+    const QString key = dir.filePath("key.pem"), cert = dir.filePath("cert.pem");
+    const int made =
+        QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                                      key, "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1"});
+    if (made != 0)
+        GTEST_SKIP() << "openssl could not make a certificate";
+    httplib::SSLServer tls(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+    tls.Get("/", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("secret", "text/plain");
+    });
+    const int port = tls.bind_to_any_port("127.0.0.1");
+    std::thread thread([&] { tls.listen_after_bind(); });
+    while (!tls.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const Outcome secure = Probe("https://127.0.0.1:" + std::to_string(port) + "/");
+    tls.stop();
+    thread.join();
+    EXPECT_EQ(secure.result.result, kErrSecureFailure);
+}
+
+TEST(NetProberProxyTest, ThroughTinyproxyWithAndWithoutCredentials) {
+    if (nettest::TinyProxy::Program().isEmpty())
+        GTEST_SKIP() << "tinyproxy is not installed: the proxy path is not tested";
+    HttpServer origin(Routes);
+    {
+        nettest::TinyProxy proxy;
+        SessionSettings s;
+        s.hasProxy = true;
+        s.server = "127.0.0.1";
+        s.port = proxy.Port(); // no port in the server text: "Port" is added
+        const Outcome via = Ask(NetProber::Mode::Probe, origin.Url("/ok"), 5000, s);
+        EXPECT_EQ(via.result.result, 200);
+    }
+    {
+        nettest::TinyProxy proxy("walter", "s3cret");
+        SessionSettings s;
+        s.hasProxy = true;
+        s.server = "127.0.0.1:" + std::to_string(proxy.Port());
+        s.port = 1; // the server text names its port: this one is not used
+        EXPECT_EQ(Ask(NetProber::Mode::Probe, origin.Url("/ok"), 5000, s).result.result, 407);
+        s.user = "walter";
+        s.password = "s3cret";
+        EXPECT_EQ(Ask(NetProber::Mode::Probe, origin.Url("/ok"), 5000, s).result.result, 200);
+    }
+}
+
+TEST(NetSessionTest, ProxyFromSettings) {
+    SessionSettings s;
+    EXPECT_EQ(NetSession::ProxyFor(s).type(), QNetworkProxy::NoProxy);
+    s.hasProxy = true;
+    s.server = "proxy.example";
+    s.port = 3128;
+    QNetworkProxy p = NetSession::ProxyFor(s);
+    EXPECT_EQ(p.type(), QNetworkProxy::HttpProxy);
+    EXPECT_EQ(p.hostName(), "proxy.example");
+    EXPECT_EQ(p.port(), 3128);
+    s.server = "http=proxy.example:8080;https=other:1";
+    p = NetSession::ProxyFor(s);
+    EXPECT_EQ(p.port(), 8080);
+    s.user = "u";
+    s.password = "p";
+    EXPECT_EQ(NetSession::ProxyFor(s).user(), "u");
+    EXPECT_EQ(NetSession::ProxyFor(s).password(), "p");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,180 @@
+// F8 and F7 from the main window and the Fetch dialog, against a server on 127.0.0.1.
+#include "TestServer.h"
+
+#include "app/BrindleApp.h"
+#include "platform/net/NetProber.h"
+#include "store/BrindleDoc.h"
+#include "support/BookmarkLookup.h"
+#include "ui/BookmarkView.h"
+#include "ui/BookmarkWorkspace.h"
+#include "ui/CommandIds.h"
+#include "ui/CommandTable.h"
+#include "ui/FetchDialog.h"
+#include "ui/LinkCheckController.h"
+#include "ui/MainFrame.h"
+#include "ui/MessageBox.h"
+#include "ui/StatusPanes.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using nettest::HttpServer;
+
+namespace {
+
+std::atomic<int> g_slowStarted{0};
+
+void Routes(httplib::Server& s, const std::atomic<bool>& stopping) {
+    s.Get("/page", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html><head><title>Fish Shop</title>"
+                        "<meta name=\"description\" content=\"Fresh &amp; Cheap\">"
+                        "<meta name='keywords' content='Fish;Shop'></head><body>x</body></html>",
+                        "text/html");
+    });
+    s.Get("/old", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Location", "/page");
+    });
+    s.Get("/slow", [&stopping](const httplib::Request&, httplib::Response& res) {
+        ++g_slowStarted;
+        for (int i = 0; i < 100 && !stopping; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        res.set_content("late", "text/plain");
+    });
+}
+
+class NetWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        brindle::MessageBox::Reset();
+        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        frame = app.Frame();
+    }
+    void TearDown() override { brindle::MessageBox::Reset(); }
+    void Add(const std::string& name, const std::string& url) {
+        app.Doc().AddBookmark({.name = name,
+                               .url = url,
+                               .statusChecking = 1,
+                               .schedule = kNoSchedule,
+                               .status = kStatusWaiting});
+    }
+    std::string Status(const std::string& name) {
+        return std::string(testutil::FindByName(app.Doc(), name)->m_strStatus);
+    }
+
+    HttpServer server{Routes};
+    CBrindleApp app;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(NetWindowTest, F8ChecksTheListShownAndTheMenuFollowsTheRun) {
+    Add("shop", server.Url("/page"));
+    Add("gone", server.Url("/missing"));
+    Add("moved", server.Url("/old"));
+    app.Doc().RerunLastSearch();
+    app.Doc().RefreshViews();
+    brindle::CommandTable& commands = frame->Commands();
+    ASSERT_TRUE(commands.IsEnabled(cmd::StatusCheck));
+    QAction* check = commands.Action(cmd::StatusCheck);
+    commands.Execute(cmd::StatusCheck);
+    EXPECT_EQ(frame->Panes()->Text(3), "SC:CHECKING");
+    EXPECT_EQ(check->text(), "Pause Check\tF8");
+    QTRY_COMPARE_WITH_TIMEOUT(frame->Panes()->Text(3), QStringLiteral("SC:CHECK OFF"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->LinkChecks()->CheckEngine().Running(), 10000);
+    EXPECT_EQ(check->text(), "Start Check\tF8");
+    EXPECT_EQ(Status("shop"), "No change");
+    EXPECT_EQ(Status("gone"), "Page not found");
+    EXPECT_EQ(Status("moved"), "Changed");
+    EXPECT_EQ(testutil::FindByName(app.Doc(), "moved")->m_strURL, server.Url("/page"));
+    EXPECT_TRUE(app.Doc().IsModified());
+}
+
+TEST_F(NetWindowTest, F8AgainStopsAndGivesQueuedBookmarksTheirStatusBack) {
+    app.Doc().Prefs(); // defaults: ConnectMax 5
+    for (int i = 0; i < 4; ++i)
+        Add("slow " + std::to_string(i), server.Url("/slow?" + std::to_string(i)));
+    app.Doc().RerunLastSearch();
+    app.Doc().RefreshViews();
+    g_slowStarted = 0;
+    frame->Commands().Execute(cmd::StatusCheck);
+    QTRY_VERIFY_WITH_TIMEOUT(g_slowStarted >= 1, 5000);
+    frame->Commands().Execute(cmd::StatusCheck); // stop
+    EXPECT_EQ(frame->Panes()->Text(3), "SC:CHECK OFF");
+    EXPECT_FALSE(frame->LinkChecks()->CheckEngine().Running());
+    // The first probe's answer ends the run: no status of the run is left behind.
+    QTRY_VERIFY_WITH_TIMEOUT(frame->LinkChecks()->CheckEngine().Idle(), 10000);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Status("slow " + std::to_string(i)), "Waiting");
+}
+
+TEST_F(NetWindowTest, F7FetchesTheSelectedRows) {
+    Add("shop", server.Url("/page"));
+    app.Doc().RerunLastSearch();
+    app.Doc().RefreshViews();
+    brindle::CommandTable& commands = frame->Commands();
+    EXPECT_FALSE(commands.IsEnabled(cmd::Fetch)) << "nothing selected";
+    frame->Workspace()->Bookmarks()->SelectAllRows();
+    ASSERT_TRUE(commands.IsEnabled(cmd::Fetch));
+    commands.Execute(cmd::Fetch);
+    EXPECT_TRUE(commands.Action(cmd::Fetch)->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->LinkChecks()->FetchEngine().Running(), 10000);
+    EXPECT_FALSE(commands.Action(cmd::Fetch)->isChecked());
+    const auto shop = testutil::FindByName(app.Doc(), "shop");
+    EXPECT_EQ(shop->m_strStatus, "Changed");
+    EXPECT_EQ(shop->m_strDescription, "Fresh & Cheap");
+    EXPECT_EQ(shop->m_strKeywords, " fish shop");
+    EXPECT_EQ(shop->m_strName, "shop");
+}
+
+TEST_F(NetWindowTest, FetchDialogFollowsTheRedirectAndReportsWhatItFound) {
+    CPreferences prefs;
+    brindle::FetchDialog dialog(QString::fromStdString(server.Url("/old")), prefs, frame);
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Fetch from " + server.Url("/old"));
+    auto* button = dialog.findChild<QPushButton*>(QStringLiteral("fetchButton"));
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->text(), "Cancel");
+    dialog.show();
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsDone(), 10000);
+    EXPECT_EQ(button->text(), "OK");
+    EXPECT_EQ(dialog.ProgressText(), "Name Fetched\nDescription Fetched\nGet 2 keywords");
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Fetch from " + server.Url("/page"));
+    const brindle::FetchedPage& page = dialog.Result();
+    EXPECT_TRUE(page.fetched);
+    EXPECT_EQ(page.name, "Fish Shop");
+    EXPECT_EQ(page.description, "Fresh & Cheap");
+    EXPECT_EQ(page.keywords, "fish shop");
+    EXPECT_EQ(page.keywordCount, 2);
+    EXPECT_EQ(page.url.toStdString(), server.Url("/page"));
+}
+
+TEST_F(NetWindowTest, FetchDialogShowsErrorsAndCancelAbortsTheRequest) {
+    CPreferences prefs;
+    {
+        brindle::FetchDialog dialog(QStringLiteral("http://nowhere.invalid/"), prefs, frame);
+        dialog.show();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.IsDone(), 10000);
+        EXPECT_EQ(dialog.ProgressText(), "The server name could not be resolved.");
+        EXPECT_FALSE(dialog.Result().fetched);
+    }
+    g_slowStarted = 0;
+    auto* dialog =
+        new brindle::FetchDialog(QString::fromStdString(server.Url("/slow")), prefs, frame);
+    dialog->show();
+    QTRY_VERIFY_WITH_TIMEOUT(g_slowStarted >= 1, 5000);
+    EXPECT_FALSE(dialog->IsDone());
+    dialog->findChild<QPushButton*>(QStringLiteral("fetchButton"))->click();
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    delete dialog; // the request goes with it; nothing may arrive afterwards
+    QTest::qWait(300);
+}
+
+} // namespace

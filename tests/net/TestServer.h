@@ -1,0 +1,135 @@
+#pragma once
+// The servers the network tests talk to, all on 127.0.0.1 with ephemeral ports: an HTTP server
+// with scripted answers (cpp-httplib, on its own threads), a raw answerer for broken replies
+// (QTcpServer, on the test's event loop), and tinyproxy started from a written configuration.
+
+#include <httplib.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace nettest {
+
+class HttpServer {
+  public:
+    // `setup` adds the routes before the server starts.
+    explicit HttpServer(
+        const std::function<void(httplib::Server&, const std::atomic<bool>&)>& setup) {
+        setup(m_server, m_stopping);
+        // Idle kept-alive connections hold a server thread, and stopping waits for them.
+        m_server.set_keep_alive_timeout(1);
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ~HttpServer() {
+        m_stopping = true;
+        m_server.stop();
+        m_thread.join();
+    }
+    int Port() const { return m_port; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+
+  private:
+    httplib::Server m_server;
+    std::atomic<bool> m_stopping{false};
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+// Answers every connection with `answer` as raw bytes once the request has arrived, then closes.
+class RawServer {
+  public:
+    explicit RawServer(QByteArray answer) : m_answer(std::move(answer)) {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    s->readAll();
+                    s->write(m_answer);
+                    s->flush();
+                    s->disconnectFromHost();
+                });
+                QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
+    }
+
+  private:
+    QTcpServer m_server;
+    QByteArray m_answer;
+};
+
+// A port nothing listens on (bound once to learn a free number, then closed).
+inline int ClosedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const int port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+// tinyproxy on 127.0.0.1, optionally requiring a user and password.
+class TinyProxy {
+  public:
+    static QString Program() { return QStandardPaths::findExecutable(QStringLiteral("tinyproxy")); }
+
+    TinyProxy(const QString& user = {}, const QString& password = {}) {
+        m_port = ClosedPort();
+        const QString conf = m_dir.filePath(QStringLiteral("tinyproxy.conf"));
+        QFile f(conf);
+        if (!f.open(QIODevice::WriteOnly))
+            return;
+        QString text = QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
+                                      "MaxClients 20\nLogLevel Critical\nPidFile \"%2\"\n")
+                           .arg(m_port)
+                           .arg(m_dir.filePath(QStringLiteral("pid")));
+        if (!user.isEmpty())
+            text += QStringLiteral("BasicAuth %1 %2\n").arg(user, password);
+        f.write(text.toUtf8());
+        f.close();
+        m_process.setProgram(Program());
+        m_process.setArguments({QStringLiteral("-d"), QStringLiteral("-c"), conf});
+        m_process.start();
+        m_process.waitForStarted(5000);
+        // Ready once it accepts connections.
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(m_port));
+            if (s.waitForConnected(100))
+                break;
+            QThread::msleep(50);
+        }
+    }
+    ~TinyProxy() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    int Port() const { return m_port; }
+
+  private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+} // namespace nettest
