@@ -1,4 +1,5 @@
-// Bookmark and keyword commands, their dialogs and the tray menu, driven offscreen.
+// Bookmark and keyword commands, their dialogs and the tray menu, driven offscreen (the tray
+// icon itself needs a real tray: tests/x11).
 
 #include "app/BrindleApp.h"
 #include "platform/HotKeys.h"
@@ -28,7 +29,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
-#include <QSystemTrayIcon>
 #include <QTest>
 
 #include <gmock/gmock.h>
@@ -510,20 +510,6 @@ TEST_F(EditingTest, NoHotKeysOnThisDesktopIsSaidOnce) {
     frame->ApplyOptions(false);
     EXPECT_EQ(frame->Panes()->Text(0), "Ready");
     frame->Tray()->SetHotKeyService(nullptr);
-}
-
-TEST_F(EditingTest, MinimisingWithTrayAndHideHidesTheWindow) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        GTEST_SKIP() << "this desktop has no tray";
-    app.Prefs().m_bInTray = 1;
-    app.Prefs().m_bHide = 1;
-    frame->Tray()->UpdateTrayIcon();
-    ASSERT_TRUE(frame->Tray()->HasTrayIcon());
-    frame->show();
-    frame->showMinimized();
-    QTRY_VERIFY(!frame->isVisible());
-    frame->Tray()->OnDoubleClick();
-    EXPECT_TRUE(frame->isVisible());
 }
 
 } // namespace

@@ -33,7 +33,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
-#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -470,20 +469,6 @@ TEST_F(ApplyOptionsTest, OkAppliesFontHotKeysAndStatusIconsAtOnce) {
     EXPECT_EQ(RowIcon(0).cacheKey(), waiting.cacheKey());
     EXPECT_EQ(RowIcon(1).cacheKey(), waiting.cacheKey());
     EXPECT_NE(changedBefore.cacheKey(), waiting.cacheKey());
-}
-
-TEST_F(ApplyOptionsTest, TheTrayFlagAddsAndRemovesTheTrayIcon) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        GTEST_SKIP() << "this desktop has no tray";
-    app.Prefs().m_bInTray = 1;
-    frame->Tray()->UpdateTrayIcon();
-    ASSERT_TRUE(frame->Tray()->HasTrayIcon());
-    RunOptions([](COptionSheet& sheet) { sheet.General()->inTray->setChecked(false); },
-               QDialog::Accepted);
-    EXPECT_FALSE(frame->Tray()->HasTrayIcon());
-    RunOptions([](COptionSheet& sheet) { sheet.General()->inTray->setChecked(true); },
-               QDialog::Accepted);
-    EXPECT_TRUE(frame->Tray()->HasTrayIcon());
 }
 
 TEST_F(ApplyOptionsTest, SetStatusCheckingCommandWritesTheSelectedRows) {

@@ -1,25 +1,21 @@
-// Global hot keys for real: the test program starts its own Xvfb on a display number the
-// server picks itself (so parallel runs do not collide), opens the application on it with the
-// xcb platform, registers keys and types them with xdotool, which injects them through XTEST as
-// a keyboard would.
+// Global hot keys for real: the test program starts its own Xvfb, opens the application on it
+// with the xcb platform, registers keys and types them with xdotool, which injects them through
+// XTEST as a keyboard would.
 
 #include "platform/HotKeys.h"
 #include "store/Preferences.h"
+#include "support/VirtualDisplay.h"
 
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <memory>
-
-#include <sys/prctl.h>
 
 using namespace brindle;
 
@@ -33,7 +29,7 @@ constexpr std::uint32_t kKeysymE = 0x65;
 
 // The virtual X server and the application on it, shared by the tests of one run.
 struct Display {
-    std::unique_ptr<QProcess> xvfb;
+    testutil::VirtualDisplay server;
     QByteArray name;
     std::unique_ptr<QGuiApplication> app;
     QString skipReason;
@@ -43,32 +39,12 @@ Display* g_display = nullptr;
 
 void StartDisplay() {
     g_display = new Display;
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
-        g_display->skipReason = QStringLiteral("Xvfb is not installed (Debian package xvfb)");
+    g_display->server.Start();
+    g_display->name = g_display->server.Name();
+    g_display->skipReason = g_display->server.SkipReason();
+    g_display->failure = g_display->server.Failure();
+    if (g_display->name.isEmpty())
         return;
-    }
-    g_display->xvfb = std::make_unique<QProcess>();
-    QProcess& xvfb = *g_display->xvfb;
-    xvfb.setProcessChannelMode(QProcess::SeparateChannels);
-    // A crashed or killed test must not leave its server running.
-    xvfb.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    // -displayfd: the server takes the first free display and writes its number once it
-    // accepts connections.
-    xvfb.start(QStringLiteral("Xvfb"),
-               {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
-                QStringLiteral("tcp")});
-    QByteArray number;
-    while (!number.endsWith('\n') && xvfb.waitForReadyRead(10000))
-        number += xvfb.readAllStandardOutput();
-    number = number.trimmed();
-    if (number.isEmpty()) {
-        g_display->failure = QStringLiteral("Xvfb did not start: ") +
-                             QString::fromLocal8Bit(xvfb.readAllStandardError());
-        return;
-    }
-    g_display->name = ":" + number;
-    qputenv("DISPLAY", g_display->name);
     qputenv("QT_QPA_PLATFORM", "xcb");
     static int argc = 1;
     static char arg0[] = "x11_hotkey_tests";
@@ -80,10 +56,6 @@ void StopDisplay() {
     if (!g_display)
         return;
     g_display->app.reset(); // closes the connection before its server goes
-    if (g_display->xvfb) {
-        g_display->xvfb->terminate();
-        g_display->xvfb->waitForFinished(5000);
-    }
     delete g_display;
     g_display = nullptr;
 }
