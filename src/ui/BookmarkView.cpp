@@ -63,6 +63,13 @@ void CBookMarkView::keyPressEvent(QKeyEvent* event) {
             emit openRequested(chosen.front());
         return;
     }
+    // The menu key and Shift+F10 open the rows' menu; not every platform makes them a context
+    // menu event.
+    if ((event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier) ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        PopupRowMenuAtCurrentRow();
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 
@@ -274,7 +281,22 @@ QMenu* CBookMarkView::BuildContextMenu(const QPoint& pos, bool inHeader) {
 }
 
 void CBookMarkView::contextMenuEvent(QContextMenuEvent* event) {
-    const bool inHeader = horizontalHeader()->geometry().contains(event->pos());
-    const QPoint at = viewport()->mapFromGlobal(event->globalPos());
-    BuildContextMenu(at, inHeader)->popup(event->globalPos());
+    // Only the rows' menu comes here: the header's right-clicks go to its own menu. A mouse
+    // event's position is in the viewport, a keyboard one's in this widget, so neither may be
+    // matched against the header's place (the first rows would get the column menu).
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        PopupRowMenuAtCurrentRow();
+        return;
+    }
+    BuildContextMenu(viewport()->mapFromGlobal(event->globalPos()), false)
+        ->popup(event->globalPos());
+}
+
+void CBookMarkView::PopupRowMenuAtCurrentRow() {
+    // At the current row when it is in sight, else at the top of the list.
+    QRect row = visualRect(currentIndex());
+    if (!row.isValid() || !viewport()->rect().intersects(row))
+        row = QRect(0, 0, 1, 1);
+    const QPoint at(viewport()->rect().left() + 8, row.center().y());
+    BuildContextMenu(at, false)->popup(viewport()->mapToGlobal(at));
 }

@@ -70,6 +70,8 @@ class CBookMarkView : public QTableView {
 
   private:
     void ApplyColumnWidths();
+    // The rows' menu from the keyboard (menu key, Shift+F10).
+    void PopupRowMenuAtCurrentRow();
     void AfterDelete();
 
     CBrindleDoc& m_doc;

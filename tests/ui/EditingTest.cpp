@@ -25,6 +25,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -319,6 +321,63 @@ TEST_F(EditingTest, ContextMenusForSelectionAndEmptyArea) {
                                   "Make Shortcut M&acro", "Make Common &Keyword",
                                   "Set Sta&tus checking...", "-", "&Properties"}));
     delete menu;
+}
+
+// The pop-up menu that is open now (its first item; "-" for none), closed again.
+QString OpenMenuFirstItem() {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu)
+        return QStringLiteral("-");
+    const QString first = menu->actions().isEmpty() ? QString() : menu->actions()[0]->text();
+    menu->close();
+    return first;
+}
+
+// The menu key, Shift+F10 and a right-click on the first rows open the rows' menu, never the
+// header's column menu: a keyboard event's position is in the view's own coordinates and a
+// mouse event's in the viewport's, and both lie where the header is for the first rows.
+TEST_F(EditingTest, MenuKeyAndFirstRowsOpenTheRowMenu) {
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const QString rowMenu = QStringLiteral("&Open Page");
+    SelectRows({0});
+    view->selectionModel()->setCurrentIndex(view->Model()->index(0, 0),
+                                            QItemSelectionModel::NoUpdate);
+
+    QTest::keyClick(view, Qt::Key_Menu);
+    EXPECT_EQ(OpenMenuFirstItem(), rowMenu);
+    QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(OpenMenuFirstItem(), rowMenu);
+    QTest::keyClick(view, Qt::Key_F10); // plain F10 is no menu key
+    EXPECT_EQ(OpenMenuFirstItem(), "-");
+
+    // The event the window system makes of the menu key: to the focused view, at the middle of
+    // the current cell.
+    const QPoint cursor = view->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, cursor, view->mapToGlobal(cursor));
+    QApplication::sendEvent(view, &key);
+    EXPECT_EQ(OpenMenuFirstItem(), rowMenu);
+
+    // A right-click on the first row.
+    const QPoint firstRow = view->visualRect(view->Model()->index(0, 1)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, firstRow,
+                            view->viewport()->mapToGlobal(firstRow));
+    QApplication::sendEvent(view->viewport(), &click);
+    EXPECT_EQ(OpenMenuFirstItem(), rowMenu);
+
+    // The header keeps its column menu.
+    QHeaderView* header = view->horizontalHeader();
+    const QPoint inHeader(header->sectionPosition(1) + 4, header->height() / 2);
+    QContextMenuEvent onHeader(QContextMenuEvent::Mouse, inHeader,
+                               header->viewport()->mapToGlobal(inHeader));
+    QApplication::sendEvent(header->viewport(), &onHeader);
+    EXPECT_EQ(OpenMenuFirstItem(), "URL");
+
+    // Without a selection the menu key gives the empty area's menu.
+    view->clearSelection();
+    QTest::keyClick(view, Qt::Key_Menu);
+    EXPECT_EQ(OpenMenuFirstItem(), "Paste");
+    frame->hide();
 }
 
 TEST_F(EditingTest, ColumnDialogAlwaysKeepsName) {
