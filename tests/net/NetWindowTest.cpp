@@ -88,8 +88,10 @@ TEST_F(NetWindowTest, F8ChecksTheListShownAndTheMenuFollowsTheRun) {
     commands.Execute(cmd::StatusCheck);
     EXPECT_EQ(frame->Panes()->Text(3), "SC:CHECKING");
     EXPECT_EQ(check->text(), "Pause Check\tF8");
-    QTRY_COMPARE_WITH_TIMEOUT(frame->Panes()->Text(3), QStringLiteral("SC:CHECK OFF"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(!frame->LinkChecks()->CheckEngine().Running(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return frame->Panes()->Text(3) == QStringLiteral("SC:CHECK OFF"); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !frame->LinkChecks()->CheckEngine().Running(); }, 10000));
     EXPECT_EQ(check->text(), "Start Check\tF8");
     EXPECT_EQ(Status("shop"), "No change");
     EXPECT_EQ(Status("gone"), "Page not found");
@@ -106,12 +108,12 @@ TEST_F(NetWindowTest, F8AgainStopsAndGivesQueuedBookmarksTheirStatusBack) {
     app.Doc().RefreshViews();
     g_slowStarted = 0;
     frame->Commands().Execute(cmd::StatusCheck);
-    QTRY_VERIFY_WITH_TIMEOUT(g_slowStarted >= 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return g_slowStarted >= 1; }, 5000));
     frame->Commands().Execute(cmd::StatusCheck); // stop
     EXPECT_EQ(frame->Panes()->Text(3), "SC:CHECK OFF");
     EXPECT_FALSE(frame->LinkChecks()->CheckEngine().Running());
     // The first probe's answer ends the run: no status of the run is left behind.
-    QTRY_VERIFY_WITH_TIMEOUT(frame->LinkChecks()->CheckEngine().Idle(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame->LinkChecks()->CheckEngine().Idle(); }, 10000));
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(Status("slow " + std::to_string(i)), "Waiting");
 }
@@ -126,7 +128,8 @@ TEST_F(NetWindowTest, F7FetchesTheSelectedRows) {
     ASSERT_TRUE(commands.IsEnabled(cmd::Fetch));
     commands.Execute(cmd::Fetch);
     EXPECT_TRUE(commands.Action(cmd::Fetch)->isChecked());
-    QTRY_VERIFY_WITH_TIMEOUT(!frame->LinkChecks()->FetchEngine().Running(), 10000);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !frame->LinkChecks()->FetchEngine().Running(); }, 10000));
     EXPECT_FALSE(commands.Action(cmd::Fetch)->isChecked());
     const auto shop = testutil::FindByName(app.Doc(), "shop");
     EXPECT_EQ(shop->m_strStatus, "Changed");
@@ -143,7 +146,7 @@ TEST_F(NetWindowTest, FetchDialogFollowsTheRedirectAndReportsWhatItFound) {
     ASSERT_TRUE(button);
     EXPECT_EQ(button->text(), "Cancel");
     dialog.show();
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.IsDone(), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.IsDone(); }, 10000));
     EXPECT_EQ(button->text(), "OK");
     EXPECT_EQ(dialog.ProgressText(), "Name Fetched\nDescription Fetched\nGet 2 keywords");
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Fetch from " + server.Url("/page"));
@@ -161,7 +164,7 @@ TEST_F(NetWindowTest, FetchDialogShowsErrorsAndCancelAbortsTheRequest) {
     {
         brindle::FetchDialog dialog(QStringLiteral("http://nowhere.invalid/"), prefs, frame);
         dialog.show();
-        QTRY_VERIFY_WITH_TIMEOUT(dialog.IsDone(), 10000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.IsDone(); }, 10000));
         EXPECT_EQ(dialog.ProgressText(), "The server name could not be resolved.");
         EXPECT_FALSE(dialog.Result().fetched);
     }
@@ -169,7 +172,7 @@ TEST_F(NetWindowTest, FetchDialogShowsErrorsAndCancelAbortsTheRequest) {
     auto* dialog =
         new brindle::FetchDialog(QString::fromStdString(server.Url("/slow")), prefs, frame);
     dialog->show();
-    QTRY_VERIFY_WITH_TIMEOUT(g_slowStarted >= 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return g_slowStarted >= 1; }, 5000));
     EXPECT_FALSE(dialog->IsDone());
     dialog->findChild<QPushButton*>(QStringLiteral("fetchButton"))->click();
     EXPECT_EQ(dialog->result(), QDialog::Rejected);

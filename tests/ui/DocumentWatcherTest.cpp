@@ -99,7 +99,7 @@ TEST_F(DocumentWatcherTest, AnOutsideAddAppearsWithoutAPromptKeepingTheView) {
     const auto run = Cli({"add", path, "--name", "page 9999", "--url", "http://new/", "--keywords",
                           "web", "--no-backup"});
     ASSERT_EQ(run.code, 0) << run.err;
-    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 201u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 201u; }, 5000));
     EXPECT_EQ(view->model()->rowCount(), 101);
     EXPECT_EQ(RowName(0), "page 9999");
     EXPECT_FALSE(app.Doc().IsModified());
@@ -123,7 +123,7 @@ TEST_F(DocumentWatcherTest, UnsavedEditsAndAnOutsideAddBothSurviveTheSave) {
     ASSERT_TRUE(app.Doc().IsModified());
     ASSERT_EQ(Cli({"add", path, "--name", "X", "--url", "http://x/"}).code, 0);
     // Merged as soon as the file changes: the add shows, the delete stays unsaved.
-    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 200u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 200u; }, 5000));
     EXPECT_TRUE(app.Doc().IsModified());
     EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 0));
     ASSERT_TRUE(app.Files().Save());
@@ -160,8 +160,8 @@ TEST_F(DocumentWatcherTest, AFileReplacedByARenameIsStillWatched) {
         const std::string temp = dir.filePath(QStringLiteral(".web.brx.sync")).toStdString();
         ASSERT_TRUE(brindle::WriteDocumentFile(copy, temp));
         ASSERT_EQ(std::rename(temp.c_str(), path.c_str()), 0);
-        QTRY_VERIFY(NamesIn(app.Doc()).count(name) == 1);
-        QTRY_VERIFY(app.Watcher()->WatchingFile());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return NamesIn(app.Doc()).count(name) == 1; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app.Watcher()->WatchingFile(); }, 5000));
     }
     EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 203u);
     EXPECT_FALSE(app.Doc().IsModified());
@@ -179,7 +179,12 @@ TEST_F(DocumentWatcherTest, AFieldChangedOnBothSidesKeepsTheWindowsValueAndCount
         other.SetFieldText(1, kFieldStatus, "OK");
         ASSERT_TRUE(brindle::WriteDocumentFile(other, path));
     }
-    QTRY_COMPARE(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 1));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return frame->Panes()->Text(kPanePrompt) == DocumentWatcher::MergedText("web.brx", 1);
+        },
+        5000));
+    EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 1));
     const BookmarkRef first = app.Doc().m_arrBookmarks[0];
     EXPECT_EQ(first.m_strDescription, "the window's");
     EXPECT_EQ(first.m_strNotes,
@@ -198,7 +203,7 @@ TEST_F(DocumentWatcherTest, NoChangeIsTakenWhileADialogIsOpen) {
     QTest::qWait(300);
     EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 200u);
     dialog.close();
-    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 201u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 201u; }, 5000));
 }
 
 TEST_F(DocumentWatcherTest, StatusTextsCountTheConflicts) {

@@ -47,7 +47,7 @@ TEST_F(StartUpTest, ReloadOnReopensTheMostRecentFileAfterNew) {
     app.Prefs().m_bReload = 1;
     app.Files().New();
     EXPECT_TRUE(app.Doc().m_arrBookmarks.empty()); // not inside New itself
-    QTRY_COMPARE(app.Doc().m_arrBookmarks.size(), 2u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 2u; }, 5000));
     EXPECT_EQ(QString::fromStdString(app.Files().PathName()), path);
 }
 
