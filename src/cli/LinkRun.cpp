@@ -3,6 +3,7 @@
 #include "cli/CliDocument.h"
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
+#include "platform/net/SocketProber.h"
 #include "store/BrindleDoc.h"
 
 #include <QCoreApplication>
@@ -83,9 +84,13 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
 
     const auto app = MakeApplication();
     NetSession session;
-    NetProber prober(session,
-                     job == LinkJob::Check ? NetProber::Mode::Probe : NetProber::Mode::Fetch);
-    prober.SetTimeout(timeoutMs);
+    // Checks ask on the prober's own sockets (over QtNetwork through a proxy); fetches read
+    // pages over QtNetwork.
+    SocketProber checkProber(session);
+    NetProber fetchProber(session, NetProber::Mode::Fetch);
+    checkProber.SetTimeout(timeoutMs);
+    fetchProber.SetTimeout(timeoutMs);
+    Prober& prober = job == LinkJob::Check ? static_cast<Prober&>(checkProber) : fetchProber;
 
     const bool progress = isatty(STDERR_FILENO) != 0;
     std::map<std::string, std::size_t> counts;

@@ -2,6 +2,7 @@
 
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
+#include "platform/net/SocketProber.h"
 #include "store/BrindleDoc.h"
 #include "ui/BookmarkListModel.h"
 #include "ui/BookmarkView.h"
@@ -25,7 +26,7 @@ LinkCheckController::LinkCheckController(CBrindleDoc& doc, CommandTable& command
                                          CBookMarkView& view, StatusPanes& panes, QObject* parent)
     : QObject(parent), m_doc(doc), m_commands(commands), m_view(view), m_panes(panes) {
     m_session = std::make_unique<NetSession>();
-    m_checkProber = std::make_unique<NetProber>(*m_session, NetProber::Mode::Probe);
+    m_checkProber = std::make_unique<SocketProber>(*m_session);
     m_fetchProber = std::make_unique<NetProber>(*m_session, NetProber::Mode::Fetch);
     m_check = std::make_unique<LinkEngine>(LinkJob::Check, m_doc, *m_checkProber, MakeCallbacks());
     m_fetch = std::make_unique<LinkEngine>(LinkJob::Fetch, m_doc, *m_fetchProber, MakeCallbacks());

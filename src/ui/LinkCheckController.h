@@ -20,6 +20,7 @@ namespace brindle {
 class CommandTable;
 class NetProber;
 class NetSession;
+class SocketProber;
 class StatusPanes;
 
 class LinkCheckController : public QObject {
@@ -40,7 +41,7 @@ class LinkCheckController : public QObject {
     LinkEngine& CheckEngine() { return *m_check; }
     LinkEngine& FetchEngine() { return *m_fetch; }
     NetSession& Session() { return *m_session; }
-    NetProber& CheckProber() { return *m_checkProber; }
+    SocketProber& CheckProber() { return *m_checkProber; }
     NetProber& FetchProber() { return *m_fetchProber; }
 
   private:
@@ -55,7 +56,7 @@ class LinkCheckController : public QObject {
     CBookMarkView& m_view;
     StatusPanes& m_panes;
     std::unique_ptr<NetSession> m_session;
-    std::unique_ptr<NetProber> m_checkProber;
+    std::unique_ptr<SocketProber> m_checkProber;
     std::unique_ptr<NetProber> m_fetchProber;
     std::unique_ptr<LinkEngine> m_check;
     std::unique_ptr<LinkEngine> m_fetch;

@@ -1,9 +1,12 @@
-// The QtNetwork prober against real servers on 127.0.0.1: status codes, redirects, time-outs,
-// broken and hostile answers, TLS, the proxy. Nothing here contacts another address.
+// Both probers against real servers on 127.0.0.1: status codes, redirects, time-outs, broken
+// and hostile answers, TLS, the proxy. Every probe test runs over QtNetwork (NetProber) and over
+// the check's own sockets (SocketProber); fetches are NetProber's alone. Nothing here contacts
+// another address.
 #include "TestServer.h"
 
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
+#include "platform/net/SocketProber.h"
 #include "status/LinkResult.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +17,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <sys/resource.h>
 #include <thread>
 #include <zlib.h>
@@ -23,18 +29,22 @@ using nettest::HttpServer;
 
 namespace {
 
+// Which prober asks: QtNetwork's, or the check's own sockets.
+enum class Kind { Net, Socket };
+
+std::string KindName(const ::testing::TestParamInfo<Kind>& info) {
+    return info.param == Kind::Net ? "NetProber" : "SocketProber";
+}
+
 struct Outcome {
     bool arrived = false;
     ProbeResult result;
     qint64 ms = 0;
+    bool viaQtNetwork = true; // the request went over QtNetwork
 };
 
-Outcome Ask(NetProber::Mode mode, const std::string& url, int timeoutMs = 5000,
-            const SessionSettings& settings = {}) {
-    NetSession session;
-    session.Open(settings);
-    NetProber prober(session, mode);
-    prober.SetTimeout(timeoutMs);
+// Runs `url` to its result in slot 3 of `prober`.
+Outcome RunTo(Prober& prober, const std::string& url) {
     Outcome outcome;
     QEventLoop loop;
     prober.SetCompletion([&](int slot, ProbeResult result) {
@@ -55,15 +65,43 @@ Outcome Ask(NetProber::Mode mode, const std::string& url, int timeoutMs = 5000,
     return outcome;
 }
 
-Outcome Probe(const std::string& url, int timeoutMs = 5000) {
-    return Ask(NetProber::Mode::Probe, url, timeoutMs);
+Outcome Ask(Kind kind, NetProber::Mode mode, const std::string& url, int timeoutMs = 5000,
+            const SessionSettings& settings = {}) {
+    NetSession session;
+    session.Open(settings);
+    if (kind == Kind::Socket && mode == NetProber::Mode::Probe) {
+        SocketProber prober(session);
+        prober.SetTimeout(timeoutMs);
+        Outcome outcome = RunTo(prober, url);
+        outcome.viaQtNetwork = prober.ViaQtNetwork(3);
+        return outcome;
+    }
+    NetProber prober(session, mode);
+    prober.SetTimeout(timeoutMs);
+    return RunTo(prober, url);
 }
+
+Outcome Fetch(const std::string& url, int timeoutMs = 5000) {
+    return Ask(Kind::Net, NetProber::Mode::Fetch, url, timeoutMs);
+}
+
+// Probe tests run once per prober.
+class ProbeTest : public ::testing::TestWithParam<Kind> {
+  protected:
+    Outcome Probe(const std::string& url, int timeoutMs = 5000,
+                  const SessionSettings& settings = {}) {
+        return Ask(GetParam(), NetProber::Mode::Probe, url, timeoutMs, settings);
+    }
+};
 
 long PeakRssKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
+
+std::mutex portsLock;
+std::set<int> ports;
 
 // Sleeps `ms` in small steps, ending early when the server stops.
 void Nap(int ms, const std::atomic<bool>& stopping) {
@@ -78,6 +116,26 @@ void Routes(httplib::Server& s, const std::atomic<bool>& stopping) {
     });
     s.Get("/plain", [](const httplib::Request& req, httplib::Response& res) {
         res.set_content(req.get_header_value("User-Agent"), "text/plain");
+    });
+    // 200 only for the request headers every request carries.
+    s.Get("/agent", [](const httplib::Request& req, httplib::Response& res) {
+        const bool ours =
+            req.get_header_value("User-Agent") == "Brindle" &&
+            req.get_header_value("Accept-Encoding") == "identity" &&
+            req.get_header_value("Host") == "127.0.0.1:" + std::to_string(req.local_port);
+        res.status = ours ? 200 : 400;
+        res.set_content("agent", "text/plain");
+    });
+    // Records the client's port of every connection a request came on.
+    s.Get("/conn", [](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard guard(portsLock);
+        ports.insert(req.remote_port);
+        res.set_content("conn", "text/plain");
+    });
+    // 200 for a request that came through a proxy (which names itself in Via), else 421.
+    s.Get("/via", [](const httplib::Request& req, httplib::Response& res) {
+        res.status = req.has_header("Via") ? 200 : 421;
+        res.set_content("via", "text/plain");
     });
     s.Get("/bad-date", [](const httplib::Request&, httplib::Response& res) {
         res.set_header("Last-Modified", "yesterday-ish");
@@ -163,34 +221,47 @@ void Routes(httplib::Server& s, const std::atomic<bool>& stopping) {
     });
 }
 
-class NetProberTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { server = new HttpServer(Routes); }
-    static void TearDownTestSuite() {
+// The routes' server, shared by all tests of this file.
+HttpServer* server = nullptr;
+class ServerEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override { server = new HttpServer(Routes); }
+    void TearDown() override {
         delete server;
         server = nullptr;
     }
-    static HttpServer* server;
 };
-HttpServer* NetProberTest::server = nullptr;
 
-TEST_F(NetProberTest, OkAnswersWithAndWithoutLastModified) {
+using NetProberTest = ProbeTest;
+using NetProberRawTest = ProbeTest;
+using NetProberProxyTest = ProbeTest;
+INSTANTIATE_TEST_SUITE_P(Probers, NetProberTest, ::testing::Values(Kind::Net, Kind::Socket),
+                         KindName);
+INSTANTIATE_TEST_SUITE_P(Probers, NetProberRawTest, ::testing::Values(Kind::Net, Kind::Socket),
+                         KindName);
+INSTANTIATE_TEST_SUITE_P(Probers, NetProberProxyTest, ::testing::Values(Kind::Net, Kind::Socket),
+                         KindName);
+
+TEST_P(NetProberTest, OkAnswersWithAndWithoutLastModified) {
     const Outcome ok = Probe(server->Url("/ok"));
     EXPECT_EQ(ok.result.result, 200);
     EXPECT_EQ(ok.result.location, "") << "no redirect: the queued URL stays";
+    EXPECT_EQ(ok.viaQtNetwork, GetParam() == Kind::Net) << "direct: the check's own sockets";
     ASSERT_TRUE(ok.result.lastModified.has_value());
     EXPECT_EQ(*ok.result.lastModified, 784111777) << "read as the UTC date it is";
     EXPECT_FALSE(Probe(server->Url("/plain")).result.lastModified.has_value());
     EXPECT_FALSE(Probe(server->Url("/bad-date")).result.lastModified.has_value());
 }
 
-TEST_F(NetProberTest, AgentTextIsBrindle) {
-    const Outcome page = Ask(NetProber::Mode::Fetch, server->Url("/plain"));
+TEST_P(NetProberTest, AgentTextIsBrindle) {
+    const Outcome page = Fetch(server->Url("/plain"));
     EXPECT_EQ(page.result.result, 200);
     EXPECT_TRUE(page.result.pageRead);
+    EXPECT_EQ(Probe(server->Url("/agent")).result.result, 200);
+    EXPECT_EQ(Fetch(server->Url("/agent")).result.result, 200);
 }
 
-TEST_F(NetProberTest, RedirectChainsLoopsAndCodes) {
+TEST_P(NetProberTest, RedirectChainsLoopsAndCodes) {
     const Outcome chain = Probe(server->Url("/r1"));
     EXPECT_EQ(chain.result.result, 200);
     EXPECT_EQ(chain.result.location, server->Url("/Ok-Final")) << "as the server spelled it";
@@ -205,14 +276,14 @@ TEST_F(NetProberTest, RedirectChainsLoopsAndCodes) {
     EXPECT_EQ(Probe(server->Url("/status/429")).result.retryAfter, 7);
 }
 
-TEST_F(NetProberTest, SlowAnswerTimesOut) {
+TEST_P(NetProberTest, SlowAnswerTimesOut) {
     const Outcome slow = Probe(server->Url("/slow"), 400);
     EXPECT_EQ(slow.result.result, kErrTimeout);
     EXPECT_LT(slow.ms, 2500);
     EXPECT_EQ(ClassifyResult(slow.result.result, "", ""), "Time Out");
 }
 
-TEST_F(NetProberTest, HugeHeadersEndBoundedly) {
+TEST_P(NetProberTest, HugeHeadersEndBoundedly) {
     const long before = PeakRssKb();
     const Outcome big = Probe(server->Url("/big-headers"), 5000);
     EXPECT_EQ(big.result.result, 200) << "the page answers, however long its headers";
@@ -220,8 +291,8 @@ TEST_F(NetProberTest, HugeHeadersEndBoundedly) {
     EXPECT_LT(PeakRssKb() - before, 64 * 1024);
 }
 
-TEST_F(NetProberTest, EndlessBodyStopsAtTheReadLimit) {
-    const Outcome endless = Ask(NetProber::Mode::Fetch, server->Url("/endless"));
+TEST_P(NetProberTest, EndlessBodyStopsAtTheReadLimit) {
+    const Outcome endless = Fetch(server->Url("/endless"));
     EXPECT_EQ(endless.result.result, 200);
     EXPECT_EQ(endless.result.page.title, "Endless");
     EXPECT_LT(endless.ms, 5000);
@@ -229,17 +300,17 @@ TEST_F(NetProberTest, EndlessBodyStopsAtTheReadLimit) {
     EXPECT_EQ(Probe(server->Url("/endless")).result.result, 200);
 }
 
-TEST_F(NetProberTest, FetchReadsTheHeadInItsCharset) {
-    const Outcome page = Ask(NetProber::Mode::Fetch, server->Url("/page"));
+TEST(NetFetchTest, FetchReadsTheHeadInItsCharset) {
+    const Outcome page = Fetch(server->Url("/page"));
     EXPECT_EQ(page.result.result, 200);
     EXPECT_EQ(page.result.page.title, "Caf\xC3\xA9 Page");
     EXPECT_EQ(page.result.page.description, "It's Good");
     EXPECT_EQ(page.result.page.keywords, "One;Two");
 }
 
-TEST_F(NetProberTest, GzipBombKeepsMemoryBounded) {
+TEST_P(NetProberTest, GzipBombKeepsMemoryBounded) {
     const long before = PeakRssKb();
-    const Outcome fetch = Ask(NetProber::Mode::Fetch, server->Url("/bomb"), 8000);
+    const Outcome fetch = Fetch(server->Url("/bomb"), 8000);
     EXPECT_NE(fetch.result.result, 0);
     EXPECT_LT(fetch.ms, 8000);
     const Outcome probe = Probe(server->Url("/bomb"));
@@ -247,7 +318,7 @@ TEST_F(NetProberTest, GzipBombKeepsMemoryBounded) {
     EXPECT_LT(PeakRssKb() - before, 64 * 1024) << "peak memory grew by more than 64 MB";
 }
 
-TEST(NetProberRawTest, ConnectionClosedMidHeaders) {
+TEST_P(NetProberRawTest, ConnectionClosedMidHeaders) {
     nettest::RawServer raw("HTTP/1.1 200 OK\r\nContent-Ty");
     const Outcome cut = Probe(raw.Url("/"));
     EXPECT_EQ(cut.result.result, kErrInvalidResponse);
@@ -256,7 +327,52 @@ TEST(NetProberRawTest, ConnectionClosedMidHeaders) {
     EXPECT_EQ(Probe(garbage.Url("/")).result.result, kErrInvalidResponse);
 }
 
-TEST(NetProberRawTest, ClosedPortUnresolvableNameAndBadUrls) {
+TEST_P(NetProberRawTest, InterimAnswersHttp10AndReasonPhrases) {
+    nettest::RawServer interim("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Gone Away\r\n"
+                               "Content-Length: 0\r\n\r\n");
+    const Outcome after = Probe(interim.Url("/"));
+    EXPECT_EQ(after.result.result, 404) << "the interim answer is passed over";
+    EXPECT_EQ(after.result.statusText, "Gone Away");
+    // HTTP/1.0 without a length: the answer ends with the connection.
+    nettest::RawServer old("HTTP/1.0 200 OK\r\nLast-Modified: Sunday, 06-Nov-94 08:49:37 GMT\r\n"
+                           "\r\nbody");
+    const Outcome ok = Probe(old.Url("/"));
+    EXPECT_EQ(ok.result.result, 200);
+    ASSERT_TRUE(ok.result.lastModified.has_value()) << "the RFC 850 date form";
+    EXPECT_EQ(*ok.result.lastModified, 784111777);
+    nettest::RawServer version("HTTP/2 200 OK\r\n\r\n");
+    EXPECT_EQ(Probe(version.Url("/")).result.result, kErrInvalidResponse);
+}
+
+TEST_P(NetProberTest, ShortAnswersKeepTheConnectionForTheNextRequest) {
+    NetSession session;
+    session.Open({});
+    std::unique_ptr<Prober> prober;
+    if (GetParam() == Kind::Socket)
+        prober = std::make_unique<SocketProber>(session);
+    else
+        prober = std::make_unique<NetProber>(session, NetProber::Mode::Probe);
+    {
+        std::lock_guard guard(portsLock);
+        ports.clear();
+    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(RunTo(*prober, server->Url("/conn")).result.result, 200);
+    EXPECT_EQ(RunTo(*prober, server->Url("/status/404")).result.result, 404);
+    {
+        std::lock_guard guard(portsLock);
+        EXPECT_EQ(ports.size(), 1u) << "one connection for the slot's requests";
+    }
+    // The server closes an idle connection after a second: the next request opens another.
+    QEventLoop idle;
+    QTimer::singleShot(1500, &idle, &QEventLoop::quit);
+    idle.exec();
+    EXPECT_EQ(RunTo(*prober, server->Url("/conn")).result.result, 200);
+    std::lock_guard guard(portsLock);
+    EXPECT_EQ(ports.size(), 2u);
+}
+
+TEST_P(NetProberRawTest, ClosedPortUnresolvableNameAndBadUrls) {
     const std::string closed = "http://127.0.0.1:" + std::to_string(nettest::ClosedPort()) + "/";
     const Outcome refused = Probe(closed);
     EXPECT_EQ(refused.result.result, kErrCannotConnect);
@@ -268,7 +384,7 @@ TEST(NetProberRawTest, ClosedPortUnresolvableNameAndBadUrls) {
     EXPECT_EQ(Probe("not a url").result.result, kErrBadUrl);
 }
 
-TEST(NetProberRawTest, SelfSignedCertificateIsRefused) {
+TEST_P(NetProberRawTest, SelfSignedCertificateIsRefused) {
     QTemporaryDir dir;
     const QString key = dir.filePath("key.pem"), cert = dir.filePath("cert.pem");
     const int made =
@@ -290,7 +406,7 @@ TEST(NetProberRawTest, SelfSignedCertificateIsRefused) {
     EXPECT_EQ(secure.result.result, kErrSecureFailure);
 }
 
-TEST(NetProberProxyTest, ThroughTinyproxyWithAndWithoutCredentials) {
+TEST_P(NetProberProxyTest, ThroughTinyproxyWithAndWithoutCredentials) {
     if (nettest::TinyProxy::Program().isEmpty())
         GTEST_SKIP() << "tinyproxy is not installed: the proxy path is not tested";
     HttpServer origin(Routes);
@@ -300,8 +416,11 @@ TEST(NetProberProxyTest, ThroughTinyproxyWithAndWithoutCredentials) {
         s.hasProxy = true;
         s.server = "127.0.0.1";
         s.port = proxy.Port(); // no port in the server text: "Port" is added
-        const Outcome via = Ask(NetProber::Mode::Probe, origin.Url("/ok"), 5000, s);
+        const Outcome via = Probe(origin.Url("/ok"), 5000, s);
         EXPECT_EQ(via.result.result, 200);
+        EXPECT_TRUE(via.viaQtNetwork) << "a proxy: QtNetwork asks";
+        EXPECT_EQ(Probe(origin.Url("/via"), 5000, s).result.result, 200) << "through the proxy";
+        EXPECT_EQ(Probe(origin.Url("/via")).result.result, 421) << "without one, direct";
     }
     {
         nettest::TinyProxy proxy("walter", "s3cret");
@@ -309,11 +428,30 @@ TEST(NetProberProxyTest, ThroughTinyproxyWithAndWithoutCredentials) {
         s.hasProxy = true;
         s.server = "127.0.0.1:" + std::to_string(proxy.Port());
         s.port = 1; // the server text names its port: this one is not used
-        EXPECT_EQ(Ask(NetProber::Mode::Probe, origin.Url("/ok"), 5000, s).result.result, 407);
+        EXPECT_EQ(Probe(origin.Url("/ok"), 5000, s).result.result, 407);
         s.user = "walter";
         s.password = "s3cret";
-        EXPECT_EQ(Ask(NetProber::Mode::Probe, origin.Url("/ok"), 5000, s).result.result, 200);
+        EXPECT_EQ(Probe(origin.Url("/ok"), 5000, s).result.result, 200);
     }
+}
+
+TEST(NetSessionTest, ChecksGoDirectOnlyWithoutAProxy) {
+    NetSession session;
+    EXPECT_FALSE(session.Direct()) << "closed";
+    session.Open({});
+    EXPECT_TRUE(session.Direct());
+    SocketProber prober(session);
+    prober.SetCompletion([](int, ProbeResult) {});
+    prober.Start(0, "http://127.0.0.1:1/", 60'000);
+    EXPECT_FALSE(prober.ViaQtNetwork(0));
+    SessionSettings s;
+    s.hasProxy = true;
+    s.server = "127.0.0.1:3128";
+    session.Open(s);
+    EXPECT_FALSE(session.Direct());
+    prober.Start(0, "http://127.0.0.1:1/", 60'000);
+    EXPECT_TRUE(prober.ViaQtNetwork(0));
+    prober.Cancel(0);
 }
 
 TEST(NetSessionTest, ProxyFromSettings) {
@@ -340,5 +478,6 @@ TEST(NetSessionTest, ProxyFromSettings) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
     return RUN_ALL_TESTS();
 }

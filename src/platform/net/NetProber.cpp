@@ -11,9 +11,6 @@
 
 namespace brindle {
 
-namespace {
-
-// Seconds a Retry-After value asks for (a number or an HTTP date); -1 when unusable.
 int RetryAfterSeconds(const QByteArray& value) {
     if (value.isEmpty())
         return -1;
@@ -27,15 +24,6 @@ int RetryAfterSeconds(const QByteArray& value) {
         return -1;
     return static_cast<int>(std::max<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(when)));
 }
-
-// Bodies up to this size are read to their end by a probe (see OnHeaders).
-constexpr qlonglong kShortBody = 16 * 1024;
-
-bool IsRedirect(int status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-} // namespace
 
 NetProber::NetProber(NetSession& session, Mode mode, QObject* parent)
     : QObject(parent), m_session(session), m_mode(mode), m_readLimit(kPageReadLimit) {

@@ -7,6 +7,7 @@
 
 #include "status/Prober.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
@@ -28,6 +29,15 @@ class NetSession;
 inline constexpr int kTransferTimeoutMs = 30'000;
 // Redirects followed for one request before it fails with 12156.
 inline constexpr int kMaxRedirects = 10;
+// A probe reads a body up to this size to its end, so that the connection can be reused.
+inline constexpr qint64 kShortBody = 16 * 1024;
+
+// Seconds a Retry-After value asks for (a number or an HTTP date); -1 when unusable.
+int RetryAfterSeconds(const QByteArray& value);
+// Whether an HTTP status names another URL in its Location header.
+inline bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 class NetProber : public QObject, public Prober {
     Q_OBJECT

@@ -47,6 +47,9 @@ class NetSession : public QObject {
     // values). The connected flag stays for the status bar.
     void Close();
     bool IsOpen() const { return m_open; }
+    // Whether the open session goes to servers directly (no proxy): checks then use their own
+    // sockets (SocketProber); through a proxy they go over QtNetwork.
+    bool Direct() const { return m_open && m_proxy.type() == QNetworkProxy::NoProxy; }
     // The connected flag of the last open (or of the system, before any open).
     bool Online() const { return m_online; }
 

@@ -1,0 +1,96 @@
+#pragma once
+// SocketProber: the status check's prober on plain sockets in the calling thread. It asks as
+// NetProber's probes do (a GET with the session's agent text and no compression, the same
+// redirects, time-out and error numbers) but reads the answer's status line and headers straight
+// from the socket's buffer: QtNetwork's HTTP thread and its byte-wise header reads cost several
+// times the CPU of the probe itself. Each slot keeps its connection to the last host for the next
+// request when the answer allows it. Through a proxy, or without TLS support for https, the
+// request goes to a NetProber instead; the session says which applies (NetSession::Direct).
+
+#include "platform/net/NetProber.h"
+#include "status/Prober.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <array>
+#include <cstdint>
+
+class QTcpSocket;
+class QTimer;
+
+namespace brindle {
+
+class NetSession;
+
+class SocketProber : public QObject, public Prober {
+    Q_OBJECT
+  public:
+    explicit SocketProber(NetSession& session, QObject* parent = nullptr);
+    ~SocketProber() override;
+
+    void Start(int slot, const std::string& url, int delayMs) override;
+    void Cancel(int slot) override;
+
+    // Tests shorten the time-out.
+    void SetTimeout(int milliseconds);
+    // Whether the slot's last request went over QtNetwork (the session has a proxy).
+    bool ViaQtNetwork(int slot) const { return m_slots.at(static_cast<std::size_t>(slot)).proxied; }
+
+  private:
+    enum class Phase { Idle, Status, Headers, Body };
+    struct Slot {
+        QTimer* delay = nullptr;
+        QTimer* deadline = nullptr;
+        std::uint64_t generation = 0;
+        bool active = false;
+        bool proxied = false;
+        QUrl url;
+        int redirects = 0;
+        // The connection, kept between requests to the same host and port.
+        QTcpSocket* socket = nullptr;
+        QString host;
+        int port = 0;
+        bool tls = false;
+        bool reused = false;   // this request went out on a kept connection
+        bool retried = false;  // and was sent again after that connection had closed
+        bool received = false; // some of the answer arrived
+        // The answer being read.
+        Phase phase = Phase::Idle;
+        bool skipping = false; // inside an over-long header line
+        int status = 0;
+        bool http10 = false;
+        QByteArray reason;
+        QByteArray location;
+        QByteArray lastModified;
+        QByteArray retryAfter;
+        qint64 contentLength = -1;
+        bool chunked = false;
+        bool connectionClose = false;
+        bool keepAlive = false;
+        qint64 bodyLeft = 0;
+        ProbeResult result;
+    };
+
+    void Send(int slot);
+    void Connect(int slot, const QString& host, int port, bool tls);
+    void OnReadyRead(int slot);
+    void OnSocketError(int slot, int error);
+    // Reads what the buffer holds of the status line and headers; false once the slot ended.
+    bool ReadHead(int slot);
+    bool TakeStatusLine(Slot& s, const QByteArray& line);
+    void TakeHeader(Slot& s, const QByteArray& line);
+    void OnHeaders(int slot);
+    void FinishWith(int slot, int code);
+    void Deliver(int slot, ProbeResult result, bool keepConnection);
+    void DropSocket(Slot& s);
+
+    NetSession& m_session;
+    NetProber m_proxied;
+    int m_timeoutMs = kTransferTimeoutMs;
+    std::array<Slot, 8> m_slots;
+};
+
+} // namespace brindle
