@@ -1,9 +1,9 @@
-// The engines over the QtNetwork prober, and brindle-cli check / fetch, against a server on
-// 127.0.0.1.
+// The engines over both probers, and brindle-cli check / fetch, against a server on 127.0.0.1.
 #include "TestServer.h"
 
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
+#include "platform/net/SocketProber.h"
 #include "status/LinkEngine.h"
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
@@ -42,7 +42,14 @@ struct Concurrency {
     }
 };
 
-TEST(NetEngineTest, CheckRunUsesConnectMaxConnectionsAndAppliesEveryResult) {
+// The check engine over QtNetwork (true) or over its own sockets (false).
+class NetEngineTest : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(Probers, NetEngineTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "NetProber" : "SocketProber";
+                         });
+
+TEST_P(NetEngineTest, CheckRunUsesConnectMaxConnectionsAndAppliesEveryResult) {
     Concurrency seen;
     HttpServer server([&seen](httplib::Server& s, const std::atomic<bool>&) {
         s.Get(R"(/p/(\d+))", [&seen](const httplib::Request& req, httplib::Response& res) {
@@ -68,7 +75,9 @@ TEST(NetEngineTest, CheckRunUsesConnectMaxConnectionsAndAppliesEveryResult) {
         all.push_back(static_cast<std::uint32_t>(i));
     }
     NetSession session;
-    NetProber prober(session, NetProber::Mode::Probe);
+    NetProber netProber(session, NetProber::Mode::Probe);
+    SocketProber socketProber(session);
+    Prober& prober = GetParam() ? static_cast<Prober&>(netProber) : socketProber;
     QEventLoop loop;
     LinkEngine::Callbacks cb;
     cb.openSession = [&] { return session.Open({}); };

@@ -83,15 +83,15 @@ QNetworkReply::NetworkError ReplyErrorOf(QAbstractSocket::SocketError error) {
     }
 }
 
-bool HeaderIs(const QByteArray& line, qsizetype colon, const char* name) {
-    return QByteArrayView(line.constData(), colon).trimmed().compare(name, Qt::CaseInsensitive) ==
-           0;
+bool HeaderIs(QByteArrayView line, qsizetype colon, const char* name) {
+    return line.first(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
 
 SocketProber::SocketProber(NetSession& session, QObject* parent)
-    : QObject(parent), m_session(session), m_proxied(session, NetProber::Mode::Probe) {
+    : QObject(parent), m_session(session), m_proxied(session, NetProber::Mode::Probe),
+      m_line(kMaxLine + 2, Qt::Uninitialized) {
     m_proxied.SetCompletion(
         [this](int slot, ProbeResult result) { Complete(slot, std::move(result)); });
     for (int slot = 0; slot < static_cast<int>(m_slots.size()); ++slot) {
@@ -262,14 +262,21 @@ bool SocketProber::ReadHead(int slot) {
             s.skipping = true;
             return true;
         }
-        QByteArray line = socket->readLine(kMaxLine + 2);
-        if (s.skipping || !line.endsWith('\n')) {
+        // Read into one buffer for all lines: a QByteArray per line would cost an allocation
+        // of the limit's size each.
+        const qint64 read = socket->readLine(m_line.data(), m_line.size());
+        if (read <= 0)
+            return true;
+        const bool whole = m_line.at(read - 1) == '\n';
+        if (s.skipping || !whole) {
             // The rest of an over-long line, or a line cut at the limit (its rest follows).
-            s.skipping = !line.endsWith('\n');
+            s.skipping = !whole;
             continue;
         }
-        while (!line.isEmpty() && (line.back() == '\n' || line.back() == '\r'))
-            line.chop(1);
+        qsizetype length = static_cast<qsizetype>(read);
+        while (length > 0 && (m_line.at(length - 1) == '\n' || m_line.at(length - 1) == '\r'))
+            --length;
+        const QByteArrayView line(m_line.constData(), length);
         if (s.phase == Phase::Status) {
             if (line.isEmpty())
                 continue; // blank lines before the status line are tolerated
@@ -290,7 +297,7 @@ bool SocketProber::ReadHead(int slot) {
     return true;
 }
 
-bool SocketProber::TakeStatusLine(Slot& s, const QByteArray& line) {
+bool SocketProber::TakeStatusLine(Slot& s, QByteArrayView line) {
     // "HTTP/1.1 200 OK", parsed as QtNetwork does.
     if (line.size() < 12 || !line.startsWith("HTTP/") || line.at(6) != '.' || line.at(8) != ' ')
         return false;
@@ -300,12 +307,12 @@ bool SocketProber::TakeStatusLine(Slot& s, const QByteArray& line) {
     if (end - 8 != 4)
         return false;
     bool ok = false;
-    const int code = line.mid(9, 3).trimmed().toInt(&ok);
+    const int code = line.sliced(9, 3).trimmed().toInt(&ok);
     if (!ok)
         return false;
     s.status = code;
     s.http10 = line.at(5) == '1' && line.at(7) == '0';
-    s.reason = end < line.size() ? line.mid(end + 1).trimmed() : QByteArray();
+    s.reason = end < line.size() ? line.sliced(end + 1).trimmed().toByteArray() : QByteArray();
     s.location.clear();
     s.lastModified.clear();
     s.retryAfter.clear();
@@ -315,11 +322,11 @@ bool SocketProber::TakeStatusLine(Slot& s, const QByteArray& line) {
     return true;
 }
 
-void SocketProber::TakeHeader(Slot& s, const QByteArray& line) {
+void SocketProber::TakeHeader(Slot& s, QByteArrayView line) {
     const qsizetype colon = line.indexOf(':');
     if (colon <= 0)
         return;
-    const QByteArray value = line.mid(colon + 1).trimmed();
+    const QByteArray value = line.sliced(colon + 1).trimmed().toByteArray();
     switch (std::tolower(static_cast<unsigned char>(line.at(0)))) {
     case 'l':
         if (HeaderIs(line, colon, "Location"))

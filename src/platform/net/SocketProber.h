@@ -11,6 +11,7 @@
 #include "status/Prober.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -80,8 +81,8 @@ class SocketProber : public QObject, public Prober {
     void OnSocketError(int slot, int error);
     // Reads what the buffer holds of the status line and headers; false once the slot ended.
     bool ReadHead(int slot);
-    bool TakeStatusLine(Slot& s, const QByteArray& line);
-    void TakeHeader(Slot& s, const QByteArray& line);
+    bool TakeStatusLine(Slot& s, QByteArrayView line);
+    void TakeHeader(Slot& s, QByteArrayView line);
     void OnHeaders(int slot);
     void FinishWith(int slot, int code);
     void Deliver(int slot, ProbeResult result, bool keepConnection);
@@ -90,6 +91,7 @@ class SocketProber : public QObject, public Prober {
     NetSession& m_session;
     NetProber m_proxied;
     int m_timeoutMs = kTransferTimeoutMs;
+    QByteArray m_line; // the header line being read
     std::array<Slot, 8> m_slots;
 };
 
