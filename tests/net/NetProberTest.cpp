@@ -372,6 +372,52 @@ TEST_P(NetProberTest, ShortAnswersKeepTheConnectionForTheNextRequest) {
     EXPECT_EQ(ports.size(), 2u);
 }
 
+// Answers the first request on each connection and closes at the second, unanswered: a kept
+// connection the server dropped just as the next request went out.
+class OneAnswerServer {
+  public:
+    OneAnswerServer() {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* s = m_server.nextPendingConnection()) {
+                ++connections;
+                auto answered = std::make_shared<bool>(false);
+                QObject::connect(s, &QTcpSocket::readyRead, s, [s, answered] {
+                    s->readAll();
+                    if (*answered) {
+                        s->close();
+                        return;
+                    }
+                    *answered = true;
+                    s->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+                });
+                QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
+    }
+    int connections = 0;
+
+  private:
+    QTcpServer m_server;
+};
+
+TEST_P(NetProberRawTest, RequestOnADroppedKeptConnectionIsSentAgain) {
+    OneAnswerServer server;
+    NetSession session;
+    session.Open({});
+    std::unique_ptr<Prober> prober;
+    if (GetParam() == Kind::Socket)
+        prober = std::make_unique<SocketProber>(session);
+    else
+        prober = std::make_unique<NetProber>(session, NetProber::Mode::Probe);
+    EXPECT_EQ(RunTo(*prober, server.Url("/a")).result.result, 200);
+    EXPECT_EQ(RunTo(*prober, server.Url("/b")).result.result, 200);
+    EXPECT_EQ(server.connections, 2);
+}
+
 TEST_P(NetProberRawTest, ClosedPortUnresolvableNameAndBadUrls) {
     const std::string closed = "http://127.0.0.1:" + std::to_string(nettest::ClosedPort()) + "/";
     const Outcome refused = Probe(closed);
