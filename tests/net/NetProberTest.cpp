@@ -425,6 +425,9 @@ TEST_P(NetProberRawTest, ClosedPortUnresolvableNameAndBadUrls) {
     EXPECT_EQ(ClassifyResult(refused.result.result, "", ""), "Server not found");
     const Outcome unknown = Probe("http://no-such-host.invalid/");
     EXPECT_EQ(ClassifyResult(unknown.result.result, "", ""), "Server address unknown");
+    // The broadcast address: connecting fails at once, before any packet leaves.
+    const Outcome broadcast = Probe("http://255.255.255.255:9/");
+    EXPECT_EQ(broadcast.result.result, kErrInternal);
     EXPECT_EQ(Probe("gopher://127.0.0.1/").result.result, kErrUnknownScheme);
     EXPECT_EQ(Probe("http:///nohost").result.result, kErrBadUrl);
     EXPECT_EQ(Probe("not a url").result.result, kErrBadUrl);

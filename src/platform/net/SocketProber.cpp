@@ -195,18 +195,23 @@ void SocketProber::Send(int slot) {
     s.reused = s.socket && s.socket->state() == QAbstractSocket::ConnectedState && s.tls == tls &&
                s.port == port && s.host.compare(host, Qt::CaseInsensitive) == 0 &&
                s.socket->bytesAvailable() == 0;
-    if (!s.reused)
-        Connect(slot, host, port, tls);
     s.received = false;
     s.phase = Phase::Status;
     s.skipping = false;
+    if (!s.reused) {
+        Connect(slot, host, port, tls);
+        if (!s.socket)
+            return; // failed at once (no route to the address): the error is delivered
+    }
     // Written at once: the socket holds it until the connection (and TLS) is up.
     s.socket->write(RequestFor(s.url));
 }
 
 void SocketProber::Connect(int slot, const QString& host, int port, bool tls) {
     Slot& s = m_slots[static_cast<std::size_t>(slot)];
+    const Phase phase = s.phase;
     DropSocket(s);
+    s.phase = phase;
     QTcpSocket* socket = tls ? new QSslSocket(this) : new QTcpSocket(this);
     socket->setProxy(QNetworkProxy::NoProxy);
     s.socket = socket;
