@@ -323,6 +323,9 @@ TEST_P(NetProberRawTest, ConnectionClosedMidHeaders) {
     const Outcome cut = Probe(raw.Url("/"));
     EXPECT_EQ(cut.result.result, kErrInvalidResponse);
     EXPECT_EQ(ClassifyResult(cut.result.result, "", ""), "No Response");
+    // Closed without a word, also when asked again.
+    nettest::RawServer silent("");
+    EXPECT_EQ(Probe(silent.Url("/")).result.result, kErrInvalidResponse);
     nettest::RawServer garbage("this is not HTTP at all\r\n\r\n");
     EXPECT_EQ(Probe(garbage.Url("/")).result.result, kErrInvalidResponse);
 }

@@ -23,6 +23,8 @@ namespace {
 
 // A header line longer than this is skipped unread (none of the headers a probe reads is).
 constexpr qint64 kMaxLine = 64 * 1024;
+// How often a request that a server closed unanswered is sent again.
+constexpr int kResends = 3;
 
 // The Accept-Language QtNetwork sends, so that servers answer both probers alike.
 QByteArray AcceptLanguage() {
@@ -129,7 +131,7 @@ void SocketProber::Start(int slot, const std::string& url, int delayMs) {
     }
     s.active = true;
     s.redirects = 0;
-    s.retried = false;
+    s.resends = 0;
     s.result = {};
     if (delayMs > 0)
         s.delay->start(delayMs);
@@ -189,16 +191,17 @@ void SocketProber::Send(int slot) {
         FinishWith(slot, kErrNetworkFailure);
         return;
     }
-    if (s.redirects == 0 && !s.retried)
+    if (s.redirects == 0 && s.resends == 0)
         s.deadline->start(m_timeoutMs);
     const int port = s.url.port(tls ? 443 : 80);
-    s.reused = s.socket && s.socket->state() == QAbstractSocket::ConnectedState && s.tls == tls &&
-               s.port == port && s.host.compare(host, Qt::CaseInsensitive) == 0 &&
-               s.socket->bytesAvailable() == 0;
+    const bool reuse = s.socket && s.socket->state() == QAbstractSocket::ConnectedState &&
+                       s.tls == tls && s.port == port &&
+                       s.host.compare(host, Qt::CaseInsensitive) == 0 &&
+                       s.socket->bytesAvailable() == 0;
     s.received = false;
     s.phase = Phase::Status;
     s.skipping = false;
-    if (!s.reused) {
+    if (!reuse) {
         Connect(slot, host, port, tls);
         if (!s.socket)
             return; // failed at once (no route to the address): the error is delivered
@@ -385,7 +388,7 @@ void SocketProber::OnHeaders(int slot) {
                 DropSocket(s);
             s.phase = Phase::Idle;
             s.url = s.url.resolved(target);
-            s.retried = false;
+            s.resends = 0;
             Send(slot);
             return;
         }
@@ -435,9 +438,10 @@ void SocketProber::OnSocketError(int slot, int code) {
             Deliver(slot, std::move(s.result), false); // the status is in; the body need not be
             return;
         }
-        if (s.reused && !s.received && !s.retried) {
-            // The server closed the kept connection as the request went out: ask again anew.
-            s.retried = true;
+        if (!s.received && s.resends < kResends) {
+            // Closed before any answer (typically a kept connection the server dropped as the
+            // request went out): asked again on a new connection, as QtNetwork does.
+            ++s.resends;
             DropSocket(s);
             Send(slot);
             return;
@@ -464,7 +468,7 @@ void SocketProber::Deliver(int slot, ProbeResult result, bool keepConnection) {
     s.delay->stop();
     s.deadline->stop();
     s.active = false;
-    s.retried = false;
+    s.resends = 0;
     // Results reach the engine as queued events, never from inside a call of the engine's.
     const std::uint64_t generation = s.generation;
     QMetaObject::invokeMethod(

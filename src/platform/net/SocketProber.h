@@ -55,8 +55,7 @@ class SocketProber : public QObject, public Prober {
         QString host;
         int port = 0;
         bool tls = false;
-        bool reused = false;   // this request went out on a kept connection
-        bool retried = false;  // and was sent again after that connection had closed
+        int resends = 0;       // times it was sent again after a close without an answer
         bool received = false; // some of the answer arrived
         // The answer being read.
         Phase phase = Phase::Idle;
