@@ -5,6 +5,7 @@
 #include "ui/options/OptionSheet.h"
 #include "app/BrindleApp.h"
 #include "platform/HotKeys.h"
+#include "platform/net/NetSession.h"
 #include "status/StatusTable.h"
 #include "store/TimeFormat.h"
 #include "ui/BookmarkListModel.h"
@@ -14,9 +15,11 @@
 #include "ui/CommandTable.h"
 #include "ui/DialogRunner.h"
 #include "ui/HotKeyCtrl.h"
+#include "ui/LinkCheckController.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
 #include "ui/ScheduleDialogs.h"
+#include "ui/StatusPanes.h"
 #include "ui/TrayController.h"
 #include "ui/options/OptionPages.h"
 
@@ -515,3 +518,14 @@ TEST_F(ApplyOptionsTest, OkAppliesANewListFont) {
 }
 
 } // namespace
+
+TEST_F(ApplyOptionsTest, OkClosesTheInternetSessionSoTheNextRunUsesTheNewProxy) {
+    brindle::NetSession& session = frame->LinkChecks()->Session();
+    ASSERT_TRUE(session.Open(brindle::SessionSettings{}));
+    RunOptions([](COptionSheet&) {}, QDialog::Rejected);
+    EXPECT_TRUE(session.IsOpen()); // Cancel leaves it alone
+    RunOptions([](COptionSheet&) {}, QDialog::Accepted);
+    EXPECT_FALSE(session.IsOpen());
+    const QString connection = frame->Panes()->Text(2);
+    EXPECT_TRUE(connection == "ONLINE" || connection == "OFFLINE") << connection.toStdString();
+}
