@@ -3,6 +3,7 @@
 // tables and columns the reader uses, JSON text, and LZ4 blocks written with liblz4.
 
 #include "support/BookmarkLookup.h"
+#include "support/MozLz4.h"
 #include "support/TestFiles.h"
 
 #include "exchange/BrowserBookmarks.h"
@@ -12,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <lz4.h>
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -21,6 +21,8 @@
 using namespace brindle;
 using testutil::FindByName;
 using testutil::FindByUrl;
+
+using testutil::MozLz4;
 
 namespace {
 
@@ -117,22 +119,6 @@ void FillPlaces(PlacesFixture& f) {
     f.Item(23, 1, 101, 22, 0, "");
     f.Exec("INSERT INTO moz_items_annos (item_id, anno_attribute_id, content) VALUES "
            "(14, 1, '  Morning paper  ')");
-}
-
-std::string MozLz4(std::string_view json, std::uint32_t sizeField) {
-    std::string block(static_cast<std::size_t>(LZ4_compressBound(static_cast<int>(json.size()))),
-                      '\0');
-    const int n = LZ4_compress_default(json.data(), block.data(), static_cast<int>(json.size()),
-                                       static_cast<int>(block.size()));
-    block.resize(static_cast<std::size_t>(n));
-    std::string out("mozLz40\0", 8);
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((sizeField >> (8 * i)) & 0xFF);
-    return out + block;
-}
-
-std::string MozLz4(std::string_view json) {
-    return MozLz4(json, static_cast<std::uint32_t>(json.size()));
 }
 
 } // namespace

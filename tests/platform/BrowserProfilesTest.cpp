@@ -1,13 +1,12 @@
 // Finding the browser profiles of a home folder, and the page of Firefox's latest session.
 
+#include "support/MozLz4.h"
 #include "support/TestFiles.h"
 
 #include "platform/BrowserProfiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <lz4.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,23 +17,6 @@ using namespace brindle;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string MozLz4(std::string_view json) {
-    std::string block(static_cast<std::size_t>(LZ4_compressBound(static_cast<int>(json.size()))),
-                      '\0');
-    block.resize(static_cast<std::size_t>(LZ4_compress_default(
-        json.data(), block.data(), static_cast<int>(json.size()), static_cast<int>(block.size()))));
-    std::string out("mozLz40\0", 8);
-    const auto size = static_cast<std::uint32_t>(json.size());
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((size >> (8 * i)) & 0xFF);
-    return out + block;
-}
-
-std::string Session(const char* url, const char* title) {
-    return MozLz4(std::string(R"({"windows": [{"tabs": [{"entries": [{"url": ")") + url +
-                  R"(", "title": ")" + title + R"("}]}]}]})");
-}
 
 std::vector<std::string> Describe(const std::vector<BrowserProfile>& profiles,
                                   const fs::path& home) {
@@ -102,10 +84,12 @@ TEST(BrowserPage, FirefoxAnswersFromTheNewestSessionOfItsDefaultProfile) {
     EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), ""); // no session yet
 
     testutil::WriteFile(ff / "a.first/sessionstore-backups/recovery.jsonlz4",
-                        Session("http://wrong-profile/", "Wrong"));
+                        testutil::FirefoxSession("http://wrong-profile/", "Wrong"));
     const fs::path backups = ff / "b.second/sessionstore-backups";
-    testutil::WriteFile(backups / "recovery.baklz4", Session("http://older/", "Older"));
-    testutil::WriteFile(backups / "recovery.jsonlz4", Session("http://newest/", "Newest"));
+    testutil::WriteFile(backups / "recovery.baklz4",
+                        testutil::FirefoxSession("http://older/", "Older"));
+    testutil::WriteFile(backups / "recovery.jsonlz4",
+                        testutil::FirefoxSession("http://newest/", "Newest"));
     fs::last_write_time(backups / "recovery.baklz4",
                         fs::last_write_time(backups / "recovery.jsonlz4") -
                             std::chrono::minutes(1));

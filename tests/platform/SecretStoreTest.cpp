@@ -6,6 +6,7 @@
 #include "support/MockWallet.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
+#include "support/WalletBus.h"
 
 #include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
@@ -21,27 +22,8 @@
 
 namespace {
 
-// One private bus for the whole program (Qt keeps its first session bus).
-class BusEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        missing = testutil::PrivateSessionBus::MissingTools();
-        if (!missing.isEmpty())
-            return;
-        testutil::MockWallet::SelectAsSecretStore();
-        qputenv("XDG_CONFIG_HOME", (config.path() + QStringLiteral("/config")).toUtf8());
-        bus = std::make_unique<testutil::PrivateSessionBus>();
-        if (!bus->Start())
-            missing = QStringLiteral("the private dbus-daemon did not start");
-    }
-    void TearDown() override { bus.reset(); }
-
-    QString missing;
-    QTemporaryDir config;
-    std::unique_ptr<testutil::PrivateSessionBus> bus;
-};
-BusEnvironment* g_bus =
-    static_cast<BusEnvironment*>(::testing::AddGlobalTestEnvironment(new BusEnvironment));
+auto* g_bus = static_cast<testutil::WalletBusEnvironment*>(
+    ::testing::AddGlobalTestEnvironment(new testutil::WalletBusEnvironment));
 
 class SecretStoreTest : public ::testing::Test {
   protected:

@@ -1,6 +1,7 @@
 // Import, export and the import wizard from the window, driven offscreen with the file
 // dialogs, message boxes and dialogs answered in advance.
 
+#include "support/MozLz4.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
 
@@ -38,7 +39,6 @@
 
 #include <filesystem>
 
-#include <lz4.h>
 #include <unistd.h>
 
 using ::testing::ElementsAre;
@@ -386,22 +386,6 @@ TEST_F(ExchangeTest, FastAddTakesTheBrowsersPagesAndAddFromBrowserBuildsTheSheet
 
 } // namespace
 
-namespace {
-
-std::string MozLz4(std::string_view json) {
-    std::string block(static_cast<std::size_t>(LZ4_compressBound(static_cast<int>(json.size()))),
-                      '\0');
-    block.resize(static_cast<std::size_t>(LZ4_compress_default(
-        json.data(), block.data(), static_cast<int>(json.size()), static_cast<int>(block.size()))));
-    std::string out("mozLz40\0", 8);
-    const auto size = static_cast<std::uint32_t>(json.size());
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((size >> (8 * i)) & 0xFF);
-    return out + block;
-}
-
-} // namespace
-
 TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
     testutil::TempXdgHome xdg;
     testutil::ScopedEnv homeEnv("HOME", xdg.Path().toUtf8());
@@ -409,7 +393,7 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
     testutil::WriteFile(firefox / "profiles.ini",
                         "[Profile0]\nName=default\nIsRelative=1\nPath=p.default\nDefault=1\n");
     testutil::WriteFile(firefox / "p.default/sessionstore-backups/recovery.jsonlz4",
-                        MozLz4(R"({"windows": [{"selected": 1, "tabs": [{"index": 1,
+                        testutil::MozLz4(R"({"windows": [{"selected": 1, "tabs": [{"index": 1,
                            "entries": [{"url": "https://Current.example/", "title": "Now Open"}]}]}]})"));
     Start();
     frame->Action(cmd::FastAdd)->trigger(); // Firefox is not running: nothing
@@ -424,7 +408,7 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
 
     // The next page from the hot key, then again from the tray: the document keeps one copy.
     testutil::WriteFile(firefox / "p.default/sessionstore-backups/recovery.jsonlz4",
-                        MozLz4(R"({"windows": [{"tabs": [{"entries": [
+                        testutil::MozLz4(R"({"windows": [{"tabs": [{"entries": [
                            {"url": "http://next.example/", "title": "Next"}]}]}]})"));
     frame->Tray()->OnHotKey(1052);
     frame->Action(cmd::TrayFastAdd)->trigger();

@@ -4,6 +4,7 @@
 
 #include "support/MockWallet.h"
 #include "support/PrivateSessionBus.h"
+#include "support/WalletBus.h"
 
 #include "app/BrindleApp.h"
 #include "platform/SecretStore.h"
@@ -29,27 +30,8 @@ using brindle::DialogRunner;
 
 namespace {
 
-class BusEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        missing = testutil::PrivateSessionBus::MissingTools();
-        if (!missing.isEmpty())
-            return;
-        testutil::MockWallet::SelectAsSecretStore();
-        qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
-        qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
-        bus = std::make_unique<testutil::PrivateSessionBus>();
-        if (!bus->Start())
-            missing = QStringLiteral("the private dbus-daemon did not start");
-    }
-    void TearDown() override { bus.reset(); }
-
-    QString missing;
-    QTemporaryDir home;
-    std::unique_ptr<testutil::PrivateSessionBus> bus;
-};
-BusEnvironment* g_bus =
-    static_cast<BusEnvironment*>(::testing::AddGlobalTestEnvironment(new BusEnvironment));
+auto* g_bus = static_cast<testutil::WalletBusEnvironment*>(
+    ::testing::AddGlobalTestEnvironment(new testutil::WalletBusEnvironment));
 
 class OptionsSecretStoreTest : public ::testing::Test {
   protected:

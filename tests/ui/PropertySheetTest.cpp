@@ -5,6 +5,7 @@
 #include "app/BrindleApp.h"
 #include "platform/HotKeys.h"
 #include "store/BookmarkList.h"
+#include "support/MozLz4.h"
 #include "support/TestFiles.h"
 #include "ui/BookmarkListModel.h"
 #include "ui/BookmarkView.h"
@@ -33,7 +34,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <lz4.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -441,24 +441,6 @@ TEST_F(PropertySheetTest, TheClipboardHotKeyOpensTheAddSheetWithTheUrlOnTheClipb
     EXPECT_EQ(doc().m_arrBookmarks.size(), before + 1);
 }
 
-namespace {
-
-// Firefox's session file: "mozLz40\0", the JSON's size, then one LZ4 block.
-std::string FirefoxSession(const std::string& url, const std::string& title) {
-    const std::string json = R"({"windows": [{"tabs": [{"entries": [{"url": ")" + url +
-                             R"(", "title": ")" + title + R"("}]}]}]})";
-    std::string block(static_cast<std::size_t>(LZ4_compressBound(static_cast<int>(json.size()))),
-                      '\0');
-    block.resize(static_cast<std::size_t>(LZ4_compress_default(
-        json.data(), block.data(), static_cast<int>(json.size()), static_cast<int>(block.size()))));
-    std::string out("mozLz40\0", 8);
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((json.size() >> (8 * i)) & 0xFF);
-    return out + block;
-}
-
-} // namespace
-
 TEST_F(PropertySheetTest, TheBrowserHotKeyOpensTheAddSheetWithFirefoxsCurrentPage) {
     // A home whose Firefox runs (its lock names this process) and shows one page.
     testutil::TempDirectory home;
@@ -466,7 +448,7 @@ TEST_F(PropertySheetTest, TheBrowserHotKeyOpensTheAddSheetWithFirefoxsCurrentPag
     testutil::WriteFile(home.Path() / ".mozilla/firefox/profiles.ini",
                         "[Profile0]\nName=default\nIsRelative=1\nPath=p.default\nDefault=1\n");
     testutil::WriteFile(profile / "sessionstore-backups/recovery.jsonlz4",
-                        FirefoxSession("https://example.org/news", "Today's News"));
+                        testutil::FirefoxSession("https://example.org/news", "Today's News"));
     std::filesystem::create_symlink("127.0.0.1:+" + std::to_string(::getpid()), profile / "lock");
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QByteArray::fromStdString(home.Path().string()));
