@@ -5,11 +5,11 @@
 
 #include "app/BrindleApp.h"
 #include "store/BrindleDoc.h"
-#include "ui/CommandIds.h"
-#include "ui/CommandTable.h"
-#include "ui/LinkCheckController.h"
-#include "ui/MainFrame.h"
-#include "ui/SearchBar.h"
+#include "ui/linkcheck/LinkCheckController.h"
+#include "ui/window/CommandIds.h"
+#include "ui/window/CommandTable.h"
+#include "ui/window/MainFrame.h"
+#include "ui/window/SearchBar.h"
 
 #include <QApplication>
 #include <QLineEdit>

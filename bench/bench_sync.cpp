@@ -14,10 +14,10 @@
 #include "store/DocumentArchive.h"
 #include "store/DocumentSync.h"
 #include "store/FileCommands.h"
-#include "ui/BookmarkView.h"
-#include "ui/BookmarkWorkspace.h"
-#include "ui/DocumentWatcher.h"
-#include "ui/MainFrame.h"
+#include "ui/bookmarks/BookmarkView.h"
+#include "ui/window/BookmarkWorkspace.h"
+#include "ui/window/DocumentWatcher.h"
+#include "ui/window/MainFrame.h"
 
 #include <QApplication>
 

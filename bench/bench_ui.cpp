@@ -7,14 +7,14 @@
 #include "SyntheticCollection.h"
 
 #include "app/BrindleApp.h"
-#include "ui/BookmarkListModel.h"
-#include "ui/BookmarkView.h"
-#include "ui/BookmarkWorkspace.h"
-#include "ui/KeywordView.h"
-#include "ui/MainFrame.h"
-#include "ui/SearchBar.h"
-#include "ui/StatusPanes.h"
-#include "ui/properties/AddMarkPropertySheet.h"
+#include "ui/bookmarks/AddMarkPropertySheet.h"
+#include "ui/bookmarks/BookmarkListModel.h"
+#include "ui/bookmarks/BookmarkView.h"
+#include "ui/keywords/KeywordView.h"
+#include "ui/window/BookmarkWorkspace.h"
+#include "ui/window/MainFrame.h"
+#include "ui/window/SearchBar.h"
+#include "ui/window/StatusPanes.h"
 
 #include <QApplication>
 #include <QClipboard>

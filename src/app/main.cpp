@@ -1,5 +1,5 @@
 #include "app/BrindleApp.h"
-#include "ui/MainFrame.h"
+#include "ui/window/MainFrame.h"
 
 #include <QApplication>
 #include <QTimer>

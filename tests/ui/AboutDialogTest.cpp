@@ -1,7 +1,7 @@
 // The About dialog as a modal dialog and as the start-up splash.
 
-#include "ui/AboutDialog.h"
-#include "ui/HyperLink.h"
+#include "ui/window/AboutDialog.h"
+#include "ui/widgets/HyperLink.h"
 
 #include <QApplication>
 #include <QLabel>

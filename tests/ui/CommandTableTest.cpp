@@ -1,8 +1,8 @@
 // The command table: rows become actions, menus, band buttons and context menus; registration
 // and rules decide what is enabled and checked.
 
-#include "ui/CommandTable.h"
-#include "ui/CommandIds.h"
+#include "ui/window/CommandTable.h"
+#include "ui/window/CommandIds.h"
 
 #include <QAction>
 #include <QMainWindow>

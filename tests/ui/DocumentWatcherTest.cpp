@@ -8,14 +8,14 @@
 #include "store/DocumentArchive.h"
 #include "store/DocumentLock.h"
 #include "store/DocumentSync.h"
-#include "ui/BookmarkListModel.h"
-#include "ui/BookmarkView.h"
-#include "ui/BookmarkWorkspace.h"
-#include "ui/DocumentWatcher.h"
-#include "ui/MainFrame.h"
-#include "ui/MessageBox.h"
-#include "ui/SearchBar.h"
-#include "ui/StatusPanes.h"
+#include "ui/bookmarks/BookmarkListModel.h"
+#include "ui/bookmarks/BookmarkView.h"
+#include "ui/widgets/MessageBox.h"
+#include "ui/window/BookmarkWorkspace.h"
+#include "ui/window/DocumentWatcher.h"
+#include "ui/window/MainFrame.h"
+#include "ui/window/SearchBar.h"
+#include "ui/window/StatusPanes.h"
 
 #include <QApplication>
 #include <QDialog>

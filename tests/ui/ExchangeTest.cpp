@@ -8,23 +8,23 @@
 #include "app/BrindleApp.h"
 #include "exchange/BrowserSession.h"
 #include "store/BrindleDoc.h"
-#include "ui/BookmarkListModel.h"
-#include "ui/BookmarkView.h"
-#include "ui/BookmarkWorkspace.h"
-#include "ui/BrowserCapture.h"
-#include "ui/CheckListCtrl.h"
-#include "ui/CommandIds.h"
-#include "ui/CommandTable.h"
-#include "ui/DialogRunner.h"
-#include "ui/ExportDialog.h"
-#include "ui/FileDialogs.h"
-#include "ui/ImportCommands.h"
-#include "ui/MainFrame.h"
-#include "ui/MessageBox.h"
-#include "ui/SelectUserDialog.h"
-#include "ui/StatusPanes.h"
-#include "ui/TrayController.h"
-#include "ui/wizard/ImportWizard.h"
+#include "ui/bookmarks/BookmarkListModel.h"
+#include "ui/bookmarks/BookmarkView.h"
+#include "ui/exchange/BrowserCapture.h"
+#include "ui/exchange/ExchangeController.h"
+#include "ui/exchange/ExportDialog.h"
+#include "ui/exchange/ImportWizard.h"
+#include "ui/exchange/SelectUserDialog.h"
+#include "ui/widgets/CheckListCtrl.h"
+#include "ui/widgets/DialogRunner.h"
+#include "ui/widgets/FileDialogs.h"
+#include "ui/widgets/MessageBox.h"
+#include "ui/window/BookmarkWorkspace.h"
+#include "ui/window/CommandIds.h"
+#include "ui/window/CommandTable.h"
+#include "ui/window/MainFrame.h"
+#include "ui/window/StatusPanes.h"
+#include "ui/window/TrayController.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -116,7 +116,7 @@ TEST_F(ExchangeTest, ImportOfTwoFilesShowsProgressAndCounts) {
     EXPECT_TRUE(brindle::MessageBox::History().empty());
     EXPECT_THAT(Names(doc()), ElementsAre("Home", "Powermark Site", "Work Page"));
     // The last HTML file moved the bar through its three steps.
-    EXPECT_THAT(frame->Imports()->ProgressTrace(), ElementsAre(5, 12, 20));
+    EXPECT_THAT(frame->Exchange()->ProgressTrace(), ElementsAre(5, 12, 20));
     EXPECT_EQ(frame->findChild<QWidget*>(QStringLiteral("importProgress")), nullptr);
     // The search ran again: the list and the counts show the new bookmarks.
     EXPECT_EQ(frame->Workspace()->Bookmarks()->Model()->rowCount(), 3);

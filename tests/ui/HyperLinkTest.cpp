@@ -1,8 +1,8 @@
 // CHyperLink: colours for the unvisited, hovered, visited and focused states, opening through
 // a replaced opener, and the failure message.
 
-#include "ui/HyperLink.h"
-#include "ui/MessageBox.h"
+#include "ui/widgets/HyperLink.h"
+#include "ui/widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QEnterEvent>

@@ -1,7 +1,7 @@
 // The menu look: where the highlight goes, the image box, disabled items and separators, drawn
 // into an image with colours that tell the parts apart.
 
-#include "ui/IconMenu.h"
+#include "ui/widgets/IconMenuStyle.h"
 
 #include <QImage>
 #include <QMenu>

@@ -3,17 +3,17 @@
 #include "support/RecordingListener.h"
 
 #include "app/BrindleApp.h"
-#include "ui/BookmarkListModel.h"
-#include "ui/BookmarkView.h"
-#include "ui/BookmarkWorkspace.h"
-#include "ui/CommandIds.h"
-#include "ui/CommandTable.h"
-#include "ui/KeywordView.h"
-#include "ui/MainFrame.h"
-#include "ui/MessageBox.h"
-#include "ui/SearchBar.h"
-#include "ui/StatusPanes.h"
-#include "ui/TrayController.h"
+#include "ui/bookmarks/BookmarkListModel.h"
+#include "ui/bookmarks/BookmarkView.h"
+#include "ui/keywords/KeywordView.h"
+#include "ui/widgets/MessageBox.h"
+#include "ui/window/BookmarkWorkspace.h"
+#include "ui/window/CommandIds.h"
+#include "ui/window/CommandTable.h"
+#include "ui/window/MainFrame.h"
+#include "ui/window/SearchBar.h"
+#include "ui/window/StatusPanes.h"
+#include "ui/window/TrayController.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>

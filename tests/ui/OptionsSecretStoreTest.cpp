@@ -9,12 +9,12 @@
 #include "app/BrindleApp.h"
 #include "platform/SecretStore.h"
 #include "platform/SettingsStore.h"
-#include "ui/CommandIds.h"
-#include "ui/CommandTable.h"
-#include "ui/DialogRunner.h"
-#include "ui/MainFrame.h"
 #include "ui/options/OptionPages.h"
 #include "ui/options/OptionSheet.h"
+#include "ui/widgets/DialogRunner.h"
+#include "ui/window/CommandIds.h"
+#include "ui/window/CommandTable.h"
+#include "ui/window/MainFrame.h"
 
 #include <QDBusInterface>
 #include <QDBusReply>

@@ -2,12 +2,12 @@
 // the display and editing of intervals, "Set Status checking", and a document file round trip
 // of schedules made in the dialogs.
 
-#include "ui/ScheduleDialogs.h"
+#include "ui/linkcheck/ScheduleDialogs.h"
 #include "status/ScheduleCodec.h"
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
-#include "ui/DialogRunner.h"
-#include "ui/MessageBox.h"
+#include "ui/widgets/DialogRunner.h"
+#include "ui/widgets/MessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 
 #include "app/BrindleApp.h"
 #include "store/DocumentArchive.h"
-#include "ui/MessageBox.h"
+#include "ui/widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

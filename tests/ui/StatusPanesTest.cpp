@@ -1,6 +1,6 @@
 // The status panes: start texts, the texts made from the document's counts, and pane sizing.
 
-#include "ui/StatusPanes.h"
+#include "ui/window/StatusPanes.h"
 #include "store/BrindleDoc.h"
 
 #include <QLabel>

@@ -5,17 +5,17 @@
 
 #include "app/BrindleApp.h"
 #include "support/VirtualDisplay.h"
-#include "ui/BookmarkListModel.h"
-#include "ui/BookmarkView.h"
-#include "ui/BookmarkWorkspace.h"
-#include "ui/CommandIds.h"
-#include "ui/CommandTable.h"
-#include "ui/DialogRunner.h"
-#include "ui/MainFrame.h"
-#include "ui/MessageBox.h"
-#include "ui/TrayController.h"
+#include "ui/bookmarks/BookmarkListModel.h"
+#include "ui/bookmarks/BookmarkView.h"
 #include "ui/options/OptionPages.h"
 #include "ui/options/OptionSheet.h"
+#include "ui/widgets/DialogRunner.h"
+#include "ui/widgets/MessageBox.h"
+#include "ui/window/BookmarkWorkspace.h"
+#include "ui/window/CommandIds.h"
+#include "ui/window/CommandTable.h"
+#include "ui/window/MainFrame.h"
+#include "ui/window/TrayController.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,11 +4,11 @@
 #include "status/StatusTable.h"
 #include "store/PreferenceLimits.h"
 #include "store/TimeFormat.h"
-#include "ui/CommandIds.h"
-#include "ui/DialogRunner.h"
-#include "ui/FileDialogs.h"
-#include "ui/HotKeyCtrl.h"
-#include "ui/MessageBox.h"
+#include "ui/widgets/DialogRunner.h"
+#include "ui/widgets/FileDialogs.h"
+#include "ui/widgets/HotKeyCtrl.h"
+#include "ui/widgets/MessageBox.h"
+#include "ui/window/CommandIds.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

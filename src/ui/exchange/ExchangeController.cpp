@@ -1,0 +1,182 @@
+#include "ui/exchange/ExchangeController.h"
+
+#include "exchange/BrowserBookmarks.h"
+#include "exchange/ExchangeFiles.h"
+#include "exchange/Favorites.h"
+#include "exchange/ImportFile.h"
+#include "platform/PathDetection.h"
+#include "store/BrindleDoc.h"
+#include "ui/exchange/BrowserCapture.h"
+#include "ui/exchange/ExchangeMessages.h"
+#include "ui/exchange/ExportDialog.h"
+#include "ui/exchange/ImportWizard.h"
+#include "ui/widgets/DialogRunner.h"
+#include "ui/widgets/FileDialogs.h"
+#include "ui/window/CommandIds.h"
+#include "ui/window/CommandTable.h"
+#include "ui/window/StatusPanes.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+
+namespace brindle {
+
+namespace {
+
+// The wait cursor for the life of the object.
+class WaitCursor {
+  public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+const char* const kImportFilter =
+    "Netcape Bookmark(*.htm;*.html)|*.htm;*.html|Powermark 3.0 File(*.htm;*.html)|*.htm;*.html|"
+    "Normal Html(*.htm;*.html)|*.htm;*.html|Windows Bookmark(*.url)|*.url||";
+
+} // namespace
+
+ExchangeController::ExchangeController(CBrindleDoc& doc, StatusPanes& panes, QStatusBar* bar,
+                                       QWidget* window)
+    : QObject(window), m_doc(doc), m_panes(panes), m_bar(bar), m_window(window) {}
+
+void ExchangeController::RegisterCommands(
+    CommandTable& c, std::function<std::vector<std::uint32_t>()> selectedRows) {
+    c.Register(cmd::Import, [this] { Import(); });
+    c.Register(cmd::ImportFavorites, [this] { ImportFavorites(); });
+    c.Register(cmd::ImportWizard, [this] { ImportWizard(); });
+    c.Register(cmd::Export, [this, selectedRows] {
+        RunExportCommand(m_doc, selectedRows ? selectedRows() : std::vector<std::uint32_t>{},
+                         m_window);
+    });
+    c.Register(cmd::FastAdd, [this] { FastAdd(); });
+}
+
+void ExchangeController::Import() {
+    const QStringList files =
+        FileDialogs::OpenFiles(m_window, tr("Import Files"), QString::fromLatin1(kImportFilter));
+    if (files.isEmpty())
+        return;
+    WaitCursor wait;
+    for (const QString& file : files) {
+        // A file of no known kind ends the command; what came before it stays.
+        if (!ImportPath(file))
+            return;
+    }
+    Finish();
+}
+
+bool ExchangeController::ImportPath(const QString& path) {
+    const std::string file = path.toStdString();
+    ExchangeReport report;
+    switch (ClassifyImportInput(file)) {
+    case ImportInputKind::Html:
+        ImportHtml(path, report);
+        break;
+    case ImportInputKind::UrlFile:
+        ImportUrlFile(m_doc, file, report);
+        break;
+    case ImportInputKind::Folder:
+        ImportFavoritesTree(m_doc, file, report);
+        break;
+    case ImportInputKind::FirefoxPlaces:
+        ImportFirefoxPlaces(m_doc, file, report);
+        break;
+    case ImportInputKind::ChromiumBookmarks:
+        ImportChromiumBookmarks(m_doc, file, report);
+        break;
+    case ImportInputKind::Unsupported:
+        return false;
+    }
+    ShowExchangeReport(m_window, report, path);
+    return true;
+}
+
+void ExchangeController::ImportHtml(const QString& path, ExchangeReport& report) {
+    // The progress bar lies over the prompt pane while the file is read.
+    m_progressTrace.clear();
+    auto* progress = new QProgressBar(m_bar);
+    progress->setObjectName(QStringLiteral("importProgress"));
+    progress->setRange(0, 20);
+    progress->setTextVisible(false);
+    if (auto* prompt = m_bar->findChild<QLabel*>(QStringLiteral("pane0")))
+        progress->setGeometry(prompt->geometry());
+    auto step = [&](int value) {
+        progress->setValue(value);
+        m_progressTrace.push_back(value);
+        progress->repaint();
+    };
+    progress->show();
+    step(5);
+    ImportFileOptions options;
+    bool read = false;
+    // The reader reports each bookmark; the bar moves on once the file is open and read.
+    options.sink = [&](const BookmarkFields& fields) {
+        if (!read) {
+            read = true;
+            step(12);
+        }
+        m_doc.AddBookmark(fields);
+    };
+    ImportFile(m_doc, path.toStdString(), report, options);
+    step(20);
+    delete progress;
+}
+
+void ExchangeController::Finish() {
+    m_doc.RerunLastSearch();
+}
+
+void ExchangeController::ImportFavorites() {
+    const auto folder =
+        FileDialogs::Folder(m_window, tr("Select a directory for import favorite file"),
+                            QString::fromStdString(DetectFavoritesPath()));
+    if (!folder || folder->trimmed().isEmpty())
+        return;
+    WaitCursor wait;
+    ExchangeReport report;
+    ImportFavoritesTree(m_doc, folder->trimmed().toStdString(), report);
+    ShowExchangeReport(m_window, report);
+    m_panes.SetText(kPanePrompt, tr("Import Favorites Done"));
+    Finish();
+}
+
+void ExchangeController::ImportWizard() {
+    CImportWizSheet wizard(FindWizardSources(), m_window);
+    if (DialogRunner::Run(wizard) != QDialog::Accepted)
+        return;
+    RunWizardImports(wizard.Choices());
+}
+
+void ExchangeController::RunWizardImports(const WizardChoices& c) {
+    WaitCursor wait;
+    // Missing files and folders are passed over without a word.
+    if (c.favorites && !c.favoritesFolder.isEmpty() && QFileInfo(c.favoritesFolder).isDir()) {
+        ExchangeReport report;
+        ImportFavoritesTree(m_doc, c.favoritesFolder.toStdString(), report);
+        ShowExchangeReport(m_window, report);
+    }
+    if (c.netscape) {
+        const QStringList files = c.allUsers ? c.userFiles : QStringList{c.netscapeFile};
+        for (const QString& file : files)
+            if (!file.isEmpty() && QFileInfo(file).isFile())
+                ImportPath(file);
+    }
+    if (c.powermarks && !c.powermarksFile.isEmpty() && QFileInfo(c.powermarksFile).isFile()) {
+        ExchangeReport report;
+        ImportHtml(c.powermarksFile, report);
+        ShowExchangeReport(m_window, report, c.powermarksFile);
+    }
+    Finish();
+}
+
+void ExchangeController::FastAdd() {
+    FastAddFromBrowsers(m_doc, SystemBrowserPages());
+}
+
+} // namespace brindle

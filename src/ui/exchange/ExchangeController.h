@@ -1,0 +1,62 @@
+#pragma once
+// The window's import and export commands: Import (files chosen in a dialog, read by their
+// kind and content), Import Favorites (a folder tree of .url files), the Import Wizard, Export,
+// and Fast Add from the browsers.
+
+#include "exchange/ExchangeReport.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class CBrindleDoc;
+class QProgressBar;
+class QStatusBar;
+class QWidget;
+
+namespace brindle {
+
+class CommandTable;
+class StatusPanes;
+struct WizardChoices;
+
+class ExchangeController : public QObject {
+    Q_OBJECT
+  public:
+    // `window` owns the message boxes and the status bar the progress bar sits in.
+    ExchangeController(CBrindleDoc& doc, StatusPanes& panes, QStatusBar* bar, QWidget* window);
+
+    // Import, Export, Import Favorites, Import Wizard and Fast Add. `selectedRows` gives the rows
+    // selected in the bookmark list (for a "Selected" export).
+    void RegisterCommands(CommandTable& commands,
+                          std::function<std::vector<std::uint32_t>()> selectedRows);
+
+    void Import();
+    void ImportFavorites();
+    void ImportWizard();
+    void FastAdd();
+    // Imports every path the wizard's choices name, then runs the search again.
+    void RunWizardImports(const WizardChoices& choices);
+
+    // Reads one path by its kind (a folder, .htm/.html, .url, or a browser profile's file by
+    // content) and shows what it reports, naming the file. False for a path of no known kind.
+    bool ImportPath(const QString& path);
+
+    // The values the progress bar of the last HTML import went through (tests).
+    const std::vector<int>& ProgressTrace() const { return m_progressTrace; }
+
+  private:
+    void ImportHtml(const QString& path, ExchangeReport& report);
+    void Finish();
+
+    CBrindleDoc& m_doc;
+    StatusPanes& m_panes;
+    QStatusBar* m_bar;
+    QWidget* m_window;
+    std::vector<int> m_progressTrace;
+};
+
+} // namespace brindle

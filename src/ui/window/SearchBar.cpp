@@ -1,0 +1,231 @@
+#include "ui/window/SearchBar.h"
+
+#include "store/BrindleDoc.h"
+#include "ui/options/OptionDialogs.h"
+#include "ui/widgets/DialogRunner.h"
+#include "ui/window/BookmarkWorkspace.h"
+#include "ui/window/CommandIds.h"
+#include "ui/window/CommandTable.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QToolButton>
+
+namespace brindle {
+
+SearchBar::SearchBar(CBrindleDoc& doc, CommandTable& commands, BookmarkWorkspace& workspace,
+                     QWidget* parent)
+    : QToolBar(tr("Search"), parent), m_doc(doc), m_commands(commands), m_workspace(workspace) {
+    setObjectName(QStringLiteral("searchBand"));
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setIconSize(QSize(16, 15));
+    setMovable(false);
+    m_box = new QLineEdit(this);
+    m_box->setObjectName(QStringLiteral("searchBox"));
+    m_box->setFixedWidth(260);
+    m_box->setFont(QFont(QStringLiteral("Arial"), 9));
+    m_box->setClearButtonEnabled(false);
+    connect(m_box, &QLineEdit::textChanged, this, &SearchBar::OnTextChanged);
+    addWidget(m_box);
+    m_commands.FillBand(this, BandId::Search);
+    auto* modes = new QActionGroup(this);
+    modes->addAction(m_commands.Action(cmd::KeywordSearch));
+    modes->addAction(m_commands.Action(cmd::StringSearch));
+
+    m_optionMenu = new QMenu(this);
+    m_optionMenu->setObjectName(QStringLiteral("searchOptionMenu"));
+    connect(m_optionMenu, &QMenu::aboutToShow, this, &SearchBar::PrepareOptionMenu);
+    auto* option = new QToolButton(this);
+    option->setObjectName(QStringLiteral("searchOptionButton"));
+    // Not the action itself: the drop-down works even while the dialog is unavailable.
+    QAction* dialog = m_commands.Action(cmd::SearchOption);
+    option->setIcon(dialog->icon());
+    option->setText(tr("Search Option"));
+    connect(option, &QToolButton::clicked, dialog, &QAction::trigger);
+    option->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    option->setPopupMode(QToolButton::MenuButtonPopup);
+    option->setMenu(m_optionMenu);
+    addWidget(option);
+    RegisterCommands();
+    AddFocusKeys(parent ? parent : this);
+}
+
+void SearchBar::AddFocusKeys(QWidget* window) {
+    // Ctrl+F and Ctrl+L bring the box up, unless a command of the table has the key.
+    for (const QKeyCombination key : {Qt::CTRL | Qt::Key_F, Qt::CTRL | Qt::Key_L}) {
+        bool taken = false;
+        for (const CommandRow& row : CommandTable::Rows())
+            taken |= row.keys[0] == key || row.keys[1] == key;
+        if (taken)
+            continue;
+        auto* shortcut = new QShortcut(QKeySequence(key), window);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            m_box->setFocus(Qt::ShortcutFocusReason);
+            m_box->selectAll();
+        });
+    }
+    // Escape in the box clears it, as "Clear Search" does.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_box);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, &SearchBar::Clear);
+}
+
+void SearchBar::RegisterCommands() {
+    CommandTable& c = m_commands;
+    auto keywordMode = [this] { return m_doc.m_nSearchMode == kSearchKeyword; };
+    c.Register(cmd::ClearSearch, [this] { Clear(); });
+    c.Register(
+        cmd::KeywordSearch, [this] { ShowKeywordSearch(); }, {}, keywordMode);
+    c.Register(
+        cmd::StringSearch, [this] { ShowStringSearch(); }, {},
+        [keywordMode] { return !keywordMode(); });
+    c.Register(cmd::SearchOption, [this] { ShowOptionsDialog(); });
+    c.Register(
+        cmd::MacroCurrentSearch, [this] { CreateCurrentSearchMacro(); },
+        [this] { return HasText(); });
+    // The drop-down's toggles; they do not search again.
+    c.Register(
+        cmd::PartialMatch, [this] { m_doc.TogglePartialMatch(); }, {},
+        [this] { return m_doc.m_bPartialMatch != 0; });
+    c.Register(
+        cmd::MatchCase, [this] { m_doc.ToggleMatchCase(); }, {},
+        [this] { return m_doc.m_bMatchCase != 0; });
+    for (int bit = 0; bit < 7; ++bit)
+        c.Register(
+            cmd::FieldName + bit, [this, bit] { m_doc.ToggleStringField(bit); }, {},
+            [this, bit] { return (m_doc.m_byStringFields & (1u << bit)) != 0; });
+}
+
+bool SearchBar::HasText() const {
+    return !m_box->text().trimmed().isEmpty();
+}
+
+void SearchBar::OnTextChanged() {
+    if (!m_searchOnChange) {
+        m_searchOnChange = true;
+        return;
+    }
+    m_doc.Search(m_box->text().toStdString(), m_doc.m_bMatchCase != 0, m_doc.m_byStringFields);
+    m_commands.UpdateState(cmd::MacroCurrentSearch);
+}
+
+void SearchBar::SetText(const QString& text) {
+    // Writing the same text is still a change of the box, as the search relies on.
+    if (m_box->text() == text)
+        OnTextChanged();
+    else
+        m_box->setText(text);
+}
+
+void SearchBar::Clear() {
+    if (HasText())
+        SetText(QString());
+}
+
+void SearchBar::DocumentReplaced() {
+    m_savedKeywordText.clear();
+    m_savedStringText.clear();
+    ApplyModeLayout();
+}
+
+void SearchBar::ApplyModeLayout() {
+    if (m_doc.m_nSearchMode == kSearchKeyword)
+        m_workspace.SetKeywordRow(100, 50);
+    else
+        m_workspace.SetKeywordRow(0, 0);
+    m_commands.UpdateState(cmd::KeywordSearch);
+    m_commands.UpdateState(cmd::StringSearch);
+}
+
+void SearchBar::ShowKeywordSearch() {
+    m_workspace.SetKeywordRow(100, 50);
+    m_doc.SetSearchMode(kSearchKeyword);
+    m_savedStringText = m_box->text();
+    SetText(m_savedKeywordText);
+    m_commands.UpdateStates();
+}
+
+void SearchBar::ShowStringSearch() {
+    m_workspace.SetKeywordRow(0, 0);
+    m_doc.SetSearchMode(kSearchString);
+    m_savedKeywordText = m_box->text();
+    m_searchOnChange = false;
+    SetText(m_savedStringText);
+    m_doc.Search(m_savedStringText.toStdString(), m_doc.m_bLastMatchCase != 0,
+                 m_doc.m_byLastFields);
+    m_commands.UpdateStates();
+}
+
+void SearchBar::Append(const QString& text) {
+    QString box = m_box->text();
+    if (!box.isEmpty() && !box.endsWith(QLatin1Char('.')))
+        box += QLatin1Char('.');
+    box += text;
+    SetText(box);
+}
+
+void SearchBar::RunKeywordMacro(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (m_doc.m_nSearchMode != kSearchKeyword) {
+        m_workspace.SetKeywordRow(150, 50);
+        m_doc.SetSearchMode(kSearchKeyword);
+    }
+    SetText(trimmed);
+    m_commands.UpdateStates();
+}
+
+void SearchBar::RunStringMacro(const QString& text, std::uint8_t value) {
+    const QString trimmed = text.trimmed();
+    if (m_doc.m_nSearchMode != kSearchString) {
+        m_workspace.SetKeywordRow(0, 0);
+        m_doc.SetSearchMode(kSearchString);
+    }
+    m_searchOnChange = false;
+    SetText(trimmed);
+    m_doc.Search(trimmed.toStdString(), (value & 0x80) != 0,
+                 static_cast<std::uint8_t>(value & 0x7F));
+    m_commands.UpdateStates();
+}
+
+void SearchBar::PrepareOptionMenu() {
+    m_optionMenu->clear();
+    if (m_doc.m_nSearchMode == kSearchKeyword) {
+        m_commands.UpdateState(cmd::PartialMatch);
+        m_optionMenu->addAction(m_commands.Action(cmd::PartialMatch));
+        return;
+    }
+    m_commands.UpdateState(cmd::MatchCase);
+    m_optionMenu->addAction(m_commands.Action(cmd::MatchCase));
+    m_optionMenu->addSeparator();
+    for (int bit = 0; bit < 7; ++bit) {
+        m_commands.UpdateState(cmd::FieldName + bit);
+        m_optionMenu->addAction(m_commands.Action(cmd::FieldName + bit));
+    }
+}
+
+void SearchBar::ShowOptionsDialog() {
+    const CBrindleDoc::SearchOptions now = m_doc.CurrentSearchOptions();
+    CSearchOptionDlg dialog(now.partialMatch, now.fields, now.matchCase, this);
+    if (DialogRunner::Run(dialog) != QDialog::Accepted)
+        return;
+    // Taken over without searching again: the list changes with the next search.
+    m_doc.SetSearchOptions({.partialMatch = dialog.PartialMatch(),
+                            .matchCase = dialog.MatchCase(),
+                            .fields = dialog.Fields()});
+}
+
+void SearchBar::CreateCurrentSearchMacro() {
+    if (!HasText())
+        return;
+    const std::string t = m_box->text().toStdString();
+    if (m_doc.m_nSearchMode == kSearchKeyword)
+        m_doc.AddMacro(kMacroKeywords, t, t, 0);
+    else
+        m_doc.AddStringMacro(t, t, m_doc.m_byStringFields, m_doc.m_bMatchCase != 0, 0);
+    m_workspace.ReloadMacros();
+}
+
+} // namespace brindle
