@@ -279,7 +279,7 @@ TEST_F(MacroTest, PropertiesEditsTheMacroAndItsKey) {
         EXPECT_EQ(dialog.windowTitle(), "Macro Keywords");
         EXPECT_EQ(dialog.NameEdit()->text(), "Programming");
         EXPECT_EQ(dialog.TextEdit()->text(), "prog");
-        EXPECT_EQ(dialog.HotKeyBox()->HotKey(), kAltK);
+        EXPECT_EQ(dialog.HotKeyBox()->MacroHotKey(), kAltK);
         dialog.TextEdit()->setText("news");
         QTest::keyClick(dialog.HotKeyBox(), Qt::Key_N, Qt::AltModifier);
         return int(QDialog::Accepted);

@@ -2,6 +2,7 @@
 
 #include "platform/VirtualKeys.h"
 #include "ui/widgets/CheckListCtrl.h"
+#include "ui/widgets/HotKeyCtrl.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -9,50 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
-
-namespace brindle {
-
-HotKeyEdit::HotKeyEdit(QWidget* parent) : QLineEdit(parent) {
-    setObjectName(QStringLiteral("hotKeyEdit"));
-    setReadOnly(true); // typed keys become the combination, not text
-    SetHotKey(0);
-}
-
-void HotKeyEdit::SetHotKey(std::uint32_t hotKey) {
-    m_hotKey = hotKey;
-    const auto vk = static_cast<std::uint16_t>(hotKey & 0xFFFF);
-    const auto flags = static_cast<std::uint16_t>(hotKey >> 16);
-    const QKeySequence shown = KeySequenceFromHotKey(vk, flags);
-    setText(shown.isEmpty() ? tr("None") : shown.toString(QKeySequence::NativeText));
-}
-
-bool HotKeyEdit::event(QEvent* e) {
-    // Keys that would move the focus or trigger a shortcut belong to the combination here.
-    if (e->type() == QEvent::ShortcutOverride) {
-        e->accept();
-        return true;
-    }
-    return QLineEdit::event(e);
-}
-
-void HotKeyEdit::keyPressEvent(QKeyEvent* e) {
-    const auto key = static_cast<Qt::Key>(e->key());
-    const Qt::KeyboardModifiers mods =
-        e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    if (mods == Qt::NoModifier && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) {
-        QLineEdit::keyPressEvent(e);
-        return;
-    }
-    if (mods == Qt::NoModifier && (key == Qt::Key_Backspace || key == Qt::Key_Delete)) {
-        SetHotKey(0);
-        return;
-    }
-    const auto stored = HotKeyFromKeyCombination(QKeyCombination(e->modifiers(), key));
-    if (stored)
-        SetHotKey((static_cast<std::uint32_t>(stored->flags) << 16) | stored->vk);
-}
-
-} // namespace brindle
 
 namespace {
 
@@ -74,8 +31,9 @@ CMacroDlg::CMacroDlg(const CMacro& macro, QWidget* parent)
     m_name = new QLineEdit(QString::fromStdString(macro.m_strName), this);
     m_name->setObjectName(QStringLiteral("macroNameEdit"));
     m_name->setMaxLength(kMaxName);
-    m_hotKey = new brindle::HotKeyEdit(this);
-    m_hotKey->SetHotKey(macro.m_dwHotKey);
+    m_hotKey = new CHotKeyCtrl(this);
+    m_hotKey->setObjectName(QStringLiteral("hotKeyEdit"));
+    m_hotKey->SetMacroHotKey(macro.m_dwHotKey);
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("macroTextEdit"));
     form->addRow(tr("Name:"), m_name);
@@ -121,7 +79,7 @@ CMacroDlg::CMacroDlg(const CMacro& macro, QWidget* parent)
 CMacro CMacroDlg::Macro() const {
     const std::string name = m_name->text().toStdString();
     const std::string text = m_text->text().toStdString();
-    std::uint32_t hotKey = m_hotKey->HotKey();
+    std::uint32_t hotKey = m_hotKey->MacroHotKey();
     if (m_kind != kMacroString)
         return CMacro(m_kind, name, text, hotKey);
     if ((hotKey >> 16) == brindle::kHotKeyExtended)

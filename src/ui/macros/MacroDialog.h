@@ -10,29 +10,8 @@
 #include <cstdint>
 
 class CCheckListCtrl;
+class CHotKeyCtrl;
 class QCheckBox;
-
-namespace brindle {
-
-// A box that takes one key combination as it is typed and keeps it as a stored hot key:
-// (hot-key-control modifier flags << 16) | virtual-key code, 0 for none. Backspace or Delete
-// alone clears it; Tab alone moves on.
-class HotKeyEdit : public QLineEdit {
-    Q_OBJECT
-  public:
-    explicit HotKeyEdit(QWidget* parent = nullptr);
-    std::uint32_t HotKey() const { return m_hotKey; }
-    void SetHotKey(std::uint32_t hotKey);
-
-  protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    bool event(QEvent* event) override;
-
-  private:
-    std::uint32_t m_hotKey = 0;
-};
-
-} // namespace brindle
 
 class CMacroDlg : public QDialog {
     Q_OBJECT
@@ -46,7 +25,7 @@ class CMacroDlg : public QDialog {
 
     QLineEdit* NameEdit() const { return m_name; }
     QLineEdit* TextEdit() const { return m_text; }
-    brindle::HotKeyEdit* HotKeyBox() const { return m_hotKey; }
+    CHotKeyCtrl* HotKeyBox() const { return m_hotKey; }
     CCheckListCtrl* FieldList() const { return m_fields; }
     QCheckBox* MatchCaseBox() const { return m_matchCase; }
 
@@ -54,7 +33,7 @@ class CMacroDlg : public QDialog {
     std::int32_t m_kind;
     QLineEdit* m_name;
     QLineEdit* m_text;
-    brindle::HotKeyEdit* m_hotKey;
+    CHotKeyCtrl* m_hotKey;
     CCheckListCtrl* m_fields = nullptr;
     QCheckBox* m_matchCase = nullptr;
 };

@@ -1,6 +1,10 @@
 #include "ui/options/OptionSheet.h"
 
-#include "ui/options/OptionPages.h"
+#include "ui/options/BrowserOptionPage.h"
+#include "ui/options/GeneralOptionPage.h"
+#include "ui/options/HotkeyOptionPage.h"
+#include "ui/options/ProxyOptionPage.h"
+#include "ui/options/StatusOptionPage.h"
 
 #include <QDialogButtonBox>
 #include <QTabWidget>

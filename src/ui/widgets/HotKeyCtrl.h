@@ -19,6 +19,9 @@ class CHotKeyCtrl : public QLineEdit {
     // The control's word: the key in the low byte, the flags in the high byte.
     std::uint16_t HotKeyWord() const;
     void SetHotKeyWord(std::uint16_t word);
+    // The macro record's form: the flags in the high 16 bits, the key in the low 16, 0 for none.
+    std::uint32_t MacroHotKey() const { return (static_cast<std::uint32_t>(m_flags) << 16) | m_vk; }
+    void SetMacroHotKey(std::uint32_t hotKey) { SetHotKey(hotKey & 0xFFFF, hotKey >> 16); }
 
   signals:
     void hotKeyChanged();

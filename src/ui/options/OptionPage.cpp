@@ -1,0 +1,21 @@
+#include "ui/options/OptionPage.h"
+
+#include "ui/widgets/MessageBox.h"
+
+#include <QIcon>
+#include <QLineEdit>
+#include <QToolButton>
+
+void COptionPage::RefuseNumber(QLineEdit* field, int low, int high) {
+    brindle::MessageBox::Exclamation(
+        field->window(), tr("Please enter an integer between %1 and %2.").arg(low).arg(high));
+    field->setFocus();
+    field->selectAll();
+}
+
+QToolButton* COptionPage::ImageButton(const QString& icon, const QString& tip, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setIcon(QIcon(icon));
+    button->setToolTip(tip);
+    return button;
+}
