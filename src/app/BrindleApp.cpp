@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QSettings>
 #include <QTimer>
 
@@ -186,6 +187,9 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
         QObject::connect(m_instance.get(), &brindle::SingleInstance::activationRequested, this,
                          &CBrindleApp::Activate);
     }
+    // The window icon: the installed theme's, else the one compiled in.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("brindle"),
+                                                 QIcon(QStringLiteral(":/desktop/brindle.svg"))));
     std::unique_ptr<brindle::AboutDialog> splash;
     if (options.splash)
         splash = brindle::AboutDialog::ShowSplash();

@@ -1,4 +1,5 @@
 #include "app/BrindleApp.h"
+#include "store/Version.h"
 #include "ui/window/MainFrame.h"
 
 #include <QApplication>
@@ -6,11 +7,22 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("brindle %s\n", brindle::Version());
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
+    QApplication::setApplicationVersion(QString::fromLatin1(brindle::Version()));
     QApplication::setOrganizationName(QString());
+    // Docks and task switchers (Wayland's above all) match the window to brindle.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("brindle"));
 
     // --quit-after-show: end once the window has been painted (start-up timing).
     QStringList arguments = QApplication::arguments();

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/Commands.h"
+#include "store/Version.h"
 
 #include <charconv>
 #include <cstring>
@@ -91,7 +92,8 @@ std::optional<std::int64_t> ParseInteger(std::string_view text, std::int64_t min
 
 void PrintToolHelp(std::ostream& out) {
     out << "Usage: " << kToolName << " COMMAND [ARGUMENTS...]\n"
-        << "       " << kToolName << " COMMAND --help\n\n"
+        << "       " << kToolName << " COMMAND --help\n"
+        << "       " << kToolName << " --version\n\n"
         << "Brindle's bookmark document (.brx) from the command line.\n\nCommands:\n";
     for (const Command& c : AllCommands())
         PrintColumns(out, c.name, c.summary);
@@ -176,6 +178,10 @@ int Main(const std::vector<std::string>& argv, std::ostream& out, std::ostream& 
         return kExitUsage;
     }
     const std::string& first = argv[0];
+    if (first == "--version") {
+        out << kToolName << " " << Version() << "\n";
+        return kExitOk;
+    }
     if (first == "--help" || first == "-h" || first == "help") {
         if (first == "help" && argv.size() > 1) {
             for (const Command& c : AllCommands())

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,15 +26,23 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+constexpr std::size_t kSuffixLength = 8;
+constexpr char kSuffixChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+// The temporary file's name for a target called `name`, before its random suffix.
+std::string TempPrefix(const std::string& name) {
+    // Leave room for the prefix and suffix within the file-name limit.
+    return "." + name.substr(0, NAME_MAX - 20) + ".";
+}
+
 std::string RandomSuffix() {
     static std::mt19937_64 rng(
         std::random_device{}() ^
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
         static_cast<std::uint64_t>(::getpid()));
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string s(8, 'x');
+    std::string s(kSuffixLength, 'x');
     for (char& c : s)
-        c = kChars[rng() % (sizeof(kChars) - 1)];
+        c = kSuffixChars[rng() % (sizeof(kSuffixChars) - 1)];
     return s;
 }
 
@@ -77,10 +86,9 @@ int AtomicFile::Open() {
         mode = st.st_mode & 07777;
     }
     const std::string folder = FolderOf(m_target);
-    // Leave room for the prefix and suffix within the file-name limit.
-    const std::string name = NameOf(m_target).substr(0, NAME_MAX - 20);
+    const std::string prefix = TempPrefix(NameOf(m_target));
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temp = folder + "/." + name + "." + RandomSuffix();
+        std::string temp = folder + "/" + prefix + RandomSuffix();
         // 0666 less the umask, as for any new file; an existing file's mode is copied below.
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
@@ -211,6 +219,36 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes) {
         return err;
     file.Write(bytes);
     return file.Commit();
+}
+
+int RemoveStaleTemporaries(const std::string& path, std::chrono::seconds age) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // The temporaries sit beside the file a symbolic link points to, as Open makes them.
+    fs::path target = fs::weakly_canonical(fs::path(path), ec);
+    if (ec)
+        target = path;
+    const std::string prefix = TempPrefix(target.filename().string());
+    const auto now = fs::file_time_type::clock::now();
+    int removed = 0;
+    fs::directory_iterator it(target.parent_path().empty() ? fs::path(".") : target.parent_path(),
+                              ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + kSuffixLength || name.compare(0, prefix.size(), prefix))
+            continue;
+        if (name.find_first_not_of(kSuffixChars, prefix.size()) != std::string::npos)
+            continue;
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc) || fileEc)
+            continue;
+        const auto written = it->last_write_time(fileEc);
+        if (fileEc || now - written < age)
+            continue;
+        if (fs::remove(it->path(), fileEc))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace brindle

@@ -4,6 +4,7 @@
 // interrupted write leaves the previous file as it was. An existing device or pipe (not a regular
 // file) is written in place instead: it cannot be replaced, and must never be.
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -67,5 +68,10 @@ class BufferedAtomicFile {
 
 // Replaces the file at `path` with `bytes` in one step: 0 or the errno value of the failure.
 int WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Removes the temporary files that writes of `path` left behind when they were killed half-way
+// (".NAME.XXXXXXXX" beside it) and that are older than `age`; younger ones may belong to a write
+// in progress. Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& path, std::chrono::seconds age);
 
 } // namespace brindle

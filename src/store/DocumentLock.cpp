@@ -1,5 +1,7 @@
 #include "store/DocumentLock.h"
 
+#include "store/AtomicFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -42,6 +44,9 @@ DocumentLock::State DocumentLock::Acquire(const std::string& path, std::chrono::
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             m_fd = fd;
+            // Only a writer holding the lock may tidy up: the temporaries of a save killed
+            // half-way hold up to the document's size each and nothing else removes them.
+            RemoveStaleTemporaries(path, kStaleTemporaryAge);
             return State::Held;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) {

@@ -14,6 +14,8 @@ class DocumentLock {
   public:
     // How long a writer waits for another one before it gives up.
     static constexpr std::chrono::milliseconds kDefaultWait{10000};
+    // Taking the lock removes the document's save temporaries older than this.
+    static constexpr std::chrono::seconds kStaleTemporaryAge{3600};
 
     enum class State {
         Unlocked,

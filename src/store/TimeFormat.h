@@ -11,7 +11,7 @@ using BrxTime = std::int64_t;
 
 namespace brindle {
 
-inline constexpr const char* kDefaultTimeFormat = "Y-m-D H:M:S A";
+inline constexpr const char* kDefaultTimeFormat = "Y-m-D H:M:S";
 
 // Turns the user's format into a strftime pattern ("Y-m-D" -> "%Y-%m-%d").
 std::string ExpandTimeFormat(std::string_view format);

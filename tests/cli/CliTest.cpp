@@ -70,6 +70,18 @@ TEST_F(Cli, HelpOnTheToolAndEveryCommand) {
     }
 }
 
+TEST_F(Cli, BothProgramsPrintTheProjectVersion) {
+    const CliRun cli = RunCli({"--version"});
+    EXPECT_EQ(cli.code, 0);
+    EXPECT_EQ(cli.out, "brindle-cli " BRINDLE_PROJECT_VERSION "\n");
+    // The window program answers before it looks for a display (xcb without one would abort).
+    const CliRun gui =
+        testutil::RunProgram(BRINDLE_GUI_PATH, {"--version"},
+                             {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"}, dir.Path());
+    EXPECT_EQ(gui.code, 0);
+    EXPECT_EQ(gui.out, "brindle " BRINDLE_PROJECT_VERSION "\n");
+}
+
 TEST_F(Cli, BadUsageExitsWith2) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {},

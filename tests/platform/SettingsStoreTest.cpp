@@ -115,7 +115,7 @@ TEST_F(SettingsStoreTest, ResetGivesTheDocumentDefaultsAndTheDesktopValues) {
     ResetSettings(s, SampleDesktop());
     EXPECT_EQ(s, Defaults());
     EXPECT_EQ(s.m_arrStatusIcons[15], (3u << 16) + 15);
-    EXPECT_EQ(s.m_strTimeFormat, "Y-m-D H:M:S A");
+    EXPECT_EQ(s.m_strTimeFormat, "Y-m-D H:M:S");
 }
 
 TEST_F(SettingsStoreTest, MissingStoreLeavesEveryDefaultAndCreatesNothing) {
@@ -158,6 +158,11 @@ TEST_F(SettingsStoreTest, SaveKeepsOtherGroupsAndUnknownValues) {
     QSettings store(StorePath(), QSettings::IniFormat);
     EXPECT_EQ(store.value(QStringLiteral("FirstRun/First")).toInt(), 1);
     EXPECT_EQ(store.value(QStringLiteral("Settings/SomethingElse")).toString(), "keep me");
+}
+
+TEST_F(SettingsStoreTest, AStoredTimeFormatIsKeptWhateverTheNewDefault) {
+    WriteStore("[Settings]\nTimeFormat=Y-m-D H:M:S A\n");
+    EXPECT_EQ(LoadFromStore().m_strTimeFormat, "Y-m-D H:M:S A");
 }
 
 TEST_F(SettingsStoreTest, ValuesOfAnotherKindKeepTheirDefaults) {
@@ -271,7 +276,7 @@ TEST_F(SettingsStoreTest, TextsLongerThanTheReadBufferAreNotRead) {
                "\nServer=" + umlautsFit + "\nUser=" + umlautsTooLong + "\n");
     const CPreferences s = LoadFromStore();
     EXPECT_EQ(s.m_strFastKey, fits.toStdString());
-    EXPECT_EQ(s.m_strTimeFormat, "Y-m-D H:M:S A");
+    EXPECT_EQ(s.m_strTimeFormat, "Y-m-D H:M:S");
     EXPECT_EQ(s.m_strProxyServer, umlautsFit.toStdString());
     EXPECT_EQ(s.m_strProxyUser, "");
 }

@@ -5,11 +5,15 @@
 #include "support/TestFiles.h"
 
 #include "store/AtomicFile.h"
+#include "store/DocumentLock.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 using brindle::BufferedAtomicFile;
 using testutil::FailingDevice;
@@ -110,3 +114,34 @@ TEST(WriteFileAtomically, FailsWithoutTouchingWhatIsThere) {
 }
 
 } // namespace
+
+TEST(StaleTemporaries, TakingTheLockRemovesOnlyTheDocumentsOldSaveTemporaries) {
+    namespace fs = std::filesystem;
+    TempDirectory dir;
+    const std::string doc = dir.File("web.brx");
+    WriteFile(doc, "document");
+    const auto twoHoursAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    // Named as a killed save leaves them, old: removed.
+    for (const char* name : {".web.brx.Ab3dE6gH", ".web.brx.00000000"}) {
+        WriteFile(dir.File(name), std::string(100, 'x'));
+        fs::last_write_time(dir.File(name), twoHoursAgo);
+    }
+    // Old but not a temporary of this document, or fresh (a save in progress): kept.
+    const std::vector<std::string> kept = {".web.brx.lock",      ".web.brx.Ab3dE6g",
+                                           ".web.brx.Ab3dE6gH.", "web.brx.Ab3dE6gH",
+                                           ".news.brx.Ab3dE6gH", ".web.brx.Ab3-E6gH"};
+    for (const std::string& name : kept) {
+        WriteFile(dir.File(name), "x");
+        fs::last_write_time(dir.File(name), twoHoursAgo);
+    }
+    WriteFile(dir.File(".web.brx.fresh123"), "x");
+
+    brindle::DocumentLock lock;
+    ASSERT_EQ(lock.Acquire(doc), brindle::DocumentLock::State::Held);
+    EXPECT_FALSE(fs::exists(dir.File(".web.brx.Ab3dE6gH")));
+    EXPECT_FALSE(fs::exists(dir.File(".web.brx.00000000")));
+    for (const std::string& name : kept)
+        EXPECT_TRUE(fs::exists(dir.File(name))) << name;
+    EXPECT_TRUE(fs::exists(dir.File(".web.brx.fresh123")));
+    EXPECT_EQ(ReadFile(doc), "document");
+}

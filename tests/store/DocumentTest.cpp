@@ -40,7 +40,7 @@ TEST(Document, DefaultsRightAfterStartUp) {
     EXPECT_EQ(doc.m_nSortColumn, 0);
     EXPECT_EQ(doc.m_bSortAscending, 1);
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.Prefs().m_strTimeFormat, "Y-m-D H:M:S A");
+    EXPECT_EQ(doc.Prefs().m_strTimeFormat, "Y-m-D H:M:S");
     EXPECT_EQ(doc.Prefs().m_arrStatusIcons[14], (14u << 16) + 14u);
     EXPECT_EQ(doc.Prefs().m_arrStatusIcons[15], (3u << 16) + 15u);
 }

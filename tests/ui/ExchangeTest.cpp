@@ -162,6 +162,7 @@ TEST_F(ExchangeTest, ImportFavoritesWalksTheFolder) {
     EXPECT_THAT(Names(doc()), ElementsAre("news"));
     EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt), "Import Favorites Done");
     EXPECT_EQ(frame->Panes()->Text(brindle::kPaneResultCount), "1 of 1 bookmarks");
+    EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt), "Fast Add: 1 bookmark added");
 }
 
 TEST_F(ExchangeTest, ExportOfEachFormatAsksBeforeOverwriting) {
@@ -177,13 +178,13 @@ TEST_F(ExchangeTest, ExportOfEachFormatAsksBeforeOverwriting) {
     };
     const Case cases[] = {
         {CExportDlg::Netscape, dir.File("n.htm"),
-         "The file you specify has already exist\nWould you overwrite it?", dir.File("n.htm")},
+         "The file you specify already exists.\nDo you want to overwrite it?", dir.File("n.htm")},
         {CExportDlg::Powermarks, dir.File("p.htm"),
-         "The file you specify has already exist\nWould you overwrite it?", dir.File("p.htm")},
+         "The file you specify already exists.\nDo you want to overwrite it?", dir.File("p.htm")},
         {CExportDlg::NormalHtml, dir.File("h.html"),
-         "The file you specify has already exist\nWould you overwrite it?", dir.File("h.html")},
+         "The file you specify already exists.\nDo you want to overwrite it?", dir.File("h.html")},
         {CExportDlg::Text, dir.File("t.txt"),
-         "The file you specify has already exist\nWould you overwrite it?", dir.File("t.txt")},
+         "The file you specify already exists.\nDo you want to overwrite it?", dir.File("t.txt")},
         {CExportDlg::Favorites, dir.File("fav/new"),
          "The directory you specify is invalid,sure to create it?",
          dir.File("fav/new/Brindle_addin/Alpha.url")},
@@ -396,8 +397,9 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
                         testutil::MozLz4(R"({"windows": [{"selected": 1, "tabs": [{"index": 1,
                            "entries": [{"url": "https://Current.example/", "title": "Now Open"}]}]}]})"));
     Start();
-    frame->Action(cmd::FastAdd)->trigger(); // Firefox is not running: nothing
+    frame->Action(cmd::FastAdd)->trigger(); // Firefox is not running: nothing, and it says so
     EXPECT_TRUE(doc().m_arrBookmarks.empty());
+    EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt), brindle::NoBrowserPageText());
     // Firefox runs: its profile's lock names a process of this machine (this test's).
     fs::create_symlink("127.0.0.1:+" + std::to_string(::getpid()), firefox / "p.default/lock");
     frame->Action(cmd::FastAdd)->trigger();
@@ -420,6 +422,17 @@ TEST_F(ExchangeTest, WizardPagesWithNothingFound) {
     testutil::TempXdgHome xdg;
     testutil::ScopedEnv homeEnv("HOME", xdg.Path().toUtf8());
     CImportWizSheet wizard(brindle::FindWizardSources());
+    // Each page says what it looked for.
+    for (QWizardPage* page : {static_cast<QWizardPage*>(wizard.FavoritesPage()),
+                              static_cast<QWizardPage*>(wizard.NetscapePage())}) {
+        auto* note = page->findChild<QLabel*>(QStringLiteral("notFoundNote"));
+        ASSERT_NE(note, nullptr) << page->objectName().toStdString();
+        EXPECT_TRUE(note->text().startsWith(QStringLiteral("No "))) << note->text().toStdString();
+    }
+    EXPECT_TRUE(wizard.FavoritesPage()
+                    ->findChild<QLabel*>(QStringLiteral("notFoundNote"))
+                    ->text()
+                    .contains(xdg.Path() + QStringLiteral("/Favorites")));
     EXPECT_FALSE(wizard.FavoritesPage()->Check()->isChecked());
     EXPECT_FALSE(wizard.FavoritesPage()->Location()->isEnabled());
     CImportWiz3* netscape = wizard.NetscapePage();
@@ -434,6 +447,7 @@ TEST_F(ExchangeTest, WizardPagesWithNothingFound) {
     brindle::FileDialogs::QueueAnswer(QStringLiteral("/some/bookmark.htm"));
     netscape->BrowseButton()->click();
     EXPECT_THAT(brindle::FileDialogs::Titles(), ElementsAre("Select Bookmark File"));
+    EXPECT_THAT(brindle::FileDialogs::Starts(), ElementsAre("bookmark.htm"));
     const brindle::WizardChoices c = wizard.Choices();
     EXPECT_TRUE(c.netscape);
     EXPECT_FALSE(c.allUsers);

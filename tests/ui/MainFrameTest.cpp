@@ -105,7 +105,7 @@ TEST_F(MainFrameTest, MenuBarOrderTextsAndKeys) {
     EXPECT_EQ(frame->Action(cmd::Undo)->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z),
                                    QKeySequence(Qt::ALT | Qt::Key_Backspace)}));
-    EXPECT_EQ(frame->Action(cmd::Import)->statusTip(), "Import bookmark from specify file");
+    EXPECT_EQ(frame->Action(cmd::Import)->statusTip(), "Import bookmarks from a chosen file");
     EXPECT_EQ(frame->Action(cmd::CopyKeywords)->data().toInt(), 32785);
 }
 
@@ -226,10 +226,40 @@ TEST_F(MainFrameTest, ColumnsFollowTheMask) {
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Status Checking");
     EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Add Date");
     EXPECT_EQ(model->ColumnOfField(kFieldURL), -1);
-    EXPECT_EQ(frame->Workspace()->Bookmarks()->columnWidth(1), 80);
     // The sort field hidden: the first column carries the sort image.
     doc().m_nSortColumn = kFieldURL;
     EXPECT_EQ(model->SortColumn(), 0);
+}
+
+TEST_F(MainFrameTest, TitlesAndDatesFitTheirColumnsAndALoneColumnFillsTheWidth) {
+    doc().AddBookmark({.name = "Dated",
+                       .url = "http://dated.example/",
+                       .statusChecking = 1,
+                       .schedule = kNoSchedule,
+                       .status = kStatusWaiting,
+                       .addDate = 1861657138,
+                       .lastVisited = 1861657138,
+                       .lastModified = 1861657138,
+                       .lastChecked = 1861657138});
+    doc().m_wColumns = 0x0FFF;
+    frame->Workspace()->Rebuild();
+    frame->resize(900, 600);
+    frame->show();
+    CBookMarkView* view = frame->Workspace()->Bookmarks();
+    BookmarkListModel* model = view->Model();
+    ASSERT_EQ(model->rowCount(), 1);
+    const QFontMetrics header(view->horizontalHeader()->font());
+    const QFontMetrics cells(view->font());
+    for (int k = 0; k + 1 < model->columnCount(); ++k) { // the last one stretches
+        const QString title = model->headerData(k, Qt::Horizontal).toString();
+        EXPECT_GT(view->columnWidth(k), header.horizontalAdvance(title)) << title.toStdString();
+        const QString cell = model->index(0, k).data().toString();
+        EXPECT_GT(view->columnWidth(k), cells.horizontalAdvance(cell)) << title.toStdString();
+    }
+    doc().m_wColumns = 1 << kFieldName;
+    frame->Workspace()->Rebuild();
+    QApplication::processEvents();
+    EXPECT_EQ(view->columnWidth(0), view->viewport()->width());
 }
 
 TEST_F(MainFrameTest, StatusIconsIgnoreLetterCase) {
@@ -303,7 +333,7 @@ TEST_F(MainFrameTest, SearchOptionMenuFollowsTheMode) {
     QStringList items;
     for (QAction* a : frame->Search()->OptionMenu()->actions())
         items << a->text();
-    EXPECT_EQ(items, QStringList{"Parital Match"});
+    EXPECT_EQ(items, QStringList{"Partial Match"});
     frame->Search()->OptionMenu()->actions()[0]->trigger();
     EXPECT_EQ(doc().m_bPartialMatch, 0);
     frame->Action(cmd::StringSearch)->trigger();
@@ -311,7 +341,7 @@ TEST_F(MainFrameTest, SearchOptionMenuFollowsTheMode) {
     items.clear();
     for (QAction* a : frame->Search()->OptionMenu()->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"Match Case", "-", "Name", "URL", "Keywords", "Decription",
+    EXPECT_EQ(items, (QStringList{"Match Case", "-", "Name", "URL", "Keywords", "Description",
                                   "Notes", "Schedule", "Status"}));
     frame->Search()->OptionMenu()->actions()[4]->trigger(); // "Keywords": bit 2
     EXPECT_EQ(doc().m_byStringFields, 0x04);

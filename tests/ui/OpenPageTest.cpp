@@ -109,13 +109,16 @@ TEST_F(OpenPageTest, RefusedAndFailedLaunchesAreSaid) {
     frame->Action(cmd::OpenPage)->trigger();
     EXPECT_TRUE(Opened(0).isEmpty());
     EXPECT_EQ(frame->Panes()->Text(0), "Not opened: an address may not start with \"-\"");
-    EXPECT_NE(doc().m_arrBookmarks[0].m_tLastVisited, 0); // still visited, as a blank URL is
+    // A page that went to no browser is not stamped as visited.
+    EXPECT_EQ(doc().m_arrBookmarks[0].m_tLastVisited, 0);
 
     app.Prefs().m_strNetscapePath = browsers.Program(QStringLiteral("broken")).toStdString();
     Select(1);
     frame->Action(cmd::OpenPage)->trigger();
     EXPECT_EQ(frame->Panes()->Text(0),
               QStringLiteral("Cannot start ") + browsers.Program(QStringLiteral("broken")));
+    EXPECT_EQ(doc().m_arrBookmarks[1].m_tLastVisited, 0);
+    EXPECT_FALSE(doc().IsModified());
 }
 
 TEST_F(OpenPageTest, SearchBoxKeys) {

@@ -299,10 +299,10 @@ TEST_F(OptionSheetTest, BrowseButtonsFillTheShownBrowsersFields) {
     sheet.accept();
 
     ASSERT_EQ(titles.size(), 4u);
-    EXPECT_EQ(titles[0], "Netscape Navigator Location");
-    EXPECT_EQ(titles[1], "Netscape Bookmark Location");
-    EXPECT_EQ(titles[2], "Internet Explorer Location");
-    EXPECT_EQ(titles[3], "Favorites Location");
+    EXPECT_EQ(titles[0], "Firefox Program");
+    EXPECT_EQ(titles[1], "Bookmark File Location");
+    EXPECT_EQ(titles[2], "Browser Program");
+    EXPECT_EQ(titles[3], "Favorites Folder");
     EXPECT_EQ(sheet.Values().m_strNetscapePath, program.toStdString());
     EXPECT_EQ(sheet.Values().m_strNBookmarkPath, bookmarks.toStdString());
     EXPECT_EQ(sheet.Values().m_strIEPath, CPreferences::Defaults().m_strIEPath);

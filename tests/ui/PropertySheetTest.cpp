@@ -172,6 +172,9 @@ TEST_F(PropertySheetTest, AddStoresTheTypedFieldsAndShowsTheBookmarkUnderTheSear
     EXPECT_TRUE(doc().IsModified());
     // At its sorted place among the hits of "web"; its new keyword joins the keyword list.
     EXPECT_THAT(Rows(), ElementsAre("Alpha", "Beta", "Bravo"));
+    // ... and it is the selected, current row.
+    EXPECT_EQ(view->currentIndex().row(), 2);
+    EXPECT_EQ(view->SelectedBookmarks(), std::vector<std::uint32_t>{4});
     bool daily = false;
     CKeyWordView* keywords = frame->Workspace()->Keywords();
     for (int r = 0; r < keywords->Model()->rowCount(); ++r)
@@ -187,6 +190,7 @@ TEST_F(PropertySheetTest, AddStoresTheTypedFieldsAndShowsTheBookmarkUnderTheSear
     frame->Action(cmd::Add)->trigger();
     EXPECT_EQ(doc().m_arrBookmarks.size(), 6u);
     EXPECT_THAT(Rows(), ElementsAre("Alpha", "Beta", "Bravo"));
+    EXPECT_EQ(frame->Panes()->Text(0), "Added \"Aardvark\"; the current search does not show it.");
 }
 
 TEST_F(PropertySheetTest, ABlankNameIsRefusedInBothFormsAndCancelChangesNothing) {
@@ -227,15 +231,22 @@ TEST_F(PropertySheetTest, RenameToATakenNameGetsZeroesAndTheListFollows) {
         Type(s, "nameEdit", QStringLiteral("Alpha"));
         s.accept();
     });
+    brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
     Properties(1);
     EXPECT_THAT(Names(), ElementsAre("Alpha", "Alpha0", "Gamma", "Delta"));
+    // The user is told, in the sheet, which name was stored.
+    ASSERT_EQ(brindle::MessageBox::History().size(), 1u);
+    EXPECT_EQ(brindle::MessageBox::History()[0].text,
+              "Another bookmark is already named \"Alpha\"; this one is stored as \"Alpha0\".");
     EXPECT_TRUE(doc().IsModified());
     OnSheet([&](Sheet& s) {
         Type(s, "nameEdit", QStringLiteral("Alpha"));
         s.accept();
     });
+    brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
     Properties(3); // Gamma
     EXPECT_THAT(Names(), ElementsAre("Alpha", "Alpha0", "Alpha00", "Delta"));
+    EXPECT_EQ(brindle::MessageBox::History().size(), 2u);
     EXPECT_THAT(Rows(), ElementsAre("Alpha", "Alpha0", "Alpha00", "Delta"));
 
     // The same name and URL as another: not stored, and OK still closes.

@@ -4,6 +4,7 @@
 #include "app/BrindleApp.h"
 #include "store/DocumentArchive.h"
 #include "ui/widgets/MessageBox.h"
+#include "ui/window/MainFrame.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -37,6 +38,12 @@ class StartUpTest : public ::testing::Test {
     QString path;
     CBrindleApp app;
 };
+
+TEST_F(StartUpTest, TheWindowHasTheApplicationsIcon) {
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    EXPECT_FALSE(QApplication::windowIcon().pixmap(32, 32).isNull());
+    EXPECT_FALSE(app.Frame()->windowIcon().isNull());
+}
 
 TEST_F(StartUpTest, TheAutomaticSaveRunsEveryFifteenMinutes) {
     EXPECT_TRUE(app.AutoSaveTimer().isActive());

@@ -238,6 +238,19 @@ bool CAddMarkPropertySheet::StoreCurrent(bool quiet) {
     using R = brindle::PropertyWorkingCopy::StoreResult;
     if (result == R::EmptyName && !quiet)
         RefuseEmptyName(tr("You must enter the bookmark's name"));
+    if (result == R::Stored) {
+        // Another bookmark had the name: the stored one ends in "0"s, and the user is told.
+        const std::string_view stored = m_working->Entry(m_index).m_strName;
+        const QString storedName =
+            QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
+        if (storedName != m_fields.name.trimmed()) {
+            brindle::MessageBox::Information(
+                this, tr("Another bookmark is already named \"%1\"; this one is stored as \"%2\".")
+                          .arg(m_fields.name.trimmed(), storedName));
+            m_fields.name = storedName;
+            m_general->NameEdit()->setText(storedName);
+        }
+    }
     return result == R::Stored;
 }
 

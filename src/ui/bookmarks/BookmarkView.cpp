@@ -4,6 +4,7 @@
 #include "store/ClipboardRecords.h"
 #include "store/KeywordText.h"
 #include "store/TextUtil.h"
+#include "store/TimeFormat.h"
 #include "ui/bookmarks/BookmarkListModel.h"
 #include "ui/bookmarks/BookmarkMimeData.h"
 #include "ui/keywords/KeywordDialogs.h"
@@ -18,6 +19,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QStyle>
+
+#include <algorithm>
 
 CBookMarkView::CBookMarkView(CBrindleDoc& doc, brindle::CommandTable& commands, QWidget* parent)
     : QTableView(parent), m_doc(doc), m_commands(commands),
@@ -39,7 +43,8 @@ CBookMarkView::CBookMarkView(CBrindleDoc& doc, brindle::CommandTable& commands, 
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSortIndicatorShown(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    horizontalHeader()->setStretchLastSection(false);
+    // The last column takes the room left, so a lone column does not stay narrow beside space.
+    horizontalHeader()->setStretchLastSection(true);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CBookMarkView::SortByColumn);
     // The header has its own menu of columns.
     horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -73,9 +78,39 @@ void CBookMarkView::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+bool CBookMarkView::SelectBookmark(std::uint32_t index) {
+    const auto& hits = m_doc.ActiveHits();
+    const auto found = std::find(hits.begin(), hits.end(), index);
+    if (found == hits.end())
+        return false;
+    const QModelIndex cell = m_model->index(static_cast<int>(found - hits.begin()), 0);
+    selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect |
+                                                QItemSelectionModel::Rows);
+    scrollTo(cell);
+    return true;
+}
+
 void CBookMarkView::ApplyColumnWidths() {
-    for (int k = 0; k < m_model->columnCount(); ++k)
-        setColumnWidth(k, BookmarkListModel::DefaultWidth(m_model->FieldOfColumn(k)));
+    // The table's widths, widened where the title (with room for the sort arrow) or a date in
+    // the user's format would be cut off at this font.
+    const QFontMetrics header(horizontalHeader()->font());
+    const QFontMetrics cells(font());
+    // A date with wide digits in every place (28 December 2028, 22:58:58 UTC).
+    constexpr BrxTime kWideDate = 1861657138;
+    const int dateWidth =
+        cells.horizontalAdvance(QString::fromStdString(brindle::FormatTime(
+            kWideDate, brindle::ExpandTimeFormat(m_doc.Prefs().m_strTimeFormat)))) +
+        2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    const int arrow = iconSize().width() + 16;
+    for (int k = 0; k < m_model->columnCount(); ++k) {
+        const int field = m_model->FieldOfColumn(k);
+        int width = std::max(
+            BookmarkListModel::DefaultWidth(field),
+            header.horizontalAdvance(m_model->headerData(k, Qt::Horizontal).toString()) + arrow);
+        if (field >= kFieldAddDate)
+            width = std::max(width, dateWidth);
+        setColumnWidth(k, width);
+    }
 }
 
 void CBookMarkView::InitialUpdate() {

@@ -45,6 +45,9 @@ class CBookMarkView : public QTableView {
     void Undo();
     bool CanUndo() const;
     void SelectAllRows();
+    // Makes the row of bookmark `index` (of the collection) the only selected and current one
+    // and scrolls to it; false when the current result does not hold it.
+    bool SelectBookmark(std::uint32_t index);
     void MarkSelectedVisited();
     void CopyUrlsToClipboard();
     void MakeCommonKeyword();

@@ -17,11 +17,12 @@ class PageOpener : public QObject {
   public:
     PageOpener(CBrindleDoc& doc, QObject* parent = nullptr);
 
-    // Bookmark `index` of the collection: Last Visited becomes now (the document is modified),
-    // then its trimmed URL opens unless it is empty. -1 does nothing.
+    // Bookmark `index` of the collection: its trimmed URL opens unless it is empty, and once a
+    // browser started with it, Last Visited becomes now (the document is modified). -1 does
+    // nothing.
     void OpenBookmark(std::int64_t index);
-    // A URL text (a URL-shortcut macro); no bookmark changes.
-    void OpenURL(const QString& text);
+    // A URL text (a URL-shortcut macro); no bookmark changes. True when a browser started.
+    bool OpenURL(const QString& text);
 
   signals:
     void message(const QString& text);

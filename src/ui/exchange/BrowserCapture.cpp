@@ -5,6 +5,7 @@
 #include "store/BrindleDoc.h"
 #include "store/TextUtil.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 namespace brindle {
@@ -21,6 +22,12 @@ std::string FastKeywords(const CBrindleDoc& doc, std::string_view title) {
 }
 
 } // namespace
+
+QString NoBrowserPageText() {
+    return QCoreApplication::translate(
+        "BrowserCapture", "No browser page could be found: start Firefox or a Chromium-family "
+                          "browser with the page open, then try again.");
+}
 
 BrowserPageSource SystemBrowserPages() {
     return [](const std::string& service) { return GetBrowserPage(service); };

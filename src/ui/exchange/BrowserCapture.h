@@ -15,6 +15,9 @@ class CBrindleDoc;
 
 namespace brindle {
 
+// Said when no running browser gave a page to capture.
+QString NoBrowserPageText();
+
 // Asks a browser ("IEXPLORE" or "NETSCAPE") for its page; the reply form of GetBrowserPage.
 using BrowserPageSource = std::function<std::string(const std::string& service)>;
 // GetBrowserPage of the user's own browsers.

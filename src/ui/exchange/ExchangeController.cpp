@@ -176,7 +176,12 @@ void ExchangeController::RunWizardImports(const WizardChoices& c) {
 }
 
 void ExchangeController::FastAdd() {
-    FastAddFromBrowsers(m_doc, SystemBrowserPages());
+    const int added = FastAddFromBrowsers(m_doc, SystemBrowserPages());
+    if (added == 0)
+        m_panes.SetText(kPanePrompt, NoBrowserPageText());
+    else
+        m_panes.SetText(kPanePrompt, added == 1 ? tr("Fast Add: 1 bookmark added")
+                                                : tr("Fast Add: %1 bookmarks added").arg(added));
 }
 
 } // namespace brindle

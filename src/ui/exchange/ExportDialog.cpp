@@ -380,7 +380,7 @@ void CExportDlg::accept() {
     }
     if (QFileInfo::exists(name) &&
         MessageBox::Show(
-            this, tr("The file you specify has already exist\nWould you overwrite it?"),
+            this, tr("The file you specify already exists.\nDo you want to overwrite it?"),
             QMessageBox::Yes | QMessageBox::No, MessageBox::Icon::Question) != QMessageBox::Yes) {
         m_fileName->setFocus();
         return;

@@ -45,6 +45,14 @@ WizardSources FindWizardSources(const QString& home) {
 
 namespace {
 
+// Says on a page what was looked for and not found, and how to go on.
+QLabel* NotFoundNote(const QString& text, QWidget* parent) {
+    auto* note = new QLabel(text, parent);
+    note->setObjectName(QStringLiteral("notFoundNote"));
+    note->setWordWrap(true);
+    return note;
+}
+
 QToolButton* MakeBrowseButton(QWidget* parent, bool folder) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QStringLiteral("browse"));
@@ -66,9 +74,9 @@ CImportWiz1::CImportWiz1(QWidget* parent) : QWizardPage(parent) {
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setFocusPolicy(Qt::NoFocus);
     list->addItem(new QListWidgetItem(QIcon(QStringLiteral(":/icons/bookmark.svg")),
-                                      tr("Microsoft Internet Explorer")));
+                                      tr("A Favorites folder of .url shortcut files")));
     list->addItem(new QListWidgetItem(QIcon(QStringLiteral(":/icons/book-open.svg")),
-                                      tr("Netscape Navigator Bookmark")));
+                                      tr("Firefox and Chromium-family browsers, bookmark files")));
     list->addItem(
         new QListWidgetItem(QIcon(QStringLiteral(":/icons/file-input.svg")), tr("Powermarks 3.0")));
     layout->addWidget(list);
@@ -76,11 +84,17 @@ CImportWiz1::CImportWiz1(QWidget* parent) : QWizardPage(parent) {
 
 CImportWiz2::CImportWiz2(const QString& favoritesFolder, QWidget* parent) : QWizardPage(parent) {
     setObjectName(QStringLiteral("importWiz2"));
-    setTitle(tr("Internet Explorer Favorites"));
+    setTitle(tr("Favorites Folder"));
     auto* layout = new QVBoxLayout(this);
     m_check = new QCheckBox(tr("Import Favorites"), this);
     m_check->setObjectName(QStringLiteral("importFavorites"));
     layout->addWidget(m_check);
+    if (favoritesFolder.isEmpty())
+        layout->addWidget(NotFoundNote(
+            tr("No Favorites folder was found (looked for %1). To import one, tick the box "
+               "and choose a folder of .url files.")
+                .arg(QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Favorites"))),
+            this));
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(tr("Location"), this));
     m_location = new QLineEdit(this);
@@ -113,11 +127,18 @@ void CImportWiz2::Enable() {
 CImportWiz3::CImportWiz3(const QStringList& userFiles, QWidget* parent)
     : QWizardPage(parent), m_haveUsers(!userFiles.isEmpty()) {
     setObjectName(QStringLiteral("importWiz3"));
-    setTitle(tr("Netscape Navigator Bookmarks"));
+    setTitle(tr("Browser Bookmarks"));
     auto* layout = new QVBoxLayout(this);
-    m_check = new QCheckBox(tr("Import Netscape Bookmarks"), this);
+    m_check = new QCheckBox(tr("Import Browser Bookmarks"), this);
     m_check->setObjectName(QStringLiteral("importNetscape"));
     layout->addWidget(m_check);
+    if (userFiles.isEmpty())
+        layout->addWidget(NotFoundNote(
+            tr("No browser profile was found: looked for Firefox in ~/.mozilla/firefox and for "
+               "Chromium, Chrome, Brave and Vivaldi in ~/.config (also as Flatpak and Snap "
+               "installs). To import a file, tick the box and choose a bookmark file (HTML), "
+               "a Firefox places.sqlite or a Chromium-family Bookmarks file."),
+            this));
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(tr("Location"), this));
     m_location = new QComboBox(this);
@@ -132,7 +153,7 @@ CImportWiz3::CImportWiz3(const QStringList& userFiles, QWidget* parent)
     m_browse = MakeBrowseButton(this, false);
     row->addWidget(m_browse);
     layout->addLayout(row);
-    m_allUsers = new QCheckBox(tr("Import all users' bookmark"), this);
+    m_allUsers = new QCheckBox(tr("Import all profiles' bookmarks"), this);
     m_allUsers->setObjectName(QStringLiteral("allUsers"));
     layout->addWidget(m_allUsers);
     layout->addStretch(1);
@@ -141,9 +162,13 @@ CImportWiz3::CImportWiz3(const QStringList& userFiles, QWidget* parent)
     connect(m_check, &QCheckBox::toggled, this, [this] { Enable(); });
     connect(m_allUsers, &QCheckBox::toggled, this, [this] { Enable(); });
     connect(m_browse, &QToolButton::clicked, this, [this] {
+        // Starts at the file typed or chosen, else offers "bookmark.htm".
+        const QString typed = m_location->currentText().trimmed();
         const auto file = brindle::FileDialogs::OpenFile(
             this, tr("Select Bookmark File"),
-            QStringLiteral("Bookmark File(*.htm;*.html)|*.htm;*.html||"));
+            tr("Bookmark File(*.htm;*.html)|*.htm;*.html|Firefox places.sqlite|places.sqlite|"
+               "Chromium Bookmarks|Bookmarks|All Files(*)|*||"),
+            typed.isEmpty() ? QStringLiteral("bookmark.htm") : typed);
         if (file)
             m_location->setEditText(*file);
     });
@@ -161,7 +186,7 @@ CImportWiz4::CImportWiz4(QWidget* parent) : QWizardPage(parent) {
     setObjectName(QStringLiteral("importWiz4"));
     setTitle(tr("Powermarks 3.0 Bookmarks"));
     auto* layout = new QVBoxLayout(this);
-    m_check = new QCheckBox(tr("Import Powermarks 3.0  Bookmarks"), this);
+    m_check = new QCheckBox(tr("Import Powermarks 3.0 Bookmarks"), this);
     m_check->setObjectName(QStringLiteral("importPowermarks"));
     layout->addWidget(m_check);
     auto* row = new QHBoxLayout;

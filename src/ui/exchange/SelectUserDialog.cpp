@@ -33,8 +33,8 @@ CSelectUserDlg::CSelectUserDlg(QWidget* parent, const QString& home) : QDialog(p
 
     auto* version = new QGroupBox(tr("Version"), this);
     auto* versionLayout = new QVBoxLayout(version);
-    versionLayout->addWidget(new QLabel(QStringLiteral("Netscape"), version));
-    versionLayout->addWidget(new QLabel(QStringLiteral("Navigator"), version));
+    // The users are the Firefox profiles found; the version is the one that last ran them.
+    versionLayout->addWidget(new QLabel(QStringLiteral("Firefox"), version));
     auto* number = new QLabel(BrowserVersion(home), version);
     number->setObjectName(QStringLiteral("versionText"));
     versionLayout->addWidget(number);

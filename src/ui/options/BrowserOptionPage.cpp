@@ -43,8 +43,10 @@ using brindle::MessageBox;
 
 CBrowserOptionPage::CBrowserOptionPage(QWidget* parent) : COptionPage(parent) {
     tabs = new QTabBar(this);
-    tabs->addTab(QIcon(QStringLiteral(":/icons/link.svg")), tr("Internet Explorer"));
-    tabs->addTab(QIcon(QStringLiteral(":/icons/bookmark.svg")), tr("Netscape Navigator"));
+    // Browser 1 is the desktop's default browser unless a program is named; browser 2 is
+    // Firefox (the program named, else the one on the PATH).
+    tabs->addTab(QIcon(QStringLiteral(":/icons/link.svg")), tr("Default Browser"));
+    tabs->addTab(QIcon(QStringLiteral(":/icons/bookmark.svg")), tr("Firefox"));
     program = new QLineEdit(this);
     programBrowse = ImageButton(QStringLiteral(":/icons/folder-open.svg"), tr("Browse"), this);
     locationLabel = new QLabel(this);
@@ -53,7 +55,10 @@ CBrowserOptionPage::CBrowserOptionPage(QWidget* parent) : COptionPage(parent) {
     preferred = new QRadioButton(tr("P&referred browser"), this);
     // One radio per browser shown in turn: it is set from the values, never unset by a click.
     preferred->setAutoExclusive(false);
-    bypass = new QCheckBox(tr("Bypass DDE"), this);
+    // The stored bypass values have no meaning here; the box keeps them without being shown.
+    bypass = new QCheckBox(this);
+    bypass->setObjectName(QStringLiteral("bypassBox"));
+    bypass->hide();
     always =
         new QCheckBox(tr("Only use preferred browser even if another browser is running"), this);
 
@@ -108,7 +113,9 @@ void CBrowserOptionPage::TakeControls() {
 void CBrowserOptionPage::ShowValues() {
     const BrowserValues& b = m_browsers[static_cast<std::size_t>(m_shown)];
     const bool ie = m_shown == kInternetExplorer;
-    locationLabel->setText(ie ? tr("Favorites &Location") : tr("&Bookmark Location"));
+    locationLabel->setText(ie ? tr("Favorites &Folder (.url files)") : tr("&Bookmark File"));
+    program->setPlaceholderText(ie ? tr("The desktop's default browser (xdg-open)")
+                                   : tr("firefox, found on the PATH"));
     program->setText(Q(b.program));
     location->setText(Q(b.location));
     bypass->setChecked(b.bypass != 0);
@@ -167,19 +174,17 @@ std::optional<QString> ChooseFile(QWidget* parent, const QString& title, const Q
 
 void CBrowserOptionPage::BrowseProgram() {
     const bool ie = m_shown == kInternetExplorer;
-    // Programs here have no ".exe": every file is offered after the program filter, and no
-    // extension is added to the name chosen.
-    const auto path = ChooseFile(
-        this, ie ? tr("Internet Explorer Location") : tr("Netscape Navigator Location"),
-        tr("Program Files(*.exe)|*.exe|All Files(*.*)|*.*||"), QString(),
-        ie ? QStringLiteral("IEXPLORE.exe") : QStringLiteral("netscape.exe"), program->text());
+    // Programs here have no extension: every file is offered, and none is added to the name.
+    const auto path =
+        ChooseFile(this, ie ? tr("Browser Program") : tr("Firefox Program"), tr("All Files(*)|*||"),
+                   QString(), ie ? QString() : QStringLiteral("firefox"), program->text());
     if (path)
         program->setText(*path);
 }
 
 void CBrowserOptionPage::BrowseLocation() {
     if (m_shown == kInternetExplorer) {
-        QFileDialog dialog(this, tr("Favorites Location"), location->text());
+        QFileDialog dialog(this, tr("Favorites Folder"), location->text());
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly);
         if (brindle::DialogRunner::Run(dialog) == QDialog::Accepted &&
@@ -188,7 +193,7 @@ void CBrowserOptionPage::BrowseLocation() {
         return;
     }
     const auto path = ChooseFile(
-        this, tr("Netscape Bookmark Location"), tr("Bookmark Files(*.htm;*.html)|*.htm;*.html||"),
+        this, tr("Bookmark File Location"), tr("Bookmark Files(*.htm;*.html)|*.htm;*.html||"),
         QStringLiteral("htm"), QStringLiteral("bookmark.htm"), location->text());
     if (path)
         location->setText(*path);

@@ -43,13 +43,13 @@ using brindle::MessageBox;
 
 CHotkeyOptionPage::CHotkeyOptionPage(QWidget* parent) : COptionPage(parent) {
     auto* intro = new QLabel(
-        tr("The hotkeys below are global to Windows and will be active even when Brindle is "
-           "minimized.Because of this,make sure you pick keys that will not interfere with "
-           "other programs."),
+        tr("The hotkeys below work in every program of your desktop and stay active even when "
+           "Brindle is minimized. Because of this, make sure you pick keys that will not "
+           "interfere with other programs."),
         this);
     intro->setWordWrap(true);
     static const char* const kLabels[] = {
-        QT_TR_NOOP("switch to Brindle:"), QT_TR_NOOP("Add Bookmark from Browser:"),
+        QT_TR_NOOP("Switch to Brindle:"), QT_TR_NOOP("Add Bookmark from Browser:"),
         QT_TR_NOOP("Fast Add Bookmark from Browser:"), QT_TR_NOOP("Add Bookmark from Clipboard:")};
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);

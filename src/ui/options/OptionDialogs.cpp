@@ -18,7 +18,7 @@ QDialogButtonBox* OkCancel(QDialog* dialog) {
 } // namespace
 
 CColumnsDlg::CColumnsDlg(std::uint16_t columns, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(tr("Cutsomize Columns"));
+    setWindowTitle(tr("Customize Columns"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Select column to show"), this));
     m_list = new CCheckListCtrl(tr("columns"), 100, this);

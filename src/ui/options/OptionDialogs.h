@@ -1,5 +1,5 @@
 #pragma once
-// The column dialog ("Cutsomize Columns") and the search option dialog ("Search Option"). Both
+// The column dialog ("Customize Columns") and the search option dialog ("Search Option"). Both
 // edit copies and hand them back on OK; neither runs a search.
 
 #include <QDialog>

@@ -43,15 +43,15 @@ using brindle::MessageBox;
 
 CProxyOptionPage::CProxyOptionPage(QWidget* parent) : COptionPage(parent) {
     auto* intro = new QLabel(
-        tr("a network proxy is conduit between your computer and the Internet and it is used "
-           "to access the Internet through a firewall. If you have a direct connection to the "
-           "Internet ,you do not need to configure the Proxy server"),
+        tr("A network proxy is a conduit between your computer and the Internet, used to reach "
+           "the Internet through a firewall. If you have a direct connection to the Internet, "
+           "you do not need to configure a proxy server."),
         this);
     intro->setWordWrap(true);
     noProxy = new QRadioButton(tr("&No Proxy"), this);
     useProxy = new QRadioButton(tr("&Use Proxy"), this);
     server = new QLineEdit(this);
-    server->setPlaceholderText(tr("Example:proxy.mycomany.com"));
+    server->setPlaceholderText(tr("Example: proxy.mycompany.com"));
     port = new QLineEdit(this);
     // Digits only; the range is checked on OK so that a wrong number can be reported.
     port->setValidator(
@@ -63,8 +63,8 @@ CProxyOptionPage::CProxyOptionPage(QWidget* parent) : COptionPage(parent) {
         new QLabel(tr("No secret store answered: the password is stored in plain text."), this);
     plainTextNotice->setWordWrap(true);
     plainTextNotice->hide();
-    auto* outro = new QLabel(tr("Leave the Username and Password fields blank,if your Proxy "
-                                "Server does not require authenication"),
+    auto* outro = new QLabel(tr("Leave the Username and Password fields blank if your proxy "
+                                "server does not require authentication."),
                              this);
     outro->setWordWrap(true);
 
@@ -98,10 +98,13 @@ void CProxyOptionPage::EnableFields() {
     const bool on = useProxy->isChecked();
     for (QLineEdit* e : {server, port, user, password})
         e->setEnabled(on);
+    // Without a proxy no password is used, so there is nothing to warn about.
+    plainTextNotice->setVisible(on && m_passwordInPlainText);
 }
 
 void CProxyOptionPage::SetPasswordInPlainText(bool plain) {
-    plainTextNotice->setVisible(plain);
+    m_passwordInPlainText = plain;
+    EnableFields();
 }
 
 void CProxyOptionPage::Load(const CPreferences& v) {

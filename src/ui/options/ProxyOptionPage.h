@@ -26,4 +26,6 @@ class CProxyOptionPage : public COptionPage {
 
   private:
     void EnableFields();
+
+    bool m_passwordInPlainText = false;
 };

@@ -52,8 +52,11 @@ QIcon StatusIcon(int icon) {
 CStatusOptionPage::CStatusOptionPage(QWidget* parent) : COptionPage(parent) {
     checkNew = new QCheckBox(tr("Check pages even if it is new"), this);
     repair = new QCheckBox(tr("Repair links as they are found"), this);
-    direct = new QRadioButton(tr("Direct connection to Internet"), this);
-    dialUp = new QRadioButton(tr("DialUp connection to Internet"), this);
+    // There is no dial-up here: the connection choice keeps its stored value, unseen.
+    direct = new QRadioButton(tr("Direct connection to the Internet"), this);
+    dialUp = new QRadioButton(tr("Dial-up connection to the Internet"), this);
+    direct->hide();
+    dialUp->hide();
     connections = new QSlider(Qt::Horizontal, this);
     connections->setRange(brindle::kMinConnections, brindle::kMaxConnections);
     connections->setTickPosition(QSlider::TicksBelow);

@@ -25,6 +25,11 @@ std::deque<QString>& FileDialogs::Titles() {
     return titles;
 }
 
+std::deque<QString>& FileDialogs::Starts() {
+    static std::deque<QString> starts;
+    return starts;
+}
+
 void FileDialogs::QueueAnswer(const QString& path) {
     Answers().push_back(path);
 }
@@ -32,6 +37,7 @@ void FileDialogs::QueueAnswer(const QString& path) {
 void FileDialogs::Reset() {
     Answers().clear();
     Titles().clear();
+    Starts().clear();
 }
 
 QString FileDialogs::QtFilter(const QString& filter) {
@@ -53,10 +59,12 @@ QString FileDialogs::QtFilter(const QString& filter) {
 }
 
 std::optional<QString> FileDialogs::OpenFile(QWidget* parent, const QString& title,
-                                             const QString& filter) {
-    if (!Answers().empty())
+                                             const QString& filter, const QString& start) {
+    if (!Answers().empty()) {
+        Starts().push_back(start);
         return TakeAnswer(title);
-    const QString path = QFileDialog::getOpenFileName(parent, title, QString(), QtFilter(filter));
+    }
+    const QString path = QFileDialog::getOpenFileName(parent, title, start, QtFilter(filter));
     if (path.isEmpty())
         return std::nullopt;
     return path;
@@ -64,8 +72,10 @@ std::optional<QString> FileDialogs::OpenFile(QWidget* parent, const QString& tit
 
 std::optional<QString> FileDialogs::SaveFile(QWidget* parent, const QString& title,
                                              const QString& fileName, const QString& filter) {
-    if (!Answers().empty())
+    if (!Answers().empty()) {
+        Starts().push_back(fileName);
         return TakeAnswer(title);
+    }
     const QString path = QFileDialog::getSaveFileName(parent, title, fileName, QtFilter(filter));
     if (path.isEmpty())
         return std::nullopt;

@@ -15,8 +15,9 @@ class FileDialogs {
   public:
     // `filter` in the pipe-separated form ("Brindle Files(*.brx)|*.brx|All Files(*.*)|*.*||") or
     // as Qt filters separated by ";;".
+    // `start`: the file (or folder) the dialog opens at.
     static std::optional<QString> OpenFile(QWidget* parent, const QString& title,
-                                           const QString& filter);
+                                           const QString& filter, const QString& start = {});
     static std::optional<QString> SaveFile(QWidget* parent, const QString& title,
                                            const QString& fileName, const QString& filter);
     // Several files at once, in the order the dialog gives them; empty when cancelled. A queued
@@ -31,6 +32,8 @@ class FileDialogs {
     // For tests: while answers are queued no dialog is shown; an empty answer cancels.
     static void QueueAnswer(const QString& path);
     static std::deque<QString>& Titles();
+    // The start paths of the file dialogs answered from the queue, in order.
+    static std::deque<QString>& Starts();
     static void Reset();
 };
 

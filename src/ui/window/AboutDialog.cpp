@@ -1,5 +1,6 @@
 #include "ui/window/AboutDialog.h"
 
+#include "store/Version.h"
 #include "ui/widgets/HyperLink.h"
 
 #include <QApplication>
@@ -7,10 +8,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QVBoxLayout>
-
-#ifndef BRINDLE_VERSION
-#define BRINDLE_VERSION "0.0.0"
-#endif
 
 namespace brindle {
 
@@ -30,7 +27,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     nameFont.setBold(true);
     nameFont.setPointSizeF(nameFont.pointSizeF() * 1.5);
     name->setFont(nameFont);
-    auto* version = new QLabel(tr("Version %1").arg(QStringLiteral(BRINDLE_VERSION)), this);
+    auto* version = new QLabel(tr("Version %1").arg(QString::fromLatin1(brindle::Version())), this);
     version->setObjectName(QStringLiteral("aboutVersion"));
 
     m_contact = new CHyperLink(QStringLiteral("brindle@example.org"),

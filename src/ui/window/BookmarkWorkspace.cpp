@@ -222,8 +222,14 @@ void BookmarkWorkspace::ShowAddSheet(const CBookmark& initial) {
     CAddMarkPropertySheet sheet(m_doc, initial, window());
     if (m_prepareSheet)
         m_prepareSheet(sheet);
-    if (DialogRunner::Run(sheet) == QDialog::Accepted)
-        sheet.Commit();
+    if (DialogRunner::Run(sheet) != QDialog::Accepted || !sheet.Commit())
+        return;
+    const auto added = static_cast<std::uint32_t>(m_doc.m_arrBookmarks.size() - 1);
+    if (!m_bookmarks->SelectBookmark(added)) {
+        const std::string_view name = m_doc.m_arrBookmarks[added].m_strName;
+        emit message(tr("Added \"%1\"; the current search does not show it.")
+                         .arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
+    }
 }
 
 void BookmarkWorkspace::ShowPropertiesSheet(std::uint32_t index) {

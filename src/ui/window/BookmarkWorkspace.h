@@ -50,7 +50,8 @@ class BookmarkWorkspace : public QSplitter, public DocListener {
 
     // --- Adding, editing and opening bookmarks --------------------------------------------
     // "Add Bookmark" prefilled from `initial` (its empty fields take the sheet's defaults); on OK
-    // the bookmark is added and shown where the current search puts it.
+    // the bookmark is added, selected and scrolled to where the current search puts it, or the
+    // prompt pane says that the search does not show it.
     void ShowAddSheet(const CBookmark& initial);
     // "Bookmark Properties" of bookmark `index` of the collection.
     void ShowPropertiesSheet(std::uint32_t index);
@@ -63,6 +64,10 @@ class BookmarkWorkspace : public QSplitter, public DocListener {
     void RefillKeywords() override;
     void ReloadMacros() override;
     void Rebuild() override;
+
+  signals:
+    // A text for the prompt pane.
+    void message(const QString& text);
 
   private:
     void RegisterCommands();

@@ -54,7 +54,7 @@ enum : int {
     StringSearch = 32828,
     PartialMatch = 32936,
     MatchCase = 32944,
-    FieldName = 32937, // 32937-32943: Name, URL, Keywords, Decription, Notes, Schedule, Status
+    FieldName = 32937, // 32937-32943: Name, URL, Keywords, Description, Notes, Schedule, Status
 
     CopyUrl = 32847,
     MakeCommonKeyword = 32864,

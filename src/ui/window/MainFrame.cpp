@@ -77,6 +77,8 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     PageOpener* pages = m_workspace->Pages();
     connect(pages, &PageOpener::message, this,
             [this](const QString& text) { m_panes->SetText(kPanePrompt, text); });
+    connect(m_workspace, &BookmarkWorkspace::message, this,
+            [this](const QString& text) { m_panes->SetText(kPanePrompt, text); });
     connect(m_tray, &TrayController::bookmarkChosen, this, [this, pages](int position) {
         const auto& hits = m_doc.ActiveHits();
         if (position >= 0 && static_cast<std::size_t>(position) < hits.size())

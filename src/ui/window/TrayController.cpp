@@ -131,7 +131,9 @@ void TrayController::OnHotKey(int id) {
         m_commands.Execute(cmd::FastAdd);
         break;
     case kFirstGlobalHotKeyId + 1: // "Add Bookmark from Browser:"
-        if (auto page = CaptureBrowserBookmark(m_doc, SystemBrowserPages()); page && m_openAddSheet)
+        if (auto page = CaptureBrowserBookmark(m_doc, SystemBrowserPages()); !page)
+            m_panes.SetText(kPanePrompt, NoBrowserPageText());
+        else if (m_openAddSheet)
             m_openAddSheet(*page);
         break;
     case kFirstGlobalHotKeyId + 3: // "Add Bookmark from Clipboard:"
