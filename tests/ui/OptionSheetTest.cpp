@@ -3,6 +3,9 @@
 // values at once through the application.
 
 #include "ui/options/OptionSheet.h"
+
+#include "support/UnusualPreferences.h"
+
 #include "app/BrindleApp.h"
 #include "platform/HotKeys.h"
 #include "platform/net/NetSession.h"
@@ -58,45 +61,6 @@ using brindle::MessageBox;
 namespace {
 
 // Every value away from its default and inside its range.
-CPreferences Unusual() {
-    CPreferences s;
-    s.m_bConfirm = 0;
-    s.m_bAutoSave = 0;
-    s.m_bReload = 1;
-    s.m_bBackup = 0;
-    s.m_bInTray = 0;
-    s.m_bHide = 0;
-    s.m_bIEBypass = 0;
-    s.m_bNBypass = 1;
-    s.m_bAlways = 0;
-    s.m_bCheckNew = 0;
-    s.m_bRepair = 0;
-    s.m_nProxyPort = 8080;
-    s.m_wHotKeyVk = {0x45, 0x46, 0x70, 0};
-    s.m_wHotKeyMods = {3, 1, 4, 0};
-    s.m_nMaxInTray = 17;
-    s.m_nPrefer = 2;
-    s.m_nConnectMode = 1;
-    s.m_nConnectMax = 3;
-    s.m_nFontSize = 110;
-    s.m_bHasProxy = 1;
-    for (std::uint32_t i = 0; i < s.m_arrStatusIcons.size(); ++i)
-        s.m_arrStatusIcons[i] = (((17 - i) % 16) << 16) + i;
-    s.m_strFastKey = "news, tech";
-    s.m_strTimeFormat = "D.m.y";
-    s.m_strIEPath = "/opt/one/run";
-    s.m_strNetscapePath = "/usr/bin/firefox";
-    s.m_strFavPath = "/home/u/Favorites";
-    s.m_strNBookmarkPath = "/home/u/bookmarks.html";
-    s.m_strProxyServer = "proxy.example.org";
-    s.m_strProxyUser = "user";
-    s.m_strProxyPassword = "secret";
-    s.m_logFont.lfHeight = -16;
-    s.m_logFont.lfWeight = 700;
-    s.m_logFont.lfFaceName = "DejaVu Sans";
-    return s;
-}
-
 // A hot-key service that takes every key and remembers what is registered.
 class RecordingHotKeys : public brindle::HotKeyService {
   public:
@@ -124,7 +88,7 @@ class OptionSheetTest : public ::testing::Test {
 };
 
 TEST_F(OptionSheetTest, EveryPageShowsTheSettingsAndOkGivesThemBackUnchanged) {
-    const CPreferences values = Unusual();
+    const CPreferences values = testutil::UnusualPreferences();
     COptionSheet sheet(values);
     EXPECT_EQ(sheet.windowTitle(), "Brindle Option Setting");
     ASSERT_EQ(sheet.Tabs()->count(), 5);
@@ -135,12 +99,12 @@ TEST_F(OptionSheetTest, EveryPageShowsTheSettingsAndOkGivesThemBackUnchanged) {
     EXPECT_TRUE(sheet.General()->reload->isChecked());
     EXPECT_EQ(sheet.General()->maxInTray->value(), 17);
     EXPECT_EQ(sheet.General()->timeFormat->text(), "D.m.y");
-    EXPECT_EQ(sheet.General()->fontSample->text(), "DejaVu Sans   12"); // -16 px at 96 dpi
-    EXPECT_EQ(sheet.Browser()->program->text(), "/opt/one/run");
-    EXPECT_EQ(sheet.Browser()->locationLabel->text(), "Favorites &Location");
-    EXPECT_FALSE(sheet.Browser()->preferred->isChecked()); // Prefer 2: not Internet Explorer
-    EXPECT_EQ(sheet.Status()->connections->value(), 3);
-    EXPECT_EQ(sheet.Status()->connectionsValue->text(), "3");
+    EXPECT_EQ(sheet.General()->fontSample->text(), "Liberation Mono   12"); // -16 px at 96 dpi
+    EXPECT_EQ(sheet.Browser()->program->text(), "/opt/browser one/bin/run");
+    EXPECT_EQ(sheet.Browser()->locationLabel->text(), "Favorites &Folder (.url files)");
+    EXPECT_FALSE(sheet.Browser()->preferred->isChecked()); // Prefer 2: not the default browser
+    EXPECT_EQ(sheet.Status()->connections->value(), 8);
+    EXPECT_EQ(sheet.Status()->connectionsValue->text(), "8");
     EXPECT_TRUE(sheet.Status()->dialUp->isChecked());
     EXPECT_EQ(sheet.Status()->IconOfRow(3), 14);
     EXPECT_EQ(sheet.Status()->statusList->topLevelItem(3)->text(0), "Changed");
@@ -248,7 +212,7 @@ TEST_F(OptionSheetTest, BrowserTabsKeepEditsWhenSwitching) {
     b.bypass->setChecked(false);
     b.preferred->click();
     b.tabs->setCurrentIndex(CBrowserOptionPage::kInternetExplorer);
-    EXPECT_EQ(b.locationLabel->text(), "Favorites &Location");
+    EXPECT_EQ(b.locationLabel->text(), "Favorites &Folder (.url files)");
     EXPECT_FALSE(b.preferred->isChecked()); // Netscape is preferred now
     b.tabs->setCurrentIndex(CBrowserOptionPage::kNetscape);
     EXPECT_EQ(b.program->text(), "/opt/navigator");
@@ -371,13 +335,17 @@ TEST_F(OptionSheetTest, IconRadiosFollowAndChangeTheSelectedStatus) {
     EXPECT_EQ(sheet.Values().m_arrStatusIcons[16], CPreferences::DefaultStatusIcons()[16]);
 }
 
-TEST_F(OptionSheetTest, PlainTextNoticeShowsOnlyWhenAsked) {
+TEST_F(OptionSheetTest, PlainTextNoticeShowsOnlyWhenAskedAndAProxyIsUsed) {
     COptionSheet sheet(CPreferences::Defaults());
     sheet.show();
     sheet.Tabs()->setCurrentWidget(sheet.Proxy());
     EXPECT_FALSE(sheet.Proxy()->plainTextNotice->isVisible());
     sheet.SetPasswordInPlainText(true);
+    EXPECT_FALSE(sheet.Proxy()->plainTextNotice->isVisible()); // "No Proxy": no password used
+    sheet.Proxy()->useProxy->click();
     EXPECT_TRUE(sheet.Proxy()->plainTextNotice->isVisible());
+    sheet.Proxy()->noProxy->click();
+    EXPECT_FALSE(sheet.Proxy()->plainTextNotice->isVisible());
 }
 
 // --- "&Option..." through the application -----------------------------------------------

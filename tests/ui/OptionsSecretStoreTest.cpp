@@ -68,8 +68,8 @@ class OptionsSecretStoreTest : public ::testing::Test {
             auto* sheet = qobject_cast<COptionSheet*>(&dialog);
             if (!sheet)
                 return int(QDialog::Rejected);
-            notice = !sheet->Proxy()->plainTextNotice->isHidden();
             sheet->Proxy()->useProxy->click();
+            notice = !sheet->Proxy()->plainTextNotice->isHidden();
             sheet->Proxy()->server->setText(QStringLiteral("proxy.local"));
             sheet->Proxy()->password->setText(password);
             sheet->accept();
