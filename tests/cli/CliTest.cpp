@@ -215,8 +215,8 @@ TEST_F(Cli, ListRunsTheSearch) {
     EXPECT_EQ(r.out, "Daily news\nJava tutorial\nWeb tools\n");
 
     r = RunCli({"list", path, "--sort", "Add date", "--descending", "--columns", "0,8,7,5"});
-    EXPECT_EQ(r.out, "Daily news\t1970-01-03 00:00:00 AM\tWaiting\tEnable\n"
-                     "Java tutorial\t1970-01-02 00:00:00 AM\tWaiting\tEnable\n"
+    EXPECT_EQ(r.out, "Daily news\t1970-01-03 00:00:00\tWaiting\tEnable\n"
+                     "Java tutorial\t1970-01-02 00:00:00\tWaiting\tEnable\n"
                      "Web tools\t\tOK\tEnable\n"); // added 0: never, no date
     r = RunCli({"list", path, "--sort", "8", "--columns", "0"});
     EXPECT_EQ(r.out, "Web tools\nJava tutorial\nDaily news\n");

@@ -113,7 +113,7 @@ TEST_F(CliExchange, ExportWritesEachFormat) {
     run = Cli({"export", brx, "--format", "text", "--out", dir.File("out.txt"), "--fields", "0,8"});
     EXPECT_EQ(run.code, 0) << run.err;
     const std::string text = testutil::ReadFile(dir.Path() / "out.txt");
-    EXPECT_THAT(text, HasSubstr("Name:GitHub\r\nAdd Date:2022-04-15 05:20:04 AM\r\n"));
+    EXPECT_THAT(text, HasSubstr("Name:GitHub\r\nAdd Date:2022-04-15 05:20:04\r\n"));
     EXPECT_EQ(text.find("URL:"), std::string::npos);
 
     for (const char* format : {"powermarks", "html"}) {

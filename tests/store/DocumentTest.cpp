@@ -227,7 +227,7 @@ TEST(Document, FieldTextFollowsTheTimeFormat) {
                      .statusChecking = 1,
                      .schedule = kNoSchedule,
                      .addDate = 931111509});
-    EXPECT_EQ(doc.GetFieldText(0, kFieldAddDate), "1999-07-04 18:05:09 PM");
+    EXPECT_EQ(doc.GetFieldText(0, kFieldAddDate), "1999-07-04 18:05:09");
     prefs.m_strTimeFormat = "D.m.y";
     EXPECT_EQ(doc.GetFieldText(0, kFieldAddDate), "04.07.99");
     unsetenv("TZ");

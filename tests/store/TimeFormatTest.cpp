@@ -44,7 +44,8 @@ TEST(TimeFormat, ExpandsEachLetterOnce) {
 
 TEST(TimeFormat, DefaultAndShortFormats) {
     ZoneGuard zone("UTC");
-    EXPECT_EQ(Show(k19990704_180509, brindle::kDefaultTimeFormat), "1999-07-04 18:05:09 PM");
+    EXPECT_EQ(Show(k19990704_180509, brindle::kDefaultTimeFormat), "1999-07-04 18:05:09");
+    EXPECT_EQ(Show(k19990704_180509, "Y-m-D H:M:S A"), "1999-07-04 18:05:09 PM");
     EXPECT_EQ(Show(k19990704_180509, "D.m.y"), "04.07.99");
     EXPECT_EQ(Show(k19990704_180509, "Y"), "1999");
     EXPECT_EQ(Show(k19990704_180509, "I A"), "06 PM");

@@ -10,6 +10,7 @@
 #include "ui/macros/MacroView.h"
 #include "ui/widgets/CheckListCtrl.h"
 #include "ui/widgets/DialogRunner.h"
+#include "ui/widgets/HotKeyCtrl.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui/window/BookmarkWorkspace.h"
 #include "ui/window/CommandIds.h"

@@ -242,6 +242,7 @@ TEST_F(MainFrameTest, TitlesAndDatesFitTheirColumnsAndALoneColumnFillsTheWidth) 
                        .lastModified = 1861657138,
                        .lastChecked = 1861657138});
     doc().m_wColumns = 0x0FFF;
+    doc().Search("", false, 0);
     frame->Workspace()->Rebuild();
     frame->resize(900, 600);
     frame->show();

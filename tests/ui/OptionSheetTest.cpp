@@ -205,7 +205,7 @@ TEST_F(OptionSheetTest, BrowserTabsKeepEditsWhenSwitching) {
     CBrowserOptionPage& b = *sheet.Browser();
     EXPECT_TRUE(b.preferred->isChecked());
     b.tabs->setCurrentIndex(CBrowserOptionPage::kNetscape);
-    EXPECT_EQ(b.locationLabel->text(), "&Bookmark Location");
+    EXPECT_EQ(b.locationLabel->text(), "&Bookmark File");
     EXPECT_FALSE(b.preferred->isChecked());
     b.program->setText(QStringLiteral("/opt/navigator"));
     b.location->setText(QStringLiteral("/home/u/bm.htm"));

@@ -18,6 +18,7 @@
 #include "ui/window/CommandTable.h"
 #include "ui/window/MainFrame.h"
 #include "ui/window/SearchBar.h"
+#include "ui/window/StatusPanes.h"
 #include "ui/window/TrayController.h"
 
 #include <QAction>
