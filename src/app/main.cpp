@@ -1,4 +1,5 @@
 #include "app/BrindleApp.h"
+#include "platform/DesktopIntegration.h"
 #include "ui/window/MainFrame.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
     QApplication::setOrganizationName(QString());
+    QApplication::setDesktopFileName(QString::fromLatin1(brindle::kDesktopId));
 
     // --quit-after-show: end once the window has been painted (start-up timing).
     QStringList arguments = QApplication::arguments();

@@ -121,7 +121,8 @@ QString MimePackageText() {
 }
 
 QString DesktopEntryPath() {
-    return DataHome() + QStringLiteral("/applications/brindle.desktop");
+    return DataHome() + QStringLiteral("/applications/") + QString::fromLatin1(kDesktopId) +
+           QStringLiteral(".desktop");
 }
 
 QString MimePackagePath() {
