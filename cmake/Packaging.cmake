@@ -13,7 +13,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop bookmark manager with keyword sea
 # CPack puts the summary above this text.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Brindle keeps web bookmarks in one document and narrows thousands of links
 on every keystroke with a small keyword query language; the keyword list
-beside the results shows which keywords would narrow the search further.
+above the results shows which keywords would narrow the search further.
 .
 It checks which links died or moved, reads titles, descriptions and
 keywords from the pages, imports bookmarks from Firefox, Chromium-based

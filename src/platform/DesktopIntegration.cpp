@@ -104,7 +104,10 @@ QString DesktopEntryText(const QString& programPath) {
                           "Exec=%1 %f\n"
                           "Terminal=false\n"
                           "MimeType=%2;\n"
-                          "Categories=Network;\n")
+                          "Categories=Network;\n"
+                          // The X11 window class, for desktops that match windows to entries
+                          // by it rather than by the entry's name.
+                          "StartupWMClass=Brindle\n")
         .arg(ExecArgument(programPath), QString::fromLatin1(kBrindleMimeType));
 }
 
