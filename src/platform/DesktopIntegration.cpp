@@ -105,6 +105,7 @@ QString DesktopEntryText(const QString& programPath) {
                           "Terminal=false\n"
                           "MimeType=%2;\n"
                           "Categories=Network;\n"
+                          "Keywords=bookmarks;links;favorites;URL;\n"
                           // The X11 window class, for desktops that match windows to entries
                           // by it rather than by the entry's name.
                           "StartupWMClass=Brindle\n")
