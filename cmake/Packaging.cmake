@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cpack (in a build folder) makes a Debian package of what cmake --install puts in place, under
 # /usr. Its dependencies are the shared libraries the programs link (found by dpkg-shlibdeps)
 # and the Qt plug-ins they load at run time, which no link shows. Make it from a Release build

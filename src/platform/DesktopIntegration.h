@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program leaves with the desktop and the per-user store beyond its settings: the
 // ".brx" file type (a desktop entry and a MIME type in the user's XDG data folders), the

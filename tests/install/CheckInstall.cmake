@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build folder BUILD_DIR into a fresh PREFIX, checks that every file is where the
 # desktop looks for it, and runs the installed programs from there:
 #   cmake -DBUILD_DIR=build -DPREFIX=/tmp/p -DAPPSTREAMCLI=appstreamcli \

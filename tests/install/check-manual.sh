@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages format without a warning (the check lintian makes), and brindle-cli's page
 # has a section for every command its --help lists, naming every option of that command's
 # --help. Fails listing what is missing:

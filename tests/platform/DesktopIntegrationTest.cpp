@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ".brx" file type in the user's XDG data folders, the first-run mark and the recent
 // files.
 
