@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A deterministic Netscape bookmark file for benchmarks: links in nested folders, written the
 // way browsers export them (dates, icons, descriptions, tags, references).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A deterministic synthetic collection for benchmarks: the same seed gives the same bookmarks.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and saving a 100,000-bookmark document in process (the file reader and writer, with
 // the atomic write: temporary file, fsync, rename). BRINDLE_BENCH_BOOKMARKS=N sets another size;
 // BRINDLE_BENCH_BRX=FILE also opens and saves that file (an import-made document, say).

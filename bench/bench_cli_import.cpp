@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-process timing of `brindle-cli import` on a generated Netscape file of 100,000 and of
 // 1,000,000 links in nested folders: wall time per run (manual time) and the child's peak
 // resident memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import and export at 100,000 bookmarks, the import of a generated Netscape file split into
 // its steps (reading, adding to the document, saving, freeing) at 100,000 and 1,000,000 links,
 // and the readers' cost on hostile inputs as they grow (each family reports its complexity: a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check engine without a network: queueing a large selection and applying results, with the
 // heap a queued URL costs and what a run adds beyond its queue: nothing per URL but the
 // status texts the document stores.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window stays responsive during a 10,000-URL status check: a keystroke in the search box
 // while results arrive, next to the search alone. The links point at bench/link_server on
 // 127.0.0.1, started here with a short delay so that results arrive steadily (8 slots).

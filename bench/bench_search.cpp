@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keystroke search, string search, adding, re-ordering, deleting and undoing everything, a long
 // session's memory and a plain-scan baseline at 100,000 bookmarks (BRINDLE_BENCH_BOOKMARKS=N for
 // another size, e.g. 1000000).

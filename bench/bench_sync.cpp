@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Taking another program's change of a 100,000-bookmark document: the unmodified document read
 // again, the modified one merged, a save that merges first; in the core alone and in the main
 // window offscreen (with its list, selection and scroll position kept). Each round the file

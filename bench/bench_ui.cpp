@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window over a synthetic collection, offscreen: a keystroke in the search box with the
 // list, keyword list and status bar refreshed and painted, next to the search alone; select all /
 // copy / delete / undo of everything; scrolling the bookmark and keyword lists; opening

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process `brindle-cli add` on a document of COUNT bookmarks, holding the document's lock
 # from reading to the end of the save: one add at a time (median wall time and peak memory of
 # RUNS runs), then two loops of LOOP adds side by side on the same file (total wall time; every

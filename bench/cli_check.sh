@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process `brindle-cli check` of COUNT bookmarks against a local server that answers every
 # request after DELAY ms, with "ConnectMax" 8: URLs per second, CPU per URL and peak memory.
 # Budget at 100 ms: >= 76 URLs/s (95 % of the limit of 8 / 0.1 s) and <= 0.16 ms CPU per URL.

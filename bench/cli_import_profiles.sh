@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process `brindle-cli import` of a browser profile's bookmarks: a Firefox places.sqlite
 # and a Chromium Bookmarks file of COUNT bookmarks each (make_browser_profiles), into a new
 # document. Wall time (median) and peak memory. Budget at 100,000: 1.5 s each.

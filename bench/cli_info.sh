@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process `brindle-cli info` and `brindle-cli list --query python` on two documents of COUNT
 # bookmarks: the synthetic collection (make_bench_collection) and one made by `brindle-cli import`
 # of a generated Netscape file (make_netscape_file). Wall time (median) and peak memory.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process start of the window on a synthetic document until it is painted, offscreen: wall
 # time and peak memory. Run by scripts/bench after a Release build.
 #   bench/gui_startup.sh [BUILD_DIR] [RUNS] [BOOKMARKS]     (defaults: build-release, 5, 100000)

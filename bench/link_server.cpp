@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A local HTTP server for the timed link-check runs: every request is answered with 200 after
 // DELAY milliseconds. Prints its port, then serves on 127.0.0.1 until it is killed.
 //   link_server [DELAY_MS] [PORT]

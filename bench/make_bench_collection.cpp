@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the benchmarks' synthetic collection as a .brx document:
 //   make_bench_collection FILE [COUNT]   (COUNT defaults to 100000)
 #include "SyntheticCollection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a Firefox places.sqlite and a Chromium Bookmarks file of COUNT bookmarks each, spread
 // over nested folders with tags, as a browser profile holds them:
 //   make_browser_profiles FOLDER [COUNT]      (default 100000)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a document of COUNT bookmarks whose URLs are BASE_URL/0 ... BASE_URL/COUNT-1, status
 // checking on, for the timed `brindle-cli check` runs.
 //   make_link_collection OUT.brx COUNT BASE_URL

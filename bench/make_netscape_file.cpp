@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a generated Netscape bookmark file: make_netscape_file OUT [COUNT] [SEED]
 // (100,000 links in nested folders by default), for timing imports from the command line.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for an HTML import as the Import command runs it: the bytes are brought to
 // UTF-8 (byte-order marks, declared or assumed code pages), then offered to the Netscape,
 // Powermarks and plain-page readers in turn. Valid text in means valid text out, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the session readers: Firefox's (the mozLz4 header, the LZ4 block, the
 // JSON walk to the selected tab) and Chromium's command log. A reply is either empty or a quoted
 // URL, a comma and a quoted title.

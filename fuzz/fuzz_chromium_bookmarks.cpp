@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the Chromium Bookmarks reader. No bookmark is added without a URL, and
 // the count it returns is the number added.
 

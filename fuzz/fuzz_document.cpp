@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the document reader. Each input is read from memory and,
 // through a memory file, by the buffered file reader; both must agree. Whatever opens must
 // write and read back to the same bytes. A damaged input may only fail with the format message.

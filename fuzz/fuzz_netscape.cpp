@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the Netscape bookmark file reader, on raw bytes. The reader claims the
 // input exactly when it has the document-type marker, every bookmark it adds has a trimmed,
 // non-empty name, and the text fed in small pieces (as a file import reads it) gives the same

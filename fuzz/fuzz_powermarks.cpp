@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the Powermarks 3.0 reader, on raw bytes: macros, schedules, bracket
 // groups and metadata. Every macro it adds is of a known kind, every bookmark's status is one of
 // the two the reader gives, and the text fed in small pieces gives the same bookmarks.

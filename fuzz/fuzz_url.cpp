@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the Internet shortcut (.url) reader. No more bookmarks are added than
 // "URL=" lines were read in shortcut sections, and each comes from the file name given.
 

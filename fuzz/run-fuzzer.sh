@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one libFuzzer target for a bounded time (ctest calls this; see fuzz/CMakeLists.txt).
 #   run-fuzzer.sh FUZZER SECONDS CORPUS_DIR SEED_DIR CRASH_PREFIX [libFuzzer flags...]
 # New inputs are kept in CORPUS_DIR (created if needed); the seeds are only read. Exits non-zero

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CBrindleApp: start-up in the order the program has always followed, the document with its file
 // commands, the main window, and the hand-over of a second start.

@@ -1,4 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/BrindleApp.h"
+#include "platform/DesktopIntegration.h"
 #include "store/Version.h"
 #include "ui/window/MainFrame.h"
 
@@ -21,8 +23,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Brindle"));
     QApplication::setApplicationVersion(QString::fromLatin1(brindle::Version()));
     QApplication::setOrganizationName(QString());
-    // Docks and task switchers (Wayland's above all) match the window to brindle.desktop.
-    QGuiApplication::setDesktopFileName(QStringLiteral("brindle"));
+    // Docks and task switchers (Wayland's above all) match the window to its desktop entry.
+    QApplication::setDesktopFileName(QString::fromLatin1(brindle::kDesktopId));
 
     // --quit-after-show: end once the window has been painted (start-up timing).
     QStringList arguments = QApplication::arguments();

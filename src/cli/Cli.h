@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame of brindle-cli: commands described by a table (Commands.cpp), their options parsed
 // the same way everywhere, "--help" on the tool and on every command, results on stdout, errors

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening and saving a document from a command, with the program's own rules and messages: a
 // failure prints the system's text ("Unexpected file format.", "FILE was not found.", ...) on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli add FILE --name N --url U [...]
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"

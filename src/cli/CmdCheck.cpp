@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli check FILE [--connect-max N] [--query Q] [...]
 #include "cli/Commands.h"
 #include "cli/LinkRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli export FILE --format F --out PATH [...]
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"

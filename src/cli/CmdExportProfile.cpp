@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli export-profile FILE --user NAME... [...]
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli fetch FILE [--query Q] [...]
 #include "cli/Commands.h"
 #include "cli/LinkRun.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli import FILE INPUT...
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"

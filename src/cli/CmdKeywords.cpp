@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli keywords FILE
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands of brindle-cli, each defined in its own Cmd*.cpp file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The run shared by `check` and `fetch`: open the file, queue the whole collection or the hits of
 // a keyword query, run the engine on a Qt core event loop, print each result as it arrives, save.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fallback reader for ordinary HTML pages: each link with text is a bookmark.
 
 #include "exchange/ChunkReader.h"

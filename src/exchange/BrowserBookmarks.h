@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bookmarks read straight from a browser profile: Firefox's places.sqlite and the Bookmarks
 // JSON file of Chromium and the browsers built on it (Chrome, Brave, Vivaldi). Folders become

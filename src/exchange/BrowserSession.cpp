@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firefox's session file and the reply text of a captured page.
 
 #include "exchange/BrowserSession.h"

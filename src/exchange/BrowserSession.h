@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The page a browser shows, read from the session file it keeps on disk, given in the reply
 // form the capture commands parse: the URL in double quotes, a comma, the title in double quotes.

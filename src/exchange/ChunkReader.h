@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The content readers as objects that take a file's text in pieces, so that a large import need
 // not hold the whole file in memory.

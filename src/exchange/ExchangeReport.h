@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What an import or export has to tell the user. The core never shows a message box: it hands
 // each message, with the icon it deserves, back to the caller, in the order they arose.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internet shortcut (.url) files: reading one, reading a Favorites folder tree, and writing the
 // exported bookmarks as shortcuts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Internet shortcut files, one at a time or a whole Favorites folder tree.
 
 #include "exchange/ExchangeFiles.h"

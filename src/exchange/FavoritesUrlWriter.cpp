@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing the exported bookmarks as Internet shortcut files.
 
 #include "exchange/ExchangeFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pieces every reader of outside HTML shares: the walk over tags and text, the tag kinds,
 // attribute reading, character references, and the escaping the HTML writers apply.

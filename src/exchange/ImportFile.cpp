@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Content detection for HTML imports and the dispatch of the Import command.
 
 #include "exchange/ImportFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Import command's reading of outside files: HTML content detection (Netscape, then
 // Powermarks, then the links of an ordinary page) and the choice of reader by file type.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Netscape bookmark file: reading (folders become keywords) and writing.
 

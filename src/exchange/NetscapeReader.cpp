@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a Netscape bookmark file: headings name folders, <DL> lists nest them, and every link
 // gets its folder path and its own name as keywords.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a Netscape bookmark file: a flat list of links under one heading.
 
 #include "exchange/ExchangeFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Powermarks 3.0 file: an HTML bookmark list whose comments carry every other field, the
 // macros and the schedules.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a Powermarks 3.0 file. Macro, schedule and metadata comments are lists of bracketed
 // groups; malformed groups drop their line rather than invent values.
 

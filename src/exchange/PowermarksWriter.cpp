@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a Powermarks 3.0 file: macros and schedules first, then one entry per bookmark with
 // its extra fields in comments.
 

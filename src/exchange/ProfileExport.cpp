@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Export into Netscape users' bookmark files.
 
 #include "exchange/ProfileExport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Exporting into the bookmark file of Netscape users (on Linux: the profiles listed in
 // ~/.mozilla/firefox/profiles.ini), as a section of Brindle's own that later exports refresh.

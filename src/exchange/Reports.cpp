@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTML and text reports. Field values are the document's display texts (dates in the
 // user's format, "Enable"/"Disable").
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two report formats only Brindle writes: a styled HTML page and a plain text listing.
 

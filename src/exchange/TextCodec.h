@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bringing outside files to the core's UTF-8 text: byte-order marks, legacy encodings, line
 // ends. The UTF-8 and Windows-1252 helpers themselves are the store's (store/TextUtil.h).

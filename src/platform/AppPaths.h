@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the program finds the files it ships (the help page): the data folder of its own
 // installation, found from where the program is, so an installed copy works under any prefix and

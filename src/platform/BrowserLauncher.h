@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening pages in the user's browsers. Browser 1 (called "Internet Explorer" in the settings'
 // texts) is the desktop's default browser (xdg-open, else the platform's desktop services) unless

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The browser profiles of this machine and the page a running browser shows. Firefox keeps its
 // profiles under ~/.mozilla/firefox (or the Flatpak and Snap equivalents), listed in

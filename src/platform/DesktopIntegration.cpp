@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/DesktopIntegration.h"
 
 #include "platform/SettingsStore.h"
@@ -104,7 +105,11 @@ QString DesktopEntryText(const QString& programPath) {
                           "Exec=%1 %f\n"
                           "Terminal=false\n"
                           "MimeType=%2;\n"
-                          "Categories=Network;\n")
+                          "Categories=Network;\n"
+                          "Keywords=bookmarks;links;favorites;URL;\n"
+                          // The X11 window class, for desktops that match windows to entries
+                          // by it rather than by the entry's name.
+                          "StartupWMClass=Brindle\n")
         .arg(ExecArgument(programPath), QString::fromLatin1(kBrindleMimeType));
 }
 
@@ -121,7 +126,8 @@ QString MimePackageText() {
 }
 
 QString DesktopEntryPath() {
-    return DataHome() + QStringLiteral("/applications/brindle.desktop");
+    return DataHome() + QStringLiteral("/applications/") + QString::fromLatin1(kDesktopId) +
+           QStringLiteral(".desktop");
 }
 
 QString MimePackagePath() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program leaves with the desktop and the per-user store beyond its settings: the
 // ".brx" file type (a desktop entry and a MIME type in the user's XDG data folders), the
@@ -11,18 +12,21 @@ class QSettings;
 namespace brindle {
 
 inline constexpr const char* kBrindleMimeType = "application/x-brindle";
+// The desktop entry's name without ".desktop": the same id names the AppStream metadata and is
+// the application's desktop file name (the window's app id on Wayland).
+inline constexpr const char* kDesktopId = "org.example.brindle";
 inline constexpr int kRecentFileCount = 4;
 
 // The desktop entry that opens files with `programPath`: Exec is the program's path (quoted
 // when it holds characters the entry format reserves) followed by " %f". With "brindle" it is
-// the entry an installation puts in share/applications (res/desktop/brindle.desktop), and
-// MimePackageText is its share/mime/packages/brindle.xml: the user's copies written at start-up
-// differ from those only in the program's path.
+// the entry an installation puts in share/applications (res/desktop/<kDesktopId>.desktop),
+// and MimePackageText is its share/mime/packages/brindle.xml: the user's copies written at
+// start-up differ from those only in the program's path.
 QString DesktopEntryText(const QString& programPath);
 // The shared-mime-info package declaring application/x-brindle for "*.brx".
 QString MimePackageText();
 
-// Where the two files go: $XDG_DATA_HOME/applications/brindle.desktop and
+// Where the two files go: $XDG_DATA_HOME/applications/<kDesktopId>.desktop and
 // $XDG_DATA_HOME/mime/packages/brindle.xml.
 QString DesktopEntryPath();
 QString MimePackagePath();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list font is kept as a Windows-style font description (the "font.*" settings). These
 // functions turn it into a QFont and back, and give the default: the desktop's general font.

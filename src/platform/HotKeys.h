@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // System-wide hot keys, keyed by a numeric id. A hot key is given in its stored form (virtual-key
 // code and hot-key-control flags, see VirtualKeys.h) and reported with triggered(id) whenever it

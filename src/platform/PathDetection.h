@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the browsers and the Favorites folder are, found the Linux way: the first browser is
 // the desktop's default one (no program path needed), the second a Firefox found on PATH.

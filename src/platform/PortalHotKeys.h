@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Global hot keys through the XDG desktop portal's GlobalShortcuts interface, for Wayland
 // desktops where key grabs do not see keys typed into native Wayland windows. The stored keys

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The proxy password in the desktop's secret store (Secret Service or KWallet, through
 // QtKeychain) instead of the settings file. Where no secret store answers, the settings file

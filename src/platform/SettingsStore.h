@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's settings in the per-user store: an INI file (group "Settings") read once at
 // start-up and written whole when the options are confirmed. One table of value names, kinds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One running instance per user. The first start takes a lock file and listens on a local
 // socket beside it; a later start connects, hands over its command-line path (possibly empty)

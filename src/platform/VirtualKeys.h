@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hot keys are stored as Windows numbers: a virtual-key code and the modifier flags of a
 // hot-key control (settings "hotkey1_1".."hotkey4_2", macro hot keys). This module is the one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hot keys on an X11 display: each one is a passive key grab on the root window, taken four
 // times (plain, with Caps Lock, with Num Lock, with both) because the locks count as modifiers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // LinkEngine: the status check and the bulk fetch. Bookmarks are queued in order; the first
 // entry is asked alone, and from its result on up to "ConnectMax" slots (at most eight) run at

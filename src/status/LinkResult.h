@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a probe's outcome means: the internet error numbers the probe reports (the HTTP status
 // code otherwise), the status text each outcome gives a bookmark, and the readable texts of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a fetch takes from a page: the title, and the description and keywords of its meta tags.
 // Tags are read by name and attributes in any letter case and quoting; character references are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engines' view of the network: something that asks one URL at a time per slot and reports
 // back. The QtNetwork prober lives in the platform layer; tests script one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The schedule interval: a unit and a number stored as the time value of a local
 // date-time counted from the base 1970-01-01 08:00:00 local time, its decoding for editing, and

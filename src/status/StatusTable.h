@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The eighteen link status values and their texts. A bookmark stores the text; the value indexes
 // the status-display table (which icon a status shows).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text conversions of the document file: strings are UTF-8 in memory; the file holds ASCII as
 // bytes and anything else as UTF-16LE. Byte-form strings from other machines

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Atomic replacement of a file: the bytes go to a temporary file in the
 // target's folder, which is flushed to the disk and then renamed over the target. A failed or

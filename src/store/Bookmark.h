@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CBookmark: one web address with its title, keywords, texts, link status and four dates.
 

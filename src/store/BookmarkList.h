@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The document's bookmarks in memory. Records lie side by side in one array (an index into it is
 // the bookmark index); the seven texts of a record lie together, each followed by a zero byte, in

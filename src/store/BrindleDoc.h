@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CBrindleDoc: the single owner of every bookmark, macro and schedule, the current search with
 // its result lists, the keyword dictionary and the undo lists. Every change goes through it; it

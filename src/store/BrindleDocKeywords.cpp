@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyword dictionary of the current result and the document-wide keyword commands.
 
 #include "store/BrindleDoc.h"

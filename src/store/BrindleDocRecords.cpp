@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Macros and schedules as the document keeps them.
 
 #include "store/BrindleDoc.h"

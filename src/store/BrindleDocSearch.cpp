@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document's side of searching: running a query in the current mode, ordering the result,
 // and testing one bookmark against the last search.
 

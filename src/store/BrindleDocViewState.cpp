@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view state the document file stores (columns, sort order, search mode, search options) and
 // the one rule of which of its changes mark the document modified.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The fixed-size bookmark record that cut, copy and paste exchange through the clipboard: 4,308
 // bytes per bookmark, texts zero-terminated and cut to their field, integers little-endian.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds the keyword dictionary (the distinct keywords of a result list, in byte order) from the
 // interned word ids of the search index.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the document tells its views what changed. Views implement the calls they need; the
 // document never knows a widget.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ".brx" document file: the 27-byte header of search and view state, then the
 // bookmark, macro and schedule arrays as tagged objects. Reading and writing of the records,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The advisory lock that every program writing a document holds from reading it to the end of
 // its save, so that two writers never interleave. It is an flock() on a hidden lock file beside

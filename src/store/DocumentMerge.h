@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Three-way merge of the document in memory with another program's copy of its file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the window's document and its file in step when other programs write the file too
 // (brindle-cli, another machine through a synced folder). It remembers what the program last read

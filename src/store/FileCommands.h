@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The File menu's commands on the single document: New, Open, Save with its ".bak" and
 // ".bk0" backups, Save As, the automatic save and the save prompt. The dialogs and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The failure texts of the document file, as the system gives them. The core returns
 // them to its caller; the user interface shows them in a message box with an exclamation icon.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CKey: a serializable record of a keyword and the bookmarks that carry it. The
 // program never creates one for itself nor stores one in the document file; the class exists so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keyword query language: terms split at ".", each term an expression of operands joined by
 // "&" (and), "|" (or), "!" (and not) and parentheses, reduced on a stack of operand entries.

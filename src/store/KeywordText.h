@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keyword text rules: the normalising scan that turns an entry into distinct keywords, and
 // the split at spaces that every list builder (bookmark list, dictionary) uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Macro.h"
 
 CMacro::CMacro(std::int32_t kind, std::string name, std::string text, std::uint32_t hotKey)

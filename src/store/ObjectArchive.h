@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The object archive of the document file: little-endian integers, the three string
 // prefixes and the 16-bit string form, element counts, and object elements with class records,

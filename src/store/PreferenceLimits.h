@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ranges the option sheet's controls allow. Values typed into the sheet are checked against
 // them before they are stored, and values read from a hand-edited settings file are brought

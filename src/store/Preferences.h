@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's preferences with their defaults. The application holds one object, loads and saves
 // it (src/platform/SettingsStore) and hands it to the document and the views; the core only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Orders result lists by a field. Equal entries keep their previous relative order, exactly as a
 // stable insertion sort would. The ranks of the whole collection for the current column are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CSchedule: a named check interval that bookmarks refer to by name.
 

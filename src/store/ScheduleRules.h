@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules of the schedule list: names are unique (adding or renaming onto a name that exists
 // merges into it), at most one schedule is the default, and assigning a schedule and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What searches read. Keyword search: a contiguous copy of the keyword texts, so that a keystroke
 // scans memory in order, and the records' interned word ids, so that the dictionary is built from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Substring test of string search, built once per search and applied to many fields. With match
 // case off both sides are compared through ToLower (TextUtil.h), whatever that does to a text.

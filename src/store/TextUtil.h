@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text helpers of the whole program (core, command line and window): trimming and
 // lower-casing of UTF-8 byte strings, UTF-8 decoding and cutting, and Windows-1252.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's date format (letters Y y D H I m M S A) and the display of time values.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Several brindle-cli writers at once on one document: each holds the document's lock from
 // reading to the end of its save, a writer killed while holding it leaves no lock behind, a
 // writer that waits too long gives up without writing, and readers take no lock.

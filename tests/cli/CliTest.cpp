@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli end to end: the built program is run with arguments; its standard output, error
 // and exit code are checked, and the files it writes are compared with the format's reference
 // examples.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bookmarks read from browser profiles (Firefox places.sqlite, Chromium Bookmarks) and the page
 // read from a Firefox session file. Every fixture is made here: a SQLite database with the
 // tables and columns the reader uses, JSON text, and LZ4 blocks written with liblz4.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brindle-cli import, export and export-profile, run as a program.
 
 #include "support/BookmarkLookup.h"

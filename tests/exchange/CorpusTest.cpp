@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readers against real files from public repositories, kept outside the project. Counts are
 // compared with what other parsers' tests expect; where ours differ, the reason is the
 // document's own rule (a name is required, and a name+URL pair is kept once).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folder chains, and exports whose file cannot be written to the end.
 
 #include "support/ChildProcess.h"

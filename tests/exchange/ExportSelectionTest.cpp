@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which bookmarks an export writes, and their order.
 
 #include "exchange/ExportSelection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Internet shortcut files: reading one, walking a folder tree, writing the export.
 
 #include "support/BookmarkLookup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tag classification, attribute reading, references and the tag walk.
 
 #include "exchange/HtmlTags.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Content detection, the reader of ordinary pages, outside encodings and the Import command's
 // choice of reader.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Export into Netscape users' profiles, found through a temporary home folder.
 
 #include "support/TestFiles.h"

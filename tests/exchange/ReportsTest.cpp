@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HTML and text reports.
 
 #include "support/TestFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile and huge inputs: every reader must finish, without crashing, on any bytes.
 
 #include "support/TestFiles.h"

@@ -1,6 +1,9 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build folder BUILD_DIR into a fresh PREFIX, checks that every file is where the
 # desktop looks for it, and runs the installed programs from there:
-#   cmake -DBUILD_DIR=build -DPREFIX=/tmp/p -P tests/install/CheckInstall.cmake
+#   cmake -DBUILD_DIR=build -DPREFIX=/tmp/p -DAPPSTREAMCLI=appstreamcli \
+#         -P tests/install/CheckInstall.cmake
+# (without APPSTREAMCLI the installed AppStream metadata is not validated).
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
   RESULT_VARIABLE result OUTPUT_QUIET)
@@ -12,13 +15,27 @@ foreach(file
     bin/brindle
     bin/brindle-cli
     share/brindle/help/contexthelp.htm
-    share/applications/brindle.desktop
+    share/applications/org.example.brindle.desktop
+    share/metainfo/org.example.brindle.metainfo.xml
     share/mime/packages/brindle.xml
-    share/icons/hicolor/scalable/apps/brindle.svg)
+    share/icons/hicolor/scalable/apps/brindle.svg
+    share/man/man1/brindle.1.gz
+    share/man/man1/brindle-cli.1.gz
+    share/doc/brindle/copyright
+    share/doc/brindle/changelog.gz)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "missing after cmake --install: ${file}")
   endif()
 endforeach()
+
+# The installed AppStream metadata, with the desktop entry it names as its launchable.
+if(APPSTREAMCLI)
+  execute_process(COMMAND ${APPSTREAMCLI} validate-tree --no-net ${PREFIX}
+    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "appstreamcli validate-tree of the installation: ${result}\n${out}")
+  endif()
+endif()
 
 # Nothing of the build (libraries, tests, benchmarks) is installed.
 file(GLOB_RECURSE installed RELATIVE ${PREFIX} ${PREFIX}/*)

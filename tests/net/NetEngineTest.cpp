@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engines over both probers, and brindle-cli check / fetch, against a server on 127.0.0.1.
 #include "TestServer.h"
 

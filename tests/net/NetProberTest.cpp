@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Both probers against real servers on 127.0.0.1: status codes, redirects, time-outs, broken
 // and hostile answers, TLS, the proxy. Every probe test runs over QtNetwork (NetProber) and over
 // the check's own sockets (SocketProber); fetches are NetProber's alone. Nothing here contacts

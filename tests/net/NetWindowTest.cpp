@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // F8 and F7 from the main window and the Fetch dialog, against a server on 127.0.0.1.
 #include "TestServer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The servers the network tests talk to, all on 127.0.0.1 with ephemeral ports: an HTTP server
 // with scripted answers (cpp-httplib, on its own threads), a raw answerer for broken replies

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program finds its help page: beside it in an installation under any prefix and in
 // the build folder, else in the XDG data folders.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening pages with real (stand-in) browser programs: which program gets which address for each
 // setting, once per program, and addresses that must reach the program as one literal argument.
 

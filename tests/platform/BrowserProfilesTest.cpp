@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the browser profiles of a home folder, and the page of Firefox's latest session.
 
 #include "support/MozLz4.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ".brx" file type in the user's XDG data folders, the first-run mark and the recent
 // files.
 
@@ -34,7 +35,8 @@ TEST(FileTypeTest, WritesTheDesktopEntryAndMimeTypeIntoXdgDataHome) {
     testutil::TempXdgHome home;
     EXPECT_TRUE(RegisterFileType(QStringLiteral("/opt/brindle/bin/brindle"), false));
 
-    const QString entryPath = home.Data() + QStringLiteral("/applications/brindle.desktop");
+    const QString entryPath =
+        home.Data() + QStringLiteral("/applications/org.example.brindle.desktop");
     const QString mimePath = home.Data() + QStringLiteral("/mime/packages/brindle.xml");
     EXPECT_EQ(DesktopEntryPath(), entryPath);
     EXPECT_EQ(MimePackagePath(), mimePath);
@@ -91,7 +93,7 @@ TEST(FileTypeTest, ProgramPathsWithReservedCharactersAreQuoted) {
 // The files an installation puts in share/applications and share/mime/packages are the ones
 // the program writes for the user, with the program found on the PATH.
 TEST(FileTypeTest, TheInstalledFilesAreWhatStartUpWrites) {
-    EXPECT_EQ(ReadText(QStringLiteral(BRINDLE_RES_DIR "/desktop/brindle.desktop")),
+    EXPECT_EQ(ReadText(QStringLiteral(BRINDLE_RES_DIR "/desktop/org.example.brindle.desktop")),
               DesktopEntryText(QStringLiteral("brindle")));
     EXPECT_EQ(ReadText(QStringLiteral(BRINDLE_RES_DIR "/desktop/brindle.xml")), MimePackageText());
 }

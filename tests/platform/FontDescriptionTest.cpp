@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list font between its stored description and QFont, and the desktop default.
 
 #include "platform/FontDescription.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browser and folder detection with the Linux stand-ins, the "exists" test, and the path
 // checks made when the options are confirmed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Global hot keys through the desktop portal's GlobalShortcuts, against a mock portal on a
 // private session bus: the session and the bind calls with the stored keys as preferred
 // triggers, re-binding when the keys change, and the Activated signal reported as the hot key's

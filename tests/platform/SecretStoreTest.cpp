@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The proxy password and the desktop's secret store, against a mock KWallet service on a private
 // session bus (python3-dbusmock): the password goes to the store and not into the settings file,
 // a password found in the file moves into the store on the next save, and without a store the

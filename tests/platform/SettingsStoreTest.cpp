@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store: defaults, round trip, values of the wrong kind, names in any case, text
 // limits, the order of writing, and the per-user file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A minimal program over SingleInstance for the two-process tests:
 //   single_instance_helper FOLDER NAME [PATH]
 // Prints "primary" or "secondary", then, as the running instance, "received:<path>" for every

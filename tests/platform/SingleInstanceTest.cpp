@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One instance per user, tested with real processes: the first start listens, later starts
 // hand over their path and end, and a crashed instance does not block the next start.
 

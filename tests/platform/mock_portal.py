@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A desktop portal offering only GlobalShortcuts, on the session bus named by
 DBUS_SESSION_BUS_ADDRESS, for the hot-key tests. Requests are answered with their Response
 signal on the request path the caller can predict; the interface test.MockPortal lets the test

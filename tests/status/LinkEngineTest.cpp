@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check and fetch engines driven by a scripted prober: launch order, slot rules, stop
 // semantics, retries, and what each result writes into the bookmark.
 #include "ScriptedProber.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a fetch takes from a page.
 #include "status/PageMeta.h"
 

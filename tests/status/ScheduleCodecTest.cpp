@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule interval codec in several time zones, one with daylight saving in 1970.
 
 #include "status/ScheduleCodec.h"

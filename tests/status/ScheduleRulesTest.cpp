@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule list's rules: merging on equal names, the single default, deleting, and setting
 // status checking on many bookmarks.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A prober the test answers by hand: it records what the engine asks and delivers the results
 // the test gives, slot by slot.

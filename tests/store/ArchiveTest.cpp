@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document file's bytes: the reference examples byte for byte, the tagged object
 // form, strings, counts, dates, and the reader's handling of damaged input.
 

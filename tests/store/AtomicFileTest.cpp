@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way files are written: a temporary file beside the target, synced and renamed over
 // it, behind a buffered front for writers that stream. Failures leave the old file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing document files: the file-error texts, buffered reading across large
 // inputs, damaged and hostile files, failed writes and a writer killed at random moments.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three-way merge: fixed cases for each rule, then merge tables on random collections edited
 // at random on two copies of one base.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document's lock, and the window's document kept in step with a file that other programs
 // write: reload, merge while modified, merge on Save and AutoSave, the lock around saves.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document's bookmark, undo, keyword-command, macro and status-pane behaviour.
 
 #include "support/RecordingListener.h"

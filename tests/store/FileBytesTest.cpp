@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes the document writer produces are fixed: tests/data/brx holds files written by an
 // earlier version of the store, and the current one must write the same bytes for the same
 // documents, whether it builds them itself or reads them from those files.

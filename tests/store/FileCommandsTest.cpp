@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file commands with scripted dialog answers: Save with its backups, AutoSave,
 // Save As, New and Open with the save prompt, failed opens, and failed writes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document replaces several quadratic procedures (insertion sorts, scans of every bookmark,
 // dictionary built by sorted insertion) with faster ones. Here each is compared, on random
 // collections and queries, with a plain implementation written the slow way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Deterministic sample documents for the file-byte comparison: built only through document
 // operations (adding, deleting and undoing, keyword commands, reading a file), so that every

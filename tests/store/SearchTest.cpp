@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyword query language and string search, through the document as the search box uses it.
 
 #include "store/BrindleDoc.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document keeps its bookmarks as records over shared text chunks with interned keyword ids.
 // Here a plain model, a vector of CBookmark values changed by the record's own operations the
 // straightforward way, runs the same random edit sequences as the document; after each step

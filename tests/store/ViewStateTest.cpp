@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view state the document file stores, and which of its changes mark the document modified.
 
 #include "store/BrindleDoc.h"

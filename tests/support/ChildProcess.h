@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs part of a test in a forked child: for failures that must not touch the test process
 // (dropped privileges, a file-size limit) and for killing a writer at random moments.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A stand-in for the system's write that fails part-way, for the failure paths of the writers.
 

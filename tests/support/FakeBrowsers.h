@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stand-in browsers for tests that open pages: small scripts named `xdg-open`, `firefox` and
 // `navigator`, first on PATH for the whole test program, that append one line per start to a log

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() of the widget tests: one QApplication for the whole run, offscreen unless a display
 // is asked for.
 

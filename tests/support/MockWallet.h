@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A KWallet service (the secret store the keychain library uses on a KDE desktop) mocked with
 // python3-dbusmock on a private session bus: it keeps the written passwords in memory.

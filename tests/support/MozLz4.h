@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Firefox's compressed JSON files (session, backups): "mozLz40\0", the JSON's size as 32 bits
 // little-endian, then one LZ4 block.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private D-Bus session bus for the tests of desktop services: a `dbus-daemon --session` of the
 // test's own, made the session bus of this process before Qt first connects to one, and mock

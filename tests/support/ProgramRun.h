@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a built program (brindle-cli) as the user would, and collects its exit code, standard
 // output and standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A view stand-in that writes down what the document told it, in order. The counts are written
 // down in the status bar's words, pane by pane ("pane5:3 of 4 bookmarks").

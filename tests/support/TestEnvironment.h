@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test helpers: an environment variable set for the life of an object, and a temporary folder
 // standing in for the user's XDG folders.

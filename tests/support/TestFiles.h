@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test helpers for files: a temporary folder removed at the end, whole-file reads and writes,
 // bytes written as hexadecimal text ("01 00 FF") and the test data folder (tests/data).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private Xvfb for the tests that need a real X server, and the programs they start on it.
 // The server takes the first free display itself (-displayfd), so parallel runs do not collide;

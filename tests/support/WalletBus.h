@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One private session bus with the mock wallet chosen as the secret store, for a whole test
 // program (Qt keeps the first session bus it connects to). The settings and data folders point

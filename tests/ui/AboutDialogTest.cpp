@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About dialog as a modal dialog and as the start-up splash.
 
 #include "ui/window/AboutDialog.h"

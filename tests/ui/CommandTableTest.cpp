@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table: rows become actions, menus, band buttons and context menus; registration
 // and rules decide what is enabled and checked.
 

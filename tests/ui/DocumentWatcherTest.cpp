@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window and other programs writing its document: an outside brindle-cli add appears without
 // a prompt and the view keeps its search, sort, selection and scroll; unsaved edits and outside
 // changes both survive the save; a file replaced by a rename stays watched.

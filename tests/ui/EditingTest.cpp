@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bookmark and keyword commands, their dialogs and the tray menu, driven offscreen (the tray
 // icon itself needs a real tray: tests/x11).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import, export and the import wizard from the window, driven offscreen with the file
 // dialogs, message boxes and dialogs answered in advance.
 

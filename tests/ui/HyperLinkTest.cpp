@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CHyperLink: colours for the unvisited, hovered, visited and focused states, opening through
 // a replaced opener, and the failure message.
 

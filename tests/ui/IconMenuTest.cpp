@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu look: where the highlight goes, the image box, disabled items and separators, drawn
 // into an image with colours that tell the parts apart.
 

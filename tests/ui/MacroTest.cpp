@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Macros from the window: the three dialogs, running through their keys, deleting with the keys
 // renumbered, the macro view's clipboard records, undo and editing.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven as a user would, offscreen.
 
 #include "support/RecordingListener.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening pages from the window with stand-in browsers: the Open Page command, a double-click,
 // Enter and the tray entries set Last Visited and start the browser; refused and failed launches
 // are said in the prompt pane. Also the search box's keys and dates of 0 in the list.

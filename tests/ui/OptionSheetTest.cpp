@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The option sheet: every page's controls against the settings, the Browser tab pair, the
 // format-letter menu, the status icon table, the range checks, and "&Option..." applying the
 // values at once through the application.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "&Option..." with the user's settings file and the desktop's secret store: the proxy password
 // goes to the store (a mock wallet on a private session bus) and the Proxy page says nothing;
 // without a store the settings file keeps it and the page says it is in plain text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Add Bookmark" and "Bookmark Properties" driven offscreen through the window's commands: what
 // the document holds afterwards, where the list shows it, stepping, Cancel, and the sheet's
 // messages.

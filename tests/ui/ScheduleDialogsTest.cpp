@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule dialogs driven as a user would: New, Edit and Delete in "Schedule Properties",
 // the display and editing of intervals, "Set Status checking", and a document file round trip
 // of schedules made in the dialogs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the application does around each new or opened document: the automatic save's timer and
 // the reload of the most recent file.
 

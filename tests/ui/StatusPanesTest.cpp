@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status panes: start texts, the texts made from the document's counts, and pane sizing.
 
 #include "ui/window/StatusPanes.h"

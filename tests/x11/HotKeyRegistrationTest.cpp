@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Re-registering the four stored hot keys, against a recording service, and the service used
 // where there is no X11 display.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored hot-key numbers against Qt keys and X11 key symbols. Expected values are the
 // published Windows virtual-key codes and X11 keysym numbers, written out as numbers so that a
 // wrong constant in the module cannot agree with itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Global hot keys for real: the test program starts its own Xvfb, opens the application on it
 // with the xcb platform, registers keys and types them with xdotool, which injects them through
 // XTEST as a keyboard would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a real X server: the test program starts its own Xvfb with a system tray on it
 // (trayer, which owns _NET_SYSTEM_TRAY_S0 and embeds the icons that dock) and runs the window
 // there with the xcb platform, for what the offscreen platform lacks: a tray, and the keyboard's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one table from QtNetwork's errors to the internet error numbers the classification uses.
 

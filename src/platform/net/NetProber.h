@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // NetProber: the engines' prober over QtNetwork. A probe sends a GET and stops reading once the
 // answer's headers are in; a fetch reads on to the end of the page's head or 256 KiB. Redirects

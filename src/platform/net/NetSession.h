@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // NetSession: the internet session every check, bulk fetch and Fetch dialog uses. Opening it
 // decides whether the machine counts as connected ("ConnectMode" 1 always does; otherwise the

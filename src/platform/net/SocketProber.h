@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SocketProber: the status check's prober on plain sockets in the calling thread. It asks as
 // NetProber's probes do (a GET with the session's agent text and no compression, the same

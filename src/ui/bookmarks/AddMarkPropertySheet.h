@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CAddMarkPropertySheet: the tabbed dialog in which a bookmark is entered ("Add Bookmark") or
 // edited ("Bookmark Properties", which can step to the previous and next bookmark of the

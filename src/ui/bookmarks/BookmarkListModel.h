@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bookmark list's rows read on demand from the document's active hit list: no per-row items,
 // so 100,000 rows cost only the visible ones.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // BookmarkMimeData: what Copy puts on the clipboard. The selected bookmarks' fields are taken at
 // the moment of the copy into one block (no more of each text than the clipboard record keeps,

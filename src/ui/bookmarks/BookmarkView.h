@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CBookMarkView: the list of the current search's hits, one row per hit, one column per visible
 // field, with a status icon in front of each row.

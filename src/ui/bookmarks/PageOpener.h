@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // PageOpener: opens a bookmark's page (marking it visited) or any URL in the browsers the
 // settings name (BrowserLauncher). What went wrong is told through message() for the prompt

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The five pages of the bookmark property sheet and the fields they share. Each page loads its
 // controls from the sheet fields and moves them back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The collection as "Bookmark Properties" edits it: the document's bookmarks, with the entries
 // the sheet has stored replaced by edited copies. Only stored entries are copied, so opening the

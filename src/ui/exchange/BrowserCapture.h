@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bookmarking the page a browser shows: Add from Browser (the bookmark the Add Bookmark sheet
 // opens with), Fast Add (added at once, one per browser that answers) and the bookmark of a URL

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's import and export commands: Import (files chosen in a dialog, read by their
 // kind and content), Import Favorites (a folder tree of .url files), the Import Wizard, Export,

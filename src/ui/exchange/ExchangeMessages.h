@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The messages an import or export hands back, shown in message boxes in the order they arose.
 

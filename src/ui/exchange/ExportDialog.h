@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CExportDlg ("Export Bookmark Files"): format, target file or folder, title, which bookmarks,
 // their order, the fields and the Netscape users of an export; and the Export command that runs

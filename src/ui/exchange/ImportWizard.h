@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CImportWizSheet ("Import Wizard"): four pages that gather the Favorites folder, the Netscape
 // users' bookmark files (here: every browser profile found: Firefox's places and bookmark.htm

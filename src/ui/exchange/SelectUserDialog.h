@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CSelectUserDlg ("Select User"): the Netscape users (here: the Firefox profiles of
 // ~/.mozilla/firefox/profiles.ini), each with a check box, for an export into their profiles.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Dictionary" dialog (every keyword of the collection, with change and remove) and the
 // "Change Keywords" dialog (one keyword typed or picked from the dictionary).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CKeyWordView: the keywords of the current result as small icons; clicking one narrows the
 // search by appending it to the search box.

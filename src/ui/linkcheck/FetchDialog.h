@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // FetchDialog: reads one page for the bookmark being edited and hands back its title, keywords
 // and description, showing the request's progress while it runs. Cancelling while it runs

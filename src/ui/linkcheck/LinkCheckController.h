@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // LinkCheckController: the window's side of the status check (F8, "Check") and the bulk fetch
 // (F7, "Fetch"). It owns the internet session, one prober and one engine for each, shows the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The schedule dialogs: "Schedule Properties" (the list with New, Edit and Delete), "Add New
 // Schedule" (one schedule's name, interval and default flag) and "Set Status checking" (schedule

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // MacroController: creating macros through their dialogs ("New Macro"), running them, and their
 // keys. Each macro's key is a shortcut of the main window with command number 1274 + the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The three macro dialogs ("Macro URL Shortcut", "Macro Keywords", "Macro Full String Search")
 // and the hot-key box they share. They edit copies and hand them back on OK.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CMacroView: the document's macros by name, with an image for their kind. A double-click or
 // Enter runs the selected macro; the editing commands (properties, delete, cut, copy, paste,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The column dialog ("Customize Columns") and the search option dialog ("Search Option"). Both
 // edit copies and hand them back on OK; neither runs a search.

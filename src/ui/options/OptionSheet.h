@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // COptionSheet ("Brindle Option Setting"): the five option pages under one tab control. The sheet
 // works on a copy of the settings; Values() is the edited copy after OK, and Cancel leaves the

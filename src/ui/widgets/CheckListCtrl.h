@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CCheckListCtrl: a one-column list whose items carry a check box; a press on the check box
 // flips the item, a press on its text only selects it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs modal dialogs; tests install a handler that fills in the dialog and answers it instead.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CHotKeyCtrl: an edit that takes the next key combination typed into it as a hot key and shows
 // it ("Ctrl+Shift+E"). The key is kept in its stored form: a virtual-key code and the flags of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CHyperLink: a text that opens an address (web page, mail address) through the desktop when
 // clicked or when Space is pressed on it. Blue until opened once, purple after, red under the

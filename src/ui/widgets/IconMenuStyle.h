@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CIconMenuStyle: the look of the program's menus with command images. Each command has a square
 // image box at its left (raised while the item is selected, flat otherwise, the image embossed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CUserSplitter: the splitter of the right-hand pane pair; drawing and hit-testing as any splitter,
 // plus the "ideal size and minimum" layout the frame asks for.

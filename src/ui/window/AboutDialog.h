@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The About dialog: the program's name and version, a contact address and a web address. The
 // same dialog is the start-up splash.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // BookmarkWorkspace: the three panes of the window (macro list on the left, keyword list above
 // the bookmark list on the right). It hears the document's view notifications, follows which

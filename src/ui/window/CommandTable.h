@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's commands in one table. A row per command gives its id, texts, keys, image and
 // where it appears (menu, tool band); the menus, the bands and the context menus are built from

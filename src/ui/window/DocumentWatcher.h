@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // DocumentWatcher: the window's eye on its document's file. It watches the file and its folder
 // (an atomic save or a sync tool replaces the file by a rename, which ends a watch on the file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CMainFrame: the program's one window. It composes the parts: the command table with the menus
 // and the command band, the search band (SearchBar), the three panes (BookmarkWorkspace), the

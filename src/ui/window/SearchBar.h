@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SearchBar: the search band with the search box, "Clear Search", the two mode buttons and the
 // "Search Option" drop-down. It runs the box in both search modes: every change of its text is a

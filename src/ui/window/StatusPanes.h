@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // StatusPanes: the six panes of the status bar. Pane 0 stretches and shows prompts; the others
 // fit their text. The search mode and the counts come from the document after every search and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TrayController: the tray icon with its pop-up menu (the first hits, then "Add", "Fast Add",
 // "Close"), hiding the minimised window into the tray, and the four global hot keys.
