@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Settings that differ from every default (with blanks, non-ASCII text, quotes and every font
 // field set), for tests that must see each value travel through a store or a dialog unchanged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every text the window and its dialogs show fits the desktop it runs on: none names a program or
 // service of another system. Walks the menus and every dialog's visible widgets.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/options/OptionPage.h"
 
 #include "ui/widgets/MessageBox.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The base of the option sheet's pages. Each page shows the sheet's copy of the settings it owns,
 // and on OK moves its controls back into that copy after checking every value against the range
