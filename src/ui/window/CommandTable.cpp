@@ -63,7 +63,8 @@ const CommandRow kRows[] = {
      .menu = {MI::File, 1}},
     {.id = cmd::ImportFavorites,
      .text = QT_TRANSLATE_NOOP("Commands", "Import &Favorites..."),
-     .prompt = QT_TRANSLATE_NOOP("Commands", "Import a Favorites folder of .url shortcuts as bookmarks"),
+     .prompt =
+         QT_TRANSLATE_NOOP("Commands", "Import a Favorites folder of .url shortcuts as bookmarks"),
      .menu = {MI::File, 2}},
     {.id = cmd::ImportWizard,
      .text = QT_TRANSLATE_NOOP("Commands", "Import &Wizard"),
