@@ -1,5 +1,6 @@
 #include "platform/net/HttpHead.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace brindle {
@@ -31,7 +32,7 @@ qsizetype HttpHeadReader::Feed(QByteArrayView bytes) {
             m_skipping = newline < 0;
             continue;
         }
-        if (m_line.size() + take > kMaxLine + 2) {
+        if (m_line.size() + take > m_maxLine + 2) {
             if (!m_statusRead) {
                 m_state = State::Invalid;
                 break;
@@ -80,10 +81,10 @@ bool HttpHeadReader::TakeStatusLine(QByteArrayView line) {
         end = line.size();
     if (end - 8 != 4)
         return false;
-    bool ok = false;
-    const int code = line.sliced(9, 3).trimmed().toInt(&ok);
-    if (!ok)
+    const QByteArrayView digits = line.sliced(9, 3);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
+    const int code = digits.toInt();
     m_head = HttpHead{};
     m_head.status = code;
     m_head.http10 = line.at(5) == '1' && line.at(7) == '0';
