@@ -18,9 +18,12 @@ Command CheckCommand() {
             "Asks every bookmark's URL (or those of the hits of a keyword query) whether the\n"
             "page still answers, as the Status Check command does: bookmarks with checking\n"
             "switched off or without URL are skipped. Each result is printed as it arrives as\n"
-            "STATUS<TAB>NAME<TAB>URL; a summary follows on the error stream. The file is saved\n"
-            "with its backups. Dead links are results: the exit code is 0 when the run\n"
-            "completed, 1 when the file could not be read or written.",
+            "STATUS<TAB>NAME<TAB>URL, with <TAB>REASON after it when the page could not be asked\n"
+            "(a certificate failure, a time-out, ...); a summary follows on the error stream.\n"
+            "The file is not locked while the links are asked: at the end it is locked, what\n"
+            "other programs saved meanwhile is merged in, and it is saved with its backups.\n"
+            "Dead links are results: the exit code is 0 when the run completed, 1 when the file\n"
+            "could not be read or written.",
             {"FILE"},
             LinkJobOptions(true),
             RunCheck};

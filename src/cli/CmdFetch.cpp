@@ -18,9 +18,12 @@ Command FetchCommand() {
             "Reads the page of every bookmark (or of the hits of a keyword query) up to the end\n"
             "of its head, as the Fetch command does: the page's description replaces the\n"
             "bookmark's, its keywords (or its title) are added to the keyword text, and a\n"
-            "redirect found replaces the URL. Each result is printed as it arrives as\n"
-            "STATUS<TAB>NAME<TAB>URL; a summary follows on the error stream. The file is saved\n"
-            "with its backups. Exit code 0 when the run completed, 1 on a file error.",
+            "permanent redirect (301, 308) replaces the URL. Each result is printed as it\n"
+            "arrives as STATUS<TAB>NAME<TAB>URL, with <TAB>REASON after it when the page could\n"
+            "not be asked; a summary follows on the error stream. The file is not locked while\n"
+            "the pages are read: at the end it is locked, what other programs saved meanwhile is\n"
+            "merged in, and it is saved with its backups. Exit code 0 when the run completed,\n"
+            "1 on a file error.",
             {"FILE"},
             LinkJobOptions(true),
             RunFetch};

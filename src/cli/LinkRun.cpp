@@ -5,7 +5,9 @@
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
 #include "platform/net/SocketProber.h"
+#include "status/LinkResult.h"
 #include "store/BrindleDoc.h"
+#include "store/DocumentSync.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 
 namespace brindle::cli {
 
@@ -33,6 +36,29 @@ void AppendField(std::string& line, std::string_view text) {
     for (char c : text)
         line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
 }
+
+// Hands a prober's results on to the engine and remembers the one being applied, so that the
+// printed line can say why a page could not be asked.
+class ResultWitness : public Prober {
+  public:
+    explicit ResultWitness(Prober& inner) : m_inner(inner) {
+        m_inner.SetCompletion([this](int slot, ProbeResult result) {
+            m_last = result.result;
+            Complete(slot, std::move(result));
+        });
+    }
+    ~ResultWitness() override { m_inner.SetCompletion({}); }
+    void Start(int slot, const std::string& url, int delayMs) override {
+        m_inner.Start(slot, url, delayMs);
+    }
+    void Cancel(int slot) override { m_inner.Cancel(slot); }
+    // The outcome of the result just applied; 0 when the change was no result (a restored status).
+    int TakeLast() { return std::exchange(m_last, 0); }
+
+  private:
+    Prober& m_inner;
+    int m_last = 0;
+};
 
 } // namespace
 
@@ -69,8 +95,13 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
 
     CBrindleDoc doc(prefs);
     const std::string& path = args.Positional(0);
-    if (!OpenDocument(doc, path, io.err))
+    // No lock while the run lasts (minutes, perhaps): other writers go on, and the save merges
+    // what they wrote meanwhile.
+    DocumentSync sync(doc);
+    if (const ArchiveResult opened = sync.Open(path); !opened) {
+        io.err << opened.message << "\n";
         return kExitFailure;
+    }
 
     std::vector<std::uint32_t> selection;
     if (const auto query = args.Value("--query")) {
@@ -91,7 +122,7 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     NetProber fetchProber(session, NetProber::Mode::Fetch);
     checkProber.SetTimeout(timeoutMs);
     fetchProber.SetTimeout(timeoutMs);
-    Prober& prober = job == LinkJob::Check ? static_cast<Prober&>(checkProber) : fetchProber;
+    ResultWitness prober(job == LinkJob::Check ? static_cast<Prober&>(checkProber) : fetchProber);
 
     const bool progress = isatty(STDERR_FILENO) != 0;
     std::map<std::string, std::size_t> counts;
@@ -108,6 +139,14 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
         AppendField(line, b.m_strName);
         line += '\t';
         AppendField(line, b.m_strURL);
+        // A page that could not be asked: the internet error's text.
+        if (const int code = prober.TakeLast(); IsInternetError(code)) {
+            const std::string why = SystemErrorText(code);
+            if (!why.empty()) {
+                line += '\t';
+                AppendField(line, why);
+            }
+        }
         line += '\n';
         io.out << line << std::flush;
         ++counts[std::string(b.m_strStatus)];
@@ -141,7 +180,12 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
 
     if (queued == 0)
         return kExitOk; // nothing was asked, nothing changed
-    return SaveDocument(doc, path, !args.Has("--no-backup"), io.err) ? kExitOk : kExitFailure;
+    const bool backups = !args.Has("--no-backup");
+    const DocumentSync::SaveResult saved =
+        sync.Save(path, [&] { return SaveDocument(doc, path, backups, io.err); });
+    if (!saved.message.empty())
+        io.err << saved.message << "\n";
+    return saved.ok ? kExitOk : kExitFailure;
 }
 
 } // namespace brindle::cli

@@ -283,7 +283,16 @@ int ImportFirefoxPlaces(CBrindleDoc& doc, const std::string& path, ExchangeRepor
         return -1;
     }
 
-    // Descriptions lived in item annotations until Firefox dropped them; older profiles have them.
+    // Descriptions lived in item annotations until Firefox 62; later ones keep a page's
+    // description in moz_places. The annotation wins where both are there.
+    std::unordered_map<std::int64_t, std::string> pageDescriptions;
+    // A database older than the column fails to prepare this, and has no such descriptions.
+    EachRow(db.Handle(),
+            "SELECT id, description FROM moz_places WHERE description IS NOT NULL AND "
+            "description != '' AND id IN (SELECT fk FROM moz_bookmarks)",
+            [&](sqlite3_stmt* st) {
+                pageDescriptions[sqlite3_column_int64(st, 0)] = ColumnText(st, 1);
+            });
     std::unordered_map<std::int64_t, std::string> descriptions;
     if (db.HasTable("moz_items_annos") && db.HasTable("moz_anno_attributes"))
         EachRow(db.Handle(),
@@ -381,13 +390,15 @@ int ImportFirefoxPlaces(CBrindleDoc& doc, const std::string& path, ExchangeRepor
         const std::string_view url = place->second.url;
         if (url.starts_with("place:"))
             continue; // Firefox's own saved queries, which no other program can open
-        auto description = descriptions.find(item.id);
+        std::string_view description;
+        if (auto annotation = descriptions.find(item.id); annotation != descriptions.end())
+            description = annotation->second;
+        else if (auto page = pageDescriptions.find(item.fk); page != pageDescriptions.end())
+            description = page->second;
         const BookmarkFields fields{.name = item.title,
                                     .url = url,
                                     .keywords = keywords.For(item.title, place->second.tags),
-                                    .description = description == descriptions.end()
-                                                       ? std::string_view()
-                                                       : TrimView(description->second),
+                                    .description = TrimView(description),
                                     .statusChecking = 1,
                                     .schedule = schedule,
                                     .status = kStatusWaiting,

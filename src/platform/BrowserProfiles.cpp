@@ -13,6 +13,11 @@
 #include <QJsonObject>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace brindle {
 
@@ -34,14 +39,16 @@ struct ChromiumFamily {
     const char* configFolder;  // under ~/.config
     const char* flatpakFolder; // under ~/.var/app
     const char* snapFolder;    // under ~/snap
+    const char* program;       // part of the name of its program file ("chrome", "vivaldi-bin")
 };
 
 constexpr ChromiumFamily kChromiumFamily[] = {
-    {"Chromium", "chromium", "org.chromium.Chromium/config/chromium", "chromium/common/chromium"},
-    {"Google Chrome", "google-chrome", "com.google.Chrome/config/google-chrome", nullptr},
+    {"Chromium", "chromium", "org.chromium.Chromium/config/chromium", "chromium/common/chromium",
+     "chrom"},
+    {"Google Chrome", "google-chrome", "com.google.Chrome/config/google-chrome", nullptr, "chrome"},
     {"Brave", "BraveSoftware/Brave-Browser", "com.brave.Browser/config/BraveSoftware/Brave-Browser",
-     "brave/current/.config/BraveSoftware/Brave-Browser"},
-    {"Vivaldi", "vivaldi", "com.vivaldi.Vivaldi/config/vivaldi", nullptr},
+     "brave/current/.config/BraveSoftware/Brave-Browser", "brave"},
+    {"Vivaldi", "vivaldi", "com.vivaldi.Vivaldi/config/vivaldi", nullptr, "vivaldi"},
 };
 
 void AddChromiumProfiles(std::vector<BrowserProfile>& out, const char* browser,
@@ -121,23 +128,74 @@ std::string NewestSessionFile(const std::string& profile) {
     return newest;
 }
 
+// The name of the program file process `pid` runs, or, when that cannot be read (another user's
+// process), the name the process gives itself.
+std::string ProgramName(const std::string& pid) {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/" + pid + "/exe", ec);
+    if (!ec)
+        return exe.filename().string(); // "firefox", "firefox-esr", "chrome (deleted)"
+    std::ifstream comm("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// When process `pid` started, in seconds since 1970; -1 when unknown.
+long long ProcessStartTime(const std::string& pid) {
+    std::ifstream statFile("/proc/" + pid + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+    // The fields after the name, which may hold blanks and parentheses of its own.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string field;
+    unsigned long long ticks = 0;
+    // The start time is field 22; the fields from the state (3) on follow the name.
+    for (int i = 3; i <= 22 && fields >> field; ++i)
+        if (i == 22)
+            ticks = std::stoull(field);
+    std::ifstream procStat("/proc/stat");
+    std::string line;
+    long long boot = -1;
+    while (std::getline(procStat, line))
+        if (line.rfind("btime ", 0) == 0)
+            boot = std::stoll(line.substr(6));
+    const long hz = ::sysconf(_SC_CLK_TCK);
+    if (boot < 0 || hz <= 0 || ticks == 0)
+        return -1;
+    return boot + static_cast<long long>(ticks / static_cast<unsigned long long>(hz));
+}
+
 // Whether the browser that holds the lock link `link` still runs. Firefox's profile "lock" points
 // to "ADDRESS:+PID", Chromium's "SingletonLock" to "HOST-PID"; the process is looked for on this
-// machine.
-bool LockHolderRunning(const std::string& link) {
+// machine. A lock left behind by a browser that ended names a process number that may belong to
+// another program by now: the process must run the browser's program (its file's name holds
+// `program`), and must have started before the link was made.
+bool LockHolderRunning(const std::string& link, std::string_view program) {
     std::error_code ec;
     const std::string target = std::filesystem::read_symlink(link, ec).string();
     if (ec)
         return false;
     const std::size_t digits = target.find_last_not_of("0123456789");
     const std::string pid = target.substr(digits == std::string::npos ? 0 : digits + 1);
-    return !pid.empty() && pid.size() < 10 && std::filesystem::exists("/proc/" + pid, ec);
+    if (pid.empty() || pid.size() >= 10 || !std::filesystem::exists("/proc/" + pid, ec))
+        return false;
+    if (ProgramName(pid).find(program) == std::string::npos)
+        return false;
+    struct stat linkStat {};
+    const long long started = ProcessStartTime(pid);
+    // The boot time is in whole seconds: a little slack.
+    constexpr long long kSlackSeconds = 2;
+    return ::lstat(link.c_str(), &linkStat) != 0 || started < 0 ||
+           started <= static_cast<long long>(linkStat.st_mtim.tv_sec) + kSlackSeconds;
 }
 
 std::string FirefoxPage(const std::string& home) {
     const std::string profile = DefaultFirefoxProfile(home);
     // A Firefox that is not running shows no page (its last session is still on disk).
-    if (profile.empty() || !LockHolderRunning(profile + "/lock"))
+    if (profile.empty() || !LockHolderRunning(profile + "/lock", "firefox"))
         return {};
     const std::string file = NewestSessionFile(profile);
     std::string bytes;
@@ -237,7 +295,8 @@ std::string DefaultChromiumPage(const std::string& home) {
         folders << homeDir + QStringLiteral("/snap/") + QLatin1String(family->snapFolder);
     for (const QString& folder : folders) {
         if (!QFileInfo(folder).isDir() ||
-            !LockHolderRunning((folder + QStringLiteral("/SingletonLock")).toStdString()))
+            !LockHolderRunning((folder + QStringLiteral("/SingletonLock")).toStdString(),
+                               family->program))
             continue;
         const std::string file = NewestChromiumSession(folder);
         std::string bytes;

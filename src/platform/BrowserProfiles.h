@@ -27,7 +27,8 @@ std::string DefaultFirefoxProfile(const std::string& home = std::string());
 // file of Firefox's default profile; "IEXPLORE" from the session log of the desktop's default
 // browser when that is Chromium, Chrome, Brave or Vivaldi (its last used profile). A browser
 // whose session cannot be read, one that is not running (its profile's lock link names no
-// process of this machine), or any other service, gives "". A default Firefox does not
+// process of this machine that runs the browser's program and started before the link was made),
+// or any other service, gives "". A default Firefox does not
 // answer as "IEXPLORE": asked twice, Fast Add would add its page twice.
 std::string GetBrowserPage(const std::string& service, const std::string& home = std::string());
 

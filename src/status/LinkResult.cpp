@@ -35,6 +35,11 @@ std::string_view StatusTextForResult(int result) {
         return "No Response";
     case kErrRedirectFailed:
         return "Redirect error";
+    case kErrCertDateInvalid:
+    case kErrCertNameInvalid:
+    case kErrCertAuthorityInvalid:
+    case kErrSecureChannel:
+        return "Server error";
     default:
         return kTextWaiting;
     }
@@ -117,8 +122,20 @@ std::string InternetErrorText(int code) {
     return it != kTexts.end() && it->second ? it->second : "";
 }
 
+bool IsSecureFailure(int result) {
+    return result == kErrCertDateInvalid || result == kErrCertNameInvalid ||
+           result == kErrCertAuthorityInvalid || result == kErrSecureChannel;
+}
+
 std::string SystemErrorText(int code) {
-    return InternetErrorText(code);
+    switch (code) {
+    case kErrCertAuthorityInvalid:
+        return "The certificate authority is invalid or incorrect";
+    case kErrSecureChannel:
+        return "An error occurred in the secure channel support";
+    default:
+        return InternetErrorText(code);
+    }
 }
 
 bool IsTransientResult(int result) {

@@ -22,7 +22,10 @@ enum InternetError : int {
     kErrCannotConnect = 12029,
     kErrConnectionAborted = 12030,
     kErrConnectionReset = 12031,
-    kErrSecureFailure = 12045,
+    kErrCertDateInvalid = 12037,      // expired, or not valid yet
+    kErrCertNameInvalid = 12038,      // issued for another host
+    kErrCertAuthorityInvalid = 12045, // self-signed, or from an issuer nobody trusts here
+    kErrSecureChannel = 12157,        // the secure connection failed for another reason
     kErrInvalidResponse = 12152,
     kErrRedirectFailed = 12156
 };
@@ -35,8 +38,18 @@ inline constexpr std::string_view kTextNoChange = "No change";
 inline constexpr std::string_view kTextWaiting = "Waiting";
 
 // The status text for a probe's outcome other than 200; "Waiting" for anything the table does
-// not name (0, 301, 403, 503, unknown errors).
+// not name (0, 301, 403, 503, unknown errors). A failed secure connection (a certificate that is
+// expired, for another host or from an untrusted issuer) is "Server error": the server answered,
+// and what it presented is at fault, not the network or the link; it must never look like
+// "Waiting", the status of a bookmark that was never checked.
 std::string_view StatusTextForResult(int result);
+
+// An internet error number rather than an HTTP status.
+inline bool IsInternetError(int result) {
+    return result >= 12000 && result < 13000;
+}
+// The certificate and secure-connection failures.
+bool IsSecureFailure(int result);
 
 // A 200 answer's location "differs" when it is another URL apart from letter case.
 bool LocationDiffers(std::string_view queuedUrl, std::string_view location);
@@ -49,8 +62,8 @@ std::string ClassifyResult(int result, std::string_view queuedUrl, std::string_v
 // not kept by this client and gives "").
 std::string InternetErrorText(int code);
 
-// The platform's text for a code where it has one, else InternetErrorText. Here the internet
-// numbers are the only ones with texts, so it is InternetErrorText.
+// The platform's text for a code where it has one, else InternetErrorText. The platform knows the
+// secure-connection failures the table has no text for (12045, 12157).
 std::string SystemErrorText(int code);
 
 // Outcomes worth one more try after a short pause: the first complaint about link checkers is

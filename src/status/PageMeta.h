@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a fetch takes from a page: the title, and the description and keywords of its meta tags.
-// Tags are read by name and attributes in any letter case and quoting; character references are
-// decoded and the page's declared character set is honoured, so names and descriptions arrive
-// as the page spells them. Only keywords are lower-cased (keyword search matches lower case).
+// Pages are read with an HTML parser (libxml2's), so tags match by name and attributes in any
+// letter case and quoting, a ">" inside a quoted value belongs to the value, and character
+// references (named and numeric) are decoded; the page's declared character set is honoured, so
+// names and descriptions arrive as the page spells them. Only keywords are lower-cased (keyword
+// search matches lower case).
 
 #include <cstddef>
 #include <string>
@@ -35,7 +37,8 @@ std::string PageTextAsUtf8(std::string_view page, std::string_view charset);
 PageMeta ExtractPageMeta(std::string_view page);
 
 // The keywords a fetch adds: the meta keywords, else `fallback` (the title, or the name); every
-// ';' becomes a blank, blanks are trimmed at both ends and the text is lower-cased.
+// ';' becomes a blank, a ',' separates as a blank does (one beside a blank adds none), blanks
+// are trimmed at both ends and the text is lower-cased.
 std::string FetchedKeywords(std::string_view metaKeywords, std::string_view fallback);
 
 // How many keywords the Fetch dialog reports: blanks plus one, 0 for an empty text.

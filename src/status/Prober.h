@@ -15,13 +15,17 @@ namespace brindle {
 
 // What one probe or fetch of a URL brought back.
 struct ProbeResult {
-    int result = 0;       // HTTP status code, or an internet error number (LinkResult.h)
-    std::string location; // the URL the answer came from after redirects; "" = the queued one
+    int result = 0; // HTTP status code, or an internet error number (LinkResult.h)
+    // Where the page moved for good: the URL the permanent redirects (301, 308) led to before the
+    // first temporary one; "" = the queued one (no redirect, or only temporary ones).
+    std::string location;
     std::optional<BrxTime> lastModified; // a usable Last-Modified header of a 200 answer (UTC)
-    int retryAfter = -1;    // seconds a 429 or 503 answer asked to wait; -1 when it did not say
-    std::string statusText; // the answer's reason phrase ("OK", "Not Found")
-    bool pageRead = false;  // a fetch read (part of) the page
-    PageMeta page;          // a fetch's findings, in UTF-8
+    int retryAfter = -1; // seconds a 429 or 503 answer asked to wait; -1 when it did not say
+    // The answer's reason phrase ("OK", "Not Found"); for a failed secure connection, what the
+    // certificate check found.
+    std::string statusText;
+    bool pageRead = false; // a fetch read (part of) the page
+    PageMeta page;         // a fetch's findings, in UTF-8
 };
 
 class Prober {

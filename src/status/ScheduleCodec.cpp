@@ -87,31 +87,82 @@ BrxTime EncodeScheduleInterval(ScheduleUnit unit, int number) {
     return kNoInterval;
 }
 
-std::optional<ScheduleInterval> DecodeScheduleInterval(BrxTime value) {
-    if (value == kNoInterval)
-        return std::nullopt;
+int MaxScheduleNumber(ScheduleUnit unit) {
+    // The encoding grows with the number: the largest that fits is found by halving.
+    int low = 0;
+    int high = kMaxScheduleNumber;
+    while (low < high) {
+        const int mid = low + (high - low + 1) / 2;
+        if (EncodeScheduleInterval(unit, mid) <= kMaxStoredInterval)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return low;
+}
+
+namespace {
+
+struct Decoded {
+    ScheduleUnit unit;
+    long long number;
+};
+
+// The unit and number of the classic decoding rules, whatever their size.
+std::optional<Decoded> DecodeByRules(BrxTime value) {
     const std::optional<LocalParts> p = Breakdown(value);
     if (!p)
         return std::nullopt;
     const BrxTime base = ScheduleBase();
     if (p->hour != kBaseHour)
-        return ScheduleInterval{ScheduleUnit::Hours, static_cast<int>((value - base) / kHour)};
+        return Decoded{ScheduleUnit::Hours, (value - base) / kHour};
     if (p->day == 1) {
         const long long years = p->year - kBaseYear;
         if (p->month0 != 0)
-            return ScheduleInterval{ScheduleUnit::Months, static_cast<int>(p->month0 + 12 * years)};
+            return Decoded{ScheduleUnit::Months, p->month0 + 12 * years};
         if (years == 0)
-            return ScheduleInterval{ScheduleUnit::Days, 0};
-        return ScheduleInterval{ScheduleUnit::Years, static_cast<int>(years)};
+            return Decoded{ScheduleUnit::Days, 0};
+        return Decoded{ScheduleUnit::Years, years};
     }
     if (p->month0 == 0 && p->year == kBaseYear && (p->day - 1) % 7 == 0)
-        return ScheduleInterval{ScheduleUnit::Weeks, (p->day - 1) / 7};
-    return ScheduleInterval{ScheduleUnit::Days, static_cast<int>((value - base) / kDay)};
+        return Decoded{ScheduleUnit::Weeks, (p->day - 1) / 7};
+    return Decoded{ScheduleUnit::Days, (value - base) / kDay};
+}
+
+bool InBox(const Decoded& d) {
+    // 0 Days is the base itself, which the editor shows as 1.
+    return (d.number >= kMinScheduleNumber || (d.number == 0 && d.unit == ScheduleUnit::Days)) &&
+           d.number <= MaxScheduleNumber(d.unit);
+}
+
+} // namespace
+
+std::optional<ScheduleInterval> DecodeScheduleInterval(BrxTime value) {
+    if (value == kNoInterval || value < kMinStoredInterval || value > kMaxStoredInterval)
+        return std::nullopt;
+    const std::optional<Decoded> d = DecodeByRules(value);
+    if (!d)
+        return std::nullopt;
+    Decoded shown = *d;
+    if (!InBox(shown)) {
+        // Too many hours for the box may be whole days, too many days whole weeks: shown so
+        // when that encodes the same value.
+        if (shown.unit == ScheduleUnit::Hours && shown.number % 24 == 0)
+            shown = Decoded{ScheduleUnit::Days, shown.number / 24};
+        if (!InBox(shown) && shown.unit == ScheduleUnit::Days && shown.number % 7 == 0)
+            shown = Decoded{ScheduleUnit::Weeks, shown.number / 7};
+        if (!InBox(shown) ||
+            EncodeScheduleInterval(shown.unit, static_cast<int>(shown.number)) != value)
+            return std::nullopt;
+    }
+    return ScheduleInterval{shown.unit, static_cast<int>(shown.number)};
 }
 
 std::string ScheduleDetailText(BrxTime value) {
     if (value == kNoInterval)
         return {};
+    if (!DecodeScheduleInterval(value))
+        return "?";
     const std::optional<LocalParts> p = Breakdown(value);
     if (!p)
         return {};

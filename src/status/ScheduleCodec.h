@@ -24,6 +24,11 @@ inline constexpr BrxTime kNoInterval = -1;
 inline constexpr int kMinScheduleNumber = 1;
 inline constexpr int kMaxScheduleNumber = 32767;
 
+// The largest number of `unit` whose interval the stored field holds, at most
+// kMaxScheduleNumber: 32767 Hours and Days, but 7101 Weeks, 1633 Months and 136 Years (the
+// field ends early in 2106). Found with the local time zone, as the encoding is.
+int MaxScheduleNumber(ScheduleUnit unit);
+
 // 1970-01-01 08:00:00 local time (daylight saving as the C library decides).
 BrxTime ScheduleBase();
 
@@ -35,10 +40,15 @@ struct ScheduleInterval {
     ScheduleUnit unit;
     int number;
 };
-// The unit and number an editor shows; nothing for -1 (no interval).
+// The unit and number an editor shows; nothing for -1 (no interval), and nothing for a value that
+// does not fit: one outside the stored field, or one whose number is beyond its unit's box (a
+// hand-made file, or a value an earlier build let wrap). A number too large for the unit the rules
+// give is shown in a larger unit when that encodes the same value (daylight saving makes a long
+// interval in days decode as hours; a long one in weeks decodes as days).
 std::optional<ScheduleInterval> DecodeScheduleInterval(BrxTime value);
 
-// "1 Days 12 Hours ", "2 Weeks ", "1 Years 1 Months "; "" for -1.
+// "1 Days 12 Hours ", "2 Weeks ", "1 Years 1 Months "; "" for -1, "?" for a value that does not
+// fit (DecodeScheduleInterval gives nothing): its wrapped date would mean nothing.
 std::string ScheduleDetailText(BrxTime value);
 // The schedule list's detail column: "default   " before the default schedule's detail.
 std::string ScheduleListDetail(const CSchedule& schedule);

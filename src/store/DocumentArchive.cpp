@@ -26,10 +26,10 @@ BrxTime ReadTime(ArchiveReader& ar) {
 }
 
 // A schedule interval is read as unsigned too, except -1 (no interval) and the few negative
-// values that 1970-01-01 08:00 local time has east of UTC+8: the last two days below 2^32.
+// values that 1970-01-01 08:00 local time has east of UTC+8 (kMinStoredInterval..-1).
 BrxTime ReadInterval(ArchiveReader& ar) {
     const std::uint32_t v = ar.ReadU32();
-    if (v >= 0xFFFFFFFFu - 2 * 86400u + 1)
+    if (v > static_cast<std::uint32_t>(kMaxStoredInterval))
         return static_cast<BrxTime>(static_cast<std::int32_t>(v));
     return static_cast<BrxTime>(v);
 }

@@ -7,6 +7,12 @@
 #include <cstdint>
 #include <string>
 
+// The interval is a 32-bit field of the file, read back as unsigned (so that the years after 2038
+// stay) except its last two days below 2^32, which stand for the few negative values 1970-01-01
+// 08:00 local time has east of UTC+8. These are the values a schedule can hold.
+inline constexpr BrxTime kMinStoredInterval = -2 * 86400;
+inline constexpr BrxTime kMaxStoredInterval = 0xFFFFFFFFLL - 2 * 86400;
+
 class CSchedule {
   public:
     CSchedule() = default;

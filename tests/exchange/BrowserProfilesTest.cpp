@@ -165,6 +165,28 @@ TEST(FirefoxPlaces, FoldersTagsDatesAndDescriptions) {
     EXPECT_FALSE(FindByName(doc, "Most Visited"));
 }
 
+TEST(FirefoxPlaces, DescriptionsOfCurrentProfilesComeFromThePagesTable) {
+    testutil::TempDirectory dir;
+    const std::string path = dir.File("places.sqlite");
+    PlacesFixture f(path);
+    FillPlaces(f);
+    // As Firefox writes it from version 63 on: a page's description in moz_places.
+    f.Exec("ALTER TABLE moz_places ADD COLUMN description TEXT;"
+           "UPDATE moz_places SET description = ' Search the web ' WHERE id = 100;"
+           "UPDATE moz_places SET description = 'From the page' WHERE id = 101;");
+    auto description = [&](const std::string& name) {
+        CBrindleDoc doc;
+        ExchangeReport report;
+        EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
+        const auto b = FindByName(doc, name);
+        return b ? std::string(b->m_strDescription) : std::string("(missing)");
+    };
+    EXPECT_EQ(description("Search & \"Quotes\""), "Search the web");
+    EXPECT_EQ(description("News Site"), "Morning paper") << "the annotation first";
+    f.Exec("DROP TABLE moz_items_annos; DROP TABLE moz_anno_attributes;");
+    EXPECT_EQ(description("News Site"), "From the page");
+}
+
 TEST(FirefoxPlaces, ALockedDatabaseIsReadWithoutWaiting) {
     testutil::TempDirectory dir;
     const std::string path = dir.File("places.sqlite");

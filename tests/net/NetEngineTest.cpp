@@ -103,7 +103,7 @@ TEST_P(NetEngineTest, CheckRunUsesConnectMaxConnectionsAndAppliesEveryResult) {
 class CliLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        server = std::make_unique<HttpServer>([](httplib::Server& s, const std::atomic<bool>&) {
+        server = std::make_unique<HttpServer>([this](httplib::Server& s, const std::atomic<bool>&) {
             s.Get("/alive", [](const httplib::Request&, httplib::Response& res) {
                 res.set_content("<html><head><title>Alive Page</title>"
                                 "<meta name=description content=\"Still Here\">"
@@ -116,6 +116,20 @@ class CliLinkTest : public ::testing::Test {
             });
             s.Get("/New/Place", [](const httplib::Request&, httplib::Response& res) {
                 res.set_content("<title>Moved</title>", "text/html");
+            });
+            // /hop/CODE redirects to /New/Place with that code.
+            s.Get(R"(/hop/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+                res.status = std::stoi(req.matches[1]);
+                res.set_header("Location", "/New/Place");
+            });
+            s.Get("/tagged", [](const httplib::Request&, httplib::Response& res) {
+                res.set_content("<meta name=keywords content=\"Alpha, Beta\">", "text/html");
+            });
+            // Answers a second after it was asked, so that other writers can act meanwhile.
+            s.Get("/held", [this](const httplib::Request&, httplib::Response& res) {
+                ++held;
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+                res.set_content("<title>Held</title>", "text/html");
             });
         });
         CBrindleDoc doc;
@@ -139,8 +153,19 @@ class CliLinkTest : public ::testing::Test {
         return testutil::RunProgram(BRINDLE_CLI_PATH, args, {}, dir.Path());
     }
 
+    // A document of its own with one bookmark per (name, url).
+    std::string Document(const std::vector<std::pair<std::string, std::string>>& links) {
+        CBrindleDoc doc;
+        for (const auto& [name, url] : links)
+            Add(doc, name, url, "web");
+        const std::string path = dir.File("own.brx");
+        EXPECT_TRUE(WriteDocumentFile(doc, path).ok);
+        return path;
+    }
+
     testutil::TempDirectory dir;
     std::string file = dir.File("links.brx");
+    std::atomic<int> held{0};
     std::unique_ptr<HttpServer> server;
 };
 
@@ -192,6 +217,74 @@ TEST_F(CliLinkTest, CheckThroughAProxy) {
                              "127.0.0.1:" + std::to_string(nettest::ClosedPort())});
     EXPECT_EQ(closed.code, 0) << closed.err;
     EXPECT_NE(closed.out.find("Server not found\talive\t"), std::string::npos) << closed.out;
+}
+
+TEST_F(CliLinkTest, OnlyPermanentRedirectsRepairTheUrl) {
+    const std::string path = Document({{"p301", server->Url("/hop/301")},
+                                       {"p308", server->Url("/hop/308")},
+                                       {"t302", server->Url("/hop/302")},
+                                       {"t303", server->Url("/hop/303")},
+                                       {"t307", server->Url("/hop/307")}});
+    const auto run = Cli({"check", path, "--no-backup"}); // repairing is on by default
+    ASSERT_EQ(run.code, 0) << run.err;
+    CBrindleDoc saved;
+    ASSERT_TRUE(OpenDocumentFile(saved, path).ok);
+    for (const char* name : {"p301", "p308"}) {
+        EXPECT_EQ(testutil::FindByName(saved, name)->m_strStatus, "Changed") << name;
+        EXPECT_EQ(testutil::FindByName(saved, name)->m_strURL, server->Url("/New/Place")) << name;
+    }
+    for (const char* code : {"302", "303", "307"}) {
+        const auto b = testutil::FindByName(saved, std::string("t") + code);
+        EXPECT_EQ(b->m_strStatus, "No change") << code;
+        EXPECT_EQ(b->m_strURL, server->Url(std::string("/hop/") + code));
+    }
+}
+
+TEST_F(CliLinkTest, ARunMergesWhatAnotherWriterSavedMeanwhile) {
+    for (const std::string job : {"check", "fetch"}) {
+        const std::string path = Document({{"held", server->Url("/held")}});
+        held = 0;
+        testutil::ProgramRun run;
+        std::thread running([&] { run = Cli({job, path, "--no-backup"}); });
+        // The run has read the file and waits for the server: another writer adds and saves.
+        for (int i = 0; i < 500 && held == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const auto added = Cli({"add", path, "--name", "added", "--url", "http://added/"});
+        running.join();
+        EXPECT_EQ(added.code, 0) << job << ": the run holds no lock while it asks";
+        EXPECT_EQ(run.code, 0) << run.err;
+        CBrindleDoc saved;
+        ASSERT_TRUE(OpenDocumentFile(saved, path).ok);
+        EXPECT_TRUE(testutil::FindByName(saved, "added")) << job << ": the add is not lost";
+        ASSERT_TRUE(testutil::FindByName(saved, "held"));
+        EXPECT_EQ(testutil::FindByName(saved, "held")->m_strStatus,
+                  job == "check" ? "No change" : "Changed")
+            << job;
+    }
+}
+
+TEST_F(CliLinkTest, CommaSeparatedKeywordsAreFoundOneByOne) {
+    const std::string path = Document({{"tagged", server->Url("/tagged")}});
+    ASSERT_EQ(Cli({"fetch", path, "--no-backup"}).code, 0);
+    for (const char* word : {"alpha", "beta"}) {
+        const auto found = Cli({"list", path, "--query", word, "--no-partial"});
+        EXPECT_NE(found.out.find("tagged"), std::string::npos) << word << "\n" << found.out;
+    }
+}
+
+TEST_F(CliLinkTest, ACertificateFailureIsReportedWithItsText) {
+    nettest::SelfSignedServer tls;
+    if (!tls.Ready())
+        GTEST_SKIP() << "openssl could not make a certificate";
+    const std::string path = Document({{"secure", tls.Url()}});
+    const auto run = Cli({"check", path, "--no-backup"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "Server error\tsecure\t" + tls.Url() +
+                           "\tThe certificate authority is invalid or incorrect\n");
+    const auto fetch = Cli({"fetch", path, "--no-backup"});
+    EXPECT_NE(fetch.out.find("\tThe certificate authority is invalid or incorrect\n"),
+              std::string::npos)
+        << fetch.out;
 }
 
 TEST_F(CliLinkTest, FileErrorsAndUsage) {

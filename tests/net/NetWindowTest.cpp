@@ -42,6 +42,10 @@ void Routes(httplib::Server& s, const std::atomic<bool>& stopping) {
                         "text/html");
     });
     s.Get("/old", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 301;
+        res.set_header("Location", "/page");
+    });
+    s.Get("/login-hop", [](const httplib::Request&, httplib::Response& res) {
         res.status = 302;
         res.set_header("Location", "/page");
     });
@@ -81,6 +85,7 @@ TEST_F(NetWindowTest, F8ChecksTheListShownAndTheMenuFollowsTheRun) {
     Add("shop", server.Url("/page"));
     Add("gone", server.Url("/missing"));
     Add("moved", server.Url("/old"));
+    Add("hop", server.Url("/login-hop"));
     app.Doc().RerunLastSearch();
     app.Doc().RefreshViews();
     brindle::CommandTable& commands = frame->Commands();
@@ -98,6 +103,8 @@ TEST_F(NetWindowTest, F8ChecksTheListShownAndTheMenuFollowsTheRun) {
     EXPECT_EQ(Status("gone"), "Page not found");
     EXPECT_EQ(Status("moved"), "Changed");
     EXPECT_EQ(testutil::FindByName(app.Doc(), "moved")->m_strURL, server.Url("/page"));
+    EXPECT_EQ(Status("hop"), "No change") << "a temporary redirect repairs nothing";
+    EXPECT_EQ(testutil::FindByName(app.Doc(), "hop")->m_strURL, server.Url("/login-hop"));
     EXPECT_TRUE(app.Doc().IsModified());
 }
 
@@ -158,6 +165,12 @@ TEST_F(NetWindowTest, FetchDialogFollowsTheRedirectAndReportsWhatItFound) {
     EXPECT_EQ(page.keywords, "fish shop");
     EXPECT_EQ(page.keywordCount, 2);
     EXPECT_EQ(page.url.toStdString(), server.Url("/page"));
+
+    brindle::FetchDialog hop(QString::fromStdString(server.Url("/login-hop")), prefs, frame);
+    hop.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hop.IsDone(); }, 10000));
+    EXPECT_TRUE(hop.Result().fetched);
+    EXPECT_EQ(hop.Result().url.toStdString(), server.Url("/login-hop")) << "a temporary hop";
 }
 
 TEST_F(NetWindowTest, FetchDialogShowsErrorsAndCancelAbortsTheRequest) {
@@ -167,6 +180,16 @@ TEST_F(NetWindowTest, FetchDialogShowsErrorsAndCancelAbortsTheRequest) {
         dialog.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.IsDone(); }, 10000));
         EXPECT_EQ(dialog.ProgressText(), "The server name could not be resolved.");
+        EXPECT_FALSE(dialog.Result().fetched);
+    }
+    nettest::SelfSignedServer tls;
+    if (tls.Ready()) {
+        brindle::FetchDialog dialog(QString::fromStdString(tls.Url()), prefs, frame);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.IsDone(); }, 10000));
+        EXPECT_TRUE(
+            dialog.ProgressText().startsWith("The certificate authority is invalid or incorrect\n"))
+            << dialog.ProgressText().toStdString();
         EXPECT_FALSE(dialog.Result().fetched);
     }
     g_slowStarted = 0;

@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,18 +53,20 @@ class HttpServer {
     std::thread m_thread;
 };
 
-// Answers every connection with `answer` as raw bytes once the request has arrived, then closes.
+// Answers every connection with `answer` as raw bytes once the request has arrived, then closes
+// (or, with `stall`, keeps the connection open and sends nothing more).
 class RawServer {
   public:
-    explicit RawServer(QByteArray answer) : m_answer(std::move(answer)) {
+    explicit RawServer(QByteArray answer, bool stall = false) : m_answer(std::move(answer)) {
         m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, stall] {
             while (QTcpSocket* s = m_server.nextPendingConnection()) {
-                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, stall] {
                     s->readAll();
                     s->write(m_answer);
                     s->flush();
-                    s->disconnectFromHost();
+                    if (!stall)
+                        s->disconnectFromHost();
                 });
                 QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             }
@@ -76,6 +79,44 @@ class RawServer {
   private:
     QTcpServer m_server;
     QByteArray m_answer;
+};
+
+// An HTTPS server with a self-signed certificate made by openssl for 127.0.0.1; Ready() is false
+// when openssl could not make one.
+class SelfSignedServer {
+  public:
+    SelfSignedServer() {
+        const QString key = m_dir.filePath(QStringLiteral("key.pem"));
+        const QString cert = m_dir.filePath(QStringLiteral("cert.pem"));
+        const int made = QProcess::execute(
+            QStringLiteral("openssl"), {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                                        key, "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1"});
+        if (made != 0)
+            return;
+        m_server = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(),
+                                                        key.toLocal8Bit().constData());
+        m_server->Get("/", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<title>Secret</title>", "text/html");
+        });
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server->listen_after_bind(); });
+        while (!m_server->is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ~SelfSignedServer() {
+        if (!m_server)
+            return;
+        m_server->stop();
+        m_thread.join();
+    }
+    bool Ready() const { return m_server != nullptr; }
+    std::string Url() const { return "https://127.0.0.1:" + std::to_string(m_port) + "/"; }
+
+  private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<httplib::SSLServer> m_server;
+    int m_port = 0;
+    std::thread m_thread;
 };
 
 // A port nothing listens on (bound once to learn a free number, then closed).

@@ -2,6 +2,7 @@
 // Finding the browser profiles of a home folder, and the page of Firefox's latest session.
 
 #include "support/MozLz4.h"
+#include "support/RunningBrowser.h"
 #include "support/TestFiles.h"
 
 #include "platform/BrowserProfiles.h"
@@ -10,8 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace brindle;
@@ -27,10 +29,15 @@ std::vector<std::string> Describe(const std::vector<BrowserProfile>& profiles,
     return out;
 }
 
-// The lock link a running browser keeps: `target` names this test's own process.
-void Lock(const fs::path& link, const std::string& prefix) {
+// The lock link a running browser keeps, pointing at `target`; made `ageSeconds` ago.
+void Lock(const fs::path& link, const std::string& target, int ageSeconds = 0) {
     fs::create_directories(link.parent_path());
-    fs::create_symlink(prefix + std::to_string(::getpid()), link);
+    fs::remove(link);
+    fs::create_symlink(target, link);
+    if (ageSeconds > 0) {
+        timespec times[2] = {{::time(nullptr) - ageSeconds, 0}, {::time(nullptr) - ageSeconds, 0}};
+        ::utimensat(AT_FDCWD, link.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
 }
 
 } // namespace
@@ -96,10 +103,17 @@ TEST(BrowserPage, FirefoxAnswersFromTheNewestSessionOfItsDefaultProfile) {
                             std::chrono::minutes(1));
     // Not running: the session on disk is an old one.
     EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "");
-    fs::create_symlink("127.0.0.1:+999999999", ff / "b.second/lock");
+    const fs::path lock = ff / "b.second/lock";
+    Lock(lock, "127.0.0.1:+999999999");
     EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "");
-    fs::remove(ff / "b.second/lock");
-    Lock(ff / "b.second/lock", "127.0.1.1:+");
+    // A stale lock whose process number another program has taken since.
+    Lock(lock, "127.0.1.1:+" + std::to_string(::getpid()));
+    EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "");
+    // ... or another Firefox, started after the lock was made.
+    const testutil::RunningBrowser firefox("firefox");
+    Lock(lock, firefox.LockTarget("127.0.1.1:+"), 3600);
+    EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "");
+    Lock(lock, firefox.LockTarget("127.0.1.1:+"));
     EXPECT_EQ(GetBrowserPage("NETSCAPE", home.Path().string()), "\"http://newest/\",\"Newest\"");
     // The default browser stands for "IEXPLORE"; its session is not read here.
     EXPECT_EQ(GetBrowserPage("IEXPLORE", home.Path().string()), "");
@@ -146,7 +160,11 @@ TEST(BrowserPage, AChromiumDefaultBrowserAnswersFromItsLastUsedProfile) {
                         "[Added Associations]\nx-scheme-handler/http=firefox.desktop;\n\n"
                         "[Default Applications]\nx-scheme-handler/http=brave-browser.desktop;\n");
     EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), ""); // not running
-    Lock(brave / "SingletonLock", "myhost-");
+    const testutil::RunningBrowser other("vivaldi-bin");
+    Lock(brave / "SingletonLock", other.LockTarget("myhost-"));
+    EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), "") << "another browser has the number";
+    const testutil::RunningBrowser running("brave");
+    Lock(brave / "SingletonLock", running.LockTarget("myhost-"));
     EXPECT_EQ(GetBrowserPage("IEXPLORE", h.string()), "\"http://brave.test/x\",\"OK\"");
     testutil::WriteFile(h / ".config/mimeapps.list",
                         "[Default Applications]\nx-scheme-handler/http=firefox.desktop\n");

@@ -20,15 +20,27 @@ TEST(PageMetaTest, MetaTagsInAnyQuotingAndCase) {
 }
 
 TEST(PageMetaTest, TitleRules) {
-    EXPECT_EQ(ExtractPageMeta("<title>Caf&eacute; &#233; &lt;x&gt;</title>").title,
-              "Caf&eacute; \xC3\xA9 <x>");
+    EXPECT_EQ(ExtractPageMeta("<title>Caf&eacute; &#233; &lt;x&gt; &copy;</title>").title,
+              "Caf\xC3\xA9 \xC3\xA9 <x> \xC2\xA9");
     EXPECT_EQ(ExtractPageMeta("<title>a <b>bold</b> title</title>").title, "")
         << "a title holding a tag is rejected";
     EXPECT_EQ(ExtractPageMeta("<title>never closed").title, "");
     EXPECT_EQ(ExtractPageMeta("<p>no title</p>").title, "");
 }
 
-TEST(PageMetaTest, KeywordsAreLowerCasedAndSemicolonsBecomeBlanks) {
+TEST(PageMetaTest, QuotedGreaterThanAndNamedReferencesInValues) {
+    const PageMeta m = ExtractPageMeta(
+        "<head><meta name=\"description\" content=\"Home > Products &mdash; Caf&eacute;\">"
+        "<meta content='a>b' name='keywords'><title>T</title></head>");
+    EXPECT_EQ(m.description, "Home > Products \xE2\x80\x94 Caf\xC3\xA9");
+    EXPECT_EQ(m.keywords, "a>b");
+    EXPECT_EQ(m.title, "T");
+}
+
+TEST(PageMetaTest, KeywordsAreLowerCasedAndSemicolonsAndCommasSeparate) {
+    EXPECT_EQ(FetchedKeywords("Alpha, Beta", ""), "alpha beta");
+    EXPECT_EQ(FetchedKeywords("one,two ,three", ""), "one two three");
+    EXPECT_EQ(FetchedKeywordCount(FetchedKeywords("Alpha, Beta", "")), 2);
     EXPECT_EQ(FetchedKeywords("a;b; c", ""), "a b  c");
     EXPECT_EQ(FetchedKeywordCount("a b  c"), 4);
     EXPECT_EQ(FetchedKeywords("", "My Page"), "my page");

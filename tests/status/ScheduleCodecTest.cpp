@@ -2,6 +2,8 @@
 // The schedule interval codec in several time zones, one with daylight saving in 1970.
 
 #include "status/ScheduleCodec.h"
+#include "store/BrindleDoc.h"
+#include "store/DocumentArchive.h"
 #include "store/Schedule.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +92,45 @@ TEST_P(ScheduleCodecInZone, NoIntervalAndTheDefaultSchedule) {
     EXPECT_EQ(brindle::ScheduleListDetail(none), "default   ");
     const CSchedule plain("Plain", EncodeScheduleInterval(ScheduleUnit::Hours, 36), false);
     EXPECT_EQ(brindle::ScheduleListDetail(plain), "1 Days 12 Hours ");
+}
+
+TEST_P(ScheduleCodecInZone, EachUnitStopsWhereTheStoredFieldEndsAndItsMaximumRoundTrips) {
+    struct Limit {
+        ScheduleUnit unit;
+        int most;
+    };
+    for (const Limit limit : {Limit{ScheduleUnit::Hours, 32767}, Limit{ScheduleUnit::Days, 32767},
+                              Limit{ScheduleUnit::Weeks, 7101}, Limit{ScheduleUnit::Months, 1633},
+                              Limit{ScheduleUnit::Years, 136}}) {
+        const char* name = brindle::ScheduleUnitName(limit.unit);
+        EXPECT_EQ(brindle::MaxScheduleNumber(limit.unit), limit.most) << name;
+        if (limit.most < brindle::kMaxScheduleNumber) {
+            EXPECT_GT(EncodeScheduleInterval(limit.unit, limit.most + 1), kMaxStoredInterval)
+                << name;
+        }
+        // Through the document file and back into the editor.
+        CBrindleDoc doc;
+        doc.AddSchedule("Longest", EncodeScheduleInterval(limit.unit, limit.most), false);
+        CBrindleDoc read;
+        ASSERT_TRUE(brindle::ReadDocumentBytes(read, brindle::DocumentToBytes(doc)).ok);
+        ASSERT_EQ(read.m_arrSchedules.size(), 1u);
+        const BrxTime stored = read.m_arrSchedules[0]->m_tInterval;
+        EXPECT_EQ(stored, EncodeScheduleInterval(limit.unit, limit.most)) << name;
+        const auto decoded = DecodeScheduleInterval(stored);
+        ASSERT_TRUE(decoded.has_value()) << name;
+        EXPECT_EQ(decoded->unit, limit.unit) << name;
+        EXPECT_EQ(decoded->number, limit.most) << name;
+    }
+}
+
+TEST_P(ScheduleCodecInZone, AValueThatDoesNotFitIsRefusedNotShownWrapped) {
+    // 200 Years as an earlier build stored it: cut to 32 bits, read back as unsigned.
+    const BrxTime wrapped = EncodeScheduleInterval(ScheduleUnit::Years, 200) & 0xFFFFFFFF;
+    EXPECT_FALSE(DecodeScheduleInterval(wrapped).has_value());
+    EXPECT_EQ(ScheduleDetailText(wrapped), "?");
+    // Hours before the base, and a number of days far beyond the box.
+    EXPECT_FALSE(DecodeScheduleInterval(ScheduleBase() - 5 * 3600).has_value());
+    EXPECT_FALSE(DecodeScheduleInterval(ScheduleBase() + 40000LL * 86400 + 3600).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, ScheduleCodecInZone,

@@ -3,6 +3,7 @@
 // dialogs, message boxes and dialogs answered in advance.
 
 #include "support/MozLz4.h"
+#include "support/RunningBrowser.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
 
@@ -400,8 +401,9 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
     frame->Action(cmd::FastAdd)->trigger(); // Firefox is not running: nothing, and it says so
     EXPECT_TRUE(doc().m_arrBookmarks.empty());
     EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt), brindle::NoBrowserPageText());
-    // Firefox runs: its profile's lock names a process of this machine (this test's).
-    fs::create_symlink("127.0.0.1:+" + std::to_string(::getpid()), firefox / "p.default/lock");
+    // Firefox runs: its profile's lock names its process.
+    const testutil::RunningBrowser running("firefox");
+    fs::create_symlink(running.LockTarget("127.0.0.1:+"), firefox / "p.default/lock");
     frame->Action(cmd::FastAdd)->trigger();
     ASSERT_EQ(doc().m_arrBookmarks.size(), 1u);
     EXPECT_EQ(doc().m_arrBookmarks[0].m_strURL, "https://Current.example/");

@@ -7,6 +7,7 @@
 #include "platform/HotKeys.h"
 #include "store/BookmarkList.h"
 #include "support/MozLz4.h"
+#include "support/RunningBrowser.h"
 #include "support/TestFiles.h"
 #include "ui/bookmarks/AddMarkPropertySheet.h"
 #include "ui/bookmarks/BookmarkListModel.h"
@@ -455,14 +456,15 @@ TEST_F(PropertySheetTest, TheClipboardHotKeyOpensTheAddSheetWithTheUrlOnTheClipb
 }
 
 TEST_F(PropertySheetTest, TheBrowserHotKeyOpensTheAddSheetWithFirefoxsCurrentPage) {
-    // A home whose Firefox runs (its lock names this process) and shows one page.
+    // A home whose Firefox runs (its lock names its process) and shows one page.
     testutil::TempDirectory home;
     const std::filesystem::path profile = home.Path() / ".mozilla/firefox/p.default";
     testutil::WriteFile(home.Path() / ".mozilla/firefox/profiles.ini",
                         "[Profile0]\nName=default\nIsRelative=1\nPath=p.default\nDefault=1\n");
     testutil::WriteFile(profile / "sessionstore-backups/recovery.jsonlz4",
                         testutil::FirefoxSession("https://example.org/news", "Today's News"));
-    std::filesystem::create_symlink("127.0.0.1:+" + std::to_string(::getpid()), profile / "lock");
+    const testutil::RunningBrowser firefox("firefox");
+    std::filesystem::create_symlink(firefox.LockTarget("127.0.0.1:+"), profile / "lock");
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QByteArray::fromStdString(home.Path().string()));
     app.Prefs().m_nPrefer = 0; // Firefox

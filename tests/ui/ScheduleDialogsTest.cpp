@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -112,6 +113,52 @@ TEST_F(ScheduleDialogsTest, IntervalsShowAndEditAsTheyWereMeant) {
     EXPECT_EQ(shown[2].unit, "Months");
     EXPECT_EQ(shown[2].number, 13);
     EXPECT_EQ(shown[2].name, "Yearly");
+}
+
+TEST_F(ScheduleDialogsTest, EachUnitsBoxStopsWhereTheFileDoesAndItsLongestReopensAsTyped) {
+    CScheduleEditDlg edit;
+    const std::pair<QString, int> limits[] = {
+        {"Hours", 32767}, {"Days", 32767}, {"Weeks", 7101}, {"Months", 1633}, {"Years", 136}};
+    for (const auto& [unit, most] : limits) {
+        edit.unitList->setCurrentIndex(edit.unitList->findText(unit));
+        EXPECT_EQ(edit.number->maximum(), most) << unit.toStdString();
+        EXPECT_EQ(edit.rangeLabel->text(), QStringLiteral("1 to %1 %2").arg(most).arg(unit));
+    }
+    edit.number->setValue(200);
+    EXPECT_EQ(edit.number->value(), 136) << "200 Years cannot be typed";
+
+    CScheduleDlg dialog(doc);
+    for (const auto& [unit, most] : limits)
+        typed.push_back({unit, unit, most, false});
+    for (std::size_t i = 0; i < std::size(limits); ++i)
+        dialog.New();
+    CBrindleDoc copy;
+    ASSERT_TRUE(brindle::ReadDocumentBytes(copy, brindle::DocumentToBytes(doc)).ok);
+    CScheduleDlg reopened(copy);
+    shown.clear();
+    for (int row = 0; row < static_cast<int>(std::size(limits)); ++row) {
+        reopened.SelectSchedule(row);
+        reopened.Edit();
+    }
+    ASSERT_EQ(shown.size(), std::size(limits));
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i].unit, limits[i].first);
+        EXPECT_EQ(shown[i].number, limits[i].second) << limits[i].first.toStdString();
+    }
+}
+
+TEST_F(ScheduleDialogsTest, AStoredIntervalThatDoesNotFitIsNotShownWrapped) {
+    // 200 Years as an earlier build let it wrap in the file.
+    doc.AddSchedule("Wrapped",
+                    brindle::EncodeScheduleInterval(brindle::ScheduleUnit::Years, 200) & 0xFFFFFFFF,
+                    false);
+    CScheduleDlg dialog(doc);
+    EXPECT_THAT(Rows(dialog), ElementsAre("Wrapped|?"));
+    dialog.SelectSchedule(0);
+    dialog.Edit();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].name, "Wrapped");
+    EXPECT_EQ(shown[0].unit, "") << "a new interval must be chosen";
 }
 
 TEST_F(ScheduleDialogsTest, RenameOntoAnotherRemovesItAndASecondDefaultClearsTheFirst) {

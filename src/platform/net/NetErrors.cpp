@@ -25,7 +25,7 @@ int InternetErrorOf(QNetworkReply::NetworkError error) {
     case E::OperationCanceledError:
         return kErrOperationCancelled;
     case E::SslHandshakeFailedError:
-        return kErrSecureFailure;
+        return kErrSecureChannel;
     case E::TemporaryNetworkFailureError:
     case E::NetworkSessionFailedError:
     case E::BackgroundRequestNotAllowedError:
@@ -50,6 +50,35 @@ int InternetErrorOf(QNetworkReply::NetworkError error) {
     default:
         return kErrInternal;
     }
+}
+
+int InternetErrorOfTls(const QList<QSslError>& errors) {
+    bool date = false;
+    bool name = false;
+    bool authority = false;
+    for (const QSslError& e : errors) {
+        switch (e.error()) {
+        case QSslError::NoError:
+            break;
+        case QSslError::CertificateExpired:
+        case QSslError::CertificateNotYetValid:
+            date = true;
+            break;
+        case QSslError::HostNameMismatch:
+            name = true;
+            break;
+        default:
+            authority = true;
+            break;
+        }
+    }
+    if (authority)
+        return kErrCertAuthorityInvalid;
+    if (date)
+        return kErrCertDateInvalid;
+    if (name)
+        return kErrCertNameInvalid;
+    return kErrSecureChannel;
 }
 
 } // namespace brindle

@@ -35,8 +35,7 @@ NetProber::NetProber(NetSession& session, Mode mode, QObject* parent)
         connect(r.delay, &QTimer::timeout, this, [this, slot] { Send(slot); });
         r.deadline = new QTimer(this);
         r.deadline->setSingleShot(true);
-        connect(r.deadline, &QTimer::timeout, this,
-                [this, slot] { FinishWith(slot, kErrTimeout); });
+        connect(r.deadline, &QTimer::timeout, this, [this, slot] { OnDeadline(slot); });
     }
 }
 
@@ -51,6 +50,9 @@ void NetProber::Start(int slot, const std::string& url, int delayMs) {
     r.active = true;
     r.url = QUrl(QString::fromStdString(url));
     r.redirects = 0;
+    r.permanentUrl = QUrl();
+    r.temporaryHop = false;
+    r.sslErrors.clear();
     r.result = {};
     r.body.clear();
     r.headScanned = 0;
@@ -122,6 +124,9 @@ void NetProber::Send(int slot) {
     if (m_mode == Mode::Fetch)
         connect(reply, &QIODevice::readyRead, this, [this, slot] { OnData(slot); });
     connect(reply, &QNetworkReply::finished, this, [this, slot] { OnFinished(slot); });
+    connect(reply, &QNetworkReply::sslErrors, this, [this, slot](const QList<QSslError>& errors) {
+        m_requests[static_cast<std::size_t>(slot)].sslErrors = errors;
+    });
     if (m_progress) {
         connect(reply, &QNetworkReply::socketStartedConnecting, this,
                 [this, slot] { Report(slot, Stage::Connecting, {}); });
@@ -143,6 +148,10 @@ bool NetProber::FollowRedirect(int slot) {
         return true;
     }
     r.url = r.reply->url().resolved(target);
+    if (!r.temporaryHop && IsPermanentRedirect(status))
+        r.permanentUrl = r.url;
+    else
+        r.temporaryHop = true;
     Report(slot, Stage::Redirect, r.url);
     DropReply(r);
     Send(slot);
@@ -164,8 +173,8 @@ void NetProber::OnHeaders(int slot) {
         r.reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().toStdString();
     Report(slot, Stage::ResponseReceived, {});
     if (result.result == 200) {
-        if (r.redirects > 0)
-            result.location = r.reply->url().toString().toStdString();
+        if (r.permanentUrl.isValid())
+            result.location = r.permanentUrl.toString().toStdString();
         const QDateTime modified =
             r.reply->header(QNetworkRequest::LastModifiedHeader).toDateTime();
         if (modified.isValid())
@@ -175,10 +184,13 @@ void NetProber::OnHeaders(int slot) {
     r.contentType = r.reply->rawHeader("Content-Type");
     if (m_mode == Mode::Probe || result.result != 200) {
         // A short body that is all but there is taken in, so the connection stays open for
-        // the next request; anything else ends the request here.
+        // the next request, but only while it is arriving: the answer is known already. Anything
+        // else ends the request here.
         const QVariant length = r.reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() <= kShortBody && !r.reply->isFinished())
+        if (length.isValid() && length.toLongLong() <= kShortBody && !r.reply->isFinished()) {
+            r.deadline->start(kBodyGraceMs);
             return;
+        }
         Finish(slot);
         return;
     }
@@ -214,6 +226,11 @@ void NetProber::OnFinished(int slot) {
         const QVariant status = r.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (status.isValid()) {
             OnHeaders(slot);
+        } else if (r.reply->error() == QNetworkReply::SslHandshakeFailedError) {
+            FinishWith(slot, InternetErrorOfTls(r.sslErrors),
+                       r.sslErrors.isEmpty() ? r.reply->errorString()
+                                             : r.sslErrors.front().errorString());
+            return;
         } else {
             FinishWith(slot, InternetErrorOf(r.reply->error()));
             return;
@@ -221,6 +238,21 @@ void NetProber::OnFinished(int slot) {
     }
     if (!r.reply)
         return; // finished or redirected above
+    if (m_mode == Mode::Fetch) {
+        const qsizetype room = static_cast<qsizetype>(m_readLimit) - r.body.size();
+        if (room > 0)
+            r.body.append(r.reply->read(room));
+    }
+    Finish(slot);
+}
+
+void NetProber::OnDeadline(int slot) {
+    Request& r = m_requests[static_cast<std::size_t>(slot)];
+    if (!r.reply || r.result.result == 0) {
+        FinishWith(slot, kErrTimeout);
+        return;
+    }
+    // The headers are in: the answer stands, with what has arrived of the page.
     if (m_mode == Mode::Fetch) {
         const qsizetype room = static_cast<qsizetype>(m_readLimit) - r.body.size();
         if (room > 0)
@@ -241,12 +273,13 @@ void NetProber::Finish(int slot) {
     Deliver(slot, std::move(result));
 }
 
-void NetProber::FinishWith(int slot, int code) {
+void NetProber::FinishWith(int slot, int code, const QString& detail) {
     Request& r = m_requests[static_cast<std::size_t>(slot)];
     if (!r.active)
         return;
     ProbeResult result;
     result.result = code;
+    result.statusText = detail.toStdString();
     Deliver(slot, std::move(result));
 }
 

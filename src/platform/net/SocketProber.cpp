@@ -22,8 +22,8 @@ namespace brindle {
 
 namespace {
 
-// A header line longer than this is skipped unread (none of the headers a probe reads is).
-constexpr qint64 kMaxLine = 64 * 1024;
+// How much of the socket's buffer one step of reading the head looks at.
+constexpr qsizetype kHeadChunk = 16 * 1024;
 // How often a request that a server closed unanswered is sent again.
 constexpr int kResends = 3;
 
@@ -86,15 +86,11 @@ QNetworkReply::NetworkError ReplyErrorOf(QAbstractSocket::SocketError error) {
     }
 }
 
-bool HeaderIs(QByteArrayView line, qsizetype colon, const char* name) {
-    return line.first(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 SocketProber::SocketProber(NetSession& session, QObject* parent)
     : QObject(parent), m_session(session), m_proxied(session, NetProber::Mode::Probe),
-      m_line(kMaxLine + 2, Qt::Uninitialized) {
+      m_buffer(kHeadChunk, Qt::Uninitialized) {
     m_proxied.SetCompletion(
         [this](int slot, ProbeResult result) { Complete(slot, std::move(result)); });
     for (int slot = 0; slot < static_cast<int>(m_slots.size()); ++slot) {
@@ -104,8 +100,7 @@ SocketProber::SocketProber(NetSession& session, QObject* parent)
         connect(s.delay, &QTimer::timeout, this, [this, slot] { Send(slot); });
         s.deadline = new QTimer(this);
         s.deadline->setSingleShot(true);
-        connect(s.deadline, &QTimer::timeout, this,
-                [this, slot] { FinishWith(slot, kErrTimeout); });
+        connect(s.deadline, &QTimer::timeout, this, [this, slot] { OnDeadline(slot); });
     }
 }
 
@@ -132,6 +127,8 @@ void SocketProber::Start(int slot, const std::string& url, int delayMs) {
     }
     s.active = true;
     s.redirects = 0;
+    s.permanentUrl = QUrl();
+    s.temporaryHop = false;
     s.resends = 0;
     s.result = {};
     if (delayMs > 0)
@@ -200,8 +197,8 @@ void SocketProber::Send(int slot) {
                        s.host.compare(host, Qt::CaseInsensitive) == 0 &&
                        s.socket->bytesAvailable() == 0;
     s.received = false;
-    s.phase = Phase::Status;
-    s.skipping = false;
+    s.phase = Phase::Head;
+    s.head.Reset();
     if (!reuse) {
         Connect(slot, host, port, tls);
         if (!s.socket)
@@ -222,6 +219,13 @@ void SocketProber::Connect(int slot, const QString& host, int port, bool tls) {
     s.host = host;
     s.port = port;
     s.tls = tls;
+    s.sslErrors.clear();
+    if (tls)
+        connect(static_cast<QSslSocket*>(socket), &QSslSocket::sslErrors, this,
+                [this, slot, socket](const QList<QSslError>& errors) {
+                    if (m_slots[static_cast<std::size_t>(slot)].socket == socket)
+                        m_slots[static_cast<std::size_t>(slot)].sslErrors = errors;
+                });
     connect(socket, &QIODevice::readyRead, this, [this, slot, socket] {
         if (m_slots[static_cast<std::size_t>(slot)].socket == socket)
             OnReadyRead(slot);
@@ -245,7 +249,7 @@ void SocketProber::OnReadyRead(int slot) {
         return;
     }
     s.received = true;
-    if ((s.phase == Phase::Status || s.phase == Phase::Headers) && !ReadHead(slot))
+    if (s.phase == Phase::Head && !ReadHead(slot))
         return;
     if (s.phase != Phase::Body)
         return;
@@ -259,46 +263,20 @@ void SocketProber::OnReadyRead(int slot) {
 bool SocketProber::ReadHead(int slot) {
     Slot& s = m_slots[static_cast<std::size_t>(slot)];
     QTcpSocket* socket = s.socket;
-    while (s.phase == Phase::Status || s.phase == Phase::Headers) {
-        if (!socket->canReadLine()) {
-            if (socket->bytesAvailable() <= kMaxLine)
-                return true;
-            if (s.phase == Phase::Status) {
-                FinishWith(slot, kErrInvalidResponse);
-                return false;
-            }
-            socket->skip(socket->bytesAvailable());
-            s.skipping = true;
+    while (s.phase == Phase::Head) {
+        // Looked at in place and taken only as far as the head goes: what follows is the body.
+        const qint64 n = socket->peek(m_buffer.data(), m_buffer.size());
+        if (n <= 0)
             return true;
-        }
-        // Read into one buffer for all lines: a QByteArray per line would cost an allocation
-        // of the limit's size each.
-        const qint64 read = socket->readLine(m_line.data(), m_line.size());
-        if (read <= 0)
-            return true;
-        const bool whole = m_line.at(read - 1) == '\n';
-        if (s.skipping || !whole) {
-            // The rest of an over-long line, or a line cut at the limit (its rest follows).
-            s.skipping = !whole;
-            continue;
-        }
-        qsizetype length = static_cast<qsizetype>(read);
-        while (length > 0 && (m_line.at(length - 1) == '\n' || m_line.at(length - 1) == '\r'))
-            --length;
-        const QByteArrayView line(m_line.constData(), length);
-        if (s.phase == Phase::Status) {
-            if (line.isEmpty())
-                continue; // blank lines before the status line are tolerated
-            if (!TakeStatusLine(s, line)) {
-                FinishWith(slot, kErrInvalidResponse);
-                return false;
-            }
-            s.phase = Phase::Headers;
-        } else if (!line.isEmpty()) {
-            TakeHeader(s, line);
-        } else if (s.status >= 100 && s.status < 200) {
-            s.phase = Phase::Status; // an interim answer: the real one follows
-        } else {
+        const qsizetype used = s.head.Feed(QByteArrayView(m_buffer.constData(), n));
+        socket->skip(used);
+        switch (s.head.GetState()) {
+        case HttpHeadReader::State::Reading:
+            break;
+        case HttpHeadReader::State::Invalid:
+            FinishWith(slot, kErrInvalidResponse);
+            return false;
+        case HttpHeadReader::State::Done:
             OnHeaders(slot);
             return s.active;
         }
@@ -306,77 +284,17 @@ bool SocketProber::ReadHead(int slot) {
     return true;
 }
 
-bool SocketProber::TakeStatusLine(Slot& s, QByteArrayView line) {
-    // "HTTP/1.1 200 OK", parsed as QtNetwork does.
-    if (line.size() < 12 || !line.startsWith("HTTP/") || line.at(6) != '.' || line.at(8) != ' ')
-        return false;
-    qsizetype end = line.indexOf(' ', 9);
-    if (end == -1)
-        end = line.size();
-    if (end - 8 != 4)
-        return false;
-    bool ok = false;
-    const int code = line.sliced(9, 3).trimmed().toInt(&ok);
-    if (!ok)
-        return false;
-    s.status = code;
-    s.http10 = line.at(5) == '1' && line.at(7) == '0';
-    s.reason = end < line.size() ? line.sliced(end + 1).trimmed().toByteArray() : QByteArray();
-    s.location.clear();
-    s.lastModified.clear();
-    s.retryAfter.clear();
-    s.contentLength = -1;
-    s.chunked = false;
-    s.connectionClose = false;
-    return true;
-}
-
-void SocketProber::TakeHeader(Slot& s, QByteArrayView line) {
-    const qsizetype colon = line.indexOf(':');
-    if (colon <= 0)
-        return;
-    const QByteArray value = line.sliced(colon + 1).trimmed().toByteArray();
-    switch (std::tolower(static_cast<unsigned char>(line.at(0)))) {
-    case 'l':
-        if (HeaderIs(line, colon, "Location"))
-            s.location = value;
-        else if (HeaderIs(line, colon, "Last-Modified"))
-            s.lastModified = value;
-        break;
-    case 'r':
-        if (HeaderIs(line, colon, "Retry-After"))
-            s.retryAfter = value;
-        break;
-    case 'c':
-        if (HeaderIs(line, colon, "Content-Length")) {
-            bool ok = false;
-            const qint64 length = value.toLongLong(&ok);
-            s.contentLength = ok && length >= 0 ? length : -1;
-        } else if (HeaderIs(line, colon, "Connection")) {
-            s.connectionClose = value.toLower().contains("close");
-            if (value.toLower().contains("keep-alive"))
-                s.http10 = false; // asked for by an HTTP/1.0 server
-        }
-        break;
-    case 't':
-        if (HeaderIs(line, colon, "Transfer-Encoding"))
-            s.chunked = value.toLower().contains("chunked");
-        break;
-    default:
-        break;
-    }
-}
-
 void SocketProber::OnHeaders(int slot) {
     Slot& s = m_slots[static_cast<std::size_t>(slot)];
+    const HttpHead& head = s.head.Head();
     // Answers without a body, and short bodies of a known length, leave the connection usable.
-    const bool noBody = s.status == 204 || s.status == 304;
-    const qint64 length = noBody ? 0 : s.chunked ? -1 : s.contentLength;
-    s.keepAlive = !s.connectionClose && !s.http10 && length >= 0 && length <= kShortBody;
+    const bool noBody = head.status == 204 || head.status == 304;
+    const qint64 length = noBody ? 0 : head.chunked ? -1 : head.contentLength;
+    s.keepAlive = !head.connectionClose && !head.http10 && length >= 0 && length <= kShortBody;
     s.bodyLeft = std::max<qint64>(0, length);
 
-    if (IsRedirect(s.status) && !s.location.isEmpty()) {
-        const QUrl target = QUrl::fromEncoded(s.location);
+    if (IsRedirect(head.status) && !head.location.isEmpty()) {
+        const QUrl target = QUrl::fromEncoded(head.location);
         if (!target.isEmpty()) {
             if (++s.redirects > kMaxRedirects) {
                 FinishWith(slot, kErrRedirectFailed);
@@ -389,6 +307,10 @@ void SocketProber::OnHeaders(int slot) {
                 DropSocket(s);
             s.phase = Phase::Idle;
             s.url = s.url.resolved(target);
+            if (!s.temporaryHop && IsPermanentRedirect(head.status))
+                s.permanentUrl = s.url;
+            else
+                s.temporaryHop = true;
             s.resends = 0;
             Send(slot);
             return;
@@ -396,29 +318,41 @@ void SocketProber::OnHeaders(int slot) {
     }
 
     ProbeResult& result = s.result;
-    result.result = s.status;
-    result.statusText = s.reason.toStdString();
-    if (s.status == 200) {
-        if (s.redirects > 0)
-            result.location = s.url.toString().toStdString();
-        if (!s.lastModified.isEmpty()) {
+    result.result = head.status;
+    result.statusText = head.reason.toStdString();
+    if (head.status == 200) {
+        if (s.permanentUrl.isValid())
+            result.location = s.permanentUrl.toString().toStdString();
+        if (!head.lastModified.isEmpty()) {
             // Parsed as QtNetwork parses the header (all three HTTP date forms).
             QNetworkRequest parsed;
-            parsed.setRawHeader("Last-Modified", s.lastModified);
+            parsed.setRawHeader("Last-Modified", head.lastModified);
             const QDateTime modified =
                 parsed.header(QNetworkRequest::LastModifiedHeader).toDateTime();
             if (modified.isValid())
                 result.lastModified = modified.toSecsSinceEpoch();
         }
     }
-    result.retryAfter = RetryAfterSeconds(s.retryAfter);
+    result.retryAfter = RetryAfterSeconds(head.retryAfter);
     if (!s.keepAlive || s.bodyLeft == 0) {
         // A longer or unbounded body is not read: the connection closes after the headers.
         Deliver(slot, std::move(result), s.keepAlive);
         return;
     }
+    // The answer is known: the body is taken only while it is already arriving.
     s.phase = Phase::Body;
+    s.deadline->start(kBodyGraceMs);
     OnReadyRead(slot);
+}
+
+void SocketProber::OnDeadline(int slot) {
+    Slot& s = m_slots[static_cast<std::size_t>(slot)];
+    if (s.phase == Phase::Body) {
+        // The body stalled: the answer stands, the connection cannot carry another request.
+        Deliver(slot, std::move(s.result), false);
+        return;
+    }
+    FinishWith(slot, kErrTimeout);
 }
 
 void SocketProber::OnSocketError(int slot, int code) {
@@ -448,15 +382,22 @@ void SocketProber::OnSocketError(int slot, int code) {
             return;
         }
     }
+    if (error == QAbstractSocket::SslHandshakeFailedError) {
+        FinishWith(slot, InternetErrorOfTls(s.sslErrors),
+                   s.sslErrors.isEmpty() ? s.socket->errorString()
+                                         : s.sslErrors.front().errorString());
+        return;
+    }
     FinishWith(slot, InternetErrorOf(ReplyErrorOf(error)));
 }
 
-void SocketProber::FinishWith(int slot, int code) {
+void SocketProber::FinishWith(int slot, int code, const QString& detail) {
     Slot& s = m_slots[static_cast<std::size_t>(slot)];
     if (!s.active)
         return;
     ProbeResult result;
     result.result = code;
+    result.statusText = detail.toStdString();
     Deliver(slot, std::move(result), false);
 }
 

@@ -90,9 +90,9 @@ void FetchDialog::StartFetch() {
             SetProgress(tr("Request have been sent"));
             break;
         case NetProber::Stage::Redirect:
+            // The title follows every hop; the URL handed back only the permanent ones.
             SetProgress(tr("Redirect"));
-            m_page.url = url.toString();
-            setWindowTitle(tr("Fetch from ") + m_page.url);
+            setWindowTitle(tr("Fetch from ") + url.toString());
             break;
         case NetProber::Stage::ResponseReceived:
             SetProgress(tr("Received response"));
@@ -110,6 +110,8 @@ void FetchDialog::StartFetch() {
 void FetchDialog::OnDone(const ProbeResult& result) {
     m_animation->setRange(0, 1);
     m_animation->setValue(0);
+    if (!result.location.empty())
+        m_page.url = QString::fromStdString(result.location);
     if (result.result == 200 && result.pageRead) {
         m_page.fetched = true;
         m_page.name = QString::fromStdString(result.page.title);
@@ -130,9 +132,12 @@ void FetchDialog::OnDone(const ProbeResult& result) {
         SetProgress(QString::number(result.result) + u' ' +
                     QString::fromStdString(result.statusText));
     } else if (result.result != 0) {
-        const std::string text = SystemErrorText(result.result);
-        if (!text.empty())
-            SetProgress(QString::fromStdString(text));
+        QString text = QString::fromStdString(SystemErrorText(result.result));
+        // A failed secure connection also says what was wrong with the certificate.
+        if (IsSecureFailure(result.result) && !result.statusText.empty())
+            text += u'\n' + QString::fromStdString(result.statusText);
+        if (!text.isEmpty())
+            SetProgress(text);
     }
     m_done = true;
     m_button->setText(tr("OK"));

@@ -28,7 +28,7 @@ struct FetchedPage {
     QString name;        // the page's title; "" when it has none (keep the old name)
     QString keywords;    // lower-cased, blanks between; append after one blank when not ""
     QString description; // replaces the description when the page was fetched
-    QString url;         // the URL after redirects
+    QString url;         // the URL after permanent redirects (301, 308)
     int keywordCount = 0;
 };
 

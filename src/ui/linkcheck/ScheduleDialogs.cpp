@@ -51,6 +51,8 @@ CScheduleEditDlg::CScheduleEditDlg(QWidget* parent) : QDialog(parent) {
     number = new QSpinBox(this);
     number->setRange(brindle::kMinScheduleNumber, brindle::kMaxScheduleNumber);
     number->setValue(1);
+    rangeLabel = new QLabel(this);
+    connect(unitList, &QComboBox::currentIndexChanged, this, &CScheduleEditDlg::UpdateRange);
     defaultBox = new QCheckBox(tr("Set this default schedule for the new bookmark"), this);
 
     auto* form = new QFormLayout;
@@ -59,6 +61,7 @@ CScheduleEditDlg::CScheduleEditDlg(QWidget* parent) : QDialog(parent) {
     interval->addWidget(unitList, 1);
     interval->addWidget(number, 1);
     form->addRow(tr("Interval:"), interval);
+    form->addRow(QString(), rangeLabel);
     auto* hint = new QLabel(tr("Select time's units and specify it's number"), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CScheduleEditDlg::accept);
@@ -68,6 +71,24 @@ CScheduleEditDlg::CScheduleEditDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(hint);
     layout->addWidget(defaultBox);
     layout->addWidget(buttons);
+}
+
+void CScheduleEditDlg::UpdateRange() {
+    const int unit = unitList->currentIndex();
+    if (unit < 0) {
+        number->setMaximum(brindle::kMaxScheduleNumber);
+        rangeLabel->clear();
+        number->setToolTip(QString());
+        return;
+    }
+    const int most = brindle::MaxScheduleNumber(kUnits[unit]);
+    number->setMaximum(most);
+    const QString range =
+        tr("%1 to %2 %3").arg(brindle::kMinScheduleNumber).arg(most).arg(unitList->currentText());
+    rangeLabel->setText(range);
+    number->setToolTip(tr("Up to %1 %2: the longest interval a schedule can store")
+                           .arg(most)
+                           .arg(unitList->currentText()));
 }
 
 void CScheduleEditDlg::SetValues(const std::string& name, BrxTime interval, bool isDefault) {

@@ -16,12 +16,14 @@
 class CBrindleDoc;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
 
-// "Add New Schedule": name, interval (unit and number 1-32767) and the default flag.
+// "Add New Schedule": name, interval (unit and number) and the default flag. The number box of each
+// unit goes as far as the stored interval holds (MaxScheduleNumber), and says so beside it.
 class CScheduleEditDlg : public QDialog {
     Q_OBJECT
   public:
@@ -36,11 +38,16 @@ class CScheduleEditDlg : public QDialog {
     QLineEdit* nameEdit = nullptr;
     QComboBox* unitList = nullptr;
     QSpinBox* number = nullptr;
+    QLabel* rangeLabel = nullptr; // "1 to 136 Years"
     QCheckBox* defaultBox = nullptr;
 
   public slots:
     // Refuses an empty name or unit with "Please enter schedule's name".
     void accept() override;
+
+  private:
+    // The number box's limit and its text follow the unit chosen.
+    void UpdateRange();
 };
 
 // "Schedule Properties": one row per schedule (name, detail).
