@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the reader of HTTP answer heads that the check's own sockets use. The first
 // byte chooses the size of the pieces the rest arrives in, as a socket delivers it, and a line
 // limit small enough for short inputs to reach. The reader takes every byte it is given while

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A stand-in for a running browser: a copy of sleep(1) under the browser program's name, so that
 // its process looks like the browser's to whoever asks /proc. It ends with the object.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The head of an HTTP/1.x answer read from raw bytes as they arrive: the status line and the
 // headers a probe uses. SocketProber feeds it what its socket holds; it touches no socket, so
