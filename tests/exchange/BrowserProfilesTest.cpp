@@ -6,9 +6,10 @@
 #include "support/MozLz4.h"
 #include "support/TestFiles.h"
 
-#include "exchange/BrowserBookmarks.h"
 #include "exchange/BrowserSession.h"
-#include "exchange/ImportFile.h"
+#include "exchange/ChromiumBookmarks.h"
+#include "exchange/ExchangeFormats.h"
+#include "exchange/FirefoxPlaces.h"
 #include "store/BrindleDoc.h"
 
 #include <gtest/gtest.h>
@@ -131,9 +132,9 @@ TEST(FirefoxPlaces, FoldersTagsDatesAndDescriptions) {
         FillPlaces(f);
     }
     CBrindleDoc doc;
-    ExchangeReport report;
-    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
-    EXPECT_TRUE(report.messages.empty());
+    const ImportResult result = ImportFirefoxPlaces(doc, path);
+    EXPECT_EQ(result.added, 3);
+    EXPECT_TRUE(result.problems.messages.empty());
     ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
 
     // The menu is the top level, as in Firefox's own Netscape export; case is kept.
@@ -172,9 +173,9 @@ TEST(FirefoxPlaces, ALockedDatabaseIsReadWithoutWaiting) {
     // A running browser holding the database in an exclusive transaction.
     f.Exec("BEGIN EXCLUSIVE; INSERT INTO moz_places (id, url) VALUES (200, 'http://pending/');");
     CBrindleDoc doc;
-    ExchangeReport report;
-    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
-    EXPECT_TRUE(report.messages.empty());
+    const ImportResult result = ImportFirefoxPlaces(doc, path);
+    EXPECT_EQ(result.added, 3);
+    EXPECT_TRUE(result.problems.messages.empty());
     EXPECT_FALSE(FindByUrl(doc, "http://pending/"));
     f.Exec("ROLLBACK;");
 }
@@ -192,8 +193,7 @@ TEST(FirefoxPlaces, ChangesStillInTheWriteAheadLogAreSeenAndTheFilesStayUntouche
     const std::string walBefore = testutil::ReadFile(path + "-wal");
 
     CBrindleDoc doc;
-    ExchangeReport report;
-    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 4);
+    EXPECT_EQ(ImportFirefoxPlaces(doc, path).added, 4);
     const auto fresh = FindByName(doc, "Fresh");
     ASSERT_TRUE(fresh);
     EXPECT_EQ(fresh->m_strKeywords, "other bookmarks fresh");
@@ -212,9 +212,9 @@ TEST(FirefoxPlaces, FilesThatAreNoPlacesDatabaseAreReported) {
     testutil::WriteFile(dir.Path() / "junk.sqlite", "SQLite format 3");
     for (const char* name : {"other.sqlite", "junk.sqlite", "missing.sqlite"}) {
         CBrindleDoc doc;
-        ExchangeReport report;
-        EXPECT_EQ(ImportFirefoxPlaces(doc, dir.File(name), report), -1) << name;
-        EXPECT_TRUE(report.Contains("cannot open the file")) << name;
+        const ImportResult result = ImportFirefoxPlaces(doc, dir.File(name));
+        EXPECT_EQ(result.format, FormatId::None) << name;
+        EXPECT_TRUE(result.problems.Contains("cannot open the file")) << name;
         EXPECT_TRUE(doc.m_arrBookmarks.empty());
     }
 }
@@ -242,7 +242,7 @@ TEST(ChromiumBookmarks, RootsFoldersAndWindowsEpochDates) {
     CBrindleDoc doc;
     // The duplicate is refused by the document and not counted; an untitled link is named by
     // its address.
-    EXPECT_EQ(ReadChromiumBookmarksText(doc, json), 4);
+    EXPECT_EQ(ReadChromiumBookmarksText(doc, json).added, 4);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
     EXPECT_TRUE(FindByName(doc, "http://untitled.example/"));
     const auto search = FindByName(doc, "Search & \"Quotes\"");
@@ -263,7 +263,7 @@ TEST(ChromiumBookmarks, DamagedFilesAddNothing) {
     for (const char* text : {"", "{", "[]", "{\"roots\": 5}", "{\"roots\": {\"other\": 7}}",
                              "{\"roots\": {\"other\": {\"children\": [1, null, {}]}}}"}) {
         CBrindleDoc doc;
-        EXPECT_LE(ReadChromiumBookmarksText(doc, text), 0) << text;
+        EXPECT_EQ(ReadChromiumBookmarksText(doc, text).added, 0) << text;
         EXPECT_TRUE(doc.m_arrBookmarks.empty()) << text;
     }
     EXPECT_EQ(ChromiumTimeToSeconds(0), 0);
@@ -277,11 +277,15 @@ TEST(BrowserFiles, TheImportRecognisesThemByContent) {
                         "\xEF\xBB\xBF\n{\n \"checksum\": \"1\",\n \"roots\": {}}");
     testutil::WriteFile(dir.Path() / "notes", "{\"other\": 1}");
     testutil::WriteFile(dir.Path() / "data.json", "{\"roots\": {}}");
-    EXPECT_EQ(ClassifyImportInput(dir.File("places.sqlite")), ImportInputKind::FirefoxPlaces);
-    EXPECT_EQ(ClassifyImportInput(dir.File("Bookmarks")), ImportInputKind::ChromiumBookmarks);
-    EXPECT_EQ(ClassifyImportInput(dir.File("data.json")), ImportInputKind::ChromiumBookmarks);
-    EXPECT_EQ(ClassifyImportInput(dir.File("notes")), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir.File("nothing")), ImportInputKind::Unsupported);
+    const auto formatOf = [](const std::string& path) {
+        const ExchangeFormat* format = ImportFormatFor(path);
+        return format ? format->id : FormatId::None;
+    };
+    EXPECT_EQ(formatOf(dir.File("places.sqlite")), FormatId::FirefoxPlaces);
+    EXPECT_EQ(formatOf(dir.File("Bookmarks")), FormatId::Chromium);
+    EXPECT_EQ(formatOf(dir.File("data.json")), FormatId::Chromium);
+    EXPECT_EQ(formatOf(dir.File("notes")), FormatId::None);
+    EXPECT_EQ(formatOf(dir.File("nothing")), FormatId::None);
 }
 
 TEST(FirefoxSession, TheSelectedTabOfTheLastUsedWindow) {

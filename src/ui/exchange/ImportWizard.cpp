@@ -1,6 +1,7 @@
 #include "ui/exchange/ImportWizard.h"
 
 #include "exchange/ExchangeFiles.h"
+#include "exchange/ExchangeFormats.h"
 #include "exchange/ProfileExport.h"
 #include "platform/BrowserProfiles.h"
 #include "platform/PathDetection.h"
@@ -44,6 +45,11 @@ WizardSources FindWizardSources(const QString& home) {
 } // namespace brindle
 
 namespace {
+
+// A browse dialog's filter: the files of one exchange format.
+QString BrowseFilter(const char* name, brindle::FormatId format) {
+    return QString::fromStdString(brindle::FilterEntry(name, brindle::FormatOf(format)) + '|');
+}
 
 QToolButton* MakeBrowseButton(QWidget* parent, bool folder) {
     auto* button = new QToolButton(parent);
@@ -143,7 +149,7 @@ CImportWiz3::CImportWiz3(const QStringList& userFiles, QWidget* parent)
     connect(m_browse, &QToolButton::clicked, this, [this] {
         const auto file = brindle::FileDialogs::OpenFile(
             this, tr("Select Bookmark File"),
-            QStringLiteral("Bookmark File(*.htm;*.html)|*.htm;*.html||"));
+            BrowseFilter("Bookmark File", brindle::FormatId::Netscape));
         if (file)
             m_location->setEditText(*file);
     });
@@ -178,7 +184,7 @@ CImportWiz4::CImportWiz4(QWidget* parent) : QWizardPage(parent) {
     connect(m_browse, &QToolButton::clicked, this, [this] {
         const auto file = brindle::FileDialogs::OpenFile(
             this, tr("Select a Powermarks 3.0 File"),
-            QStringLiteral("Powermarks 3.0 File(*.htm;*.html)|*.htm;*.html||"));
+            BrowseFilter("Powermarks 3.0 File", brindle::FormatId::Powermarks));
         if (file)
             m_location->setText(*file);
     });
