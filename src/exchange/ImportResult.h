@@ -14,7 +14,16 @@ struct BookmarkFields;
 namespace brindle {
 
 // The formats of the exchange table (ExchangeFormats.h), in its order.
-enum class FormatId { None, Netscape, Favorites, Powermarks, Html, Text, FirefoxPlaces, Chromium };
+enum class FormatId {
+    None,
+    Netscape,
+    Favorites,
+    Powermarks,
+    Html,
+    Text,
+    FirefoxPlaces,
+    Chromium,
+};
 
 struct ImportResult {
     FormatId format = FormatId::None; // the format the input was read as; None: it was not read
