@@ -68,11 +68,23 @@ struct PlacesContent {
     std::unordered_map<std::int64_t, std::string> descriptions;
 };
 
+// Bookmark rows read at most (the statement asks for one more, to see a database that passes
+// it): real profiles hold a few thousand, and each row read costs memory.
+constexpr std::size_t kMaxPlacesItems = 1'000'000;
+
 bool ReadContent(PlacesDatabase& db, PlacesContent& c) {
+    // The tables read must be what they say they are before anything is read from them.
+    if (!db.HasTableWith("moz_bookmarks", {"id", "parent", "position", "fk", "type", "title",
+                                           "guid", "dateAdded", "lastModified"}) ||
+        !db.HasTableWith("moz_places", {"id", "url", "last_visit_date"}))
+        return false;
+    static const std::string kItems =
+        "SELECT id, IFNULL(parent,0), IFNULL(position,0), IFNULL(fk,0), IFNULL(type,0), "
+        "IFNULL(title,''), IFNULL(guid,''), IFNULL(dateAdded,0), IFNULL(lastModified,0) "
+        "FROM moz_bookmarks LIMIT " +
+        std::to_string(kMaxPlacesItems + 1);
     const bool read =
-        db.EachRow("SELECT id, IFNULL(parent,0), IFNULL(position,0), IFNULL(fk,0), "
-                   "IFNULL(type,0), IFNULL(title,''), IFNULL(guid,''), IFNULL(dateAdded,0), "
-                   "IFNULL(lastModified,0) FROM moz_bookmarks",
+        db.EachRow(kItems.c_str(),
                    [&](sqlite3_stmt* st) {
                        PlacesItem item;
                        item.id = sqlite3_column_int64(st, 0);
@@ -86,6 +98,7 @@ bool ReadContent(PlacesDatabase& db, PlacesContent& c) {
                        item.modified = MicrosToSeconds(sqlite3_column_int64(st, 8));
                        c.items.push_back(std::move(item));
                    }) &&
+        c.items.size() <= kMaxPlacesItems &&
         db.EachRow("SELECT id, IFNULL(url,''), IFNULL(last_visit_date,0) FROM moz_places "
                    "WHERE id IN (SELECT fk FROM moz_bookmarks)",
                    [&](sqlite3_stmt* st) {
@@ -96,15 +109,16 @@ bool ReadContent(PlacesDatabase& db, PlacesContent& c) {
     if (!read)
         return false;
     // Descriptions lived in item annotations until Firefox dropped them; older profiles have them.
-    if (db.HasTable("moz_items_annos") && db.HasTable("moz_anno_attributes"))
-        db.EachRow("SELECT a.item_id, IFNULL(a.content,'') FROM moz_items_annos a "
-                   "JOIN moz_anno_attributes n ON a.anno_attribute_id = n.id "
-                   "WHERE n.name = 'bookmarkProperties/description'",
-                   [&](sqlite3_stmt* st) {
-                       c.descriptions[sqlite3_column_int64(st, 0)] =
-                           PlacesDatabase::ColumnText(st, 1);
-                   });
-    return true;
+    if (!db.HasTableWith("moz_items_annos", {"item_id", "anno_attribute_id", "content"}) ||
+        !db.HasTableWith("moz_anno_attributes", {"id", "name"}))
+        return true;
+    return db.EachRow("SELECT a.item_id, IFNULL(a.content,'') FROM moz_items_annos a "
+                      "JOIN moz_anno_attributes n ON a.anno_attribute_id = n.id "
+                      "WHERE n.name = 'bookmarkProperties/description'",
+                      [&](sqlite3_stmt* st) {
+                          c.descriptions[sqlite3_column_int64(st, 0)] =
+                              PlacesDatabase::ColumnText(st, 1);
+                      });
 }
 
 // Walks the bookmark tree from the root and hands every link to the document.
@@ -247,7 +261,7 @@ ImportResult ImportFirefoxPlaces(CBrindleDoc& doc, const std::string& path,
     ImportResult result;
     PlacesContent content;
     {
-        PlacesDatabase db;
+        PlacesDatabase db(options.timeBudget);
         if (!db.Open(path) || !ReadContent(db, content)) {
             result.problems.Add(MessageIcon::Stop, kMsgCannotOpenFile, path);
             return result;

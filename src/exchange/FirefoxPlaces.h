@@ -15,8 +15,9 @@ namespace brindle {
 bool LooksLikeSqliteDatabase(std::string_view head);
 
 // Reads the bookmarks of a places database, which is never written and never waited for (see
-// PlacesDatabase). Not read, with "cannot open the file" naming it, when it cannot be read as
-// one.
+// PlacesDatabase). Not read, with "cannot open the file" naming it, when it is no database, its
+// bookmark tables are not ordinary tables with the columns read, its private copy fails the
+// quick check, a value passes the bound, or reading takes longer than the options' budget.
 ImportResult ImportFirefoxPlaces(CBrindleDoc& doc, const std::string& path,
                                  const ImportOptions& options = {});
 

@@ -2,6 +2,7 @@
 // dialogs, message boxes and dialogs answered in advance.
 
 #include "support/MozLz4.h"
+#include "support/PlacesFixture.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
 
@@ -138,6 +139,26 @@ TEST_F(ExchangeTest, AFailedFileIsNamedAndTheNextOneStillRead) {
                                          QStringLiteral("\nCannot open this file as a URL file")));
     EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Stop);
     EXPECT_THAT(Names(doc()), ElementsAre("Home", "Work Page"));
+}
+
+TEST_F(ExchangeTest, AHostilePlacesDatabaseIsNamedAndChangesNothing) {
+    Start();
+    const std::string places = dir.File("places.sqlite");
+    {
+        testutil::PlacesFixture f(places);
+        testutil::FillPlaces(f);
+        f.Exec("ALTER TABLE moz_places RENAME TO real_places; CREATE VIEW moz_places AS SELECT "
+               "id, printf('%.*c', 600000000, 'u') AS url, 0 AS last_visit_date FROM "
+               "real_places;");
+    }
+    brindle::FileDialogs::QueueAnswer(QString::fromStdString(places));
+    brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
+    frame->Action(cmd::Import)->trigger();
+    EXPECT_THAT(Texts(), ElementsAre(QString::fromStdString(places) +
+                                     QStringLiteral("\ncannot open the file")));
+    EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Stop);
+    EXPECT_TRUE(doc().m_arrBookmarks.empty());
+    EXPECT_FALSE(doc().IsModified());
 }
 
 TEST_F(ExchangeTest, AFileOfAnotherKindEndsTheImportKeepingEarlierOnes) {
