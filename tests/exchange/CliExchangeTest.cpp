@@ -222,9 +222,7 @@ TEST_F(CliExchange, AHostilePlacesDatabaseFailsNamingTheFileAndTheImportGoesOn) 
     {
         testutil::PlacesFixture f(places);
         testutil::FillPlaces(f);
-        f.Exec("DROP TABLE moz_places; CREATE VIEW moz_places AS WITH RECURSIVE r(id) AS (SELECT "
-               "1 UNION ALL SELECT id + 1 FROM r) SELECT id, 'http://x/' AS url, 0 AS "
-               "last_visit_date FROM r;");
+        f.MakePlacesAnEndlessView();
     }
     const std::string brx = dir.File("hostile.brx");
     const CliRun run =

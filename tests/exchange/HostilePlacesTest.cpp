@@ -74,9 +74,9 @@ void Real(const fs::path& folder, const std::string& extra = "") {
 const Hostile kHostile[] = {
     {"endless recursive view",
      [](const fs::path& d) {
-         Real(d, "DROP TABLE moz_places; CREATE VIEW moz_places AS WITH RECURSIVE r(id) AS "
-                 "(SELECT 1 UNION ALL SELECT id + 1 FROM r) SELECT id, 'http://x/' AS url, 0 AS "
-                 "last_visit_date FROM r;");
+         PlacesFixture f((d / "places.sqlite").string());
+         FillPlaces(f);
+         f.MakePlacesAnEndlessView();
      }},
     {"huge-blob view",
      [](const fs::path& d) {

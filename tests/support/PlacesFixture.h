@@ -76,6 +76,12 @@ class PlacesFixture {
         EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
         sqlite3_finalize(st);
     }
+    // moz_places becomes a view that never ends: a database made to hang its reader.
+    void MakePlacesAnEndlessView() {
+        Exec("DROP TABLE moz_places; CREATE VIEW moz_places AS WITH RECURSIVE r(id) AS (SELECT 1 "
+             "UNION ALL SELECT id + 1 FROM r) SELECT id, 'http://x/' AS url, 0 AS "
+             "last_visit_date FROM r;");
+    }
     sqlite3* Db() const { return m_db; }
 
   private:

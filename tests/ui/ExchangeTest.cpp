@@ -147,9 +147,7 @@ TEST_F(ExchangeTest, AHostilePlacesDatabaseIsNamedAndChangesNothing) {
     {
         testutil::PlacesFixture f(places);
         testutil::FillPlaces(f);
-        f.Exec("ALTER TABLE moz_places RENAME TO real_places; CREATE VIEW moz_places AS SELECT "
-               "id, printf('%.*c', 600000000, 'u') AS url, 0 AS last_visit_date FROM "
-               "real_places;");
+        f.MakePlacesAnEndlessView();
     }
     brindle::FileDialogs::QueueAnswer(QString::fromStdString(places));
     brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
