@@ -127,9 +127,11 @@ void BM_NetscapeFileRead(benchmark::State& state) {
     std::size_t links = 0;
     for (auto _ : state) {
         CBrindleDoc doc;
-        brindle::ExchangeReport report;
         links = 0;
-        brindle::ImportFile(doc, path, report, {.sink = [&](const BookmarkFields&) { ++links; }});
+        brindle::ImportFile(doc, path, {.sink = [&](const BookmarkFields&) {
+                                ++links;
+                                return true;
+                            }});
         benchmark::DoNotOptimize(links);
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * links));
@@ -154,13 +156,12 @@ void BM_NetscapeFileImportSteps(benchmark::State& state) {
         const auto t0 = Clock::now();
         {
             CBrindleDoc scratch;
-            brindle::ExchangeReport report;
-            brindle::ImportFile(scratch, path, report, {.sink = [](const BookmarkFields&) {}});
+            brindle::ImportFile(scratch, path,
+                                {.sink = [](const BookmarkFields&) { return true; }});
         }
         const auto t1 = Clock::now();
         auto doc = std::make_unique<CBrindleDoc>();
-        brindle::ExchangeReport report;
-        brindle::ImportFile(*doc, path, report);
+        brindle::ImportFile(*doc, path);
         const auto t2 = Clock::now();
         if (!brindle::WriteDocumentFile(*doc, saved))
             state.SkipWithError("save failed");
@@ -293,7 +294,10 @@ void BM_HostileReadOnly(benchmark::State& state) {
     const auto size = static_cast<std::size_t>(state.range(1));
     const std::string text = MakeHostile(kind, size);
     std::size_t links = 0;
-    const brindle::BookmarkSink count = [&](const BookmarkFields&) { ++links; };
+    const brindle::BookmarkSink count = [&](const BookmarkFields&) {
+        ++links;
+        return true;
+    };
     for (auto _ : state) {
         CBrindleDoc doc; // macros and schedules only
         links = 0;

@@ -28,12 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(brindle::IsWellFormedUtf8(text));
     brindle::NormalizeLineEnds(text);
     CBrindleDoc doc;
-    const brindle::ImportFormat format = brindle::ImportHtmlText(doc, text);
+    const brindle::FormatId format = brindle::ImportHtmlText(doc, text).format;
     for (const BookmarkRef b : doc.m_arrBookmarks) {
         Check(brindle::IsWellFormedUtf8(b.m_strName) && brindle::IsWellFormedUtf8(b.m_strURL) &&
               brindle::IsWellFormedUtf8(b.m_strKeywords) &&
               brindle::IsWellFormedUtf8(b.m_strDescription));
-        if (format == brindle::ImportFormat::Anchors)
+        if (format == brindle::FormatId::Html)
             Check(b.m_strName.size() <= brindle::kMaxAnchorTextBytes &&
                   b.m_strURL.size() <= brindle::kMaxAnchorTextBytes);
     }

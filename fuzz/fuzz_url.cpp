@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// libFuzzer target for the Internet shortcut (.url) reader. No more bookmarks are added than
-// "URL=" lines were read in shortcut sections, and each comes from the file name given.
+// libFuzzer target for the Internet shortcut (.url) reader. The count it returns is the number
+// added (none unless a "URL=" line was read in a shortcut section), and each bookmark comes from
+// the file name given.
 
 #include "exchange/Favorites.h"
 #include "store/BrindleDoc.h"
@@ -12,8 +13,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CBrindleDoc doc;
-    const int urls = brindle::ReadUrlFileText(doc, "Fuzz Name.v1.url", text, 1);
-    if (urls < 0 || doc.m_arrBookmarks.size() > static_cast<std::size_t>(urls))
+    const brindle::ImportResult result = brindle::ReadUrlFileText(doc, "Fuzz Name.v1.url", text, 1);
+    if (doc.m_arrBookmarks.size() != static_cast<std::size_t>(result.added) ||
+        (!result.Read() && result.added != 0))
         std::abort();
     for (const BookmarkRef b : doc.m_arrBookmarks)
         if (b.m_strName != "Fuzz Name" || b.m_strKeywords != "fuzz name")

@@ -3,10 +3,7 @@
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"
 
-#include "exchange/Favorites.h"
-#include "exchange/Netscape.h"
-#include "exchange/Powermarks.h"
-#include "exchange/Reports.h"
+#include "exchange/ExchangeFormats.h"
 #include "store/BrindleDoc.h"
 
 #include <limits>
@@ -32,33 +29,19 @@ std::optional<std::vector<std::uint32_t>> ParseList(const std::string& text, std
     return values;
 }
 
-using Writer = bool (*)(CBrindleDoc&, const std::string&, const ExportOptions&, ExchangeReport&);
-
 int RunExport(const Args& args, Io& io) {
     static const Command self = ExportCommand();
-    const std::string format = args.Value("--format").value_or("");
-    Writer write = nullptr;
-    if (format == "netscape")
-        write = ExportNetscape;
-    else if (format == "powermarks")
-        write = ExportPowermarks;
-    else if (format == "html")
-        write = ExportHtml;
-    else if (format == "text")
-        write = ExportText;
-    else if (format == "favorites")
-        write = ExportFavorites;
-    else
-        return UsageError(self, io.err,
-                          "--format needs netscape, powermarks, html, text or favorites");
+    const ExchangeFormat* format = FindFormat(args.Value("--format").value_or(""));
+    if (!format || !format->exportTo)
+        return UsageError(self, io.err, "--format needs " + ExportKeysText());
     const std::optional<std::string> out = args.Value("--out");
     if (!out || out->empty())
         return UsageError(self, io.err, "missing --out");
 
     ExportOptions options;
     options.title = args.Value("--title").value_or("");
-    // Favorites has no options: collection order unless a sort is asked for.
-    options.sortField = args.Value("--sort").value_or(format == "favorites" ? "" : "Name");
+    // A format without a sort choice (favorites) keeps collection order unless one is asked for.
+    options.sortField = args.Value("--sort").value_or(format->Takes(kTakesSort) ? "Name" : "");
     if (!options.sortField.empty() && SortFieldColumn(options.sortField) < 0)
         return UsageError(self, io.err,
                           "--sort needs one of: Name, URL, Keywords, Description, Notes, Status "
@@ -88,7 +71,7 @@ int RunExport(const Args& args, Io& io) {
     if (options.selectedOnly) // the rows of the list as it shows every bookmark after opening
         doc.Search("", doc.m_bMatchCase != 0, doc.m_byStringFields);
     ExchangeReport report;
-    const bool ok = write(doc, *out, options, report);
+    const bool ok = format->exportTo(doc, *out, options, report);
     for (const ExchangeMessage& m : report.messages)
         io.err << m.text << "\n";
     io.out << (ok ? "Export is successful" : "Export is not successful") << "\n";
@@ -98,10 +81,14 @@ int RunExport(const Args& args, Io& io) {
 } // namespace
 
 Command ExportCommand() {
+    // The formats are the exchange table's written ones.
+    static const std::string synopsis = "FILE --format " + ExportKeysText("|", "|") +
+                                        " --out PATH [--title T] [--sort NAME] [--descending] "
+                                        "[--fields 0,1,...] [--rows 3,0,5]";
+    static const std::string formats = ExportKeysText() + " (required)";
     return {"export",
             "export a document's bookmarks in an outside format",
-            "FILE --format netscape|powermarks|html|text|favorites --out PATH [--title T] "
-            "[--sort NAME] [--descending] [--fields 0,1,...] [--rows 3,0,5]",
+            synopsis.c_str(),
             "Runs the export dialog's writer: a Netscape bookmark file, a Powermarks 3.0 file,\n"
             "the HTML or the text report, or Internet shortcuts in PATH/Brindle_addin\n"
             "(favorites: PATH is a folder). Every bookmark is exported (\"All\") in the order of\n"
@@ -111,7 +98,7 @@ Command ExportCommand() {
             "all). Prints \"Export is successful\" (exit 0) or \"Export is not successful\"\n"
             "(exit 1); the writer's messages go to standard error.",
             {"FILE"},
-            {{"--format", "F", "netscape, powermarks, html, text or favorites (required)"},
+            {{"--format", "F", formats.c_str()},
              {"--out", "PATH", "the file to write, or the folder for favorites (required)"},
              {"--title", "T", "title written into the file"},
              {"--sort", "NAME", "sort field, e.g. \"Add date\" (default Name)"},

@@ -3,10 +3,8 @@
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"
 
-#include "exchange/BrowserBookmarks.h"
 #include "exchange/ExchangeFiles.h"
-#include "exchange/Favorites.h"
-#include "exchange/ImportFile.h"
+#include "exchange/ExchangeFormats.h"
 #include "store/BrindleDoc.h"
 #include "store/DocumentLock.h"
 
@@ -33,40 +31,20 @@ int RunImport(const Args& args, Io& io) {
     const std::vector<std::string>& inputs = args.Positionals();
     for (std::size_t i = 1; i < inputs.size(); ++i) {
         const std::string& input = inputs[i];
-        const size_t bookmarks = doc.m_arrBookmarks.size();
-        const size_t macros = doc.m_arrMacros.size();
-        const size_t schedules = doc.m_arrSchedules.size();
-        ExchangeReport report;
-        switch (ClassifyImportInput(input)) {
-        case ImportInputKind::Html:
-            ImportFile(doc, input, report);
-            break;
-        case ImportInputKind::UrlFile:
-            ImportUrlFile(doc, input, report);
-            break;
-        case ImportInputKind::Folder:
-            ImportFavoritesTree(doc, input, report);
-            break;
-        case ImportInputKind::FirefoxPlaces:
-            ImportFirefoxPlaces(doc, input, report);
-            break;
-        case ImportInputKind::ChromiumBookmarks:
-            ImportChromiumBookmarks(doc, input, report);
-            break;
-        case ImportInputKind::Unsupported:
+        const ExchangeFormat* format = ImportFormatFor(input);
+        if (!format) {
             // The Import command ends at a file it has no reader for; what came before stays.
-            io.err << input
-                   << ": not an .htm, .html or .url file, a browser profile file or a folder; "
-                      "import stopped\n";
+            io.err << input << ": not an " << ImportExtensionsText()
+                   << " file, a browser profile file or a folder; import stopped\n";
             SaveDocument(doc, path, !args.Has("--no-backup"), io.err);
             return kExitFailure;
         }
-        PrintMessages(input, report, io.err);
-        if (!report.messages.empty())
+        const ImportResult result = format->import(doc, input, {});
+        PrintMessages(input, result.problems, io.err);
+        if (!result.problems.messages.empty())
             code = kExitFailure;
-        io.out << input << ": " << doc.m_arrBookmarks.size() - bookmarks << " bookmarks, "
-               << doc.m_arrMacros.size() - macros << " macros, "
-               << doc.m_arrSchedules.size() - schedules << " schedules\n";
+        io.out << input << ": " << result.added << " bookmarks, " << result.macros << " macros, "
+               << result.schedules << " schedules\n";
     }
     if (!SaveDocument(doc, path, !args.Has("--no-backup"), io.err))
         return kExitFailure;

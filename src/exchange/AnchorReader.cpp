@@ -33,9 +33,7 @@ bool EndsBlock(std::string_view tag) {
 class AnchorReader : public ChunkReader {
   public:
     AnchorReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
-        m_schedule = doc.GetDefaultScheduleName();
-        if (m_schedule.empty())
-            m_schedule = kNoSchedule;
+        m_schedule = ImportSchedule(doc);
         m_addDate = CBrindleDoc::Now();
     }
 

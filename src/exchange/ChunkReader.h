@@ -3,12 +3,12 @@
 // The content readers as objects that take a file's text in pieces, so that a large import need
 // not hold the whole file in memory.
 
-#include <functional>
+#include "exchange/ImportResult.h"
+
 #include <memory>
 #include <string_view>
 
 class CBrindleDoc;
-struct BookmarkFields;
 
 namespace brindle {
 
@@ -23,11 +23,9 @@ class ChunkReader {
     // The last piece (or the whole text), then Finish: what the reader still holds of the
     // piece at its end is not copied first.
     virtual void FeedLast(std::string_view chunk) = 0;
+    // Macros and schedules given to the document so far (bookmarks are counted by the sink).
+    virtual void CountRecords(ImportResult& /*result*/) const {}
 };
-
-// Where a reader puts each bookmark it has read. Empty: the document's AddBookmark. The views in
-// the fields are valid only during the call.
-using BookmarkSink = std::function<void(const BookmarkFields&)>;
 
 // The readers behind ImportNetscape, ImportPowermarks and ImportAnchors, without their marker
 // checks. Macros and schedules (Powermarks) always go to the document.

@@ -3,6 +3,7 @@
 // What an import or export has to tell the user. The core never shows a message box: it hands
 // each message, with the icon it deserves, back to the caller, in the order they arose.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,14 +15,15 @@ enum class MessageIcon { Stop, Exclamation, Information };
 struct ExchangeMessage {
     MessageIcon icon;
     std::string text;
-    std::string file; // the file it is about, when a walk reads many
+    std::string file;         // the file it is about, when a walk reads many
+    std::size_t position = 0; // that item's number in the input, from 1; 0: the input as a whole
 };
 
 struct ExchangeReport {
     std::vector<ExchangeMessage> messages;
 
     void Add(MessageIcon icon, std::string text, std::string file = std::string()) {
-        messages.push_back({icon, std::move(text), std::move(file)});
+        messages.push_back({icon, std::move(text), std::move(file), 0});
     }
     bool Contains(std::string_view text) const {
         for (const ExchangeMessage& m : messages)

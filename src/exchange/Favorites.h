@@ -5,6 +5,7 @@
 
 #include "exchange/ExchangeReport.h"
 #include "exchange/ExportSelection.h"
+#include "exchange/ImportResult.h"
 #include "store/TimeFormat.h"
 
 #include <string>
@@ -14,19 +15,25 @@ class CBrindleDoc;
 
 namespace brindle {
 
-// Adds the bookmark of one shortcut file. Messages: "cannot open the file", and "Cannot open
-// this file as a URL file" when no URL was found in an [InternetShortcut] section. Returns the
-// number of bookmarks added.
-int ImportUrlFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report);
+// Adds the bookmark of one shortcut file. Problems: "cannot open the file", and "Cannot open
+// this file as a URL file" when no URL was found in an [InternetShortcut] section (the file is
+// then not read).
+ImportResult ImportUrlFile(CBrindleDoc& doc, const std::string& path,
+                           const ImportOptions& options = {});
 
 // The text-level part of ImportUrlFile: `fileName` (without folders) gives the bookmark its
-// name. Returns the number of "URL=" lines read inside a shortcut section.
-int ReadUrlFileText(CBrindleDoc& doc, std::string_view fileName, std::string_view text,
-                    BrxTime addDate);
+// name. Read when at least one "URL=" line stands inside a shortcut section.
+ImportResult ReadUrlFileText(CBrindleDoc& doc, std::string_view fileName, std::string_view text,
+                             BrxTime addDate, const ImportOptions& options = {});
 
 // Reads every ".url" file of `folder` and its subfolders (a trailing "*" is ignored), in name
-// order. Returns the number of bookmarks added.
-int ImportFavoritesTree(CBrindleDoc& doc, const std::string& folder, ExchangeReport& report);
+// order; a problem's position is the number of the shortcut file in that order.
+ImportResult ImportFavoritesTree(CBrindleDoc& doc, const std::string& folder,
+                                 const ImportOptions& options = {});
+
+// A folder as a Favorites tree, anything else as one shortcut file.
+ImportResult ImportFavorites(CBrindleDoc& doc, const std::string& path,
+                             const ImportOptions& options = {});
 
 // Writes one shortcut per exported bookmark into `folder`/Brindle_addin. Failure:
 // "cannot create specify directory". An "All" export that writes no file returns false.

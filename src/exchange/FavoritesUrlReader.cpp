@@ -41,8 +41,9 @@ bool NameMakesKeywords(std::string_view lowered) {
 
 } // namespace
 
-int ReadUrlFileText(CBrindleDoc& doc, std::string_view fileName, std::string_view text,
-                    BrxTime addDate) {
+ImportResult ReadUrlFileText(CBrindleDoc& doc, std::string_view fileName, std::string_view text,
+                             BrxTime addDate, const ImportOptions& options) {
+    ImportResult result;
     const std::string name = Trim(fileName.substr(0, fileName.find('.')));
     std::string keywords;
     const std::string lowered = ToLower(name);
@@ -69,39 +70,48 @@ int ReadUrlFileText(CBrindleDoc& doc, std::string_view fileName, std::string_vie
             inSection = false;
         } else if (inSection && StartsWithNoCase(line, "url=")) {
             ++urlLines;
-            doc.AddBookmark({.name = name,
-                             .url = TrimView(line.substr(4)),
-                             .keywords = keywords,
-                             .statusChecking = 1,
-                             .schedule = kNoSchedule,
-                             .status = kStatusWaiting,
-                             .addDate = addDate});
+            AddImported(doc, options.sink,
+                        {.name = name,
+                         .url = TrimView(line.substr(4)),
+                         .keywords = keywords,
+                         .statusChecking = 1,
+                         .schedule = kNoSchedule,
+                         .status = kStatusWaiting,
+                         .addDate = addDate},
+                        result);
         }
     }
-    return urlLines;
+    if (urlLines > 0)
+        result.format = FormatId::Favorites;
+    return result;
 }
 
-int ImportUrlFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report) {
+ImportResult ImportUrlFile(CBrindleDoc& doc, const std::string& path,
+                           const ImportOptions& options) {
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) {
-        report.Add(MessageIcon::Stop, kMsgCannotOpenFile, path);
-        return 0;
+        ImportResult result;
+        result.problems.Add(MessageIcon::Stop, kMsgCannotOpenFile, path);
+        return result;
     }
     const std::string text = DecodeOutsideText(std::move(bytes));
-    const size_t before = doc.m_arrBookmarks.size();
     const std::string fileName = fs::path(path).filename().string();
     // A file without a URL inside a shortcut section is not a shortcut; one whose section is
     // followed by another (Windows adds a property section) is.
-    if (ReadUrlFileText(doc, fileName, text, CBrindleDoc::Now()) == 0)
-        report.Add(MessageIcon::Information, kMsgNotUrlFile, path);
-    return static_cast<int>(doc.m_arrBookmarks.size() - before);
+    ImportResult result = ReadUrlFileText(doc, fileName, text, CBrindleDoc::Now(), options);
+    if (!result.Read())
+        result.problems.Add(MessageIcon::Information, kMsgNotUrlFile, path);
+    return result;
 }
 
-int ImportFavoritesTree(CBrindleDoc& doc, const std::string& folder, ExchangeReport& report) {
+ImportResult ImportFavoritesTree(CBrindleDoc& doc, const std::string& folder,
+                                 const ImportOptions& options) {
     std::string root = folder;
     if (!root.empty() && root.back() == '*')
         root.pop_back();
-    const size_t before = doc.m_arrBookmarks.size();
+    ImportResult result;
+    result.format = FormatId::Favorites;
+    std::size_t files = 0;
 
     // Depth first, each folder's entries in name order; an explicit stack instead of recursion,
     // and folders reached through symbolic links are not entered (they may loop).
@@ -134,10 +144,16 @@ int ImportFavoritesTree(CBrindleDoc& doc, const std::string& folder, ExchangeRep
         if (entry.is_directory(ec) && !entry.is_symlink(ec)) {
             stack.push_back(list(entry.path()));
         } else if (entry.path().extension() == ".url" && entry.is_regular_file(ec)) {
-            ImportUrlFile(doc, entry.path().string(), report);
+            result.Include(ImportUrlFile(doc, entry.path().string(), options), ++files);
         }
     }
-    return static_cast<int>(doc.m_arrBookmarks.size() - before);
+    return result;
+}
+
+ImportResult ImportFavorites(CBrindleDoc& doc, const std::string& path,
+                             const ImportOptions& options) {
+    return FolderExists(path) ? ImportFavoritesTree(doc, path, options)
+                              : ImportUrlFile(doc, path, options);
 }
 
 } // namespace brindle

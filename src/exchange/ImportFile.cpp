@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Content detection for HTML imports and the dispatch of the Import command.
+// The HTML import: content detection over the text formats and the reading of a file in windows.
 
 #include "exchange/ImportFile.h"
 
-#include "exchange/BrowserBookmarks.h"
 #include "exchange/ChunkReader.h"
 #include "exchange/ExchangeFiles.h"
+#include "exchange/ExchangeFormats.h"
 #include "exchange/HtmlTags.h"
-#include "exchange/Netscape.h"
-#include "exchange/Powermarks.h"
 #include "exchange/TextCodec.h"
 #include "store/TextUtil.h"
 
@@ -24,36 +22,67 @@ namespace brindle {
 
 namespace {
 
-constexpr std::string_view kNetscapeMarker = "<!doctype netscape";
-constexpr std::string_view kPowermarksMarker = "<!--powermarks format 3.0-->";
-
-// Feeds the whole text to the reader the markers choose.
-ImportFormat ReadHtmlText(CBrindleDoc& doc, std::string_view text, const BookmarkSink& sink) {
-    text = SkipUtf8Bom(text);
-    ImportFormat format = ImportFormat::Anchors;
-    std::unique_ptr<ChunkReader> reader;
-    if (FindNoCase(text, kNetscapeMarker) != std::string_view::npos) {
-        format = ImportFormat::Netscape;
-        reader = MakeNetscapeReader(doc, sink);
-    } else if (FindNoCase(text, kPowermarksMarker) != std::string_view::npos) {
-        format = ImportFormat::Powermarks;
-        reader = MakePowermarksReader(doc, sink);
-    } else {
-        reader = MakeAnchorReader(doc, sink);
+// Which text formats' markers a text holds, found window by window. Windows overlap by the
+// longest marker less one byte, so that a marker across a boundary is whole in the next one.
+class MarkerSearch {
+  public:
+    MarkerSearch() : m_formats(TextFormats()), m_found(m_formats.size(), false) {
+        for (const ExchangeFormat* f : m_formats)
+            m_overlap = std::max(m_overlap, f->marker.empty() ? 0 : f->marker.size() - 1);
     }
+
+    size_t Overlap() const { return m_overlap; }
+
+    void Search(std::string_view window) {
+        // An earlier row wins over a later one, so once one is found the later ones are not
+        // sought.
+        for (size_t i = 0; i < m_formats.size(); ++i) {
+            if (m_found[i])
+                return;
+            const std::string_view marker = m_formats[i]->marker;
+            if (!marker.empty() && FindNoCase(window, marker) != std::string_view::npos) {
+                m_found[i] = true;
+                return;
+            }
+        }
+    }
+
+    // The row that claims the text: the first whose marker was found, else the one of no
+    // marker.
+    const ExchangeFormat& Chosen() const {
+        for (size_t i = 0; i < m_formats.size(); ++i)
+            if (m_found[i] || m_formats[i]->marker.empty())
+                return *m_formats[i];
+        return FormatOf(FormatId::Html);
+    }
+
+  private:
+    std::vector<const ExchangeFormat*> m_formats;
+    std::vector<bool> m_found;
+    size_t m_overlap = 0;
+};
+
+// Feeds the whole text to the reader its content chooses.
+ImportResult ReadHtmlText(CBrindleDoc& doc, std::string_view text, const BookmarkSink& sink) {
+    text = SkipUtf8Bom(text);
+    MarkerSearch markers;
+    markers.Search(text);
+    const ExchangeFormat& format = markers.Chosen();
+    ImportResult result;
+    result.format = format.id;
+    const auto reader = format.makeReader(doc, CountingSink(doc, sink, result));
     reader->FeedLast(text);
-    return format;
+    reader->CountRecords(result);
+    return result;
 }
 
 } // namespace
 
-ImportFormat ImportHtmlText(CBrindleDoc& doc, std::string_view text) {
-    return ReadHtmlText(doc, text, {});
+ImportResult ImportHtmlText(CBrindleDoc& doc, std::string_view text, const ImportOptions& options) {
+    return ReadHtmlText(doc, text, options.sink);
 }
 
 namespace {
-
-constexpr size_t kMarkerOverlap = kPowermarksMarker.size() - 1;
 
 // A file read window by window: each window mapped into memory where the system allows it, so
 // the readers parse the file's own pages, or else read into one reused buffer.
@@ -113,8 +142,7 @@ class FileWindows {
 struct Survey {
     bool readable = true;
     bool utf8 = true;
-    bool netscape = false;
-    bool powermarks = false;
+    MarkerSearch markers;
 };
 
 // The end of the last whole UTF-8 character in `bytes`: a character cut by the end of a window
@@ -130,8 +158,7 @@ size_t WholeCharactersEnd(std::string_view bytes) {
     return bytes.size();
 }
 
-Survey SurveyFile(FileWindows& file, size_t windowBytes) {
-    Survey s;
+void SurveyFile(FileWindows& file, size_t windowBytes, Survey& s) {
     const std::uint64_t size = file.Size();
     std::uint64_t checked = 0; // UTF-8 is known to be well formed up to here
     // Windows overlap by the length of a marker, so that a marker across a boundary is whole
@@ -142,7 +169,7 @@ Survey SurveyFile(FileWindows& file, size_t windowBytes) {
         std::string_view window;
         if (!file.View(offset, length, window)) {
             s.readable = false;
-            return s;
+            return;
         }
         const bool last = offset + length == size;
         if (offset == 0 && window.size() >= 2 &&
@@ -156,17 +183,12 @@ Survey SurveyFile(FileWindows& file, size_t windowBytes) {
             checked = offset + std::max(from, to);
         }
         if (!s.utf8)
-            return s; // the whole file is read and converted; markers are found in its text
-        // The Netscape marker wins over the other, so once it is found nothing else is sought.
-        s.netscape = s.netscape || FindNoCase(window, kNetscapeMarker) != std::string_view::npos;
-        if (!s.netscape)
-            s.powermarks =
-                s.powermarks || FindNoCase(window, kPowermarksMarker) != std::string_view::npos;
+            return; // the whole file is read and converted; markers are found in its text
+        s.markers.Search(window);
         if (last)
             break;
-        offset += length - std::min(length, kMarkerOverlap);
+        offset += length - std::min(length, s.markers.Overlap());
     }
-    return s;
 }
 
 // Where the reader's window ends: after the last '>' (so that a tag rarely spans two windows),
@@ -183,32 +205,27 @@ size_t WindowCut(std::string_view window) {
 
 } // namespace
 
-ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report) {
-    return ImportFile(doc, path, report, ImportFileOptions{});
-}
-
-ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& report,
-                        const ImportFileOptions& options) {
+ImportResult ImportFile(CBrindleDoc& doc, const std::string& path, const ImportOptions& options) {
+    Survey survey;
     // Windows overlap by a marker's length in the first pass, so they must be longer.
-    const size_t windowBytes = std::max(options.windowBytes, 2 * kMarkerOverlap);
+    const size_t windowBytes = std::max(options.windowBytes, 2 * survey.markers.Overlap());
     const BookmarkSink& sink = options.sink;
+    const auto cannotOpen = [&path] {
+        ImportResult failed;
+        failed.problems.Add(MessageIcon::Stop, kMsgCannotOpenFile, path);
+        return failed;
+    };
     FileWindows file;
-    if (!file.Open(path)) {
-        report.Add(MessageIcon::Stop, kMsgCannotOpenFile);
-        return ImportFormat::None;
-    }
-    const Survey survey = SurveyFile(file, windowBytes);
-    if (!survey.readable) {
-        report.Add(MessageIcon::Stop, kMsgCannotOpenFile);
-        return ImportFormat::None;
-    }
+    if (!file.Open(path))
+        return cannotOpen();
+    SurveyFile(file, windowBytes, survey);
+    if (!survey.readable)
+        return cannotOpen();
     if (!survey.utf8) {
         // Another encoding: the whole file is converted first.
         std::string bytes;
-        if (!ReadWholeFile(path, bytes)) {
-            report.Add(MessageIcon::Stop, kMsgCannotOpenFile);
-            return ImportFormat::None;
-        }
+        if (!ReadWholeFile(path, bytes))
+            return cannotOpen();
         std::string text = DecodeOutsideText(std::move(bytes));
         NormalizeLineEnds(text);
         return ReadHtmlText(doc, text, sink);
@@ -216,17 +233,10 @@ ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeRepor
 
     // UTF-8 goes to the reader as it lies in the file, window by window; only a window holding
     // a CR is copied, to turn its CR LF pairs into LF.
-    ImportFormat format = ImportFormat::Anchors;
-    std::unique_ptr<ChunkReader> reader;
-    if (survey.netscape) {
-        format = ImportFormat::Netscape;
-        reader = MakeNetscapeReader(doc, sink);
-    } else if (survey.powermarks) {
-        format = ImportFormat::Powermarks;
-        reader = MakePowermarksReader(doc, sink);
-    } else {
-        reader = MakeAnchorReader(doc, sink);
-    }
+    const ExchangeFormat& format = survey.markers.Chosen();
+    ImportResult result;
+    result.format = format.id;
+    const auto reader = format.makeReader(doc, CountingSink(doc, sink, result));
     std::string normalised;
     const std::uint64_t size = file.Size();
     for (std::uint64_t offset = 0; offset < size;) {
@@ -234,7 +244,7 @@ ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeRepor
             static_cast<size_t>(std::min<std::uint64_t>(windowBytes, size - offset));
         std::string_view window;
         if (!file.View(offset, length, window)) {
-            report.Add(MessageIcon::Stop, kMsgCannotOpenFile);
+            result.problems.Add(MessageIcon::Stop, kMsgCannotOpenFile, path);
             break;
         }
         const bool last = offset + length == size;
@@ -250,35 +260,14 @@ ImportFormat ImportFile(CBrindleDoc& doc, const std::string& path, ExchangeRepor
         }
         if (last) {
             reader->FeedLast(piece);
-            return format;
+            reader->CountRecords(result);
+            return result;
         }
         reader->Feed(piece);
     }
     reader->Finish(); // an empty file, or one that could not be read to its end
-    return format;
-}
-
-ImportInputKind ClassifyImportInput(const std::string& path) {
-    if (FolderExists(path))
-        return ImportInputKind::Folder;
-    const std::string name = std::filesystem::path(path).filename().string();
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos) {
-        const std::string_view ext = std::string_view(name).substr(dot);
-        if (ext == ".htm" || ext == ".html")
-            return ImportInputKind::Html;
-        if (ext == ".url")
-            return ImportInputKind::UrlFile;
-    }
-    switch (DetectBrowserFile(path)) {
-    case BrowserFileKind::FirefoxPlaces:
-        return ImportInputKind::FirefoxPlaces;
-    case BrowserFileKind::ChromiumBookmarks:
-        return ImportInputKind::ChromiumBookmarks;
-    case BrowserFileKind::None:
-        break;
-    }
-    return ImportInputKind::Unsupported;
+    reader->CountRecords(result);
+    return result;
 }
 
 } // namespace brindle

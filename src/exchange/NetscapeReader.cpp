@@ -3,6 +3,8 @@
 // gets its folder path and its own name as keywords.
 
 #include "exchange/ChunkReader.h"
+#include "exchange/ExchangeFormats.h"
+#include "exchange/FolderKeywords.h"
 #include "exchange/HtmlTags.h"
 #include "exchange/Netscape.h"
 #include "exchange/TextCodec.h"
@@ -94,19 +96,13 @@ void ParseNetscapeDates(std::string_view tagText, BrxTime& addDate, BrxTime& las
 
 namespace {
 
-// Folder names that may join a link's keyword text, in bytes. Real folder paths are far
-// shorter; the bound keeps the work per link constant however deep a file nests its folders.
-constexpr size_t kMaxFolderKeywordBytes = 1024;
-
 // A link's texts are views into the piece being read where nothing needs decoding, otherwise
 // buffers of the reader reused from link to link: reading a link allocates nothing once the
 // buffers have grown to the file's longest texts.
 class NetscapeReader : public ChunkReader {
   public:
     NetscapeReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
-        m_schedule = doc.GetDefaultScheduleName();
-        if (m_schedule.empty())
-            m_schedule = kNoSchedule;
+        m_schedule = ImportSchedule(doc);
         m_importTime = CBrindleDoc::Now();
     }
 
@@ -250,49 +246,18 @@ class NetscapeReader : public ChunkReader {
         AppendDecoded(m_attributeDescription, m_link.value[kDescription]);
     }
 
-    void PushFolder() {
-        const auto before = static_cast<std::uint32_t>(m_folderPrefix.size());
-        const std::string piece = ToLower(TrimView(DecodedView(m_folderName.View(), m_scratch)));
-        if (!piece.empty() && m_folderPrefix.size() + piece.size() + 1 <= kMaxFolderKeywordBytes) {
-            m_folderPrefix += piece;
-            m_folderPrefix += ' ';
-        }
-        // Runs of folders that added nothing share one mark, so even a file of nothing but
-        // <DL> tags keeps this list short.
-        if (!m_marks.empty() && m_marks.back().first == before)
-            ++m_marks.back().second;
-        else
-            m_marks.emplace_back(before, 1);
-    }
+    void PushFolder() { m_folders.Push(DecodedView(m_folderName.View(), m_scratch)); }
 
-    void PopFolder() {
-        if (m_marks.empty())
-            return; // unbalanced </DL>
-        m_folderPrefix.resize(m_marks.back().first);
-        if (--m_marks.back().second == 0)
-            m_marks.pop_back();
-    }
+    void PopFolder() { m_folders.Pop(); }
 
     void BeginPending() {
         m_pending.name = DecodedView(m_anchorText.View(), m_pending.nameBuffer);
         m_pending.url.assign(m_url);
-        if (m_folderPrefix.empty() && m_tags.empty() && IsLowerAscii(m_pending.name)) {
+        if (m_folders.Empty() && m_tags.empty() && IsLowerAscii(m_pending.name)) {
             m_pending.keywords = m_pending.name;
         } else {
-            std::string& keywords = m_pending.keywordBuffer;
-            keywords.assign(m_folderPrefix);
-            AppendLower(keywords, m_pending.name);
-            if (!m_tags.empty()) {
-                // Tag lists are comma-separated; the keyword rules would drop a word before a
-                // comma.
-                keywords += ' ';
-                const size_t from = keywords.size();
-                AppendLower(keywords, m_tags);
-                for (size_t i = from; i < keywords.size(); ++i)
-                    if (keywords[i] == ',')
-                        keywords[i] = ' ';
-            }
-            m_pending.keywords = keywords;
+            m_folders.KeywordsFor(m_pending.keywordBuffer, m_pending.name, m_tags);
+            m_pending.keywords = m_pending.keywordBuffer;
         }
         m_pending.addDate = m_addDate;
         m_pending.lastVisit = m_lastVisit;
@@ -352,10 +317,8 @@ class NetscapeReader : public ChunkReader {
     BrxTime m_lastVisit = 0;
     BrxTime m_lastModified = 0;
 
-    // The folder path as keyword text (lower case, each name followed by a blank), and for each
-    // open list the length it had before the list's folder was added, run-length coded.
-    std::string m_folderPrefix;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_marks;
+    // The open lists' folder names, as keyword text.
+    FolderKeywords m_folders;
 
     // A closed link waits here until its <DD> description, if any, has been read.
     Pending m_pending;
@@ -373,7 +336,7 @@ std::unique_ptr<ChunkReader> MakeNetscapeReader(CBrindleDoc& doc, BookmarkSink s
 
 bool ImportNetscape(CBrindleDoc& doc, std::string_view text) {
     text = SkipUtf8Bom(text);
-    if (FindNoCase(text, "<!doctype netscape") == std::string_view::npos)
+    if (FindNoCase(text, FormatOf(FormatId::Netscape).marker) == std::string_view::npos)
         return false;
     NetscapeReader reader(doc, {});
     reader.FeedLast(text);

@@ -3,6 +3,7 @@
 // groups; malformed groups drop their line rather than invent values.
 
 #include "exchange/ChunkReader.h"
+#include "exchange/ExchangeFormats.h"
 #include "exchange/HtmlTags.h"
 #include "exchange/Powermarks.h"
 #include "exchange/TextCodec.h"
@@ -76,6 +77,11 @@ class PowermarksReader : public ChunkReader {
     }
 
     void Finish() override { AddPending(); }
+
+    void CountRecords(ImportResult& result) const override {
+        result.macros += m_macros;
+        result.schedules += m_schedules;
+    }
 
     void FeedLast(std::string_view chunk) override {
         Read(chunk);
@@ -167,9 +173,11 @@ class PowermarksReader : public ChunkReader {
                 (g.values[5].size() > 2 || !ParsePowermarksHex(g.values[5], fields)))
                 return;
             m_doc.AddStringMacro(at(1), at(2), fields, matchCase, hotKey);
+            ++m_macros;
             return;
         }
         m_doc.AddMacro(kind == "0" ? kMacroUrl : kMacroKeywords, at(1), at(2), hotKey);
+        ++m_macros;
     }
 
     void ReadSchedule(std::string_view line) {
@@ -188,6 +196,7 @@ class PowermarksReader : public ChunkReader {
             return;
         m_doc.AddSchedule(g.values.empty() ? std::string() : g.values[0],
                           static_cast<BrxTime>(static_cast<std::int32_t>(interval)), isDefault);
+        ++m_schedules;
     }
 
     void ReadMetadata(std::string_view line) {
@@ -247,6 +256,8 @@ class PowermarksReader : public ChunkReader {
 
     CBrindleDoc& m_doc;
     BookmarkSink m_sink;
+    int m_macros = 0;
+    int m_schedules = 0;
     TagStream m_stream;
     GatheredText* m_target = nullptr; // where text outside tags goes, if anywhere
     bool m_inAnchor = false;
@@ -271,7 +282,7 @@ std::unique_ptr<ChunkReader> MakePowermarksReader(CBrindleDoc& doc, BookmarkSink
 
 bool ImportPowermarks(CBrindleDoc& doc, std::string_view text) {
     text = SkipUtf8Bom(text);
-    if (FindNoCase(text, "<!--powermarks format 3.0-->") == std::string_view::npos)
+    if (FindNoCase(text, FormatOf(FormatId::Powermarks).marker) == std::string_view::npos)
         return false;
     PowermarksReader reader(doc, {});
     reader.FeedLast(text);

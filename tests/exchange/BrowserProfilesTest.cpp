@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Bookmarks read from browser profiles (Firefox places.sqlite, Chromium Bookmarks) and the page
-// read from a Firefox session file. Every fixture is made here: a SQLite database with the
-// tables and columns the reader uses, JSON text, and LZ4 blocks written with liblz4.
+// read from a Firefox session file. Every fixture is made by the tests: a SQLite database with
+// the tables and columns the reader uses (support/PlacesFixture.h), JSON text, and LZ4 blocks
+// written with liblz4.
 
 #include "support/BookmarkLookup.h"
 #include "support/MozLz4.h"
+#include "support/PlacesFixture.h"
 #include "support/TestFiles.h"
 
-#include "exchange/BrowserBookmarks.h"
 #include "exchange/BrowserSession.h"
-#include "exchange/ImportFile.h"
+#include "exchange/ChromiumBookmarks.h"
+#include "exchange/ExchangeFormats.h"
+#include "exchange/FirefoxPlaces.h"
 #include "store/BrindleDoc.h"
 
 #include <gtest/gtest.h>
@@ -23,106 +26,10 @@ using namespace brindle;
 using testutil::FindByName;
 using testutil::FindByUrl;
 
+using testutil::FillPlaces;
+using testutil::kSecond;
 using testutil::MozLz4;
-
-namespace {
-
-constexpr std::int64_t kSecond = 1000000; // Firefox stores microseconds
-
-// A places database with the schema's tables and the columns the reader reads.
-class PlacesFixture {
-  public:
-    explicit PlacesFixture(const std::string& path) {
-        EXPECT_EQ(sqlite3_open(path.c_str(), &m_db), SQLITE_OK);
-        Exec("CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url LONGVARCHAR, title "
-             "LONGVARCHAR, last_visit_date INTEGER, guid TEXT);"
-             "CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER "
-             "DEFAULT NULL, parent INTEGER, position INTEGER, title LONGVARCHAR, keyword_id "
-             "INTEGER, folder_type TEXT, dateAdded INTEGER, lastModified INTEGER, guid TEXT);"
-             "CREATE TABLE moz_anno_attributes (id INTEGER PRIMARY KEY, name VARCHAR(32));"
-             "CREATE TABLE moz_items_annos (id INTEGER PRIMARY KEY, item_id INTEGER, "
-             "anno_attribute_id INTEGER, content LONGVARCHAR);"
-             "INSERT INTO moz_anno_attributes VALUES (1, 'bookmarkProperties/description');");
-        Folder(1, 0, 0, "", "root________");
-        Folder(2, 1, 0, "menu", "menu________");
-        Folder(3, 1, 1, "toolbar", "toolbar_____");
-        Folder(4, 1, 2, "tags", "tags________");
-        Folder(5, 1, 3, "unfiled", "unfiled_____");
-    }
-    ~PlacesFixture() { sqlite3_close(m_db); }
-
-    void Exec(const std::string& sql) {
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-            << (error ? error : "") << "\n"
-            << sql;
-        sqlite3_free(error);
-    }
-    void Folder(int id, int parent, int position, const std::string& title,
-                const std::string& guid = "") {
-        Item(id, 2, 0, parent, position, title, guid);
-    }
-    void Item(int id, int type, int fk, int parent, int position, const std::string& title,
-              const std::string& guid = "", std::int64_t added = 0) {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(m_db,
-                           "INSERT INTO moz_bookmarks (id, type, fk, parent, position, title, "
-                           "dateAdded, lastModified, guid) VALUES (?,?,?,?,?,?,?,?,?)",
-                           -1, &st, nullptr);
-        sqlite3_bind_int(st, 1, id);
-        sqlite3_bind_int(st, 2, type);
-        if (fk)
-            sqlite3_bind_int(st, 3, fk);
-        sqlite3_bind_int(st, 4, parent);
-        sqlite3_bind_int(st, 5, position);
-        sqlite3_bind_text(st, 6, title.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(st, 7, added);
-        sqlite3_bind_int64(st, 8, added ? added + 5 * kSecond : 0);
-        sqlite3_bind_text(st, 9, guid.c_str(), -1, SQLITE_TRANSIENT);
-        EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
-        sqlite3_finalize(st);
-    }
-    void Place(int id, const std::string& url, std::int64_t lastVisit = 0) {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(m_db, "INSERT INTO moz_places (id, url, last_visit_date) VALUES (?,?,?)",
-                           -1, &st, nullptr);
-        sqlite3_bind_int(st, 1, id);
-        sqlite3_bind_text(st, 2, url.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(st, 3, lastVisit);
-        EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
-        sqlite3_finalize(st);
-    }
-    sqlite3* Db() const { return m_db; }
-
-  private:
-    sqlite3* m_db = nullptr;
-};
-
-// The usual tree: links in the menu, the toolbar, nested folders, tags, a separator, an empty
-// folder, a description and Firefox's own "place:" queries.
-void FillPlaces(PlacesFixture& f) {
-    f.Place(100, "https://example.com/Search?a=1&b=\"x\"", 1700000000 * kSecond + 999);
-    f.Place(101, "https://news.example/");
-    f.Place(102, "https://Übung.example/Straße");
-    f.Place(103, "place:sort=8&maxResults=10");
-    f.Item(10, 1, 100, 2, 0, "Search & \"Quotes\"", "", 1600000000 * kSecond);
-    f.Item(11, 3, 0, 2, 1, "");       // separator
-    f.Folder(12, 2, 2, "Work Stuff"); // menu/Work Stuff
-    f.Folder(13, 12, 0, "Deep");      // menu/Work Stuff/Deep
-    f.Item(14, 1, 101, 13, 0, "News Site");
-    f.Folder(15, 12, 1, "Empty");
-    f.Item(16, 1, 102, 3, 0, "Übung Straße"); // toolbar
-    f.Item(17, 1, 103, 3, 1, "Most Visited");
-    // Tags: folders under the tags root holding bookmarks of the tagged place.
-    f.Folder(20, 4, 0, "Reading");
-    f.Item(21, 1, 101, 20, 0, "");
-    f.Folder(22, 4, 1, "Daily");
-    f.Item(23, 1, 101, 22, 0, "");
-    f.Exec("INSERT INTO moz_items_annos (item_id, anno_attribute_id, content) VALUES "
-           "(14, 1, '  Morning paper  ')");
-}
-
-} // namespace
+using testutil::PlacesFixture;
 
 TEST(FirefoxPlaces, FoldersTagsDatesAndDescriptions) {
     testutil::TempDirectory dir;
@@ -132,9 +39,9 @@ TEST(FirefoxPlaces, FoldersTagsDatesAndDescriptions) {
         FillPlaces(f);
     }
     CBrindleDoc doc;
-    ExchangeReport report;
-    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
-    EXPECT_TRUE(report.messages.empty());
+    const ImportResult result = ImportFirefoxPlaces(doc, path);
+    EXPECT_EQ(result.added, 3);
+    EXPECT_TRUE(result.problems.messages.empty());
     ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
 
     // The menu is the top level, as in Firefox's own Netscape export; case is kept.
@@ -195,9 +102,9 @@ TEST(FirefoxPlaces, ALockedDatabaseIsReadWithoutWaiting) {
     // A running browser holding the database in an exclusive transaction.
     f.Exec("BEGIN EXCLUSIVE; INSERT INTO moz_places (id, url) VALUES (200, 'http://pending/');");
     CBrindleDoc doc;
-    ExchangeReport report;
-    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
-    EXPECT_TRUE(report.messages.empty());
+    const ImportResult result = ImportFirefoxPlaces(doc, path);
+    EXPECT_EQ(result.added, 3);
+    EXPECT_TRUE(result.problems.messages.empty());
     EXPECT_FALSE(FindByUrl(doc, "http://pending/"));
     f.Exec("ROLLBACK;");
 }
@@ -215,8 +122,7 @@ TEST(FirefoxPlaces, ChangesStillInTheWriteAheadLogAreSeenAndTheFilesStayUntouche
     const std::string walBefore = testutil::ReadFile(path + "-wal");
 
     CBrindleDoc doc;
-    ExchangeReport report;
-    EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 4);
+    EXPECT_EQ(ImportFirefoxPlaces(doc, path).added, 4);
     const auto fresh = FindByName(doc, "Fresh");
     ASSERT_TRUE(fresh);
     EXPECT_EQ(fresh->m_strKeywords, "other bookmarks fresh");
@@ -235,9 +141,9 @@ TEST(FirefoxPlaces, FilesThatAreNoPlacesDatabaseAreReported) {
     testutil::WriteFile(dir.Path() / "junk.sqlite", "SQLite format 3");
     for (const char* name : {"other.sqlite", "junk.sqlite", "missing.sqlite"}) {
         CBrindleDoc doc;
-        ExchangeReport report;
-        EXPECT_EQ(ImportFirefoxPlaces(doc, dir.File(name), report), -1) << name;
-        EXPECT_TRUE(report.Contains("cannot open the file")) << name;
+        const ImportResult result = ImportFirefoxPlaces(doc, dir.File(name));
+        EXPECT_EQ(result.format, FormatId::None) << name;
+        EXPECT_TRUE(result.problems.Contains("cannot open the file")) << name;
         EXPECT_TRUE(doc.m_arrBookmarks.empty());
     }
 }
@@ -265,7 +171,7 @@ TEST(ChromiumBookmarks, RootsFoldersAndWindowsEpochDates) {
     CBrindleDoc doc;
     // The duplicate is refused by the document and not counted; an untitled link is named by
     // its address.
-    EXPECT_EQ(ReadChromiumBookmarksText(doc, json), 4);
+    EXPECT_EQ(ReadChromiumBookmarksText(doc, json).added, 4);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
     EXPECT_TRUE(FindByName(doc, "http://untitled.example/"));
     const auto search = FindByName(doc, "Search & \"Quotes\"");
@@ -286,7 +192,7 @@ TEST(ChromiumBookmarks, DamagedFilesAddNothing) {
     for (const char* text : {"", "{", "[]", "{\"roots\": 5}", "{\"roots\": {\"other\": 7}}",
                              "{\"roots\": {\"other\": {\"children\": [1, null, {}]}}}"}) {
         CBrindleDoc doc;
-        EXPECT_LE(ReadChromiumBookmarksText(doc, text), 0) << text;
+        EXPECT_EQ(ReadChromiumBookmarksText(doc, text).added, 0) << text;
         EXPECT_TRUE(doc.m_arrBookmarks.empty()) << text;
     }
     EXPECT_EQ(ChromiumTimeToSeconds(0), 0);
@@ -300,11 +206,15 @@ TEST(BrowserFiles, TheImportRecognisesThemByContent) {
                         "\xEF\xBB\xBF\n{\n \"checksum\": \"1\",\n \"roots\": {}}");
     testutil::WriteFile(dir.Path() / "notes", "{\"other\": 1}");
     testutil::WriteFile(dir.Path() / "data.json", "{\"roots\": {}}");
-    EXPECT_EQ(ClassifyImportInput(dir.File("places.sqlite")), ImportInputKind::FirefoxPlaces);
-    EXPECT_EQ(ClassifyImportInput(dir.File("Bookmarks")), ImportInputKind::ChromiumBookmarks);
-    EXPECT_EQ(ClassifyImportInput(dir.File("data.json")), ImportInputKind::ChromiumBookmarks);
-    EXPECT_EQ(ClassifyImportInput(dir.File("notes")), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir.File("nothing")), ImportInputKind::Unsupported);
+    const auto formatOf = [](const std::string& path) {
+        const ExchangeFormat* format = ImportFormatFor(path);
+        return format ? format->id : FormatId::None;
+    };
+    EXPECT_EQ(formatOf(dir.File("places.sqlite")), FormatId::FirefoxPlaces);
+    EXPECT_EQ(formatOf(dir.File("Bookmarks")), FormatId::Chromium);
+    EXPECT_EQ(formatOf(dir.File("data.json")), FormatId::Chromium);
+    EXPECT_EQ(formatOf(dir.File("notes")), FormatId::None);
+    EXPECT_EQ(formatOf(dir.File("nothing")), FormatId::None);
 }
 
 TEST(FirefoxSession, TheSelectedTabOfTheLastUsedWindow) {

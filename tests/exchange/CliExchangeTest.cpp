@@ -2,6 +2,7 @@
 // brindle-cli import, export and export-profile, run as a program.
 
 #include "support/BookmarkLookup.h"
+#include "support/PlacesFixture.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
 
@@ -215,4 +216,22 @@ TEST_F(CliExchange, ImportRecognisesBrowserProfileFilesByContent) {
     EXPECT_EQ(fire->m_strURL, "http://Fire.example/");
     EXPECT_EQ(fire->m_tAddDate, 1500000000);
     EXPECT_EQ(testutil::FindByName(*doc, "Chrome Page")->m_strKeywords, "other chrome page");
+}
+
+TEST_F(CliExchange, AHostilePlacesDatabaseFailsNamingTheFileAndTheImportGoesOn) {
+    const std::string places = dir.File("places.sqlite");
+    {
+        testutil::PlacesFixture f(places);
+        testutil::FillPlaces(f);
+        f.MakePlacesAnEndlessView();
+    }
+    const std::string brx = dir.File("hostile.brx");
+    const CliRun run =
+        Cli({"import", brx, places, testutil::ExchangeDataFile("safari.html"), "--no-backup"});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, places + ": cannot open the file\n");
+    EXPECT_EQ(run.out, places + ": 0 bookmarks, 0 macros, 0 schedules\n" +
+                           testutil::ExchangeDataFile("safari.html") +
+                           ": 2 bookmarks, 0 macros, 0 schedules\n");
+    EXPECT_EQ(Load(brx)->m_arrBookmarks.size(), 2u);
 }

@@ -39,66 +39,63 @@ fs::path CorpusDir() {
 
 struct Expectation {
     const char* file;
-    ImportFormat format;
+    FormatId format;
     size_t count;
     const char* why; // why our count differs from the other parsers' or raw count, if it does
 };
 
 const Expectation kFiles[] = {
-    {"netscape/CPAN-Adoptable-Modules__bookmark_files__Bookmarks.html", ImportFormat::Netscape, 9,
+    {"netscape/CPAN-Adoptable-Modules__bookmark_files__Bookmarks.html", FormatId::Netscape, 9,
      "10 links; an alias repeats name and URL"},
-    {"netscape/CPAN-Adoptable-Modules__bookmark_files__Bookmarks4.7.html", ImportFormat::Netscape,
-     110, ""},
-    {"netscape/CPAN-Adoptable-Modules__bookmark_files__Favorites.html", ImportFormat::Netscape, 148,
+    {"netscape/CPAN-Adoptable-Modules__bookmark_files__Bookmarks4.7.html", FormatId::Netscape, 110,
+     ""},
+    {"netscape/CPAN-Adoptable-Modules__bookmark_files__Favorites.html", FormatId::Netscape, 148,
      "149 links, one repeated"},
-    {"netscape/CPAN-Adoptable-Modules__bookmark_files__iCab.Hotlist.html", ImportFormat::Netscape,
-     150, "151 links, one repeated"},
-    {"netscape/CPAN-Adoptable-Modules__bookmark_files__mozilla.html", ImportFormat::Netscape, 217,
+    {"netscape/CPAN-Adoptable-Modules__bookmark_files__iCab.Hotlist.html", FormatId::Netscape, 150,
+     "151 links, one repeated"},
+    {"netscape/CPAN-Adoptable-Modules__bookmark_files__mozilla.html", FormatId::Netscape, 217,
      "219 links, two repeated"},
-    {"netscape/FlyingWolFox__test__test.html", ImportFormat::Netscape, 2, ""},
-    {"netscape/bookmarks-tools__tests__tests_data__chrome_bookmarks.html", ImportFormat::Netscape,
-     8, ""},
-    {"netscape/bookmarks-tools__tests__tests_data__firefox_bookmarks.html", ImportFormat::Netscape,
-     8, "9 expected; one link has no name"},
-    {"netscape/calibr__test__files__chrome_bookmarks.html", ImportFormat::Netscape, 4, ""},
-    {"netscape/calibr__test__files__netscape.html", ImportFormat::Netscape, 6, ""},
-    {"netscape/calibr__test__files__netscape_complex.html", ImportFormat::Netscape, 14, ""},
-    {"netscape/mobiledge__Safari_Bookmarks.html", ImportFormat::Netscape, 230,
+    {"netscape/FlyingWolFox__test__test.html", FormatId::Netscape, 2, ""},
+    {"netscape/bookmarks-tools__tests__tests_data__chrome_bookmarks.html", FormatId::Netscape, 8,
+     ""},
+    {"netscape/bookmarks-tools__tests__tests_data__firefox_bookmarks.html", FormatId::Netscape, 8,
+     "9 expected; one link has no name"},
+    {"netscape/calibr__test__files__chrome_bookmarks.html", FormatId::Netscape, 4, ""},
+    {"netscape/calibr__test__files__netscape.html", FormatId::Netscape, 6, ""},
+    {"netscape/calibr__test__files__netscape_complex.html", FormatId::Netscape, 14, ""},
+    {"netscape/mobiledge__Safari_Bookmarks.html", FormatId::Netscape, 230,
      "231 links, one repeated"},
-    {"netscape/oconnoat__delicious.html", ImportFormat::Netscape, 6116,
+    {"netscape/oconnoat__delicious.html", FormatId::Netscape, 6116,
      "6125 links: 4 without a name, 5 repeated"},
-    {"netscape/osxhacker__delicious.html", ImportFormat::Netscape, 740, ""},
-    {"netscape/shaarli__tests__input__chromium_nested.htm", ImportFormat::Netscape, 18, ""},
-    {"netscape/shaarli__tests__input__delicious.htm", ImportFormat::Netscape, 5, ""},
-    {"netscape/shaarli__tests__input__delicious_sanitize.htm", ImportFormat::Netscape, 2, ""},
-    {"netscape/shaarli__tests__input__empty.htm", ImportFormat::Anchors, 0, ""},
-    {"netscape/shaarli__tests__input__firefox_nested.htm", ImportFormat::Netscape, 24, ""},
-    {"netscape/shaarli__tests__input__google_bookmarks_nested.htm", ImportFormat::Anchors, 6,
+    {"netscape/osxhacker__delicious.html", FormatId::Netscape, 740, ""},
+    {"netscape/shaarli__tests__input__chromium_nested.htm", FormatId::Netscape, 18, ""},
+    {"netscape/shaarli__tests__input__delicious.htm", FormatId::Netscape, 5, ""},
+    {"netscape/shaarli__tests__input__delicious_sanitize.htm", FormatId::Netscape, 2, ""},
+    {"netscape/shaarli__tests__input__empty.htm", FormatId::Html, 0, ""},
+    {"netscape/shaarli__tests__input__firefox_nested.htm", FormatId::Netscape, 24, ""},
+    {"netscape/shaarli__tests__input__google_bookmarks_nested.htm", FormatId::Html, 6,
      "no document-type line: read as an ordinary page"},
-    {"netscape/shaarli__tests__input__internet_explorer_11_nested.htm", ImportFormat::Netscape, 27,
-     ""},
-    {"netscape/shaarli__tests__input__netscape_basic.htm", ImportFormat::Netscape, 2, ""},
-    {"netscape/shaarli__tests__input__netscape_extended.htm", ImportFormat::Netscape, 1, ""},
-    {"netscape/shaarli__tests__input__netscape_multiline.htm", ImportFormat::Netscape, 3, ""},
-    {"netscape/shaarli__tests__input__netscape_nested.htm", ImportFormat::Netscape, 8, ""},
-    {"netscape/shaarli__tests__input__scuttle.htm", ImportFormat::Netscape, 4, ""},
-    {"netscape/shaarli__tests__input__shaarli.htm", ImportFormat::Netscape, 6, ""},
-    {"netscape/shaarli__tests__input__shaarli_legacy.htm", ImportFormat::Netscape, 2, ""},
-    {"netscape/shaarli__tests__input__shaarli_with_whitespace_tags.htm", ImportFormat::Netscape, 1,
-     ""},
-    {"netscape/virtualtam__testdata__benchmark__flat10000.htm", ImportFormat::Netscape, 10000, ""},
-    {"netscape/virtualtam__testdata__input__safari_folded.htm", ImportFormat::Netscape, 3, ""},
-    {"netscape/zmyjs__example__bookmarks_2019_5_5.html", ImportFormat::Netscape, 11, ""},
-    {"html/CPAN-Adoptable-Modules__Web__index.html", ImportFormat::Anchors, 10, ""},
-    {"html/calibr__test__files__pocket.html", ImportFormat::Anchors, 5, ""},
-    {"html/dandavison__ril_export.html", ImportFormat::Anchors, 830, ""},
-    {"html/jasoneveleth__index.html", ImportFormat::Anchors, 271, "272 links, one repeated"},
+    {"netscape/shaarli__tests__input__internet_explorer_11_nested.htm", FormatId::Netscape, 27, ""},
+    {"netscape/shaarli__tests__input__netscape_basic.htm", FormatId::Netscape, 2, ""},
+    {"netscape/shaarli__tests__input__netscape_extended.htm", FormatId::Netscape, 1, ""},
+    {"netscape/shaarli__tests__input__netscape_multiline.htm", FormatId::Netscape, 3, ""},
+    {"netscape/shaarli__tests__input__netscape_nested.htm", FormatId::Netscape, 8, ""},
+    {"netscape/shaarli__tests__input__scuttle.htm", FormatId::Netscape, 4, ""},
+    {"netscape/shaarli__tests__input__shaarli.htm", FormatId::Netscape, 6, ""},
+    {"netscape/shaarli__tests__input__shaarli_legacy.htm", FormatId::Netscape, 2, ""},
+    {"netscape/shaarli__tests__input__shaarli_with_whitespace_tags.htm", FormatId::Netscape, 1, ""},
+    {"netscape/virtualtam__testdata__benchmark__flat10000.htm", FormatId::Netscape, 10000, ""},
+    {"netscape/virtualtam__testdata__input__safari_folded.htm", FormatId::Netscape, 3, ""},
+    {"netscape/zmyjs__example__bookmarks_2019_5_5.html", FormatId::Netscape, 11, ""},
+    {"html/CPAN-Adoptable-Modules__Web__index.html", FormatId::Html, 10, ""},
+    {"html/calibr__test__files__pocket.html", FormatId::Html, 5, ""},
+    {"html/dandavison__ril_export.html", FormatId::Html, 830, ""},
+    {"html/jasoneveleth__index.html", FormatId::Html, 271, "272 links, one repeated"},
 };
 
-std::unique_ptr<CBrindleDoc> Import(const std::string& relative, ImportFormat* format = nullptr) {
+std::unique_ptr<CBrindleDoc> Import(const std::string& relative, FormatId* format = nullptr) {
     auto doc = std::make_unique<CBrindleDoc>();
-    ExchangeReport report;
-    const ImportFormat f = ImportFile(*doc, (CorpusDir() / relative).string(), report);
+    const FormatId f = ImportFile(*doc, (CorpusDir() / relative).string()).format;
     if (format)
         *format = f;
     return doc;
@@ -142,7 +139,7 @@ void CollectTree(const QJsonArray& nodes, std::vector<std::pair<std::string, std
 TEST(Corpus, EveryFileIsReadByTheExpectedReaderWithTheExpectedCount) {
     REQUIRE_CORPUS();
     for (const Expectation& e : kFiles) {
-        ImportFormat format = ImportFormat::None;
+        FormatId format = FormatId::None;
         const auto doc = Import(e.file, &format);
         EXPECT_EQ(format, e.format) << e.file;
         EXPECT_EQ(doc->m_arrBookmarks.size(), e.count) << e.file << " " << e.why;
@@ -184,7 +181,7 @@ TEST(Corpus, ItemExpectationsGiveUrlsNamesDatesAndDescriptions) {
         const QJsonObject root = ReadJson("expected/" + name).object();
         const std::string input =
             "netscape/" + name.substr(0, name.size() - suffix.size()) + ".htm";
-        ImportFormat format = ImportFormat::None;
+        FormatId format = FormatId::None;
         const auto doc = Import(input, &format);
         const std::string source = ToLower(testutil::ReadFile(CorpusDir() / input));
         const QJsonObject items = root.value("items").toObject();
@@ -208,14 +205,14 @@ TEST(Corpus, ItemExpectationsGiveUrlsNamesDatesAndDescriptions) {
             }
             const std::string time = item.value("time").toString().toStdString();
             // Only a Netscape file carries dates; the plain-page reader stamps the import time.
-            if (format == ImportFormat::Netscape && !time.empty() &&
+            if (format == FormatId::Netscape && !time.empty() &&
                 time.find_first_not_of("0123456789") == std::string::npos &&
                 name.find("netscape_basic") == std::string::npos) {
                 EXPECT_EQ(b->m_tAddDate, std::stoll(time)) << input << ": " << url;
             }
             // Tags (from TAGS and, in that parser, folder names) are keywords here too, except
             // words the keyword rules drop: a word written next to a comma goes with it.
-            if (format != ImportFormat::Netscape)
+            if (format != FormatId::Netscape)
                 continue; // an ordinary page has no folders or tags
             for (const QJsonValue& tag : item.value("tags").toArray()) {
                 const std::string words =
@@ -274,18 +271,16 @@ TEST(Corpus, ShortcutFilesGiveTheirUrls) {
     };
     for (const auto& [file, url] : files) {
         CBrindleDoc doc;
-        ExchangeReport report;
-        EXPECT_EQ(ImportUrlFile(doc, (CorpusDir() / "url" / file).string(), report), 1) << file;
-        EXPECT_TRUE(report.messages.empty()) << file;
+        const ImportResult result = ImportUrlFile(doc, (CorpusDir() / "url" / file).string());
+        EXPECT_EQ(result.added, 1) << file;
+        EXPECT_TRUE(result.problems.messages.empty()) << file;
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u) << file;
         EXPECT_EQ(doc.m_arrBookmarks[0].m_strURL, url);
     }
     // A bare URL line without a shortcut section.
     CBrindleDoc doc;
-    ExchangeReport report;
-    EXPECT_EQ(ImportUrlFile(doc,
-                            (CorpusDir() / "url/tyrex9000__CloudProviders__Google.url").string(),
-                            report),
-              0);
-    EXPECT_TRUE(report.Contains("Cannot open this file as a URL file"));
+    const ImportResult result =
+        ImportUrlFile(doc, (CorpusDir() / "url/tyrex9000__CloudProviders__Google.url").string());
+    EXPECT_EQ(result.added, 0);
+    EXPECT_TRUE(result.problems.Contains("Cannot open this file as a URL file"));
 }

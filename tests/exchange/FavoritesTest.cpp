@@ -22,9 +22,9 @@ TEST(UrlFile, ReadsTheShortcutSectionKeepingCase) {
     testutil::WriteFile(dir.Path() / "My Site.v2.url",
                         "[DEFAULT]\r\nBASEURL=http://wrong/\r\n[InternetShortcut]\r\n"
                         "  URL=http://Example.COM/Path?A=B  \r\nIconIndex=0\r\n");
-    ExchangeReport report;
-    EXPECT_EQ(ImportUrlFile(doc, dir.File("My Site.v2.url"), report), 1);
-    EXPECT_TRUE(report.messages.empty());
+    const ImportResult result = ImportUrlFile(doc, dir.File("My Site.v2.url"));
+    EXPECT_EQ(result.added, 1);
+    EXPECT_TRUE(result.problems.messages.empty());
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     const BookmarkRef b = doc.m_arrBookmarks[0];
     EXPECT_EQ(b.m_strName, "My Site"); // up to the first dot of the file name
@@ -54,16 +54,17 @@ TEST(UrlFile, KeywordsOnlyFromPlainNames) {
 TEST(UrlFile, MessagesForFilesThatAreNotShortcuts) {
     CBrindleDoc doc;
     testutil::TempDirectory dir;
-    ExchangeReport report;
-    EXPECT_EQ(ImportUrlFile(doc, dir.File("absent.url"), report), 0);
+    ImportResult result = ImportUrlFile(doc, dir.File("absent.url"));
+    EXPECT_EQ(result.added, 0);
+    ExchangeReport& report = result.problems;
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "cannot open the file");
     EXPECT_EQ(report.messages[0].icon, MessageIcon::Stop);
 
     // No section at all, or a URL outside it: nothing added, and the information message.
     testutil::WriteFile(dir.Path() / "bare.url", "http://bare.example/\nURL=http://outside/\n");
-    report.messages.clear();
-    EXPECT_EQ(ImportUrlFile(doc, dir.File("bare.url"), report), 0);
+    result = ImportUrlFile(doc, dir.File("bare.url"));
+    EXPECT_EQ(result.added, 0);
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "Cannot open this file as a URL file");
     EXPECT_EQ(report.messages[0].icon, MessageIcon::Information);
@@ -72,16 +73,16 @@ TEST(UrlFile, MessagesForFilesThatAreNotShortcuts) {
     testutil::WriteFile(dir.Path() / "ie.url",
                         "[InternetShortcut]\nURL=http://ie/\n[{000214A0-0000-0000-C000-"
                         "000000000046}]\nProp3=19,2\nURL=http://not-in-section/\n");
-    report.messages.clear();
-    EXPECT_EQ(ImportUrlFile(doc, dir.File("ie.url"), report), 1);
+    result = ImportUrlFile(doc, dir.File("ie.url"));
+    EXPECT_EQ(result.added, 1);
     EXPECT_TRUE(report.messages.empty());
     EXPECT_EQ(FindByName(doc, "ie")->m_strURL, "http://ie/");
 
     // A line with '[' but no ']' does not close the section; every URL line adds one.
     testutil::WriteFile(dir.Path() / "two.url", "[internetshortcut]\nurl=http://one/\n[broken\n"
                                                 "Url=http://two/\n");
-    report.messages.clear();
-    EXPECT_EQ(ImportUrlFile(doc, dir.File("two.url"), report), 2);
+    result = ImportUrlFile(doc, dir.File("two.url"));
+    EXPECT_EQ(result.added, 2);
     EXPECT_TRUE(report.messages.empty());
 }
 
@@ -95,8 +96,9 @@ TEST(FavoritesTree, WalksSubfoldersAndReadsOnlyDotUrlFiles) {
     testutil::WriteFile(dir.Path() / "Links/CAPS.URL", shortcut + "caps/\r\n");
     testutil::WriteFile(dir.Path() / "notes.txt", shortcut + "txt/\r\n");
     testutil::WriteFile(dir.Path() / "Broken.url", "nothing here\n");
-    ExchangeReport report;
-    EXPECT_EQ(ImportFavoritesTree(doc, dir.File("*"), report), 3);
+    const ImportResult result = ImportFavoritesTree(doc, dir.File("*"));
+    EXPECT_EQ(result.added, 3);
+    const ExchangeReport& report = result.problems;
     ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
     // Depth first in name order: "Broken.url", "Links/...", "Top.url".
     EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "Deep");
@@ -116,8 +118,28 @@ TEST(FavoritesTree, DoesNotFollowLinkedFolders) {
     fs::create_directory_symlink(dir.Path(), dir.Path() / "a/loop", ec);
     if (ec)
         GTEST_SKIP() << "cannot create a symbolic link here: " << ec.message();
-    ExchangeReport report;
-    EXPECT_EQ(ImportFavoritesTree(doc, dir.Path().string(), report), 1);
+    EXPECT_EQ(ImportFavoritesTree(doc, dir.Path().string()).added, 1);
+}
+
+TEST(FavoritesTree, CountsDuplicatesAndGivesEachProblemItsPosition) {
+    CBrindleDoc doc;
+    testutil::TempDirectory dir;
+    const std::string shortcut = "[InternetShortcut]\nURL=http://same/\n";
+    // In walk order: a/Same.url, b/Bad.url, b/Same.url (the same bookmark again), c/Worse.url.
+    testutil::WriteFile(dir.Path() / "a/Same.url", shortcut);
+    testutil::WriteFile(dir.Path() / "b/Bad.url", "no shortcut\n");
+    testutil::WriteFile(dir.Path() / "b/Same.url", shortcut);
+    testutil::WriteFile(dir.Path() / "c/Worse.url", "[Other]\nURL=http://x/\n");
+    const ImportResult result = ImportFavoritesTree(doc, dir.Path().string());
+    EXPECT_EQ(result.format, FormatId::Favorites);
+    EXPECT_EQ(result.added, 1);
+    EXPECT_EQ(result.duplicates, 1);
+    const auto& problems = result.problems.messages;
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].position, 2u);
+    EXPECT_EQ(problems[0].file, dir.File("b/Bad.url"));
+    EXPECT_EQ(problems[1].position, 4u);
+    EXPECT_EQ(problems[1].file, dir.File("c/Worse.url"));
 }
 
 TEST(FavoritesExport, WritesOneShortcutPerBookmarkIntoItsOwnFolder) {

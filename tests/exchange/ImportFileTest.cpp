@@ -6,6 +6,8 @@
 #include "support/TestFiles.h"
 
 #include "exchange/ChunkReader.h"
+#include "exchange/ExchangeFormats.h"
+#include "exchange/Favorites.h"
 #include "exchange/ImportFile.h"
 #include "exchange/TextCodec.h"
 #include "store/ArchiveText.h"
@@ -25,27 +27,27 @@ TEST(ImportFile, DetectsNetscapeThenPowermarksThenPlainPages) {
     CBrindleDoc doc;
     // Both markers: the Netscape reader claims it.
     EXPECT_EQ(ImportHtmlText(doc, "<!--Powermarks Format 3.0--><!DOCTYPE NETSCAPE-Bookmark-file-1>"
-                                  "<DL><DT><A HREF=\"http://n/\">N</A></DL>"),
-              ImportFormat::Netscape);
-    EXPECT_EQ(ImportHtmlText(doc, "<!--powermarks format 3.0--><DT><A HREF=\"http://p/\">P</A>"),
-              ImportFormat::Powermarks);
-    EXPECT_EQ(ImportHtmlText(doc, "<p><a href=\"http://a/\">A</a>"), ImportFormat::Anchors);
+                                  "<DL><DT><A HREF=\"http://n/\">N</A></DL>")
+                  .format,
+              FormatId::Netscape);
+    EXPECT_EQ(
+        ImportHtmlText(doc, "<!--powermarks format 3.0--><DT><A HREF=\"http://p/\">P</A>").format,
+        FormatId::Powermarks);
+    EXPECT_EQ(ImportHtmlText(doc, "<p><a href=\"http://a/\">A</a>").format, FormatId::Html);
     EXPECT_EQ(doc.m_arrBookmarks.size(), 3u);
     EXPECT_EQ(FindByName(doc, "P")->m_strStatus, "Waiting");
 
-    ExchangeReport report;
-    EXPECT_EQ(ImportFile(doc, "/nonexistent/file.htm", report), ImportFormat::None);
-    ASSERT_EQ(report.messages.size(), 1u);
-    EXPECT_EQ(report.messages[0].text, "cannot open the file");
+    const ImportResult missing = ImportFile(doc, "/nonexistent/file.htm");
+    EXPECT_EQ(missing.format, FormatId::None);
+    ASSERT_EQ(missing.problems.messages.size(), 1u);
+    EXPECT_EQ(missing.problems.messages[0].text, "cannot open the file");
 }
 
 TEST(ImportAnchors, ReadsEveryLinkOfAnOrdinaryPage) {
     CBrindleDoc doc;
     doc.AddSchedule("Default", 100, true);
-    ExchangeReport report;
     const BrxTime before = CBrindleDoc::Now();
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("page.html"), report),
-              ImportFormat::Anchors);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("page.html")).format, FormatId::Html);
     const testutil::FoundBookmark home = FindByName(doc, "Home");
     ASSERT_NE(home, nullptr);
     EXPECT_EQ(home->m_strURL, "https://example.com/home");
@@ -142,17 +144,27 @@ TEST(OutsideText, Utf8Helpers) {
     }
 }
 
+namespace {
+
+// The import function of the exchange format that reads `path`; null when none does.
+ImportFunction ReaderOf(const std::string& path) {
+    const ExchangeFormat* format = ImportFormatFor(path);
+    return format ? format->import : nullptr;
+}
+
+} // namespace
+
 TEST(ImportInput, TheExtensionDecidesTheReader) {
     testutil::TempDirectory dir;
-    EXPECT_EQ(ClassifyImportInput(dir.File("a.htm")), ImportInputKind::Html);
-    EXPECT_EQ(ClassifyImportInput(dir.File("a.b.html")), ImportInputKind::Html);
-    EXPECT_EQ(ClassifyImportInput(dir.File("x.url")), ImportInputKind::UrlFile);
-    EXPECT_EQ(ClassifyImportInput(dir.Path().string()), ImportInputKind::Folder);
+    EXPECT_EQ(ReaderOf(dir.File("a.htm")), &ImportFile);
+    EXPECT_EQ(ReaderOf(dir.File("a.b.html")), &ImportFile);
+    EXPECT_EQ(ReaderOf(dir.File("x.url")), &ImportFavorites);
+    EXPECT_EQ(ReaderOf(dir.Path().string()), &ImportFavorites);
     // Compared byte for byte: capitals are another extension.
-    EXPECT_EQ(ClassifyImportInput(dir.File("Bookmark.HTM")), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir.File("notes.txt")), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput(dir.File("noext")), ImportInputKind::Unsupported);
-    EXPECT_EQ(ClassifyImportInput("dotted.dir/file"), ImportInputKind::Unsupported);
+    EXPECT_EQ(ReaderOf(dir.File("Bookmark.HTM")), nullptr);
+    EXPECT_EQ(ReaderOf(dir.File("notes.txt")), nullptr);
+    EXPECT_EQ(ReaderOf(dir.File("noext")), nullptr);
+    EXPECT_EQ(ReaderOf("dotted.dir/file"), nullptr);
 }
 
 namespace {
@@ -211,10 +223,10 @@ TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
         ASSERT_EQ(whole.m_arrBookmarks.size(), 20000u);
         for (size_t window : {size_t{1} << 20, size_t{4099}, kImportWindowBytes}) {
             CBrindleDoc pieces;
-            ExchangeReport report;
-            ASSERT_EQ(ImportFile(pieces, dir.File("large.htm"), report, {.windowBytes = window}),
-                      ImportFormat::Netscape);
-            EXPECT_TRUE(report.messages.empty());
+            const ImportResult result =
+                ImportFile(pieces, dir.File("large.htm"), {.windowBytes = window});
+            ASSERT_EQ(result.format, FormatId::Netscape);
+            EXPECT_TRUE(result.problems.messages.empty());
             ExpectSameBookmarks(pieces, whole,
                                 "shift " + std::to_string(shift) + " window " +
                                     std::to_string(window));
@@ -228,7 +240,7 @@ TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
 TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
     testutil::TempDirectory dir;
     const size_t piece = 1u << 20;
-    const ImportFileOptions windows{.windowBytes = piece};
+    const ImportOptions windows{.windowBytes = piece};
     // The marker, a two-byte character and a CR LF pair, each cut by a boundary.
     const std::string link = "<DL><DT><A HREF=\"http://x/\">Caf\xC3\xA9</A><DD>a\r\nb</DL>";
     {
@@ -236,8 +248,7 @@ TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
         bytes += "<!DOCTYPE NETSCAPE-Bookmark-file-1>" + link;
         testutil::WriteFile(dir.Path() / "marker.htm", bytes);
         CBrindleDoc doc;
-        ExchangeReport report;
-        EXPECT_EQ(ImportFile(doc, dir.File("marker.htm"), report, windows), ImportFormat::Netscape);
+        EXPECT_EQ(ImportFile(doc, dir.File("marker.htm"), windows).format, FormatId::Netscape);
     }
     {
         std::string bytes = "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/\">";
@@ -248,8 +259,7 @@ TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
         bytes += "\r\nb</DL>";
         testutil::WriteFile(dir.Path() / "cut.htm", bytes);
         CBrindleDoc doc;
-        ExchangeReport report;
-        ASSERT_EQ(ImportFile(doc, dir.File("cut.htm"), report, windows), ImportFormat::Netscape);
+        ASSERT_EQ(ImportFile(doc, dir.File("cut.htm"), windows).format, FormatId::Netscape);
         ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
         const BookmarkRef b = doc.m_arrBookmarks[0];
         // Still read as UTF-8, not as a single-byte code page.
@@ -283,17 +293,15 @@ TEST(ImportFile, WindowsWithoutTagsKeepLineEndPairsAndCharactersWhole) {
     ASSERT_EQ(whole.m_arrBookmarks.size(), 6u);
     for (size_t window = 54; window < 400; window += 7) {
         CBrindleDoc doc;
-        ExchangeReport report;
-        ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), report, {.windowBytes = window}),
-                  ImportFormat::Netscape);
+        ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), {.windowBytes = window}).format,
+                  FormatId::Netscape);
         ExpectSameBookmarks(doc, whole, "window " + std::to_string(window));
     }
     // Not UTF-8 any more: one byte at the end makes the whole file a Windows-1252 one.
     testutil::WriteFile(dir.Path() / "long.htm", text + "\xE9");
     CBrindleDoc doc;
-    ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), report, {.windowBytes = 64}),
-              ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), {.windowBytes = 64}).format,
+              FormatId::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 6u);
     EXPECT_NE(doc.m_arrBookmarks[0].m_strName, whole.m_arrBookmarks[0].m_strName);
     EXPECT_NE(doc.m_arrBookmarks[0].m_strName.find("\xC3\x83\xC2\xA9"), std::string::npos)
@@ -304,21 +312,21 @@ TEST(ImportFile, ASinkTakesTheBookmarksInsteadOfTheDocument) {
     CBrindleDoc doc;
     std::vector<std::string> names;
     std::vector<std::string> urls;
-    ExchangeReport report;
-    const ImportFileOptions options{.sink = [&](const BookmarkFields& f) {
+    const ImportOptions options{.sink = [&](const BookmarkFields& f) {
         names.emplace_back(f.name);
         urls.emplace_back(f.url);
+        return true;
     }};
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm"), report, options),
-              ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm"), options).format,
+              FormatId::Powermarks);
     EXPECT_TRUE(doc.m_arrBookmarks.empty());
     // Macros and schedules still go to the document.
     EXPECT_EQ(doc.m_arrMacros.size(), 3u);
     EXPECT_EQ(doc.m_arrSchedules.size(), 2u);
 
     CBrindleDoc added;
-    ASSERT_EQ(ImportFile(added, testutil::ExchangeDataFile("powermarks.htm"), report),
-              ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(added, testutil::ExchangeDataFile("powermarks.htm")).format,
+              FormatId::Powermarks);
     // The sink sees every entry read, before the document's rules drop any.
     ASSERT_GE(names.size(), added.m_arrBookmarks.size());
     for (const BookmarkRef b : added.m_arrBookmarks) {

@@ -176,9 +176,8 @@ TEST(NetscapeReader, MissingDatesDoNotLeakFromThePreviousLink) {
 // Each browser's and service's export form, from fixtures written for these tests.
 TEST(NetscapeReader, FirefoxExport) {
     CBrindleDoc doc;
-    brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("firefox.html"), report),
-              ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("firefox.html")).format,
+              FormatId::Netscape);
     EXPECT_EQ(doc.m_arrBookmarks.size(), 5u); // the link without a name is not added
     const testutil::FoundBookmark rye = FindByName(doc, "Rye Bread \"Classic\"");
     ASSERT_NE(rye, nullptr);
@@ -200,9 +199,8 @@ TEST(NetscapeReader, FirefoxExport) {
 
 TEST(NetscapeReader, ChromeExport) {
     CBrindleDoc doc;
-    brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("chrome.html"), report),
-              ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("chrome.html")).format,
+              FormatId::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
     EXPECT_EQ(Keywords(doc, "GitHub"), "bookmarks bar dev tools github");
     EXPECT_EQ(Keywords(doc, "\xD0\x9B\xD1\x83\xD1\x87\xD1\x88\xD0\xB8\xD0\xB5 "
@@ -216,9 +214,8 @@ TEST(NetscapeReader, ChromeExport) {
 
 TEST(NetscapeReader, InternetExplorerExportWithByteOrderMarkAndCrLf) {
     CBrindleDoc doc;
-    brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("edge-bom-crlf.htm"), report),
-              ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("edge-bom-crlf.htm")).format,
+              FormatId::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
     const testutil::FoundBookmark comic = FindByName(doc, "Comic One");
     ASSERT_NE(comic, nullptr);
@@ -230,9 +227,8 @@ TEST(NetscapeReader, InternetExplorerExportWithByteOrderMarkAndCrLf) {
 
 TEST(NetscapeReader, SafariExportWithoutDates) {
     CBrindleDoc doc;
-    brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("safari.html"), report),
-              ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("safari.html")).format,
+              FormatId::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
     EXPECT_EQ(Keywords(doc, "GitHub"), "favorites github");
     EXPECT_EQ(Keywords(doc, "Wikipedia, the free encyclopedia"),
@@ -241,9 +237,8 @@ TEST(NetscapeReader, SafariExportWithoutDates) {
 
 TEST(NetscapeReader, BookmarkServiceExport) {
     CBrindleDoc doc;
-    brindle::ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("service.html"), report),
-              ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("service.html")).format,
+              FormatId::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
     const testutil::FoundBookmark one = FindByName(doc, "Article One");
     ASSERT_NE(one, nullptr);
@@ -357,7 +352,7 @@ TEST(NetscapeRoundTrip, GivesBackNamesUrlsDatesAndDescriptions) {
     ASSERT_TRUE(ExportNetscape(source, dir.File("rt.htm"), ExportOptions{}, report));
 
     CBrindleDoc copy;
-    ASSERT_EQ(ImportFile(copy, dir.File("rt.htm"), report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(copy, dir.File("rt.htm")).format, FormatId::Netscape);
     ASSERT_EQ(copy.m_arrBookmarks.size(), source.m_arrBookmarks.size());
     for (const BookmarkRef original : source.m_arrBookmarks) {
         const testutil::FoundBookmark b = FindByName(copy, original.m_strName);

@@ -22,9 +22,8 @@ TEST(PowermarksReader, DeclinesTextWithoutTheMarker) {
 
 TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
     CBrindleDoc doc;
-    ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm"), report),
-              ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm")).format,
+              FormatId::Powermarks);
 
     ASSERT_EQ(doc.m_arrMacros.size(), 3u);
     const CMacro& url = *doc.m_arrMacros[0];
@@ -188,7 +187,7 @@ TEST(PowermarksWriter, UntickedFieldsAreLeftOutAndReadBackEmpty) {
     EXPECT_NE(text.find("<!--mdata=[][0][0][0][0][4][0][0][]-->"), std::string::npos);
 
     CBrindleDoc copy;
-    ASSERT_EQ(ImportFile(copy, dir.File("pm.htm"), report), ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(copy, dir.File("pm.htm")).format, FormatId::Powermarks);
     const testutil::FoundBookmark alpha = FindByName(copy, "Alpha & \"Co\"");
     ASSERT_NE(alpha, nullptr);
     EXPECT_EQ(alpha->m_strKeywords, "");
@@ -227,7 +226,7 @@ TEST(PowermarksRoundTrip, EveryFieldButTheStatusPlusMacrosAndSchedules) {
     ASSERT_TRUE(ExportPowermarks(source, dir.File("rt.htm"), ExportOptions{}, report));
 
     CBrindleDoc copy;
-    ASSERT_EQ(ImportFile(copy, dir.File("rt.htm"), report), ImportFormat::Powermarks);
+    ASSERT_EQ(ImportFile(copy, dir.File("rt.htm")).format, FormatId::Powermarks);
     ASSERT_EQ(copy.m_arrSchedules.size(), source.m_arrSchedules.size());
     for (size_t i = 0; i < source.m_arrSchedules.size(); ++i) {
         EXPECT_EQ(copy.m_arrSchedules[i]->m_strName, source.m_arrSchedules[i]->m_strName);

@@ -69,8 +69,7 @@ TEST(Stress, InvalidUtf8FilesArriveAsValidText) {
     testutil::WriteFile(dir.Path() / "bad.htm",
                         kNetscape + "<DL><DT><A HREF=\"http://x/\xFF\">caf\xE9 \xC3(\x80</A></DL>");
     CBrindleDoc doc;
-    ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, dir.File("bad.htm"), report), ImportFormat::Netscape);
+    ASSERT_EQ(ImportFile(doc, dir.File("bad.htm")).format, FormatId::Netscape);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     EXPECT_TRUE(AllValidUtf8(doc));
     EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "caf\xC3\xA9 \xC3\x83(\xE2\x82\xAC");
@@ -152,7 +151,7 @@ TEST(Stress, FiftyMegabyteShortcutLine) {
     std::string text = "[InternetShortcut]\nURL=http://x/";
     text.append(kFiftyMegabytes, 'u');
     CBrindleDoc doc;
-    EXPECT_EQ(ReadUrlFileText(doc, "big.url", text, 1), 1);
+    EXPECT_EQ(ReadUrlFileText(doc, "big.url", text, 1).added, 1);
     ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
     EXPECT_EQ(doc.m_arrBookmarks[0].m_strURL.size(), kFiftyMegabytes + 9);
 }
@@ -178,9 +177,9 @@ TEST(Stress, SixtyFourMegabyteFileOfOneLineOfLinks) {
     text = {};
 
     CBrindleDoc doc;
-    ExchangeReport report;
-    ASSERT_EQ(ImportFile(doc, dir.File("one-line.htm"), report), ImportFormat::Netscape);
-    EXPECT_TRUE(report.messages.empty());
+    const ImportResult result = ImportFile(doc, dir.File("one-line.htm"));
+    ASSERT_EQ(result.format, FormatId::Netscape);
+    EXPECT_TRUE(result.problems.messages.empty());
     ASSERT_EQ(doc.m_arrBookmarks.size(), links);
     for (size_t i : {size_t{0}, links / 2, links - 1}) {
         const BookmarkRef b = doc.m_arrBookmarks[i];

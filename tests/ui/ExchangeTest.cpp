@@ -3,6 +3,7 @@
 // dialogs, message boxes and dialogs answered in advance.
 
 #include "support/MozLz4.h"
+#include "support/PlacesFixture.h"
 #include "support/RunningBrowser.h"
 #include "support/TestEnvironment.h"
 #include "support/TestFiles.h"
@@ -140,6 +141,24 @@ TEST_F(ExchangeTest, AFailedFileIsNamedAndTheNextOneStillRead) {
                                          QStringLiteral("\nCannot open this file as a URL file")));
     EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Stop);
     EXPECT_THAT(Names(doc()), ElementsAre("Home", "Work Page"));
+}
+
+TEST_F(ExchangeTest, AHostilePlacesDatabaseIsNamedAndChangesNothing) {
+    Start();
+    const std::string places = dir.File("places.sqlite");
+    {
+        testutil::PlacesFixture f(places);
+        testutil::FillPlaces(f);
+        f.MakePlacesAnEndlessView();
+    }
+    brindle::FileDialogs::QueueAnswer(QString::fromStdString(places));
+    brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
+    frame->Action(cmd::Import)->trigger();
+    EXPECT_THAT(Texts(), ElementsAre(QString::fromStdString(places) +
+                                     QStringLiteral("\ncannot open the file")));
+    EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Stop);
+    EXPECT_TRUE(doc().m_arrBookmarks.empty());
+    EXPECT_FALSE(doc().IsModified());
 }
 
 TEST_F(ExchangeTest, AFileOfAnotherKindEndsTheImportKeepingEarlierOnes) {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/exchange/ExchangeController.h"
 
-#include "exchange/BrowserBookmarks.h"
-#include "exchange/ExchangeFiles.h"
+#include "exchange/ExchangeFormats.h"
 #include "exchange/Favorites.h"
 #include "exchange/ImportFile.h"
 #include "platform/PathDetection.h"
@@ -36,10 +35,6 @@ class WaitCursor {
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-const char* const kImportFilter =
-    "Netcape Bookmark(*.htm;*.html)|*.htm;*.html|Powermark 3.0 File(*.htm;*.html)|*.htm;*.html|"
-    "Normal Html(*.htm;*.html)|*.htm;*.html|Windows Bookmark(*.url)|*.url||";
-
 } // namespace
 
 ExchangeController::ExchangeController(CBrindleDoc& doc, StatusPanes& panes, QStatusBar* bar,
@@ -59,8 +54,8 @@ void ExchangeController::RegisterCommands(
 }
 
 void ExchangeController::Import() {
-    const QStringList files =
-        FileDialogs::OpenFiles(m_window, tr("Import Files"), QString::fromLatin1(kImportFilter));
+    const QStringList files = FileDialogs::OpenFiles(m_window, tr("Import Files"),
+                                                     QString::fromLatin1(ImportDialogFilter()));
     if (files.isEmpty())
         return;
     WaitCursor wait;
@@ -74,31 +69,17 @@ void ExchangeController::Import() {
 
 bool ExchangeController::ImportPath(const QString& path) {
     const std::string file = path.toStdString();
-    ExchangeReport report;
-    switch (ClassifyImportInput(file)) {
-    case ImportInputKind::Html:
-        ImportHtml(path, report);
-        break;
-    case ImportInputKind::UrlFile:
-        ImportUrlFile(m_doc, file, report);
-        break;
-    case ImportInputKind::Folder:
-        ImportFavoritesTree(m_doc, file, report);
-        break;
-    case ImportInputKind::FirefoxPlaces:
-        ImportFirefoxPlaces(m_doc, file, report);
-        break;
-    case ImportInputKind::ChromiumBookmarks:
-        ImportChromiumBookmarks(m_doc, file, report);
-        break;
-    case ImportInputKind::Unsupported:
+    const ExchangeFormat* format = ImportFormatFor(file);
+    if (!format)
         return false;
-    }
-    ShowExchangeReport(m_window, report, path);
+    // Text files show their progress; the other kinds are read in one step.
+    const ImportResult result =
+        format->makeReader ? ImportHtml(path) : format->import(m_doc, file, {});
+    ShowExchangeReport(m_window, result.problems, path);
     return true;
 }
 
-void ExchangeController::ImportHtml(const QString& path, ExchangeReport& report) {
+ImportResult ExchangeController::ImportHtml(const QString& path) {
     // The progress bar lies over the prompt pane while the file is read.
     m_progressTrace.clear();
     auto* progress = new QProgressBar(m_bar);
@@ -114,7 +95,7 @@ void ExchangeController::ImportHtml(const QString& path, ExchangeReport& report)
     };
     progress->show();
     step(5);
-    ImportFileOptions options;
+    ImportOptions options;
     bool read = false;
     // The reader reports each bookmark; the bar moves on once the file is open and read.
     options.sink = [&](const BookmarkFields& fields) {
@@ -122,11 +103,12 @@ void ExchangeController::ImportHtml(const QString& path, ExchangeReport& report)
             read = true;
             step(12);
         }
-        m_doc.AddBookmark(fields);
+        return m_doc.AddBookmark(fields);
     };
-    ImportFile(m_doc, path.toStdString(), report, options);
+    ImportResult result = ImportFile(m_doc, path.toStdString(), options);
     step(20);
     delete progress;
+    return result;
 }
 
 void ExchangeController::Finish() {
@@ -140,9 +122,8 @@ void ExchangeController::ImportFavorites() {
     if (!folder || folder->trimmed().isEmpty())
         return;
     WaitCursor wait;
-    ExchangeReport report;
-    ImportFavoritesTree(m_doc, folder->trimmed().toStdString(), report);
-    ShowExchangeReport(m_window, report);
+    const ImportResult result = ImportFavoritesTree(m_doc, folder->trimmed().toStdString());
+    ShowExchangeReport(m_window, result.problems);
     m_panes.SetText(kPanePrompt, tr("Import Favorites Done"));
     Finish();
 }
@@ -158,9 +139,8 @@ void ExchangeController::RunWizardImports(const WizardChoices& c) {
     WaitCursor wait;
     // Missing files and folders are passed over without a word.
     if (c.favorites && !c.favoritesFolder.isEmpty() && QFileInfo(c.favoritesFolder).isDir()) {
-        ExchangeReport report;
-        ImportFavoritesTree(m_doc, c.favoritesFolder.toStdString(), report);
-        ShowExchangeReport(m_window, report);
+        const ImportResult result = ImportFavoritesTree(m_doc, c.favoritesFolder.toStdString());
+        ShowExchangeReport(m_window, result.problems);
     }
     if (c.netscape) {
         const QStringList files = c.allUsers ? c.userFiles : QStringList{c.netscapeFile};
@@ -169,9 +149,9 @@ void ExchangeController::RunWizardImports(const WizardChoices& c) {
                 ImportPath(file);
     }
     if (c.powermarks && !c.powermarksFile.isEmpty() && QFileInfo(c.powermarksFile).isFile()) {
-        ExchangeReport report;
-        ImportHtml(c.powermarksFile, report);
-        ShowExchangeReport(m_window, report, c.powermarksFile);
+        // Whatever its name, its content decides the reader, as for every text import.
+        const ImportResult result = ImportHtml(c.powermarksFile);
+        ShowExchangeReport(m_window, result.problems, c.powermarksFile);
     }
     Finish();
 }

@@ -4,7 +4,7 @@
 // kind and content), Import Favorites (a folder tree of .url files), the Import Wizard, Export,
 // and Fast Add from the browsers.
 
-#include "exchange/ExchangeReport.h"
+#include "exchange/ImportResult.h"
 
 #include <QObject>
 #include <QString>
@@ -42,15 +42,16 @@ class ExchangeController : public QObject {
     // Imports every path the wizard's choices name, then runs the search again.
     void RunWizardImports(const WizardChoices& choices);
 
-    // Reads one path by its kind (a folder, .htm/.html, .url, or a browser profile's file by
-    // content) and shows what it reports, naming the file. False for a path of no known kind.
+    // Reads one path by the exchange format that reads it (by its kind, extension or content)
+    // and shows what it reports, naming the file. False for a path no format reads.
     bool ImportPath(const QString& path);
 
     // The values the progress bar of the last HTML import went through (tests).
     const std::vector<int>& ProgressTrace() const { return m_progressTrace; }
 
   private:
-    void ImportHtml(const QString& path, ExchangeReport& report);
+    // A text file through the HTML import, with the progress bar.
+    ImportResult ImportHtml(const QString& path);
     void Finish();
 
     CBrindleDoc& m_doc;

@@ -2,11 +2,8 @@
 #include "ui/exchange/ExportDialog.h"
 
 #include "exchange/ExchangeFiles.h"
-#include "exchange/Favorites.h"
-#include "exchange/Netscape.h"
-#include "exchange/Powermarks.h"
+#include "exchange/ExchangeFormats.h"
 #include "exchange/ProfileExport.h"
-#include "exchange/Reports.h"
 #include "platform/PathDetection.h"
 #include "ui/exchange/ExchangeMessages.h"
 #include "ui/exchange/SelectUserDialog.h"
@@ -33,24 +30,17 @@
 
 namespace {
 
-const char* const kFormatNames[] = {
-    QT_TRANSLATE_NOOP("CExportDlg", "Netscape Bookmark File Format"),
-    QT_TRANSLATE_NOOP("CExportDlg", "Windows Favorite File Format"),
-    QT_TRANSLATE_NOOP("CExportDlg", "Powermarks 3.0 File Format"),
-    QT_TRANSLATE_NOOP("CExportDlg", "Normal HTML File Format"),
-    QT_TRANSLATE_NOOP("CExportDlg", "TXT File")};
+using brindle::ExchangeFormat;
 
-const char* const kFormatDescriptions[] = {
-    QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmark to Netscape Bookmark Format file,this "
-                                    "file format may not obtain whole fields"),
-    QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmark to Windows Favorite Format file,this "
-                                    "file format should not obtains whole fields"),
-    QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmark to Powermarks 3.0 file,this file format "
-                                    "obtains selected fields"),
-    QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmark to Normal HTML Format file,this file "
-                                    "format obtains selected fields"),
-    QT_TRANSLATE_NOOP("CExportDlg",
-                      "Export all bookmark to txt file,this file format obtains selected fields")};
+// The list entry `format` stands for; null for none.
+const ExchangeFormat* Row(int format) {
+    static const std::vector<const ExchangeFormat*> rows = brindle::ExportFormats();
+    return format >= 0 && format < static_cast<int>(rows.size()) ? rows[format] : nullptr;
+}
+
+int RowCount() {
+    return static_cast<int>(brindle::ExportFormats().size());
+}
 
 // A combo of the twelve sort-field names, "Name" chosen.
 QComboBox* SortCombo(QWidget* parent, const QString& name) {
@@ -86,7 +76,7 @@ CExportDlg::CExportDlg(QWidget* parent) : QDialog(parent) {
     grid->addWidget(new QLabel(tr("Format:"), this), 0, 0);
     m_format = new QComboBox(this);
     m_format->setObjectName(QStringLiteral("format"));
-    for (int f = 0; f < 5; ++f)
+    for (int f = 0; f < RowCount(); ++f)
         m_format->addItem(FormatName(f));
     grid->addWidget(m_format, 0, 1, 1, 2);
 
@@ -186,11 +176,13 @@ CExportDlg::CExportDlg(QWidget* parent) : QDialog(parent) {
 }
 
 QString CExportDlg::FormatName(int format) {
-    return format >= 0 && format < 5 ? tr(kFormatNames[format]) : QString();
+    const ExchangeFormat* row = Row(format);
+    return row ? tr(row->exportName) : QString();
 }
 
 QString CExportDlg::FormatDescription(int format) {
-    return format >= 0 && format < 5 ? tr(kFormatDescriptions[format]) : QString();
+    const ExchangeFormat* row = Row(format);
+    return row ? tr(row->exportDescription) : QString();
 }
 
 int CExportDlg::CurrentFormat() const {
@@ -223,29 +215,28 @@ bool CExportDlg::OptionsOpen() const {
 }
 
 QWidget* CExportDlg::PaneFor(int format) const {
-    switch (format) {
-    case Netscape:
-        return m_netscapePane;
-    case Powermarks:
-    case NormalHtml:
-    case Text:
-        return m_fieldPane;
-    default:
+    const ExchangeFormat* row = Row(format);
+    if (!row)
         return nullptr;
-    }
+    // The field pane has the order and the fields; the Netscape pane the order and the users.
+    if (row->Takes(brindle::kTakesFields))
+        return m_fieldPane;
+    return row->Takes(brindle::kTakesSort) ? m_netscapePane : nullptr;
 }
 
 void CExportDlg::FormatChosen() {
     const int format = CurrentFormat();
+    const ExchangeFormat* row = Row(format);
     m_description->setText(FormatDescription(format));
     if (m_selected->isChecked())
         ScopeChosen();
-    const bool favorites = format == Favorites;
-    m_optionButton->setEnabled(!favorites);
-    m_title->setEnabled(!favorites);
-    m_fileLabel->setText(favorites ? tr("Selected Folder:") : tr("File name:"));
-    m_browse->setIcon(QIcon(favorites ? QStringLiteral(":/icons/folder-open.svg")
-                                      : QStringLiteral(":/icons/file-output.svg")));
+    const bool folder = row && row->Takes(brindle::kWritesFolder);
+    m_optionButton->setEnabled(PaneFor(format) != nullptr);
+    m_title->setEnabled(row && row->Takes(brindle::kTakesTitle));
+    m_netscapeUser->setVisible(row && row->Takes(brindle::kTakesUsers));
+    m_fileLabel->setText(folder ? tr("Selected Folder:") : tr("File name:"));
+    m_browse->setIcon(QIcon(folder ? QStringLiteral(":/icons/folder-open.svg")
+                                   : QStringLiteral(":/icons/file-output.svg")));
     if (m_openPane && m_openPane != PaneFor(format)) {
         m_openPane->hide();
         m_openPane = PaneFor(format);
@@ -278,13 +269,13 @@ void CExportDlg::ToggleOptions() {
 }
 
 void CExportDlg::Browse() {
-    const int format = CurrentFormat();
-    if (format < 0) {
+    const ExchangeFormat* row = Row(CurrentFormat());
+    if (!row) {
         brindle::MessageBox::Show(this, tr("Please select a valid format"), QMessageBox::Ok,
                                   brindle::MessageBox::Icon::Stop);
         return;
     }
-    if (format == Favorites) {
+    if (row->Takes(brindle::kWritesFolder)) {
         const auto folder =
             brindle::FileDialogs::Folder(this, tr("Select a directory for export to"),
                                          QString::fromStdString(brindle::DetectFavoritesPath()));
@@ -292,15 +283,13 @@ void CExportDlg::Browse() {
             m_fileName->setText(*folder);
         return;
     }
-    const bool text = format == Text;
-    const QString filter =
-        text ? QStringLiteral("(*.txt)|*.txt||") : QStringLiteral("(*.htm;*.html)|*.htm;*.html||");
+    const QString filter = QString::fromStdString(brindle::FilterEntry("", *row) + '|');
     auto path =
         brindle::FileDialogs::SaveFile(this, tr("Export Bookmark File name"), QString(), filter);
     if (!path)
         return;
-    if (QFileInfo(*path).suffix().isEmpty())
-        *path += text ? QStringLiteral(".txt") : QStringLiteral(".htm");
+    if (QFileInfo(*path).suffix().isEmpty() && !row->extensions.empty())
+        *path += QString::fromStdString(std::string(row->extensions.front()));
     m_fileName->setText(*path);
 }
 
@@ -319,7 +308,8 @@ void CExportDlg::NetscapeUserToggled(bool on) {
 }
 
 bool CExportDlg::ToNetscapeUsers() const {
-    return CurrentFormat() == Netscape && m_netscapeUser->isChecked();
+    const ExchangeFormat* row = Row(CurrentFormat());
+    return row && row->Takes(brindle::kTakesUsers) && m_netscapeUser->isChecked();
 }
 
 brindle::ExportOptions CExportDlg::Options() const {
@@ -327,9 +317,10 @@ brindle::ExportOptions CExportDlg::Options() const {
     options.selectedOnly = m_selected->isChecked();
     options.title = m_title->text().toStdString();
     const int format = CurrentFormat();
-    if (format == Favorites) {
+    const QWidget* pane = PaneFor(format);
+    if (!pane) {
         options.sortField.clear(); // collection order
-    } else if (format == Netscape) {
+    } else if (pane == m_netscapePane) {
         options.sortField =
             std::string(brindle::kSortFieldNames[std::max(0, m_netscapeSort->currentIndex())]);
         options.ascending = m_netscapeAscending->isChecked();
@@ -348,14 +339,14 @@ brindle::ExportOptions CExportDlg::Options() const {
 
 void CExportDlg::accept() {
     using brindle::MessageBox;
-    const int format = CurrentFormat();
+    const ExchangeFormat* row = Row(CurrentFormat());
     const QString name = m_fileName->text().trimmed();
     auto refuse = [this] {
         MessageBox::Show(this, tr("Please select a format and specify the file name"),
                          QMessageBox::Ok, MessageBox::Icon::Stop);
         m_fileName->setFocus();
     };
-    if (format < 0 || name.isEmpty()) {
+    if (!row || name.isEmpty()) {
         refuse();
         return;
     }
@@ -363,7 +354,7 @@ void CExportDlg::accept() {
         QDialog::accept();
         return;
     }
-    if (format == Favorites) {
+    if (row->Takes(brindle::kWritesFolder)) {
         if (!QFileInfo(name).isDir() &&
             MessageBox::Show(this, tr("The directory you specify is invalid,sure to create it?"),
                              QMessageBox::Yes | QMessageBox::No,
@@ -410,26 +401,8 @@ void RunExportCommand(CBrindleDoc& doc, const std::vector<std::uint32_t>& select
         ShowExchangeReport(parent, report); // the per-user failures, then the totals
         return;
     }
-    bool ok = false;
-    switch (dialog.CurrentFormat()) {
-    case CExportDlg::Netscape:
-        ok = ExportNetscape(doc, path, options, report);
-        break;
-    case CExportDlg::Favorites:
-        ok = ExportFavorites(doc, path, options, report);
-        break;
-    case CExportDlg::Powermarks:
-        ok = ExportPowermarks(doc, path, options, report);
-        break;
-    case CExportDlg::NormalHtml:
-        ok = ExportHtml(doc, path, options, report);
-        break;
-    case CExportDlg::Text:
-        ok = ExportText(doc, path, options, report);
-        break;
-    default:
-        break;
-    }
+    const ExchangeFormat* row = Row(dialog.CurrentFormat());
+    const bool ok = row && row->exportTo(doc, path, options, report);
     QApplication::restoreOverrideCursor();
     ShowExchangeReport(parent, report);
     MessageBox::Information(parent, ok ? CExportDlg::tr("Export is successful")

@@ -27,6 +27,7 @@ class QWidget;
 class CExportDlg : public QDialog {
     Q_OBJECT
   public:
+    // The entries of the format list: the exchange table's written formats, in its order.
     enum Format { Netscape, Favorites, Powermarks, NormalHtml, Text };
 
     explicit CExportDlg(QWidget* parent = nullptr);

@@ -2,6 +2,7 @@
 #include "ui/exchange/ImportWizard.h"
 
 #include "exchange/ExchangeFiles.h"
+#include "exchange/ExchangeFormats.h"
 #include "exchange/ProfileExport.h"
 #include "platform/BrowserProfiles.h"
 #include "platform/PathDetection.h"
@@ -52,6 +53,11 @@ QLabel* NotFoundNote(const QString& text, QWidget* parent) {
     note->setObjectName(QStringLiteral("notFoundNote"));
     note->setWordWrap(true);
     return note;
+}
+
+// A browse dialog's filter: the files of one exchange format.
+QString BrowseFilter(const char* name, brindle::FormatId format) {
+    return QString::fromStdString(brindle::FilterEntry(name, brindle::FormatOf(format)) + '|');
 }
 
 QToolButton* MakeBrowseButton(QWidget* parent, bool folder) {
@@ -167,8 +173,10 @@ CImportWiz3::CImportWiz3(const QStringList& userFiles, QWidget* parent)
         const QString typed = m_location->currentText().trimmed();
         const auto file = brindle::FileDialogs::OpenFile(
             this, tr("Select Bookmark File"),
-            tr("Bookmark File(*.htm;*.html)|*.htm;*.html|Firefox places.sqlite|places.sqlite|"
-               "Chromium Bookmarks|Bookmarks|All Files(*)|*||"),
+            // The browsers' own files are read by their content as well.
+            BrowseFilter("Bookmark File", brindle::FormatId::Netscape).chopped(1) +
+                tr("Firefox places.sqlite|places.sqlite|Chromium Bookmarks|Bookmarks|"
+                   "All Files(*)|*||"),
             typed.isEmpty() ? QStringLiteral("bookmark.htm") : typed);
         if (file)
             m_location->setEditText(*file);
@@ -204,7 +212,7 @@ CImportWiz4::CImportWiz4(QWidget* parent) : QWizardPage(parent) {
     connect(m_browse, &QToolButton::clicked, this, [this] {
         const auto file = brindle::FileDialogs::OpenFile(
             this, tr("Select a Powermarks 3.0 File"),
-            QStringLiteral("Powermarks 3.0 File(*.htm;*.html)|*.htm;*.html||"));
+            BrowseFilter("Powermarks 3.0 File", brindle::FormatId::Powermarks));
         if (file)
             m_location->setText(*file);
     });
