@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the Firefox places reader, on whole database files: each input is written
 // to a file of its own folder and imported as `brindle-cli import` would. The import either
 // reads the file, with the bookmarks it counts in the document and no problem, or adds nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seeds of fuzz_places: small Firefox places databases of the real layout (512-byte
 // pages, so that each is a few kilobytes), with and without annotations, tags, nesting, an index
 // and the write-ahead-log mode Firefox leaves in the header.

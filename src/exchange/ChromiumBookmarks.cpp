@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Chromium's Bookmarks file.
 
 #include "exchange/ChromiumBookmarks.h"

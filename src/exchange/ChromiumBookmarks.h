@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Bookmarks JSON file of Chromium and the browsers built on it (Chrome, Brave, Vivaldi):
 // each root is a folder of its own name, and folders become keywords.

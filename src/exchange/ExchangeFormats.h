@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one table of exchange formats. The Import command, the import wizard, the export dialog
 // and brindle-cli know a format only through its row: its names, its file extensions, how its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Firefox's places database.
 
 #include "exchange/FirefoxPlaces.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Firefox's places.sqlite: its bookmark tree, with folders and tags as keywords as in a
 // Netscape bookmark file.

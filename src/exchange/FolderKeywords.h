@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one rule that turns the folders around a link into keywords, for every reader of a folder
 // tree (Netscape files, Firefox places, Chromium bookmarks): the folder names in lower case,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A browser's SQLite database, read as the untrusted input it is: a database file is a program
 // as much as data (views, triggers, generated columns), and one from a shared disk, a backup or

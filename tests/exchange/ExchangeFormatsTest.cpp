@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table of exchange formats: what the dialogs and the command line are given from it, and
 // that each row's writer and reader fit together.
 

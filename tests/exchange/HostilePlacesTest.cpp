@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Places databases made to hurt the reader: views that never end or make huge values, generated
 // columns, oversized values, damaged and truncated files, a log without its database, triggers
 // and a writer holding the database. Each import ends at once, in bounded memory, and either

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Firefox places database made by a test: the schema's tables with the columns the reader
 // reads, the five roots, and the usual tree of links, folders, tags and a description.
