@@ -24,6 +24,8 @@ namespace {
 constexpr std::string_view kHtmlFiles[] = {".htm", ".html"};
 constexpr std::string_view kShortcutFiles[] = {".url"};
 constexpr std::string_view kTextFiles[] = {".txt"};
+constexpr std::string_view kPlacesFiles[] = {"places.sqlite"};
+constexpr std::string_view kChromiumFiles[] = {"Bookmarks"};
 
 constexpr unsigned kReportChoices = kTakesTitle | kTakesSort | kTakesFields;
 
@@ -31,51 +33,51 @@ const ExchangeFormat kFormats[] = {
     {.id = FormatId::Netscape,
      .key = "netscape",
      .extensions = kHtmlFiles,
-     .importFilter = "Netcape Bookmark",
+     .importFilter = "Netscape Bookmark File",
      .import = ImportFile,
      .marker = "<!doctype netscape",
      .makeReader = MakeNetscapeReader,
      .exportName = QT_TRANSLATE_NOOP("CExportDlg", "Netscape Bookmark File Format"),
      .exportDescription = QT_TRANSLATE_NOOP(
-         "CExportDlg", "Export all bookmark to Netscape Bookmark Format file,this "
-                       "file format may not obtain whole fields"),
+         "CExportDlg", "Export all bookmarks to a Netscape bookmark file, which every browser "
+                       "reads; this format does not keep every field"),
      .exportTo = ExportNetscape,
      .exportTakes = kTakesTitle | kTakesSort | kTakesUsers},
     {.id = FormatId::Favorites,
      .key = "favorites",
      .extensions = kShortcutFiles,
-     .importFilter = "Windows Bookmark",
+     .importFilter = "Internet Shortcut",
      .import = ImportFavorites,
      .readsFolders = true,
-     .exportName = QT_TRANSLATE_NOOP("CExportDlg", "Windows Favorite File Format"),
-     .exportDescription =
-         QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmark to Windows Favorite Format file,this "
-                                         "file format should not obtains whole fields"),
+     .exportName = QT_TRANSLATE_NOOP("CExportDlg", "Favorites Folder (.url Files)"),
+     .exportDescription = QT_TRANSLATE_NOOP(
+         "CExportDlg", "Export all bookmarks as a folder of Internet shortcut (.url) files; this "
+                       "format does not keep every field"),
      .exportTo = ExportFavorites,
      .exportTakes = kWritesFolder},
     {.id = FormatId::Powermarks,
      .key = "powermarks",
      .extensions = kHtmlFiles,
-     .importFilter = "Powermark 3.0 File",
+     .importFilter = "Powermarks 3.0 File",
      .import = ImportFile,
      .marker = "<!--powermarks format 3.0-->",
      .makeReader = MakePowermarksReader,
      .exportName = QT_TRANSLATE_NOOP("CExportDlg", "Powermarks 3.0 File Format"),
      .exportDescription =
-         QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmark to Powermarks 3.0 file,this file "
-                                         "format obtains selected fields"),
+         QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmarks to a Powermarks 3.0 file; this "
+                                         "format keeps the fields you choose"),
      .exportTo = ExportPowermarks,
      .exportTakes = kReportChoices},
     {.id = FormatId::Html,
      .key = "html",
      .extensions = kHtmlFiles,
-     .importFilter = "Normal Html",
+     .importFilter = "Ordinary HTML Page",
      .import = ImportFile,
      .makeReader = MakeAnchorReader,
      .exportName = QT_TRANSLATE_NOOP("CExportDlg", "Normal HTML File Format"),
      .exportDescription =
-         QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmark to Normal HTML Format file,this file "
-                                         "format obtains selected fields"),
+         QT_TRANSLATE_NOOP("CExportDlg", "Export all bookmarks to an ordinary HTML page; this "
+                                         "format keeps the fields you choose"),
      .exportTo = ExportHtml,
      .exportTakes = kReportChoices},
     {.id = FormatId::Text,
@@ -83,15 +85,20 @@ const ExchangeFormat kFormats[] = {
      .extensions = kTextFiles,
      .exportName = QT_TRANSLATE_NOOP("CExportDlg", "TXT File"),
      .exportDescription = QT_TRANSLATE_NOOP(
-         "CExportDlg", "Export all bookmark to txt file,this file format obtains selected fields"),
+         "CExportDlg",
+         "Export all bookmarks to a text file; this format keeps the fields you choose"),
      .exportTo = ExportText,
      .exportTakes = kReportChoices},
     {.id = FormatId::FirefoxPlaces,
      .key = "firefox",
+     .fileNames = kPlacesFiles,
+     .importFilter = "Firefox Bookmarks",
      .import = ImportFirefoxPlaces,
      .claims = LooksLikeSqliteDatabase},
     {.id = FormatId::Chromium,
      .key = "chromium",
+     .fileNames = kChromiumFiles,
+     .importFilter = "Chromium-family Bookmarks",
      .import = ImportChromiumBookmarks,
      .claims = LooksLikeChromiumBookmarks},
 };
@@ -195,6 +202,11 @@ std::string FilterEntry(std::string_view name, const ExchangeFormat& format) {
         patterns += '*';
         patterns += extension;
     }
+    for (std::string_view name : format.fileNames) {
+        if (!patterns.empty())
+            patterns += ';';
+        patterns += name;
+    }
     std::string entry(name);
     entry += '(' + patterns + ")|" + patterns + '|';
     return entry;
@@ -209,7 +221,8 @@ std::string ImportDialogFilter() {
     for (const ExchangeFormat* f : rows)
         if (f->importFilter)
             filter += FilterEntry(f->importFilter, *f);
-    return filter + '|';
+    // Any file: the rows' content checks decide.
+    return filter + "All Files(*)|*||";
 }
 
 std::string ImportExtensionsText() {

@@ -38,6 +38,8 @@ struct ExchangeFormat {
     FormatId id;
     std::string_view key;                              // the name brindle-cli takes (--format)
     std::span<const std::string_view> extensions = {}; // of its files; the first is the default
+    // Files known by their whole name (a browser's own), offered by the Import dialog.
+    std::span<const std::string_view> fileNames = {};
 
     // Reading. Files are matched by the extension of their name, compared byte for byte; among
     // rows of the same extensions, the content decides (`marker`, in table order).
@@ -76,11 +78,11 @@ const ExchangeFormat* ImportFormatFor(const std::string& path);
 // then the one without.
 std::vector<const ExchangeFormat*> TextFormats();
 
-// "Name(*.a;*.b)|*.a;*.b|" for a format's extensions.
+// "Name(*.a;*.b)|*.a;*.b|" for a format's extensions (and whole file names).
 std::string FilterEntry(std::string_view name, const ExchangeFormat& format);
 
 // The Import dialog's filter: the text formats in the order they claim a file, then the other
-// rows with a filter entry, in table order; ends with "|".
+// rows with a filter entry, in table order, then every file (read by content); ends with "|".
 std::string ImportDialogFilter();
 
 // The extensions the Import command reads, for messages: ".htm, .html or .url".

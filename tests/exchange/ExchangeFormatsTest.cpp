@@ -17,10 +17,16 @@ TEST(ExchangeFormats, TextsForTheDialogsAndTheCommandLine) {
     // later comes after them.
     const std::string filter = ImportDialogFilter();
     EXPECT_TRUE(filter.starts_with(
-        "Netcape Bookmark(*.htm;*.html)|*.htm;*.html|Powermark 3.0 File(*.htm;*.html)|"
-        "*.htm;*.html|Normal Html(*.htm;*.html)|*.htm;*.html|Windows Bookmark(*.url)|*.url|"))
+        "Netscape Bookmark File(*.htm;*.html)|*.htm;*.html|Powermarks 3.0 File(*.htm;*.html)|"
+        "*.htm;*.html|Ordinary HTML Page(*.htm;*.html)|*.htm;*.html|Internet Shortcut(*.url)|"
+        "*.url|"))
         << filter;
-    EXPECT_TRUE(filter.ends_with("||")) << filter;
+    // The browsers' own files by their names, and every file, read by content.
+    EXPECT_NE(filter.find("|Firefox Bookmarks(places.sqlite)|places.sqlite|"), std::string::npos)
+        << filter;
+    EXPECT_NE(filter.find("|Chromium-family Bookmarks(Bookmarks)|Bookmarks|"), std::string::npos)
+        << filter;
+    EXPECT_TRUE(filter.ends_with("|All Files(*)|*||")) << filter;
     EXPECT_TRUE(ImportExtensionsText().starts_with(".htm, .html")) << ImportExtensionsText();
     EXPECT_TRUE(ExportKeysText("|", "|").starts_with("netscape|favorites|powermarks|html|text"));
     EXPECT_EQ(ExportKeysText().find('|'), std::string::npos);

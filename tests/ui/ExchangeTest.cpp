@@ -30,6 +30,7 @@
 #include "ui/window/TrayController.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -124,6 +125,14 @@ TEST_F(ExchangeTest, ImportOfTwoFilesShowsProgressAndCounts) {
     // The search ran again: the list and the counts show the new bookmarks.
     EXPECT_EQ(frame->Workspace()->Bookmarks()->Model()->rowCount(), 3);
     EXPECT_EQ(frame->Panes()->Text(brindle::kPaneResultCount), "3 of 3 bookmarks");
+    EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt),
+              "Imported 3 bookmarks from 2 files (0 already there)");
+
+    // The same file again: everything is already there, and the pane says so.
+    brindle::FileDialogs::QueueAnswer(QString::fromStdString(dir.File("a.htm")));
+    frame->Action(cmd::Import)->trigger();
+    EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt),
+              "Imported 0 bookmarks from 1 file (2 already there)");
 }
 
 TEST_F(ExchangeTest, AFailedFileIsNamedAndTheNextOneStillRead) {
@@ -240,16 +249,17 @@ TEST_F(ExchangeTest, ExportOfEachFormatAsksBeforeOverwriting) {
 
 TEST_F(ExchangeTest, ExportDialogTextsFollowFormatAndScope) {
     CExportDlg dialog;
-    EXPECT_EQ(dialog.Description(), "Export all bookmark to Netscape Bookmark file,this file "
-                                    "format doesn't retain whole fields");
+    EXPECT_EQ(dialog.Description(), CExportDlg::FormatDescription(CExportDlg::Netscape));
+    EXPECT_TRUE(dialog.Description().startsWith("Export all bookmarks to a Netscape"));
     dialog.SetFormat(CExportDlg::Powermarks);
     dialog.SetSelectedScope(true);
     EXPECT_EQ(dialog.Description(),
-              "Export selected bookmark to Powermarks 3.0 file,this file format obtains "
-              "selected fields");
+              "Export selected bookmarks to a Powermarks 3.0 file; this format keeps the fields "
+              "you choose");
     dialog.SetSelectedScope(false);
     EXPECT_EQ(dialog.Description(),
-              "Export all bookmark to Powermarks 3.0 file,this file format obtains all fields");
+              "Export all bookmarks to a Powermarks 3.0 file; this format keeps the fields you "
+              "choose");
     dialog.SetFormat(CExportDlg::Favorites);
     EXPECT_FALSE(dialog.findChild<QWidget*>(QStringLiteral("optionButton"))->isEnabled());
     EXPECT_FALSE(dialog.findChild<QWidget*>(QStringLiteral("title"))->isEnabled());
@@ -272,6 +282,22 @@ TEST_F(ExchangeTest, ExportDialogTextsFollowFormatAndScope) {
     const brindle::ExportOptions o = dialog.Options();
     EXPECT_EQ(o.fieldMask, 0x0FFE);
     EXPECT_EQ(o.sortField, "Add date");
+    // Every field's row is in view without scrolling.
+    dialog.show();
+    QApplication::processEvents();
+    const QRect last =
+        fields->visualItemRect(fields->topLevelItem(fields->topLevelItemCount() - 1));
+    EXPECT_LE(last.bottom(), fields->viewport()->height()) << fields->viewport()->height();
+
+    // Browse starts at the path typed, for a file and for a folder.
+    dialog.SetFileName(QStringLiteral("/tmp/typed/marks.txt"));
+    brindle::FileDialogs::QueueAnswer(QString());
+    dialog.findChild<QToolButton*>(QStringLiteral("browse"))->click();
+    dialog.SetFormat(CExportDlg::Favorites);
+    dialog.SetFileName(QStringLiteral("/tmp/typed"));
+    brindle::FileDialogs::QueueAnswer(QString());
+    dialog.findChild<QToolButton*>(QStringLiteral("browse"))->click();
+    EXPECT_THAT(brindle::FileDialogs::Starts(), ElementsAre("/tmp/typed/marks.txt", "/tmp/typed"));
 }
 
 TEST_F(ExchangeTest, ExportIntoProfilesThroughTheSelectUserDialog) {
@@ -297,7 +323,7 @@ TEST_F(ExchangeTest, ExportIntoProfilesThroughTheSelectUserDialog) {
         auto& dialog = dynamic_cast<CExportDlg&>(d);
         dialog.ToggleOptions();
         dialog.findChild<QCheckBox*>(QStringLiteral("netscapeUser"))->click();
-        EXPECT_EQ(dialog.FileName(), "User's Bookmark in Netscape");
+        EXPECT_EQ(dialog.FileName(), "Bookmark file of the chosen Firefox profiles");
         brindle::MessageBox::QueueAnswer(QMessageBox::Ok);
         dialog.accept();
         return dialog.result();

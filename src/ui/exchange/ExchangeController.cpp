@@ -59,12 +59,31 @@ void ExchangeController::Import() {
     if (files.isEmpty())
         return;
     WaitCursor wait;
+    m_tally = {};
     for (const QString& file : files) {
         // A file of no known kind ends the command; what came before it stays.
         if (!ImportPath(file))
-            return;
+            break;
     }
     Finish();
+    SayImported();
+}
+
+void ExchangeController::Tally(const ImportResult& result) {
+    if (!result.Read())
+        return;
+    ++m_tally.files;
+    m_tally.added += result.added;
+    m_tally.duplicates += result.duplicates;
+}
+
+void ExchangeController::SayImported() {
+    const QString bookmarks =
+        m_tally.added == 1 ? tr("1 bookmark") : tr("%1 bookmarks").arg(m_tally.added);
+    const QString files = m_tally.files == 1 ? tr("1 file") : tr("%1 files").arg(m_tally.files);
+    m_panes.SetText(
+        kPanePrompt,
+        tr("Imported %1 from %2 (%3 already there)").arg(bookmarks, files).arg(m_tally.duplicates));
 }
 
 bool ExchangeController::ImportPath(const QString& path) {
@@ -75,6 +94,7 @@ bool ExchangeController::ImportPath(const QString& path) {
     // Text files show their progress; the other kinds are read in one step.
     const ImportResult result =
         format->makeReader ? ImportHtml(path) : format->import(m_doc, file, {});
+    Tally(result);
     ShowExchangeReport(m_window, result.problems, path);
     return true;
 }
@@ -137,9 +157,11 @@ void ExchangeController::ImportWizard() {
 
 void ExchangeController::RunWizardImports(const WizardChoices& c) {
     WaitCursor wait;
+    m_tally = {};
     // Missing files and folders are passed over without a word.
     if (c.favorites && !c.favoritesFolder.isEmpty() && QFileInfo(c.favoritesFolder).isDir()) {
         const ImportResult result = ImportFavoritesTree(m_doc, c.favoritesFolder.toStdString());
+        Tally(result);
         ShowExchangeReport(m_window, result.problems);
     }
     if (c.netscape) {
@@ -151,9 +173,11 @@ void ExchangeController::RunWizardImports(const WizardChoices& c) {
     if (c.powermarks && !c.powermarksFile.isEmpty() && QFileInfo(c.powermarksFile).isFile()) {
         // Whatever its name, its content decides the reader, as for every text import.
         const ImportResult result = ImportHtml(c.powermarksFile);
+        Tally(result);
         ShowExchangeReport(m_window, result.problems, c.powermarksFile);
     }
     Finish();
+    SayImported();
 }
 
 void ExchangeController::FastAdd() {

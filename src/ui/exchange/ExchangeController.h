@@ -53,12 +53,23 @@ class ExchangeController : public QObject {
     // A text file through the HTML import, with the progress bar.
     ImportResult ImportHtml(const QString& path);
     void Finish();
+    // Counts one read input towards what the prompt pane says at the end.
+    void Tally(const ImportResult& result);
+    // "Imported N bookmarks from M files (K already there)" in the prompt pane.
+    void SayImported();
+
+    struct Tally {
+        int files = 0;
+        int added = 0;
+        int duplicates = 0;
+    };
 
     CBrindleDoc& m_doc;
     StatusPanes& m_panes;
     QStatusBar* m_bar;
     QWidget* m_window;
     std::vector<int> m_progressTrace;
+    struct Tally m_tally;
 };
 
 } // namespace brindle

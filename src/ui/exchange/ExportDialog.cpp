@@ -82,9 +82,7 @@ CExportDlg::CExportDlg(QWidget* parent) : QDialog(parent) {
 
     auto* descriptionGroup = new QGroupBox(tr("Description"), this);
     auto* descriptionLayout = new QVBoxLayout(descriptionGroup);
-    m_description = new QLabel(tr("Export all bookmark to Netscape Bookmark file,this file format "
-                                  "doesn't retain whole fields"),
-                               descriptionGroup);
+    m_description = new QLabel(FormatDescription(0), descriptionGroup);
     m_description->setObjectName(QStringLiteral("description"));
     m_description->setWordWrap(true);
     m_description->setMinimumWidth(260);
@@ -138,7 +136,8 @@ CExportDlg::CExportDlg(QWidget* parent) : QDialog(parent) {
     auto* npOrder = new QVBoxLayout;
     m_netscapeAscending = SortOrder(m_netscapePane, npOrder, QStringLiteral("netscapeAscending"));
     np->addLayout(npOrder, 0, 2, 2, 1);
-    m_netscapeUser = new QCheckBox(tr("Export to bookmark file for Netscape user"), m_netscapePane);
+    m_netscapeUser =
+        new QCheckBox(tr("Export to the bookmark file of Firefox profiles"), m_netscapePane);
     m_netscapeUser->setObjectName(QStringLiteral("netscapeUser"));
     np->addWidget(m_netscapeUser, 1, 0, 1, 2);
     m_netscapePane->hide();
@@ -157,7 +156,9 @@ CExportDlg::CExportDlg(QWidget* parent) : QDialog(parent) {
     m_fields->setHeaderHidden(true);
     for (std::string_view field : brindle::kSortFieldNames)
         m_fields->AddItem(QCoreApplication::translate("Fields", std::string(field).c_str()), true);
-    m_fields->setMaximumHeight(150);
+    // Every field's row shows, with no scrolling.
+    m_fields->setMinimumHeight(m_fields->sizeHintForRow(0) * m_fields->topLevelItemCount() +
+                               2 * m_fields->frameWidth() + 4);
     fp->addWidget(m_fields, 2, 0, 1, 2);
     auto* fpOrder = new QVBoxLayout;
     m_fieldAscending = SortOrder(m_fieldPane, fpOrder, QStringLiteral("fieldAscending"));
@@ -247,12 +248,12 @@ void CExportDlg::FormatChosen() {
 }
 
 void CExportDlg::ScopeChosen() {
-    // Only the words change, wherever they stand (Powermarks' "obtains selected fields" too).
+    // Only the scope word changes; what follows it speaks of fields, not of bookmarks.
     QString text = m_description->text();
     if (m_all->isChecked())
-        text.replace(QStringLiteral("selected"), QStringLiteral("all"));
+        text.replace(QStringLiteral("Export selected "), QStringLiteral("Export all "));
     else
-        text.replace(QStringLiteral("all"), QStringLiteral("selected"));
+        text.replace(QStringLiteral("Export all "), QStringLiteral("Export selected "));
     m_description->setText(text);
 }
 
@@ -276,16 +277,19 @@ void CExportDlg::Browse() {
         return;
     }
     if (row->Takes(brindle::kWritesFolder)) {
-        const auto folder =
-            brindle::FileDialogs::Folder(this, tr("Select a directory for export to"),
-                                         QString::fromStdString(brindle::DetectFavoritesPath()));
+        // Starts at the folder typed, else at the Favorites folder.
+        const QString typed = m_fileName->text().trimmed();
+        const auto folder = brindle::FileDialogs::Folder(
+            this, tr("Select a directory for export to"),
+            typed.isEmpty() ? QString::fromStdString(brindle::DetectFavoritesPath()) : typed);
         if (folder)
             m_fileName->setText(*folder);
         return;
     }
     const QString filter = QString::fromStdString(brindle::FilterEntry("", *row) + '|');
-    auto path =
-        brindle::FileDialogs::SaveFile(this, tr("Export Bookmark File name"), QString(), filter);
+    // Starts at the path typed.
+    auto path = brindle::FileDialogs::SaveFile(this, tr("Export Bookmark File name"),
+                                               m_fileName->text().trimmed(), filter);
     if (!path)
         return;
     if (QFileInfo(*path).suffix().isEmpty() && !row->extensions.empty())
@@ -304,7 +308,7 @@ void CExportDlg::NetscapeUserToggled(bool on) {
         return;
     }
     m_users = users.SelectedUsers();
-    m_fileName->setText(tr("User's Bookmark in Netscape"));
+    m_fileName->setText(tr("Bookmark file of the chosen Firefox profiles"));
 }
 
 bool CExportDlg::ToNetscapeUsers() const {

@@ -93,8 +93,10 @@ QStringList FileDialogs::OpenFiles(QWidget* parent, const QString& title, const 
 
 std::optional<QString> FileDialogs::Folder(QWidget* parent, const QString& title,
                                            const QString& start) {
-    if (!Answers().empty())
+    if (!Answers().empty()) {
+        Starts().push_back(start);
         return TakeAnswer(title);
+    }
     const QString path = QFileDialog::getExistingDirectory(parent, title, start);
     if (path.isEmpty())
         return std::nullopt;
