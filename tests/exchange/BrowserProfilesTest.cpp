@@ -83,8 +83,7 @@ TEST(FirefoxPlaces, DescriptionsOfCurrentProfilesComeFromThePagesTable) {
            "UPDATE moz_places SET description = 'From the page' WHERE id = 101;");
     auto description = [&](const std::string& name) {
         CBrindleDoc doc;
-        ExchangeReport report;
-        EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
+        EXPECT_EQ(ImportFirefoxPlaces(doc, path, {}).added, 3);
         const auto b = FindByName(doc, name);
         return b ? std::string(b->m_strDescription) : std::string("(missing)");
     };
