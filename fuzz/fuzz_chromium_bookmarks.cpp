@@ -12,10 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CBrindleDoc doc;
     const int added = brindle::ReadChromiumBookmarksText(doc, text);
-    if (added >= 0 ? doc.m_arrBookmarks.size() != static_cast<std::size_t>(added)
-                   : !doc.m_arrBookmarks.empty())
+    if (added >= 0 ? doc.Bookmarks().size() != static_cast<std::size_t>(added)
+                   : !doc.Bookmarks().empty())
         std::abort();
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strURL.empty())
             std::abort();
     return 0;

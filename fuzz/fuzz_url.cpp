@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CBrindleDoc doc;
     const int urls = brindle::ReadUrlFileText(doc, "Fuzz Name.v1.url", text, 1);
-    if (urls < 0 || doc.m_arrBookmarks.size() > static_cast<std::size_t>(urls))
+    if (urls < 0 || doc.Bookmarks().size() > static_cast<std::size_t>(urls))
         std::abort();
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strName != "Fuzz Name" || b.m_strKeywords != "fuzz name")
             std::abort();
     return 0;

@@ -32,9 +32,9 @@ int RunImport(const Args& args, Io& io) {
     const std::vector<std::string>& inputs = args.Positionals();
     for (std::size_t i = 1; i < inputs.size(); ++i) {
         const std::string& input = inputs[i];
-        const size_t bookmarks = doc.m_arrBookmarks.size();
-        const size_t macros = doc.m_arrMacros.size();
-        const size_t schedules = doc.m_arrSchedules.size();
+        const size_t bookmarks = doc.Bookmarks().size();
+        const size_t macros = doc.Macros().size();
+        const size_t schedules = doc.Schedules().size();
         ExchangeReport report;
         switch (ClassifyImportInput(input)) {
         case ImportInputKind::Html:
@@ -63,9 +63,9 @@ int RunImport(const Args& args, Io& io) {
         PrintMessages(input, report, io.err);
         if (!report.messages.empty())
             code = kExitFailure;
-        io.out << input << ": " << doc.m_arrBookmarks.size() - bookmarks << " bookmarks, "
-               << doc.m_arrMacros.size() - macros << " macros, "
-               << doc.m_arrSchedules.size() - schedules << " schedules\n";
+        io.out << input << ": " << doc.Bookmarks().size() - bookmarks << " bookmarks, "
+               << doc.Macros().size() - macros << " macros, " << doc.Schedules().size() - schedules
+               << " schedules\n";
     }
     if (!SaveDocument(doc, path, !args.Has("--no-backup"), io.err))
         return kExitFailure;

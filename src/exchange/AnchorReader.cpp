@@ -32,9 +32,7 @@ bool EndsBlock(std::string_view tag) {
 class AnchorReader : public ChunkReader {
   public:
     AnchorReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
-        m_schedule = doc.GetDefaultScheduleName();
-        if (m_schedule.empty())
-            m_schedule = kNoSchedule;
+        m_schedule = doc.DefaultScheduleOrNone();
         m_addDate = CBrindleDoc::Now();
     }
 

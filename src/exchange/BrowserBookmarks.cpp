@@ -30,8 +30,7 @@ namespace {
 constexpr std::size_t kMaxFolderKeywordBytes = 1024;
 
 std::string ScheduleFor(CBrindleDoc& doc) {
-    std::string schedule = doc.GetDefaultScheduleName();
-    return schedule.empty() ? std::string(kNoSchedule) : schedule;
+    return doc.DefaultScheduleOrNone();
 }
 
 // False when the document refused the bookmark (a duplicate of name and URL).

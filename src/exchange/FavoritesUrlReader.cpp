@@ -87,20 +87,20 @@ int ImportUrlFile(CBrindleDoc& doc, const std::string& path, ExchangeReport& rep
         return 0;
     }
     const std::string text = DecodeOutsideText(std::move(bytes));
-    const size_t before = doc.m_arrBookmarks.size();
+    const size_t before = doc.Bookmarks().size();
     const std::string fileName = fs::path(path).filename().string();
     // A file without a URL inside a shortcut section is not a shortcut; one whose section is
     // followed by another (Windows adds a property section) is.
     if (ReadUrlFileText(doc, fileName, text, CBrindleDoc::Now()) == 0)
         report.Add(MessageIcon::Information, kMsgNotUrlFile, path);
-    return static_cast<int>(doc.m_arrBookmarks.size() - before);
+    return static_cast<int>(doc.Bookmarks().size() - before);
 }
 
 int ImportFavoritesTree(CBrindleDoc& doc, const std::string& folder, ExchangeReport& report) {
     std::string root = folder;
     if (!root.empty() && root.back() == '*')
         root.pop_back();
-    const size_t before = doc.m_arrBookmarks.size();
+    const size_t before = doc.Bookmarks().size();
 
     // Depth first, each folder's entries in name order; an explicit stack instead of recursion,
     // and folders reached through symbolic links are not entered (they may loop).
@@ -136,7 +136,7 @@ int ImportFavoritesTree(CBrindleDoc& doc, const std::string& folder, ExchangeRep
             ImportUrlFile(doc, entry.path().string(), report);
         }
     }
-    return static_cast<int>(doc.m_arrBookmarks.size() - before);
+    return static_cast<int>(doc.Bookmarks().size() - before);
 }
 
 } // namespace brindle

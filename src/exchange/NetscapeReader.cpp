@@ -103,9 +103,7 @@ constexpr size_t kMaxFolderKeywordBytes = 1024;
 class NetscapeReader : public ChunkReader {
   public:
     NetscapeReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
-        m_schedule = doc.GetDefaultScheduleName();
-        if (m_schedule.empty())
-            m_schedule = kNoSchedule;
+        m_schedule = doc.DefaultScheduleOrNone();
         m_importTime = CBrindleDoc::Now();
     }
 

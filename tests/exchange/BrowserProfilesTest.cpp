@@ -134,7 +134,7 @@ TEST(FirefoxPlaces, FoldersTagsDatesAndDescriptions) {
     ExchangeReport report;
     EXPECT_EQ(ImportFirefoxPlaces(doc, path, report), 3);
     EXPECT_TRUE(report.messages.empty());
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
+    ASSERT_EQ(doc.Bookmarks().size(), 3u);
 
     // The menu is the top level, as in Firefox's own Netscape export; case is kept.
     const auto search = FindByName(doc, "Search & \"Quotes\"");
@@ -215,7 +215,7 @@ TEST(FirefoxPlaces, FilesThatAreNoPlacesDatabaseAreReported) {
         ExchangeReport report;
         EXPECT_EQ(ImportFirefoxPlaces(doc, dir.File(name), report), -1) << name;
         EXPECT_TRUE(report.Contains("cannot open the file")) << name;
-        EXPECT_TRUE(doc.m_arrBookmarks.empty());
+        EXPECT_TRUE(doc.Bookmarks().empty());
     }
 }
 
@@ -243,7 +243,7 @@ TEST(ChromiumBookmarks, RootsFoldersAndWindowsEpochDates) {
     // The duplicate is refused by the document and not counted; an untitled link is named by
     // its address.
     EXPECT_EQ(ReadChromiumBookmarksText(doc, json), 4);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    ASSERT_EQ(doc.Bookmarks().size(), 4u);
     EXPECT_TRUE(FindByName(doc, "http://untitled.example/"));
     const auto search = FindByName(doc, "Search & \"Quotes\"");
     ASSERT_TRUE(search);
@@ -264,7 +264,7 @@ TEST(ChromiumBookmarks, DamagedFilesAddNothing) {
                              "{\"roots\": {\"other\": {\"children\": [1, null, {}]}}}"}) {
         CBrindleDoc doc;
         EXPECT_LE(ReadChromiumBookmarksText(doc, text), 0) << text;
-        EXPECT_TRUE(doc.m_arrBookmarks.empty()) << text;
+        EXPECT_TRUE(doc.Bookmarks().empty()) << text;
     }
     EXPECT_EQ(ChromiumTimeToSeconds(0), 0);
     EXPECT_EQ(ChromiumTimeToSeconds(5), 0); // before 1970

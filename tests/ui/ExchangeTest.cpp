@@ -57,7 +57,7 @@ const char* const kPowermarksFile = "<!--Powermarks Format 3.0-->\n"
 
 std::vector<std::string> Names(const CBrindleDoc& doc) {
     std::vector<std::string> names;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         names.emplace_back(b.m_strName);
     std::sort(names.begin(), names.end());
     return names;
@@ -335,9 +335,9 @@ TEST_F(ExchangeTest, TheFirstStartOffersTheWizardWhichImportsTheChosenSources) {
     frame = app->Frame();
     ASSERT_TRUE(app->FirstRunWizardWanted());
     // The wizard comes once the event loop runs.
-    for (int i = 0; i < 500 && doc().m_arrBookmarks.empty(); ++i)
+    for (int i = 0; i < 500 && doc().Bookmarks().empty(); ++i)
         QTest::qWait(10);
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 6u) << ::testing::PrintToString(Names(doc()));
+    ASSERT_EQ(doc().Bookmarks().size(), 6u) << ::testing::PrintToString(Names(doc()));
     EXPECT_THAT(Names(doc()), ElementsAre("Chromium Site", "Home", "Powermark Site", "Second User",
                                           "Work Page", "fav site"));
     EXPECT_EQ(offered.size(), 3u);
@@ -358,8 +358,8 @@ TEST_F(ExchangeTest, FastAddTakesTheBrowsersPagesAndAddFromBrowserBuildsTheSheet
         return "\"\",\"\"";
     };
     EXPECT_EQ(brindle::FastAddFromBrowsers(doc(), pages), 1);
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 1u);
-    const BookmarkRef b = doc().m_arrBookmarks[0];
+    ASSERT_EQ(doc().Bookmarks().size(), 1u);
+    const BookmarkRef b = doc().Bookmarks()[0];
     EXPECT_EQ(b.m_strName, "Firefox, Page");
     EXPECT_EQ(b.m_strURL, "http://Firefox.example/Page");
     EXPECT_EQ(b.m_strStatus, "Waiting");
@@ -397,13 +397,13 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
                            "entries": [{"url": "https://Current.example/", "title": "Now Open"}]}]}]})"));
     Start();
     frame->Action(cmd::FastAdd)->trigger(); // Firefox is not running: nothing
-    EXPECT_TRUE(doc().m_arrBookmarks.empty());
+    EXPECT_TRUE(doc().Bookmarks().empty());
     // Firefox runs: its profile's lock names a process of this machine (this test's).
     fs::create_symlink("127.0.0.1:+" + std::to_string(::getpid()), firefox / "p.default/lock");
     frame->Action(cmd::FastAdd)->trigger();
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strURL, "https://Current.example/");
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strName, "Now Open");
+    ASSERT_EQ(doc().Bookmarks().size(), 1u);
+    EXPECT_EQ(doc().Bookmarks()[0].m_strURL, "https://Current.example/");
+    EXPECT_EQ(doc().Bookmarks()[0].m_strName, "Now Open");
     EXPECT_EQ(frame->Panes()->Text(brindle::kPaneResultCount), "1 of 1 bookmarks");
 
     // The next page from the hot key, then again from the tray: the document keeps one copy.
@@ -412,8 +412,8 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
                            {"url": "http://next.example/", "title": "Next"}]}]}]})"));
     frame->Tray()->OnHotKey(1052);
     frame->Action(cmd::TrayFastAdd)->trigger();
-    EXPECT_EQ(doc().m_arrBookmarks.size(), 2u);
-    EXPECT_EQ(doc().m_arrBookmarks[1].m_strURL, "http://next.example/");
+    EXPECT_EQ(doc().Bookmarks().size(), 2u);
+    EXPECT_EQ(doc().Bookmarks()[1].m_strURL, "http://next.example/");
 }
 
 TEST_F(ExchangeTest, WizardPagesWithNothingFound) {

@@ -70,10 +70,10 @@ TEST_F(OpenPageTest, OpenPageSetsLastVisitedAndStartsTheBrowser) {
     const BrxTime before = CBrindleDoc::Now();
     frame->Action(cmd::OpenPage)->trigger();
     EXPECT_THAT(Opened(1), ElementsAre(Firefox("http://a.example/")));
-    EXPECT_GE(doc().m_arrBookmarks[1].m_tLastVisited, before);
+    EXPECT_GE(doc().Bookmarks()[1].m_tLastVisited, before);
     EXPECT_TRUE(doc().IsModified());
     EXPECT_NE(view->Model()->index(0, 9).data().toString(), "");
-    EXPECT_EQ(doc().m_arrBookmarks[2].m_tLastVisited, 0);
+    EXPECT_EQ(doc().Bookmarks()[2].m_tLastVisited, 0);
 }
 
 TEST_F(OpenPageTest, DoubleClickEnterAndTrayOpenTheirRows) {
@@ -109,7 +109,7 @@ TEST_F(OpenPageTest, RefusedAndFailedLaunchesAreSaid) {
     frame->Action(cmd::OpenPage)->trigger();
     EXPECT_TRUE(Opened(0).isEmpty());
     EXPECT_EQ(frame->Panes()->Text(0), "Not opened: an address may not start with \"-\"");
-    EXPECT_NE(doc().m_arrBookmarks[0].m_tLastVisited, 0); // still visited, as a blank URL is
+    EXPECT_NE(doc().Bookmarks()[0].m_tLastVisited, 0); // still visited, as a blank URL is
 
     app.Prefs().m_strNetscapePath = browsers.Program(QStringLiteral("broken")).toStdString();
     Select(1);
@@ -135,7 +135,7 @@ TEST_F(OpenPageTest, SearchBoxKeys) {
     EXPECT_TRUE(box->hasFocus());
     QTest::keyClick(box, Qt::Key_Escape);
     EXPECT_EQ(box->text(), "");
-    EXPECT_EQ(doc().m_strLastSearch, "");
+    EXPECT_EQ(doc().LastSearch(), "");
 }
 
 } // namespace
