@@ -65,7 +65,7 @@ void BM_OpenDocument(benchmark::State& state) {
         auto doc = std::make_unique<CBrindleDoc>();
         state.ResumeTiming();
         const brindle::ArchiveResult r = brindle::OpenDocumentFile(*doc, path);
-        if (!r || doc->m_arrBookmarks.size() != kBookmarks)
+        if (!r || doc->Bookmarks().size() != kBookmarks)
             state.SkipWithError("open failed");
         state.PauseTiming();
         doc.reset();
@@ -100,7 +100,7 @@ void BM_OpenGivenFile(benchmark::State& state) {
         state.ResumeTiming();
         if (!brindle::OpenDocumentFile(*doc, path))
             state.SkipWithError("open failed");
-        count = doc->m_arrBookmarks.size();
+        count = doc->Bookmarks().size();
         state.PauseTiming();
         doc.reset();
         state.ResumeTiming();

@@ -63,7 +63,7 @@ void BM_ImportNetscape(benchmark::State& state) {
     for (auto _ : state) {
         CBrindleDoc doc;
         brindle::ImportHtmlText(doc, text);
-        benchmark::DoNotOptimize(doc.m_arrBookmarks.size());
+        benchmark::DoNotOptimize(doc.Bookmarks().size());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
@@ -82,7 +82,7 @@ void BM_ImportPowermarks(benchmark::State& state) {
     for (auto _ : state) {
         CBrindleDoc doc;
         brindle::ImportHtmlText(doc, text);
-        benchmark::DoNotOptimize(doc.m_arrBookmarks.size());
+        benchmark::DoNotOptimize(doc.Bookmarks().size());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
 }
@@ -98,7 +98,7 @@ void BM_ImportAnchors(benchmark::State& state) {
     for (auto _ : state) {
         CBrindleDoc doc;
         brindle::ImportHtmlText(doc, text);
-        benchmark::DoNotOptimize(doc.m_arrBookmarks.size());
+        benchmark::DoNotOptimize(doc.Bookmarks().size());
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
 }
@@ -280,8 +280,8 @@ void BM_HostileInput(benchmark::State& state) {
         brindle::ImportNetscape(a, text);
         brindle::ImportPowermarks(b, powermarks);
         brindle::ImportAnchors(c, text);
-        benchmark::DoNotOptimize(a.m_arrBookmarks.size() + b.m_arrBookmarks.size() +
-                                 c.m_arrBookmarks.size());
+        benchmark::DoNotOptimize(a.Bookmarks().size() + b.Bookmarks().size() +
+                                 c.Bookmarks().size());
     }
     state.SetComplexityN(static_cast<int64_t>(size));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));

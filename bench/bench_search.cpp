@@ -46,7 +46,7 @@ CBrindleDoc& SharedDoc() {
 // One pass over every keyword text with string_view::find: the least any keyword search must do.
 std::size_t BaselineScan(const CBrindleDoc& doc, std::string_view term) {
     std::size_t found = 0;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         found += b.m_strKeywords.find(term) != std::string_view::npos;
     return found;
 }
@@ -68,7 +68,7 @@ double BaselineSeconds(std::string_view term) {
 // makes the pane texts).
 void BM_Keystroke(benchmark::State& state) {
     CBrindleDoc& doc = SharedDoc();
-    doc.m_nSearchMode = kSearchKeyword;
+    doc.SetSearchMode(kSearchKeyword);
     const std::string typed(kTyped, static_cast<std::size_t>(state.range(0)));
     // The baseline looks for the word being typed, as the last term does.
     const std::string_view lastTerm = std::string_view(typed).substr(
@@ -79,8 +79,8 @@ void BM_Keystroke(benchmark::State& state) {
         benchmark::DoNotOptimize(doc.Counts());
     }
     state.SetLabel("\"" + typed + "\"");
-    state.counters["hits"] = static_cast<double>(doc.m_arrKeywordHits.size());
-    state.counters["keywords"] = static_cast<double>(doc.m_arrDictionary.size());
+    state.counters["hits"] = static_cast<double>(doc.KeywordHits().size());
+    state.counters["keywords"] = static_cast<double>(doc.Dictionary().size());
     state.counters["baseline_ms"] = baseline * 1e3;
     state.counters["x_baseline"] = benchmark::Counter(
         baseline, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -97,11 +97,11 @@ BENCHMARK(BM_Baseline)->Unit(benchmark::kMillisecond);
 // String search over all seven fields, match case off.
 void BM_StringSearchAllFields(benchmark::State& state) {
     CBrindleDoc& doc = SharedDoc();
-    doc.m_nSearchMode = kSearchString;
+    doc.SetSearchMode(kSearchString);
     for (auto _ : state)
         doc.Search("prog", false, kSearchAllFields);
-    state.counters["hits"] = static_cast<double>(doc.m_arrStringHits.size());
-    doc.m_nSearchMode = kSearchKeyword;
+    state.counters["hits"] = static_cast<double>(doc.StringHits().size());
+    doc.SetSearchMode(kSearchKeyword);
 }
 BENCHMARK(BM_StringSearchAllFields)->Unit(benchmark::kMillisecond);
 
@@ -113,7 +113,7 @@ void BM_Add100k(benchmark::State& state) {
         for (const auto& b : values)
             doc->AddBookmark(brindle::bench::FieldsOf(b));
         state.PauseTiming(); // freeing the collection is not part of adding
-        benchmark::DoNotOptimize(doc->m_arrBookmarks.size());
+        benchmark::DoNotOptimize(doc->Bookmarks().size());
         doc.reset();
         state.ResumeTiming();
     }
@@ -123,18 +123,19 @@ BENCHMARK(BM_Add100k)->Unit(benchmark::kMillisecond)->Iterations(5);
 // Re-ordering every hit after a header click on a text column (0) and a date column (8).
 void BM_Reorder(benchmark::State& state) {
     CBrindleDoc& doc = SharedDoc();
-    doc.m_nSearchMode = kSearchKeyword;
+    doc.SetSearchMode(kSearchKeyword);
     doc.Search("", false, 0);
     const int column = static_cast<int>(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        doc.m_nSortColumn = kFieldURL; // start from another order, as a user would
+        doc.SetSortOrder(kFieldURL,
+                         doc.SortAscending() != 0); // start from another order, as a user would
         doc.SortActiveHits();
-        doc.m_nSortColumn = column;
+        doc.SetSortOrder(column, doc.SortAscending() != 0);
         state.ResumeTiming();
         doc.SortActiveHits();
     }
-    doc.m_nSortColumn = 0;
+    doc.SetSortOrder(0, doc.SortAscending() != 0);
     doc.SortActiveHits();
 }
 BENCHMARK(BM_Reorder)->Arg(kFieldName)->Arg(kFieldAddDate)->Unit(benchmark::kMillisecond);
@@ -146,7 +147,7 @@ void BM_DeleteAndUndoAll(benchmark::State& state) {
     doc.Search("", false, 0);
     double deleteMs = 0, undoMs = 0;
     for (auto _ : state) {
-        std::vector<std::uint32_t> all(doc.m_arrBookmarks.size());
+        std::vector<std::uint32_t> all(doc.Bookmarks().size());
         for (std::uint32_t i = 0; i < all.size(); ++i)
             all[i] = i;
         const auto t0 = std::chrono::steady_clock::now();
@@ -174,9 +175,9 @@ void BM_LongSessionMemory(benchmark::State& state) {
     double start = 0, end = 0;
     for (auto _ : state) {
         for (int cycle = 0; cycle < 1000; ++cycle) {
-            const auto n = static_cast<std::uint32_t>(doc.m_arrBookmarks.size());
+            const auto n = static_cast<std::uint32_t>(doc.Bookmarks().size());
             const std::string& word = vocabulary[static_cast<std::size_t>(cycle * 7) % 200];
-            doc.m_nSearchMode = cycle % 5 ? kSearchKeyword : kSearchString;
+            doc.SetSearchMode(cycle % 5 ? kSearchKeyword : kSearchString);
             doc.Search(word.substr(0, 1 + cycle % 4), false, kSearchAllFields);
             const std::uint32_t at = (static_cast<std::uint32_t>(cycle) * 7919u) % n;
             doc.SetFieldText(at, kFieldNotes, "note " + std::to_string(cycle));

@@ -144,7 +144,7 @@ void BM_WholeCollectionEditing(benchmark::State& state) {
         // Of these, what the event loop took afterwards (layout, paint).
         state.counters["delete_events_ms"] = Ms(t25, t3);
         state.counters["undo_events_ms"] = Ms(t35, t4);
-        state.counters["rows"] = static_cast<double>(doc.m_arrBookmarks.size());
+        state.counters["rows"] = static_cast<double>(doc.Bookmarks().size());
 
         // The document's own part of the delete and the undo, with no view listening.
         state.PauseTiming();
@@ -179,7 +179,7 @@ void BM_PropertySheet(benchmark::State& state) {
     CMainFrame* frame = g_app->Frame();
     doc.Search("", false, 0);
     QApplication::processEvents();
-    const auto index = static_cast<std::uint32_t>(doc.m_arrBookmarks.size() / 2);
+    const auto index = static_cast<std::uint32_t>(doc.Bookmarks().size() / 2);
     std::size_t k = 0;
     double openTotal = 0;
     double storeTotal = 0;
@@ -226,7 +226,7 @@ void BM_PropertySheet(benchmark::State& state) {
     // Of the store: the document's part with the views' reload, before layout and paint.
     state.counters["store_commit_ms"] = commitTotal / n;
     state.counters["store_keyword_ms"] = keywordTotal / n;
-    state.counters["bookmarks"] = static_cast<double>(doc.m_arrBookmarks.size());
+    state.counters["bookmarks"] = static_cast<double>(doc.Bookmarks().size());
 }
 BENCHMARK(BM_PropertySheet)->Unit(benchmark::kMillisecond);
 

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     brindle::NormalizeLineEnds(text);
     CBrindleDoc doc;
     const brindle::FormatId format = brindle::ImportHtmlText(doc, text).format;
-    for (const BookmarkRef b : doc.m_arrBookmarks) {
+    for (const BookmarkRef b : doc.Bookmarks()) {
         Check(brindle::IsWellFormedUtf8(b.m_strName) && brindle::IsWellFormedUtf8(b.m_strURL) &&
               brindle::IsWellFormedUtf8(b.m_strKeywords) &&
               brindle::IsWellFormedUtf8(b.m_strDescription));

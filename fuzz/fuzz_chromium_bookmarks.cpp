@@ -13,10 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CBrindleDoc doc;
     const brindle::ImportResult result = brindle::ReadChromiumBookmarksText(doc, text);
-    if (doc.m_arrBookmarks.size() != static_cast<std::size_t>(result.added) ||
+    if (doc.Bookmarks().size() != static_cast<std::size_t>(result.added) ||
         (!result.Read() && result.added != 0))
         std::abort();
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strURL.empty())
             std::abort();
     return 0;

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CBrindleDoc back;
         Check(static_cast<bool>(brindle::ReadDocumentBytes(back, written)));
         Check(brindle::DocumentToBytes(back) == written);
-        Check(back.m_arrBookmarks.size() == doc.m_arrBookmarks.size());
+        Check(back.Bookmarks().size() == doc.Bookmarks().size());
     }
     return 0;
 }

@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool claimed = brindle::ImportNetscape(doc, text);
     const bool marked = brindle::FindNoCase(brindle::SkipUtf8Bom(text), "<!doctype netscape") !=
                         std::string_view::npos;
-    if (claimed != marked || (!claimed && !doc.m_arrBookmarks.empty()))
+    if (claimed != marked || (!claimed && !doc.Bookmarks().empty()))
         std::abort();
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strName.empty() || brindle::TrimView(b.m_strName) != b.m_strName)
             std::abort();
     if (!claimed)
@@ -40,11 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reader->Feed(piece);
     }
     reader->Finish();
-    if (pieces.m_arrBookmarks.size() != doc.m_arrBookmarks.size())
+    if (pieces.Bookmarks().size() != doc.Bookmarks().size())
         std::abort();
-    for (std::size_t i = 0; i < doc.m_arrBookmarks.size(); ++i) {
-        const BookmarkRef a = doc.m_arrBookmarks[i];
-        const BookmarkRef b = pieces.m_arrBookmarks[i];
+    for (std::size_t i = 0; i < doc.Bookmarks().size(); ++i) {
+        const BookmarkRef a = doc.Bookmarks()[i];
+        const BookmarkRef b = pieces.Bookmarks()[i];
         if (a.m_strName != b.m_strName || a.m_strURL != b.m_strURL ||
             a.m_strKeywords != b.m_strKeywords || a.m_strDescription != b.m_strDescription)
             std::abort();

@@ -55,14 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     brindle::ImportOptions options;
     options.timeBudget = std::chrono::seconds(2);
     const brindle::ImportResult result = brindle::ImportFirefoxPlaces(doc, path, options);
-    Check(doc.m_arrBookmarks.size() == static_cast<std::size_t>(result.added));
+    Check(doc.Bookmarks().size() == static_cast<std::size_t>(result.added));
     if (result.Read()) {
         Check(result.problems.messages.empty());
     } else {
         Check(result.added == 0 && result.problems.messages.size() == 1 &&
               result.problems.messages[0].file == path);
     }
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         Check(!b.m_strURL.empty() && !b.m_strURL.starts_with("place:"));
     return 0;
 }

@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text.append(reinterpret_cast<const char*>(data), size);
     CBrindleDoc doc;
     const bool claimed = brindle::ImportPowermarks(doc, text);
-    for (const auto& m : doc.m_arrMacros)
-        if (m->m_nKind < kMacroUrl || m->m_nKind > kMacroString || m->m_dwFields > 0xFF)
+    for (const CMacro& m : doc.Macros())
+        if (m.m_nKind < kMacroUrl || m.m_nKind > kMacroString || m.m_dwFields > 0xFF)
             std::abort();
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strStatus != "Waiting" && b.m_strStatus != "Checking Off")
             std::abort();
 
@@ -39,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reader->Feed(piece);
     }
     reader->Finish();
-    if (pieces.m_arrBookmarks.size() != doc.m_arrBookmarks.size() ||
-        pieces.m_arrMacros.size() != doc.m_arrMacros.size() ||
-        pieces.m_arrSchedules.size() != doc.m_arrSchedules.size())
+    if (pieces.Bookmarks().size() != doc.Bookmarks().size() ||
+        pieces.Macros().size() != doc.Macros().size() ||
+        pieces.Schedules().size() != doc.Schedules().size())
         std::abort();
-    for (std::size_t i = 0; i < doc.m_arrBookmarks.size(); ++i) {
-        const BookmarkRef a = doc.m_arrBookmarks[i];
-        const BookmarkRef b = pieces.m_arrBookmarks[i];
+    for (std::size_t i = 0; i < doc.Bookmarks().size(); ++i) {
+        const BookmarkRef a = doc.Bookmarks()[i];
+        const BookmarkRef b = pieces.Bookmarks()[i];
         if (a.m_strName != b.m_strName || a.m_strURL != b.m_strURL ||
             a.m_strKeywords != b.m_strKeywords || a.m_strDescription != b.m_strDescription ||
             a.m_strNotes != b.m_strNotes)

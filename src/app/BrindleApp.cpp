@@ -102,7 +102,7 @@ void CBrindleApp::DocumentReplaced() {
         return;
     m_frame->DocumentReplaced();
     m_autoSave.start();
-    if (m_doc.m_arrBookmarks.empty() && m_prefs.m_bReload) {
+    if (m_doc.Bookmarks().empty() && m_prefs.m_bReload) {
         // After the New or Open in progress has finished.
         QTimer::singleShot(0, this, [this] {
             if (!m_recentFiles.isEmpty() && !m_recentFiles.first().isEmpty())

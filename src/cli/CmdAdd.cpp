@@ -35,9 +35,10 @@ int RunAdd(const Args& args, Io& io) {
     CBrindleDoc doc;
     if (!OpenDocument(doc, path, io.err))
         return kExitFailure;
-    std::string schedule = args.Value("--schedule").value_or(doc.GetDefaultScheduleName());
-    if (schedule.empty())
-        schedule = kNoSchedule;
+    const auto given = args.Value("--schedule");
+    const std::string schedule = !given           ? doc.DefaultScheduleOrNone()
+                                 : given->empty() ? std::string(kNoSchedule)
+                                                  : *given;
     if (!doc.AddBookmark({.name = *name,
                           .url = *url,
                           .keywords = args.Value("--keywords").value_or(""),

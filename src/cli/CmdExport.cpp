@@ -69,7 +69,7 @@ int RunExport(const Args& args, Io& io) {
     if (!OpenDocument(doc, args.Positional(0), io.err))
         return kExitFailure;
     if (options.selectedOnly) // the rows of the list as it shows every bookmark after opening
-        doc.Search("", doc.m_bMatchCase != 0, doc.m_byStringFields);
+        doc.Search("", doc.MatchCase() != 0, doc.StringFields());
     ExchangeReport report;
     const bool ok = format->exportTo(doc, *out, options, report);
     for (const ExchangeMessage& m : report.messages)

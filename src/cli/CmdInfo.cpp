@@ -12,16 +12,16 @@ int RunInfo(const Args& args, Io& io) {
     CBrindleDoc doc;
     if (!OpenDocument(doc, args.Positional(0), io.err))
         return kExitFailure;
-    io.out << "search_mode: " << doc.m_nSearchMode << "\n"
-           << "string_fields: " << static_cast<unsigned>(doc.m_byStringFields) << "\n"
-           << "partial_match: " << doc.m_bPartialMatch << "\n"
-           << "columns: " << doc.m_wColumns << "\n"
-           << "match_case: " << doc.m_bMatchCase << "\n"
-           << "sort_ascending: " << doc.m_bSortAscending << "\n"
-           << "sort_column: " << doc.m_nSortColumn << "\n"
-           << "bookmarks: " << doc.m_arrBookmarks.size() << "\n"
-           << "macros: " << doc.m_arrMacros.size() << "\n"
-           << "schedules: " << doc.m_arrSchedules.size() << "\n";
+    io.out << "search_mode: " << doc.SearchMode() << "\n"
+           << "string_fields: " << static_cast<unsigned>(doc.StringFields()) << "\n"
+           << "partial_match: " << doc.PartialMatch() << "\n"
+           << "columns: " << doc.Columns() << "\n"
+           << "match_case: " << doc.MatchCase() << "\n"
+           << "sort_ascending: " << doc.SortAscending() << "\n"
+           << "sort_column: " << doc.SortColumn() << "\n"
+           << "bookmarks: " << doc.Bookmarks().size() << "\n"
+           << "macros: " << doc.Macros().size() << "\n"
+           << "schedules: " << doc.Schedules().size() << "\n";
     return kExitOk;
 }
 } // namespace

@@ -96,13 +96,13 @@ int RunList(const Args& args, Io& io) {
     CBrindleDoc doc;
     if (!OpenDocument(doc, args.Positional(0), io.err))
         return kExitFailure;
-    doc.m_nSearchMode = args.Has("--string") ? kSearchString : kSearchKeyword;
-    doc.m_bPartialMatch = args.Has("--no-partial") ? 0 : 1;
-    doc.m_nSortColumn = sortColumn;
-    doc.m_bSortAscending = args.Has("--descending") ? 0 : 1;
-    doc.m_byStringFields = fields;
-    doc.m_bMatchCase = args.Has("--match-case") ? 1 : 0;
-    doc.Search(args.Value("--query").value_or(""), doc.m_bMatchCase != 0, fields);
+    // The options replace the file's search state for this run (nothing is saved).
+    doc.SetSearchMode(args.Has("--string") ? kSearchString : kSearchKeyword);
+    doc.SetPartialMatch(!args.Has("--no-partial"));
+    doc.SetSortOrder(sortColumn, !args.Has("--descending"));
+    doc.SetStringFields(fields);
+    doc.SetMatchCase(args.Has("--match-case"));
+    doc.Search(args.Value("--query").value_or(""), args.Has("--match-case"), fields);
 
     std::string buffer;
     std::string line;

@@ -105,12 +105,12 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
 
     std::vector<std::uint32_t> selection;
     if (const auto query = args.Value("--query")) {
-        doc.m_nSearchMode = kSearchKeyword;
-        doc.Search(*query, false, doc.m_byStringFields);
+        doc.SetSearchMode(kSearchKeyword);
+        doc.Search(*query, false, doc.StringFields());
         selection = doc.ActiveHits();
     } else {
-        selection.reserve(doc.m_arrBookmarks.size());
-        for (std::uint32_t i = 0; i < doc.m_arrBookmarks.size(); ++i)
+        selection.reserve(doc.Bookmarks().size());
+        for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i)
             selection.push_back(i);
     }
 
@@ -132,7 +132,7 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     LinkEngine::Callbacks callbacks;
     callbacks.openSession = [&] { return session.Open(SessionSettings::FromPreferences(prefs)); };
     callbacks.applied = [&](std::uint32_t index) {
-        const BookmarkRef b = doc.m_arrBookmarks[index];
+        const BookmarkRef b = doc.Bookmarks()[index];
         line.clear();
         AppendField(line, b.m_strStatus);
         line += '\t';

@@ -33,7 +33,7 @@ bool EndsBlock(std::string_view tag) {
 class AnchorReader : public ChunkReader {
   public:
     AnchorReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
-        m_schedule = ImportSchedule(doc);
+        m_schedule = doc.DefaultScheduleOrNone();
         m_addDate = CBrindleDoc::Now();
     }
 

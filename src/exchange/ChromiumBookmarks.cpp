@@ -50,7 +50,7 @@ std::string_view NameOrUrl(std::string_view title, std::string_view url) {
 class ChromiumWalk {
   public:
     ChromiumWalk(CBrindleDoc& doc, const BookmarkSink& sink, ImportResult& result)
-        : m_doc(doc), m_sink(sink), m_result(result), m_schedule(ImportSchedule(doc)) {}
+        : m_doc(doc), m_sink(sink), m_result(result), m_schedule(doc.DefaultScheduleOrNone()) {}
 
     void Node(const QJsonObject& node) {
         const QString type = node.value(QLatin1String("type")).toString();

@@ -8,15 +8,17 @@
 namespace brindle {
 
 int SortFieldColumn(std::string_view name) {
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < kFieldCount; ++i)
         if (kSortFieldNames[i] == name)
             return i;
     return -1;
 }
 
-const std::vector<BookmarkRef>& SelectForExport(CBrindleDoc& doc, const ExportOptions& options) {
-    std::vector<BookmarkRef>& out = doc.m_arrSorted;
-    out.clear();
+namespace {
+
+std::vector<BookmarkRef> Select(const CBrindleDoc& doc, const ExportOptions& options) {
+    std::vector<BookmarkRef> out;
+    const BookmarkList& bookmarks = doc.Bookmarks();
     if (options.selectedOnly) {
         const CBrindleDoc::Hits& rows = doc.ActiveHits();
         std::vector<std::uint32_t> picked;
@@ -26,8 +28,8 @@ const std::vector<BookmarkRef>& SelectForExport(CBrindleDoc& doc, const ExportOp
         std::sort(picked.begin(), picked.end());
         picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
         auto take = [&](std::uint32_t row) {
-            if (rows[row] < doc.m_arrBookmarks.size())
-                out.push_back(doc.m_arrBookmarks[rows[row]]);
+            if (rows[row] < bookmarks.size())
+                out.push_back(bookmarks[rows[row]]);
         };
         if (picked.empty()) {
             for (std::uint32_t r = 0; r < rows.size(); ++r)
@@ -39,8 +41,8 @@ const std::vector<BookmarkRef>& SelectForExport(CBrindleDoc& doc, const ExportOp
         return out;
     }
 
-    out.reserve(doc.m_arrBookmarks.size());
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    out.reserve(bookmarks.size());
+    for (const BookmarkRef b : bookmarks)
         out.push_back(b);
     const int column = SortFieldColumn(options.sortField);
     if (column < 0)
@@ -98,6 +100,12 @@ const std::vector<BookmarkRef>& SelectForExport(CBrindleDoc& doc, const ExportOp
         sortBy([field](const BookmarkRef& b) -> std::string_view { return b.*field; });
     }
     return out;
+}
+
+} // namespace
+
+const std::vector<BookmarkRef>& SelectForExport(CBrindleDoc& doc, const ExportOptions& options) {
+    return doc.KeepExportCopy(Select(doc, options));
 }
 
 } // namespace brindle

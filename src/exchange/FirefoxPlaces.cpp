@@ -143,7 +143,7 @@ class PlacesWalk {
     void Run() {
         Index();
         CollectTags();
-        const std::string schedule = ImportSchedule(m_doc);
+        const std::string schedule = m_doc.DefaultScheduleOrNone();
         // Depth-first, with an explicit stack: (folder's children, next child).
         struct Frame {
             const std::vector<std::size_t>* list;

@@ -30,9 +30,4 @@ BookmarkSink CountingSink(CBrindleDoc& doc, const BookmarkSink& sink, ImportResu
     };
 }
 
-std::string ImportSchedule(const CBrindleDoc& doc) {
-    std::string schedule = doc.GetDefaultScheduleName();
-    return schedule.empty() ? std::string(kNoSchedule) : schedule;
-}
-
 } // namespace brindle

@@ -66,7 +66,4 @@ bool AddImported(CBrindleDoc& doc, const BookmarkSink& sink, const BookmarkField
 // A sink that does what AddImported does, for the readers that take a sink.
 BookmarkSink CountingSink(CBrindleDoc& doc, const BookmarkSink& sink, ImportResult& result);
 
-// The schedule an imported bookmark gets: the document's default, or none.
-std::string ImportSchedule(const CBrindleDoc& doc);
-
 } // namespace brindle

@@ -102,7 +102,7 @@ namespace {
 class NetscapeReader : public ChunkReader {
   public:
     NetscapeReader(CBrindleDoc& doc, BookmarkSink sink) : m_doc(doc), m_sink(std::move(sink)) {
-        m_schedule = ImportSchedule(doc);
+        m_schedule = doc.DefaultScheduleOrNone();
         m_importTime = CBrindleDoc::Now();
     }
 

@@ -37,7 +37,6 @@ bool ParsePowermarksHex(std::string_view text, std::uint32_t& value) {
 namespace {
 
 constexpr std::uint32_t kNoValue = 0xFFFFFFFFu; // the file's "none" for hot keys and intervals
-constexpr const char* kCheckingOff = "Checking Off";
 
 struct Groups {
     std::vector<std::string> values; // trimmed, references decoded
@@ -238,7 +237,7 @@ class PowermarksReader : public ChunkReader {
                                     .notes = notes,
                                     .statusChecking = m_checking,
                                     .schedule = m_schedule,
-                                    .status = m_checking ? kStatusWaiting : kCheckingOff,
+                                    .status = m_checking ? kStatusWaiting : kStatusCheckingOff,
                                     .addDate = m_dates[0],
                                     .lastVisited = m_dates[1],
                                     .lastModified = m_dates[2],

@@ -134,13 +134,13 @@ bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOpt
         out += line;
         out += kLineEnd;
     }
-    for (const auto& m : doc.m_arrMacros)
-        AppendMacro(out, *m);
-    for (const auto& s : doc.m_arrSchedules) {
+    for (const CMacro& m : doc.Macros())
+        AppendMacro(out, m);
+    for (const CSchedule& s : doc.Schedules()) {
         out += "<!--scs=";
-        AppendGroup(out, s->m_strName);
-        out += s->m_bDefault ? "[1]" : "[0]";
-        AppendHexGroup(out, static_cast<std::uint32_t>(s->m_tInterval));
+        AppendGroup(out, s.m_strName);
+        out += s.m_bDefault ? "[1]" : "[0]";
+        AppendHexGroup(out, static_cast<std::uint32_t>(s.m_tInterval));
         out += "-->";
         out += kLineEnd;
     }

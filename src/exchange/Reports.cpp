@@ -58,7 +58,7 @@ void Line(std::string& out, std::string_view text) {
 
 bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                 ExchangeReport& report) {
-    static constexpr const char* kLabels[12] = {
+    static constexpr const char* kLabels[kFieldCount] = {
         "",          "",        "Keywords:", "Description:",  "Notes:",         "Status checking:",
         "Schedule:", "Status:", "Add Date:", "Last visited:", "Last modified:", "Last checked:"};
     const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);
@@ -113,7 +113,7 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
 
 bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                 ExchangeReport& report) {
-    static constexpr const char* kLabels[12] = {
+    static constexpr const char* kLabels[kFieldCount] = {
         "Name:",     "URL:",    "Keywords:", "Description:",  "Notes:",        "Status_checking:",
         "Schedule:", "Status:", "Add Date:", "Last Visited:", "Last Modified", "Last Checked:"};
     const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);

@@ -79,11 +79,11 @@ void LinkEngine::BeginQueue() {
 }
 
 bool LinkEngine::Queue(std::uint32_t index) {
-    if (!m_queueOpen || index >= m_doc.m_arrBookmarks.size()) {
+    if (!m_queueOpen || index >= m_doc.Bookmarks().size()) {
         Broadcast(kCheckOff);
         return false;
     }
-    const BookmarkRef b = m_doc.m_arrBookmarks[index];
+    const BookmarkRef b = m_doc.Bookmarks()[index];
     if (b.m_strURL.empty()) {
         Broadcast(kCheckOff);
         return false;
@@ -109,7 +109,7 @@ void LinkEngine::QueueListed() {
     const CBrindleDoc::Hits hits = m_doc.ActiveHits();
     m_queue.reserve(m_queue.size() + hits.size());
     for (std::uint32_t index : hits) {
-        const BookmarkRef b = m_doc.m_arrBookmarks[index];
+        const BookmarkRef b = m_doc.Bookmarks()[index];
         if (b.m_strURL.empty() || (m_job == LinkJob::Check && b.m_wStatusChecking == 0))
             continue;
         Queue(index);
@@ -149,8 +149,8 @@ void LinkEngine::FindSharedPairs() {
         }
     };
     std::unordered_map<std::pair<std::string_view, std::string_view>, int, Hash> seen;
-    seen.reserve(m_doc.m_arrBookmarks.size());
-    for (const BookmarkRef b : m_doc.m_arrBookmarks)
+    seen.reserve(m_doc.Bookmarks().size());
+    for (const BookmarkRef b : m_doc.Bookmarks())
         if (++seen[{b.m_strName, b.m_strURL}] == 2)
             m_sharedPairs.insert(PairKey(b.m_strName, b.m_strURL));
 }
@@ -239,7 +239,7 @@ void LinkEngine::FinishRun() {
 }
 
 std::int64_t LinkEngine::Find(const Entry& entry) {
-    const BookmarkList& list = m_doc.m_arrBookmarks;
+    const BookmarkList& list = m_doc.Bookmarks();
     const auto matches = [&](std::int64_t i) {
         if (i < 0 || static_cast<std::size_t>(i) >= list.size())
             return false;
@@ -301,7 +301,7 @@ void LinkEngine::ApplyFetch(const Entry& entry, const ProbeResult& result) {
     }
     const std::string keywords = FetchedKeywords(result.page.keywords, result.page.title);
     if (!keywords.empty()) {
-        std::string text(m_doc.m_arrBookmarks[index].m_strKeywords);
+        std::string text(m_doc.Bookmarks()[index].m_strKeywords);
         text += ' ';
         text += keywords;
         // The keyword list is rebuilt from the text, so a search finds the new keywords.
@@ -328,7 +328,7 @@ void LinkEngine::RestoreEntry(std::size_t entry) {
     if (found < 0)
         return;
     const auto index = static_cast<std::uint32_t>(found);
-    if (m_doc.m_arrBookmarks[index].m_strStatus != RunStatus())
+    if (m_doc.Bookmarks()[index].m_strStatus != RunStatus())
         return;
     m_doc.SetFieldText(index, kFieldStatus, e.previousStatus);
     Applied(index);

@@ -32,29 +32,14 @@ const char* FieldTitle(int field) {
 // --- BookmarkRef -------------------------------------------------------------------------------
 
 std::string_view BookmarkRef::SearchField(int bit) const {
-    switch (bit) {
-    case 0:
-        return m_strName;
-    case 1:
-        return m_strURL;
-    case 2:
-        return m_strKeywords;
-    case 3:
-        return m_strDescription;
-    case 4:
-        return m_strNotes;
-    case 5:
-        return m_strSchedule;
-    default:
-        return m_strStatus;
-    }
+    return *TextField(FieldOfSearchBit(bit >= 0 && bit < kSearchFieldCount ? bit : 6));
 }
 
 bool BookmarkRef::MatchText(std::string_view text, bool matchCase, std::uint8_t fieldMask) const {
     if ((fieldMask & kSearchAllFields) == 0)
         return false;
     const brindle::StringMatcher matcher(text, matchCase);
-    for (int bit = 0; bit < 7; ++bit) {
+    for (int bit = 0; bit < kSearchFieldCount; ++bit) {
         if ((fieldMask & (1u << bit)) && matcher.Matches(SearchField(bit)))
             return true;
     }
@@ -162,10 +147,7 @@ void CBookmark::RebuildKeywordList() {
 }
 
 const std::string& CBookmark::SearchField(int bit) const {
-    static const int kFieldOfBit[7] = {kFieldName,        kFieldURL,   kFieldKeywords,
-                                       kFieldDescription, kFieldNotes, kFieldSchedule,
-                                       kFieldStatus};
-    return *TextField(kFieldOfBit[bit >= 0 && bit < 7 ? bit : 6]);
+    return *TextField(FieldOfSearchBit(bit >= 0 && bit < kSearchFieldCount ? bit : 6));
 }
 
 const std::string* CBookmark::TextField(int field) const {

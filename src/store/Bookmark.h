@@ -23,10 +23,19 @@ enum BookmarkField : int {
     kFieldLastVisited = 9,
     kFieldLastModified = 10,
     kFieldLastChecked = 11,
-    kFieldCount = 12
+    kFieldCount = 12 // the columns of the bookmark list
 };
 
-// Bits of the string-search field mask (an order of its own, not the field numbers).
+// Every column shown: one bit per field number.
+inline constexpr std::uint16_t kAllColumns = (1u << kFieldCount) - 1;
+
+// The text fields a bookmark stores (name, URL, keywords, description, notes, schedule,
+// status) and the ones a string search looks in: the same seven.
+inline constexpr int kTextFieldCount = 7;
+inline constexpr int kSearchFieldCount = 7;
+
+// Bits of the string-search field mask (an order of its own, not the field numbers): bit i
+// selects field FieldOfSearchBit(i).
 enum StringSearchBit : std::uint8_t {
     kSearchName = 1 << 0,
     kSearchURL = 1 << 1,
@@ -35,11 +44,33 @@ enum StringSearchBit : std::uint8_t {
     kSearchNotes = 1 << 4,
     kSearchSchedule = 1 << 5,
     kSearchStatus = 1 << 6,
-    kSearchAllFields = 0x7F
+    kSearchAllFields = (1 << kSearchFieldCount) - 1,
+    // What a new document searches: the texts people type, not the schedule or status.
+    kSearchNewDocumentFields =
+        kSearchName | kSearchURL | kSearchKeywords | kSearchDescription | kSearchNotes
+};
+
+constexpr int FieldOfSearchBit(int bit) {
+    constexpr int kFieldOf[kSearchFieldCount] = {kFieldName,        kFieldURL,   kFieldKeywords,
+                                                 kFieldDescription, kFieldNotes, kFieldSchedule,
+                                                 kFieldStatus};
+    return kFieldOf[bit];
+}
+
+// The options of a string search: the fields it looks in (StringSearchBit) and match case.
+// The macro record and the document keep them as values of their own.
+struct StringSearchOptions {
+    std::uint8_t fields = 0;
+    bool matchCase = false;
+    bool operator==(const StringSearchOptions&) const = default;
 };
 
 inline constexpr const char* kNoSchedule = "<None>";
 inline constexpr const char* kStatusWaiting = "Waiting";
+// The status of a bookmark added with checking switched off.
+inline constexpr const char* kStatusCheckingOff = "Checking Off";
+// The status "Set Status checking" gives the bookmarks it switches off (its own spelling).
+inline constexpr const char* kStatusSetCheckingOff = "Checking off";
 
 // Column title of a field number, or "?" outside 0-11.
 const char* FieldTitle(int field);

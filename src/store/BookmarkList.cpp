@@ -166,11 +166,11 @@ std::uint16_t BookmarkList::TextFlags(std::string_view text) {
     return flags;
 }
 
-void BookmarkList::StoreTexts(BookmarkRecord& r, const std::string_view (&texts)[7]) {
+void BookmarkList::StoreTexts(BookmarkRecord& r, const std::string_view (&texts)[kTextFieldCount]) {
     TextChunks& chunks = m_storage->text;
     chunks.Begin();
     std::size_t offset = 0;
-    for (int slot = 0; slot < 7; ++slot) {
+    for (int slot = 0; slot < kTextFieldCount; ++slot) {
         chunks.Append(texts[slot]);
         chunks.AppendZero();
         offset += texts[slot].size();
@@ -211,9 +211,9 @@ BookmarkRecord BookmarkList::MakeRecord(const BookmarkRef& v,
                                         const std::vector<std::string>* ownList,
                                         std::uint16_t extraFlags, bool deferIds) {
     BookmarkRecord r;
-    const std::string_view texts[7] = {v.m_strName,        v.m_strURL,   v.m_strKeywords,
-                                       v.m_strDescription, v.m_strNotes, v.m_strSchedule,
-                                       v.m_strStatus};
+    const std::string_view texts[kTextFieldCount] = {
+        v.m_strName,  v.m_strURL,      v.m_strKeywords, v.m_strDescription,
+        v.m_strNotes, v.m_strSchedule, v.m_strStatus};
     StoreTexts(r, texts);
     r.statusChecking = v.m_wStatusChecking;
     r.added = v.m_tAddDate;

@@ -108,7 +108,8 @@ struct BookmarkRecord {
     };
 
     const char* text = nullptr;
-    std::uint32_t end[7] = {}; // end of each text, counted from `text`; a zero byte follows
+    std::uint32_t end[kTextFieldCount] =
+        {};                    // end of each text, counted from `text`; a zero byte follows
     std::uint32_t kwStart = 0; // first id in the storage's id array
     std::uint32_t kwCount = 0; // distinct words of the keyword text, in order of appearance
     std::uint16_t statusChecking = 0;
@@ -243,7 +244,7 @@ class BookmarkList {
 
   private:
     void InternWords(BookmarkRecord& r, const std::vector<std::string>* ownList);
-    void StoreTexts(BookmarkRecord& r, const std::string_view (&texts)[7]);
+    void StoreTexts(BookmarkRecord& r, const std::string_view (&texts)[kTextFieldCount]);
 
     std::vector<BookmarkRecord> m_records;
     std::shared_ptr<BookmarkStorage> m_storage;

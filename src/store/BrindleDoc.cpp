@@ -1,80 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/BrindleDoc.h"
 
+#include "store/DuplicateIndex.h"
 #include "store/KeywordText.h"
 #include "store/TextUtil.h"
 
 #include <algorithm>
 #include <ctime>
 
-// Finds a bookmark by name and URL without scanning the collection: open addressing over bookmark
-// indices. It is kept up to date by AddBookmark and rebuilt after any other change.
-struct CBrindleDoc::DuplicateIndex {
-    struct Slot {
-        std::uint32_t index1 = 0; // bookmark index + 1; 0 = empty
-        std::uint32_t hash = 0;
-    };
-    std::vector<Slot> slots;
-    std::size_t count = 0;
-    std::size_t size = 0;
-    std::uint64_t stamp = 0;
-    bool valid = false;
-
-    static std::uint32_t Key(std::string_view name, std::string_view url) {
-        const std::size_t a = std::hash<std::string_view>{}(name);
-        const std::size_t b = std::hash<std::string_view>{}(url);
-        const std::size_t h = a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
-        return static_cast<std::uint32_t>(h ^ (h >> 32));
-    }
-    void Reset(std::size_t expected) {
-        std::size_t n = 64;
-        while (n < expected * 2)
-            n *= 2;
-        slots.assign(n, Slot{});
-        count = 0;
-    }
-    void Insert(std::uint32_t hash, std::uint32_t index) {
-        if ((count + 1) * 2 > slots.size()) {
-            std::vector<Slot> old;
-            old.swap(slots);
-            slots.assign(old.size() * 2, Slot{});
-            for (const Slot& s : old)
-                if (s.index1)
-                    Place(s);
-        }
-        Place({index + 1, hash});
-        ++count;
-    }
-    void Place(Slot s) {
-        const std::size_t mask = slots.size() - 1;
-        std::size_t pos = s.hash & mask;
-        while (slots[pos].index1)
-            pos = (pos + 1) & mask;
-        slots[pos] = s;
-    }
-    bool Contains(std::uint32_t hash, std::string_view name, std::string_view url,
-                  const brindle::BookmarkList& list) const {
-        const std::size_t mask = slots.size() - 1;
-        for (std::size_t pos = hash & mask; slots[pos].index1; pos = (pos + 1) & mask) {
-            if (slots[pos].hash != hash)
-                continue;
-            const brindle::BookmarkRecord& r = list.Record(slots[pos].index1 - 1);
-            if (r.Text(brindle::BookmarkRecord::kName) == name &&
-                r.Text(brindle::BookmarkRecord::kURL) == url)
-                return true;
-        }
-        return false;
-    }
-};
-
 CBrindleDoc::CBrindleDoc(const CPreferences& prefs)
     : m_arrDeletedBookmarks(m_arrBookmarks.SharedStorage()), m_prefs(&prefs),
-      m_duplicates(std::make_unique<DuplicateIndex>()) {}
-
-const CPreferences& CPreferences::Defaults() {
-    static const CPreferences defaults;
-    return defaults;
-}
+      m_duplicates(std::make_unique<brindle::DuplicateIndex>()) {}
 
 CBrindleDoc::~CBrindleDoc() = default;
 
@@ -94,7 +30,7 @@ void CBrindleDoc::RemoveListener(DocListener* listener) {
 
 void CBrindleDoc::ForgetDerivedData() {
     m_order.Invalidate();
-    m_duplicates->valid = false;
+    m_duplicates->Invalidate();
     ++m_changeStamp;
 }
 
@@ -142,21 +78,9 @@ std::uint16_t KeywordFlags(std::string_view text, const std::vector<std::string>
 
 } // namespace
 
-CBrindleDoc::DuplicateIndex& CBrindleDoc::Duplicates() {
-    DuplicateIndex& dup = *m_duplicates;
-    if (!dup.valid || dup.size != m_arrBookmarks.size() || dup.stamp != m_changeStamp) {
-        dup.Reset(m_arrBookmarks.size());
-        for (std::uint32_t i = 0; i < m_arrBookmarks.size(); ++i) {
-            const BookmarkRecord& r = m_arrBookmarks.Record(i);
-            dup.Insert(
-                DuplicateIndex::Key(r.Text(BookmarkRecord::kName), r.Text(BookmarkRecord::kURL)),
-                i);
-        }
-        dup.size = m_arrBookmarks.size();
-        dup.stamp = m_changeStamp;
-        dup.valid = true;
-    }
-    return dup;
+brindle::DuplicateIndex& CBrindleDoc::Duplicates() {
+    m_duplicates->Sync(m_arrBookmarks, m_changeStamp);
+    return *m_duplicates;
 }
 
 bool CBrindleDoc::AddBookmark(const BookmarkFields& f) {
@@ -168,7 +92,7 @@ bool CBrindleDoc::AddBookmark(const BookmarkFields& f) {
     const std::string keywordText = brindle::NormalizeKeywordTextOnly(
         brindle::TrimView(f.keywords), /*commaDrops=*/true, &blankEdge);
 
-    const std::uint32_t key = DuplicateIndex::Key(trimmedName, url);
+    const std::uint32_t key = brindle::DuplicateIndex::Key(trimmedName, url);
     if (Duplicates().Contains(key, trimmedName, url, m_arrBookmarks))
         return false;
 
@@ -193,11 +117,7 @@ bool CBrindleDoc::AddBookmark(const BookmarkFields& f) {
         m_arrBookmarks.AppendUnindexed(record);
     SetModifiedFlag(true);
     // The index stays valid: it gains exactly the bookmark just added.
-    DuplicateIndex& dup = *m_duplicates;
-    dup.Insert(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1));
-    dup.size = m_arrBookmarks.size();
-    dup.stamp = m_changeStamp;
-    dup.valid = true;
+    m_duplicates->Added(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1), m_changeStamp);
     return true;
 }
 
@@ -326,7 +246,7 @@ void CBrindleDoc::UndoDeleteBookmarks() {
         // AddBookmark's steps on a record that passes them unchanged.
         const std::string_view name = r.Text(BookmarkRecord::kName);
         const std::string_view url = r.Text(BookmarkRecord::kURL);
-        const std::uint32_t key = DuplicateIndex::Key(name, url);
+        const std::uint32_t key = brindle::DuplicateIndex::Key(name, url);
         if (Duplicates().Contains(key, name, url, m_arrBookmarks)) {
             deleted.Release(r);
             continue;
@@ -334,11 +254,8 @@ void CBrindleDoc::UndoDeleteBookmarks() {
         m_arrBookmarks.EnsureKeywordIds(r);
         m_arrBookmarks.Records().push_back(r);
         SetModifiedFlag(true);
-        DuplicateIndex& dup = *m_duplicates;
-        dup.Insert(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1));
-        dup.size = m_arrBookmarks.size();
-        dup.stamp = m_changeStamp;
-        dup.valid = true;
+        m_duplicates->Added(key, static_cast<std::uint32_t>(m_arrBookmarks.size() - 1),
+                            m_changeStamp);
     }
     deleted.Records().clear();
     RerunLastSearch();
@@ -455,6 +372,28 @@ void CBrindleDoc::AddKeyword(std::uint32_t index, std::string_view keyword) {
     MaybeCompact();
 }
 
+void CBrindleDoc::ReplaceContents(const ViewState& view, brindle::BookmarkList bookmarks,
+                                  MacroList macros, ScheduleList schedules) {
+    RestoreViewState(view);
+    ReplaceBookmarks(std::move(bookmarks));
+    m_arrMacros = std::move(macros);
+    m_arrSchedules = std::move(schedules);
+    // The result lists and the dictionary described the old collection.
+    m_arrKeywordHits.clear();
+    m_arrStringHits.clear();
+    m_arrSorted.clear();
+    m_arrDictionary.clear();
+    // Setting the flag invalidates the caches (ordering, duplicate index); a document just
+    // opened starts unmodified.
+    SetModifiedFlag(true);
+    SetModifiedFlag(false);
+}
+
+const std::vector<BookmarkRef>& CBrindleDoc::KeepExportCopy(std::vector<BookmarkRef> bookmarks) {
+    m_arrSorted = std::move(bookmarks);
+    return m_arrSorted;
+}
+
 void CBrindleDoc::ReplaceBookmarks(brindle::BookmarkList bookmarks) {
     m_arrBookmarks = std::move(bookmarks);
     if (m_arrDeletedBookmarks.empty())
@@ -491,88 +430,6 @@ BrxTime CBrindleDoc::GetFieldTime(std::uint32_t index, int field) const {
 
 BrxTime CBrindleDoc::GetSortedFieldTime(std::uint32_t index, int field) const {
     return index < m_arrSorted.size() ? m_arrSorted[index].GetFieldTime(field) : 0;
-}
-
-void CBrindleDoc::CopyBookmarks(const brindle::BookmarkList& source, Bookmarks& target) {
-    target.reserve(target.size() + source.size());
-    for (const BookmarkRef b : source)
-        target.push_back(std::make_unique<CBookmark>(
-            std::string(b.m_strName), std::string(b.m_strURL), b.m_strKeywords,
-            std::string(b.m_strDescription), std::string(b.m_strNotes), b.m_wStatusChecking,
-            std::string(b.m_strSchedule), std::string(b.m_strStatus), b.m_tAddDate,
-            b.m_tLastVisited, b.m_tLastModified, b.m_tLastChecked));
-}
-
-CBrindleDoc::Bookmarks CBrindleDoc::PreparePropertyCopies(std::uint32_t index) {
-    PrepareProperties(index);
-    Bookmarks copies;
-    CopyBookmarks(m_arrBookmarks, copies);
-    return copies;
-}
-
-void CBrindleDoc::PrepareProperties(std::uint32_t index) {
-    if (index < m_arrBookmarks.size() &&
-        !ScheduleExists(m_arrBookmarks.Record(index).Text(BookmarkRecord::kSchedule))) {
-        BookmarkRef values = m_arrBookmarks[index];
-        values.m_strSchedule = kNoSchedule;
-        Rewrite(index, values, nullptr);
-        ForgetDerivedData(); // a field changed: orderings and search copies are stale
-    }
-}
-
-void CBrindleDoc::ApplyPropertyCopies(Bookmarks& copies) {
-    const std::size_t n = std::min(copies.size(), m_arrBookmarks.size());
-    std::vector<std::uint32_t> changed;
-    bool keywordsChanged = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!copies[i] || copies[i]->Equals(m_arrBookmarks[i]))
-            continue;
-        keywordsChanged |= copies[i]->m_strKeywords != m_arrBookmarks[i].m_strKeywords;
-        SetModifiedFlag(true);
-        Rewrite(static_cast<std::uint32_t>(i), *copies[i], &copies[i]->m_arrKeywords);
-        changed.push_back(static_cast<std::uint32_t>(i));
-    }
-    copies.clear();
-    // A few edits (the usual OK of the sheet): each changed bookmark leaves the result and
-    // comes back at its sorted place if it still matches, which gives what the search again
-    // would give without ordering the whole collection.
-    constexpr std::size_t kFewEdits = 64;
-    if (changed.size() > kFewEdits) {
-        RerunLastSearch();
-    } else {
-        bool membershipChanged = false;
-        // A search leaves the other mode's list empty.
-        (m_nSearchMode == kSearchKeyword ? m_arrStringHits : m_arrKeywordHits).clear();
-        for (std::uint32_t index : changed) {
-            Hits& active = ActiveHits();
-            const auto it = std::find(active.begin(), active.end(), index);
-            const bool wasHit = it != active.end();
-            if (wasHit)
-                active.erase(it);
-            const bool isHit = MatchesSearch(index, true);
-            if (isHit) {
-                // Among equal entries a search keeps collection order.
-                std::size_t at = brindle::ResultOrder::InsertPosition(
-                    active, index, m_arrBookmarks, m_nSortColumn, m_bSortAscending != 0);
-                while (at > 0 && active[at - 1] > index &&
-                       brindle::CompareByField(m_arrBookmarks.Record(active[at - 1]),
-                                               m_arrBookmarks.Record(index), m_nSortColumn) == 0)
-                    --at;
-                active.insert(active.begin() + static_cast<std::ptrdiff_t>(at), index);
-            }
-            membershipChanged |= wasHit != isHit;
-        }
-        const bool dictionary =
-            m_nSearchMode == kSearchKeyword && (keywordsChanged || membershipChanged);
-        if (dictionary)
-            RebuildDictionary();
-        Notify([](DocListener& l) { l.ReloadRows(); });
-        if (dictionary)
-            Notify([](DocListener& l) { l.RefillKeywords(); });
-        const SearchCounts counts = Counts();
-        Notify([&](DocListener& l) { l.CountsChanged(counts); });
-    }
-    MaybeCompact();
 }
 
 // --- Views and status counts ------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "store/KeywordQuery.h"
 #include "store/Macro.h"
 #include "store/Preferences.h"
+#include "store/RecordsView.h"
 #include "store/ResultOrder.h"
 #include "store/Schedule.h"
 #include "store/SearchIndex.h"
@@ -25,16 +26,36 @@
 
 enum SearchMode : std::int32_t { kSearchKeyword = 1, kSearchString = 2 };
 
+class CBrindleDoc;
+
+namespace brindle {
+class DuplicateIndex;
+struct MergeReport;
+MergeReport MergeDocuments(const CBrindleDoc& base, const CBrindleDoc& theirs, CBrindleDoc& ours);
+} // namespace brindle
+
 // What ClearUndo forgets.
 enum UndoKind : int { kUndoBookmarks = 1, kUndoMacros = 2, kUndoKeyword = 3 };
 
 class CBrindleDoc {
   public:
     // Free-standing bookmarks: the copies the property sheet edits.
-    using Bookmarks = std::vector<std::unique_ptr<CBookmark>>;
-    using Macros = std::vector<std::unique_ptr<CMacro>>;
-    using Schedules = std::vector<std::unique_ptr<CSchedule>>;
+    using BookmarkCopies = std::vector<std::unique_ptr<CBookmark>>;
+    using MacroList = std::vector<std::unique_ptr<CMacro>>;
+    using ScheduleList = std::vector<std::unique_ptr<CSchedule>>;
     using Hits = std::vector<std::uint32_t>;
+
+    // How the collection is looked at, as the document file stores it.
+    struct ViewState {
+        std::int32_t searchMode = kSearchKeyword;
+        std::uint8_t stringFields = kSearchNewDocumentFields;
+        std::int32_t partialMatch = 1;
+        std::uint16_t columns = kAllColumns;
+        std::int32_t matchCase = 0;
+        std::int32_t sortAscending = 1;
+        std::int32_t sortColumn = 0;
+        bool operator==(const ViewState&) const = default;
+    };
 
     // The document reads the preferences it is given (time format, backups, status icons);
     // the object must outlive the document or be replaced through SetPreferences.
@@ -43,38 +64,54 @@ class CBrindleDoc {
     CBrindleDoc& operator=(const CBrindleDoc&) = delete;
     ~CBrindleDoc();
 
-    // --- Owned collections -------------------------------------------------------------
-    // Insertion order; an index here is a bookmark index. Read through m_arrBookmarks[i]
-    // (a BookmarkRef); every change goes through the operations below.
-    brindle::BookmarkList m_arrBookmarks;
-    Macros m_arrMacros;
-    Schedules m_arrSchedules;
-    brindle::BookmarkList m_arrDeletedBookmarks; // the last delete, for undo
-    Macros m_arrDeletedMacros;
+    // --- Reading the owned collections ----------------------------------------------------
+    // Insertion order; an index here is a bookmark index. Every change goes through the
+    // operations below.
+    const brindle::BookmarkList& Bookmarks() const { return m_arrBookmarks; }
+    brindle::RecordsView<CMacro> Macros() const {
+        return brindle::RecordsView<CMacro>(m_arrMacros);
+    }
+    brindle::RecordsView<CSchedule> Schedules() const {
+        return brindle::RecordsView<CSchedule>(m_arrSchedules);
+    }
+    // The last delete, for undo.
+    const brindle::BookmarkList& DeletedBookmarks() const { return m_arrDeletedBookmarks; }
+    brindle::RecordsView<CMacro> DeletedMacros() const {
+        return brindle::RecordsView<CMacro>(m_arrDeletedMacros);
+    }
 
-    // --- Lists that refer into m_arrBookmarks ------------------------------------------
-    Hits m_arrKeywordHits;
-    Hits m_arrStringHits;
-    std::vector<BookmarkRef> m_arrSorted; // export copy, valid until the bookmarks change
-    std::vector<std::string> m_arrDictionary;
-    std::vector<std::string> m_arrTerms;
-    std::string m_strUndoKeyword;
-    Hits m_arrUndoKeywordOwners;
+    // --- Reading the lists that refer into the bookmarks ----------------------------------
+    const Hits& KeywordHits() const { return m_arrKeywordHits; }
+    const Hits& StringHits() const { return m_arrStringHits; }
+    // The export copy (SelectForExport), valid until the bookmarks change.
+    const std::vector<BookmarkRef>& ExportCopy() const { return m_arrSorted; }
+    // The keywords of the current keyword result, in byte order.
+    const std::vector<std::string>& Dictionary() const { return m_arrDictionary; }
+    // The terms of the last keyword query.
+    const std::vector<std::string>& Terms() const { return m_arrTerms; }
+    const std::string& UndoKeyword() const { return m_strUndoKeyword; }
+    const Hits& UndoKeywordOwners() const { return m_arrUndoKeywordOwners; }
 
-    // --- Search and view state (stored in the document file) ---------------------------
-    std::int32_t m_nSearchMode = kSearchKeyword;
-    std::uint8_t m_byStringFields = 0;
-    std::int32_t m_bPartialMatch = 1;
-    std::int32_t m_bMatchCase = 0;
-    std::uint16_t m_wColumns = 0x0FFF;
-    std::int32_t m_bSortAscending = 1;
-    std::int32_t m_nSortColumn = 0;
+    // --- Reading the search and view state (stored in the document file) -------------------
+    std::int32_t SearchMode() const { return m_nSearchMode; }
+    // The string-search field mask as stored; EffectiveStringFields is the one searched.
+    std::uint8_t StringFields() const { return m_byStringFields; }
+    // An empty stored mask searches every text field.
+    std::uint8_t EffectiveStringFields() const {
+        return m_byStringFields == 0 ? std::uint8_t{kSearchAllFields} : m_byStringFields;
+    }
+    std::int32_t PartialMatch() const { return m_bPartialMatch; }
+    std::int32_t MatchCase() const { return m_bMatchCase; }
+    std::uint16_t Columns() const { return m_wColumns; }
+    std::int32_t SortAscending() const { return m_bSortAscending; }
+    std::int32_t SortColumn() const { return m_nSortColumn; }
+    ViewState CurrentViewState() const;
 
-    // --- The last search (not stored) --------------------------------------------------
-    std::string m_strLastSearch;
-    std::int32_t m_bLastMatchCase = 0;
-    std::uint8_t m_byLastFields = 0;
-    bool m_bTrailingDot = false;
+    // --- Reading the last search (not stored) ----------------------------------------------
+    const std::string& LastSearch() const { return m_strLastSearch; }
+    std::int32_t LastMatchCase() const { return m_bLastMatchCase; }
+    std::uint8_t LastFields() const { return m_byLastFields; }
+    bool TrailingDot() const { return m_bTrailingDot; }
 
     const CPreferences& Prefs() const { return *m_prefs; }
     void SetPreferences(const CPreferences& prefs) { m_prefs = &prefs; }
@@ -114,41 +151,52 @@ class CBrindleDoc {
     void AddKeyword(std::uint32_t index, std::string_view keyword);
     // Takes the file's bookmarks (a document being opened).
     void ReplaceBookmarks(brindle::BookmarkList bookmarks);
+    // Takes a whole file (a document being opened): its view state, bookmarks, macros and
+    // schedules. The result lists and the dictionary are forgotten; the document is unmodified.
+    void ReplaceContents(const ViewState& view, brindle::BookmarkList bookmarks, MacroList macros,
+                         ScheduleList schedules);
 
     std::string GetFieldText(std::uint32_t index, int field) const;
     std::string GetSortedFieldText(std::uint32_t index, int field) const;
     BrxTime GetFieldTime(std::uint32_t index, int field) const;
     BrxTime GetSortedFieldTime(std::uint32_t index, int field) const;
-    static void CopyBookmarks(const brindle::BookmarkList& source, Bookmarks& target);
+    static void CopyBookmarks(const brindle::BookmarkList& source, BookmarkCopies& target);
 
     // Bookmark Properties without its dialog: the copies the sheet edits (a missing schedule
     // becomes "<None>" first), and taking back the edited copies on OK.
-    Bookmarks PreparePropertyCopies(std::uint32_t index);
+    BookmarkCopies PreparePropertyCopies(std::uint32_t index);
     // The first step alone: bookmark `index` naming no existing schedule gets "<None>".
     void PrepareProperties(std::uint32_t index);
-    void ApplyPropertyCopies(Bookmarks& copies);
+    void ApplyPropertyCopies(BookmarkCopies& copies);
 
     // With `recheck` false: is the bookmark in the active hit list; with true: does it
     // satisfy the last search.
     bool MatchesSearch(std::uint32_t index, bool recheck);
 
     // --- Search ----------------------------------------------------------------------------
-    Hits& ActiveHits() {
-        return m_nSearchMode == kSearchKeyword ? m_arrKeywordHits : m_arrStringHits;
-    }
     const Hits& ActiveHits() const {
         return m_nSearchMode == kSearchKeyword ? m_arrKeywordHits : m_arrStringHits;
     }
     void Search(std::string_view text, bool matchCase, std::uint8_t fieldMask);
     void RerunLastSearch();
+    // A search with the document's own options: in string mode its match case and its
+    // effective field mask.
+    void SearchWithOptions(std::string_view text);
     // Orders the active hit list by m_nSortColumn / m_bSortAscending (header click).
     void SortActiveHits();
     // Orders any list of bookmark indices the way results are ordered.
     void OrderHits(Hits& hits);
-    // Search option commands (they do not run the search).
+    // Search option commands (they do not run the search). A field bit toggles in the
+    // effective mask, so an empty stored mask loses one field of all seven.
     void ToggleStringField(int bit);
     void TogglePartialMatch() { m_bPartialMatch = !m_bPartialMatch; }
     void ToggleMatchCase() { m_bMatchCase = !m_bMatchCase; }
+    // Each sets one option as the toggles do (the document stays as modified as it was).
+    void SetPartialMatch(bool partial) { m_bPartialMatch = partial ? 1 : 0; }
+    void SetMatchCase(bool matchCase) { m_bMatchCase = matchCase ? 1 : 0; }
+    void SetStringFields(std::uint8_t fields) { m_byStringFields = fields; }
+    // The export copy, kept until the bookmarks change (SelectForExport fills it).
+    const std::vector<BookmarkRef>& KeepExportCopy(std::vector<BookmarkRef> bookmarks);
 
     // --- View state stored in the file -------------------------------------------------------
     // The columns, the sort order, the search mode and the search options are written into the
@@ -169,6 +217,8 @@ class CBrindleDoc {
     SearchOptions CurrentSearchOptions() const;
     // All three options at once; the current search is not run again.
     void SetSearchOptions(const SearchOptions& options);
+    // Every stored view setting at once, as a reload keeps them; not an edit.
+    void RestoreViewState(const ViewState& view);
 
     // --- Keyword dictionary and keyword commands ------------------------------------------
     void RebuildDictionary();
@@ -181,6 +231,10 @@ class CBrindleDoc {
     void RenameKeywordInBookmark(std::uint32_t index, std::string_view oldKeyword,
                                  std::string_view newKeyword);
     void RenameKeywordCommand(std::string_view oldKeyword, std::string_view newKeyword);
+    // After a rename in the keyword list: the list shows `newKeyword` in place of `oldKeyword`.
+    void ReplaceDictionaryKeyword(std::string_view oldKeyword, std::string_view newKeyword);
+    // The query lost one of its keywords: nothing matches it, the result and the list empty.
+    void ForgetKeywordResult();
     void UndoDeleteKeyword();
     std::string CollectAllKeywords() const;
 
@@ -197,6 +251,7 @@ class CBrindleDoc {
     std::int32_t GetMacroKind(std::uint32_t index) const;
     bool GetMacroMatchCase(std::uint32_t index) const;
     std::uint32_t GetMacroFields(std::uint32_t index) const;
+    StringSearchOptions GetMacroSearchOptions(std::uint32_t index) const;
     std::uint32_t GetMacroHotKey(std::uint32_t index) const;
     // "Selected URL": one URL macro per selected bookmark, from the last selected to the first.
     void AddSelectedUrlMacros(const Hits& selectedBookmarks);
@@ -206,6 +261,11 @@ class CBrindleDoc {
     bool ScheduleExists(std::string_view name) const;
     std::string GetDefaultScheduleName() const;
     std::string GetScheduleName(std::uint32_t index) const;
+    // The schedule a new bookmark gets: the default schedule, or "<None>" without one.
+    std::string DefaultScheduleOrNone() const;
+    // Schedule `index` takes the values of `schedule`; marks the document modified.
+    void ReplaceSchedule(std::size_t index, const CSchedule& schedule);
+    void RemoveSchedule(std::size_t index);
 
     // --- Views and status counts -----------------------------------------------------------
     // The search mode and the counts the status bar shows.
@@ -222,7 +282,12 @@ class CBrindleDoc {
     static BrxTime Now();
 
   private:
-    struct DuplicateIndex;
+    friend brindle::MergeReport
+    brindle::MergeDocuments(const CBrindleDoc& base, const CBrindleDoc& theirs, CBrindleDoc& ours);
+
+    Hits& MutableActiveHits() {
+        return m_nSearchMode == kSearchKeyword ? m_arrKeywordHits : m_arrStringHits;
+    }
 
     const std::string& TimePattern() const;
     bool IsQueryTerm(std::string_view keyword) const;
@@ -233,7 +298,7 @@ class CBrindleDoc {
     // Bookmark i's keyword text and list after `edit(text, list)`; false when nothing changed.
     using KeywordEdit = std::function<bool(std::string& text, std::vector<std::string>& list)>;
     bool EditKeywords(std::uint32_t index, const KeywordEdit& edit);
-    DuplicateIndex& Duplicates();
+    brindle::DuplicateIndex& Duplicates();
     bool ReAddable(brindle::BookmarkRecord& r);
     // Moves a record into the undo list (whose storage may be another).
     void KeepDeleted(const brindle::BookmarkRecord& r);
@@ -248,6 +313,37 @@ class CBrindleDoc {
             call(*l);
     }
 
+    // --- Owned collections ----------------------------------------------------------------
+    brindle::BookmarkList m_arrBookmarks;
+    MacroList m_arrMacros;
+    ScheduleList m_arrSchedules;
+    brindle::BookmarkList m_arrDeletedBookmarks; // the last delete, for undo
+    MacroList m_arrDeletedMacros;
+
+    // --- Lists that refer into m_arrBookmarks ---------------------------------------------
+    Hits m_arrKeywordHits;
+    Hits m_arrStringHits;
+    std::vector<BookmarkRef> m_arrSorted; // export copy, valid until the bookmarks change
+    std::vector<std::string> m_arrDictionary;
+    std::vector<std::string> m_arrTerms;
+    std::string m_strUndoKeyword;
+    Hits m_arrUndoKeywordOwners;
+
+    // --- Search and view state (stored in the document file) ------------------------------
+    std::int32_t m_nSearchMode = kSearchKeyword;
+    std::uint8_t m_byStringFields = kSearchNewDocumentFields;
+    std::int32_t m_bPartialMatch = 1;
+    std::int32_t m_bMatchCase = 0;
+    std::uint16_t m_wColumns = kAllColumns;
+    std::int32_t m_bSortAscending = 1;
+    std::int32_t m_nSortColumn = 0;
+
+    // --- The last search (not stored) -----------------------------------------------------
+    std::string m_strLastSearch;
+    std::int32_t m_bLastMatchCase = 0;
+    std::uint8_t m_byLastFields = 0;
+    bool m_bTrailingDot = false;
+
     const CPreferences* m_prefs;
     bool m_bModified = false;
     std::uint64_t m_changeStamp = 0; // bumped by every change that may touch names or URLs
@@ -256,7 +352,7 @@ class CBrindleDoc {
     brindle::ResultOrder m_order;
     brindle::DictionaryBuilder m_dictionary;
     brindle::SearchIndex m_index;
-    std::unique_ptr<DuplicateIndex> m_duplicates;
+    std::unique_ptr<brindle::DuplicateIndex> m_duplicates;
     mutable std::string m_cachedFormat;
     mutable std::string m_cachedPattern;
 };

@@ -160,6 +160,19 @@ void CBrindleDoc::RenameKeywordCommand(std::string_view oldKeyword, std::string_
     RefreshViews();
 }
 
+void CBrindleDoc::ReplaceDictionaryKeyword(std::string_view oldKeyword,
+                                           std::string_view newKeyword) {
+    brindle::EraseSorted(m_arrDictionary, oldKeyword);
+    AddDictionaryKeyword(newKeyword);
+    RefreshViews();
+}
+
+void CBrindleDoc::ForgetKeywordResult() {
+    m_arrKeywordHits.clear();
+    m_arrDictionary.clear();
+    RefreshViews();
+}
+
 void CBrindleDoc::UndoDeleteKeyword() {
     const bool isTerm = IsQueryTerm(m_strUndoKeyword);
     bool inResult = false;

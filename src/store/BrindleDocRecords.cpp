@@ -64,6 +64,10 @@ std::uint32_t CBrindleDoc::GetMacroHotKey(std::uint32_t index) const {
     return index < m_arrMacros.size() ? m_arrMacros[index]->m_dwHotKey : 0;
 }
 
+StringSearchOptions CBrindleDoc::GetMacroSearchOptions(std::uint32_t index) const {
+    return index < m_arrMacros.size() ? m_arrMacros[index]->SearchOptions() : StringSearchOptions{};
+}
+
 void CBrindleDoc::AddSelectedUrlMacros(const Hits& selectedBookmarks) {
     bool added = false;
     for (auto it = selectedBookmarks.rbegin(); it != selectedBookmarks.rend(); ++it) {
@@ -94,6 +98,25 @@ std::string CBrindleDoc::GetDefaultScheduleName() const {
         if (s->m_bDefault)
             return s->m_strName;
     return {};
+}
+
+std::string CBrindleDoc::DefaultScheduleOrNone() const {
+    std::string name = GetDefaultScheduleName();
+    return name.empty() ? std::string(kNoSchedule) : name;
+}
+
+void CBrindleDoc::ReplaceSchedule(std::size_t index, const CSchedule& schedule) {
+    if (index >= m_arrSchedules.size())
+        return;
+    *m_arrSchedules[index] = schedule;
+    SetModifiedFlag(true);
+}
+
+void CBrindleDoc::RemoveSchedule(std::size_t index) {
+    if (index >= m_arrSchedules.size())
+        return;
+    m_arrSchedules.erase(m_arrSchedules.begin() + static_cast<std::ptrdiff_t>(index));
+    SetModifiedFlag(true);
 }
 
 std::string CBrindleDoc::GetScheduleName(std::uint32_t index) const {

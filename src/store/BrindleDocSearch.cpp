@@ -62,18 +62,22 @@ void CBrindleDoc::RerunLastSearch() {
     Search(text, m_bLastMatchCase != 0, m_byLastFields);
 }
 
+void CBrindleDoc::SearchWithOptions(std::string_view text) {
+    Search(text, m_bMatchCase != 0, EffectiveStringFields());
+}
+
 void CBrindleDoc::OrderHits(Hits& hits) {
     m_order.Order(hits, m_arrBookmarks, m_nSortColumn, m_bSortAscending != 0);
 }
 
 void CBrindleDoc::SortActiveHits() {
-    OrderHits(ActiveHits());
+    OrderHits(MutableActiveHits());
     Notify([](DocListener& l) { l.ReloadRows(); });
 }
 
 void CBrindleDoc::ToggleStringField(int bit) {
-    if (bit >= 0 && bit < 7)
-        m_byStringFields ^= static_cast<std::uint8_t>(1u << bit);
+    if (bit >= 0 && bit < kSearchFieldCount)
+        m_byStringFields = EffectiveStringFields() ^ static_cast<std::uint8_t>(1u << bit);
 }
 
 bool CBrindleDoc::MatchesSearch(std::uint32_t index, bool recheck) {

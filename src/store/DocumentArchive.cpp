@@ -44,8 +44,8 @@ struct DocumentContent {
     std::int32_t sortAscending = 0;
     std::int32_t sortColumn = 0;
     BookmarkList bookmarks;
-    CBrindleDoc::Macros macros;
-    CBrindleDoc::Schedules schedules;
+    CBrindleDoc::MacroList macros;
+    CBrindleDoc::ScheduleList schedules;
 };
 
 // One object array: the count, then the elements. A null element or a reference to an object
@@ -110,25 +110,14 @@ DocumentContent ReadContent(ArchiveReader& ar, std::uint64_t size) {
 }
 
 void ApplyContent(CBrindleDoc& doc, DocumentContent&& c) {
-    doc.m_nSearchMode = c.searchMode;
-    doc.m_byStringFields = c.stringFields;
-    doc.m_bPartialMatch = c.partialMatch;
-    doc.m_wColumns = c.columns;
-    doc.m_bMatchCase = c.matchCase;
-    doc.m_bSortAscending = c.sortAscending;
-    doc.m_nSortColumn = c.sortColumn;
-    doc.ReplaceBookmarks(std::move(c.bookmarks));
-    doc.m_arrMacros = std::move(c.macros);
-    doc.m_arrSchedules = std::move(c.schedules);
-    // The result lists, the dictionary and the undo owners described the old collection.
-    doc.m_arrKeywordHits.clear();
-    doc.m_arrStringHits.clear();
-    doc.m_arrSorted.clear();
-    doc.m_arrDictionary.clear();
-    // Setting the flag invalidates the document's caches (ordering, duplicate index); a loaded
-    // document then starts unmodified.
-    doc.SetModifiedFlag(true);
-    doc.SetModifiedFlag(false);
+    doc.ReplaceContents({.searchMode = c.searchMode,
+                         .stringFields = c.stringFields,
+                         .partialMatch = c.partialMatch,
+                         .columns = c.columns,
+                         .matchCase = c.matchCase,
+                         .sortAscending = c.sortAscending,
+                         .sortColumn = c.sortColumn},
+                        std::move(c.bookmarks), std::move(c.macros), std::move(c.schedules));
 }
 
 template <typename Read> ArchiveResult ReadWith(CBrindleDoc& doc, Read&& makeReaderAndRead) {
@@ -143,18 +132,13 @@ template <typename Read> ArchiveResult ReadWith(CBrindleDoc& doc, Read&& makeRea
     }
 }
 
-template <typename Records, typename WriteFields>
-void WriteArray(ArchiveWriter& ar, ArchiveClass cls, const Records& records,
+template <typename Record, typename WriteFields>
+void WriteArray(ArchiveWriter& ar, ArchiveClass cls, RecordsView<Record> records,
                 WriteFields writeFields) {
-    std::uint64_t count = 0;
-    for (const auto& r : records)
-        count += r ? 1 : 0;
-    ar.WriteCount(count);
-    for (const auto& r : records) {
-        if (!r)
-            continue;
+    ar.WriteCount(records.size());
+    for (const Record& r : records) {
         ar.WriteNewObjectTag(cls);
-        writeFields(ar, *r);
+        writeFields(ar, r);
     }
 }
 
@@ -258,21 +242,22 @@ void ReadSchedule(ArchiveReader& ar, CSchedule& s) {
 // --- Documents ---------------------------------------------------------------------------------
 
 void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar) {
-    ar.WriteI32(doc.m_nSearchMode);
-    ar.WriteU8(doc.m_byStringFields);
-    ar.WriteI32(doc.m_bPartialMatch);
-    ar.WriteI32(doc.m_nSearchMode);
-    ar.WriteU16(doc.m_wColumns);
-    ar.WriteI32(doc.m_bMatchCase);
-    ar.WriteI32(doc.m_bSortAscending);
-    ar.WriteI32(doc.m_nSortColumn);
-    ar.WriteCount(doc.m_arrBookmarks.size());
-    for (const BookmarkRecord& r : doc.m_arrBookmarks.Records()) {
+    const CBrindleDoc::ViewState view = doc.CurrentViewState();
+    ar.WriteI32(view.searchMode);
+    ar.WriteU8(view.stringFields);
+    ar.WriteI32(view.partialMatch);
+    ar.WriteI32(view.searchMode);
+    ar.WriteU16(view.columns);
+    ar.WriteI32(view.matchCase);
+    ar.WriteI32(view.sortAscending);
+    ar.WriteI32(view.sortColumn);
+    ar.WriteCount(doc.Bookmarks().size());
+    for (const BookmarkRecord& r : doc.Bookmarks().Records()) {
         ar.WriteNewObjectTag(ArchiveClass::Bookmark);
         WriteBookmark(ar, BookmarkList::Ref(r), !r.Has(BookmarkRecord::kNonAscii));
     }
-    WriteArray(ar, ArchiveClass::Macro, doc.m_arrMacros, WriteMacro);
-    WriteArray(ar, ArchiveClass::Schedule, doc.m_arrSchedules, WriteSchedule);
+    WriteArray(ar, ArchiveClass::Macro, doc.Macros(), WriteMacro);
+    WriteArray(ar, ArchiveClass::Schedule, doc.Schedules(), WriteSchedule);
 }
 
 std::string DocumentToBytes(const CBrindleDoc& doc) {
@@ -280,7 +265,7 @@ std::string DocumentToBytes(const CBrindleDoc& doc) {
     // Texts as stored plus the prefixes, tags and numbers of each record (more when some text
     // takes the 16-bit form; the buffer then grows as it must).
     std::size_t size = 64;
-    for (const BookmarkRecord& r : doc.m_arrBookmarks.Records())
+    for (const BookmarkRecord& r : doc.Bookmarks().Records())
         size += r.BlockSize() + 32;
     ar.Expect(size);
     WriteDocument(doc, ar);

@@ -34,26 +34,6 @@ std::string FileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The search and view state a reload keeps: how the window looks at the collection.
-struct ViewState {
-    std::int32_t searchMode, partialMatch, matchCase, sortAscending, sortColumn;
-    std::uint8_t stringFields;
-    std::uint16_t columns;
-    explicit ViewState(const CBrindleDoc& d)
-        : searchMode(d.m_nSearchMode), partialMatch(d.m_bPartialMatch), matchCase(d.m_bMatchCase),
-          sortAscending(d.m_bSortAscending), sortColumn(d.m_nSortColumn),
-          stringFields(d.m_byStringFields), columns(d.m_wColumns) {}
-    void Restore(CBrindleDoc& d) const {
-        d.m_nSearchMode = searchMode;
-        d.m_bPartialMatch = partialMatch;
-        d.m_bMatchCase = matchCase;
-        d.m_bSortAscending = sortAscending;
-        d.m_nSortColumn = sortColumn;
-        d.m_byStringFields = stringFields;
-        d.m_wColumns = columns;
-    }
-};
-
 } // namespace
 
 FileStamp FileStamp::Of(const std::string& path) {
@@ -181,11 +161,12 @@ SyncResult DocumentSync::Refresh() {
     if (!m_doc.IsModified()) {
         bool read = false;
         Wrap([&] {
-            const ViewState view(m_doc);
+            // How the window looks at the collection stays as it was.
+            const CBrindleDoc::ViewState view = m_doc.CurrentViewState();
             read = static_cast<bool>(ReadDocumentBytes(m_doc, snapshot.bytes));
             if (!read)
                 return;
-            view.Restore(m_doc);
+            m_doc.RestoreViewState(view);
             m_doc.ClearUndo(kUndoKeyword); // it named bookmark positions
             m_doc.RerunLastSearch();
         });

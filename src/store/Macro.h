@@ -2,6 +2,8 @@
 #pragma once
 // CMacro: a named URL shortcut, keyword search or string search, with an optional key.
 
+#include "store/Bookmark.h"
+
 #include <cstdint>
 #include <string>
 
@@ -29,4 +31,8 @@ class CMacro {
 
     // Text part by number: 0 name, 1 URL, 2 keywords, 3 search string, else "?".
     std::string GetText(int part) const;
+    // The field mask (searchable fields only) and match case of a string-search macro.
+    StringSearchOptions SearchOptions() const {
+        return {static_cast<std::uint8_t>(m_dwFields & kSearchAllFields), m_bMatchCase != 0};
+    }
 };

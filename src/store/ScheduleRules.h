@@ -36,7 +36,8 @@ std::size_t EditSchedule(CBrindleDoc& doc, std::size_t index, const ScheduleValu
 // Removes the schedule at `index`; bookmarks that name it keep the name.
 void DeleteSchedule(CBrindleDoc& doc, std::size_t index);
 
-// Clears the default flag of the first schedule that has it; its index, or -1.
+// Clears the default flag of the first schedule that has it (marking the document modified);
+// its index, or -1.
 int ClearDefaultSchedule(CBrindleDoc& doc);
 
 // The choices of a schedule list: "<None>" and every schedule name in document order.

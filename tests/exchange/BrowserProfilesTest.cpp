@@ -42,7 +42,7 @@ TEST(FirefoxPlaces, FoldersTagsDatesAndDescriptions) {
     const ImportResult result = ImportFirefoxPlaces(doc, path);
     EXPECT_EQ(result.added, 3);
     EXPECT_TRUE(result.problems.messages.empty());
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
+    ASSERT_EQ(doc.Bookmarks().size(), 3u);
 
     // The menu is the top level, as in Firefox's own Netscape export; case is kept.
     const auto search = FindByName(doc, "Search & \"Quotes\"");
@@ -143,7 +143,7 @@ TEST(FirefoxPlaces, FilesThatAreNoPlacesDatabaseAreReported) {
         const ImportResult result = ImportFirefoxPlaces(doc, dir.File(name));
         EXPECT_EQ(result.format, FormatId::None) << name;
         EXPECT_TRUE(result.problems.Contains("cannot open the file")) << name;
-        EXPECT_TRUE(doc.m_arrBookmarks.empty());
+        EXPECT_TRUE(doc.Bookmarks().empty());
     }
 }
 
@@ -171,7 +171,7 @@ TEST(ChromiumBookmarks, RootsFoldersAndWindowsEpochDates) {
     // The duplicate is refused by the document and not counted; an untitled link is named by
     // its address.
     EXPECT_EQ(ReadChromiumBookmarksText(doc, json).added, 4);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    ASSERT_EQ(doc.Bookmarks().size(), 4u);
     EXPECT_TRUE(FindByName(doc, "http://untitled.example/"));
     const auto search = FindByName(doc, "Search & \"Quotes\"");
     ASSERT_TRUE(search);
@@ -192,7 +192,7 @@ TEST(ChromiumBookmarks, DamagedFilesAddNothing) {
                              "{\"roots\": {\"other\": {\"children\": [1, null, {}]}}}"}) {
         CBrindleDoc doc;
         EXPECT_EQ(ReadChromiumBookmarksText(doc, text).added, 0) << text;
-        EXPECT_TRUE(doc.m_arrBookmarks.empty()) << text;
+        EXPECT_TRUE(doc.Bookmarks().empty()) << text;
     }
     EXPECT_EQ(ChromiumTimeToSeconds(0), 0);
     EXPECT_EQ(ChromiumTimeToSeconds(5), 0); // before 1970

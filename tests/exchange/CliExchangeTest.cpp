@@ -71,8 +71,8 @@ TEST_F(CliExchange, ImportReadsEachInputByItsKindAndCreatesTheDocument) {
             ": 6 bookmarks, 0 macros, 0 schedules\n");
     EXPECT_THAT(run.err, HasSubstr("no-section.url: Cannot open this file as a URL file"));
     const auto doc = Load(brx);
-    EXPECT_EQ(doc->m_arrBookmarks.size(), 17u);
-    EXPECT_EQ(doc->m_arrMacros.size(), 3u);
+    EXPECT_EQ(doc->Bookmarks().size(), 17u);
+    EXPECT_EQ(doc->Macros().size(), 3u);
     EXPECT_NE(testutil::FindByName(*doc, "Rye Bread \"Classic\""), nullptr);
     EXPECT_NE(testutil::FindByName(*doc, "IE Created"), nullptr);
 }
@@ -87,7 +87,7 @@ TEST_F(CliExchange, ImportStopsAtAnInputWithAnotherExtensionKeepingEarlierOnes) 
     EXPECT_EQ(run.out,
               testutil::ExchangeDataFile("safari.html") + ": 2 bookmarks, 0 macros, 0 schedules\n");
     EXPECT_THAT(run.err, HasSubstr("Bookmark.HTM: not an .htm, .html or .url file"));
-    EXPECT_EQ(Load(brx)->m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(Load(brx)->Bookmarks().size(), 2u);
 }
 
 TEST_F(CliExchange, ImportReportsAFileThatCannotBeOpened) {
@@ -97,7 +97,7 @@ TEST_F(CliExchange, ImportReportsAFileThatCannotBeOpened) {
     EXPECT_EQ(run.code, 1);
     EXPECT_THAT(run.err, HasSubstr("absent.html: cannot open the file"));
     EXPECT_THAT(run.out, HasSubstr("absent.html: 0 bookmarks, 0 macros, 0 schedules\n"));
-    EXPECT_EQ(Load(brx)->m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(Load(brx)->Bookmarks().size(), 2u);
     EXPECT_EQ(Cli({"import", brx}).code, 2); // at least one input
 }
 
@@ -210,7 +210,7 @@ TEST_F(CliExchange, ImportRecognisesBrowserProfileFilesByContent) {
                   (profile / "Bookmarks").string() + ": 2 bookmarks, 0 macros, 0 schedules\n");
     EXPECT_THAT(run.err, HasSubstr("prefs: not an .htm, .html or .url file"));
     const auto doc = Load(brx);
-    ASSERT_EQ(doc->m_arrBookmarks.size(), 3u);
+    ASSERT_EQ(doc->Bookmarks().size(), 3u);
     const auto fire = testutil::FindByName(*doc, "Fire Page");
     ASSERT_NE(fire, nullptr);
     EXPECT_EQ(fire->m_strURL, "http://Fire.example/");
@@ -233,5 +233,5 @@ TEST_F(CliExchange, AHostilePlacesDatabaseFailsNamingTheFileAndTheImportGoesOn) 
     EXPECT_EQ(run.out, places + ": 0 bookmarks, 0 macros, 0 schedules\n" +
                            testutil::ExchangeDataFile("safari.html") +
                            ": 2 bookmarks, 0 macros, 0 schedules\n");
-    EXPECT_EQ(Load(brx)->m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(Load(brx)->Bookmarks().size(), 2u);
 }

@@ -107,7 +107,7 @@ QJsonDocument ReadJson(const std::string& relative) {
 }
 
 bool HasBookmark(const CBrindleDoc& doc, const std::string& name, const std::string& url) {
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strName == name && b.m_strURL == url)
             return true;
     return false;
@@ -142,7 +142,7 @@ TEST(Corpus, EveryFileIsReadByTheExpectedReaderWithTheExpectedCount) {
         FormatId format = FormatId::None;
         const auto doc = Import(e.file, &format);
         EXPECT_EQ(format, e.format) << e.file;
-        EXPECT_EQ(doc->m_arrBookmarks.size(), e.count) << e.file << " " << e.why;
+        EXPECT_EQ(doc->Bookmarks().size(), e.count) << e.file << " " << e.why;
     }
 }
 
@@ -231,11 +231,11 @@ TEST(Corpus, ItemExpectationsGiveUrlsNamesDatesAndDescriptions) {
 TEST(Corpus, DescriptionWithCodeAndIndentation) {
     REQUIRE_CORPUS();
     const auto doc = Import("netscape/shaarli__tests__input__shaarli_with_whitespace_tags.htm");
-    ASSERT_EQ(doc->m_arrBookmarks.size(), 1u);
+    ASSERT_EQ(doc->Bookmarks().size(), 1u);
     const std::string expected = Trim(testutil::ReadFile(
         CorpusDir() / "expected/shaarli__tests__output__shaarli_with_whitespace_tags.txt"));
-    EXPECT_EQ(doc->m_arrBookmarks[0].m_strDescription, expected);
-    EXPECT_EQ(doc->m_arrBookmarks[0].m_strURL, "?KvNdlQ");
+    EXPECT_EQ(doc->Bookmarks()[0].m_strDescription, expected);
+    EXPECT_EQ(doc->Bookmarks()[0].m_strURL, "?KvNdlQ");
 }
 
 TEST(Corpus, FolderTreeOfSafariExportBecomesKeywords) {
@@ -274,8 +274,8 @@ TEST(Corpus, ShortcutFilesGiveTheirUrls) {
         const ImportResult result = ImportUrlFile(doc, (CorpusDir() / "url" / file).string());
         EXPECT_EQ(result.added, 1) << file;
         EXPECT_TRUE(result.problems.messages.empty()) << file;
-        ASSERT_EQ(doc.m_arrBookmarks.size(), 1u) << file;
-        EXPECT_EQ(doc.m_arrBookmarks[0].m_strURL, url);
+        ASSERT_EQ(doc.Bookmarks().size(), 1u) << file;
+        EXPECT_EQ(doc.Bookmarks()[0].m_strURL, url);
     }
     // A bare URL line without a shortcut section.
     CBrindleDoc doc;

@@ -70,7 +70,7 @@ TEST(SelectForExport, AllSortsByFieldWithEqualKeysInCollectionOrder) {
     EXPECT_EQ(Order(doc, "", true), (Names_{"n0", "n1", "n2", "n3", "n4", "n5"}));
     EXPECT_EQ(Order(doc, "Bogus", false), (Names_{"n0", "n1", "n2", "n3", "n4", "n5"}));
     // The result is the document's export copy, rebuilt on every call.
-    EXPECT_EQ(doc.m_arrSorted.size(), 6u);
+    EXPECT_EQ(doc.ExportCopy().size(), 6u);
     EXPECT_EQ(doc.GetSortedFieldText(0, kFieldName), "n0");
 }
 
@@ -78,8 +78,10 @@ TEST(SelectForExport, SelectedTakesRowsOfTheListTopDownWithoutSorting) {
     CBrindleDoc doc;
     Fill(doc);
     // The list shows the bookmarks in reverse order.
-    doc.m_arrKeywordHits = {5, 4, 3, 2, 1, 0};
-    doc.m_nSearchMode = kSearchKeyword;
+    doc.SetSearchMode(kSearchKeyword);
+    doc.SetSortOrder(kFieldName, false);
+    doc.Search("", false, 0);
+    ASSERT_EQ(doc.ActiveHits(), (CBrindleDoc::Hits{5, 4, 3, 2, 1, 0}));
     ExportOptions o;
     o.selectedOnly = true;
     o.sortField = "Name";
@@ -89,7 +91,9 @@ TEST(SelectForExport, SelectedTakesRowsOfTheListTopDownWithoutSorting) {
     o.selectedRows.clear();
     EXPECT_EQ(Names(SelectForExport(doc, o)), (Names_{"n5", "n4", "n3", "n2", "n1", "n0"}));
     // Only the rows the list shows.
-    doc.m_arrKeywordHits = {2};
+    doc.SetSearchMode(kSearchString);
+    doc.Search("n2", false, kSearchName);
+    ASSERT_EQ(doc.ActiveHits(), (CBrindleDoc::Hits{2}));
     EXPECT_EQ(Names(SelectForExport(doc, o)), (Names_{"n2"}));
 }
 

@@ -25,8 +25,8 @@ TEST(UrlFile, ReadsTheShortcutSectionKeepingCase) {
     const ImportResult result = ImportUrlFile(doc, dir.File("My Site.v2.url"));
     EXPECT_EQ(result.added, 1);
     EXPECT_TRUE(result.problems.messages.empty());
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const BookmarkRef b = doc.m_arrBookmarks[0];
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    const BookmarkRef b = doc.Bookmarks()[0];
     EXPECT_EQ(b.m_strName, "My Site"); // up to the first dot of the file name
     EXPECT_EQ(b.m_strURL, "http://Example.COM/Path?A=B");
     EXPECT_EQ(b.m_strKeywords, "my site");
@@ -99,12 +99,12 @@ TEST(FavoritesTree, WalksSubfoldersAndReadsOnlyDotUrlFiles) {
     const ImportResult result = ImportFavoritesTree(doc, dir.File("*"));
     EXPECT_EQ(result.added, 3);
     const ExchangeReport& report = result.problems;
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
+    ASSERT_EQ(doc.Bookmarks().size(), 3u);
     // Depth first in name order: "Broken.url", "Links/...", "Top.url".
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "Deep");
-    EXPECT_EQ(doc.m_arrBookmarks[1].m_strName, "Inner");
-    EXPECT_EQ(doc.m_arrBookmarks[2].m_strName, "Top");
-    EXPECT_EQ(doc.m_arrBookmarks[1].m_strKeywords, "inner"); // the folder adds no keyword
+    EXPECT_EQ(doc.Bookmarks()[0].m_strName, "Deep");
+    EXPECT_EQ(doc.Bookmarks()[1].m_strName, "Inner");
+    EXPECT_EQ(doc.Bookmarks()[2].m_strName, "Top");
+    EXPECT_EQ(doc.Bookmarks()[1].m_strKeywords, "inner"); // the folder adds no keyword
     // The broken file says so and the walk goes on.
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].text, "Cannot open this file as a URL file");

@@ -171,7 +171,7 @@ TEST(HostilePlaces, EachFailsAtOnceNamingTheFileAndLeavesTheDocumentAlone) {
             EXPECT_EQ(m.text, "cannot open the file");
             EXPECT_EQ(m.file, path);
         }
-        EXPECT_EQ(doc.m_arrBookmarks.size(), 1u);
+        EXPECT_EQ(doc.Bookmarks().size(), 1u);
         EXPECT_FALSE(doc.IsModified());
     }
 }

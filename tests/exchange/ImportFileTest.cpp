@@ -34,7 +34,7 @@ TEST(ImportFile, DetectsNetscapeThenPowermarksThenPlainPages) {
         ImportHtmlText(doc, "<!--powermarks format 3.0--><DT><A HREF=\"http://p/\">P</A>").format,
         FormatId::Powermarks);
     EXPECT_EQ(ImportHtmlText(doc, "<p><a href=\"http://a/\">A</a>").format, FormatId::Html);
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 3u);
+    EXPECT_EQ(doc.Bookmarks().size(), 3u);
     EXPECT_EQ(FindByName(doc, "P")->m_strStatus, "Waiting");
 
     const ImportResult missing = ImportFile(doc, "/nonexistent/file.htm");
@@ -65,13 +65,13 @@ TEST(ImportAnchors, ReadsEveryLinkOfAnOrdinaryPage) {
     EXPECT_EQ(FindByName(doc, "Multi\nline")->m_strURL, "https://example.com/multi");
     EXPECT_EQ(FindByUrl(doc, "https://example.com/empty"), nullptr);
     EXPECT_EQ(FindByName(doc, "Not a link"), nullptr);
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 6u);
+    EXPECT_EQ(doc.Bookmarks().size(), 6u);
 }
 
 TEST(ImportAnchors, ALinkStillOpenAtTheEndIsNotAdded) {
     CBrindleDoc doc;
     ImportAnchors(doc, "<a href=\"http://x/\">dangling text");
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    EXPECT_TRUE(doc.Bookmarks().empty());
 }
 
 TEST(ImportAnchors, CutsNamesAndUrlsAt65535Bytes) {
@@ -81,8 +81,8 @@ TEST(ImportAnchors, CutsNamesAndUrlsAt65535Bytes) {
     for (int i = 0; i < 40000; ++i)
         longName += "\xC3\xA9"; // 80,000 bytes of two-byte characters
     ImportAnchors(doc, "<a href=\"" + longUrl + "\">" + longName + "</a>");
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const BookmarkRef b = doc.m_arrBookmarks[0];
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    const BookmarkRef b = doc.Bookmarks()[0];
     EXPECT_EQ(b.m_strURL, longUrl.substr(0, 65535));
     EXPECT_EQ(b.m_strName.size(), 65534u); // the last whole character
     EXPECT_TRUE(IsWellFormedUtf8(b.m_strName));
@@ -190,10 +190,10 @@ std::string LargeNetscapeFile(size_t shift) {
 
 void ExpectSameBookmarks(const CBrindleDoc& actual, const CBrindleDoc& expected,
                          const std::string& label) {
-    ASSERT_EQ(actual.m_arrBookmarks.size(), expected.m_arrBookmarks.size()) << label;
-    for (size_t i = 0; i < expected.m_arrBookmarks.size(); ++i) {
-        const BookmarkRef a = actual.m_arrBookmarks[i];
-        const BookmarkRef b = expected.m_arrBookmarks[i];
+    ASSERT_EQ(actual.Bookmarks().size(), expected.Bookmarks().size()) << label;
+    for (size_t i = 0; i < expected.Bookmarks().size(); ++i) {
+        const BookmarkRef a = actual.Bookmarks()[i];
+        const BookmarkRef b = expected.Bookmarks()[i];
         ASSERT_EQ(a.m_strName, b.m_strName) << label << " " << i;
         ASSERT_EQ(a.m_strURL, b.m_strURL) << label << " " << i;
         ASSERT_EQ(a.m_strKeywords, b.m_strKeywords) << label << " " << i;
@@ -220,7 +220,7 @@ TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
         testutil::WriteFile(dir.Path() / "large.htm", bytes);
         CBrindleDoc whole;
         ImportWhole(whole, bytes);
-        ASSERT_EQ(whole.m_arrBookmarks.size(), 20000u);
+        ASSERT_EQ(whole.Bookmarks().size(), 20000u);
         for (size_t window : {size_t{1} << 20, size_t{4099}, kImportWindowBytes}) {
             CBrindleDoc pieces;
             const ImportResult result =
@@ -231,7 +231,7 @@ TEST(ImportFile, ReadingInWindowsGivesWhatReadingWholeGives) {
                                 "shift " + std::to_string(shift) + " window " +
                                     std::to_string(window));
         }
-        const BookmarkRef last = whole.m_arrBookmarks.back();
+        const BookmarkRef last = whole.Bookmarks().back();
         EXPECT_EQ(last.m_strName, "Caf\xC3\xA9 \xE2\x82\xAC 19999 <x>");
         EXPECT_EQ(last.m_strDescription, "Line one \xC3\xA9\nline two 19999");
     }
@@ -260,8 +260,8 @@ TEST(ImportFile, WindowBoundariesInsideMarkersCharactersAndLineEnds) {
         testutil::WriteFile(dir.Path() / "cut.htm", bytes);
         CBrindleDoc doc;
         ASSERT_EQ(ImportFile(doc, dir.File("cut.htm"), windows).format, FormatId::Netscape);
-        ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-        const BookmarkRef b = doc.m_arrBookmarks[0];
+        ASSERT_EQ(doc.Bookmarks().size(), 1u);
+        const BookmarkRef b = doc.Bookmarks()[0];
         // Still read as UTF-8, not as a single-byte code page.
         EXPECT_EQ(b.m_strName.substr(b.m_strName.size() - 3), "n\xC3\xA9");
         EXPECT_EQ(b.m_strDescription.substr(b.m_strDescription.size() - 3), "d\nb");
@@ -290,7 +290,7 @@ TEST(ImportFile, WindowsWithoutTagsKeepLineEndPairsAndCharactersWhole) {
     testutil::WriteFile(dir.Path() / "long.htm", text);
     CBrindleDoc whole;
     ImportWhole(whole, text);
-    ASSERT_EQ(whole.m_arrBookmarks.size(), 6u);
+    ASSERT_EQ(whole.Bookmarks().size(), 6u);
     for (size_t window = 54; window < 400; window += 7) {
         CBrindleDoc doc;
         ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), {.windowBytes = window}).format,
@@ -302,9 +302,9 @@ TEST(ImportFile, WindowsWithoutTagsKeepLineEndPairsAndCharactersWhole) {
     CBrindleDoc doc;
     ASSERT_EQ(ImportFile(doc, dir.File("long.htm"), {.windowBytes = 64}).format,
               FormatId::Netscape);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 6u);
-    EXPECT_NE(doc.m_arrBookmarks[0].m_strName, whole.m_arrBookmarks[0].m_strName);
-    EXPECT_NE(doc.m_arrBookmarks[0].m_strName.find("\xC3\x83\xC2\xA9"), std::string::npos)
+    ASSERT_EQ(doc.Bookmarks().size(), 6u);
+    EXPECT_NE(doc.Bookmarks()[0].m_strName, whole.Bookmarks()[0].m_strName);
+    EXPECT_NE(doc.Bookmarks()[0].m_strName.find("\xC3\x83\xC2\xA9"), std::string::npos)
         << "the two bytes of an e-acute read as two Windows-1252 characters";
 }
 
@@ -319,17 +319,17 @@ TEST(ImportFile, ASinkTakesTheBookmarksInsteadOfTheDocument) {
     }};
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm"), options).format,
               FormatId::Powermarks);
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    EXPECT_TRUE(doc.Bookmarks().empty());
     // Macros and schedules still go to the document.
-    EXPECT_EQ(doc.m_arrMacros.size(), 3u);
-    EXPECT_EQ(doc.m_arrSchedules.size(), 2u);
+    EXPECT_EQ(doc.Macros().size(), 3u);
+    EXPECT_EQ(doc.Schedules().size(), 2u);
 
     CBrindleDoc added;
     ASSERT_EQ(ImportFile(added, testutil::ExchangeDataFile("powermarks.htm")).format,
               FormatId::Powermarks);
     // The sink sees every entry read, before the document's rules drop any.
-    ASSERT_GE(names.size(), added.m_arrBookmarks.size());
-    for (const BookmarkRef b : added.m_arrBookmarks) {
+    ASSERT_GE(names.size(), added.Bookmarks().size());
+    for (const BookmarkRef b : added.Bookmarks()) {
         bool seen = false;
         for (size_t i = 0; i < names.size(); ++i)
             seen = seen || (TrimView(names[i]) == b.m_strName && urls[i] == b.m_strURL);
@@ -353,7 +353,7 @@ TEST(ChunkReaders, PiecesOfAnySizeGiveWhatTheWholeTextGives) {
             const auto reader = make(whole, {});
             reader->FeedLast(text);
         }
-        ASSERT_FALSE(whole.m_arrBookmarks.empty()) << file;
+        ASSERT_FALSE(whole.Bookmarks().empty()) << file;
         for (size_t step = 1; step <= 17; ++step) {
             CBrindleDoc pieces;
             const auto reader = make(pieces, {});

@@ -28,7 +28,7 @@ std::string Keywords(const CBrindleDoc& doc, const std::string& name) {
 TEST(NetscapeReader, DeclinesTextWithoutTheMarker) {
     CBrindleDoc doc;
     EXPECT_FALSE(ImportNetscape(doc, "<html><a href=\"x\">y</a></html>"));
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    EXPECT_TRUE(doc.Bookmarks().empty());
     EXPECT_FALSE(doc.IsModified());
     EXPECT_TRUE(ImportNetscape(doc, "<!doctype netscape-bookmark-file-1>"));
     EXPECT_TRUE(ImportNetscape(doc, "\xEF\xBB\xBF<!DocType NETSCAPE-Bookmark-file-1>"));
@@ -52,7 +52,7 @@ TEST(NetscapeReader, FolderPathAndNameBecomeKeywords) {
 </DL><p>
 <DT><A HREF="http://after.example/">After</A>
 )"));
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    ASSERT_EQ(doc.Bookmarks().size(), 4u);
     EXPECT_EQ(Keywords(doc, "Paper"), "bookmarks for someone news daily paper");
     EXPECT_EQ(Keywords(doc, "Weekly"), "bookmarks for someone news weekly");
     EXPECT_EQ(Keywords(doc, "Top"), "bookmarks for someone top");
@@ -69,8 +69,8 @@ TEST(NetscapeReader, KeepsCaseDecodesReferencesAndFillsTheOtherFields) {
 <DL><p>
 <DT><A HREF="HTTP://Example.COM/Path?Q=A&amp;B=C" ADD_DATE="1000" LAST_VISIT=" 2000 " LAST_MODIFIED="3000">Caf&#233; &lt;Home&gt; &quot;Page&quot;</A>
 </DL>)"));
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const BookmarkRef b = doc.m_arrBookmarks[0];
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    const BookmarkRef b = doc.Bookmarks()[0];
     EXPECT_EQ(b.m_strName, "Caf\xC3\xA9 <Home> \"Page\"");
     EXPECT_EQ(b.m_strURL, "HTTP://Example.COM/Path?Q=A&B=C");
     EXPECT_EQ(b.m_strKeywords, "tom jerry caf\xC3\xA9"); // lower-cased; the rules drop "&"
@@ -100,14 +100,14 @@ second line
 </DL><p>
 <DT><A HREF="http://d/">D</A>
 </DL><p>)"));
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    ASSERT_EQ(doc.Bookmarks().size(), 4u);
     EXPECT_EQ(FindByName(doc, "A")->m_strDescription, "First line & more\nsecond line");
     EXPECT_EQ(FindByName(doc, "B")->m_strDescription, "");
     EXPECT_EQ(FindByName(doc, "C")->m_strDescription, "Last one, ended by the list");
     EXPECT_EQ(FindByName(doc, "D")->m_strDescription, "");
     // Bookmarks are added in file order even though each waits for its description.
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "A");
-    EXPECT_EQ(doc.m_arrBookmarks[3].m_strName, "D");
+    EXPECT_EQ(doc.Bookmarks()[0].m_strName, "A");
+    EXPECT_EQ(doc.Bookmarks()[3].m_strName, "D");
 }
 
 TEST(NetscapeReader, LinkTextInsideInnerTagsIsKept) {
@@ -122,7 +122,7 @@ TEST(NetscapeReader, LinkTextInsideInnerTagsIsKept) {
     EXPECT_EQ(FindByUrl(doc, "http://b/"), nullptr); // no text: no bookmark
     EXPECT_EQ(FindByUrl(doc, "http://c/"), nullptr); // an anchor never closed adds nothing
     EXPECT_NE(FindByName(doc, "Closed"), nullptr);
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(doc.Bookmarks().size(), 2u);
 }
 
 TEST(NetscapeReader, TagsAttributeAddsLowerCasedKeywords) {
@@ -178,7 +178,7 @@ TEST(NetscapeReader, FirefoxExport) {
     CBrindleDoc doc;
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("firefox.html")).format,
               FormatId::Netscape);
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 5u); // the link without a name is not added
+    EXPECT_EQ(doc.Bookmarks().size(), 5u); // the link without a name is not added
     const testutil::FoundBookmark rye = FindByName(doc, "Rye Bread \"Classic\"");
     ASSERT_NE(rye, nullptr);
     EXPECT_EQ(rye->m_strURL, "https://example.org/bread?kind=rye&size=large");
@@ -201,7 +201,7 @@ TEST(NetscapeReader, ChromeExport) {
     CBrindleDoc doc;
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("chrome.html")).format,
               FormatId::Netscape);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 3u);
+    ASSERT_EQ(doc.Bookmarks().size(), 3u);
     EXPECT_EQ(Keywords(doc, "GitHub"), "bookmarks bar dev tools github");
     EXPECT_EQ(Keywords(doc, "\xD0\x9B\xD1\x83\xD1\x87\xD1\x88\xD0\xB8\xD0\xB5 "
                             "\xD0\xBF\xD1\x83\xD0\xB1\xD0\xBB\xD0\xB8\xD0\xBA\xD0\xB0\xD1\x86\xD0"
@@ -216,7 +216,7 @@ TEST(NetscapeReader, InternetExplorerExportWithByteOrderMarkAndCrLf) {
     CBrindleDoc doc;
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("edge-bom-crlf.htm")).format,
               FormatId::Netscape);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
+    ASSERT_EQ(doc.Bookmarks().size(), 2u);
     const testutil::FoundBookmark comic = FindByName(doc, "Comic One");
     ASSERT_NE(comic, nullptr);
     EXPECT_EQ(comic->m_strKeywords, "bookmarks comics comic one");
@@ -229,7 +229,7 @@ TEST(NetscapeReader, SafariExportWithoutDates) {
     CBrindleDoc doc;
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("safari.html")).format,
               FormatId::Netscape);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 2u);
+    ASSERT_EQ(doc.Bookmarks().size(), 2u);
     EXPECT_EQ(Keywords(doc, "GitHub"), "favorites github");
     EXPECT_EQ(Keywords(doc, "Wikipedia, the free encyclopedia"),
               "favorites reading the free encyclopedia"); // "wikipedia," falls to the comma rule
@@ -239,7 +239,7 @@ TEST(NetscapeReader, BookmarkServiceExport) {
     CBrindleDoc doc;
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("service.html")).format,
               FormatId::Netscape);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    ASSERT_EQ(doc.Bookmarks().size(), 4u);
     const testutil::FoundBookmark one = FindByName(doc, "Article One");
     ASSERT_NE(one, nullptr);
     EXPECT_EQ(one->m_strURL, "https://example.net/one");
@@ -263,7 +263,7 @@ TEST(NetscapeReader, SameNameAndUrlTwiceIsOneBookmark) {
 <DT><A HREF="http://a/">Same</A>
 <DT><A HREF="http://a/">Other name</A>
 </DL>)"));
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(doc.Bookmarks().size(), 2u);
 }
 
 // --- Writer ----------------------------------------------------------------------------------
@@ -353,8 +353,8 @@ TEST(NetscapeRoundTrip, GivesBackNamesUrlsDatesAndDescriptions) {
 
     CBrindleDoc copy;
     ASSERT_EQ(ImportFile(copy, dir.File("rt.htm")).format, FormatId::Netscape);
-    ASSERT_EQ(copy.m_arrBookmarks.size(), source.m_arrBookmarks.size());
-    for (const BookmarkRef original : source.m_arrBookmarks) {
+    ASSERT_EQ(copy.Bookmarks().size(), source.Bookmarks().size());
+    for (const BookmarkRef original : source.Bookmarks()) {
         const testutil::FoundBookmark b = FindByName(copy, original.m_strName);
         ASSERT_NE(b, nullptr) << original.m_strName;
         EXPECT_EQ(b->m_strURL, original.m_strURL);

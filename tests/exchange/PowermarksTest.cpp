@@ -16,8 +16,8 @@ using testutil::FindByName;
 TEST(PowermarksReader, DeclinesTextWithoutTheMarker) {
     CBrindleDoc doc;
     EXPECT_FALSE(ImportPowermarks(doc, "<!--macro=[0][a][http://a/][0]--><DT><A HREF=\"x\">y</A>"));
-    EXPECT_TRUE(doc.m_arrMacros.empty());
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    EXPECT_TRUE(doc.Macros().empty());
+    EXPECT_TRUE(doc.Bookmarks().empty());
 }
 
 TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
@@ -25,31 +25,31 @@ TEST(PowermarksReader, ReadsMacrosSchedulesAndEntriesWithEveryDropRule) {
     ASSERT_EQ(ImportFile(doc, testutil::ExchangeDataFile("powermarks.htm")).format,
               FormatId::Powermarks);
 
-    ASSERT_EQ(doc.m_arrMacros.size(), 3u);
-    const CMacro& url = *doc.m_arrMacros[0];
+    ASSERT_EQ(doc.Macros().size(), 3u);
+    const CMacro& url = doc.Macros()[0];
     EXPECT_EQ(url.m_nKind, kMacroUrl);
     EXPECT_EQ(url.m_strName, "Home Page");
     EXPECT_EQ(url.m_strURL, "http://example.com/");
     EXPECT_EQ(url.m_dwHotKey, 0x20041u);
-    const CMacro& keywords = *doc.m_arrMacros[1];
+    const CMacro& keywords = doc.Macros()[1];
     EXPECT_EQ(keywords.m_nKind, kMacroKeywords);
     EXPECT_EQ(keywords.m_strKeywords, "news daily");
     EXPECT_EQ(keywords.m_dwHotKey, 0u); // ffffffff: no hot key
-    const CMacro& search = *doc.m_arrMacros[2];
+    const CMacro& search = doc.Macros()[2];
     EXPECT_EQ(search.m_nKind, kMacroString);
     EXPECT_EQ(search.m_strSearch, "Linux");
     EXPECT_EQ(search.m_bMatchCase, 1); // "1" reads as match case
     EXPECT_EQ(search.m_dwFields, 7u);
 
-    ASSERT_EQ(doc.m_arrSchedules.size(), 2u);
-    EXPECT_EQ(doc.m_arrSchedules[0]->m_strName, "Weekly");
-    EXPECT_EQ(doc.m_arrSchedules[0]->m_bDefault, 1);
-    EXPECT_EQ(doc.m_arrSchedules[0]->m_tInterval, 604800);
-    EXPECT_EQ(doc.m_arrSchedules[1]->m_strName, "Daily");
-    EXPECT_EQ(doc.m_arrSchedules[1]->m_bDefault, 0);
-    EXPECT_EQ(doc.m_arrSchedules[1]->m_tInterval, 86400);
+    ASSERT_EQ(doc.Schedules().size(), 2u);
+    EXPECT_EQ(doc.Schedules()[0].m_strName, "Weekly");
+    EXPECT_EQ(doc.Schedules()[0].m_bDefault, 1);
+    EXPECT_EQ(doc.Schedules()[0].m_tInterval, 604800);
+    EXPECT_EQ(doc.Schedules()[1].m_strName, "Daily");
+    EXPECT_EQ(doc.Schedules()[1].m_bDefault, 0);
+    EXPECT_EQ(doc.Schedules()[1].m_tInterval, 86400);
 
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 4u);
+    ASSERT_EQ(doc.Bookmarks().size(), 4u);
     const testutil::FoundBookmark alpha = FindByName(doc, "Alpha & Co");
     ASSERT_NE(alpha, nullptr);
     EXPECT_EQ(alpha->m_strURL, "http://example.com/a");
@@ -93,11 +93,11 @@ TEST(PowermarksReader, MarkerWithoutAnchorsStillAddsMacrosAndSchedules) {
     ASSERT_TRUE(ImportPowermarks(doc, "<!--POWERMARKS FORMAT 3.0-->\n"
                                       "<!--macro=[0][Only][http://only/]-->\n"
                                       "<!--scs=[S][0][ffffffff]-->\n"));
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
-    ASSERT_EQ(doc.m_arrMacros.size(), 1u);
-    EXPECT_EQ(doc.m_arrMacros[0]->m_dwHotKey, 0u); // a missing hot key is none
-    ASSERT_EQ(doc.m_arrSchedules.size(), 1u);
-    EXPECT_EQ(doc.m_arrSchedules[0]->m_tInterval, -1);
+    EXPECT_TRUE(doc.Bookmarks().empty());
+    ASSERT_EQ(doc.Macros().size(), 1u);
+    EXPECT_EQ(doc.Macros()[0].m_dwHotKey, 0u); // a missing hot key is none
+    ASSERT_EQ(doc.Schedules().size(), 1u);
+    EXPECT_EQ(doc.Schedules()[0].m_tInterval, -1);
 }
 
 TEST(PowermarksReader, HexadecimalNumbers) {
@@ -227,16 +227,16 @@ TEST(PowermarksRoundTrip, EveryFieldButTheStatusPlusMacrosAndSchedules) {
 
     CBrindleDoc copy;
     ASSERT_EQ(ImportFile(copy, dir.File("rt.htm")).format, FormatId::Powermarks);
-    ASSERT_EQ(copy.m_arrSchedules.size(), source.m_arrSchedules.size());
-    for (size_t i = 0; i < source.m_arrSchedules.size(); ++i) {
-        EXPECT_EQ(copy.m_arrSchedules[i]->m_strName, source.m_arrSchedules[i]->m_strName);
-        EXPECT_EQ(copy.m_arrSchedules[i]->m_tInterval, source.m_arrSchedules[i]->m_tInterval);
-        EXPECT_EQ(copy.m_arrSchedules[i]->m_bDefault, source.m_arrSchedules[i]->m_bDefault);
+    ASSERT_EQ(copy.Schedules().size(), source.Schedules().size());
+    for (size_t i = 0; i < source.Schedules().size(); ++i) {
+        EXPECT_EQ(copy.Schedules()[i].m_strName, source.Schedules()[i].m_strName);
+        EXPECT_EQ(copy.Schedules()[i].m_tInterval, source.Schedules()[i].m_tInterval);
+        EXPECT_EQ(copy.Schedules()[i].m_bDefault, source.Schedules()[i].m_bDefault);
     }
-    ASSERT_EQ(copy.m_arrMacros.size(), source.m_arrMacros.size());
-    for (size_t i = 0; i < source.m_arrMacros.size(); ++i) {
-        const CMacro& a = *source.m_arrMacros[i];
-        const CMacro& b = *copy.m_arrMacros[i];
+    ASSERT_EQ(copy.Macros().size(), source.Macros().size());
+    for (size_t i = 0; i < source.Macros().size(); ++i) {
+        const CMacro& a = source.Macros()[i];
+        const CMacro& b = copy.Macros()[i];
         EXPECT_EQ(b.m_nKind, a.m_nKind);
         EXPECT_EQ(b.m_strName, a.m_strName);
         EXPECT_EQ(b.m_strURL, a.m_strURL);
@@ -246,8 +246,8 @@ TEST(PowermarksRoundTrip, EveryFieldButTheStatusPlusMacrosAndSchedules) {
         EXPECT_EQ(b.m_dwFields, a.m_dwFields & 0xFFu); // the file keeps the low 8 bits
         EXPECT_EQ(b.m_dwHotKey, a.m_dwHotKey);
     }
-    ASSERT_EQ(copy.m_arrBookmarks.size(), source.m_arrBookmarks.size());
-    for (const BookmarkRef a : source.m_arrBookmarks) {
+    ASSERT_EQ(copy.Bookmarks().size(), source.Bookmarks().size());
+    for (const BookmarkRef a : source.Bookmarks()) {
         const testutil::FoundBookmark b = FindByName(copy, a.m_strName);
         ASSERT_NE(b, nullptr) << a.m_strName;
         EXPECT_EQ(b->m_strURL, a.m_strURL);

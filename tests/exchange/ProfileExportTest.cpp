@@ -126,7 +126,7 @@ TEST_F(ProfileExportTest, AddsThenRefreshesOneSectionKeepingTheRestOfTheFile) {
     // The refreshed file is still a Netscape file that reads back.
     CBrindleDoc copy;
     ASSERT_EQ(ImportFile(copy, AliceFile()).format, FormatId::Netscape);
-    EXPECT_EQ(copy.m_arrBookmarks.size(), 5u);
+    EXPECT_EQ(copy.Bookmarks().size(), 5u);
 }
 
 TEST(MergeBrindleSection, WalksOnlyToTheNextHeadingAndDropsNonLinks) {

@@ -32,7 +32,7 @@ void FeedEveryReader(const std::string& text) {
 }
 
 bool AllValidUtf8(const CBrindleDoc& doc) {
-    for (const BookmarkRef bm : doc.m_arrBookmarks)
+    for (const BookmarkRef bm : doc.Bookmarks())
         if (!IsWellFormedUtf8(bm.m_strName) || !IsWellFormedUtf8(bm.m_strURL) ||
             !IsWellFormedUtf8(bm.m_strKeywords))
             return false;
@@ -60,8 +60,8 @@ TEST(Stress, BinaryGarbageAndNulBytes) {
     CBrindleDoc doc;
     static const char kWithNul[] = "<DL><DT><A HREF=\"a\0b\">n\0m</A>";
     ASSERT_TRUE(ImportNetscape(doc, kNetscape + std::string(kWithNul, sizeof kWithNul - 1)));
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, std::string("n\0m", 3));
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    EXPECT_EQ(doc.Bookmarks()[0].m_strName, std::string("n\0m", 3));
 }
 
 TEST(Stress, InvalidUtf8FilesArriveAsValidText) {
@@ -70,9 +70,9 @@ TEST(Stress, InvalidUtf8FilesArriveAsValidText) {
                         kNetscape + "<DL><DT><A HREF=\"http://x/\xFF\">caf\xE9 \xC3(\x80</A></DL>");
     CBrindleDoc doc;
     ASSERT_EQ(ImportFile(doc, dir.File("bad.htm")).format, FormatId::Netscape);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
     EXPECT_TRUE(AllValidUtf8(doc));
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "caf\xC3\xA9 \xC3\x83(\xE2\x82\xAC");
+    EXPECT_EQ(doc.Bookmarks()[0].m_strName, "caf\xC3\xA9 \xC3\x83(\xE2\x82\xAC");
 }
 
 TEST(Stress, TenThousandNestedFolders) {
@@ -86,11 +86,11 @@ TEST(Stress, TenThousandNestedFolders) {
     text += "<DT><A HREF=\"http://x/end\">End</A>\n</DL><p>\n";
     CBrindleDoc doc;
     ASSERT_TRUE(ImportNetscape(doc, text));
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 10001u);
+    ASSERT_EQ(doc.Bookmarks().size(), 10001u);
     // Shallow links get their whole folder path; deep ones a bounded share of it.
-    EXPECT_EQ(doc.m_arrBookmarks[1].m_strKeywords, "root level link");
-    EXPECT_LE(doc.m_arrBookmarks[9999].m_strKeywords.size(), 1200u);
-    EXPECT_EQ(doc.m_arrBookmarks[10000].m_strKeywords, "root end");
+    EXPECT_EQ(doc.Bookmarks()[1].m_strKeywords, "root level link");
+    EXPECT_LE(doc.Bookmarks()[9999].m_strKeywords.size(), 1200u);
+    EXPECT_EQ(doc.Bookmarks()[10000].m_strKeywords, "root end");
 }
 
 TEST(Stress, UnterminatedTagsAndComments) {
@@ -100,12 +100,12 @@ TEST(Stress, UnterminatedTagsAndComments) {
         FeedEveryReader(tail);
         CBrindleDoc doc;
         ImportNetscape(doc, kNetscape + tail);
-        EXPECT_TRUE(doc.m_arrBookmarks.empty()) << tail;
+        EXPECT_TRUE(doc.Bookmarks().empty()) << tail;
     }
     CBrindleDoc doc;
     ImportNetscape(doc, kNetscape + "<DT><A HREF=\"x\">a</A><DD>desc <b");
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strDescription, "desc");
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    EXPECT_EQ(doc.Bookmarks()[0].m_strDescription, "desc");
 }
 
 TEST(Stress, AMegabyteOfOpeningBracketsOrCommentOpeners) {
@@ -120,7 +120,7 @@ TEST(Stress, AMegabyteOfOpeningBracketsOrCommentOpeners) {
         CBrindleDoc doc;
         ImportNetscape(doc, kNetscape + *text + "<DL><DT><A HREF=\"http://after/\">After</A>");
         // The last '<' before the link starts a tag that the link's own '<' restarts.
-        EXPECT_EQ(doc.m_arrBookmarks.size(), 1u);
+        EXPECT_EQ(doc.Bookmarks().size(), 1u);
     }
 }
 
@@ -132,8 +132,8 @@ TEST(Stress, FiftyMegabyteLinkName) {
     text += "</A></DL>";
     CBrindleDoc doc;
     ASSERT_TRUE(ImportNetscape(doc, text));
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName.size(), kFiftyMegabytes);
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    EXPECT_EQ(doc.Bookmarks()[0].m_strName.size(), kFiftyMegabytes);
 }
 
 TEST(Stress, FiftyMegabyteLineOfLinks) {
@@ -144,7 +144,7 @@ TEST(Stress, FiftyMegabyteLineOfLinks) {
         text += "<a href=\"http://x/" + std::to_string(i) + "\">" + name + "</a> ";
     CBrindleDoc doc;
     ImportAnchors(doc, text);
-    EXPECT_GT(doc.m_arrBookmarks.size(), 50'000u);
+    EXPECT_GT(doc.Bookmarks().size(), 50'000u);
 }
 
 TEST(Stress, FiftyMegabyteShortcutLine) {
@@ -152,8 +152,8 @@ TEST(Stress, FiftyMegabyteShortcutLine) {
     text.append(kFiftyMegabytes, 'u');
     CBrindleDoc doc;
     EXPECT_EQ(ReadUrlFileText(doc, "big.url", text, 1).added, 1);
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strURL.size(), kFiftyMegabytes + 9);
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    EXPECT_EQ(doc.Bookmarks()[0].m_strURL.size(), kFiftyMegabytes + 9);
 }
 
 TEST(Stress, SixtyFourMegabyteFileOfOneLineOfLinks) {
@@ -180,9 +180,9 @@ TEST(Stress, SixtyFourMegabyteFileOfOneLineOfLinks) {
     const ImportResult result = ImportFile(doc, dir.File("one-line.htm"));
     ASSERT_EQ(result.format, FormatId::Netscape);
     EXPECT_TRUE(result.problems.messages.empty());
-    ASSERT_EQ(doc.m_arrBookmarks.size(), links);
+    ASSERT_EQ(doc.Bookmarks().size(), links);
     for (size_t i : {size_t{0}, links / 2, links - 1}) {
-        const BookmarkRef b = doc.m_arrBookmarks[i];
+        const BookmarkRef b = doc.Bookmarks()[i];
         EXPECT_EQ(b.m_strName, "Link & " + std::to_string(i));
         EXPECT_EQ(b.m_strURL, "http://x/" + std::to_string(i));
         EXPECT_EQ(b.m_strKeywords, "link");

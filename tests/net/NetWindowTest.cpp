@@ -93,12 +93,12 @@ TEST_F(NetWindowTest, F8ChecksTheListShownAndTheMenuFollowsTheRun) {
     QAction* check = commands.Action(cmd::StatusCheck);
     commands.Execute(cmd::StatusCheck);
     EXPECT_EQ(frame->Panes()->Text(3), "SC:CHECKING");
-    EXPECT_EQ(check->text(), "Pause Check\tF8");
+    EXPECT_EQ(check->text(), "&Pause Check");
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return frame->Panes()->Text(3) == QStringLiteral("SC:CHECK OFF"); }, 10000));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !frame->LinkChecks()->CheckEngine().Running(); }, 10000));
-    EXPECT_EQ(check->text(), "Start Check\tF8");
+    EXPECT_EQ(check->text(), "&Start Check");
     EXPECT_EQ(Status("shop"), "No change");
     EXPECT_EQ(Status("gone"), "Page not found");
     EXPECT_EQ(Status("moved"), "Changed");

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store: defaults, round trip, values of the wrong kind, names in any case, text
-// limits, the order of writing, and the per-user file.
+// limits, one name per field, and the per-user file.
 
 #include "platform/SettingsStore.h"
 
@@ -8,6 +8,7 @@
 #include "support/UnusualPreferences.h"
 
 #include <QFile>
+#include <QMap>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -244,56 +245,48 @@ TEST_F(SettingsStoreTest, FaceNamesLongerThanTheDescriptionHoldsKeepTheDesktopFa
     EXPECT_EQ(LoadFromStore().m_logFont.lfFaceName, std::string(31, 'F'));
 }
 
-TEST_F(SettingsStoreTest, ValuesAreWrittenInTheirFixedOrder) {
-    QStringList expected = {"bAlways",   "bAutoSave", "bBackup",  "bCheckNew", "bConfirm", "bHide",
-                            "bIEBypass", "bInTray",   "bNBypass", "bReload",   "bRepair",  "Port"};
-    for (int i = 1; i <= 4; ++i)
-        expected << QStringLiteral("hotkey%1_1").arg(i) << QStringLiteral("hotkey%1_2").arg(i);
-    expected << "MaxInTray"
-             << "Prefer"
-             << "ConnectMode"
-             << "ConnectMax"
-             << "fontSize"
-             << "HasProxy";
-    for (int i = 0; i <= 17; ++i)
-        expected << QStringLiteral("StatusIcon%1").arg(i);
-    expected << "FastKey"
-             << "TimeFormat"
-             << "IEPath"
-             << "NetscapePath"
-             << "FavPath"
-             << "NBookmarkPath"
-             << "Server"
-             << "User"
-             << "Ps";
-    expected << "font.lfHeight"
-             << "font.lfWidth"
-             << "font.lfEscapement"
-             << "font.lfOrientation"
-             << "font.lfWeight"
-             << "font.lfItalic"
-             << "font.lfUnderline"
-             << "font.lfStrikeOut"
-             << "font.lfCharSet"
-             << "font.lfOutPrecision"
-             << "font.lfClipPrecision"
-             << "font.lfQuality"
-             << "font.lfPitchAndfamily"
-             << "font.lfFaceName";
-    QStringList written;
-    for (const SettingValue& value : SettingsTable())
-        written << value.name;
-    EXPECT_EQ(written, expected);
-
-    // And every one of them reaches the store.
-    {
+// Each value of the table is written under a name of its own and carries its own field: changing
+// one field changes exactly its name in the store.
+TEST_F(SettingsStoreTest, EachFieldReachesTheStoreUnderItsOwnName) {
+    auto saved = [this](const CPreferences& s) {
+        QFile::remove(StorePath());
+        {
+            QSettings store(StorePath(), QSettings::IniFormat);
+            SaveSettings(s, store);
+        }
         QSettings store(StorePath(), QSettings::IniFormat);
-        SaveSettings(Defaults(), store);
+        store.beginGroup(QStringLiteral("Settings"));
+        QMap<QString, QVariant> values;
+        for (const QString& key : store.childKeys())
+            values.insert(key, store.value(key));
+        return values;
+    };
+    const CPreferences defaults = Defaults();
+    const QMap<QString, QVariant> base = saved(defaults);
+    QStringList names;
+    for (const SettingValue& value : SettingsTable())
+        names << value.name;
+    QStringList stored = base.keys();
+    names.sort();
+    stored.sort();
+    EXPECT_EQ(stored, names); // every value written, each name once, nothing else
+
+    const CPreferences unusual = Unusual();
+    int changes = 0;
+    for (const SettingValue& value : SettingsTable()) {
+        if (value.get(unusual) == value.get(defaults))
+            continue; // the sample desktop already gives this one
+        ++changes;
+        CPreferences changed = defaults;
+        ASSERT_TRUE(value.set(changed, value.get(unusual))) << value.name.toStdString();
+        const QMap<QString, QVariant> after = saved(changed);
+        QStringList differing;
+        for (auto it = after.begin(); it != after.end(); ++it)
+            if (base.value(it.key()) != it.value())
+                differing << it.key();
+        EXPECT_EQ(differing, QStringList{value.name}) << value.name.toStdString();
     }
-    QSettings store(StorePath(), QSettings::IniFormat);
-    store.beginGroup(QStringLiteral("Settings"));
-    for (const QString& name : expected)
-        EXPECT_TRUE(store.contains(name)) << name.toStdString();
+    EXPECT_GT(changes, 60);
 }
 
 TEST(SettingsFileTest, FirstSaveCreatesTheUserStoreUnderXdgConfigHome) {

@@ -50,7 +50,7 @@ class EngineTest : public ::testing::Test {
     }
     std::vector<std::uint32_t> All() const {
         std::vector<std::uint32_t> all;
-        for (std::uint32_t i = 0; i < doc.m_arrBookmarks.size(); ++i)
+        for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i)
             all.push_back(i);
         return all;
     }
@@ -230,8 +230,8 @@ TEST_F(EngineTest, TwoBookmarksWithOnePairGiveEveryResultToTheFirst) {
     e.Toggle(All());
     prober.Answer(0, 404);
     prober.Answer(0, 500);
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strStatus, "Server error");
-    EXPECT_EQ(doc.m_arrBookmarks[1].m_strStatus, "Checking");
+    EXPECT_EQ(doc.Bookmarks()[0].m_strStatus, "Server error");
+    EXPECT_EQ(doc.Bookmarks()[1].m_strStatus, "Checking");
 }
 
 TEST_F(EngineTest, TransientFailuresAndRetryAfterAreAskedOnceMore) {
@@ -336,8 +336,8 @@ TEST_F(EngineTest, FetchWritesDescriptionKeywordsAndLocation) {
     EXPECT_TRUE(texts.empty()) << "the fetch shows no SC: texts";
     // The keyword list was rebuilt: a keyword search finds the fetched keywords.
     doc.Search("beta", false, 0);
-    ASSERT_EQ(doc.m_arrKeywordHits.size(), 1u);
-    EXPECT_EQ(doc.m_arrBookmarks[doc.m_arrKeywordHits[0]].m_strName, "page");
+    ASSERT_EQ(doc.KeywordHits().size(), 1u);
+    EXPECT_EQ(doc.Bookmarks()[doc.KeywordHits()[0]].m_strName, "page");
 }
 
 TEST_F(EngineTest, FetchFallsBackToTheTitleForKeywords) {

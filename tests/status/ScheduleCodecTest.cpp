@@ -113,8 +113,8 @@ TEST_P(ScheduleCodecInZone, EachUnitStopsWhereTheStoredFieldEndsAndItsMaximumRou
         doc.AddSchedule("Longest", EncodeScheduleInterval(limit.unit, limit.most), false);
         CBrindleDoc read;
         ASSERT_TRUE(brindle::ReadDocumentBytes(read, brindle::DocumentToBytes(doc)).ok);
-        ASSERT_EQ(read.m_arrSchedules.size(), 1u);
-        const BrxTime stored = read.m_arrSchedules[0]->m_tInterval;
+        ASSERT_EQ(read.Schedules().size(), 1u);
+        const BrxTime stored = read.Schedules()[0].m_tInterval;
         EXPECT_EQ(stored, EncodeScheduleInterval(limit.unit, limit.most)) << name;
         const auto decoded = DecodeScheduleInterval(stored);
         ASSERT_TRUE(decoded.has_value()) << name;

@@ -25,14 +25,14 @@ class ScheduleRulesTest : public ::testing::Test {
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& s : doc.m_arrSchedules)
-            names.push_back(s->m_strName);
+        for (const CSchedule& s : doc.Schedules())
+            names.push_back(s.m_strName);
         return names;
     }
     std::vector<int> Defaults() const {
         std::vector<int> flags;
-        for (const auto& s : doc.m_arrSchedules)
-            flags.push_back(s->m_bDefault);
+        for (const CSchedule& s : doc.Schedules())
+            flags.push_back(s.m_bDefault);
         return flags;
     }
 
@@ -52,8 +52,8 @@ TEST_F(ScheduleRulesTest, NewWithAnExistingNameMergesIntoIt) {
     EXPECT_EQ(NewSchedule(doc, {"A", months13, true}), 0u);
     EXPECT_THAT(Names(), ElementsAre("A", "B", "C"));
     EXPECT_THAT(Defaults(), ElementsAre(1, 0, 0));
-    EXPECT_EQ(doc.m_arrSchedules[0]->m_tInterval, months13);
-    EXPECT_EQ(ScheduleListDetail(*doc.m_arrSchedules[0]), "default   1 Years 1 Months ");
+    EXPECT_EQ(doc.Schedules()[0].m_tInterval, months13);
+    EXPECT_EQ(ScheduleListDetail(doc.Schedules()[0]), "default   1 Years 1 Months ");
 }
 
 TEST_F(ScheduleRulesTest, RenamingOntoAnotherNameRemovesTheOther) {
@@ -61,7 +61,7 @@ TEST_F(ScheduleRulesTest, RenamingOntoAnotherNameRemovesTheOther) {
     const BrxTime days5 = EncodeScheduleInterval(ScheduleUnit::Days, 5);
     EXPECT_EQ(EditSchedule(doc, 2, {"A", days5, false}), 1u);
     EXPECT_THAT(Names(), ElementsAre("B", "A"));
-    EXPECT_EQ(doc.m_arrSchedules[1]->m_tInterval, days5);
+    EXPECT_EQ(doc.Schedules()[1].m_tInterval, days5);
     EXPECT_TRUE(doc.IsModified());
 
     // A renamed to B (before it in the list now): B goes, the default with it.
@@ -77,10 +77,10 @@ TEST_F(ScheduleRulesTest, EditKeepingItsOwnNameRemovesNothing) {
 }
 
 TEST_F(ScheduleRulesTest, ASecondDefaultClearsTheFirst) {
-    EditSchedule(doc, 0, {"A", doc.m_arrSchedules[0]->m_tInterval, true});
+    EditSchedule(doc, 0, {"A", doc.Schedules()[0].m_tInterval, true});
     EXPECT_THAT(Defaults(), ElementsAre(1, 0, 0));
     // Taking the flag away leaves no default.
-    EditSchedule(doc, 0, {"A", doc.m_arrSchedules[0]->m_tInterval, false});
+    EditSchedule(doc, 0, {"A", doc.Schedules()[0].m_tInterval, false});
     EXPECT_THAT(Defaults(), ElementsAre(0, 0, 0));
 }
 
@@ -91,7 +91,7 @@ TEST_F(ScheduleRulesTest, DeleteLeavesTheNameInBookmarks) {
     EXPECT_EQ(doc.GetFieldText(0, kFieldSchedule), "B");
     EXPECT_TRUE(doc.IsModified());
     DeleteSchedule(doc, 7); // out of range: nothing
-    EXPECT_EQ(doc.m_arrSchedules.size(), 2u);
+    EXPECT_EQ(doc.Schedules().size(), 2u);
 }
 
 TEST_F(ScheduleRulesTest, ChoicesStartWithNone) {
@@ -110,7 +110,7 @@ TEST_F(ScheduleRulesTest, SetStatusCheckingWritesEverySelectedBookmarkAndMarksMo
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.GetFieldText(0, kFieldSchedule), "C");
     EXPECT_EQ(doc.GetFieldText(0, kFieldStatus), "Checking off");
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_wStatusChecking, 0);
+    EXPECT_EQ(doc.Bookmarks()[0].m_wStatusChecking, 0);
     EXPECT_EQ(doc.GetFieldText(1, kFieldStatus), "Changed"); // not selected
     EXPECT_EQ(doc.GetFieldText(2, kFieldSchedule), "C");
 
@@ -119,18 +119,18 @@ TEST_F(ScheduleRulesTest, SetStatusCheckingWritesEverySelectedBookmarkAndMarksMo
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.GetFieldText(2, kFieldStatus), "Waiting");
     EXPECT_EQ(doc.GetFieldText(2, kFieldSchedule), "<None>");
-    EXPECT_EQ(doc.m_arrBookmarks[2].m_wStatusChecking, 1);
+    EXPECT_EQ(doc.Bookmarks()[2].m_wStatusChecking, 1);
 }
 
 TEST_F(ScheduleRulesTest, SchedulesSurviveTheDocumentFile) {
     EditSchedule(doc, 0, {"Renamed", EncodeScheduleInterval(ScheduleUnit::Months, 13), true});
     CBrindleDoc copy;
     ASSERT_TRUE(ReadDocumentBytes(copy, DocumentToBytes(doc)).ok);
-    ASSERT_EQ(copy.m_arrSchedules.size(), 3u);
+    ASSERT_EQ(copy.Schedules().size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(copy.m_arrSchedules[i]->m_strName, doc.m_arrSchedules[i]->m_strName);
-        EXPECT_EQ(copy.m_arrSchedules[i]->m_tInterval, doc.m_arrSchedules[i]->m_tInterval);
-        EXPECT_EQ(copy.m_arrSchedules[i]->m_bDefault, doc.m_arrSchedules[i]->m_bDefault);
+        EXPECT_EQ(copy.Schedules()[i].m_strName, doc.Schedules()[i].m_strName);
+        EXPECT_EQ(copy.Schedules()[i].m_tInterval, doc.Schedules()[i].m_tInterval);
+        EXPECT_EQ(copy.Schedules()[i].m_bDefault, doc.Schedules()[i].m_bDefault);
     }
     EXPECT_EQ(copy.GetDefaultScheduleName(), "Renamed");
 }

@@ -4,6 +4,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/FailingDevice.h"
+#include "support/RawBookmarks.h"
 #include "support/RecordingListener.h"
 #include "support/TestFiles.h"
 
@@ -33,13 +34,13 @@ using testutil::WriteFile;
 namespace {
 
 void FillCollection(CBrindleDoc& doc, int count, const std::string& tag = "") {
-    for (int i = 0; i < count; ++i) {
-        auto b = std::make_unique<CBookmark>(
+    std::vector<CBookmark> marks;
+    for (int i = 0; i < count; ++i)
+        marks.emplace_back(
             "Bookmark " + std::to_string(i) + tag, "http://example.com/" + std::to_string(i),
             "alpha beta gamma", "A description of bookmark " + std::to_string(i), "",
             static_cast<std::uint16_t>(i & 1), kNoSchedule, kStatusWaiting, 933279936 + i, 0, 0, 0);
-        doc.m_arrBookmarks.push_back(*b);
-    }
+    testutil::AppendAsRead(doc, marks);
     doc.AddMacro(kMacroUrl, "Home", "http://example.com/", 0);
     doc.AddSchedule("Daily", 115200, false);
 }
@@ -156,14 +157,14 @@ TEST(DocumentFileIo, FileTruncatedAtEveryOffsetFailsCleanly) {
         const brindle::ArchiveResult r = brindle::OpenDocumentFile(doc, path);
         ASSERT_FALSE(r.ok) << n;
         ASSERT_EQ(r.message, "Unexpected file format.") << n;
-        ASSERT_TRUE(doc.m_arrBookmarks.empty());
-        ASSERT_TRUE(doc.m_arrMacros.empty());
+        ASSERT_TRUE(doc.Bookmarks().empty());
+        ASSERT_TRUE(doc.Macros().empty());
         ASSERT_FALSE(doc.IsModified());
         ASSERT_EQ(views.calls, std::vector<std::string>{"rebuild"});
     }
     WriteFile(path, bytes);
     ASSERT_TRUE(brindle::OpenDocumentFile(doc, path));
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 3u);
+    EXPECT_EQ(doc.Bookmarks().size(), 3u);
     doc.RemoveListener(&views);
 }
 
@@ -317,7 +318,7 @@ TEST(DocumentFileIo, WriterKilledAtRandomMomentsAlwaysLeavesACompleteFile) {
         (bytes == bytesA ? sawA : sawB)++;
         CBrindleDoc back;
         ASSERT_TRUE(brindle::ReadDocumentFile(back, path));
-        ASSERT_EQ(back.m_arrBookmarks.size(), 10000u);
+        ASSERT_EQ(back.Bookmarks().size(), 10000u);
     }
     RecordProperty("versions_seen", std::to_string(sawA) + "/" + std::to_string(sawB));
 }
@@ -328,18 +329,20 @@ TEST(DocumentFileIo, MillionBookmarkWriterKilledDuringSaveLeavesACompleteFile) {
     TempDirectory dir;
     const std::string path = dir.File("million.brx");
     auto fill = [](CBrindleDoc& doc, const std::string& tag) {
-        doc.m_arrBookmarks.reserve(1000000);
+        brindle::BookmarkList list;
+        list.reserve(1000000);
         std::string name;
         for (int i = 0; i < 1000000; ++i) {
             name = "Bookmark " + std::to_string(i) + tag;
-            doc.m_arrBookmarks.push_back(BookmarkRef{.m_strName = name,
-                                                     .m_strURL = "http://example.com/",
-                                                     .m_strKeywords = "alpha beta",
-                                                     .m_strDescription = tag,
-                                                     .m_strSchedule = kNoSchedule,
-                                                     .m_strStatus = kStatusWaiting,
-                                                     .m_tAddDate = 933279936 + i});
+            list.push_back(BookmarkRef{.m_strName = name,
+                                       .m_strURL = "http://example.com/",
+                                       .m_strKeywords = "alpha beta",
+                                       .m_strDescription = tag,
+                                       .m_strSchedule = kNoSchedule,
+                                       .m_strStatus = kStatusWaiting,
+                                       .m_tAddDate = 933279936 + i});
         }
+        doc.ReplaceBookmarks(std::move(list));
     };
     CBrindleDoc first;
     fill(first, "a");
@@ -375,7 +378,7 @@ TEST(DocumentFileIo, MillionBookmarkWriterKilledDuringSaveLeavesACompleteFile) {
         ASSERT_TRUE(bytes == bytesA || bytes == bytesB) << "round " << round;
         CBrindleDoc back;
         ASSERT_TRUE(brindle::ReadDocumentFile(back, path));
-        ASSERT_EQ(back.m_arrBookmarks.size(), 1000000u);
+        ASSERT_EQ(back.Bookmarks().size(), 1000000u);
     }
 }
 

@@ -51,7 +51,7 @@ using Collection = std::map<Key, Mark>;
 
 Collection CollectionOf(const CBrindleDoc& doc) {
     Collection c;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         c.emplace(Key(b.m_strName, b.m_strURL), MarkOf(b));
     return c;
 }
@@ -59,10 +59,12 @@ Collection CollectionOf(const CBrindleDoc& doc) {
 // A document holding exactly `marks` in this order, read back as a file is.
 void Fill(CBrindleDoc& doc, const std::vector<Mark>& marks) {
     CBrindleDoc build;
+    brindle::BookmarkList list;
     for (const Mark& m : marks)
-        build.m_arrBookmarks.push_back(BookmarkRef{m.name, m.url, m.keywords, m.description,
-                                                   m.notes, m.checking, m.schedule, m.status,
-                                                   m.added, m.visited, m.modified, m.checked});
+        list.push_back(BookmarkRef{m.name, m.url, m.keywords, m.description, m.notes, m.checking,
+                                   m.schedule, m.status, m.added, m.visited, m.modified,
+                                   m.checked});
+    build.ReplaceBookmarks(std::move(list));
     ASSERT_TRUE(brindle::ReadDocumentBytes(doc, brindle::DocumentToBytes(build)));
 }
 
@@ -103,7 +105,7 @@ Merged Merge(const std::vector<Mark>& base, const std::vector<Mark>& ours,
     Merged m;
     m.report = MergeDocuments(b, t, o);
     m.bookmarks = CollectionOf(o);
-    for (const BookmarkRef r : o.m_arrBookmarks)
+    for (const BookmarkRef r : o.Bookmarks())
         m.order.emplace_back(r.m_strName);
     return m;
 }
@@ -209,9 +211,9 @@ TEST(DocumentMerge, RepeatedPairsAreMatchedOccurrenceByOccurrence) {
     Fill(o, {a1, a2});
     Fill(t, {a1, a2Theirs});
     MergeDocuments(b, t, o);
-    ASSERT_EQ(o.m_arrBookmarks.size(), 2u);
-    EXPECT_EQ(MarkOf(o.m_arrBookmarks[0]), a1);
-    EXPECT_EQ(MarkOf(o.m_arrBookmarks[1]), a2Theirs);
+    ASSERT_EQ(o.Bookmarks().size(), 2u);
+    EXPECT_EQ(MarkOf(o.Bookmarks()[0]), a1);
+    EXPECT_EQ(MarkOf(o.Bookmarks()[1]), a2Theirs);
 }
 
 TEST(DocumentMerge, MacrosAndSchedulesMergeByName) {
@@ -221,22 +223,26 @@ TEST(DocumentMerge, MacrosAndSchedulesMergeByName) {
         d->AddMacro(kMacroKeywords, "gone", "old", 0);
         d->AddSchedule("weekly", 604800, false);
     }
-    o.m_arrMacros[0]->m_dwHotKey = 0x20041;          // ours: a key
-    t.m_arrMacros[0]->m_strURL = "http://new-home/"; // theirs: the URL
-    t.m_arrMacros.erase(t.m_arrMacros.begin() + 1);  // theirs deleted "gone"
+    CMacro keyed = o.Macros()[0];
+    keyed.m_dwHotKey = 0x20041; // ours: a key
+    o.ReplaceMacro(0, keyed);
+    CMacro moved = t.Macros()[0];
+    moved.m_strURL = "http://new-home/"; // theirs: the URL
+    t.ReplaceMacro(0, moved);
+    t.DeleteMacro(1); // theirs deleted "gone"
     o.AddStringMacro("mine", "text", 3, false, 0);
     t.AddSchedule("daily", 86400, true);
-    o.m_arrSchedules[0]->m_tInterval = 1209600;
-    t.m_arrSchedules[0]->m_tInterval = 2419200; // both changed: ours stays
+    o.ReplaceSchedule(0, CSchedule("weekly", 1209600, false));
+    t.ReplaceSchedule(0, CSchedule("weekly", 2419200, false)); // both changed: ours stays
     const MergeReport r = MergeDocuments(b, t, o);
-    ASSERT_EQ(o.m_arrMacros.size(), 2u);
-    EXPECT_EQ(o.m_arrMacros[0]->m_strName, "home");
-    EXPECT_EQ(o.m_arrMacros[0]->m_strURL, "http://new-home/");
-    EXPECT_EQ(o.m_arrMacros[0]->m_dwHotKey, 0x20041u);
-    EXPECT_EQ(o.m_arrMacros[1]->m_strName, "mine");
-    ASSERT_EQ(o.m_arrSchedules.size(), 2u);
-    EXPECT_EQ(o.m_arrSchedules[0]->m_tInterval, 1209600);
-    EXPECT_EQ(o.m_arrSchedules[1]->m_strName, "daily");
+    ASSERT_EQ(o.Macros().size(), 2u);
+    EXPECT_EQ(o.Macros()[0].m_strName, "home");
+    EXPECT_EQ(o.Macros()[0].m_strURL, "http://new-home/");
+    EXPECT_EQ(o.Macros()[0].m_dwHotKey, 0x20041u);
+    EXPECT_EQ(o.Macros()[1].m_strName, "mine");
+    ASSERT_EQ(o.Schedules().size(), 2u);
+    EXPECT_EQ(o.Schedules()[0].m_tInterval, 1209600);
+    EXPECT_EQ(o.Schedules()[1].m_strName, "daily");
     EXPECT_EQ(o.GetDefaultScheduleName(), "daily");
     EXPECT_EQ(r, (MergeReport{.added = 1, .removed = 1, .changed = 1, .conflicts = 1}));
 }
@@ -246,18 +252,17 @@ TEST(DocumentMerge, TheDocumentIsModifiedSearchedAgainAndKeepsItsViewState) {
     Fill(b, {Bm("A", "http://a/")});
     Fill(o, {Bm("A", "http://a/")});
     Fill(t, {Bm("A", "http://a/"), Bm("web page", "http://w/")});
-    o.m_nSortColumn = kFieldURL;
-    o.m_bSortAscending = 0;
-    t.m_nSortColumn = kFieldStatus;
+    o.SetSortOrder(kFieldURL, false);
+    t.SetSortOrder(kFieldStatus, t.SortAscending() != 0);
     o.Search("", false, 0);
     ASSERT_EQ(o.ActiveHits().size(), 1u);
     MergeDocuments(b, t, o);
     EXPECT_TRUE(o.IsModified());
-    EXPECT_EQ(o.m_nSortColumn, kFieldURL);
-    EXPECT_EQ(o.m_bSortAscending, 0);
+    EXPECT_EQ(o.SortColumn(), kFieldURL);
+    EXPECT_EQ(o.SortAscending(), 0);
     // The hit list covers the merged collection, in the document's order (URL, descending).
     ASSERT_EQ(o.ActiveHits().size(), 2u);
-    EXPECT_EQ(o.m_arrBookmarks[o.ActiveHits()[0]].m_strURL, "http://w/");
+    EXPECT_EQ(o.Bookmarks()[o.ActiveHits()[0]].m_strURL, "http://w/");
 }
 
 // --- Merge tables on random collections -----------------------------------------------------

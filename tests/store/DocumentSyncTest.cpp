@@ -40,7 +40,7 @@ using namespace std::chrono_literals;
 
 std::vector<std::string> Names(const CBrindleDoc& doc) {
     std::vector<std::string> names;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         names.emplace_back(b.m_strName);
     return names;
 }
@@ -66,8 +66,8 @@ template <typename Change> void WriteElsewhere(const std::string& path, Change c
 }
 
 std::uint32_t IndexOf(const CBrindleDoc& doc, std::string_view name) {
-    for (std::uint32_t i = 0; i < doc.m_arrBookmarks.size(); ++i)
-        if (doc.m_arrBookmarks[i].m_strName == name)
+    for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i)
+        if (doc.Bookmarks()[i].m_strName == name)
             return i;
     ADD_FAILURE() << "no bookmark " << name;
     return 0;
@@ -170,16 +170,16 @@ TEST_F(Sync, AnUnmodifiedDocumentIsReadAgainKeepingItsViewState) {
     EXPECT_EQ(sync.Refresh().outcome, SyncOutcome::Unchanged);
     WriteElsewhere(path, [](CBrindleDoc& d) {
         AddTo(d, "X");
-        d.m_nSortColumn = kFieldName;
+        d.SetSortOrder(kFieldName, d.SortAscending() != 0);
     });
     EXPECT_EQ(sync.Refresh().outcome, SyncOutcome::Reloaded);
     EXPECT_EQ(wrapped, 1);
     EXPECT_THAT(Names(doc), ElementsAre("A", "B", "X"));
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(doc.m_nSortColumn, kFieldURL);
-    EXPECT_EQ(doc.m_bSortAscending, 0);
+    EXPECT_EQ(doc.SortColumn(), kFieldURL);
+    EXPECT_EQ(doc.SortAscending(), 0);
     ASSERT_EQ(doc.ActiveHits().size(), 3u); // searched again, in the window's order
-    EXPECT_EQ(doc.m_arrBookmarks[doc.ActiveHits()[0]].m_strName, "X");
+    EXPECT_EQ(doc.Bookmarks()[doc.ActiveHits()[0]].m_strName, "X");
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0].outcome, SyncOutcome::Reloaded);
     // Nothing new on disk: nothing happens.
@@ -284,7 +284,7 @@ TEST_F(Sync, SaveAsFollowsTheNewFileAndNewFollowsNone) {
     EXPECT_EQ(sync.Path(), "");
     WriteElsewhere(other, [](CBrindleDoc& d) { AddTo(d, "Z"); });
     EXPECT_EQ(sync.Refresh().outcome, SyncOutcome::Unchanged);
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    EXPECT_TRUE(doc.Bookmarks().empty());
 }
 
 TEST_F(Sync, NoSequenceOfSavesAndOutsideWritesLosesAChange) {
@@ -295,9 +295,9 @@ TEST_F(Sync, NoSequenceOfSavesAndOutsideWritesLosesAChange) {
     std::set<std::string> expected = {"A", "B"};
     int added = 0;
     auto pick = [&](const CBrindleDoc& d) -> std::string {
-        if (d.m_arrBookmarks.empty())
+        if (d.Bookmarks().empty())
             return {};
-        return std::string(d.m_arrBookmarks[rng() % d.m_arrBookmarks.size()].m_strName);
+        return std::string(d.Bookmarks()[rng() % d.Bookmarks().size()].m_strName);
     };
     for (int step = 0; step < 400; ++step) {
         switch (rng() % 7) {

@@ -26,20 +26,21 @@ bool Add(CBrindleDoc& doc, std::string_view name, std::string_view url,
 
 std::vector<std::string> Names(const CBrindleDoc& doc) {
     std::vector<std::string> names;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         names.emplace_back(b.m_strName);
     return names;
 }
 
 TEST(Document, DefaultsRightAfterStartUp) {
     CBrindleDoc doc;
-    EXPECT_EQ(doc.m_nSearchMode, 1);
-    EXPECT_EQ(doc.m_bPartialMatch, 1);
-    EXPECT_EQ(doc.m_bMatchCase, 0);
-    EXPECT_EQ(doc.m_byStringFields, 0);
-    EXPECT_EQ(doc.m_wColumns, 0x0FFF);
-    EXPECT_EQ(doc.m_nSortColumn, 0);
-    EXPECT_EQ(doc.m_bSortAscending, 1);
+    EXPECT_EQ(doc.SearchMode(), 1);
+    EXPECT_EQ(doc.PartialMatch(), 1);
+    EXPECT_EQ(doc.MatchCase(), 0);
+    EXPECT_EQ(doc.StringFields(),
+              kSearchName | kSearchURL | kSearchKeywords | kSearchDescription | kSearchNotes);
+    EXPECT_EQ(doc.Columns(), 0x0FFF);
+    EXPECT_EQ(doc.SortColumn(), 0);
+    EXPECT_EQ(doc.SortAscending(), 1);
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.Prefs().m_strTimeFormat, "Y-m-D H:M:S");
     EXPECT_EQ(doc.Prefs().m_arrStatusIcons[14], (14u << 16) + 14u);
@@ -52,13 +53,13 @@ TEST(Document, AddRejectsEmptyNamesAndDuplicatePairs) {
     EXPECT_FALSE(doc.IsModified());
     EXPECT_TRUE(Add(doc, "  Home ", "http://a/", " web, tools news "));
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strName, "Home");
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "tools news"); // "web," is dropped whole
+    EXPECT_EQ(doc.Bookmarks()[0].m_strName, "Home");
+    EXPECT_EQ(doc.Bookmarks()[0].m_strKeywords, "tools news"); // "web," is dropped whole
     EXPECT_FALSE(Add(doc, "Home", "http://a/"));
     EXPECT_FALSE(Add(doc, " Home", "http://a/"));
     EXPECT_TRUE(Add(doc, "Home", "http://b/"));
     EXPECT_TRUE(Add(doc, "Home2", "http://a/"));
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 3u);
+    EXPECT_EQ(doc.Bookmarks().size(), 3u);
 }
 
 TEST(Document, DuplicateCheckFollowsEditsMadeElsewhere) {
@@ -80,8 +81,8 @@ TEST(Document, UnknownScheduleBecomesNone) {
     doc.AddSchedule("Weekly", 604800, true);
     ASSERT_TRUE(Add(doc, "A", "u1", "", "Weekly"));
     ASSERT_TRUE(Add(doc, "B", "u2", "", "weekly"));
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strSchedule, "Weekly");
-    EXPECT_EQ(doc.m_arrBookmarks[1].m_strSchedule, "<None>");
+    EXPECT_EQ(doc.Bookmarks()[0].m_strSchedule, "Weekly");
+    EXPECT_EQ(doc.Bookmarks()[1].m_strSchedule, "<None>");
     EXPECT_TRUE(doc.ScheduleExists("Weekly"));
     EXPECT_FALSE(doc.ScheduleExists("weekly"));
     EXPECT_EQ(doc.GetDefaultScheduleName(), "Weekly");
@@ -111,7 +112,7 @@ TEST(Document, UndoRestoresOnlyTheLastDelete) {
     EXPECT_THAT(Names(doc), ElementsAre("e"));
     doc.UndoDeleteBookmarks();
     EXPECT_THAT(Names(doc), ElementsAre("e", "d"));
-    EXPECT_THAT(doc.m_arrDeletedBookmarks, IsEmpty());
+    EXPECT_THAT(doc.DeletedBookmarks(), IsEmpty());
     doc.UndoDeleteBookmarks();
     EXPECT_THAT(Names(doc), ElementsAre("e", "d"));
 }
@@ -143,8 +144,8 @@ TEST(Document, UndoKeepsDatesAndEveryField) {
     doc.ClearUndo(kUndoBookmarks);
     doc.DeleteBookmark(0);
     doc.UndoDeleteBookmarks();
-    ASSERT_EQ(doc.m_arrBookmarks.size(), 1u);
-    const BookmarkRef b = doc.m_arrBookmarks[0];
+    ASSERT_EQ(doc.Bookmarks().size(), 1u);
+    const BookmarkRef b = doc.Bookmarks()[0];
     EXPECT_EQ(b.m_strDescription, "d");
     EXPECT_EQ(b.m_strNotes, "t");
     EXPECT_EQ(b.m_wStatusChecking, 0);
@@ -168,11 +169,11 @@ TEST(Document, BulkDeleteMatchesSingleDeletesAndFixesHitLists) {
     single.DeleteBookmark(2);
     single.DeleteBookmark(4);
     EXPECT_EQ(Names(bulk), Names(single));
-    ASSERT_EQ(bulk.m_arrDeletedBookmarks.size(), 3u);
-    EXPECT_EQ(bulk.m_arrDeletedBookmarks[0].m_strName, "n7");
-    EXPECT_EQ(bulk.m_arrDeletedBookmarks[1].m_strName, "n2");
-    EXPECT_EQ(bulk.m_arrDeletedBookmarks[2].m_strName, "n5");
-    EXPECT_THAT(bulk.m_arrKeywordHits, ElementsAre(0, 1, 2, 3, 4, 5, 6));
+    ASSERT_EQ(bulk.DeletedBookmarks().size(), 3u);
+    EXPECT_EQ(bulk.DeletedBookmarks()[0].m_strName, "n7");
+    EXPECT_EQ(bulk.DeletedBookmarks()[1].m_strName, "n2");
+    EXPECT_EQ(bulk.DeletedBookmarks()[2].m_strName, "n5");
+    EXPECT_THAT(bulk.KeywordHits(), ElementsAre(0, 1, 2, 3, 4, 5, 6));
     EXPECT_TRUE(bulk.IsModified());
 }
 
@@ -180,21 +181,21 @@ TEST(Document, ClearUndoKinds) {
     CBrindleDoc doc;
     Add(doc, "a", "u", "web");
     doc.DeleteKeywordEverywhere("web");
-    EXPECT_THAT(doc.m_arrUndoKeywordOwners, ElementsAre(0));
+    EXPECT_THAT(doc.UndoKeywordOwners(), ElementsAre(0));
     doc.ClearUndo(kUndoKeyword);
-    EXPECT_THAT(doc.m_arrUndoKeywordOwners, IsEmpty());
+    EXPECT_THAT(doc.UndoKeywordOwners(), IsEmpty());
     doc.AddMacro(kMacroUrl, "m", "u", 0);
     doc.DeleteMacro(0);
     doc.ClearUndo(7);
-    EXPECT_EQ(doc.m_arrDeletedMacros.size(), 1u);
+    EXPECT_EQ(doc.DeletedMacros().size(), 1u);
     doc.ClearUndo(kUndoMacros);
-    EXPECT_THAT(doc.m_arrDeletedMacros, IsEmpty());
+    EXPECT_THAT(doc.DeletedMacros(), IsEmpty());
     Add(doc, "b", "v", "web");
     doc.DeleteKeywordEverywhere("web");
     doc.DeleteBookmark(0);
     doc.ClearUndo(kUndoBookmarks);
-    EXPECT_THAT(doc.m_arrDeletedBookmarks, IsEmpty());
-    EXPECT_THAT(doc.m_arrUndoKeywordOwners, IsEmpty());
+    EXPECT_THAT(doc.DeletedBookmarks(), IsEmpty());
+    EXPECT_THAT(doc.UndoKeywordOwners(), IsEmpty());
 }
 
 TEST(Document, MarkVisitedAndAccessorsPastTheEnd) {
@@ -203,8 +204,8 @@ TEST(Document, MarkVisitedAndAccessorsPastTheEnd) {
     doc.SetModifiedFlag(false);
     const BrxTime before = CBrindleDoc::Now();
     doc.MarkVisited(0);
-    EXPECT_GE(doc.m_arrBookmarks[0].m_tLastVisited, before);
-    EXPECT_LE(doc.m_arrBookmarks[0].m_tLastVisited, CBrindleDoc::Now());
+    EXPECT_GE(doc.Bookmarks()[0].m_tLastVisited, before);
+    EXPECT_LE(doc.Bookmarks()[0].m_tLastVisited, CBrindleDoc::Now());
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.GetFieldText(5, 0), "");
     EXPECT_EQ(doc.GetFieldTime(5, kFieldAddDate), 0);
@@ -212,7 +213,7 @@ TEST(Document, MarkVisitedAndAccessorsPastTheEnd) {
     EXPECT_EQ(doc.GetFieldTime(0, kFieldName), 0);
     EXPECT_EQ(doc.GetFieldText(0, kFieldStatusChecking), "Enable");
     EXPECT_EQ(doc.GetSortedFieldText(0, 0), "");
-    doc.m_arrSorted.push_back(doc.m_arrBookmarks[0]);
+    doc.KeepExportCopy({doc.Bookmarks()[0]});
     EXPECT_EQ(doc.GetSortedFieldText(0, kFieldURL), "u");
     EXPECT_EQ(doc.GetSortedFieldTime(0, kFieldAddDate), 100);
     EXPECT_EQ(doc.GetMacroText(3, 0), "");
@@ -248,13 +249,13 @@ TEST(Document, CopyBookmarksCopiesEveryValue) {
                      .lastVisited = 2,
                      .lastModified = 3,
                      .lastChecked = 4});
-    CBrindleDoc::Bookmarks copies;
-    CBrindleDoc::CopyBookmarks(doc.m_arrBookmarks, copies);
+    CBrindleDoc::BookmarkCopies copies;
+    CBrindleDoc::CopyBookmarks(doc.Bookmarks(), copies);
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_TRUE(copies[0]->Equals(doc.m_arrBookmarks[0]));
+    EXPECT_TRUE(copies[0]->Equals(doc.Bookmarks()[0]));
     EXPECT_EQ(copies[0]->m_tLastVisited, 2);
     EXPECT_THAT(copies[0]->m_arrKeywords, ElementsAre("a", "b"));
-    EXPECT_NE(copies[0]->m_strName.data(), doc.m_arrBookmarks[0].m_strName.data());
+    EXPECT_NE(copies[0]->m_strName.data(), doc.Bookmarks()[0].m_strName.data());
 }
 
 TEST(Document, PropertiesWithoutChangeKeepTheModifiedFlag) {
@@ -263,7 +264,7 @@ TEST(Document, PropertiesWithoutChangeKeepTheModifiedFlag) {
     doc.SetFieldText(0, kFieldSchedule, "Gone"); // a schedule that no longer exists
     doc.SetModifiedFlag(false);
     auto copies = doc.PreparePropertyCopies(0);
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strSchedule, "<None>");
+    EXPECT_EQ(doc.Bookmarks()[0].m_strSchedule, "<None>");
     doc.ApplyPropertyCopies(copies);
     EXPECT_FALSE(doc.IsModified());
 
@@ -271,7 +272,7 @@ TEST(Document, PropertiesWithoutChangeKeepTheModifiedFlag) {
     copies[0]->m_strNotes = "edited";
     doc.ApplyPropertyCopies(copies);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strNotes, "edited");
+    EXPECT_EQ(doc.Bookmarks()[0].m_strNotes, "edited");
 }
 
 // OK of the sheet updates the result in place; it must leave what the search again would.
@@ -298,7 +299,7 @@ TEST(Document, PropertiesOkLeavesTheResultTheSearchWouldGive) {
                     std::string(words[i % 5]) + " " + words[(i * 3 + 1) % 5];
                 Add(doc, name.c_str(), ("u" + std::to_string(i % 9)).c_str(), keywords.c_str());
             }
-            doc.m_nSearchMode = c.mode;
+            doc.SetSearchMode(c.mode);
             doc.SetSortOrder(c.sortColumn, c.ascending);
             doc.Search(c.query, false, kSearchName);
             auto copies = doc.PreparePropertyCopies(3);
@@ -320,10 +321,10 @@ TEST(Document, PropertiesOkLeavesTheResultTheSearchWouldGive) {
             }
             doc.ApplyPropertyCopies(copies);
             const CBrindleDoc::Hits hits = doc.ActiveHits();
-            const std::vector<std::string> dictionary = doc.m_arrDictionary;
+            const std::vector<std::string> dictionary = doc.Dictionary();
             doc.RerunLastSearch();
             EXPECT_EQ(hits, doc.ActiveHits()) << c.query << " edit " << edit;
-            EXPECT_EQ(dictionary, doc.m_arrDictionary) << c.query << " edit " << edit;
+            EXPECT_EQ(dictionary, doc.Dictionary()) << c.query << " edit " << edit;
         }
     }
 }
@@ -337,7 +338,7 @@ TEST(Document, ListenersHearViewsBeforePanes) {
     EXPECT_THAT(view.calls, ElementsAre("rows", "keywords", "pane1:SM:Keyword", "pane4:1 Keywords",
                                         "pane5:1 of 1 bookmarks"));
     view.Clear();
-    doc.m_nSearchMode = kSearchString;
+    doc.SetSearchMode(kSearchString);
     doc.Search("zzz", false, kSearchName);
     EXPECT_THAT(view.calls, ElementsAre("rows", "pane1:SM:String", "pane4:1 Keywords",
                                         "pane5:0 of 1 bookmarks"));
@@ -358,13 +359,13 @@ TEST(Document, AddToResultInsertsAtTheSortedPlace) {
     view.Clear();
     EXPECT_TRUE(doc.AddBookmarkToResult(
         CBookmark("c", "4", "web mail", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0)));
-    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 3, 1));
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("mail", "web"));
+    EXPECT_THAT(doc.KeywordHits(), ElementsAre(0, 3, 1));
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("mail", "web"));
     EXPECT_EQ(view.calls.back(), "pane5:3 of 4 bookmarks");
     // One that does not satisfy the search joins the collection only.
     EXPECT_TRUE(doc.AddBookmarkToResult(
         CBookmark("a", "5", "news", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0)));
-    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 3, 1));
+    EXPECT_THAT(doc.KeywordHits(), ElementsAre(0, 3, 1));
     EXPECT_FALSE(doc.AddBookmarkToResult(
         CBookmark("a", "5", "", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0)));
 }
@@ -372,7 +373,7 @@ TEST(Document, AddToResultInsertsAtTheSortedPlace) {
 TEST(Document, AddToResultAfterEqualKeysInBothDirections) {
     for (int ascending : {1, 0}) {
         CBrindleDoc doc;
-        doc.m_bSortAscending = ascending;
+        doc.SetSortOrder(doc.SortColumn(), ascending);
         Add(doc, "same", "1");
         Add(doc, "same", "2");
         Add(doc, "other", "3");
@@ -380,9 +381,9 @@ TEST(Document, AddToResultAfterEqualKeysInBothDirections) {
         doc.AddBookmarkToResult(
             CBookmark("same", "4", "", "", "", 1, kNoSchedule, kStatusWaiting, 0, 0, 0, 0));
         if (ascending)
-            EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(2, 0, 1, 3));
+            EXPECT_THAT(doc.KeywordHits(), ElementsAre(2, 0, 1, 3));
         else
-            EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1, 3, 2));
+            EXPECT_THAT(doc.KeywordHits(), ElementsAre(0, 1, 3, 2));
     }
 }
 
@@ -393,7 +394,7 @@ TEST(Document, SelectedUrlMacrosFromTheLastSelectedRow) {
     Add(doc, "First", "http://1/");
     Add(doc, "Second", "http://2/");
     doc.AddSelectedUrlMacros({0, 1});
-    ASSERT_EQ(doc.m_arrMacros.size(), 2u);
+    ASSERT_EQ(doc.Macros().size(), 2u);
     EXPECT_EQ(doc.GetMacroText(0, 0), "Second");
     EXPECT_EQ(doc.GetMacroText(0, 1), "http://2/");
     EXPECT_EQ(doc.GetMacroText(1, 0), "First");
@@ -415,11 +416,11 @@ TEST(Document, MacroDeleteAndUndo) {
     EXPECT_EQ(doc.GetMacroText(1, 3), "mail");
     doc.DeleteMacro(0);
     doc.DeleteMacro(0);
-    EXPECT_THAT(doc.m_arrMacros, IsEmpty());
+    EXPECT_THAT(doc.Macros(), IsEmpty());
     doc.SetModifiedFlag(false);
     doc.UndoDeleteMacros();
-    ASSERT_EQ(doc.m_arrMacros.size(), 2u);
-    EXPECT_EQ(doc.m_arrMacros[0]->m_strName, "k");
+    ASSERT_EQ(doc.Macros().size(), 2u);
+    EXPECT_EQ(doc.Macros()[0].m_strName, "k");
     EXPECT_TRUE(doc.IsModified());
 }
 
@@ -432,11 +433,11 @@ TEST(Document, DeleteContentsKeepsSchedulesAndUndo) {
     doc.DeleteBookmark(0);
     doc.Search("", false, 0);
     doc.DeleteContents();
-    EXPECT_THAT(doc.m_arrBookmarks, IsEmpty());
-    EXPECT_THAT(doc.m_arrMacros, IsEmpty());
-    EXPECT_THAT(doc.m_arrKeywordHits, IsEmpty());
-    EXPECT_EQ(doc.m_arrSchedules.size(), 1u);
-    EXPECT_EQ(doc.m_arrDeletedBookmarks.size(), 1u);
+    EXPECT_THAT(doc.Bookmarks(), IsEmpty());
+    EXPECT_THAT(doc.Macros(), IsEmpty());
+    EXPECT_THAT(doc.KeywordHits(), IsEmpty());
+    EXPECT_EQ(doc.Schedules().size(), 1u);
+    EXPECT_EQ(doc.DeletedBookmarks().size(), 1u);
     EXPECT_TRUE(Add(doc, "b", "v")); // the duplicate index forgot the old bookmarks
 }
 
@@ -456,20 +457,20 @@ class KeywordCommands : public ::testing::Test {
 
 TEST_F(KeywordCommands, DeletingTheQueryTermEmptiesTheResultAndUndoBringsItBack) {
     doc.Search("web", false, 0);
-    ASSERT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
+    ASSERT_THAT(doc.KeywordHits(), ElementsAre(0, 1));
     doc.SetModifiedFlag(false);
     doc.DeleteKeywordCommand("web");
-    EXPECT_THAT(doc.m_arrKeywordHits, IsEmpty());
-    EXPECT_THAT(doc.m_arrDictionary, IsEmpty());
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "tools");
+    EXPECT_THAT(doc.KeywordHits(), IsEmpty());
+    EXPECT_THAT(doc.Dictionary(), IsEmpty());
+    EXPECT_EQ(doc.Bookmarks()[0].m_strKeywords, "tools");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.Counts().hits, 0u);
     EXPECT_EQ(doc.Counts().bookmarks, 3u);
 
     doc.SetModifiedFlag(false);
     doc.UndoDeleteKeyword();
-    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "tools web");
+    EXPECT_THAT(doc.KeywordHits(), ElementsAre(0, 1));
+    EXPECT_EQ(doc.Bookmarks()[0].m_strKeywords, "tools web");
     EXPECT_TRUE(doc.IsModified());
 }
 
@@ -477,52 +478,52 @@ TEST_F(KeywordCommands, DeletingAnotherKeywordOnlyLeavesTheDictionary) {
     doc.Search("web", false, 0);
     view.Clear();
     doc.DeleteKeywordCommand("tools");
-    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "web"));
+    EXPECT_THAT(doc.KeywordHits(), ElementsAre(0, 1));
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("news", "web"));
     EXPECT_EQ(view.calls.front(), "keywords");
     EXPECT_EQ(view.calls.back(), "pane5:2 of 3 bookmarks");
 
     doc.UndoDeleteKeyword();
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "tools", "web"));
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "web tools");
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("news", "tools", "web"));
+    EXPECT_EQ(doc.Bookmarks()[0].m_strKeywords, "web tools");
 }
 
 TEST_F(KeywordCommands, UndoOfKeywordOutsideTheResultOnlyRefreshesCounts) {
     doc.Search("tools", false, 0);
     doc.DeleteKeywordCommand("news");
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("tools", "web"));
     doc.UndoDeleteKeyword();
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
-    EXPECT_EQ(doc.m_arrBookmarks[2].m_strKeywords, "news");
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("tools", "web"));
+    EXPECT_EQ(doc.Bookmarks()[2].m_strKeywords, "news");
 }
 
 TEST_F(KeywordCommands, RenameEverywhere) {
     doc.Search("", false, 0);
     doc.SetModifiedFlag(false);
     doc.RenameKeywordCommand("news", "web");
-    EXPECT_EQ(doc.m_arrBookmarks[1].m_strKeywords, "web");
-    EXPECT_EQ(doc.m_arrBookmarks[2].m_strKeywords, "web");
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("tools", "web"));
+    EXPECT_EQ(doc.Bookmarks()[1].m_strKeywords, "web");
+    EXPECT_EQ(doc.Bookmarks()[2].m_strKeywords, "web");
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("tools", "web"));
     EXPECT_TRUE(doc.IsModified());
 }
 
 TEST_F(KeywordCommands, RenamingAQueryTermRerunsTheSearch) {
     doc.Search("news", false, 0);
     doc.RenameKeywordCommand("news", "press");
-    EXPECT_THAT(doc.m_arrKeywordHits, IsEmpty());
+    EXPECT_THAT(doc.KeywordHits(), IsEmpty());
     doc.Search("web", false, 0);
     doc.RenameKeywordCommand("tools", "web"); // the new name is the term
-    EXPECT_THAT(doc.m_arrKeywordHits, ElementsAre(0, 1));
-    EXPECT_EQ(doc.m_arrBookmarks[0].m_strKeywords, "web");
+    EXPECT_THAT(doc.KeywordHits(), ElementsAre(0, 1));
+    EXPECT_EQ(doc.Bookmarks()[0].m_strKeywords, "web");
 }
 
 TEST_F(KeywordCommands, RenameInOneBookmarkReplacesWholeWordsOnly) {
     Add(doc, "d", "4", "web webcam news");
     doc.RenameKeywordInBookmark(3, "web", "net");
-    EXPECT_EQ(doc.m_arrBookmarks[3].m_strKeywords, "net webcam news");
+    EXPECT_EQ(doc.Bookmarks()[3].m_strKeywords, "net webcam news");
     doc.RenameKeywordInBookmark(3, "news", "net");
-    EXPECT_EQ(doc.m_arrBookmarks[3].m_strKeywords, "net webcam");
-    EXPECT_THAT(doc.m_arrBookmarks.KeywordList(3), ElementsAre("net", "webcam"));
+    EXPECT_EQ(doc.Bookmarks()[3].m_strKeywords, "net webcam");
+    EXPECT_THAT(doc.Bookmarks().KeywordList(3), ElementsAre("net", "webcam"));
 }
 
 TEST_F(KeywordCommands, CollectAllKeywordsInOrderOfFirstAppearance) {
@@ -537,29 +538,36 @@ TEST_F(KeywordCommands, DictionaryHelpers) {
     doc.AddDictionaryKeyword("alpha");
     doc.AddDictionaryKeyword("");
     doc.AddDictionaryKeyword("web");
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("alpha", "news", "tools", "web"));
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("alpha", "news", "tools", "web"));
     EXPECT_THAT(view.calls, ElementsAre("keywords", "keywords", "keywords"));
-    doc.m_arrDictionary.clear();
+    doc.ForgetKeywordResult();
     doc.SetFieldText(0, kFieldKeywords, "b a");
     doc.SetFieldText(1, kFieldKeywords, "a c");
     doc.AddBookmarkKeywords(0);
     doc.AddBookmarkKeywords(1);
     doc.AddBookmarkKeywords(9);
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("a", "b", "c"));
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("a", "b", "c"));
 }
 
 TEST(SearchOptions, TogglesFlipOneSettingEach) {
     CBrindleDoc doc;
+    // A new document searches the texts people type: name, URL, keywords, description, notes.
+    EXPECT_EQ(doc.StringFields(), 0x1F);
     doc.ToggleStringField(0);
     doc.ToggleStringField(6);
     doc.ToggleStringField(7); // no such field
-    EXPECT_EQ(doc.m_byStringFields, 0x41);
+    EXPECT_EQ(doc.StringFields(), 0x5E);
     doc.ToggleStringField(0);
-    EXPECT_EQ(doc.m_byStringFields, 0x40);
+    EXPECT_EQ(doc.StringFields(), 0x5F);
+    // An empty stored mask searches all seven fields; a toggle starts from those.
+    doc.SetStringFields(0);
+    EXPECT_EQ(doc.EffectiveStringFields(), kSearchAllFields);
+    doc.ToggleStringField(6);
+    EXPECT_EQ(doc.StringFields(), 0x3F);
     doc.TogglePartialMatch();
     doc.ToggleMatchCase();
-    EXPECT_EQ(doc.m_bPartialMatch, 0);
-    EXPECT_EQ(doc.m_bMatchCase, 1);
+    EXPECT_EQ(doc.PartialMatch(), 0);
+    EXPECT_EQ(doc.MatchCase(), 1);
     EXPECT_FALSE(doc.IsModified());
 }
 

@@ -60,13 +60,13 @@ TEST(FileBytes, EveryRecordedFileReadsAndWritesBackUnchanged) {
         ASSERT_TRUE(brindle::WriteDocumentFile(doc, path)) << name;
         EXPECT_TRUE(FileBytes(path) == expected) << name;
         // Searching, ordering and a delete taken back leave the bytes alone as well.
-        const std::int32_t mode = doc.m_nSearchMode;
+        const std::int32_t mode = doc.SearchMode();
         doc.Search("a", false, 0x7F);
-        doc.m_nSearchMode = kSearchString;
+        doc.SetSearchMode(kSearchString);
         doc.Search("\xE2\x84\xAA", false, 0x7F);
-        doc.m_nSearchMode = mode;
+        doc.SetSearchMode(mode);
         std::vector<std::uint32_t> all;
-        for (std::uint32_t i = 0; i < doc.m_arrBookmarks.size(); ++i)
+        for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i)
             all.push_back(i);
         doc.DeleteBookmarks(all);
         doc.UndoDeleteBookmarks();

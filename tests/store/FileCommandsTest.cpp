@@ -252,7 +252,7 @@ TEST(FileCommands, NewAsksToSaveAModifiedDocument) {
     ui.promptAnswers = {SaveChangesAnswer::Cancel};
     EXPECT_FALSE(commands.New());
     EXPECT_THAT(ui.prompts, ElementsAre("Save changes to noname?"));
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 2u);
+    EXPECT_EQ(doc.Bookmarks().size(), 2u);
 
     // Yes on a never-saved document: the Save As dialog, no backups.
     ui.promptAnswers = {SaveChangesAnswer::Yes};
@@ -260,8 +260,8 @@ TEST(FileCommands, NewAsksToSaveAModifiedDocument) {
     EXPECT_TRUE(commands.New());
     EXPECT_EQ(ui.dialogs.back().title, "Save As");
     EXPECT_THAT(FilesIn(dir.Path()), ElementsAre("kept.brx"));
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
-    EXPECT_EQ(doc.m_arrSchedules.size(), 1u); // DeleteContents keeps the schedules
+    EXPECT_TRUE(doc.Bookmarks().empty());
+    EXPECT_EQ(doc.Schedules().size(), 1u); // DeleteContents keeps the schedules
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(commands.Title(), "noname");
     EXPECT_EQ(ui.replaced, 1);
@@ -270,7 +270,7 @@ TEST(FileCommands, NewAsksToSaveAModifiedDocument) {
     AddSome(doc);
     ui.promptAnswers = {SaveChangesAnswer::No};
     EXPECT_TRUE(commands.New());
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    EXPECT_TRUE(doc.Bookmarks().empty());
     EXPECT_THAT(FilesIn(dir.Path()), ElementsAre("kept.brx"));
 
     // Yes on a saved document saves to its path, without backups.
@@ -282,14 +282,14 @@ TEST(FileCommands, NewAsksToSaveAModifiedDocument) {
     EXPECT_THAT(FilesIn(dir.Path()), ElementsAre("kept.brx"));
     CBrindleDoc check;
     ASSERT_TRUE(brindle::ReadDocumentFile(check, dir.File("kept.brx")));
-    EXPECT_EQ(check.m_arrBookmarks.size(), 3u);
+    EXPECT_EQ(check.Bookmarks().size(), 3u);
 }
 
 TEST(FileCommands, OpenReplacesTheDocument) {
     TempDirectory dir;
     CBrindleDoc source;
     AddSome(source);
-    source.m_nSortColumn = 3;
+    source.SetSortOrder(3, source.SortAscending() != 0);
     ASSERT_TRUE(brindle::WriteDocumentFile(source, dir.File("web.brx")));
 
     CBrindleDoc doc;
@@ -300,8 +300,8 @@ TEST(FileCommands, OpenReplacesTheDocument) {
     ASSERT_EQ(ui.dialogs.size(), 1u);
     EXPECT_EQ(ui.dialogs[0].title, "Open");
     EXPECT_EQ(ui.dialogs[0].filter, "Brindle File(*.brx)|*.brx|All Files (*.*)|*.*||");
-    EXPECT_EQ(doc.m_arrBookmarks.size(), 2u);
-    EXPECT_EQ(doc.m_nSortColumn, 3);
+    EXPECT_EQ(doc.Bookmarks().size(), 2u);
+    EXPECT_EQ(doc.SortColumn(), 3);
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(commands.PathName(), dir.File("web.brx"));
     EXPECT_THAT(ui.recent, ElementsAre(dir.File("web.brx")));
@@ -321,7 +321,7 @@ TEST(FileCommands, FailedOpenLeavesAnEmptyDocumentAndRebuildsTheViews) {
     commands.SetPathName(dir.File("old.brx"));
     EXPECT_FALSE(commands.OpenPath(dir.File("bad.brx")));
     EXPECT_THAT(ui.errors, ElementsAre("Unexpected file format."));
-    EXPECT_TRUE(doc.m_arrBookmarks.empty());
+    EXPECT_TRUE(doc.Bookmarks().empty());
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(commands.Title(), "noname");
     EXPECT_THAT(views.calls, ElementsAre("rebuild"));

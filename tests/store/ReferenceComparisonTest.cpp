@@ -22,7 +22,7 @@ using Hits = std::vector<std::uint32_t>;
 // Stable binary-insertion ordering: each hit goes after every entry it compares equal to.
 Hits PlainOrder(const CBrindleDoc& doc, const Hits& hits) {
     auto cmp = [&](std::uint32_t a, std::uint32_t b) {
-        const int f = doc.m_nSortColumn;
+        const int f = doc.SortColumn();
         if (f >= kFieldAddDate && f <= kFieldLastChecked) {
             const BrxTime ta = doc.GetFieldTime(a, f), tb = doc.GetFieldTime(b, f);
             return ta < tb ? -1 : (ta > tb ? 1 : 0);
@@ -36,7 +36,7 @@ Hits PlainOrder(const CBrindleDoc& doc, const Hits& hits) {
         while (lo < hi) {
             const std::size_t mid = (lo + hi) / 2;
             int c = cmp(h, out[mid]);
-            if (!doc.m_bSortAscending)
+            if (!doc.SortAscending())
                 c = -c;
             if (c < 0)
                 hi = mid;
@@ -51,7 +51,7 @@ Hits PlainOrder(const CBrindleDoc& doc, const Hits& hits) {
 std::vector<std::string> PlainDictionary(const CBrindleDoc& doc, const Hits& hits) {
     std::vector<std::string> dict;
     for (std::uint32_t h : hits) {
-        std::string text(doc.m_arrBookmarks[h].m_strKeywords);
+        std::string text(doc.Bookmarks()[h].m_strKeywords);
         // Take the part before the first space, trim it, insert it; repeat on the trimmed rest.
         text = brindle::Trim(text);
         while (!text.empty()) {
@@ -68,7 +68,7 @@ std::vector<std::string> PlainDictionary(const CBrindleDoc& doc, const Hits& hit
 // Keyword search read straight from the bookmarks, term by term.
 Hits PlainKeywordSearch(const CBrindleDoc& doc, const std::string& text) {
     const std::string query = brindle::Trim(brindle::ToLower(text));
-    Hits all(doc.m_arrBookmarks.size());
+    Hits all(doc.Bookmarks().size());
     for (std::uint32_t i = 0; i < all.size(); ++i)
         all[i] = i;
     if (query.empty())
@@ -76,20 +76,20 @@ Hits PlainKeywordSearch(const CBrindleDoc& doc, const std::string& text) {
     bool trailingDot = false;
     const auto terms = brindle::KeywordQuery::SplitTerms(query, &trailingDot);
     brindle::KeywordQuery evaluator;
-    return evaluator.Evaluate(terms, all, doc.m_bPartialMatch && !trailingDot,
-                              brindle::BookmarkKeywordTexts(doc.m_arrBookmarks));
+    return evaluator.Evaluate(terms, all, doc.PartialMatch() && !trailingDot,
+                              brindle::BookmarkKeywordTexts(doc.Bookmarks()));
 }
 
 Hits PlainStringSearch(const CBrindleDoc& doc, const std::string& text, bool matchCase,
                        std::uint8_t mask) {
     const std::string needle = brindle::Trim(text);
     Hits hits;
-    for (std::uint32_t i = 0; i < doc.m_arrBookmarks.size(); ++i) {
+    for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i) {
         if (needle.empty()) {
             hits.push_back(i);
             continue;
         }
-        const BookmarkRef b = doc.m_arrBookmarks[i];
+        const BookmarkRef b = doc.Bookmarks()[i];
         for (int bit = 0; bit < 7; ++bit) {
             if (!(mask & (1 << bit)))
                 continue;
@@ -160,19 +160,19 @@ TEST(ReferenceComparison, KeywordSearchOrderingAndDictionary) {
         CBrindleDoc doc;
         gen.Fill(doc, 300);
         for (int round = 0; round < 60; ++round) {
-            doc.m_nSortColumn = gen.Pick(13);
-            doc.m_bSortAscending = gen.Pick(2);
-            doc.m_bPartialMatch = gen.Pick(2);
+            doc.SetSortOrder(gen.Pick(13), doc.SortAscending() != 0);
+            doc.SetSortOrder(doc.SortColumn(), gen.Pick(2));
+            doc.SetPartialMatch(gen.Pick(2));
             const std::string query = gen.Query();
             doc.Search(query, false, 0);
             const Hits expected = PlainOrder(doc, PlainKeywordSearch(doc, query));
-            ASSERT_EQ(doc.m_arrKeywordHits, expected)
-                << "seed " << seed << " query '" << query << "' column " << doc.m_nSortColumn;
-            ASSERT_EQ(doc.m_arrDictionary, PlainDictionary(doc, expected)) << query;
+            ASSERT_EQ(doc.KeywordHits(), expected)
+                << "seed " << seed << " query '" << query << "' column " << doc.SortColumn();
+            ASSERT_EQ(doc.Dictionary(), PlainDictionary(doc, expected)) << query;
             // Changing the collection must not leave a stale copy behind.
             if (round % 10 == 9) {
-                doc.DeleteBookmark(static_cast<std::uint32_t>(
-                    gen.Pick(static_cast<int>(doc.m_arrBookmarks.size()))));
+                doc.DeleteBookmark(
+                    static_cast<std::uint32_t>(gen.Pick(static_cast<int>(doc.Bookmarks().size()))));
                 doc.SetKeywords(0, "news web");
                 doc.SetModifiedFlag(true);
             }
@@ -185,14 +185,14 @@ TEST(ReferenceComparison, StringSearch) {
         RandomCollection gen(seed);
         CBrindleDoc doc;
         gen.Fill(doc, 300);
-        doc.m_nSearchMode = kSearchString;
+        doc.SetSearchMode(kSearchString);
         for (int round = 0; round < 80; ++round) {
-            doc.m_nSortColumn = gen.Pick(12);
+            doc.SetSortOrder(gen.Pick(12), doc.SortAscending() != 0);
             const std::string text = gen.Query();
             const bool matchCase = gen.Pick(2);
             const auto mask = static_cast<std::uint8_t>(gen.Pick(3) ? 0x7F : gen.Pick(128));
             doc.Search(text, matchCase, mask);
-            ASSERT_EQ(doc.m_arrStringHits,
+            ASSERT_EQ(doc.StringHits(),
                       PlainOrder(doc, PlainStringSearch(doc, text, matchCase, mask)))
                 << "seed " << seed << " text '" << text << "' mask " << int(mask);
         }
@@ -204,19 +204,19 @@ TEST(ReferenceComparison, SortedInsertionAfterAdd) {
     for (int round = 0; round < 40; ++round) {
         CBrindleDoc doc;
         gen.Fill(doc, 50);
-        doc.m_nSortColumn = gen.Pick(12);
-        doc.m_bSortAscending = gen.Pick(2);
+        doc.SetSortOrder(gen.Pick(12), doc.SortAscending() != 0);
+        doc.SetSortOrder(doc.SortColumn(), gen.Pick(2));
         doc.Search("", false, 0);
         RandomCollection extra(1000 + round);
         CBrindleDoc source;
         extra.Fill(source, 10);
-        for (const BookmarkRef b : source.m_arrBookmarks)
+        for (const BookmarkRef b : source.Bookmarks())
             doc.AddBookmarkToResult(b);
-        Hits all(doc.m_arrBookmarks.size());
+        Hits all(doc.Bookmarks().size());
         for (std::uint32_t i = 0; i < all.size(); ++i)
             all[i] = i;
         // Inserting one at a time must give what ordering the whole list at once gives.
-        ASSERT_EQ(doc.m_arrKeywordHits, PlainOrder(doc, all)) << "round " << round;
+        ASSERT_EQ(doc.KeywordHits(), PlainOrder(doc, all)) << "round " << round;
     }
 }
 

@@ -125,13 +125,13 @@ inline void BuildMixedCollection(CBrindleDoc& doc) {
     }
     // Deletes, one undone; keyword commands with their undo.
     std::vector<std::uint32_t> doomed;
-    for (std::uint32_t i = 0; i < doc.m_arrBookmarks.size(); i += 7)
+    for (std::uint32_t i = 0; i < doc.Bookmarks().size(); i += 7)
         doomed.push_back(i);
     doc.ClearUndo(kUndoBookmarks);
     doc.DeleteBookmarks(doomed);
     doc.UndoDeleteBookmarks();
     doomed.clear();
-    for (std::uint32_t i = 3; i < doc.m_arrBookmarks.size(); i += 11)
+    for (std::uint32_t i = 3; i < doc.Bookmarks().size(); i += 11)
         doomed.push_back(i);
     doc.ClearUndo(kUndoBookmarks);
     doc.DeleteBookmarks(doomed);
@@ -144,11 +144,10 @@ inline void BuildMixedCollection(CBrindleDoc& doc) {
     doc.AddMacro(kMacroUrl, "Home", "http://example.com/", 0);
     doc.AddMacro(kMacroKeywords, "caf\xC3\xA9", "java.prog", 0x00020041);
     doc.AddStringMacro("\xE2\x84\xAA", "k", 0x7F, false, 0);
-    doc.m_nSearchMode = kSearchString;
-    doc.m_byStringFields = 0x55;
-    doc.m_wColumns = 0x0A5F;
-    doc.m_nSortColumn = 8;
-    doc.m_bSortAscending = 0;
+    doc.SetSearchMode(kSearchString);
+    doc.SetStringFields(0x55);
+    doc.SetColumns(0x0A5F);
+    doc.SetSortOrder(8, false);
 }
 
 // A file written elsewhere, read and written again: byte-form texts in Windows-1252 and in

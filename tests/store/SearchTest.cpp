@@ -37,19 +37,19 @@ class SearchTest : public ::testing::Test {
     }
     // The names of the keyword search result, in result order.
     std::vector<std::string> Keyword(const std::string& query) {
-        doc.m_nSearchMode = kSearchKeyword;
+        doc.SetSearchMode(kSearchKeyword);
         doc.Search(query, false, 0);
-        return Names(doc.m_arrKeywordHits);
+        return Names(doc.KeywordHits());
     }
     std::vector<std::string> String(const std::string& text, bool matchCase, std::uint8_t mask) {
-        doc.m_nSearchMode = kSearchString;
+        doc.SetSearchMode(kSearchString);
         doc.Search(text, matchCase, mask);
-        return Names(doc.m_arrStringHits);
+        return Names(doc.StringHits());
     }
     std::vector<std::string> Names(const std::vector<std::uint32_t>& hits) {
         std::vector<std::string> names;
         for (auto i : hits)
-            names.emplace_back(doc.m_arrBookmarks[i].m_strName);
+            names.emplace_back(doc.Bookmarks()[i].m_strName);
         return names;
     }
     CBrindleDoc doc;
@@ -65,23 +65,23 @@ TEST_F(SearchTest, EmptyQueriesShowEverything) {
 TEST_F(SearchTest, PartialMatchOfTheLastTermOnly) {
     EXPECT_THAT(Keyword("jav"), ElementsAre("e", "f"));
     EXPECT_THAT(Keyword("jav."), ElementsAre("f"));
-    EXPECT_TRUE(doc.m_bTrailingDot);
+    EXPECT_TRUE(doc.TrailingDot());
     EXPECT_THAT(Keyword("web.tools"), ElementsAre("a", "d", "h"));
     EXPECT_THAT(Keyword("web.tools."), ElementsAre("a", "h"));
-    doc.m_bPartialMatch = 0;
+    doc.SetPartialMatch(false);
     EXPECT_THAT(Keyword("jav"), ElementsAre("f"));
     EXPECT_THAT(Keyword("web.tools"), ElementsAre("a", "h"));
 }
 
 TEST_F(SearchTest, TermsAreLowerCasedAndDotsDropFollowingBlanks) {
     EXPECT_THAT(Keyword("  WEB.   News "), ElementsAre("b", "h"));
-    EXPECT_THAT(doc.m_arrTerms, ElementsAre("web", "news"));
+    EXPECT_THAT(doc.Terms(), ElementsAre("web", "news"));
     EXPECT_THAT(Keyword("web..news"), ElementsAre("b", "h"));
-    EXPECT_THAT(doc.m_arrTerms, ElementsAre("web", "news"));
+    EXPECT_THAT(doc.Terms(), ElementsAre("web", "news"));
 }
 
 TEST_F(SearchTest, Operators) {
-    doc.m_bPartialMatch = 0;
+    doc.SetPartialMatch(false);
     EXPECT_THAT(Keyword("web&tools"), ElementsAre("a", "h"));
     EXPECT_THAT(Keyword("web|news"), ElementsAre("a", "b", "c", "d", "h"));
     EXPECT_THAT(Keyword("web!news"), ElementsAre("a", "d"));
@@ -100,14 +100,14 @@ TEST_F(SearchTest, OperatorOnlyQueries) {
 }
 
 TEST_F(SearchTest, EmptyOperandLeavesAndUnchanged) {
-    doc.m_bPartialMatch = 0;
+    doc.SetPartialMatch(false);
     EXPECT_THAT(Keyword("web&"), ElementsAre("a", "b", "d", "h"));
     EXPECT_THAT(Keyword("web&nosuch"), IsEmpty());
     EXPECT_THAT(Keyword("web!nosuch"), ElementsAre("a", "b", "d", "h"));
 }
 
 TEST_F(SearchTest, ParenthesisReductionAsWritten) {
-    doc.m_bPartialMatch = 0;
+    doc.SetPartialMatch(false);
     // ")" hands the operator after it to the entry before it: "(news)&web" narrows news by web.
     EXPECT_THAT(Keyword("(news)&web"), ElementsAre("b", "h"));
     // A stray ")" lowers the level; the evaluator still ends with the top entry.
@@ -127,11 +127,11 @@ TEST_F(SearchTest, StringSearchMasksAndRememberedValues) {
     EXPECT_THAT(String("http://c/", false, 0), IsEmpty());
     EXPECT_THAT(String("http://c/", false, kSearchURL), ElementsAre("c"));
     EXPECT_THAT(String("waiting", false, kSearchStatus).size(), 8u);
-    EXPECT_EQ(doc.m_byLastFields, kSearchStatus);
-    EXPECT_EQ(doc.m_bLastMatchCase, 0);
+    EXPECT_EQ(doc.LastFields(), kSearchStatus);
+    EXPECT_EQ(doc.LastMatchCase(), 0);
     String("x", true, kSearchNotes);
-    EXPECT_EQ(doc.m_bLastMatchCase, 1);
-    EXPECT_EQ(doc.m_strLastSearch, "x");
+    EXPECT_EQ(doc.LastMatchCase(), 1);
+    EXPECT_EQ(doc.LastSearch(), "x");
     // A match must lie inside one field, not across two (schedule, then status).
     EXPECT_THAT(String(std::string("<none>\0waiting", 14), false, kSearchAllFields), IsEmpty());
     EXPECT_THAT(String(std::string("<None>\0Waiting", 14), true, kSearchAllFields), IsEmpty());
@@ -142,34 +142,35 @@ TEST_F(SearchTest, ResultOrderingIsStableAndDatesCompareAsNumbers) {
     doc.SetFieldTime(1, kFieldAddDate, 999999999);  // 9 digits: textually larger, numerically less
     doc.SetFieldTime(2, kFieldAddDate, 1000000000);
     doc.SetModifiedFlag(true);
-    doc.m_nSortColumn = kFieldAddDate;
+    doc.SetSortOrder(kFieldAddDate, true);
     EXPECT_THAT(Keyword("web|news"),
                 ElementsAre("d", "h", "b", "a", "c")); // d, h have 0; a before c (stable)
-    doc.m_bSortAscending = 0;
+    doc.SetSortOrder(kFieldAddDate, false);
     EXPECT_THAT(Keyword("web|news"), ElementsAre("a", "c", "b", "d", "h"));
 }
 
 TEST_F(SearchTest, SortActiveHitsKeepsOrderOfEquals) {
-    doc.m_bPartialMatch = 0;
-    Keyword("news|web");                      // b, c, h, then a, d by the union, ordered by name
-    doc.m_nSortColumn = kFieldStatusChecking; // every bookmark "Enable": all equal
+    doc.SetPartialMatch(false);
+    Keyword("news|web"); // b, c, h, then a, d by the union, ordered by name
+    doc.SetSortOrder(kFieldStatusChecking,
+                     doc.SortAscending() != 0); // every bookmark "Enable": all equal
     doc.SortActiveHits();
-    EXPECT_THAT(Names(doc.m_arrKeywordHits), ElementsAre("a", "b", "c", "d", "h"));
+    EXPECT_THAT(Names(doc.KeywordHits()), ElementsAre("a", "b", "c", "d", "h"));
     doc.SetStatusChecking(7, 0);
     doc.SetModifiedFlag(true);
     doc.SortActiveHits();
-    EXPECT_THAT(Names(doc.m_arrKeywordHits), ElementsAre("h", "a", "b", "c", "d"));
+    EXPECT_THAT(Names(doc.KeywordHits()), ElementsAre("h", "a", "b", "c", "d"));
 }
 
 TEST_F(SearchTest, DictionaryDescribesTheResult) {
     Keyword("web.");
-    EXPECT_THAT(doc.m_arrDictionary, ElementsAre("news", "old", "tools", "toolsets", "web"));
+    EXPECT_THAT(doc.Dictionary(), ElementsAre("news", "old", "tools", "toolsets", "web"));
     EXPECT_EQ(doc.Counts(), (SearchCounts{kSearchKeyword, 5, 4, 8}));
     EXPECT_EQ(doc.FindDictionaryKeyword("tools"), 2);
     EXPECT_EQ(doc.FindDictionaryKeyword("tool"), -1);
     // A string search leaves the dictionary as it was.
     String("zzz", false, kSearchAllFields);
-    EXPECT_EQ(doc.m_arrDictionary.size(), 5u);
+    EXPECT_EQ(doc.Dictionary().size(), 5u);
 }
 
 TEST_F(SearchTest, HostileQueriesEndWithTheDefinedResult) {

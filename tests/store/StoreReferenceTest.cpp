@@ -207,20 +207,20 @@ class Generator {
 };
 
 void ExpectSame(const CBrindleDoc& doc, const PlainStore& plain, const std::string& step) {
-    ASSERT_EQ(doc.m_arrBookmarks.size(), plain.bookmarks.size()) << step;
+    ASSERT_EQ(doc.Bookmarks().size(), plain.bookmarks.size()) << step;
     for (std::uint32_t i = 0; i < plain.bookmarks.size(); ++i) {
-        const BookmarkRef b = doc.m_arrBookmarks[i];
+        const BookmarkRef b = doc.Bookmarks()[i];
         const CBookmark& p = plain.bookmarks[i];
         ASSERT_TRUE(b.Equals(p)) << step << " bookmark " << i << " '" << b.m_strName << "' '"
                                  << b.m_strKeywords << "' vs '" << p.m_strName << "' '"
                                  << p.m_strKeywords << "'";
         for (int f = kFieldAddDate; f <= kFieldLastChecked; ++f)
             ASSERT_EQ(b.GetFieldTime(f), p.GetFieldTime(f)) << step << " bookmark " << i;
-        ASSERT_EQ(doc.m_arrBookmarks.KeywordList(i), p.m_arrKeywords) << step << " bookmark " << i;
+        ASSERT_EQ(doc.Bookmarks().KeywordList(i), p.m_arrKeywords) << step << " bookmark " << i;
     }
-    ASSERT_EQ(doc.m_arrDeletedBookmarks.size(), plain.deleted.size()) << step;
+    ASSERT_EQ(doc.DeletedBookmarks().size(), plain.deleted.size()) << step;
     for (std::uint32_t i = 0; i < plain.deleted.size(); ++i)
-        ASSERT_TRUE(doc.m_arrDeletedBookmarks[i].Equals(plain.deleted[i])) << step << " " << i;
+        ASSERT_TRUE(doc.DeletedBookmarks()[i].Equals(plain.deleted[i])) << step << " " << i;
 }
 
 Hits PlainStringSearch(const PlainStore& plain, const std::string& text, bool matchCase,
@@ -425,19 +425,19 @@ TEST(StoreReference, RandomEditSequencesMatchThePlainModel) {
             if (step % 5 == 0) {
                 // Searches over the same collection give the same bookmarks (in index order:
                 // column 12 sorts nothing).
-                doc.m_nSortColumn = 12;
+                doc.SetSortOrder(12, doc.SortAscending() != 0);
                 const std::string query = gen.Text(2);
                 const bool matchCase = gen.Pick(2);
                 const auto mask = static_cast<std::uint8_t>(gen.Pick(2) ? 0x7F : gen.Pick(128));
-                doc.m_nSearchMode = kSearchString;
+                doc.SetSearchMode(kSearchString);
                 doc.Search(query, matchCase, mask);
-                ASSERT_EQ(doc.m_arrStringHits, PlainStringSearch(plain, query, matchCase, mask))
+                ASSERT_EQ(doc.StringHits(), PlainStringSearch(plain, query, matchCase, mask))
                     << where << " string search '" << query << "' mask " << int(mask);
-                doc.m_nSearchMode = kSearchKeyword;
-                doc.m_bPartialMatch = gen.Pick(2);
+                doc.SetSearchMode(kSearchKeyword);
+                doc.SetPartialMatch(gen.Pick(2));
                 doc.Search(query, false, 0);
-                ASSERT_EQ(doc.m_arrKeywordHits,
-                          PlainKeywordSearch(plain, query, doc.m_bPartialMatch != 0))
+                ASSERT_EQ(doc.KeywordHits(),
+                          PlainKeywordSearch(plain, query, doc.PartialMatch() != 0))
                     << where << " keyword search '" << query << "'";
             }
         }
@@ -519,17 +519,17 @@ TEST(StoreReference, CompactionKeepsEveryBookmark) {
         ExpectSame(doc, plain, "round " + std::to_string(round));
         if (HasFatalFailure())
             return;
-        peak = std::max(peak, doc.m_arrBookmarks.Storage().text.Used());
+        peak = std::max(peak, doc.Bookmarks().Storage().text.Used());
     }
     // 24 MB were written in all, at most 2 MB live at a time: compaction kept the rest away.
     EXPECT_LT(peak, std::size_t{12} << 20);
     doc.UndoDeleteBookmarks();
     plain.Undo();
     ExpectSame(doc, plain, "undo after compaction");
-    doc.m_nSortColumn = 12;
+    doc.SetSortOrder(12, doc.SortAscending() != 0);
     doc.Search(gen.Piece(), false, 0);
-    bool partial = doc.m_bPartialMatch != 0;
-    EXPECT_EQ(doc.m_arrKeywordHits, PlainKeywordSearch(plain, doc.m_strLastSearch, partial));
+    bool partial = doc.PartialMatch() != 0;
+    EXPECT_EQ(doc.KeywordHits(), PlainKeywordSearch(plain, doc.LastSearch(), partial));
 }
 
 // Match case off compares both sides through ToLower, whatever it does to a character.
@@ -544,11 +544,11 @@ TEST(StoreReference, CaseInsensitiveSearchFollowsLowerCasing) {
                      .url = "u3"}); // capital sharp s
     doc.AddBookmark({.name = "\xCE\xA3\xCE\xBF\xCF\x86\xCF\x8C\xCF\x82", .url = "u4"}); // Σοφός
     doc.AddBookmark({.name = "kelvin plain", .url = "u5"});
-    doc.m_nSearchMode = kSearchString;
-    doc.m_nSortColumn = 12;
+    doc.SetSearchMode(kSearchString);
+    doc.SetSortOrder(12, doc.SortAscending() != 0);
     auto find = [&](const std::string& text) {
         doc.Search(text, false, kSearchName);
-        return doc.m_arrStringHits;
+        return doc.StringHits();
     };
     EXPECT_EQ(find("k"), (Hits{0, 4}));
     EXPECT_EQ(find("KELVIN"), (Hits{0, 4}));

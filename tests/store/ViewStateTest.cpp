@@ -28,14 +28,14 @@ class ViewState : public ::testing::Test {
 
 TEST_F(ViewState, ColumnsSortAndModeAreNoEditOfTheDocument) {
     doc.SetColumns(0x0083);
-    EXPECT_EQ(doc.m_wColumns, 0x0083);
+    EXPECT_EQ(doc.Columns(), 0x0083);
     doc.SetSortOrder(kFieldURL, false);
-    EXPECT_EQ(doc.m_nSortColumn, kFieldURL);
-    EXPECT_EQ(doc.m_bSortAscending, 0);
+    EXPECT_EQ(doc.SortColumn(), kFieldURL);
+    EXPECT_EQ(doc.SortAscending(), 0);
     doc.SetSortOrder(kFieldName, true);
-    EXPECT_EQ(doc.m_bSortAscending, 1);
+    EXPECT_EQ(doc.SortAscending(), 1);
     doc.SetSearchMode(kSearchString);
-    EXPECT_EQ(doc.m_nSearchMode, kSearchString);
+    EXPECT_EQ(doc.SearchMode(), kSearchString);
     EXPECT_FALSE(doc.IsModified());
 }
 
@@ -44,9 +44,9 @@ TEST_F(ViewState, TheSearchOptionDialogsChoiceMarksTheDocumentModified) {
         .partialMatch = false, .matchCase = true, .fields = kSearchName | kSearchURL};
     doc.SetSearchOptions(options);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(doc.m_bPartialMatch, 0);
-    EXPECT_EQ(doc.m_bMatchCase, 1);
-    EXPECT_EQ(doc.m_byStringFields, kSearchName | kSearchURL);
+    EXPECT_EQ(doc.PartialMatch(), 0);
+    EXPECT_EQ(doc.MatchCase(), 1);
+    EXPECT_EQ(doc.StringFields(), kSearchName | kSearchURL);
     EXPECT_EQ(doc.CurrentSearchOptions(), options);
     // Even the same options again: the dialog was confirmed.
     doc.SetModifiedFlag(false);
@@ -65,13 +65,13 @@ TEST_F(ViewState, SettersNeverClearAnEarlierChange) {
 TEST_F(ViewState, SearchOptionsAndSortOrderDoNotSearchAgain) {
     doc.SetSearchMode(kSearchString);
     doc.Search("alpha", false, kSearchName);
-    ASSERT_THAT(doc.m_arrStringHits, ElementsAre(0));
+    ASSERT_THAT(doc.StringHits(), ElementsAre(0));
     // URL and names would find all three; the list stays until the next search.
     doc.SetSearchOptions({.partialMatch = true, .matchCase = false, .fields = kSearchAllFields});
     doc.SetSortOrder(kFieldName, false);
-    EXPECT_THAT(doc.m_arrStringHits, ElementsAre(0));
-    doc.Search("example", false, doc.m_byStringFields);
-    EXPECT_THAT(doc.m_arrStringHits, ElementsAre(2, 1, 0)); // by name, descending
+    EXPECT_THAT(doc.StringHits(), ElementsAre(0));
+    doc.Search("example", false, doc.StringFields());
+    EXPECT_THAT(doc.StringHits(), ElementsAre(2, 1, 0)); // by name, descending
 }
 
 TEST_F(ViewState, TheFileKeepsWhatTheSettersSet) {
@@ -81,10 +81,10 @@ TEST_F(ViewState, TheFileKeepsWhatTheSettersSet) {
     doc.SetSearchOptions({.partialMatch = false, .matchCase = true, .fields = 0x44});
     CBrindleDoc read;
     ASSERT_TRUE(brindle::ReadDocumentBytes(read, brindle::DocumentToBytes(doc)));
-    EXPECT_EQ(read.m_wColumns, 0x0105);
-    EXPECT_EQ(read.m_nSortColumn, kFieldLastChecked);
-    EXPECT_EQ(read.m_bSortAscending, 0);
-    EXPECT_EQ(read.m_nSearchMode, kSearchString);
+    EXPECT_EQ(read.Columns(), 0x0105);
+    EXPECT_EQ(read.SortColumn(), kFieldLastChecked);
+    EXPECT_EQ(read.SortAscending(), 0);
+    EXPECT_EQ(read.SearchMode(), kSearchString);
     EXPECT_EQ(read.CurrentSearchOptions(), doc.CurrentSearchOptions());
 }
 

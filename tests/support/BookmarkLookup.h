@@ -25,14 +25,14 @@ class FoundBookmark {
 };
 
 inline FoundBookmark FindByName(const CBrindleDoc& doc, std::string_view name) {
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strName == name)
             return FoundBookmark(b);
     return nullptr;
 }
 
 inline FoundBookmark FindByUrl(const CBrindleDoc& doc, std::string_view url) {
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         if (b.m_strURL == url)
             return FoundBookmark(b);
     return nullptr;

@@ -40,7 +40,7 @@ namespace {
 
 std::set<std::string> NamesIn(const CBrindleDoc& doc) {
     std::set<std::string> names;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         names.emplace(b.m_strName);
     return names;
 }
@@ -87,7 +87,7 @@ class DocumentWatcherTest : public ::testing::Test {
 TEST_F(DocumentWatcherTest, AnOutsideAddAppearsWithoutAPromptKeepingTheView) {
     frame->Search()->Box()->setText(QStringLiteral("web"));
     view->SortByColumn(0); // the name column, now descending
-    ASSERT_EQ(app.Doc().m_bSortAscending, 0);
+    ASSERT_EQ(app.Doc().SortAscending(), 0);
     ASSERT_EQ(view->model()->rowCount(), 100);
     view->selectRow(60);
     const std::string selected = RowName(60);
@@ -100,16 +100,16 @@ TEST_F(DocumentWatcherTest, AnOutsideAddAppearsWithoutAPromptKeepingTheView) {
     const auto run = Cli({"add", path, "--name", "page 9999", "--url", "http://new/", "--keywords",
                           "web", "--no-backup"});
     ASSERT_EQ(run.code, 0) << run.err;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 201u; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().Bookmarks().size() == 201u; }, 5000));
     EXPECT_EQ(view->model()->rowCount(), 101);
     EXPECT_EQ(RowName(0), "page 9999");
     EXPECT_FALSE(app.Doc().IsModified());
     EXPECT_EQ(frame->Search()->Box()->text(), QStringLiteral("web"));
-    EXPECT_EQ(app.Doc().m_bSortAscending, 0);
+    EXPECT_EQ(app.Doc().SortAscending(), 0);
     // The same bookmark is selected and heads the view as before, one row further down.
     const std::vector<std::uint32_t> now = view->SelectedBookmarks();
     ASSERT_EQ(now.size(), 1u);
-    EXPECT_EQ(app.Doc().m_arrBookmarks[now[0]].m_strName, selected);
+    EXPECT_EQ(app.Doc().Bookmarks()[now[0]].m_strName, selected);
     EXPECT_EQ(view->rowAt(0), top + 1);
     EXPECT_EQ(RowName(view->rowAt(0)), topName);
     EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::ReloadedText("web.brx"));
@@ -124,7 +124,7 @@ TEST_F(DocumentWatcherTest, UnsavedEditsAndAnOutsideAddBothSurviveTheSave) {
     ASSERT_TRUE(app.Doc().IsModified());
     ASSERT_EQ(Cli({"add", path, "--name", "X", "--url", "http://x/"}).code, 0);
     // Merged as soon as the file changes: the add shows, the delete stays unsaved.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 200u; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().Bookmarks().size() == 200u; }, 5000));
     EXPECT_TRUE(app.Doc().IsModified());
     EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 0));
     ASSERT_TRUE(app.Files().Save());
@@ -132,7 +132,7 @@ TEST_F(DocumentWatcherTest, UnsavedEditsAndAnOutsideAddBothSurviveTheSave) {
     ASSERT_TRUE(brindle::ReadDocumentFile(saved, path));
     EXPECT_EQ(NamesIn(saved).count("X"), 1u);
     EXPECT_EQ(NamesIn(saved).count(deleted), 0u);
-    EXPECT_EQ(saved.m_arrBookmarks.size(), 200u);
+    EXPECT_EQ(saved.Bookmarks().size(), 200u);
     EXPECT_TRUE(MessageBox::History().empty());
 }
 
@@ -145,7 +145,7 @@ TEST_F(DocumentWatcherTest, ASaveThatFindsTheFileChangedMergesFirst) {
     ASSERT_TRUE(app.Files().Save());
     CBrindleDoc saved;
     ASSERT_TRUE(brindle::ReadDocumentFile(saved, path));
-    EXPECT_EQ(saved.m_arrBookmarks.size(), 200u);
+    EXPECT_EQ(saved.Bookmarks().size(), 200u);
     EXPECT_EQ(NamesIn(saved).count("X"), 1u);
     EXPECT_EQ(NamesIn(saved).count(deleted), 0u);
     EXPECT_EQ(view->model()->rowCount(), 200);
@@ -164,7 +164,7 @@ TEST_F(DocumentWatcherTest, AFileReplacedByARenameIsStillWatched) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return NamesIn(app.Doc()).count(name) == 1; }, 5000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return app.Watcher()->WatchingFile(); }, 5000));
     }
-    EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 203u);
+    EXPECT_EQ(app.Doc().Bookmarks().size(), 203u);
     EXPECT_FALSE(app.Doc().IsModified());
 }
 
@@ -186,11 +186,11 @@ TEST_F(DocumentWatcherTest, AFieldChangedOnBothSidesKeepsTheWindowsValueAndCount
         },
         5000));
     EXPECT_EQ(frame->Panes()->Text(kPanePrompt), DocumentWatcher::MergedText("web.brx", 1));
-    const BookmarkRef first = app.Doc().m_arrBookmarks[0];
+    const BookmarkRef first = app.Doc().Bookmarks()[0];
     EXPECT_EQ(first.m_strDescription, "the window's");
     EXPECT_EQ(first.m_strNotes,
               std::string(brindle::kMergeConflictMarker) + " Description: the other's");
-    EXPECT_EQ(app.Doc().m_arrBookmarks[1].m_strStatus, "OK");
+    EXPECT_EQ(app.Doc().Bookmarks()[1].m_strStatus, "OK");
     EXPECT_TRUE(app.Doc().IsModified());
 }
 
@@ -202,9 +202,9 @@ TEST_F(DocumentWatcherTest, NoChangeIsTakenWhileADialogIsOpen) {
     ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
     ASSERT_EQ(Cli({"add", path, "--name", "X", "--url", "http://x/"}).code, 0);
     QTest::qWait(300);
-    EXPECT_EQ(app.Doc().m_arrBookmarks.size(), 200u);
+    EXPECT_EQ(app.Doc().Bookmarks().size(), 200u);
     dialog.close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 201u; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().Bookmarks().size() == 201u; }, 5000));
 }
 
 TEST_F(DocumentWatcherTest, StatusTextsCountTheConflicts) {

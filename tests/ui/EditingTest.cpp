@@ -89,7 +89,7 @@ class EditingTest : public ::testing::Test {
     }
     std::vector<std::string> Names() {
         std::vector<std::string> names;
-        for (const BookmarkRef b : doc().m_arrBookmarks)
+        for (const BookmarkRef b : doc().Bookmarks())
             names.emplace_back(b.m_strName);
         return names;
     }
@@ -106,7 +106,7 @@ TEST_F(EditingTest, DeleteAnsweredNoLeavesEverything) {
     ASSERT_EQ(brindle::MessageBox::History().size(), 1u);
     EXPECT_EQ(brindle::MessageBox::History()[0].text, "Are you sure?");
     EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Question);
-    EXPECT_EQ(doc().m_arrBookmarks.size(), 4u);
+    EXPECT_EQ(doc().Bookmarks().size(), 4u);
     EXPECT_FALSE(doc().IsModified());
 }
 
@@ -144,7 +144,7 @@ TEST_F(EditingTest, CopyPutsRecordsAndLinksOnTheClipboard) {
     ASSERT_EQ(block.size(), 3 * 4308);
     std::string expected;
     for (int i : {0, 1, 2}) // Alpha, Beta, Gamma by collection index
-        brindle::AppendBookmarkRecord(expected, doc().m_arrBookmarks[i]);
+        brindle::AppendBookmarkRecord(expected, doc().Bookmarks()[i]);
     EXPECT_TRUE(std::string(block.constData(), block.size()) == expected); // 8,616 bytes
     EXPECT_EQ(data->text(), "http://a.example/\nhttp://b.example/\nhttp://c.example/\n");
     ASSERT_EQ(data->urls().size(), 3);
@@ -175,8 +175,8 @@ TEST_F(EditingTest, TheClipboardKeepsTheBookmarksAsTheyWereWhenCopied) {
     SelectRows({longRow, 0}); // copied in row order: Alpha first
     frame->Action(cmd::Copy)->trigger();
     std::string expected;
-    brindle::AppendBookmarkRecord(expected, doc().m_arrBookmarks[0]);
-    brindle::AppendBookmarkRecord(expected, doc().m_arrBookmarks[4]);
+    brindle::AppendBookmarkRecord(expected, doc().Bookmarks()[0]);
+    brindle::AppendBookmarkRecord(expected, doc().Bookmarks()[4]);
     const QString expectedText = QString::fromStdString("http://a.example/\n" + longUrl + "\n");
 
     // Changed and deleted after the copy: the clipboard still has them as they were.
@@ -185,7 +185,7 @@ TEST_F(EditingTest, TheClipboardKeepsTheBookmarksAsTheyWereWhenCopied) {
     SelectRows({longRow});
     brindle::MessageBox::QueueAnswer(QMessageBox::Yes);
     frame->Action(cmd::Delete)->trigger();
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 4u);
+    ASSERT_EQ(doc().Bookmarks().size(), 4u);
 
     const QMimeData* data = QApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
@@ -209,9 +209,9 @@ TEST_F(EditingTest, TheClipboardKeepsTheBookmarksAsTheyWereWhenCopied) {
     own->AppendRecords(sliced, 2, 1);
     EXPECT_TRUE(sliced == expected);
     frame->Action(cmd::Paste)->trigger();
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 6u); // Alpha is back too: "Changed" is another name
-    EXPECT_EQ(doc().m_arrBookmarks[4].m_strName, "Alpha");
-    const BookmarkRef back = doc().m_arrBookmarks[5];
+    ASSERT_EQ(doc().Bookmarks().size(), 6u); // Alpha is back too: "Changed" is another name
+    EXPECT_EQ(doc().Bookmarks()[4].m_strName, "Alpha");
+    const BookmarkRef back = doc().Bookmarks()[5];
     EXPECT_EQ(back.m_strName, std::string(253, 'n')); // cut before the two-byte character
     EXPECT_EQ(back.m_strURL, longUrl.substr(0, 999));
     EXPECT_EQ(back.m_strNotes, std::string(998, 'o'));
@@ -223,15 +223,15 @@ TEST_F(EditingTest, CopyThreeAndPasteIntoAnotherDocument) {
     frame->Action(cmd::Copy)->trigger();
     // Paste into a fresh collection: three bookmarks with identical fields and times.
     std::vector<std::unique_ptr<CBookmark>> before;
-    CBrindleDoc::CopyBookmarks(doc().m_arrBookmarks, before);
+    CBrindleDoc::CopyBookmarks(doc().Bookmarks(), before);
     doc().DeleteContents();
     doc().Search("", false, 0);
     frame->Action(cmd::Paste)->trigger();
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 3u);
+    ASSERT_EQ(doc().Bookmarks().size(), 3u);
     for (int i = 0; i < 3; ++i) {
         const int from = i == 2 ? 3 : i; // rows 0-2 are Alpha, Beta, Delta
         const CBookmark& a = *before[from];
-        const BookmarkRef b = doc().m_arrBookmarks[i];
+        const BookmarkRef b = doc().Bookmarks()[i];
         EXPECT_TRUE(a.Equals(b)) << a.m_strName;
         EXPECT_EQ(a.m_tAddDate, b.m_tAddDate);
         EXPECT_EQ(a.m_tLastVisited, b.m_tLastVisited);
@@ -245,7 +245,7 @@ TEST_F(EditingTest, PasteIntoTheSameDocumentAddsNoDuplicates) {
     SelectRows({0});
     frame->Action(cmd::Copy)->trigger();
     frame->Action(cmd::Paste)->trigger();
-    EXPECT_EQ(doc().m_arrBookmarks.size(), 4u);
+    EXPECT_EQ(doc().Bookmarks().size(), 4u);
 }
 
 TEST_F(EditingTest, CopyUrlsAndMarkVisited) {
@@ -254,9 +254,9 @@ TEST_F(EditingTest, CopyUrlsAndMarkVisited) {
     EXPECT_EQ(QApplication::clipboard()->text(), "http://a.example/\nhttp://b.example/\n");
     const BrxTime before = CBrindleDoc::Now();
     frame->Action(cmd::MarkVisited)->trigger();
-    EXPECT_GE(doc().m_arrBookmarks[0].m_tLastVisited, before);
-    EXPECT_GE(doc().m_arrBookmarks[1].m_tLastVisited, before);
-    EXPECT_EQ(doc().m_arrBookmarks[2].m_tLastVisited, 1012);
+    EXPECT_GE(doc().Bookmarks()[0].m_tLastVisited, before);
+    EXPECT_GE(doc().Bookmarks()[1].m_tLastVisited, before);
+    EXPECT_EQ(doc().Bookmarks()[2].m_tLastVisited, 1012);
     EXPECT_TRUE(doc().IsModified());
 }
 
@@ -268,9 +268,9 @@ TEST_F(EditingTest, MakeCommonKeywordAddsToEverySelectedBookmark) {
         return static_cast<int>(QDialog::Accepted);
     });
     view->MakeCommonKeyword();
-    EXPECT_EQ(doc().m_arrBookmarks[3].m_strKeywords, "sport daily");
-    EXPECT_EQ(doc().m_arrBookmarks[2].m_strKeywords, "news daily");
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strKeywords, "web tools");
+    EXPECT_EQ(doc().Bookmarks()[3].m_strKeywords, "sport daily");
+    EXPECT_EQ(doc().Bookmarks()[2].m_strKeywords, "news daily");
+    EXPECT_EQ(doc().Bookmarks()[0].m_strKeywords, "web tools");
     EXPECT_TRUE(doc().IsModified());
     EXPECT_GE(doc().FindDictionaryKeyword("daily"), 0);
 }
@@ -295,10 +295,10 @@ TEST_F(EditingTest, HeaderMenuTogglesColumnsButNeverName) {
     EXPECT_EQ(menu->actions()[0]->data().toInt(), 32831);
     EXPECT_TRUE(menu->actions()[0]->isChecked());
     menu->actions()[0]->trigger(); // hide URL
-    EXPECT_EQ(doc().m_wColumns & 0x2, 0);
+    EXPECT_EQ(doc().Columns() & 0x2, 0);
     EXPECT_EQ(view->Model()->ColumnOfField(kFieldURL), -1);
     view->ToggleColumn(kFieldName);
-    EXPECT_EQ(doc().m_wColumns & 0x1, 1);
+    EXPECT_EQ(doc().Columns() & 0x1, 1);
     delete menu;
 }
 
@@ -308,7 +308,7 @@ TEST_F(EditingTest, ContextMenusForSelectionAndEmptyArea) {
     QStringList items;
     for (QAction* a : empty->actions())
         items << a->text();
-    EXPECT_EQ(items, (QStringList{"Paste", "Properties"}));
+    EXPECT_EQ(items, (QStringList{"Paste\tCtrl+V", "Properties"}));
     EXPECT_EQ(empty->actions()[1]->data().toInt(), 32879);
     delete empty;
     SelectRows({0});
@@ -316,11 +316,12 @@ TEST_F(EditingTest, ContextMenusForSelectionAndEmptyArea) {
     items.clear();
     for (QAction* a : menu->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items, (QStringList{"&Open Page", "-", "&Cut...\tCtrl+X", "Copy...\tCtrl+C",
-                                  "Paste...\tCtrl+P", "Delete...\tDEL", "-", "&Status Check\tF8",
-                                  "&Export...\tCtrl+E", "Mark &Visited", "Copy &Url To Clipboard",
-                                  "Make Shortcut M&acro", "Make Common &Keyword",
-                                  "Set Sta&tus checking...", "-", "&Properties"}));
+    EXPECT_EQ(
+        items,
+        (QStringList{"&Open Page", "-", "&Cut...\tCtrl+X", "Copy...\tCtrl+C", "Paste...\tCtrl+V",
+                     "Delete...\tDel", "-", "&Start Check\tF8", "&Export...\tCtrl+E",
+                     "&Marked as visited\tF4", "Copy &Url To Clipboard", "Make Shortcut M&acro",
+                     "Make Common &Keyword", "Set Sta&tus checking...", "-", "&Properties\tF5"}));
     delete menu;
 }
 
@@ -377,7 +378,7 @@ TEST_F(EditingTest, MenuKeyAndFirstRowsOpenTheRowMenu) {
     // Without a selection the menu key gives the empty area's menu.
     view->clearSelection();
     QTest::keyClick(view, Qt::Key_Menu);
-    EXPECT_EQ(OpenMenuFirstItem(), "Paste");
+    EXPECT_EQ(OpenMenuFirstItem(), "Paste\tCtrl+V");
     frame->hide();
 }
 
@@ -401,12 +402,12 @@ TEST_F(EditingTest, ColumnChoicesAreStoredWithoutMarkingTheDocument) {
         return static_cast<int>(QDialog::Accepted);
     });
     frame->Action(cmd::Column)->trigger();
-    EXPECT_EQ(doc().m_wColumns, (1 << kFieldName) | (1 << kFieldStatus));
+    EXPECT_EQ(doc().Columns(), (1 << kFieldName) | (1 << kFieldStatus));
     EXPECT_EQ(view->Model()->columnCount(), 2);
     EXPECT_FALSE(doc().IsModified());
     view->ToggleColumn(kFieldURL);
     view->SortByColumn(1);
-    EXPECT_EQ(doc().m_nSortColumn, kFieldURL);
+    EXPECT_EQ(doc().SortColumn(), kFieldURL);
     EXPECT_FALSE(doc().IsModified());
 }
 
@@ -425,10 +426,11 @@ TEST_F(EditingTest, CheckListFlipsOnlyOnItsCheckBox) {
     EXPECT_EQ(dialog.Fields(), kSearchName | kSearchURL);
 }
 
-TEST_F(EditingTest, SearchOptionDialogDoesNotSearchAgain) {
-    doc().m_nSearchMode = kSearchString;
-    doc().Search("alpha", false, kSearchName);
-    ASSERT_EQ(doc().m_arrStringHits.size(), 1u);
+TEST_F(EditingTest, SearchOptionDialogTakesTheOptionsAndSearchesAgain) {
+    frame->Action(cmd::StringSearch)->trigger();
+    doc().SetStringFields(kSearchName);
+    frame->Search()->Box()->setText("ALPHA");
+    ASSERT_EQ(doc().StringHits().size(), 1u);
     brindle::DialogRunner::SetHandler([](QDialog& d) {
         auto& dialog = dynamic_cast<CSearchOptionDlg&>(d);
         dialog.List()->SetChecked(1, true);
@@ -437,11 +439,11 @@ TEST_F(EditingTest, SearchOptionDialogDoesNotSearchAgain) {
         return static_cast<int>(QDialog::Accepted);
     });
     frame->Action(cmd::SearchOption)->trigger();
-    EXPECT_EQ(doc().m_byStringFields, 0x02);
-    EXPECT_EQ(doc().m_bPartialMatch, 0);
-    EXPECT_EQ(doc().m_bMatchCase, 1);
+    EXPECT_EQ(doc().StringFields(), kSearchName | kSearchURL);
+    EXPECT_EQ(doc().PartialMatch(), 0);
+    EXPECT_EQ(doc().MatchCase(), 1);
     EXPECT_TRUE(doc().IsModified());
-    EXPECT_EQ(doc().m_arrStringHits.size(), 1u);
+    EXPECT_TRUE(doc().StringHits().empty()); // "ALPHA" with match case: no name or URL has it
 }
 
 TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
@@ -449,9 +451,9 @@ TEST_F(EditingTest, RenamingAQueryKeywordEmptiesTheList) {
     CKeyWordView* keywords = frame->Workspace()->Keywords();
     ASSERT_EQ(keywords->KeywordAt(0), "news");
     EXPECT_TRUE(keywords->FinishRename(0, "press"));
-    EXPECT_THAT(doc().m_arrKeywordHits, IsEmpty());
-    EXPECT_THAT(doc().m_arrDictionary, IsEmpty());
-    EXPECT_EQ(doc().m_arrBookmarks[2].m_strKeywords, "press");
+    EXPECT_THAT(doc().KeywordHits(), IsEmpty());
+    EXPECT_THAT(doc().Dictionary(), IsEmpty());
+    EXPECT_EQ(doc().Bookmarks()[2].m_strKeywords, "press");
 }
 
 TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
@@ -462,11 +464,11 @@ TEST_F(EditingTest, RenameRejectsBadAndUnchangedWords) {
     EXPECT_FALSE(keywords->FinishRename(row, "news2"));
     EXPECT_FALSE(keywords->FinishRename(row, "my-word"));
     EXPECT_FALSE(keywords->FinishRename(row, "  web "));
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strKeywords, "web tools");
+    EXPECT_EQ(doc().Bookmarks()[0].m_strKeywords, "web tools");
     EXPECT_TRUE(keywords->FinishRename(0, "press")); // news is not a term of "web"
     QApplication::processEvents();
-    EXPECT_THAT(doc().m_arrDictionary, ElementsAre("press", "tools", "web"));
-    EXPECT_EQ(doc().m_arrKeywordHits.size(), 2u);
+    EXPECT_THAT(doc().Dictionary(), ElementsAre("press", "tools", "web"));
+    EXPECT_EQ(doc().KeywordHits().size(), 2u);
 }
 
 TEST_F(EditingTest, KeywordDeleteAndUndoThroughTheFrame) {
@@ -476,9 +478,9 @@ TEST_F(EditingTest, KeywordDeleteAndUndoThroughTheFrame) {
     keywords->setCurrentIndex(keywords->Model()->index(2, 0)); // web
     ASSERT_EQ(keywords->SelectedRow(), 2);
     keywords->DeleteSelected();
-    EXPECT_THAT(doc().m_arrKeywordHits, IsEmpty());
+    EXPECT_THAT(doc().KeywordHits(), IsEmpty());
     keywords->Undo();
-    EXPECT_EQ(doc().m_arrKeywordHits.size(), 2u);
+    EXPECT_EQ(doc().KeywordHits().size(), 2u);
 }
 
 TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
@@ -491,7 +493,7 @@ TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
     });
     dialog.Change();
     EXPECT_EQ(dialog.Count(), 3);
-    for (const BookmarkRef b : doc().m_arrBookmarks)
+    for (const BookmarkRef b : doc().Bookmarks())
         EXPECT_EQ(b.m_strKeywords.find("news"), std::string::npos);
     dialog.List()->setCurrentRow(1); // tools
     brindle::DialogRunner::SetHandler([](QDialog& d) {
@@ -499,7 +501,7 @@ TEST_F(EditingTest, DictionaryChangeToEmptyRemovesTheKeyword) {
         return static_cast<int>(QDialog::Accepted);
     });
     dialog.Change();
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strKeywords, "web apps");
+    EXPECT_EQ(doc().Bookmarks()[0].m_strKeywords, "web apps");
     EXPECT_EQ(dialog.List()->item(0)->text(), "apps");
 }
 

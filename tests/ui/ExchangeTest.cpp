@@ -61,7 +61,7 @@ const char* const kPowermarksFile = "<!--Powermarks Format 3.0-->\n"
 
 std::vector<std::string> Names(const CBrindleDoc& doc) {
     std::vector<std::string> names;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         names.emplace_back(b.m_strName);
     std::sort(names.begin(), names.end());
     return names;
@@ -166,7 +166,7 @@ TEST_F(ExchangeTest, AHostilePlacesDatabaseIsNamedAndChangesNothing) {
     EXPECT_THAT(Texts(), ElementsAre(QString::fromStdString(places) +
                                      QStringLiteral("\ncannot open the file")));
     EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Stop);
-    EXPECT_TRUE(doc().m_arrBookmarks.empty());
+    EXPECT_TRUE(doc().Bookmarks().empty());
     EXPECT_FALSE(doc().IsModified());
 }
 
@@ -382,9 +382,9 @@ TEST_F(ExchangeTest, TheFirstStartOffersTheWizardWhichImportsTheChosenSources) {
     frame = app->Frame();
     ASSERT_TRUE(app->FirstRunWizardWanted());
     // The wizard comes once the event loop runs.
-    for (int i = 0; i < 500 && doc().m_arrBookmarks.empty(); ++i)
+    for (int i = 0; i < 500 && doc().Bookmarks().empty(); ++i)
         QTest::qWait(10);
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 6u) << ::testing::PrintToString(Names(doc()));
+    ASSERT_EQ(doc().Bookmarks().size(), 6u) << ::testing::PrintToString(Names(doc()));
     EXPECT_THAT(Names(doc()), ElementsAre("Chromium Site", "Home", "Powermark Site", "Second User",
                                           "Work Page", "fav site"));
     EXPECT_EQ(offered.size(), 3u);
@@ -405,8 +405,8 @@ TEST_F(ExchangeTest, FastAddTakesTheBrowsersPagesAndAddFromBrowserBuildsTheSheet
         return "\"\",\"\"";
     };
     EXPECT_EQ(brindle::FastAddFromBrowsers(doc(), pages), 1);
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 1u);
-    const BookmarkRef b = doc().m_arrBookmarks[0];
+    ASSERT_EQ(doc().Bookmarks().size(), 1u);
+    const BookmarkRef b = doc().Bookmarks()[0];
     EXPECT_EQ(b.m_strName, "Firefox, Page");
     EXPECT_EQ(b.m_strURL, "http://Firefox.example/Page");
     EXPECT_EQ(b.m_strStatus, "Waiting");
@@ -444,15 +444,15 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
                            "entries": [{"url": "https://Current.example/", "title": "Now Open"}]}]}]})"));
     Start();
     frame->Action(cmd::FastAdd)->trigger(); // Firefox is not running: nothing, and it says so
-    EXPECT_TRUE(doc().m_arrBookmarks.empty());
+    EXPECT_TRUE(doc().Bookmarks().empty());
     EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt), brindle::NoBrowserPageText());
     // Firefox runs: its profile's lock names its process.
     const testutil::RunningBrowser running("firefox");
     fs::create_symlink(running.LockTarget("127.0.0.1:+"), firefox / "p.default/lock");
     frame->Action(cmd::FastAdd)->trigger();
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 1u);
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strURL, "https://Current.example/");
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strName, "Now Open");
+    ASSERT_EQ(doc().Bookmarks().size(), 1u);
+    EXPECT_EQ(doc().Bookmarks()[0].m_strURL, "https://Current.example/");
+    EXPECT_EQ(doc().Bookmarks()[0].m_strName, "Now Open");
     EXPECT_EQ(frame->Panes()->Text(brindle::kPaneResultCount), "1 of 1 bookmarks");
     EXPECT_EQ(frame->Panes()->Text(brindle::kPanePrompt), "Fast Add: 1 bookmark added");
 
@@ -462,8 +462,8 @@ TEST_F(ExchangeTest, FastAddHotKeyAndTrayCaptureFirefoxsCurrentPage) {
                            {"url": "http://next.example/", "title": "Next"}]}]}]})"));
     frame->Tray()->OnHotKey(1052);
     frame->Action(cmd::TrayFastAdd)->trigger();
-    EXPECT_EQ(doc().m_arrBookmarks.size(), 2u);
-    EXPECT_EQ(doc().m_arrBookmarks[1].m_strURL, "http://next.example/");
+    EXPECT_EQ(doc().Bookmarks().size(), 2u);
+    EXPECT_EQ(doc().Bookmarks()[1].m_strURL, "http://next.example/");
 }
 
 TEST_F(ExchangeTest, WizardPagesWithNothingFound) {

@@ -96,8 +96,8 @@ class MacroTest : public ::testing::Test {
     }
     std::vector<std::string> MacroNames() {
         std::vector<std::string> names;
-        for (const auto& m : doc().m_arrMacros)
-            names.push_back(m->m_strName);
+        for (const CMacro& m : doc().Macros())
+            names.push_back(m.m_strName);
         return names;
     }
     std::vector<std::string> Rows() {
@@ -124,33 +124,33 @@ TEST_F(MacroTest, EachKindIsCreatedThroughItsDialogAndRunsThroughItsKey) {
     CreateThree();
     ASSERT_THAT(MacroNames(), ElementsAre("Open site", "Programming", "Find Py"));
     EXPECT_THAT(Rows(), ElementsAre("Open site", "Programming", "Find Py"));
-    const auto& m = doc().m_arrMacros;
-    EXPECT_EQ(m[0]->m_nKind, kMacroUrl);
-    EXPECT_EQ(m[0]->m_strURL, "http://site.example/");
-    EXPECT_EQ(m[0]->m_dwHotKey, kCtrlShiftF5);
-    EXPECT_EQ(m[1]->m_nKind, kMacroKeywords);
-    EXPECT_EQ(m[1]->m_strKeywords, "prog");
-    EXPECT_EQ(m[1]->m_dwHotKey, kAltK);
-    EXPECT_EQ(m[2]->m_nKind, kMacroString);
-    EXPECT_EQ(m[2]->m_strSearch, "Py");
-    EXPECT_EQ(m[2]->m_dwFields, 0x9u);
-    EXPECT_EQ(m[2]->m_bMatchCase, 1);
-    EXPECT_EQ(m[2]->m_dwHotKey, kCtrlShiftG);
+    const auto m = doc().Macros();
+    EXPECT_EQ(m[0].m_nKind, kMacroUrl);
+    EXPECT_EQ(m[0].m_strURL, "http://site.example/");
+    EXPECT_EQ(m[0].m_dwHotKey, kCtrlShiftF5);
+    EXPECT_EQ(m[1].m_nKind, kMacroKeywords);
+    EXPECT_EQ(m[1].m_strKeywords, "prog");
+    EXPECT_EQ(m[1].m_dwHotKey, kAltK);
+    EXPECT_EQ(m[2].m_nKind, kMacroString);
+    EXPECT_EQ(m[2].m_strSearch, "Py");
+    EXPECT_EQ(m[2].m_dwFields, 0x9u);
+    EXPECT_EQ(m[2].m_bMatchCase, 1);
+    EXPECT_EQ(m[2].m_dwHotKey, kCtrlShiftG);
     EXPECT_TRUE(doc().IsModified());
     ASSERT_EQ(frame->Macros()->Keys().size(), 3u);
 
     ShowActive();
     QTest::keyClick(frame, Qt::Key_K, Qt::AltModifier);
-    EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
+    EXPECT_EQ(doc().SearchMode(), kSearchKeyword);
     EXPECT_EQ(Box(), "prog");
     EXPECT_EQ(doc().ActiveHits().size(), 2u);
 
     QTest::keyClick(frame, Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(doc().m_nSearchMode, kSearchString);
+    EXPECT_EQ(doc().SearchMode(), kSearchString);
     EXPECT_EQ(Box(), "Py");
-    EXPECT_EQ(doc().m_strLastSearch, "Py");
-    EXPECT_EQ(doc().m_byLastFields, 0x9);
-    EXPECT_EQ(doc().m_bLastMatchCase, 1);
+    EXPECT_EQ(doc().LastSearch(), "Py");
+    EXPECT_EQ(doc().LastFields(), 0x9);
+    EXPECT_EQ(doc().LastMatchCase(), 1);
     EXPECT_EQ(doc().ActiveHits().size(), 1u);
 
     QTest::keyClick(frame, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
@@ -179,10 +179,10 @@ TEST_F(MacroTest, AfterADeleteEveryKeyRunsItsOwnMacro) {
 
     QTest::keyClick(frame, Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Box(), "Py");
-    EXPECT_EQ(doc().m_nSearchMode, kSearchString);
+    EXPECT_EQ(doc().SearchMode(), kSearchString);
     QTest::keyClick(frame, Qt::Key_K, Qt::AltModifier);
     EXPECT_EQ(Box(), "prog");
-    EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
+    EXPECT_EQ(doc().SearchMode(), kSearchKeyword);
     // The deleted macro's key does nothing now.
     QTest::keyClick(frame, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     QTest::qWait(300);
@@ -229,7 +229,7 @@ TEST_F(MacroTest, DeletingTwoOfFiveThenUndo) {
     SelectMacros({0});
     brindle::MessageBox::QueueAnswer(QMessageBox::No);
     frame->Action(cmd::Delete)->trigger();
-    EXPECT_EQ(doc().m_arrMacros.size(), 5u);
+    EXPECT_EQ(doc().Macros().size(), 5u);
 }
 
 TEST_F(MacroTest, ClipboardRecordsRoundTripByteForByte) {
@@ -256,7 +256,7 @@ TEST_F(MacroTest, ClipboardRecordsRoundTripByteForByte) {
     ASSERT_THAT(MacroNames(),
                 ElementsAre("Open site", "Programming", "Find Py", "Open site", "Find Py"));
     // The pasted copies keep their keys, which stay with the macros that had them first.
-    EXPECT_EQ(doc().m_arrMacros[3]->m_dwHotKey, kCtrlShiftF5);
+    EXPECT_EQ(doc().Macros()[3].m_dwHotKey, kCtrlShiftF5);
     EXPECT_EQ(frame->Macros()->Keys().size(), 3u);
     SelectMacros({3, 4});
     frame->Action(cmd::Copy)->trigger();
@@ -268,7 +268,7 @@ TEST_F(MacroTest, ClipboardRecordsRoundTripByteForByte) {
     brindle::MessageBox::QueueAnswer(QMessageBox::No);
     frame->Action(cmd::Cut)->trigger();
     EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat(CMacroView::kMacroMime));
-    EXPECT_EQ(doc().m_arrMacros.size(), 5u);
+    EXPECT_EQ(doc().Macros().size(), 5u);
 }
 
 TEST_F(MacroTest, PropertiesEditsTheMacroAndItsKey) {
@@ -288,8 +288,8 @@ TEST_F(MacroTest, PropertiesEditsTheMacroAndItsKey) {
     });
     frame->Action(cmd::Properties)->trigger();
     brindle::DialogRunner::SetHandler({});
-    EXPECT_EQ(doc().m_arrMacros[1]->m_strKeywords, "news");
-    EXPECT_EQ(doc().m_arrMacros[1]->m_nKind, kMacroKeywords);
+    EXPECT_EQ(doc().Macros()[1].m_strKeywords, "news");
+    EXPECT_EQ(doc().Macros()[1].m_nKind, kMacroKeywords);
     QTest::keyClick(frame, Qt::Key_K, Qt::AltModifier);
     EXPECT_EQ(Box(), "");
     QTest::keyClick(frame, Qt::Key_N, Qt::AltModifier);
@@ -305,8 +305,8 @@ TEST_F(MacroTest, ContextMenuAndDoubleClick) {
     for (QAction* a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(texts.join(QLatin1Char('|')),
-              "&New Macro|-|&Cut...\tCtrl+X|Copy...\tCtrl+C|Paste...\tCtrl+P|Delete...\tDEL|-|"
-              "&Properties");
+              "&New Macro|-|&Cut...\tCtrl+X|Copy...\tCtrl+C|Paste...\tCtrl+V|Delete...\tDel|-|"
+              "&Properties\tF5");
     QStringList sub;
     for (QAction* a : menu->actions().first()->menu()->actions())
         sub << (a->isSeparator() ? QStringLiteral("-") : a->text());

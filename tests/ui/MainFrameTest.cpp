@@ -96,12 +96,11 @@ TEST_F(MainFrameTest, MenuBarOrderTextsAndKeys) {
     QStringList edit;
     for (QAction* a : frame->menuBar()->actions()[1]->menu()->actions())
         edit << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(edit, (QStringList{"&Undo...\tCtrl+Z", "-", "Cu&t...\tCtrl+X", "&Copy...\tCtrl+C",
-                                 "&Paste...\tCtrl+V", "Delete...\tDEL", "Select All", "-",
-                                 "&Fast Add\tF2", "&Add\tF3", "-", "&Marked as visited\tF4",
-                                 "P&roperties\tF5"}));
+    EXPECT_EQ(edit, (QStringList{"&Undo...", "-", "Cu&t...", "&Copy...", "&Paste...", "Delete...",
+                                 "Select All", "-", "&Fast Add", "&Add", "-", "&Marked as visited",
+                                 "P&roperties"}));
     QAction* fetch = frame->Action(cmd::Fetch);
-    EXPECT_EQ(fetch->text(), "&Fetch\tF7");
+    EXPECT_EQ(fetch->text(), "&Fetch");
     EXPECT_EQ(fetch->shortcut(), QKeySequence(Qt::Key_F6));
     EXPECT_EQ(frame->Action(cmd::Undo)->shortcuts(),
               (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z),
@@ -127,16 +126,16 @@ TEST_F(MainFrameTest, ModesKeepTheirOwnTextAndStringModeSearchesOnce) {
     recorder.Clear();
     frame->Action(cmd::StringSearch)->trigger();
     EXPECT_EQ(Searches(), 1);
-    EXPECT_EQ(doc().m_nSearchMode, kSearchString);
+    EXPECT_EQ(doc().SearchMode(), kSearchString);
     EXPECT_EQ(box()->text(), "");
     EXPECT_EQ(frame->Panes()->Text(1), "SM:String");
     EXPECT_EQ(frame->Workspace()->KeywordPaneHeight(), 0);
-    doc().m_byStringFields = kSearchName;
+    doc().SetStringFields(kSearchName);
     QTest::keyClicks(box(), "java");
     EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
     frame->Action(cmd::KeywordSearch)->trigger();
     EXPECT_EQ(box()->text(), "web");
-    EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
+    EXPECT_EQ(doc().SearchMode(), kSearchKeyword);
     EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Web tools"));
     EXPECT_GT(frame->Workspace()->KeywordPaneHeight(), 0);
     frame->Action(cmd::StringSearch)->trigger();
@@ -187,14 +186,14 @@ TEST_F(MainFrameTest, ClickingAKeywordNarrowsTheSearch) {
 
 TEST_F(MainFrameTest, KeywordMacroAndStringMacro) {
     AddSample();
-    frame->Search()->RunStringMacro("  apple ", 0x80 | kSearchName);
-    EXPECT_EQ(doc().m_nSearchMode, kSearchString);
+    frame->Search()->RunStringMacro("  apple ", {.fields = kSearchName, .matchCase = true});
+    EXPECT_EQ(doc().SearchMode(), kSearchString);
     EXPECT_THAT(VisibleNames(), ::testing::IsEmpty()); // match case: "apple" is not "Apple"
-    EXPECT_EQ(doc().m_bLastMatchCase, 1);
-    frame->Search()->RunStringMacro("apple", kSearchName);
+    EXPECT_EQ(doc().LastMatchCase(), 1);
+    frame->Search()->RunStringMacro("apple", {.fields = kSearchName, .matchCase = false});
     EXPECT_THAT(VisibleNames(), ElementsAre("Apple"));
     frame->Search()->RunKeywordMacro(" java ");
-    EXPECT_EQ(doc().m_nSearchMode, kSearchKeyword);
+    EXPECT_EQ(doc().SearchMode(), kSearchKeyword);
     EXPECT_EQ(box()->text(), "java");
     EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
 }
@@ -205,21 +204,21 @@ TEST_F(MainFrameTest, HeaderClickSortsAndFlips) {
     CBookMarkView* view = frame->Workspace()->Bookmarks();
     const int urlColumn = view->Model()->ColumnOfField(kFieldURL);
     view->SortByColumn(urlColumn);
-    EXPECT_EQ(doc().m_nSortColumn, kFieldURL);
-    EXPECT_EQ(doc().m_bSortAscending, 1);
+    EXPECT_EQ(doc().SortColumn(), kFieldURL);
+    EXPECT_EQ(doc().SortAscending(), 1);
     EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Java guide", "Sports daily", "Web tools"));
     view->SortByColumn(urlColumn);
-    EXPECT_EQ(doc().m_bSortAscending, 0);
+    EXPECT_EQ(doc().SortAscending(), 0);
     EXPECT_THAT(VisibleNames(), ElementsAre("Web tools", "Sports daily", "Java guide", "Apple"));
     view->SortByColumn(0); // another column keeps the direction
-    EXPECT_EQ(doc().m_nSortColumn, kFieldName);
-    EXPECT_EQ(doc().m_bSortAscending, 0);
+    EXPECT_EQ(doc().SortColumn(), kFieldName);
+    EXPECT_EQ(doc().SortAscending(), 0);
     EXPECT_FALSE(view->Model()->headerData(0, Qt::Horizontal, Qt::DecorationRole).isNull());
     EXPECT_TRUE(view->Model()->headerData(urlColumn, Qt::Horizontal, Qt::DecorationRole).isNull());
 }
 
 TEST_F(MainFrameTest, ColumnsFollowTheMask) {
-    doc().m_wColumns = (1 << kFieldName) | (1 << kFieldStatusChecking) | (1 << kFieldAddDate);
+    doc().SetColumns((1 << kFieldName) | (1 << kFieldStatusChecking) | (1 << kFieldAddDate));
     frame->Workspace()->Rebuild();
     BookmarkListModel* model = frame->Workspace()->Bookmarks()->Model();
     ASSERT_EQ(model->columnCount(), 3);
@@ -228,7 +227,7 @@ TEST_F(MainFrameTest, ColumnsFollowTheMask) {
     EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), "Add Date");
     EXPECT_EQ(model->ColumnOfField(kFieldURL), -1);
     // The sort field hidden: the first column carries the sort image.
-    doc().m_nSortColumn = kFieldURL;
+    doc().SetSortOrder(kFieldURL, doc().SortAscending() != 0);
     EXPECT_EQ(model->SortColumn(), 0);
 }
 
@@ -242,7 +241,7 @@ TEST_F(MainFrameTest, TitlesAndDatesFitTheirColumnsAndALoneColumnFillsTheWidth) 
                        .lastVisited = 1861657138,
                        .lastModified = 1861657138,
                        .lastChecked = 1861657138});
-    doc().m_wColumns = 0x0FFF;
+    doc().SetColumns(0x0FFF);
     doc().Search("", false, 0);
     frame->Workspace()->Rebuild();
     frame->resize(900, 600);
@@ -258,7 +257,7 @@ TEST_F(MainFrameTest, TitlesAndDatesFitTheirColumnsAndALoneColumnFillsTheWidth) 
         const QString cell = model->index(0, k).data().toString();
         EXPECT_GT(view->columnWidth(k), cells.horizontalAdvance(cell)) << title.toStdString();
     }
-    doc().m_wColumns = 1 << kFieldName;
+    doc().SetColumns(1 << kFieldName);
     frame->Workspace()->Rebuild();
     QApplication::processEvents();
     EXPECT_EQ(view->columnWidth(0), view->viewport()->width());
@@ -292,7 +291,7 @@ TEST_F(MainFrameTest, ModelsPassTheModelTester) {
     QAbstractItemModelTester keywords(frame->Workspace()->Keywords()->Model(),
                                       QAbstractItemModelTester::FailureReportingMode::Fatal);
     QTest::keyClicks(box(), "web.n");
-    doc().m_wColumns = 0x0003;
+    doc().SetColumns(0x0003);
     frame->Workspace()->Rebuild();
     box()->clear();
     EXPECT_EQ(frame->Workspace()->Bookmarks()->Model()->rowCount(), 4);
@@ -325,9 +324,9 @@ TEST_F(MainFrameTest, CopyKeywordsAndCurrentSearchMacro) {
     QTest::keyClicks(box(), "web");
     EXPECT_TRUE(frame->Action(cmd::MacroCurrentSearch)->isEnabled());
     frame->Action(cmd::MacroCurrentSearch)->trigger();
-    ASSERT_EQ(doc().m_arrMacros.size(), 1u);
-    EXPECT_EQ(doc().m_arrMacros[0]->m_nKind, kMacroKeywords);
-    EXPECT_EQ(doc().m_arrMacros[0]->m_strKeywords, "web");
+    ASSERT_EQ(doc().Macros().size(), 1u);
+    EXPECT_EQ(doc().Macros()[0].m_nKind, kMacroKeywords);
+    EXPECT_EQ(doc().Macros()[0].m_strKeywords, "web");
 }
 
 TEST_F(MainFrameTest, SearchOptionMenuFollowsTheMode) {
@@ -337,7 +336,7 @@ TEST_F(MainFrameTest, SearchOptionMenuFollowsTheMode) {
         items << a->text();
     EXPECT_EQ(items, QStringList{"Partial Match"});
     frame->Search()->OptionMenu()->actions()[0]->trigger();
-    EXPECT_EQ(doc().m_bPartialMatch, 0);
+    EXPECT_EQ(doc().PartialMatch(), 0);
     frame->Action(cmd::StringSearch)->trigger();
     frame->Search()->PrepareOptionMenu();
     items.clear();
@@ -346,7 +345,7 @@ TEST_F(MainFrameTest, SearchOptionMenuFollowsTheMode) {
     EXPECT_EQ(items, (QStringList{"Match Case", "-", "Name", "URL", "Keywords", "Description",
                                   "Notes", "Schedule", "Status"}));
     frame->Search()->OptionMenu()->actions()[4]->trigger(); // "Keywords": bit 2
-    EXPECT_EQ(doc().m_byStringFields, 0x04);
+    EXPECT_EQ(doc().StringFields(), kSearchNewDocumentFields & ~kSearchKeywords);
 }
 
 TEST_F(MainFrameTest, ClosingAModifiedDocumentAsksToSave) {

@@ -71,10 +71,10 @@ TEST_F(OpenPageTest, OpenPageSetsLastVisitedAndStartsTheBrowser) {
     const BrxTime before = CBrindleDoc::Now();
     frame->Action(cmd::OpenPage)->trigger();
     EXPECT_THAT(Opened(1), ElementsAre(Firefox("http://a.example/")));
-    EXPECT_GE(doc().m_arrBookmarks[1].m_tLastVisited, before);
+    EXPECT_GE(doc().Bookmarks()[1].m_tLastVisited, before);
     EXPECT_TRUE(doc().IsModified());
     EXPECT_NE(view->Model()->index(0, 9).data().toString(), "");
-    EXPECT_EQ(doc().m_arrBookmarks[2].m_tLastVisited, 0);
+    EXPECT_EQ(doc().Bookmarks()[2].m_tLastVisited, 0);
 }
 
 TEST_F(OpenPageTest, DoubleClickEnterAndTrayOpenTheirRows) {
@@ -111,14 +111,14 @@ TEST_F(OpenPageTest, RefusedAndFailedLaunchesAreSaid) {
     EXPECT_TRUE(Opened(0).isEmpty());
     EXPECT_EQ(frame->Panes()->Text(0), "Not opened: an address may not start with \"-\"");
     // A page that went to no browser is not stamped as visited.
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_tLastVisited, 0);
+    EXPECT_EQ(doc().Bookmarks()[0].m_tLastVisited, 0);
 
     app.Prefs().m_strNetscapePath = browsers.Program(QStringLiteral("broken")).toStdString();
     Select(1);
     frame->Action(cmd::OpenPage)->trigger();
     EXPECT_EQ(frame->Panes()->Text(0),
               QStringLiteral("Cannot start ") + browsers.Program(QStringLiteral("broken")));
-    EXPECT_EQ(doc().m_arrBookmarks[1].m_tLastVisited, 0);
+    EXPECT_EQ(doc().Bookmarks()[1].m_tLastVisited, 0);
     EXPECT_FALSE(doc().IsModified());
 }
 
@@ -139,7 +139,7 @@ TEST_F(OpenPageTest, SearchBoxKeys) {
     EXPECT_TRUE(box->hasFocus());
     QTest::keyClick(box, Qt::Key_Escape);
     EXPECT_EQ(box->text(), "");
-    EXPECT_EQ(doc().m_strLastSearch, "");
+    EXPECT_EQ(doc().LastSearch(), "");
 }
 
 } // namespace

@@ -122,7 +122,7 @@ class PropertySheetTest : public ::testing::Test {
     }
     std::vector<std::string> Names() {
         std::vector<std::string> names;
-        for (const BookmarkRef b : doc().m_arrBookmarks)
+        for (const BookmarkRef b : doc().Bookmarks())
             names.emplace_back(b.m_strName);
         return names;
     }
@@ -157,8 +157,8 @@ TEST_F(PropertySheetTest, AddStoresTheTypedFieldsAndShowsTheBookmarkUnderTheSear
     const BrxTime before = CBrindleDoc::Now();
     frame->Action(cmd::Add)->trigger();
     ASSERT_TRUE(seen);
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 5u);
-    const BookmarkRef b = doc().m_arrBookmarks[4];
+    ASSERT_EQ(doc().Bookmarks().size(), 5u);
+    const BookmarkRef b = doc().Bookmarks()[4];
     EXPECT_EQ(b.m_strName, "Bravo");
     EXPECT_EQ(b.m_strURL, "http://bravo.example/");
     EXPECT_EQ(b.m_strKeywords, "web tools daily");
@@ -191,7 +191,7 @@ TEST_F(PropertySheetTest, AddStoresTheTypedFieldsAndShowsTheBookmarkUnderTheSear
         s.accept();
     });
     frame->Action(cmd::Add)->trigger();
-    EXPECT_EQ(doc().m_arrBookmarks.size(), 6u);
+    EXPECT_EQ(doc().Bookmarks().size(), 6u);
     EXPECT_THAT(Rows(), ElementsAre("Alpha", "Beta", "Bravo"));
     EXPECT_EQ(frame->Panes()->Text(0), "Added \"Aardvark\"; the current search does not show it.");
 }
@@ -217,7 +217,7 @@ TEST_F(PropertySheetTest, ABlankNameIsRefusedInBothFormsAndCancelChangesNothing)
         ASSERT_EQ(brindle::MessageBox::History().size(), 1u);
         EXPECT_EQ(brindle::MessageBox::History()[0].text, "You must enter a name for the bookmark");
         EXPECT_EQ(brindle::MessageBox::History()[0].icon, brindle::MessageBox::Icon::Stop);
-        EXPECT_EQ(doc().m_arrBookmarks.size(), 4u);
+        EXPECT_EQ(doc().Bookmarks().size(), 4u);
         EXPECT_THAT(Names(), ElementsAre("Alpha", "Beta", "Gamma", "Delta"));
         EXPECT_FALSE(doc().IsModified());
     }
@@ -264,7 +264,7 @@ TEST_F(PropertySheetTest, RenameToATakenNameGetsZeroesAndTheListFollows) {
     Properties(3); // Delta
     EXPECT_TRUE(closed);
     EXPECT_THAT(Names(), ElementsAre("Alpha", "Alpha0", "Alpha00", "Delta"));
-    EXPECT_EQ(doc().m_arrBookmarks[3].m_strURL, "http://d.example/");
+    EXPECT_EQ(doc().Bookmarks()[3].m_strURL, "http://d.example/");
     EXPECT_FALSE(doc().IsModified());
 }
 
@@ -296,8 +296,8 @@ TEST_F(PropertySheetTest, SteppingKeepsEditsUntilOkAndCancelDropsThem) {
     });
     Properties(1); // Beta
     EXPECT_FALSE(doc().IsModified());
-    EXPECT_EQ(doc().m_arrBookmarks[1].m_strDescription, "desc");
-    EXPECT_EQ(doc().m_arrBookmarks[2].m_strNotes, "note");
+    EXPECT_EQ(doc().Bookmarks()[1].m_strDescription, "desc");
+    EXPECT_EQ(doc().Bookmarks()[2].m_strNotes, "note");
 
     OnSheet([&](Sheet& s) {
         stepThrough(s);
@@ -305,13 +305,13 @@ TEST_F(PropertySheetTest, SteppingKeepsEditsUntilOkAndCancelDropsThem) {
     });
     Properties(1);
     EXPECT_TRUE(doc().IsModified());
-    EXPECT_EQ(doc().m_arrBookmarks[1].m_strDescription, "edited B");
-    EXPECT_EQ(doc().m_arrBookmarks[1].m_strKeywords, "news sport daily");
-    EXPECT_EQ(doc().m_arrBookmarks[2].m_strNotes, "edited G");
-    EXPECT_EQ(doc().m_arrBookmarks[0].m_strDescription, "desc");
-    EXPECT_EQ(doc().m_arrBookmarks[3].m_strNotes, "note");
+    EXPECT_EQ(doc().Bookmarks()[1].m_strDescription, "edited B");
+    EXPECT_EQ(doc().Bookmarks()[1].m_strKeywords, "news sport daily");
+    EXPECT_EQ(doc().Bookmarks()[2].m_strNotes, "edited G");
+    EXPECT_EQ(doc().Bookmarks()[0].m_strDescription, "desc");
+    EXPECT_EQ(doc().Bookmarks()[3].m_strNotes, "note");
     // Dates are not the sheet's to change.
-    EXPECT_EQ(doc().m_arrBookmarks[1].m_tAddDate, 1000000 + 86400);
+    EXPECT_EQ(doc().Bookmarks()[1].m_tAddDate, 1000000 + 86400);
 }
 
 TEST_F(PropertySheetTest, SteppingWithAnEmptyNameStaysAndTheFirstEntryStaysFirst) {
@@ -425,14 +425,14 @@ TEST_F(PropertySheetTest, ShowAddSheetTakesThePrefilledFields) {
     initial.m_strURL = "http://cap.example/";
     initial.m_strDescription = "from the browser";
     frame->Workspace()->ShowAddSheet(initial);
-    ASSERT_EQ(doc().m_arrBookmarks.size(), 5u);
-    EXPECT_EQ(doc().m_arrBookmarks[4].m_strName, "Captured");
+    ASSERT_EQ(doc().Bookmarks().size(), 5u);
+    EXPECT_EQ(doc().Bookmarks()[4].m_strName, "Captured");
 }
 
 } // namespace
 
 TEST_F(PropertySheetTest, TheClipboardHotKeyOpensTheAddSheetWithTheUrlOnTheClipboard) {
-    const std::size_t before = doc().m_arrBookmarks.size();
+    const std::size_t before = doc().Bookmarks().size();
     QString shownUrl;
     OnSheet([&](Sheet& s) {
         shownUrl = Box(s, "urlEdit")->text();
@@ -441,7 +441,7 @@ TEST_F(PropertySheetTest, TheClipboardHotKeyOpensTheAddSheetWithTheUrlOnTheClipb
     QGuiApplication::clipboard()->setText(QStringLiteral("https://example.org/a?b=1&c=2"));
     frame->Tray()->OnHotKey(brindle::kFirstGlobalHotKeyId + 3);
     EXPECT_EQ(shownUrl, "https://example.org/a?b=1&c=2");
-    ASSERT_EQ(doc().m_arrBookmarks.size(), before + 1);
+    ASSERT_EQ(doc().Bookmarks().size(), before + 1);
 
     // Text that is no URL opens nothing.
     bool opened = false;
@@ -452,7 +452,7 @@ TEST_F(PropertySheetTest, TheClipboardHotKeyOpensTheAddSheetWithTheUrlOnTheClipb
     QGuiApplication::clipboard()->setText(QStringLiteral("just some words"));
     frame->Tray()->OnHotKey(brindle::kFirstGlobalHotKeyId + 3);
     EXPECT_FALSE(opened);
-    EXPECT_EQ(doc().m_arrBookmarks.size(), before + 1);
+    EXPECT_EQ(doc().Bookmarks().size(), before + 1);
 }
 
 TEST_F(PropertySheetTest, TheBrowserHotKeyOpensTheAddSheetWithFirefoxsCurrentPage) {

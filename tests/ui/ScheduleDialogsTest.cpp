@@ -169,7 +169,7 @@ TEST_F(ScheduleDialogsTest, RenameOntoAnotherRemovesItAndASecondDefaultClearsThe
     dialog.SelectSchedule(0);
     dialog.Edit(); // A becomes "B" (trimmed), default, 3 weeks
     EXPECT_THAT(Rows(dialog), ElementsAre("B|default   3 Weeks "));
-    ASSERT_EQ(doc.m_arrSchedules.size(), 1u);
+    ASSERT_EQ(doc.Schedules().size(), 1u);
 
     typed = {{"C", "Years", 2, true}};
     dialog.New();
@@ -206,7 +206,7 @@ TEST_F(ScheduleDialogsTest, DeleteAsksFirst) {
     dialog.SelectSchedule(0);
     MessageBox::QueueAnswer(QMessageBox::No);
     dialog.Delete();
-    EXPECT_EQ(doc.m_arrSchedules.size(), 2u);
+    EXPECT_EQ(doc.Schedules().size(), 2u);
     MessageBox::QueueAnswer(QMessageBox::Yes);
     dialog.Delete();
     EXPECT_THAT(Rows(dialog), ElementsAre("B|2 Days "));
@@ -263,7 +263,7 @@ TEST_F(ScheduleDialogsTest, SetStatusCheckingChoosesTheDefaultAndWritesTheSelect
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.GetFieldText(1, kFieldSchedule), "Weekly");
     EXPECT_EQ(doc.GetFieldText(1, kFieldStatus), "Waiting");
-    EXPECT_EQ(doc.m_arrBookmarks[1].m_wStatusChecking, 1);
+    EXPECT_EQ(doc.Bookmarks()[1].m_wStatusChecking, 1);
     EXPECT_EQ(doc.GetFieldText(0, kFieldStatus), "Changed");
 }
 

@@ -31,7 +31,7 @@ class StartUpTest : public ::testing::Test {
         path = dir.filePath(QStringLiteral("recent.brx"));
         ASSERT_TRUE(brindle::WriteDocumentFile(other, path.toStdString()));
         ASSERT_TRUE(app.OpenDocument(path));
-        ASSERT_EQ(app.Doc().m_arrBookmarks.size(), 2u);
+        ASSERT_EQ(app.Doc().Bookmarks().size(), 2u);
     }
     void TearDown() override { brindle::MessageBox::Reset(); }
 
@@ -54,8 +54,8 @@ TEST_F(StartUpTest, TheAutomaticSaveRunsEveryFifteenMinutes) {
 TEST_F(StartUpTest, ReloadOnReopensTheMostRecentFileAfterNew) {
     app.Prefs().m_bReload = 1;
     app.Files().New();
-    EXPECT_TRUE(app.Doc().m_arrBookmarks.empty()); // not inside New itself
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().m_arrBookmarks.size() == 2u; }, 5000));
+    EXPECT_TRUE(app.Doc().Bookmarks().empty()); // not inside New itself
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.Doc().Bookmarks().size() == 2u; }, 5000));
     EXPECT_EQ(QString::fromStdString(app.Files().PathName()), path);
 }
 
@@ -63,7 +63,7 @@ TEST_F(StartUpTest, ReloadOffLeavesTheNewDocumentEmpty) {
     app.Prefs().m_bReload = 0;
     app.Files().New();
     QTest::qWait(50);
-    EXPECT_TRUE(app.Doc().m_arrBookmarks.empty());
+    EXPECT_TRUE(app.Doc().Bookmarks().empty());
 }
 
 } // namespace

@@ -26,8 +26,8 @@ std::string ToUtf8(const QString& s) {
 
 QStringList ScheduleNames(const CBrindleDoc& doc) {
     QStringList names;
-    for (const auto& s : doc.m_arrSchedules)
-        names << QString::fromStdString(s->m_strName);
+    for (const CSchedule& s : doc.Schedules())
+        names << QString::fromStdString(s.m_strName);
     return names;
 }
 
@@ -48,11 +48,10 @@ CAddMarkPropertySheet::CAddMarkPropertySheet(CBrindleDoc& doc, const CBookmark& 
     m_fields.statusChecking = true;
     m_fields.status = initial.m_strStatus.empty() ? QString::fromLatin1(kStatusWaiting)
                                                   : QString::fromStdString(initial.m_strStatus);
-    std::string schedule = initial.m_strSchedule;
-    if (schedule.empty() || !m_doc.ScheduleExists(schedule))
-        schedule = m_doc.GetDefaultScheduleName();
-    m_fields.schedule =
-        schedule.empty() ? QString::fromLatin1(kNoSchedule) : QString::fromStdString(schedule);
+    const std::string& schedule = initial.m_strSchedule;
+    m_fields.schedule = QString::fromStdString(!schedule.empty() && m_doc.ScheduleExists(schedule)
+                                                   ? schedule
+                                                   : m_doc.DefaultScheduleOrNone());
     m_fields.dates[0] = FormatDate(CBrindleDoc::Now());
     Build();
 }

@@ -72,13 +72,12 @@ QVariant BookmarkListModel::data(const QModelIndex& index, int role) const {
         return {};
     const int field = FieldOfColumn(index.column());
     const int bookmark = BookmarkAt(index.row());
-    if (field < 0 || bookmark < 0 ||
-        static_cast<std::size_t>(bookmark) >= m_doc.m_arrBookmarks.size())
+    if (field < 0 || bookmark < 0 || static_cast<std::size_t>(bookmark) >= m_doc.Bookmarks().size())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return QString::fromStdString(m_doc.GetFieldText(bookmark, field));
     if (role == Qt::DecorationRole && index.column() == 0) {
-        const int icon = brindle::StatusDisplayOf(m_doc.m_arrBookmarks[bookmark].m_strStatus,
+        const int icon = brindle::StatusDisplayOf(m_doc.Bookmarks()[bookmark].m_strStatus,
                                                   m_doc.Prefs().m_arrStatusIcons);
         if (icon >= 0 && icon < static_cast<int>(m_statusIcons.size()))
             return m_statusIcons[icon];
@@ -95,12 +94,12 @@ QVariant BookmarkListModel::headerData(int section, Qt::Orientation orientation,
     if (role == Qt::DisplayRole)
         return tr(ColumnTitle(field));
     if (role == Qt::DecorationRole && section == SortColumn())
-        return m_doc.m_bSortAscending ? m_ascending : m_descending;
+        return m_doc.SortAscending() ? m_ascending : m_descending;
     return {};
 }
 
 int BookmarkListModel::SortColumn() const {
-    const int column = ColumnOfField(m_doc.m_nSortColumn);
+    const int column = ColumnOfField(m_doc.SortColumn());
     return column < 0 ? 0 : column;
 }
 
@@ -114,7 +113,7 @@ void BookmarkListModel::RebuildColumns() {
     beginResetModel();
     m_fields.clear();
     for (int f = 0; f < kFieldCount; ++f)
-        if (m_doc.m_wColumns & (1u << f))
+        if (m_doc.Columns() & (1u << f))
             m_fields.push_back(f);
     m_rows = static_cast<int>(m_doc.ActiveHits().size());
     endResetModel();

@@ -44,13 +44,13 @@ BookmarkMimeData::BookmarkMimeData(const CBrindleDoc& doc,
     constexpr std::size_t kAhead = 8;
     auto prefetch = [&](std::size_t k) {
         if (k < bookmarks.size())
-            __builtin_prefetch(doc.m_arrBookmarks[bookmarks[k]].m_strName.data());
+            __builtin_prefetch(doc.Bookmarks()[bookmarks[k]].m_strName.data());
     };
     for (std::size_t k = 0; k < kAhead; ++k)
         prefetch(k);
     for (std::size_t k = 0; k < bookmarks.size(); ++k) {
         prefetch(k + kAhead);
-        const BookmarkRef b = doc.m_arrBookmarks[bookmarks[k]];
+        const BookmarkRef b = doc.Bookmarks()[bookmarks[k]];
         Entry e;
         e.at = m_texts.size();
         auto keep = [this](std::string_view text, std::size_t kept) {

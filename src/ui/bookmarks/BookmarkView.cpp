@@ -118,7 +118,7 @@ void CBookMarkView::InitialUpdate() {
     if (m_initialised)
         RebuildColumns();
     m_initialised = true;
-    if (!m_doc.m_arrBookmarks.empty()) {
+    if (!m_doc.Bookmarks().empty()) {
         m_doc.RerunLastSearch();
         emit macrosChanged();
     }
@@ -138,7 +138,7 @@ void CBookMarkView::SortByColumn(int column) {
     if (field < 0)
         return;
     // Another column keeps the direction; the sorted one flips it.
-    const bool ascending = m_doc.m_bSortAscending != 0;
+    const bool ascending = m_doc.SortAscending() != 0;
     m_doc.SetSortOrder(field, column == m_model->SortColumn() ? !ascending : ascending);
     m_doc.SortActiveHits();
     emit m_model->headerDataChanged(Qt::Horizontal, 0, m_model->columnCount() - 1);
@@ -174,7 +174,7 @@ bool CBookMarkView::HasSelection() const {
 void CBookMarkView::AfterDelete() {
     m_doc.RerunLastSearch();
     // A string search leaves the dictionary alone; a delete must not leave gone keywords in it.
-    if (m_doc.m_nSearchMode != kSearchKeyword) {
+    if (m_doc.SearchMode() != kSearchKeyword) {
         m_doc.RebuildDictionary();
         m_doc.RefreshViews();
     }
@@ -242,7 +242,7 @@ void CBookMarkView::Paste() {
 }
 
 bool CBookMarkView::CanUndo() const {
-    return !m_doc.m_arrDeletedBookmarks.empty();
+    return !m_doc.DeletedBookmarks().empty();
 }
 
 void CBookMarkView::Undo() {
@@ -263,7 +263,7 @@ void CBookMarkView::MarkSelectedVisited() {
 void CBookMarkView::CopyUrlsToClipboard() {
     std::string text;
     for (std::uint32_t index : SelectedBookmarks()) {
-        text += m_doc.m_arrBookmarks[index].m_strURL;
+        text += m_doc.Bookmarks()[index].m_strURL;
         text += '\n';
     }
     // At most 65,535 bytes with the terminating zero, cut between characters.
@@ -295,12 +295,12 @@ void CBookMarkView::MakeCommonKeyword() {
 void CBookMarkView::ToggleColumn(int field) {
     if (field < 1 || field >= kFieldCount)
         return; // Name always stays
-    m_doc.SetColumns(m_doc.m_wColumns ^ static_cast<std::uint16_t>(1u << field));
+    m_doc.SetColumns(m_doc.Columns() ^ static_cast<std::uint16_t>(1u << field));
     RebuildColumns();
 }
 
 void CBookMarkView::ChooseColumns() {
-    CColumnsDlg dialog(m_doc.m_wColumns, this);
+    CColumnsDlg dialog(m_doc.Columns(), this);
     if (brindle::DialogRunner::Run(dialog) != QDialog::Accepted)
         return;
     m_doc.SetColumns(dialog.Columns());

@@ -9,10 +9,10 @@ namespace brindle {
 PageOpener::PageOpener(CBrindleDoc& doc, QObject* parent) : QObject(parent), m_doc(doc) {}
 
 void PageOpener::OpenBookmark(std::int64_t index) {
-    if (index < 0 || static_cast<std::uint64_t>(index) >= m_doc.m_arrBookmarks.size())
+    if (index < 0 || static_cast<std::uint64_t>(index) >= m_doc.Bookmarks().size())
         return;
     const auto i = static_cast<std::uint32_t>(index);
-    const std::string_view url = m_doc.m_arrBookmarks[i].m_strURL;
+    const std::string_view url = m_doc.Bookmarks()[i].m_strURL;
     // Only a page that really went to a browser counts as visited.
     if (!OpenURL(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))))
         return;

@@ -44,7 +44,7 @@ QString NoSchedule() {
 
 // Status texts are stored in the bookmark, so they are not translated.
 QString CheckingOff() {
-    return QStringLiteral("Checking Off");
+    return QString::fromLatin1(kStatusCheckingOff);
 }
 
 } // namespace

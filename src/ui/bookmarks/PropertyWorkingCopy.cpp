@@ -18,13 +18,13 @@ BookmarkRef PropertyWorkingCopy::Entry(std::uint32_t i) const {
     const auto it = m_edited.find(i);
     if (it != m_edited.end())
         return it->second;
-    if (i >= m_doc.m_arrBookmarks.size())
+    if (i >= m_doc.Bookmarks().size())
         return {};
-    return m_doc.m_arrBookmarks[i];
+    return m_doc.Bookmarks()[i];
 }
 
 std::int64_t PropertyWorkingCopy::FindOtherByName(std::uint32_t n, std::string_view name) const {
-    const auto& records = m_doc.m_arrBookmarks.Records();
+    const auto& records = m_doc.Bookmarks().Records();
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (i == n)
             continue;
@@ -69,7 +69,7 @@ void PropertyWorkingCopy::ApplyTo(CBrindleDoc& doc) {
         return;
     }
     // The document skips the entries left empty and those stored back unchanged.
-    CBrindleDoc::Bookmarks copies(doc.m_arrBookmarks.size());
+    CBrindleDoc::BookmarkCopies copies(doc.Bookmarks().size());
     for (auto& [index, bookmark] : m_edited)
         if (index < copies.size())
             copies[index] = std::make_unique<CBookmark>(std::move(bookmark));

@@ -33,7 +33,7 @@ std::string SheetKeywordText(std::string_view text);
 class PropertyWorkingCopy {
   public:
     explicit PropertyWorkingCopy(const CBrindleDoc& doc)
-        : m_doc(doc), m_size(doc.m_arrBookmarks.size()) {}
+        : m_doc(doc), m_size(doc.Bookmarks().size()) {}
 
     std::size_t Size() const { return m_size; }
     // Entry i as the sheet shows it: the stored copy, else the document's bookmark (an empty
@@ -41,7 +41,7 @@ class PropertyWorkingCopy {
     BookmarkRef Entry(std::uint32_t i) const;
     // The document's collection changed size while the sheet was open (another document was
     // opened): the entries no longer line up, and OK takes nothing over.
-    bool Stale() const { return m_doc.m_arrBookmarks.size() != m_size; }
+    bool Stale() const { return m_doc.Bookmarks().size() != m_size; }
 
     enum class StoreResult { Stored, EmptyName, SameNameAndUrl };
     // Stores `values` into entry n: the name trimmed, the keywords as SheetKeywordText gives

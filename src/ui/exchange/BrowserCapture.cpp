@@ -13,13 +13,24 @@ namespace brindle {
 
 namespace {
 
-constexpr const char* kStatusCheckingOff = "Checking Off";
-
 std::string FastKeywords(const CBrindleDoc& doc, std::string_view title) {
     std::string keywords = doc.Prefs().m_strFastKey;
     keywords += ' ';
     keywords += title;
     return keywords;
+}
+
+// A captured page waits for its check on the default schedule; without a default schedule it
+// gets "<None>" with checking off.
+struct Placement {
+    std::string schedule;
+    std::string status;
+};
+Placement PlacementFor(const CBrindleDoc& doc) {
+    const std::string name = doc.GetDefaultScheduleName();
+    if (name.empty())
+        return {kNoSchedule, kStatusCheckingOff};
+    return {name, kStatusWaiting};
 }
 
 } // namespace
@@ -40,15 +51,10 @@ std::optional<CBookmark> CaptureBrowserBookmark(const CBrindleDoc& doc,
         ParseBrowserReply(pages(doc.Prefs().m_nPrefer == 1 ? "IEXPLORE" : "NETSCAPE"));
     if (page.url.empty() || page.title.empty())
         return std::nullopt;
-    std::string schedule = doc.GetDefaultScheduleName();
-    std::string status = kStatusWaiting;
-    if (schedule.empty()) {
-        schedule = kNoSchedule;
-        status = kStatusCheckingOff;
-    }
+    Placement placement = PlacementFor(doc);
     const BrxTime now = CBrindleDoc::Now();
     return CBookmark(page.title, page.url, FastKeywords(doc, page.title), {}, {}, 1,
-                     std::move(schedule), std::move(status), now, 0, 0, now);
+                     std::move(placement.schedule), std::move(placement.status), now, 0, 0, now);
 }
 
 int FastAddFromBrowsers(CBrindleDoc& doc, const BrowserPageSource& pages) {
@@ -57,11 +63,9 @@ int FastAddFromBrowsers(CBrindleDoc& doc, const BrowserPageSource& pages) {
         const BrowserPage page = ParseBrowserReply(pages(service));
         if (page.url.empty() || page.title.empty())
             continue;
-        std::string schedule = doc.GetDefaultScheduleName();
-        if (schedule.empty())
-            schedule = kNoSchedule;
         const CBookmark bookmark(page.title, page.url, FastKeywords(doc, page.title), {}, {}, 1,
-                                 std::move(schedule), kStatusWaiting, CBrindleDoc::Now(), 0, 0, 0);
+                                 doc.DefaultScheduleOrNone(), kStatusWaiting, CBrindleDoc::Now(), 0,
+                                 0, 0);
         if (doc.AddBookmarkToResult(bookmark))
             ++added;
     }
@@ -80,15 +84,10 @@ std::optional<CBookmark> ClipboardBookmark(const CBrindleDoc& doc, const QString
         (!web && scheme != QLatin1String("file")))
         return std::nullopt;
     const std::string address = text.toStdString();
-    std::string schedule = doc.GetDefaultScheduleName();
-    std::string status = kStatusWaiting;
-    if (schedule.empty()) {
-        schedule = kNoSchedule;
-        status = kStatusCheckingOff;
-    }
+    Placement placement = PlacementFor(doc);
     const BrxTime now = CBrindleDoc::Now();
-    return CBookmark(address, address, FastKeywords(doc, {}), {}, {}, 1, std::move(schedule),
-                     std::move(status), now, 0, 0, now);
+    return CBookmark(address, address, FastKeywords(doc, {}), {}, {}, 1,
+                     std::move(placement.schedule), std::move(placement.status), now, 0, 0, now);
 }
 
 } // namespace brindle

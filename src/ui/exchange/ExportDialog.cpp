@@ -333,7 +333,7 @@ brindle::ExportOptions CExportDlg::Options() const {
             std::string(brindle::kSortFieldNames[std::max(0, m_fieldSort->currentIndex())]);
         options.ascending = m_fieldAscending->isChecked();
         std::uint16_t mask = 0;
-        for (int i = 0; i < 12; ++i)
+        for (int i = 0; i < kFieldCount; ++i)
             if (m_fields->IsChecked(i))
                 mask |= std::uint16_t(1u << i);
         options.fieldMask = mask;

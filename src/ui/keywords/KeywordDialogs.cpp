@@ -23,7 +23,7 @@ constexpr const char* kFindHint = QT_TRANSLATE_NOOP(
 
 QStringList AllKeywords(const CBrindleDoc& doc) {
     std::vector<std::string> words;
-    for (const BookmarkRef b : doc.m_arrBookmarks)
+    for (const BookmarkRef b : doc.Bookmarks())
         brindle::SplitKeywordsInto(b.m_strKeywords, words);
     QStringList list;
     list.reserve(static_cast<qsizetype>(words.size()));

@@ -2,7 +2,6 @@
 #include "ui/keywords/KeywordView.h"
 
 #include "store/BrindleDoc.h"
-#include "store/KeywordText.h"
 #include "ui/window/CommandTable.h"
 
 #include <QApplication>
@@ -20,10 +19,10 @@ int KeywordListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant KeywordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows ||
-        static_cast<std::size_t>(index.row()) >= m_doc.m_arrDictionary.size())
+        static_cast<std::size_t>(index.row()) >= m_doc.Dictionary().size())
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return QString::fromStdString(m_doc.m_arrDictionary[index.row()]);
+        return QString::fromStdString(m_doc.Dictionary()[index.row()]);
     if (role == Qt::DecorationRole)
         return m_icon;
     if (role == Qt::SizeHintRole)
@@ -45,13 +44,13 @@ bool KeywordListModel::setData(const QModelIndex& index, const QVariant& value, 
 
 void KeywordListModel::Reload() {
     beginResetModel();
-    m_rows = static_cast<int>(m_doc.m_arrDictionary.size());
+    m_rows = static_cast<int>(m_doc.Dictionary().size());
     // One size for every item (the view lays out uniform items fast): the widest keyword's,
     // within limits.
     // Measured by the longest keyword in bytes: measuring every text would cost more than the
     // search itself.
     std::size_t longest = 0;
-    for (const std::string& k : m_doc.m_arrDictionary)
+    for (const std::string& k : m_doc.Dictionary())
         longest = std::max(longest, k.size());
     const int widest = m_metrics.averageCharWidth() * static_cast<int>(longest) * 11 / 10;
     m_itemSize = QSize(std::clamp(widest, 40, 220) + 44, m_metrics.height() + 6);
@@ -97,7 +96,7 @@ QString CKeyWordView::KeywordAt(int row) const {
 }
 
 void CKeyWordView::AppendAt(const QPoint& pos) {
-    if (m_doc.m_nSearchMode != kSearchKeyword || m_editing)
+    if (m_doc.SearchMode() != kSearchKeyword || m_editing)
         return;
     const QModelIndex index = indexAt(pos);
     if (!index.isValid())
@@ -106,7 +105,7 @@ void CKeyWordView::AppendAt(const QPoint& pos) {
 }
 
 void CKeyWordView::mousePressEvent(QMouseEvent* event) {
-    if (m_doc.m_nSearchMode != kSearchKeyword)
+    if (m_doc.SearchMode() != kSearchKeyword)
         return; // ignored entirely in string mode
     if (event->button() == Qt::LeftButton)
         AppendAt(event->position().toPoint());
@@ -114,7 +113,7 @@ void CKeyWordView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CKeyWordView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (m_doc.m_nSearchMode != kSearchKeyword)
+    if (m_doc.SearchMode() != kSearchKeyword)
         return;
     if (event->button() == Qt::LeftButton)
         AppendAt(event->position().toPoint());
@@ -141,7 +140,7 @@ bool CKeyWordView::IsValidKeyword(const QString& text) {
 
 void CKeyWordView::StartRename() {
     const int row = SelectedRow();
-    if (m_doc.m_nSearchMode != kSearchKeyword || row < 0)
+    if (m_doc.SearchMode() != kSearchKeyword || row < 0)
         return;
     m_editing = true;
     edit(m_model->index(row, 0));
@@ -160,12 +159,10 @@ bool CKeyWordView::FinishRename(int row, const QString& typed) {
     if (newWord == oldWord || newWord.empty() || !IsValidKeyword(trimmed))
         return false; // the label keeps the old word
     m_doc.RenameKeywordEverywhere(oldWord, newWord);
-    for (const std::string& term : m_doc.m_arrTerms) {
+    for (const std::string& term : m_doc.Terms()) {
         if (term == oldWord) {
             // The query has lost a keyword: nothing can match it any more.
-            m_doc.m_arrKeywordHits.clear();
-            m_doc.m_arrDictionary.clear();
-            m_doc.RefreshViews();
+            m_doc.ForgetKeywordResult();
             return true;
         }
         if (term == newWord) {
@@ -174,17 +171,14 @@ bool CKeyWordView::FinishRename(int row, const QString& typed) {
         }
     }
     // The model is in the middle of an edit: change the list once it is over.
-    QTimer::singleShot(0, this, [this, oldWord, newWord] {
-        brindle::EraseSorted(m_doc.m_arrDictionary, oldWord);
-        m_doc.AddDictionaryKeyword(newWord);
-        m_doc.RefreshViews();
-    });
+    QTimer::singleShot(
+        0, this, [this, oldWord, newWord] { m_doc.ReplaceDictionaryKeyword(oldWord, newWord); });
     return true;
 }
 
 void CKeyWordView::DeleteSelected() {
     const int row = SelectedRow();
-    if (m_doc.m_nSearchMode != kSearchKeyword || row < 0)
+    if (m_doc.SearchMode() != kSearchKeyword || row < 0)
         return;
     m_doc.DeleteKeywordCommand(KeywordAt(row).toStdString());
 }
@@ -199,7 +193,7 @@ void CKeyWordView::CopySelected() {
 }
 
 bool CKeyWordView::CanUndo() const {
-    return m_doc.m_nSearchMode == kSearchKeyword && !m_doc.m_arrUndoKeywordOwners.empty();
+    return m_doc.SearchMode() == kSearchKeyword && !m_doc.UndoKeywordOwners().empty();
 }
 
 void CKeyWordView::Undo() {

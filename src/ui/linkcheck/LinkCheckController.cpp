@@ -100,7 +100,7 @@ void LinkCheckController::ShowConnection() {
 
 void LinkCheckController::UpdateCommandTexts() {
     if (QAction* check = m_commands.Action(cmd::StatusCheck))
-        check->setText(m_check->Running() ? tr("Pause Check\tF8") : tr("Start Check\tF8"));
+        check->setText(m_check->Running() ? tr("&Pause Check") : tr("&Start Check"));
 }
 
 void LinkCheckController::RowsChanged() {

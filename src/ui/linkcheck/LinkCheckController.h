@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // LinkCheckController: the window's side of the status check (F8, "Check") and the bulk fetch
-// (F7, "Fetch"). It owns the internet session, one prober and one engine for each, shows the
+// (F6, "Fetch"). It owns the internet session, one prober and one engine for each, shows the
 // "SC:" texts in status pane 3 and "ONLINE"/"OFFLINE" in pane 2, rewrites the Status Check item
-// ("Pause Check\tF8" / "Start Check\tF8") and marks the Fetch item while a fetch runs. Rows show
+// ("Pause Check" / "Start Check") and marks the Fetch item while a fetch runs. Rows show
 // their new status as results arrive, repainted in batches.
 
 #include "status/LinkEngine.h"

@@ -167,10 +167,10 @@ CScheduleDlg::CScheduleDlg(CBrindleDoc& doc, QWidget* parent) : QDialog(parent),
 
 void CScheduleDlg::Fill() {
     list->clear();
-    for (const auto& s : m_doc.m_arrSchedules) {
+    for (const CSchedule& s : m_doc.Schedules()) {
         auto* item = new QTreeWidgetItem(list);
-        item->setText(0, Q(s->m_strName));
-        item->setText(1, Q(brindle::ScheduleListDetail(*s)));
+        item->setText(0, Q(s.m_strName));
+        item->setText(1, Q(brindle::ScheduleListDetail(s)));
     }
 }
 
@@ -193,7 +193,7 @@ void CScheduleDlg::New() {
         return;
     const std::size_t index =
         brindle::NewSchedule(m_doc, {dialog.Name(), dialog.Interval(), dialog.IsDefault()});
-    m_lastChanged = m_doc.m_arrSchedules[index]->m_strName;
+    m_lastChanged = m_doc.Schedules()[index].m_strName;
     Fill();
     SelectSchedule(static_cast<int>(index));
 }
@@ -204,7 +204,7 @@ void CScheduleDlg::Edit() {
         MessageBox::Information(this, tr("You must select a schedule"));
         return;
     }
-    const CSchedule& s = *m_doc.m_arrSchedules[static_cast<std::size_t>(selected)];
+    const CSchedule& s = m_doc.Schedules()[static_cast<std::size_t>(selected)];
     CScheduleEditDlg dialog(this);
     dialog.SetValues(s.m_strName, s.m_tInterval, s.m_bDefault != 0);
     if (brindle::DialogRunner::Run(dialog) != QDialog::Accepted)
@@ -212,7 +212,7 @@ void CScheduleDlg::Edit() {
     const std::size_t index =
         brindle::EditSchedule(m_doc, static_cast<std::size_t>(selected),
                               {TrimLeft(dialog.Name()), dialog.Interval(), dialog.IsDefault()});
-    m_lastChanged = m_doc.m_arrSchedules[index]->m_strName;
+    m_lastChanged = m_doc.Schedules()[index].m_strName;
     Fill();
     SelectSchedule(static_cast<int>(index));
 }
@@ -258,8 +258,7 @@ CSetStatusDlg::CSetStatusDlg(CBrindleDoc& doc, std::vector<std::uint32_t> bookma
     layout->addLayout(row);
     layout->addWidget(buttons);
 
-    const std::string chosen = m_doc.GetDefaultScheduleName();
-    Fill(chosen.empty() ? std::string(kNoSchedule) : chosen);
+    Fill(m_doc.DefaultScheduleOrNone());
 }
 
 void CSetStatusDlg::Fill(const std::string& selection) {
@@ -299,8 +298,8 @@ std::optional<std::string> AddNewSchedule(QWidget* parent, CBrindleDoc& doc) {
 
 std::optional<std::string> EditScheduleNamed(QWidget* parent, CBrindleDoc& doc,
                                              const std::string& name) {
-    for (std::size_t i = 0; i < doc.m_arrSchedules.size(); ++i) {
-        if (doc.m_arrSchedules[i]->m_strName != name)
+    for (std::size_t i = 0; i < doc.Schedules().size(); ++i) {
+        if (doc.Schedules()[i].m_strName != name)
             continue;
         CScheduleDlg list(doc, parent);
         list.SelectSchedule(static_cast<int>(i));

@@ -32,9 +32,9 @@ MacroController::MacroController(CBrindleDoc& doc, CommandTable& commands,
 }
 
 void MacroController::RunMacro(std::uint32_t index) {
-    if (index >= m_doc.m_arrMacros.size())
+    if (index >= m_doc.Macros().size())
         return;
-    const CMacro& m = *m_doc.m_arrMacros[index];
+    const CMacro& m = m_doc.Macros()[index];
     switch (m.m_nKind) {
     case kMacroUrl:
         m_pages.OpenURL(QString::fromStdString(m.m_strURL));
@@ -43,9 +43,7 @@ void MacroController::RunMacro(std::uint32_t index) {
         m_search.RunKeywordMacro(QString::fromStdString(m.m_strKeywords));
         break;
     case kMacroString:
-        m_search.RunStringMacro(
-            QString::fromStdString(m.m_strSearch),
-            static_cast<std::uint8_t>((m.m_dwFields & 0x7F) | (m.m_bMatchCase ? 0x80 : 0)));
+        m_search.RunStringMacro(QString::fromStdString(m.m_strSearch), m.SearchOptions());
         break;
     default:
         break; // a kind this program does not know does nothing
@@ -54,7 +52,7 @@ void MacroController::RunMacro(std::uint32_t index) {
 
 void MacroController::OnMacroCommand(int command) {
     const int m = command - cmd::MacroHotKeyFirst;
-    if (m >= 0 && static_cast<std::size_t>(m) < m_doc.m_arrMacros.size())
+    if (m >= 0 && static_cast<std::size_t>(m) < m_doc.Macros().size())
         RunMacro(static_cast<std::uint32_t>(m));
 }
 
@@ -85,8 +83,8 @@ void MacroController::SyncKeys() {
         for (const QKeyCombination key : row.keys)
             if (key.key() != Qt::Key_unknown)
                 taken << QKeySequence(key);
-    for (std::size_t i = 0; i < m_doc.m_arrMacros.size(); ++i) {
-        const std::uint32_t hotKey = m_doc.m_arrMacros[i]->m_dwHotKey;
+    for (std::size_t i = 0; i < m_doc.Macros().size(); ++i) {
+        const std::uint32_t hotKey = m_doc.Macros()[i].m_dwHotKey;
         if (hotKey == 0)
             continue;
         const QKeySequence keys = KeySequenceFromHotKey(static_cast<std::uint16_t>(hotKey),

@@ -2,6 +2,7 @@
 #include "ui/macros/MacroDialog.h"
 
 #include "platform/VirtualKeys.h"
+#include "store/Bookmark.h"
 #include "ui/widgets/CheckListCtrl.h"
 #include "ui/widgets/HotKeyCtrl.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr int kMaxName = 255;
 
-const char* const kFieldNames[] = {
+const char* const kFieldNames[kSearchFieldCount] = {
     QT_TRANSLATE_NOOP("CMacroDlg", "Name"),     QT_TRANSLATE_NOOP("CMacroDlg", "URL"),
     QT_TRANSLATE_NOOP("CMacroDlg", "Keywords"), QT_TRANSLATE_NOOP("CMacroDlg", "Description"),
     QT_TRANSLATE_NOOP("CMacroDlg", "Notes"),    QT_TRANSLATE_NOOP("CMacroDlg", "Schedule"),
@@ -59,7 +60,7 @@ CMacroDlg::CMacroDlg(const CMacro& macro, QWidget* parent)
         m_text->setText(QString::fromStdString(macro.m_strSearch));
         m_fields = new CCheckListCtrl(tr("Fields"), 100, this);
         m_fields->setObjectName(QStringLiteral("macroFieldList"));
-        for (int i = 0; i < 7; ++i)
+        for (int i = 0; i < kSearchFieldCount; ++i)
             m_fields->AddItem(tr(kFieldNames[i]), (macro.m_dwFields & (1u << i)) != 0);
         m_fields->setMinimumHeight(150);
         form->addRow(tr("Field:"), m_fields);
@@ -86,7 +87,7 @@ CMacro CMacroDlg::Macro() const {
     if ((hotKey >> 16) == brindle::kHotKeyExtended)
         hotKey &= 0xFFFF;
     std::uint32_t fields = 0;
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < kSearchFieldCount; ++i)
         if (m_fields->IsChecked(i))
             fields |= 1u << i;
     return CMacro::StringSearch(name, text, fields, m_matchCase->isChecked(), hotKey);

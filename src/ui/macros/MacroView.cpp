@@ -40,8 +40,8 @@ void CMacroView::Fill() {
                                        QIcon(QStringLiteral(":/icons/hash.svg")),
                                        QIcon(QStringLiteral(":/icons/text-search.svg"))};
     clear();
-    for (std::size_t i = 0; i < m_doc.m_arrMacros.size(); ++i) {
-        const CMacro& m = *m_doc.m_arrMacros[i];
+    for (std::size_t i = 0; i < m_doc.Macros().size(); ++i) {
+        const CMacro& m = m_doc.Macros()[i];
         auto* item = new QTreeWidgetItem(this);
         item->setText(0, QString::fromStdString(m.m_strName));
         if (m.m_nKind >= 1 && m.m_nKind <= 3)
@@ -91,10 +91,10 @@ void CMacroView::contextMenuEvent(QContextMenuEvent* event) {
 
 void CMacroView::EditSelected() {
     const std::vector<std::uint32_t> selected = SelectedMacros();
-    if (selected.empty() || selected.front() >= m_doc.m_arrMacros.size())
+    if (selected.empty() || selected.front() >= m_doc.Macros().size())
         return;
     const std::uint32_t index = selected.front();
-    CMacroDlg dialog(*m_doc.m_arrMacros[index], this);
+    CMacroDlg dialog(m_doc.Macros()[index], this);
     if (brindle::DialogRunner::Run(dialog) != QDialog::Accepted)
         return;
     m_doc.ReplaceMacro(index, dialog.Macro());
@@ -130,8 +130,8 @@ void CMacroView::CopySelected() {
     std::string block;
     block.reserve(selected.size() * brindle::kMacroRecordSize);
     for (std::uint32_t index : selected)
-        if (index < m_doc.m_arrMacros.size())
-            brindle::AppendMacroRecord(block, *m_doc.m_arrMacros[index]);
+        if (index < m_doc.Macros().size())
+            brindle::AppendMacroRecord(block, m_doc.Macros()[index]);
     auto* data = new QMimeData;
     data->setData(QString::fromLatin1(kMacroMime),
                   QByteArray(block.data(), static_cast<qsizetype>(block.size())));
@@ -167,7 +167,7 @@ void CMacroView::Paste() {
 }
 
 bool CMacroView::CanUndo() const {
-    return !m_doc.m_arrDeletedMacros.empty();
+    return !m_doc.DeletedMacros().empty();
 }
 
 void CMacroView::Undo() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/options/OptionDialogs.h"
 
+#include "store/Bookmark.h"
 #include "ui/widgets/CheckListCtrl.h"
 
 #include <QCheckBox>
@@ -62,11 +63,11 @@ CSearchOptionDlg::CSearchOptionDlg(bool partialMatch, std::uint8_t fields, bool 
     stringLayout->addWidget(new QLabel(tr("Search Fields:"), stringBox));
     m_list = new CCheckListCtrl(tr("Fields"), 100, stringBox);
     m_list->setObjectName(QStringLiteral("fieldList"));
-    static const char* const kFields[] = {QT_TR_NOOP("Name"),     QT_TR_NOOP("URL"),
-                                          QT_TR_NOOP("Keywords"), QT_TR_NOOP("Description"),
-                                          QT_TR_NOOP("Notes"),    QT_TR_NOOP("Schedule"),
-                                          QT_TR_NOOP("Status")};
-    for (int i = 0; i < 7; ++i)
+    static const char* const kFields[kSearchFieldCount] = {
+        QT_TR_NOOP("Name"),        QT_TR_NOOP("URL"),   QT_TR_NOOP("Keywords"),
+        QT_TR_NOOP("Description"), QT_TR_NOOP("Notes"), QT_TR_NOOP("Schedule"),
+        QT_TR_NOOP("Status")};
+    for (int i = 0; i < kSearchFieldCount; ++i)
         m_list->AddItem(tr(kFields[i]), (fields & (1u << i)) != 0);
     stringLayout->addWidget(m_list);
     m_matchCase = new QCheckBox(tr("&Match Case"), stringBox);
@@ -82,7 +83,7 @@ bool CSearchOptionDlg::PartialMatch() const {
 
 std::uint8_t CSearchOptionDlg::Fields() const {
     std::uint8_t mask = 0;
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < kSearchFieldCount; ++i)
         if (m_list->IsChecked(i))
             mask |= static_cast<std::uint8_t>(1u << i);
     return mask;

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLineEdit>
 
 namespace brindle {
 
@@ -71,19 +72,29 @@ void BookmarkWorkspace::RegisterCommands() {
     auto macroSelected = [this] { return m_macros->HasSelection(); };
     // A keyword of the keyword list to work on: only in keyword mode.
     auto oneKeyword = [this] {
-        return m_doc.m_nSearchMode == kSearchKeyword && m_keywords->SelectedRow() >= 0;
+        return m_doc.SearchMode() == kSearchKeyword && m_keywords->SelectedRow() >= 0;
     };
 
     // The editing commands go to the active view: the keyword list or the macro list when it
-    // has the focus, else the bookmark list.
+    // has the focus, else the bookmark list. A text box of the window with the focus (the search
+    // box, a keyword being renamed) takes them itself, as it takes their keys.
+    auto textBox = [this]() -> QLineEdit* {
+        auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        return box && window()->isAncestorOf(box) ? box : nullptr;
+    };
     c.Register(
         cmd::Undo,
         [=, this] {
-            keywordsActive() ? m_keywords->Undo()
-            : macrosActive() ? m_macros->Undo()
-                             : m_bookmarks->Undo();
+            if (QLineEdit* box = textBox())
+                box->undo();
+            else
+                keywordsActive() ? m_keywords->Undo()
+                : macrosActive() ? m_macros->Undo()
+                                 : m_bookmarks->Undo();
         },
         [=, this] {
+            if (QLineEdit* box = textBox())
+                return box->isUndoAvailable();
             return keywordsActive() ? m_keywords->CanUndo()
                    : macrosActive() ? m_macros->CanUndo()
                                     : m_bookmarks->CanUndo();
@@ -91,37 +102,73 @@ void BookmarkWorkspace::RegisterCommands() {
     c.Register(
         cmd::Copy,
         [=, this] {
-            keywordsActive() ? m_keywords->CopySelected()
-            : macrosActive() ? m_macros->CopySelected()
-                             : m_bookmarks->CopySelected();
+            if (QLineEdit* box = textBox())
+                box->copy();
+            else
+                keywordsActive() ? m_keywords->CopySelected()
+                : macrosActive() ? m_macros->CopySelected()
+                                 : m_bookmarks->CopySelected();
         },
         [=] {
+            if (QLineEdit* box = textBox())
+                return box->hasSelectedText();
             return keywordsActive() ? oneKeyword() : macrosActive() ? macroSelected() : selected();
         });
     c.Register(
         cmd::Delete,
         [=, this] {
-            keywordsActive() ? m_keywords->DeleteSelected()
-            : macrosActive() ? m_macros->DeleteSelected()
-                             : m_bookmarks->DeleteSelected();
+            if (QLineEdit* box = textBox())
+                box->del();
+            else
+                keywordsActive() ? m_keywords->DeleteSelected()
+                : macrosActive() ? m_macros->DeleteSelected()
+                                 : m_bookmarks->DeleteSelected();
         },
         [=] {
+            if (QLineEdit* box = textBox())
+                return !box->text().isEmpty();
             return keywordsActive() ? oneKeyword() : macrosActive() ? macroSelected() : selected();
         });
     c.Register(
         cmd::Cut,
-        [=, this] { macrosActive() ? m_macros->CutSelected() : m_bookmarks->CutSelected(); },
-        [=] { return !keywordsActive() && (macrosActive() ? macroSelected() : selected()); });
-    c.Register(
-        cmd::Paste, [=, this] { macrosActive() ? m_macros->Paste() : m_bookmarks->Paste(); },
+        [=, this] {
+            if (QLineEdit* box = textBox())
+                box->cut();
+            else
+                macrosActive() ? m_macros->CutSelected() : m_bookmarks->CutSelected();
+        },
         [=] {
+            if (QLineEdit* box = textBox())
+                return box->hasSelectedText();
+            return !keywordsActive() && (macrosActive() ? macroSelected() : selected());
+        });
+    c.Register(
+        cmd::Paste,
+        [=, this] {
+            if (QLineEdit* box = textBox())
+                box->paste();
+            else
+                macrosActive() ? m_macros->Paste() : m_bookmarks->Paste();
+        },
+        [=] {
+            if (textBox()) {
+                const QClipboard* clipboard = QApplication::clipboard();
+                return clipboard && !clipboard->text().isEmpty();
+            }
             return !keywordsActive() &&
                    (macrosActive() ? CMacroView::CanPaste() : CBookMarkView::CanPaste());
         });
     c.Register(
         cmd::SelectAll,
-        [=, this] { macrosActive() ? m_macros->SelectAllRows() : m_bookmarks->SelectAllRows(); },
         [=, this] {
+            if (QLineEdit* box = textBox())
+                box->selectAll();
+            else
+                macrosActive() ? m_macros->SelectAllRows() : m_bookmarks->SelectAllRows();
+        },
+        [=, this] {
+            if (QLineEdit* box = textBox())
+                return !box->text().isEmpty();
             return !keywordsActive() && (macrosActive() ? m_macros->topLevelItemCount() > 0
                                                         : m_bookmarks->Model()->rowCount() > 0);
         });
@@ -157,7 +204,7 @@ void BookmarkWorkspace::RegisterCommands() {
     for (int field = 1; field < kFieldCount; ++field)
         c.Register(
             cmd::HeaderColumnFirst + field - 1, [this, field] { m_bookmarks->ToggleColumn(field); },
-            {}, [this, field] { return (m_doc.m_wColumns & (1u << field)) != 0; });
+            {}, [this, field] { return (m_doc.Columns() & (1u << field)) != 0; });
 
     c.Register(
         cmd::RenameKeyword, [this] { m_keywords->StartRename(); }, oneKeyword);
@@ -225,16 +272,16 @@ void BookmarkWorkspace::ShowAddSheet(const CBookmark& initial) {
         m_prepareSheet(sheet);
     if (DialogRunner::Run(sheet) != QDialog::Accepted || !sheet.Commit())
         return;
-    const auto added = static_cast<std::uint32_t>(m_doc.m_arrBookmarks.size() - 1);
+    const auto added = static_cast<std::uint32_t>(m_doc.Bookmarks().size() - 1);
     if (!m_bookmarks->SelectBookmark(added)) {
-        const std::string_view name = m_doc.m_arrBookmarks[added].m_strName;
+        const std::string_view name = m_doc.Bookmarks()[added].m_strName;
         emit message(tr("Added \"%1\"; the current search does not show it.")
                          .arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
     }
 }
 
 void BookmarkWorkspace::ShowPropertiesSheet(std::uint32_t index) {
-    if (index >= m_doc.m_arrBookmarks.size())
+    if (index >= m_doc.Bookmarks().size())
         return;
     CAddMarkPropertySheet sheet(m_doc, index, window());
     if (m_prepareSheet)

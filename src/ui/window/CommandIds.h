@@ -55,7 +55,8 @@ enum : int {
     StringSearch = 32828,
     PartialMatch = 32936,
     MatchCase = 32944,
-    FieldName = 32937, // 32937-32943: Name, URL, Keywords, Description, Notes, Schedule, Status
+    // One per searchable field in the order of the field mask's bits, with room for 16.
+    SearchFieldFirst = 33100,
 
     CopyUrl = 32847,
     MakeCommonKeyword = 32864,

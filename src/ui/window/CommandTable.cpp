@@ -25,21 +25,21 @@ using MI = MenuId;
 const CommandRow kRows[] = {
     // File
     {.id = cmd::New,
-     .text = QT_TRANSLATE_NOOP("Commands", "&New\tCtrl+N"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&New"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Create a new document"),
      .keys = {Qt::CTRL | Qt::Key_N},
      .icon = "file-plus",
      .menu = {MI::File, 0},
      .band = {BandId::Commands, 10, QT_TRANSLATE_NOOP("Commands", "New")}},
     {.id = cmd::Open,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Open...\tCtrl+O"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Open..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Open an existing document"),
      .keys = {Qt::CTRL | Qt::Key_O},
      .icon = "folder-open",
      .menu = {MI::File, 0},
      .band = {BandId::Commands, 11, QT_TRANSLATE_NOOP("Commands", "Open")}},
     {.id = cmd::Save,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Save\tCtrl+S"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Save"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Save the active document"),
      .keys = {Qt::CTRL | Qt::Key_S},
      .icon = "save",
@@ -50,13 +50,13 @@ const CommandRow kRows[] = {
      .prompt = QT_TRANSLATE_NOOP("Commands", "Save the active document with a new name"),
      .menu = {MI::File, 0}},
     {.id = cmd::Import,
-     .text = QT_TRANSLATE_NOOP("Commands", "I&mport...\tCtrl+I"),
+     .text = QT_TRANSLATE_NOOP("Commands", "I&mport..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Import bookmarks from a chosen file"),
      .keys = {Qt::CTRL | Qt::Key_I},
      .icon = "file-input",
      .menu = {MI::File, 1}},
     {.id = cmd::Export,
-     .text = QT_TRANSLATE_NOOP("Commands", "Ex&port...\tCtrl+E"),
+     .text = QT_TRANSLATE_NOOP("Commands", "Ex&port..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Export bookmark files"),
      .keys = {Qt::CTRL | Qt::Key_E},
      .icon = "file-output",
@@ -83,35 +83,35 @@ const CommandRow kRows[] = {
 
     // Edit
     {.id = cmd::Undo,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Undo...\tCtrl+Z"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Undo..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Undo the last action"),
      .keys = {Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace},
      .icon = "undo-2",
      .menu = {MI::Edit, 0},
      .band = {BandId::Commands, 20, QT_TRANSLATE_NOOP("Commands", "Undo")}},
     {.id = cmd::Cut,
-     .text = QT_TRANSLATE_NOOP("Commands", "Cu&t...\tCtrl+X"),
+     .text = QT_TRANSLATE_NOOP("Commands", "Cu&t..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Cut the selection and put it on the Clipboard"),
      .keys = {Qt::CTRL | Qt::Key_X, Qt::SHIFT | Qt::Key_Delete},
      .icon = "scissors",
      .menu = {MI::Edit, 1},
      .band = {BandId::Commands, 21, QT_TRANSLATE_NOOP("Commands", "Cut")}},
     {.id = cmd::Copy,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Copy...\tCtrl+C"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Copy..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Copy the selection and put it on the Clipboard"),
      .keys = {Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert},
      .icon = "copy",
      .menu = {MI::Edit, 1},
      .band = {BandId::Commands, 22, QT_TRANSLATE_NOOP("Commands", "Copy")}},
     {.id = cmd::Paste,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Paste...\tCtrl+V"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Paste..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Insert Clipboard contents"),
      .keys = {Qt::CTRL | Qt::Key_V, Qt::SHIFT | Qt::Key_Insert},
      .icon = "clipboard-paste",
      .menu = {MI::Edit, 1},
      .band = {BandId::Commands, 23, QT_TRANSLATE_NOOP("Commands", "Paste")}},
     {.id = cmd::Delete,
-     .text = QT_TRANSLATE_NOOP("Commands", "Delete...\tDEL"),
+     .text = QT_TRANSLATE_NOOP("Commands", "Delete..."),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Delete the selected bookmark"),
      .keys = {Qt::Key_Delete},
      .icon = "trash-2",
@@ -122,26 +122,26 @@ const CommandRow kRows[] = {
      .prompt = QT_TRANSLATE_NOOP("Commands", "Select all item"),
      .menu = {MI::Edit, 1}},
     {.id = cmd::FastAdd,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Fast Add\tF2"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Fast Add"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Fast Add Bookmark"),
      .keys = {Qt::Key_F2},
      .icon = "zap",
      .menu = {MI::Edit, 2},
      .band = {BandId::Commands, 32, QT_TRANSLATE_NOOP("Commands", "Fast")}},
     {.id = cmd::Add,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Add\tF3"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Add"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Add a new bookmark"),
      .keys = {Qt::Key_F3},
      .icon = "bookmark-plus",
      .menu = {MI::Edit, 2},
      .band = {BandId::Commands, 31, QT_TRANSLATE_NOOP("Commands", "Add")}},
     {.id = cmd::MarkVisited,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Marked as visited\tF4"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Marked as visited"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Mark the selected bookmark as visited"),
      .keys = {Qt::Key_F4},
      .menu = {MI::Edit, 3}},
     {.id = cmd::Properties,
-     .text = QT_TRANSLATE_NOOP("Commands", "P&roperties\tF5"),
+     .text = QT_TRANSLATE_NOOP("Commands", "P&roperties"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Edit bookmark's properties"),
      .keys = {Qt::Key_F5},
      .icon = "settings-2",
@@ -188,16 +188,15 @@ const CommandRow kRows[] = {
      .text = QT_TRANSLATE_NOOP("Commands", "Copy &Keywords to Clipboard"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Copy dictionary to clipboard"),
      .menu = {MI::Tool, 0}},
-    // The item reads F7 but the key is F6, as it always has been.
     {.id = cmd::Fetch,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Fetch\tF7"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Fetch"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Fetch name keywords and description by URL"),
      .keys = {Qt::Key_F6},
      .icon = "download",
      .menu = {MI::Tool, 1},
      .band = {BandId::Commands, 40, QT_TRANSLATE_NOOP("Commands", "Fetch")}},
     {.id = cmd::StatusCheck,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Status Check\tF8"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Start Check"),
      .keys = {Qt::Key_F8},
      .icon = "shield-check",
      .menu = {MI::Tool, 1},
@@ -230,7 +229,7 @@ const CommandRow kRows[] = {
 
     // Help
     {.id = cmd::Help,
-     .text = QT_TRANSLATE_NOOP("Commands", "&Help\tF1"),
+     .text = QT_TRANSLATE_NOOP("Commands", "&Help"),
      .keys = {Qt::Key_F1},
      .icon = "circle-help",
      .menu = {MI::Help, 0}},
@@ -263,19 +262,25 @@ const CommandRow kRows[] = {
      .text = QT_TRANSLATE_NOOP("Commands", "Partial Match"),
      .checkable = true},
     {.id = cmd::MatchCase, .text = QT_TRANSLATE_NOOP("Commands", "Match Case"), .checkable = true},
-    {.id = cmd::FieldName, .text = QT_TRANSLATE_NOOP("Commands", "Name"), .checkable = true},
-    {.id = cmd::FieldName + 1, .text = QT_TRANSLATE_NOOP("Commands", "URL"), .checkable = true},
-    {.id = cmd::FieldName + 2,
+    {.id = cmd::SearchFieldFirst, .text = QT_TRANSLATE_NOOP("Commands", "Name"), .checkable = true},
+    {.id = cmd::SearchFieldFirst + 1,
+     .text = QT_TRANSLATE_NOOP("Commands", "URL"),
+     .checkable = true},
+    {.id = cmd::SearchFieldFirst + 2,
      .text = QT_TRANSLATE_NOOP("Commands", "Keywords"),
      .checkable = true},
-    {.id = cmd::FieldName + 3,
+    {.id = cmd::SearchFieldFirst + 3,
      .text = QT_TRANSLATE_NOOP("Commands", "Description"),
      .checkable = true},
-    {.id = cmd::FieldName + 4, .text = QT_TRANSLATE_NOOP("Commands", "Notes"), .checkable = true},
-    {.id = cmd::FieldName + 5,
+    {.id = cmd::SearchFieldFirst + 4,
+     .text = QT_TRANSLATE_NOOP("Commands", "Notes"),
+     .checkable = true},
+    {.id = cmd::SearchFieldFirst + 5,
      .text = QT_TRANSLATE_NOOP("Commands", "Schedule"),
      .checkable = true},
-    {.id = cmd::FieldName + 6, .text = QT_TRANSLATE_NOOP("Commands", "Status"), .checkable = true},
+    {.id = cmd::SearchFieldFirst + 6,
+     .text = QT_TRANSLATE_NOOP("Commands", "Status"),
+     .checkable = true},
 
     // Context menus only
     {.id = cmd::OpenPage, .text = QT_TRANSLATE_NOOP("Commands", "&Open Page")},
@@ -352,14 +357,14 @@ const ContextItem kHeaderMenu[] = {
 const ContextItem kSelectionMenu[] = {
     {cmd::OpenPage},
     {0},
-    {cmd::Cut, QT_TRANSLATE_NOOP("Commands", "&Cut...\tCtrl+X")},
-    {cmd::Copy, QT_TRANSLATE_NOOP("Commands", "Copy...\tCtrl+C")},
-    {cmd::Paste, QT_TRANSLATE_NOOP("Commands", "Paste...\tCtrl+P")},
+    {cmd::Cut, QT_TRANSLATE_NOOP("Commands", "&Cut...")},
+    {cmd::Copy, QT_TRANSLATE_NOOP("Commands", "Copy...")},
+    {cmd::Paste, QT_TRANSLATE_NOOP("Commands", "Paste...")},
     {cmd::Delete},
     {0},
     {cmd::StatusCheck},
-    {cmd::Export, QT_TRANSLATE_NOOP("Commands", "&Export...\tCtrl+E")},
-    {cmd::MarkVisited, QT_TRANSLATE_NOOP("Commands", "Mark &Visited")},
+    {cmd::Export, QT_TRANSLATE_NOOP("Commands", "&Export...")},
+    {cmd::MarkVisited},
     {cmd::CopyUrl},
     {cmd::MacroSelectedUrl, QT_TRANSLATE_NOOP("Commands", "Make Shortcut M&acro")},
     {cmd::MakeCommonKeyword},
@@ -387,9 +392,9 @@ const ContextItem kNewMacroItems[] = {
 
 const ContextItem kMacroMenu[] = {{kNewMacroPopup},
                                   {0},
-                                  {cmd::Cut, QT_TRANSLATE_NOOP("Commands", "&Cut...\tCtrl+X")},
-                                  {cmd::Copy, QT_TRANSLATE_NOOP("Commands", "Copy...\tCtrl+C")},
-                                  {cmd::Paste, QT_TRANSLATE_NOOP("Commands", "Paste...\tCtrl+P")},
+                                  {cmd::Cut, QT_TRANSLATE_NOOP("Commands", "&Cut...")},
+                                  {cmd::Copy, QT_TRANSLATE_NOOP("Commands", "Copy...")},
+                                  {cmd::Paste, QT_TRANSLATE_NOOP("Commands", "Paste...")},
                                   {cmd::Delete},
                                   {0},
                                   {cmd::Properties, QT_TRANSLATE_NOOP("Commands", "&Properties")}};
@@ -435,6 +440,13 @@ const CommandRow* CommandTable::Row(int id) {
 
 QString CommandTable::Text(const char* text) {
     return text && *text ? QCoreApplication::translate("Commands", text) : QString();
+}
+
+QString CommandTable::KeyText(int id) {
+    const CommandRow* row = Row(id);
+    if (!row || row->keys[0].key() == Qt::Key_unknown)
+        return {};
+    return QKeySequence(row->keys[0]).toString(QKeySequence::NativeText);
 }
 
 CommandTable::CommandTable(QWidget* window) : QObject(window), m_window(window) {
@@ -616,10 +628,16 @@ void CommandTable::AppendItems(QMenu* menu, const ContextItemList& list) {
             continue;
         }
         const CommandRow* row = Row(item.id);
-        QAction* a = menu->addAction(Text(item.text ? item.text : row->text));
+        const Entry& entry = m_entries.at(item.id);
+        // The wording of the moment (a check that runs reads "Pause Check") unless the context
+        // menu has its own; the key after a tab, as the menus show it.
+        QString text = item.text ? Text(item.text) : entry.action->text();
+        const QString key = KeyText(item.id);
+        if (!key.isEmpty())
+            text += QLatin1Char('\t') + key;
+        QAction* a = menu->addAction(text);
         a->setData(item.id);
         a->setEnabled(IsEnabled(item.id));
-        const Entry& entry = m_entries.at(item.id);
         if (row->checkable) {
             a->setCheckable(true);
             a->setChecked(entry.checked && entry.checked());

@@ -5,6 +5,9 @@
 // the rows. Each feature registers the handler of its commands with the enabling (and check)
 // rule; a command that no feature has registered yet shows disabled.
 //
+// A menu item shows the command's first key from its row, never a text of its own, so that the key
+// shown is the key that works.
+//
 // Adding a command: one row in CommandTable.cpp (its texts in QT_TRANSLATE_NOOP("Commands", ...))
 // and its id in CommandIds.h, then
 //     commands.Register(cmd::MyCommand, [this] { DoIt(); }, [this] { return CanDoIt(); });
@@ -48,8 +51,8 @@ struct BandPlace {
 
 struct CommandRow {
     int id = 0;
-    const char* text = "";   // menu text; a tab and the key's name follow where the menu shows one
-    const char* prompt = ""; // status-bar prompt
+    const char* text = "";                 // menu text; the menus show the first key beside it
+    const char* prompt = "";               // status-bar prompt
     std::array<QKeyCombination, 2> keys{}; // Qt::Key_unknown: none
     const char* icon = nullptr;            // image file under :/icons/, without ".svg"
     MenuPlace menu{};
@@ -73,6 +76,8 @@ class CommandTable : public QObject {
     static const CommandRow* Row(int id);
     // The row's text, translated.
     static QString Text(const char* text);
+    // The name of the command's first key as menus show it, or "" without a key.
+    static QString KeyText(int id);
 
     QAction* Action(int id) const;
 

@@ -100,7 +100,7 @@ void DocumentWatcher::CheckNow() {
 
 void DocumentWatcher::KeepViewAround(const std::function<void()>& change) {
     CBookMarkView* view = m_frame.Workspace()->Bookmarks();
-    const brindle::BookmarkList& bookmarks = m_doc.m_arrBookmarks;
+    const brindle::BookmarkList& bookmarks = m_doc.Bookmarks();
     // Before: what the user sees, by name and URL.
     std::string key;
     auto keyOfRow = [&](int row, std::string& out) {

@@ -139,7 +139,7 @@ void CMainFrame::RegisterCommands() {
     c.Register(cmd::Exit, [this] { close(); });
     c.Register(
         cmd::CopyKeywords, [this] { CopyKeywordsToClipboard(); },
-        [this] { return !m_doc.m_arrBookmarks.empty(); });
+        [this] { return !m_doc.Bookmarks().empty(); });
     c.Register(cmd::Dictionary, [this] { ShowDictionary(); });
     c.Register(cmd::Schedules, [this] { brindle::RunScheduleProperties(this, m_doc); });
     c.Register(
@@ -225,7 +225,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // --- Frame commands -----------------------------------------------------------------------
 
 void CMainFrame::CopyKeywordsToClipboard() {
-    if (m_doc.m_arrBookmarks.empty())
+    if (m_doc.Bookmarks().empty())
         return;
     if (QClipboard* clipboard = QApplication::clipboard())
         clipboard->setText(ClipboardText(m_doc.CollectAllKeywords()));

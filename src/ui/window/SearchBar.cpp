@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
@@ -30,6 +31,7 @@ SearchBar::SearchBar(CBrindleDoc& doc, CommandTable& commands, BookmarkWorkspace
     m_box->setFont(QFont(QStringLiteral("Arial"), 9));
     m_box->setClearButtonEnabled(false);
     connect(m_box, &QLineEdit::textChanged, this, &SearchBar::OnTextChanged);
+    m_box->installEventFilter(this);
     addWidget(m_box);
     m_commands.FillBand(this, BandId::Search);
     auto* modes = new QActionGroup(this);
@@ -74,9 +76,33 @@ void SearchBar::AddFocusKeys(QWidget* window) {
     connect(escape, &QShortcut::activated, this, &SearchBar::Clear);
 }
 
+bool SearchBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_box || event->type() != QEvent::ShortcutOverride)
+        return QToolBar::eventFilter(watched, event);
+    // The box keeps its own keys (Ctrl+E, Ctrl+A, ...) except where a command of the window has
+    // the key and may run now: the command wins, as it does everywhere else in the window.
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QKeyCombination pressed(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key()));
+    for (const CommandRow& row : CommandTable::Rows()) {
+        if (row.keys[0] != pressed && row.keys[1] != pressed)
+            continue;
+        m_commands.UpdateState(row.id);
+        if (m_commands.Action(row.id)->isEnabled()) {
+            event->ignore();
+            return true;
+        }
+    }
+    return false;
+}
+
 void SearchBar::RegisterCommands() {
     CommandTable& c = m_commands;
-    auto keywordMode = [this] { return m_doc.m_nSearchMode == kSearchKeyword; };
+    auto keywordMode = [this] { return m_doc.SearchMode() == kSearchKeyword; };
+    // A changed field or match case applies to the string search at once.
+    auto searchAgain = [this] {
+        if (m_doc.SearchMode() == kSearchString)
+            RunSearch();
+    };
     c.Register(cmd::ClearSearch, [this] { Clear(); });
     c.Register(
         cmd::KeywordSearch, [this] { ShowKeywordSearch(); }, {}, keywordMode);
@@ -87,17 +113,25 @@ void SearchBar::RegisterCommands() {
     c.Register(
         cmd::MacroCurrentSearch, [this] { CreateCurrentSearchMacro(); },
         [this] { return HasText(); });
-    // The drop-down's toggles; they do not search again.
+    // The drop-down's toggles. Partial match waits for the next keyword search.
     c.Register(
         cmd::PartialMatch, [this] { m_doc.TogglePartialMatch(); }, {},
-        [this] { return m_doc.m_bPartialMatch != 0; });
+        [this] { return m_doc.PartialMatch() != 0; });
     c.Register(
-        cmd::MatchCase, [this] { m_doc.ToggleMatchCase(); }, {},
-        [this] { return m_doc.m_bMatchCase != 0; });
-    for (int bit = 0; bit < 7; ++bit)
+        cmd::MatchCase,
+        [this, searchAgain] {
+            m_doc.ToggleMatchCase();
+            searchAgain();
+        },
+        {}, [this] { return m_doc.MatchCase() != 0; });
+    for (int bit = 0; bit < kSearchFieldCount; ++bit)
         c.Register(
-            cmd::FieldName + bit, [this, bit] { m_doc.ToggleStringField(bit); }, {},
-            [this, bit] { return (m_doc.m_byStringFields & (1u << bit)) != 0; });
+            cmd::SearchFieldFirst + bit,
+            [this, bit, searchAgain] {
+                m_doc.ToggleStringField(bit);
+                searchAgain();
+            },
+            {}, [this, bit] { return (m_doc.EffectiveStringFields() & (1u << bit)) != 0; });
 }
 
 bool SearchBar::HasText() const {
@@ -109,7 +143,11 @@ void SearchBar::OnTextChanged() {
         m_searchOnChange = true;
         return;
     }
-    m_doc.Search(m_box->text().toStdString(), m_doc.m_bMatchCase != 0, m_doc.m_byStringFields);
+    RunSearch();
+}
+
+void SearchBar::RunSearch() {
+    m_doc.SearchWithOptions(m_box->text().toStdString());
     m_commands.UpdateState(cmd::MacroCurrentSearch);
 }
 
@@ -133,7 +171,7 @@ void SearchBar::DocumentReplaced() {
 }
 
 void SearchBar::ApplyModeLayout() {
-    if (m_doc.m_nSearchMode == kSearchKeyword)
+    if (m_doc.SearchMode() == kSearchKeyword)
         m_workspace.SetKeywordRow(100, 50);
     else
         m_workspace.SetKeywordRow(0, 0);
@@ -155,8 +193,7 @@ void SearchBar::ShowStringSearch() {
     m_savedKeywordText = m_box->text();
     m_searchOnChange = false;
     SetText(m_savedStringText);
-    m_doc.Search(m_savedStringText.toStdString(), m_doc.m_bLastMatchCase != 0,
-                 m_doc.m_byLastFields);
+    m_doc.Search(m_savedStringText.toStdString(), m_doc.LastMatchCase() != 0, m_doc.LastFields());
     m_commands.UpdateStates();
 }
 
@@ -170,7 +207,7 @@ void SearchBar::Append(const QString& text) {
 
 void SearchBar::RunKeywordMacro(const QString& text) {
     const QString trimmed = text.trimmed();
-    if (m_doc.m_nSearchMode != kSearchKeyword) {
+    if (m_doc.SearchMode() != kSearchKeyword) {
         m_workspace.SetKeywordRow(150, 50);
         m_doc.SetSearchMode(kSearchKeyword);
     }
@@ -178,22 +215,21 @@ void SearchBar::RunKeywordMacro(const QString& text) {
     m_commands.UpdateStates();
 }
 
-void SearchBar::RunStringMacro(const QString& text, std::uint8_t value) {
+void SearchBar::RunStringMacro(const QString& text, StringSearchOptions options) {
     const QString trimmed = text.trimmed();
-    if (m_doc.m_nSearchMode != kSearchString) {
+    if (m_doc.SearchMode() != kSearchString) {
         m_workspace.SetKeywordRow(0, 0);
         m_doc.SetSearchMode(kSearchString);
     }
     m_searchOnChange = false;
     SetText(trimmed);
-    m_doc.Search(trimmed.toStdString(), (value & 0x80) != 0,
-                 static_cast<std::uint8_t>(value & 0x7F));
+    m_doc.Search(trimmed.toStdString(), options.matchCase, options.fields);
     m_commands.UpdateStates();
 }
 
 void SearchBar::PrepareOptionMenu() {
     m_optionMenu->clear();
-    if (m_doc.m_nSearchMode == kSearchKeyword) {
+    if (m_doc.SearchMode() == kSearchKeyword) {
         m_commands.UpdateState(cmd::PartialMatch);
         m_optionMenu->addAction(m_commands.Action(cmd::PartialMatch));
         return;
@@ -201,31 +237,36 @@ void SearchBar::PrepareOptionMenu() {
     m_commands.UpdateState(cmd::MatchCase);
     m_optionMenu->addAction(m_commands.Action(cmd::MatchCase));
     m_optionMenu->addSeparator();
-    for (int bit = 0; bit < 7; ++bit) {
-        m_commands.UpdateState(cmd::FieldName + bit);
-        m_optionMenu->addAction(m_commands.Action(cmd::FieldName + bit));
+    for (int bit = 0; bit < kSearchFieldCount; ++bit) {
+        m_commands.UpdateState(cmd::SearchFieldFirst + bit);
+        m_optionMenu->addAction(m_commands.Action(cmd::SearchFieldFirst + bit));
     }
 }
 
 void SearchBar::ShowOptionsDialog() {
     const CBrindleDoc::SearchOptions now = m_doc.CurrentSearchOptions();
-    CSearchOptionDlg dialog(now.partialMatch, now.fields, now.matchCase, this);
+    const std::uint8_t fields = m_doc.EffectiveStringFields();
+    CSearchOptionDlg dialog(now.partialMatch, fields, now.matchCase, this);
     if (DialogRunner::Run(dialog) != QDialog::Accepted)
         return;
-    // Taken over without searching again: the list changes with the next search.
     m_doc.SetSearchOptions({.partialMatch = dialog.PartialMatch(),
                             .matchCase = dialog.MatchCase(),
                             .fields = dialog.Fields()});
+    // New fields or match case show in the string search at once; partial match waits for the
+    // next keyword search.
+    if (m_doc.SearchMode() == kSearchString &&
+        (dialog.Fields() != fields || dialog.MatchCase() != now.matchCase))
+        RunSearch();
 }
 
 void SearchBar::CreateCurrentSearchMacro() {
     if (!HasText())
         return;
     const std::string t = m_box->text().toStdString();
-    if (m_doc.m_nSearchMode == kSearchKeyword)
+    if (m_doc.SearchMode() == kSearchKeyword)
         m_doc.AddMacro(kMacroKeywords, t, t, 0);
     else
-        m_doc.AddStringMacro(t, t, m_doc.m_byStringFields, m_doc.m_bMatchCase != 0, 0);
+        m_doc.AddStringMacro(t, t, m_doc.EffectiveStringFields(), m_doc.MatchCase() != 0, 0);
     m_workspace.ReloadMacros();
 }
 

@@ -4,6 +4,8 @@
 // "Search Option" drop-down. It runs the box in both search modes: every change of its text is a
 // search; each mode keeps its own text while the other is shown.
 
+#include "store/Bookmark.h"
+
 #include <QString>
 #include <QToolBar>
 
@@ -38,8 +40,8 @@ class SearchBar : public QToolBar {
     void Append(const QString& text);
     // A keyword-search macro: keyword mode with the text in the box.
     void RunKeywordMacro(const QString& text);
-    // A string-search macro: fields in the low 7 bits of `value`, match case in bit 7.
-    void RunStringMacro(const QString& text, std::uint8_t value);
+    // A string-search macro: its text with its own fields and match case.
+    void RunStringMacro(const QString& text, StringSearchOptions options);
     // Rebuilds the "Search Option" drop-down for the current mode.
     void PrepareOptionMenu();
     // The Search Option dialog; on OK the document takes the options over.
@@ -47,8 +49,13 @@ class SearchBar : public QToolBar {
     // A macro of the box's text in the current mode.
     void CreateCurrentSearchMacro();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void RegisterCommands();
+    // The box's text as a search with the document's options.
+    void RunSearch();
     void AddFocusKeys(QWidget* window);
     void SetText(const QString& text);
     void ApplyModeLayout();

@@ -61,9 +61,9 @@ QMenu* TrayController::BuildMenu() {
     const int n = std::min(maxInTray, static_cast<int>(hits.size()));
     for (int k = 0; k < n; ++k) {
         const std::uint32_t index = hits[k];
-        if (index >= m_doc.m_arrBookmarks.size())
+        if (index >= m_doc.Bookmarks().size())
             continue;
-        QAction* a = m_menu->addAction(QString::fromUtf8(m_doc.m_arrBookmarks[index].m_strName));
+        QAction* a = m_menu->addAction(QString::fromUtf8(m_doc.Bookmarks()[index].m_strName));
         a->setData(cmd::TrayBookmarkFirst + k);
         connect(a, &QAction::triggered, this, [this, k] { emit bookmarkChosen(k); });
     }
