@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bookmark Properties without its dialog: the copies the property sheet edits, and taking the
 // edited copies back on OK (the modified flag, the result lists and the views follow).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finds a bookmark by name and URL without scanning the collection: open addressing over bookmark
 // indices. The document keeps it up to date as it adds bookmarks and rebuilds it after any other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A read-only view of records the document owns through pointers: indexing and iterating give
 // const references, so a reader cannot change a record behind the document's back.

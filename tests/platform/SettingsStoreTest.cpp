@@ -271,7 +271,7 @@ TEST_F(SettingsStoreTest, EachFieldReachesTheStoreUnderItsOwnName) {
     stored.sort();
     EXPECT_EQ(stored, names); // every value written, each name once, nothing else
 
-    const CPreferences unusual = Unusual();
+    const CPreferences unusual = testutil::UnusualPreferences();
     int changes = 0;
     for (const SettingValue& value : SettingsTable()) {
         if (value.get(unusual) == value.get(defaults))

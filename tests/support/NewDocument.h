@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reference document files as a new document writes them: the same bytes except the
 // string-search field mask (offset 4), which a new document starts with the five typed fields

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bookmarks put into a document as a file reader puts them: exactly as given, without
 // AddBookmark's rules (a trimmed name, no duplicate, a known schedule). Tests use it for what

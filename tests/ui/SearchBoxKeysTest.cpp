@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search box in the real main window: string search out of the box, every command key of the
 // table from the box, and menu items that show the key that works.
 
