@@ -5,10 +5,12 @@
 #include "exchange/ExchangeFiles.h"
 #include "exchange/Favorites.h"
 #include "exchange/FirefoxPlaces.h"
+#include "exchange/HtmlTags.h"
 #include "exchange/ImportFile.h"
 #include "exchange/Netscape.h"
 #include "exchange/Powermarks.h"
 #include "exchange/Reports.h"
+#include "exchange/TextCodec.h"
 
 #include <QtGlobal>
 
@@ -240,6 +242,15 @@ std::string ExportKeysText(std::string_view separator, std::string_view last) {
     for (const ExchangeFormat* f : ExportFormats())
         keys.push_back(f->key);
     return JoinList(keys, separator, last);
+}
+
+bool ImportMarkedText(CBrindleDoc& doc, std::string_view text, FormatId id) {
+    const ExchangeFormat& format = FormatOf(id);
+    text = SkipUtf8Bom(text);
+    if (!format.makeReader || FindNoCase(text, format.marker) == std::string_view::npos)
+        return false;
+    format.makeReader(doc, {})->FeedLast(text);
+    return true;
 }
 
 } // namespace brindle

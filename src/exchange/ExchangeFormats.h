@@ -74,6 +74,10 @@ std::vector<const ExchangeFormat*> ExportFormats();
 // its name, else by its first bytes. Null for a path no row reads.
 const ExchangeFormat* ImportFormatFor(const std::string& path);
 
+// Reads the whole `text` with the reader of the text format `id` when the text carries its
+// marker; false (nothing read) when it does not.
+bool ImportMarkedText(CBrindleDoc& doc, std::string_view text, FormatId id);
+
 // The text readers of the HTML import, in the order they claim a file: the rows with a marker,
 // then the one without.
 std::vector<const ExchangeFormat*> TextFormats();

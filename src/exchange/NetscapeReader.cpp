@@ -335,12 +335,7 @@ std::unique_ptr<ChunkReader> MakeNetscapeReader(CBrindleDoc& doc, BookmarkSink s
 }
 
 bool ImportNetscape(CBrindleDoc& doc, std::string_view text) {
-    text = SkipUtf8Bom(text);
-    if (FindNoCase(text, FormatOf(FormatId::Netscape).marker) == std::string_view::npos)
-        return false;
-    NetscapeReader reader(doc, {});
-    reader.FeedLast(text);
-    return true;
+    return ImportMarkedText(doc, text, FormatId::Netscape);
 }
 
 } // namespace brindle

@@ -280,12 +280,7 @@ std::unique_ptr<ChunkReader> MakePowermarksReader(CBrindleDoc& doc, BookmarkSink
 }
 
 bool ImportPowermarks(CBrindleDoc& doc, std::string_view text) {
-    text = SkipUtf8Bom(text);
-    if (FindNoCase(text, FormatOf(FormatId::Powermarks).marker) == std::string_view::npos)
-        return false;
-    PowermarksReader reader(doc, {});
-    reader.FeedLast(text);
-    return true;
+    return ImportMarkedText(doc, text, FormatId::Powermarks);
 }
 
 } // namespace brindle

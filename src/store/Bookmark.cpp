@@ -46,25 +46,34 @@ bool BookmarkRef::MatchText(std::string_view text, bool matchCase, std::uint8_t 
     return false;
 }
 
-const std::string_view* BookmarkRef::TextField(int field) const {
+namespace {
+
+// The text field `field` of a bookmark in either form (view or value), or null.
+template <typename Record> auto TextFieldOf(const Record& r, int field) -> decltype(&r.m_strName) {
     switch (field) {
     case kFieldName:
-        return &m_strName;
+        return &r.m_strName;
     case kFieldURL:
-        return &m_strURL;
+        return &r.m_strURL;
     case kFieldKeywords:
-        return &m_strKeywords;
+        return &r.m_strKeywords;
     case kFieldDescription:
-        return &m_strDescription;
+        return &r.m_strDescription;
     case kFieldNotes:
-        return &m_strNotes;
+        return &r.m_strNotes;
     case kFieldSchedule:
-        return &m_strSchedule;
+        return &r.m_strSchedule;
     case kFieldStatus:
-        return &m_strStatus;
+        return &r.m_strStatus;
     default:
         return nullptr;
     }
+}
+
+} // namespace
+
+const std::string_view* BookmarkRef::TextField(int field) const {
+    return TextFieldOf(*this, field);
 }
 
 std::string BookmarkRef::GetFieldText(int field, const std::string& timePattern) const {
@@ -151,22 +160,5 @@ const std::string& CBookmark::SearchField(int bit) const {
 }
 
 const std::string* CBookmark::TextField(int field) const {
-    switch (field) {
-    case kFieldName:
-        return &m_strName;
-    case kFieldURL:
-        return &m_strURL;
-    case kFieldKeywords:
-        return &m_strKeywords;
-    case kFieldDescription:
-        return &m_strDescription;
-    case kFieldNotes:
-        return &m_strNotes;
-    case kFieldSchedule:
-        return &m_strSchedule;
-    case kFieldStatus:
-        return &m_strStatus;
-    default:
-        return nullptr;
-    }
+    return TextFieldOf(*this, field);
 }

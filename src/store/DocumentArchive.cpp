@@ -50,15 +50,15 @@ struct DocumentContent {
 
 // One object array: the count, then the elements. A null element or a reference to an object
 // of the array's class is accepted and adds nothing (the document holds each record once and
-// never a null one); an object or reference of another class rejects the file.
-template <typename Record, typename ReadFields>
-void ReadArray(ArchiveReader& ar, ArchiveClass cls, std::vector<std::unique_ptr<Record>>& out,
-               ReadFields readFields) {
+// never a null one); an object or reference of another class rejects the file. `reserve` gets
+// the count, `readObject` reads each new object of the class.
+template <typename Reserve, typename ReadObject>
+void ReadObjects(ArchiveReader& ar, ArchiveClass cls, Reserve reserve, ReadObject readObject) {
     const std::uint64_t count = ar.ReadCount();
     // Every element takes at least its two-byte tag: never reserve what the file cannot hold.
     if (count > ar.Remaining() / 2)
         throw ArchiveFormatError{};
-    out.reserve(static_cast<std::size_t>(count));
+    reserve(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
         const ArchiveReader::Element e = ar.ReadElement();
         if (e.kind == ArchiveReader::ElementKind::Null)
@@ -67,28 +67,27 @@ void ReadArray(ArchiveReader& ar, ArchiveClass cls, std::vector<std::unique_ptr<
             throw ArchiveFormatError{};
         if (e.kind == ArchiveReader::ElementKind::Reference)
             continue;
-        auto record = std::make_unique<Record>();
-        readFields(ar, *record);
-        out.push_back(std::move(record));
+        readObject();
     }
 }
 
-// The bookmark array: as ReadArray, straight into the records and their text chunks.
+template <typename Record, typename ReadFields>
+void ReadArray(ArchiveReader& ar, ArchiveClass cls, std::vector<std::unique_ptr<Record>>& out,
+               ReadFields readFields) {
+    ReadObjects(
+        ar, cls, [&](std::size_t count) { out.reserve(count); },
+        [&] {
+            auto record = std::make_unique<Record>();
+            readFields(ar, *record);
+            out.push_back(std::move(record));
+        });
+}
+
+// The bookmark array: straight into the records and their text chunks.
 void ReadBookmarks(ArchiveReader& ar, BookmarkList& out) {
-    const std::uint64_t count = ar.ReadCount();
-    if (count > ar.Remaining() / 2)
-        throw ArchiveFormatError{};
-    out.reserve(static_cast<std::size_t>(count));
-    for (std::uint64_t i = 0; i < count; ++i) {
-        const ArchiveReader::Element e = ar.ReadElement();
-        if (e.kind == ArchiveReader::ElementKind::Null)
-            continue;
-        if (e.cls != ArchiveClass::Bookmark)
-            throw ArchiveFormatError{};
-        if (e.kind == ArchiveReader::ElementKind::Reference)
-            continue;
-        ReadBookmark(ar, out);
-    }
+    ReadObjects(
+        ar, ArchiveClass::Bookmark, [&](std::size_t count) { out.reserve(count); },
+        [&] { ReadBookmark(ar, out); });
 }
 
 DocumentContent ReadContent(ArchiveReader& ar, std::uint64_t size) {

@@ -2,6 +2,8 @@
 // Bookmark and keyword commands, their dialogs and the tray menu, driven offscreen (the tray
 // icon itself needs a real tray: tests/x11).
 
+#include "support/WindowTest.h"
+
 #include "app/BrindleApp.h"
 #include "platform/HotKeys.h"
 #include "store/ClipboardRecords.h"
@@ -44,14 +46,10 @@ using ::testing::IsEmpty;
 
 namespace {
 
-class EditingTest : public ::testing::Test {
+class EditingTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
-        brindle::MessageBox::Reset();
-        brindle::DialogRunner::SetHandler({});
-        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
-        frame = app.Frame();
-        view = frame->Workspace()->Bookmarks();
+        WindowTest::SetUp();
         const char* const rows[][3] = {{"Alpha", "http://a.example/", "web tools"},
                                        {"Beta", "http://b.example/", "web news"},
                                        {"Gamma", "http://c.example/", "news"},
@@ -75,28 +73,6 @@ class EditingTest : public ::testing::Test {
         doc().SetModifiedFlag(false);
         doc().Search("", false, 0);
     }
-    void TearDown() override {
-        brindle::MessageBox::Reset();
-        brindle::DialogRunner::SetHandler({});
-        doc().SetModifiedFlag(false);
-    }
-    CBrindleDoc& doc() { return app.Doc(); }
-    void SelectRows(std::initializer_list<int> rows) {
-        view->clearSelection();
-        for (int r : rows)
-            view->selectionModel()->select(view->Model()->index(r, 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-    std::vector<std::string> Names() {
-        std::vector<std::string> names;
-        for (const BookmarkRef b : doc().Bookmarks())
-            names.emplace_back(b.m_strName);
-        return names;
-    }
-
-    CBrindleApp app;
-    CMainFrame* frame = nullptr;
-    CBookMarkView* view = nullptr;
 };
 
 TEST_F(EditingTest, DeleteAnsweredNoLeavesEverything) {

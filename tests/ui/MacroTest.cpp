@@ -6,6 +6,7 @@
 #include "platform/VirtualKeys.h"
 #include "store/ClipboardRecords.h"
 #include "support/FakeBrowsers.h"
+#include "support/WindowTest.h"
 #include "ui/macros/MacroController.h"
 #include "ui/macros/MacroDialog.h"
 #include "ui/macros/MacroView.h"
@@ -40,15 +41,12 @@ constexpr std::uint32_t kCtrlShiftF5 = (3u << 16) | (brindle::vk::F1 + 4u); // F
 constexpr std::uint32_t kAltK = (4u << 16) | 'K';
 constexpr std::uint32_t kCtrlShiftG = (3u << 16) | 'G';
 
-class MacroTest : public ::testing::Test {
+class MacroTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
-        brindle::MessageBox::Reset();
-        brindle::DialogRunner::SetHandler({});
         testutil::FakeBrowsers::Instance().Reset();
-        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        WindowTest::SetUp();
         app.Prefs().m_nPrefer = 2; // the stand-in Firefox
-        frame = app.Frame();
         view = frame->Workspace()->Macros();
         for (const char* name : {"Java", "Python", "News"})
             doc().AddBookmark({.name = name,
@@ -56,12 +54,6 @@ class MacroTest : public ::testing::Test {
                                .keywords = name == std::string("News") ? "news" : "prog"});
         doc().Search("", false, 0);
     }
-    void TearDown() override {
-        brindle::MessageBox::Reset();
-        brindle::DialogRunner::SetHandler({});
-        doc().SetModifiedFlag(false);
-    }
-    CBrindleDoc& doc() { return app.Doc(); }
 
     void ShowActive() {
         frame->show();
@@ -115,8 +107,6 @@ class MacroTest : public ::testing::Test {
     }
     QString Box() { return frame->Search()->Box()->text(); }
 
-    CBrindleApp app;
-    CMainFrame* frame = nullptr;
     CMacroView* view = nullptr;
 };
 

@@ -2,6 +2,7 @@
 // The main window driven as a user would, offscreen.
 
 #include "support/RecordingListener.h"
+#include "support/WindowTest.h"
 
 #include "app/BrindleApp.h"
 #include "ui/bookmarks/BookmarkListModel.h"
@@ -33,19 +34,16 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class MainFrameTest : public ::testing::Test {
+class MainFrameTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
-        brindle::MessageBox::Reset();
-        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
-        frame = app.Frame();
+        WindowTest::SetUp();
         doc().AddListener(&recorder);
     }
     void TearDown() override {
         doc().RemoveListener(&recorder);
-        brindle::MessageBox::Reset();
+        WindowTest::TearDown();
     }
-    CBrindleDoc& doc() { return app.Doc(); }
     void AddSample() {
         const char* const rows[][3] = {{"Sports daily", "http://sport.example/", "sport news"},
                                        {"Java guide", "http://java.example/", "java programming"},
@@ -76,8 +74,6 @@ class MainFrameTest : public ::testing::Test {
         return names;
     }
 
-    CBrindleApp app;
-    CMainFrame* frame = nullptr;
     RecordingListener recorder;
 };
 

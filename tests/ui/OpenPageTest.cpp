@@ -5,6 +5,7 @@
 
 #include "app/BrindleApp.h"
 #include "support/FakeBrowsers.h"
+#include "support/WindowTest.h"
 #include "ui/bookmarks/BookmarkListModel.h"
 #include "ui/bookmarks/BookmarkView.h"
 #include "ui/window/BookmarkWorkspace.h"
@@ -27,14 +28,12 @@ using testutil::FakeBrowsers;
 
 namespace {
 
-class OpenPageTest : public ::testing::Test {
+class OpenPageTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
         browsers.Reset();
-        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        WindowTest::SetUp();
         app.Prefs().m_nPrefer = 2; // "bAlways" is on: only the stand-in Firefox
-        frame = app.Frame();
-        view = frame->Workspace()->Bookmarks();
         // Rows by name: Alpha, Beta, Gamma.
         doc().AddBookmark({.name = "Gamma", .url = "-new-window", .keywords = "web"});
         doc().AddBookmark({.name = "Alpha", .url = " http://a.example/ ", .keywords = "web"});
@@ -42,8 +41,6 @@ class OpenPageTest : public ::testing::Test {
         doc().SetModifiedFlag(false);
         doc().Search("", false, 0);
     }
-    void TearDown() override { doc().SetModifiedFlag(false); }
-    CBrindleDoc& doc() { return app.Doc(); }
     void Select(int row) {
         view->clearSelection();
         view->selectionModel()->select(view->Model()->index(row, 0),
@@ -60,9 +57,6 @@ class OpenPageTest : public ::testing::Test {
     }
 
     FakeBrowsers& browsers = FakeBrowsers::Instance();
-    CBrindleApp app;
-    CMainFrame* frame = nullptr;
-    CBookMarkView* view = nullptr;
 };
 
 TEST_F(OpenPageTest, OpenPageSetsLastVisitedAndStartsTheBrowser) {

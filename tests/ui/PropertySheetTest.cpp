@@ -9,6 +9,7 @@
 #include "support/MozLz4.h"
 #include "support/RunningBrowser.h"
 #include "support/TestFiles.h"
+#include "support/WindowTest.h"
 #include "ui/bookmarks/AddMarkPropertySheet.h"
 #include "ui/bookmarks/BookmarkListModel.h"
 #include "ui/bookmarks/BookmarkView.h"
@@ -47,14 +48,10 @@ namespace {
 
 using Sheet = CAddMarkPropertySheet;
 
-class PropertySheetTest : public ::testing::Test {
+class PropertySheetTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
-        brindle::MessageBox::Reset();
-        brindle::DialogRunner::SetHandler({});
-        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
-        frame = app.Frame();
-        view = frame->Workspace()->Bookmarks();
+        WindowTest::SetUp();
         // Collection order: Alpha, Beta, Gamma, Delta.
         const char* const rows[][3] = {{"Alpha", "http://a.example/", "web tools"},
                                        {"Beta", "http://b.example/", "web news"},
@@ -79,12 +76,6 @@ class PropertySheetTest : public ::testing::Test {
         doc().SetModifiedFlag(false);
         doc().Search("", false, 0);
     }
-    void TearDown() override {
-        brindle::MessageBox::Reset();
-        brindle::DialogRunner::SetHandler({});
-        doc().SetModifiedFlag(false);
-    }
-    CBrindleDoc& doc() { return app.Doc(); }
 
     // Runs `fill` on the next sheet that opens; the sheet then ends with OK unless `fill` ended
     // it.
@@ -114,22 +105,6 @@ class PropertySheetTest : public ::testing::Test {
         ASSERT_TRUE(frame->Action(cmd::Properties)->isEnabled());
         frame->Action(cmd::Properties)->trigger();
     }
-    std::vector<std::string> Rows() {
-        std::vector<std::string> names;
-        for (int r = 0; r < view->Model()->rowCount(); ++r)
-            names.push_back(view->Model()->index(r, 0).data().toString().toStdString());
-        return names;
-    }
-    std::vector<std::string> Names() {
-        std::vector<std::string> names;
-        for (const BookmarkRef b : doc().Bookmarks())
-            names.emplace_back(b.m_strName);
-        return names;
-    }
-
-    CBrindleApp app;
-    CMainFrame* frame = nullptr;
-    CBookMarkView* view = nullptr;
 };
 
 TEST_F(PropertySheetTest, AddStoresTheTypedFieldsAndShowsTheBookmarkUnderTheSearch) {

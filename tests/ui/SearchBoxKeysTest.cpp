@@ -2,6 +2,8 @@
 // The search box in the real main window: string search out of the box, every command key of the
 // table from the box, and menu items that show the key that works.
 
+#include "support/WindowTest.h"
+
 #include "app/BrindleApp.h"
 #include "ui/bookmarks/BookmarkListModel.h"
 #include "ui/bookmarks/BookmarkView.h"
@@ -29,12 +31,10 @@ using ::testing::IsEmpty;
 
 namespace {
 
-class SearchBoxKeysTest : public ::testing::Test {
+class SearchBoxKeysTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
-        brindle::MessageBox::Reset();
-        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
-        frame = app.Frame();
+        WindowTest::SetUp();
         const char* const rows[][3] = {{"Sports daily", "http://sport.example/", "sport news"},
                                        {"Java guide", "http://java.example/", "java programming"},
                                        {"Web tools", "http://tools.example/", "web tools"}};
@@ -47,11 +47,6 @@ class SearchBoxKeysTest : public ::testing::Test {
                                .status = kStatusWaiting});
         doc().SetModifiedFlag(false);
     }
-    void TearDown() override {
-        doc().SetModifiedFlag(false);
-        brindle::MessageBox::Reset();
-    }
-    CBrindleDoc& doc() { return app.Doc(); }
     QLineEdit* box() { return frame->Search()->Box(); }
     void ShowActive() {
         frame->show();
@@ -67,9 +62,6 @@ class SearchBoxKeysTest : public ::testing::Test {
             names.push_back(model->data(model->index(r, 0)).toString().toStdString());
         return names;
     }
-
-    CBrindleApp app;
-    CMainFrame* frame = nullptr;
 };
 
 TEST_F(SearchBoxKeysTest, AStringSearchOfANewDocumentFindsNames) {

@@ -2,6 +2,8 @@
 // What the application does around each new or opened document: the automatic save's timer and
 // the reload of the most recent file.
 
+#include "support/WindowTest.h"
+
 #include "app/BrindleApp.h"
 #include "store/DocumentArchive.h"
 #include "ui/widgets/MessageBox.h"
@@ -15,11 +17,10 @@
 
 namespace {
 
-class StartUpTest : public ::testing::Test {
+class StartUpTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
-        brindle::MessageBox::Reset();
-        ASSERT_TRUE(app.InitInstance({QStringLiteral("brindle")}, StartOptions::Quiet()));
+        WindowTest::SetUp();
         // A document of two bookmarks, opened once so that it heads the recent-file list.
         CBrindleDoc other;
         for (const char* name : {"one", "two"})
@@ -33,11 +34,9 @@ class StartUpTest : public ::testing::Test {
         ASSERT_TRUE(app.OpenDocument(path));
         ASSERT_EQ(app.Doc().Bookmarks().size(), 2u);
     }
-    void TearDown() override { brindle::MessageBox::Reset(); }
 
     QTemporaryDir dir;
     QString path;
-    CBrindleApp app;
 };
 
 TEST_F(StartUpTest, TheWindowHasTheApplicationsIcon) {

@@ -89,7 +89,8 @@ CImportWiz1::CImportWiz1(QWidget* parent) : QWizardPage(parent) {
     layout->addWidget(list);
 }
 
-CImportWiz2::CImportWiz2(const QString& favoritesFolder, QWidget* parent) : QWizardPage(parent) {
+CImportWiz2::CImportWiz2(const QString& favoritesFolder, QWidget* parent)
+    : CImportLocationPage(parent) {
     setObjectName(QStringLiteral("importWiz2"));
     setTitle(tr("Favorites Folder"));
     auto* layout = new QVBoxLayout(this);
@@ -126,7 +127,7 @@ CImportWiz2::CImportWiz2(const QString& favoritesFolder, QWidget* parent) : QWiz
     });
 }
 
-void CImportWiz2::Enable() {
+void CImportLocationPage::Enable() {
     m_location->setEnabled(m_check->isChecked());
     m_browse->setEnabled(m_check->isChecked());
 }
@@ -191,7 +192,7 @@ void CImportWiz3::Enable() {
     m_browse->setEnabled(single);
 }
 
-CImportWiz4::CImportWiz4(QWidget* parent) : QWizardPage(parent) {
+CImportWiz4::CImportWiz4(QWidget* parent) : CImportLocationPage(parent) {
     setObjectName(QStringLiteral("importWiz4"));
     setTitle(tr("Powermarks 3.0 Bookmarks"));
     auto* layout = new QVBoxLayout(this);
@@ -216,11 +217,6 @@ CImportWiz4::CImportWiz4(QWidget* parent) : QWizardPage(parent) {
         if (file)
             m_location->setText(*file);
     });
-}
-
-void CImportWiz4::Enable() {
-    m_location->setEnabled(m_check->isChecked());
-    m_browse->setEnabled(m_check->isChecked());
 }
 
 CImportWizSheet::CImportWizSheet(const brindle::WizardSources& sources, QWidget* parent)

@@ -43,19 +43,26 @@ class CImportWiz1 : public QWizardPage {
     explicit CImportWiz1(QWidget* parent = nullptr);
 };
 
-class CImportWiz2 : public QWizardPage {
-    Q_OBJECT
+// A page of one source read from a typed location: a box that ticks it, the location and its
+// browse button, which follow the box.
+class CImportLocationPage : public QWizardPage {
   public:
-    CImportWiz2(const QString& favoritesFolder, QWidget* parent = nullptr);
+    using QWizardPage::QWizardPage;
     QCheckBox* Check() const { return m_check; }
     QLineEdit* Location() const { return m_location; }
     QToolButton* BrowseButton() const { return m_browse; }
 
-  private:
+  protected:
     void Enable();
-    QCheckBox* m_check;
-    QLineEdit* m_location;
-    QToolButton* m_browse;
+    QCheckBox* m_check = nullptr;
+    QLineEdit* m_location = nullptr;
+    QToolButton* m_browse = nullptr;
+};
+
+class CImportWiz2 : public CImportLocationPage {
+    Q_OBJECT
+  public:
+    CImportWiz2(const QString& favoritesFolder, QWidget* parent = nullptr);
 };
 
 class CImportWiz3 : public QWizardPage {
@@ -76,19 +83,10 @@ class CImportWiz3 : public QWizardPage {
     QCheckBox* m_allUsers;
 };
 
-class CImportWiz4 : public QWizardPage {
+class CImportWiz4 : public CImportLocationPage {
     Q_OBJECT
   public:
     explicit CImportWiz4(QWidget* parent = nullptr);
-    QCheckBox* Check() const { return m_check; }
-    QLineEdit* Location() const { return m_location; }
-    QToolButton* BrowseButton() const { return m_browse; }
-
-  private:
-    void Enable();
-    QCheckBox* m_check;
-    QLineEdit* m_location;
-    QToolButton* m_browse;
 };
 
 class CImportWizSheet : public QWizard {

@@ -8,7 +8,6 @@
 #include "ui/widgets/DialogRunner.h"
 #include "ui/widgets/FileDialogs.h"
 #include "ui/widgets/HotKeyCtrl.h"
-#include "ui/widgets/MessageBox.h"
 #include "ui/window/CommandIds.h"
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -39,8 +38,6 @@
 #include <algorithm>
 #include <ctime>
 #include <optional>
-
-using brindle::MessageBox;
 
 CGeneralOptionPage::CGeneralOptionPage(QWidget* parent) : COptionPage(parent) {
     confirm = new QCheckBox(tr("&Confirm when deleting bookmarks"), this);

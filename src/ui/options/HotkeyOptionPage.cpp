@@ -8,7 +8,6 @@
 #include "ui/widgets/DialogRunner.h"
 #include "ui/widgets/FileDialogs.h"
 #include "ui/widgets/HotKeyCtrl.h"
-#include "ui/widgets/MessageBox.h"
 #include "ui/window/CommandIds.h"
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -40,15 +39,11 @@
 #include <ctime>
 #include <optional>
 
-using brindle::MessageBox;
-
 CHotkeyOptionPage::CHotkeyOptionPage(QWidget* parent) : COptionPage(parent) {
-    auto* intro = new QLabel(
+    auto* intro = WrappedText(
         tr("The hotkeys below work in every program of your desktop and stay active even when "
            "Brindle is minimized. Because of this, make sure you pick keys that will not "
-           "interfere with other programs."),
-        this);
-    intro->setWordWrap(true);
+           "interfere with other programs."));
     static const char* const kLabels[] = {
         QT_TR_NOOP("Switch to Brindle:"), QT_TR_NOOP("Add Bookmark from Browser:"),
         QT_TR_NOOP("Fast Add Bookmark from Browser:"), QT_TR_NOOP("Add Bookmark from Clipboard:")};

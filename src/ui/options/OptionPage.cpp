@@ -4,6 +4,7 @@
 #include "ui/widgets/MessageBox.h"
 
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -12,6 +13,12 @@ void COptionPage::RefuseNumber(QLineEdit* field, int low, int high) {
         field->window(), tr("Please enter an integer between %1 and %2.").arg(low).arg(high));
     field->setFocus();
     field->selectAll();
+}
+
+QLabel* COptionPage::WrappedText(const QString& text) {
+    auto* label = new QLabel(text, this);
+    label->setWordWrap(true);
+    return label;
 }
 
 QToolButton* COptionPage::ImageButton(const QString& icon, const QString& tip, QWidget* parent) {

@@ -11,6 +11,7 @@
 
 #include <string>
 
+class QLabel;
 class QLineEdit;
 class QToolButton;
 
@@ -30,4 +31,6 @@ class COptionPage : public QWidget {
     // The standard refusal of a number outside its range; selects the field.
     static void RefuseNumber(QLineEdit* field, int low, int high);
     static QToolButton* ImageButton(const QString& icon, const QString& tip, QWidget* parent);
+    // A text of several lines, wrapped to the page's width.
+    QLabel* WrappedText(const QString& text);
 };

@@ -8,7 +8,6 @@
 #include "ui/widgets/DialogRunner.h"
 #include "ui/widgets/FileDialogs.h"
 #include "ui/widgets/HotKeyCtrl.h"
-#include "ui/widgets/MessageBox.h"
 #include "ui/window/CommandIds.h"
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -40,15 +39,11 @@
 #include <ctime>
 #include <optional>
 
-using brindle::MessageBox;
-
 CProxyOptionPage::CProxyOptionPage(QWidget* parent) : COptionPage(parent) {
-    auto* intro = new QLabel(
+    auto* intro = WrappedText(
         tr("A network proxy is a conduit between your computer and the Internet, used to reach "
            "the Internet through a firewall. If you have a direct connection to the Internet, "
-           "you do not need to configure a proxy server."),
-        this);
-    intro->setWordWrap(true);
+           "you do not need to configure a proxy server."));
     noProxy = new QRadioButton(tr("&No Proxy"), this);
     useProxy = new QRadioButton(tr("&Use Proxy"), this);
     server = new QLineEdit(this);
@@ -64,10 +59,8 @@ CProxyOptionPage::CProxyOptionPage(QWidget* parent) : COptionPage(parent) {
         new QLabel(tr("No secret store answered: the password is stored in plain text."), this);
     plainTextNotice->setWordWrap(true);
     plainTextNotice->hide();
-    auto* outro = new QLabel(tr("Leave the Username and Password fields blank if your proxy "
-                                "server does not require authentication."),
-                             this);
-    outro->setWordWrap(true);
+    auto* outro = WrappedText(tr("Leave the Username and Password fields blank if your proxy "
+                                 "server does not require authentication."));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
