@@ -3,6 +3,7 @@
 // its extra fields in comments.
 
 #include "exchange/ExchangeFiles.h"
+#include "exchange/ExportFile.h"
 #include "exchange/HtmlTags.h"
 #include "exchange/Powermarks.h"
 #include "store/BrindleDoc.h"
@@ -120,54 +121,49 @@ void AppendEntry(std::string& out, const BookmarkRef& b, std::uint16_t mask) {
 
 bool ExportPowermarks(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                       ExchangeReport& report) {
-    const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);
-    if (!opened)
-        return false;
-    BufferedAtomicFile& file = *opened;
-    const std::vector<BookmarkRef>& bookmarks = SelectForExport(doc, options);
-    std::string& out = file.Buffer();
-    for (std::string_view line :
-         {"<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 3.2//EN\">", "<!--Powermarks Format 3.0-->",
-          "<!-- This is an automatically generated file.It will be read and overwritten.Do Not "
-          "Edit! -->",
-          "<HTML>", "<HEAD>"}) {
-        out += line;
-        out += kLineEnd;
-    }
-    for (const CMacro& m : doc.Macros())
-        AppendMacro(out, m);
-    for (const CSchedule& s : doc.Schedules()) {
-        out += "<!--scs=";
-        AppendGroup(out, s.m_strName);
-        out += s.m_bDefault ? "[1]" : "[0]";
-        AppendHexGroup(out, static_cast<std::uint32_t>(s.m_tInterval));
-        out += "-->";
-        out += kLineEnd;
-    }
-    out += "<TITLE>";
-    AppendEscaped(out, options.title);
-    out += "</TITLE>";
-    out += kLineEnd;
-    out += "</HEAD>";
-    out += kLineEnd;
-    out += "<BODY><H1>Brindle Export File</H1><DL>";
-    out += kLineEnd;
-    for (const BookmarkRef& b : bookmarks) {
-        AppendEntry(out, b, options.fieldMask);
-        out += kLineEnd;
-        out += "<BR>";
-        out += kLineEnd;
-        file.Flush();
-    }
-    out += "</DL>";
-    out += kLineEnd;
-    out += "</HTML>";
-    out += kLineEnd;
-    if (file.Commit() != 0) {
-        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
-        return false;
-    }
-    return true;
+    return WriteExportFile(
+        doc, path, options, report,
+        [&](BufferedAtomicFile& file, const std::vector<BookmarkRef>& bookmarks) {
+            std::string& out = file.Buffer();
+            for (std::string_view line : {"<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 3.2//EN\">",
+                                          "<!--Powermarks Format 3.0-->",
+                                          "<!-- This is an automatically generated file.It will be "
+                                          "read and overwritten.Do Not "
+                                          "Edit! -->",
+                                          "<HTML>", "<HEAD>"}) {
+                out += line;
+                out += kLineEnd;
+            }
+            for (const CMacro& m : doc.Macros())
+                AppendMacro(out, m);
+            for (const CSchedule& s : doc.Schedules()) {
+                out += "<!--scs=";
+                AppendGroup(out, s.m_strName);
+                out += s.m_bDefault ? "[1]" : "[0]";
+                AppendHexGroup(out, static_cast<std::uint32_t>(s.m_tInterval));
+                out += "-->";
+                out += kLineEnd;
+            }
+            out += "<TITLE>";
+            AppendEscaped(out, options.title);
+            out += "</TITLE>";
+            out += kLineEnd;
+            out += "</HEAD>";
+            out += kLineEnd;
+            out += "<BODY><H1>Brindle Export File</H1><DL>";
+            out += kLineEnd;
+            for (const BookmarkRef& b : bookmarks) {
+                AppendEntry(out, b, options.fieldMask);
+                out += kLineEnd;
+                out += "<BR>";
+                out += kLineEnd;
+                file.Flush();
+            }
+            out += "</DL>";
+            out += kLineEnd;
+            out += "</HTML>";
+            out += kLineEnd;
+        });
 }
 
 } // namespace brindle

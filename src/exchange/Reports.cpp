@@ -4,20 +4,13 @@
 
 #include "exchange/Reports.h"
 #include "exchange/ExchangeFiles.h"
+#include "exchange/ExportFile.h"
 #include "exchange/HtmlTags.h"
 #include "store/BrindleDoc.h"
 
 namespace brindle {
 
 namespace {
-
-bool Finish(BufferedAtomicFile& file, ExchangeReport& report) {
-    if (file.Commit() != 0) {
-        report.Add(MessageIcon::Stop, kMsgCannotWriteFile);
-        return false;
-    }
-    return true;
-}
 
 // The field's display text; only dates need the document (its time format).
 void AppendFieldText(std::string& out, const CBrindleDoc& doc, std::uint32_t sortedIndex,
@@ -61,54 +54,54 @@ bool ExportHtml(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     static constexpr const char* kLabels[kFieldCount] = {
         "",          "",        "Keywords:", "Description:",  "Notes:",         "Status checking:",
         "Schedule:", "Status:", "Add Date:", "Last visited:", "Last modified:", "Last checked:"};
-    const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);
-    if (!opened)
-        return false;
-    BufferedAtomicFile& file = *opened;
-    const std::vector<BookmarkRef>& bookmarks = SelectForExport(doc, options);
-    std::string& out = file.Buffer();
-    Line(out, "<!-- This is an automatically generated file! -->");
-    out += "<HTML><HEAD><meta http-equiv=\"Content-Type\" content=\"text/html\"><TITLE>";
-    AppendEscaped(out, options.title);
-    Line(out, "</TITLE></HEAD>");
-    Line(out, "<BODY bgcolor=\"#FCF8DC\">");
-    Line(out, "<div align=\"left\">");
-    Line(out, "<table border=\"0\" width=\"382\" height=\"6\" style=\"float: none; border: medium "
-              "none; margin-left: 0; margin-right: 0; margin-top: 1; margin-bottom: 10; "
-              "padding: 0\">");
-    Line(out, "<tr>");
-    Line(out, "<td width=\"382\" height=\"6\" style=\"border: medium none\" bgcolor=\"#000000\" "
-              "valign=\"middle\" align=\"left\"><font color=\"#FFFFFF\"><strong>&nbsp;&nbsp; "
-              "</strong><font size=\"5\">Brindle bookmarks</font></font></td>");
-    Line(out, "</tr>");
-    Line(out, "</table>");
-    Line(out, "</div><div align=\"center\"><center>");
-    Line(out, "<table border=\"0\" width=\"749\" height=\"341\" bgcolor=\"#FCF8DC\">");
-    for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
-        const BookmarkRef& b = bookmarks[i];
-        out += kTitleRowStart;
-        AppendEscaped(out, b.m_strName);
-        out += kTitleRowRule;
-        AppendEscaped(out, b.m_strURL);
-        out += "\">";
-        AppendEscaped(out, b.m_strURL);
-        Line(out, "</a></font></td></tr>");
-        for (int field = kFieldKeywords; field < kFieldCount; ++field) {
-            if (!((options.fieldMask >> field) & 1u))
-                continue;
-            out += kFieldRowStart;
-            out += kLabels[field];
-            AppendFieldText(out, doc, i, bookmarks[i], field, true);
-            Line(out, "</font></td></tr>");
-        }
-        file.Flush();
-    }
-    Line(out, "</table></center></div>");
-    out += "<p><a href=\"mailto:";
-    out += kFeedbackAddress;
-    out += "\">Send your advice to me thank you</a></p></body></html>";
-    out += kLineEnd;
-    return Finish(file, report);
+    return WriteExportFile(
+        doc, path, options, report,
+        [&](BufferedAtomicFile& file, const std::vector<BookmarkRef>& bookmarks) {
+            std::string& out = file.Buffer();
+            Line(out, "<!-- This is an automatically generated file! -->");
+            out += "<HTML><HEAD><meta http-equiv=\"Content-Type\" content=\"text/html\"><TITLE>";
+            AppendEscaped(out, options.title);
+            Line(out, "</TITLE></HEAD>");
+            Line(out, "<BODY bgcolor=\"#FCF8DC\">");
+            Line(out, "<div align=\"left\">");
+            Line(out, "<table border=\"0\" width=\"382\" height=\"6\" style=\"float: none; border: "
+                      "medium "
+                      "none; margin-left: 0; margin-right: 0; margin-top: 1; margin-bottom: 10; "
+                      "padding: 0\">");
+            Line(out, "<tr>");
+            Line(out,
+                 "<td width=\"382\" height=\"6\" style=\"border: medium none\" bgcolor=\"#000000\" "
+                 "valign=\"middle\" align=\"left\"><font color=\"#FFFFFF\"><strong>&nbsp;&nbsp; "
+                 "</strong><font size=\"5\">Brindle bookmarks</font></font></td>");
+            Line(out, "</tr>");
+            Line(out, "</table>");
+            Line(out, "</div><div align=\"center\"><center>");
+            Line(out, "<table border=\"0\" width=\"749\" height=\"341\" bgcolor=\"#FCF8DC\">");
+            for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
+                const BookmarkRef& b = bookmarks[i];
+                out += kTitleRowStart;
+                AppendEscaped(out, b.m_strName);
+                out += kTitleRowRule;
+                AppendEscaped(out, b.m_strURL);
+                out += "\">";
+                AppendEscaped(out, b.m_strURL);
+                Line(out, "</a></font></td></tr>");
+                for (int field = kFieldKeywords; field < kFieldCount; ++field) {
+                    if (!((options.fieldMask >> field) & 1u))
+                        continue;
+                    out += kFieldRowStart;
+                    out += kLabels[field];
+                    AppendFieldText(out, doc, i, bookmarks[i], field, true);
+                    Line(out, "</font></td></tr>");
+                }
+                file.Flush();
+            }
+            Line(out, "</table></center></div>");
+            out += "<p><a href=\"mailto:";
+            out += kFeedbackAddress;
+            out += "\">Send your advice to me thank you</a></p></body></html>";
+            out += kLineEnd;
+        });
 }
 
 bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
@@ -116,37 +109,35 @@ bool ExportText(CBrindleDoc& doc, const std::string& path, const ExportOptions& 
     static constexpr const char* kLabels[kFieldCount] = {
         "Name:",     "URL:",    "Keywords:", "Description:",  "Notes:",        "Status_checking:",
         "Schedule:", "Status:", "Add Date:", "Last Visited:", "Last Modified", "Last Checked:"};
-    const std::unique_ptr<BufferedAtomicFile> opened = OpenExportFile(path, report);
-    if (!opened)
-        return false;
-    BufferedAtomicFile& file = *opened;
-    const std::vector<BookmarkRef>& bookmarks = SelectForExport(doc, options);
-    std::string& out = file.Buffer();
-    out += "Brindle Bookmark";
-    out += kLineEnd;
-    out += kLineEnd;
-    out += kLineEnd;
-    out += "Title is:";
-    out += options.title;
-    out += kLineEnd;
-    for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
-        for (int field = 0; field < kFieldCount; ++field) {
-            if (!((options.fieldMask >> field) & 1u))
-                continue;
-            out += kLabels[field];
-            AppendFieldText(out, doc, i, bookmarks[i], field, false);
+    return WriteExportFile(
+        doc, path, options, report,
+        [&](BufferedAtomicFile& file, const std::vector<BookmarkRef>& bookmarks) {
+            std::string& out = file.Buffer();
+            out += "Brindle Bookmark";
             out += kLineEnd;
-        }
-        out += kLineEnd;
-        out += kLineEnd;
-        out += kLineEnd;
-        file.Flush();
-    }
-    out += "Thank you for using Brindle!!!!";
-    out += kLineEnd;
-    out += "Please send your advice to me:";
-    out += kFeedbackAddress;
-    return Finish(file, report);
+            out += kLineEnd;
+            out += kLineEnd;
+            out += "Title is:";
+            out += options.title;
+            out += kLineEnd;
+            for (std::uint32_t i = 0; i < bookmarks.size(); ++i) {
+                for (int field = 0; field < kFieldCount; ++field) {
+                    if (!((options.fieldMask >> field) & 1u))
+                        continue;
+                    out += kLabels[field];
+                    AppendFieldText(out, doc, i, bookmarks[i], field, false);
+                    out += kLineEnd;
+                }
+                out += kLineEnd;
+                out += kLineEnd;
+                out += kLineEnd;
+                file.Flush();
+            }
+            out += "Thank you for using Brindle!!!!";
+            out += kLineEnd;
+            out += "Please send your advice to me:";
+            out += kFeedbackAddress;
+        });
 }
 
 } // namespace brindle
