@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/options/BrowserOptionPage.h"
+#include "ui/options/OptionPages.h"
 
 #include "platform/FontDescription.h"
 #include "status/StatusTable.h"

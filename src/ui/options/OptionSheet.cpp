@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/options/OptionSheet.h"
 
-#include "ui/options/BrowserOptionPage.h"
-#include "ui/options/GeneralOptionPage.h"
-#include "ui/options/HotkeyOptionPage.h"
-#include "ui/options/ProxyOptionPage.h"
-#include "ui/options/StatusOptionPage.h"
+#include "ui/options/OptionPages.h"
 
 #include <QDialogButtonBox>
 #include <QTabWidget>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/options/OptionPage.h"
+#include "ui/options/OptionPages.h"
 
 #include "ui/widgets/MessageBox.h"
 
