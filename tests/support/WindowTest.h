@@ -5,6 +5,7 @@
 // Window tests derive from it and add their own sample data in their SetUp.
 
 #include "app/BrindleApp.h"
+#include "status/StatusTable.h"
 #include "store/BrindleDoc.h"
 #include "ui/bookmarks/BookmarkListModel.h"
 #include "ui/bookmarks/BookmarkView.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -59,6 +61,18 @@ class WindowTest : public ::testing::Test {
         for (int r = 0; r < view->Model()->rowCount(); ++r)
             names.push_back(view->Model()->index(r, 0).data().toString().toStdString());
         return names;
+    }
+    // Adds bookmarks of {name, URL, keywords}, checked, without a schedule; the document stays
+    // unmodified.
+    void AddBookmarks(std::initializer_list<std::array<const char*, 3>> rows) {
+        for (const auto& r : rows)
+            doc().AddBookmark({.name = r[0],
+                               .url = r[1],
+                               .keywords = r[2],
+                               .statusChecking = 1,
+                               .schedule = kNoSchedule,
+                               .status = kStatusWaiting});
+        doc().SetModifiedFlag(false);
     }
     // Selects exactly these rows of the bookmark list.
     void SelectRows(std::initializer_list<int> rows) {

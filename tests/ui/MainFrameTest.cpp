@@ -45,18 +45,10 @@ class MainFrameTest : public testutil::WindowTest {
         WindowTest::TearDown();
     }
     void AddSample() {
-        const char* const rows[][3] = {{"Sports daily", "http://sport.example/", "sport news"},
-                                       {"Java guide", "http://java.example/", "java programming"},
-                                       {"Web tools", "http://tools.example/", "web tools"},
-                                       {"Apple", "http://apple.example/", "web news"}};
-        for (const auto& r : rows)
-            doc().AddBookmark({.name = r[0],
-                               .url = r[1],
-                               .keywords = r[2],
-                               .statusChecking = 1,
-                               .schedule = kNoSchedule,
-                               .status = kStatusWaiting});
-        doc().SetModifiedFlag(false);
+        AddBookmarks({{"Sports daily", "http://sport.example/", "sport news"},
+                      {"Java guide", "http://java.example/", "java programming"},
+                      {"Web tools", "http://tools.example/", "web tools"},
+                      {"Apple", "http://apple.example/", "web news"}});
     }
     QLineEdit* box() { return frame->Search()->Box(); }
     int Searches() {
@@ -65,13 +57,6 @@ class MainFrameTest : public testutil::WindowTest {
             n += c == "rows";
         recorder.Clear();
         return n;
-    }
-    std::vector<std::string> VisibleNames() {
-        std::vector<std::string> names;
-        BookmarkListModel* model = frame->Workspace()->Bookmarks()->Model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            names.push_back(model->data(model->index(r, 0)).toString().toStdString());
-        return names;
     }
 
     RecordingListener recorder;
@@ -110,7 +95,7 @@ TEST_F(MainFrameTest, TypingSearchesOnEveryKeystroke) {
     recorder.Clear();
     QTest::keyClicks(box(), "web");
     EXPECT_EQ(Searches(), 3);
-    EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Web tools"));
+    EXPECT_THAT(Rows(), ElementsAre("Apple", "Web tools"));
     EXPECT_EQ(frame->Panes()->Text(5), "2 of 4 bookmarks");
     EXPECT_EQ(frame->Panes()->Text(4), "3 Keywords");
     EXPECT_EQ(frame->Workspace()->Keywords()->Model()->rowCount(), 3);
@@ -128,11 +113,11 @@ TEST_F(MainFrameTest, ModesKeepTheirOwnTextAndStringModeSearchesOnce) {
     EXPECT_EQ(frame->Workspace()->KeywordPaneHeight(), 0);
     doc().SetStringFields(kSearchName);
     QTest::keyClicks(box(), "java");
-    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+    EXPECT_THAT(Rows(), ElementsAre("Java guide"));
     frame->Action(cmd::KeywordSearch)->trigger();
     EXPECT_EQ(box()->text(), "web");
     EXPECT_EQ(doc().SearchMode(), kSearchKeyword);
-    EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Web tools"));
+    EXPECT_THAT(Rows(), ElementsAre("Apple", "Web tools"));
     EXPECT_GT(frame->Workspace()->KeywordPaneHeight(), 0);
     frame->Action(cmd::StringSearch)->trigger();
     EXPECT_EQ(box()->text(), "java");
@@ -177,21 +162,21 @@ TEST_F(MainFrameTest, ClickingAKeywordNarrowsTheSearch) {
     const QRect rect = keywords->visualRect(keywords->Model()->index(2, 0));
     QTest::mouseClick(keywords->viewport(), Qt::LeftButton, {}, rect.center());
     EXPECT_EQ(box()->text(), "news.web.");
-    EXPECT_THAT(VisibleNames(), ElementsAre("Apple"));
+    EXPECT_THAT(Rows(), ElementsAre("Apple"));
 }
 
 TEST_F(MainFrameTest, KeywordMacroAndStringMacro) {
     AddSample();
     frame->Search()->RunStringMacro("  apple ", {.fields = kSearchName, .matchCase = true});
     EXPECT_EQ(doc().SearchMode(), kSearchString);
-    EXPECT_THAT(VisibleNames(), ::testing::IsEmpty()); // match case: "apple" is not "Apple"
+    EXPECT_THAT(Rows(), ::testing::IsEmpty()); // match case: "apple" is not "Apple"
     EXPECT_EQ(doc().LastMatchCase(), 1);
     frame->Search()->RunStringMacro("apple", {.fields = kSearchName, .matchCase = false});
-    EXPECT_THAT(VisibleNames(), ElementsAre("Apple"));
+    EXPECT_THAT(Rows(), ElementsAre("Apple"));
     frame->Search()->RunKeywordMacro(" java ");
     EXPECT_EQ(doc().SearchMode(), kSearchKeyword);
     EXPECT_EQ(box()->text(), "java");
-    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+    EXPECT_THAT(Rows(), ElementsAre("Java guide"));
 }
 
 TEST_F(MainFrameTest, HeaderClickSortsAndFlips) {
@@ -202,10 +187,10 @@ TEST_F(MainFrameTest, HeaderClickSortsAndFlips) {
     view->SortByColumn(urlColumn);
     EXPECT_EQ(doc().SortColumn(), kFieldURL);
     EXPECT_EQ(doc().SortAscending(), 1);
-    EXPECT_THAT(VisibleNames(), ElementsAre("Apple", "Java guide", "Sports daily", "Web tools"));
+    EXPECT_THAT(Rows(), ElementsAre("Apple", "Java guide", "Sports daily", "Web tools"));
     view->SortByColumn(urlColumn);
     EXPECT_EQ(doc().SortAscending(), 0);
-    EXPECT_THAT(VisibleNames(), ElementsAre("Web tools", "Sports daily", "Java guide", "Apple"));
+    EXPECT_THAT(Rows(), ElementsAre("Web tools", "Sports daily", "Java guide", "Apple"));
     view->SortByColumn(0); // another column keeps the direction
     EXPECT_EQ(doc().SortColumn(), kFieldName);
     EXPECT_EQ(doc().SortAscending(), 0);

@@ -35,17 +35,9 @@ class SearchBoxKeysTest : public testutil::WindowTest {
   protected:
     void SetUp() override {
         WindowTest::SetUp();
-        const char* const rows[][3] = {{"Sports daily", "http://sport.example/", "sport news"},
-                                       {"Java guide", "http://java.example/", "java programming"},
-                                       {"Web tools", "http://tools.example/", "web tools"}};
-        for (const auto& r : rows)
-            doc().AddBookmark({.name = r[0],
-                               .url = r[1],
-                               .keywords = r[2],
-                               .statusChecking = 1,
-                               .schedule = kNoSchedule,
-                               .status = kStatusWaiting});
-        doc().SetModifiedFlag(false);
+        AddBookmarks({{"Sports daily", "http://sport.example/", "sport news"},
+                      {"Java guide", "http://java.example/", "java programming"},
+                      {"Web tools", "http://tools.example/", "web tools"}});
     }
     QLineEdit* box() { return frame->Search()->Box(); }
     void ShowActive() {
@@ -55,20 +47,13 @@ class SearchBoxKeysTest : public testutil::WindowTest {
         box()->setFocus();
         ASSERT_TRUE(box()->hasFocus());
     }
-    std::vector<std::string> VisibleNames() {
-        std::vector<std::string> names;
-        BookmarkListModel* model = frame->Workspace()->Bookmarks()->Model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            names.push_back(model->data(model->index(r, 0)).toString().toStdString());
-        return names;
-    }
 };
 
 TEST_F(SearchBoxKeysTest, AStringSearchOfANewDocumentFindsNames) {
     EXPECT_EQ(doc().StringFields(), kSearchNewDocumentFields);
     frame->Action(cmd::StringSearch)->trigger();
     QTest::keyClicks(box(), "guide");
-    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+    EXPECT_THAT(Rows(), ElementsAre("Java guide"));
 }
 
 TEST_F(SearchBoxKeysTest, AnEmptyStoredMaskSearchesEveryFieldAndTheDropDownSaysSo) {
@@ -79,26 +64,26 @@ TEST_F(SearchBoxKeysTest, AnEmptyStoredMaskSearchesEveryFieldAndTheDropDownSaysS
     for (int bit = 0; bit < kSearchFieldCount; ++bit)
         EXPECT_TRUE(frame->Action(cmd::SearchFieldFirst + bit)->isChecked()) << bit;
     QTest::keyClicks(box(), "broken");
-    EXPECT_THAT(VisibleNames(), ElementsAre("Web tools"));
+    EXPECT_THAT(Rows(), ElementsAre("Web tools"));
     EXPECT_EQ(doc().StringFields(), 0); // the stored byte stays until a field is changed
     frame->Action(cmd::SearchFieldFirst + 6)->trigger(); // Status off: six fields remain
     EXPECT_EQ(doc().StringFields(), kSearchAllFields & ~kSearchStatus);
-    EXPECT_THAT(VisibleNames(), IsEmpty());
+    EXPECT_THAT(Rows(), IsEmpty());
 }
 
 TEST_F(SearchBoxKeysTest, ChangingAFieldOrMatchCaseSearchesAgainAtOnce) {
     frame->Action(cmd::StringSearch)->trigger();
     QTest::keyClicks(box(), "JAVA");
-    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+    EXPECT_THAT(Rows(), ElementsAre("Java guide"));
     frame->Action(cmd::MatchCase)->trigger();
-    EXPECT_THAT(VisibleNames(), IsEmpty());
+    EXPECT_THAT(Rows(), IsEmpty());
     frame->Action(cmd::MatchCase)->trigger();
-    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+    EXPECT_THAT(Rows(), ElementsAre("Java guide"));
     frame->Action(cmd::SearchFieldFirst + 0)->trigger(); // Name off: URL and keywords still match
-    EXPECT_THAT(VisibleNames(), ElementsAre("Java guide"));
+    EXPECT_THAT(Rows(), ElementsAre("Java guide"));
     frame->Action(cmd::SearchFieldFirst + 1)->trigger();
     frame->Action(cmd::SearchFieldFirst + 2)->trigger();
-    EXPECT_THAT(VisibleNames(), IsEmpty());
+    EXPECT_THAT(Rows(), IsEmpty());
 }
 
 TEST_F(SearchBoxKeysTest, EveryCommandKeyOfTheTableWorksFromTheSearchBox) {
