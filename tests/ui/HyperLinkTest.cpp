@@ -191,6 +191,11 @@ TEST_F(HyperLinkTest, FailureToOpenSaysWhyAndStaysUnvisited) {
               QStringLiteral("There is no application associated\nwith the given filename "
                              "extension."));
     EXPECT_EQ(CHyperLink::OpenErrorText(26), QStringLiteral("A sharing violation occurred. "));
+    // The texts name what runs here, never another system's services or file kinds.
+    for (int code = 0; code <= 40; ++code)
+        for (const char* word : {"DDE", ".EXE", "Win32", "dynamic-link"})
+            EXPECT_FALSE(CHyperLink::OpenErrorText(code).contains(QLatin1String(word)))
+                << code << " " << word;
 }
 
 TEST_F(HyperLinkTest, SizesToItsTextAndShowsTheHand) {

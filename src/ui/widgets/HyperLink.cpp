@@ -52,22 +52,21 @@ QString CHyperLink::OpenErrorText(int result) {
     case 8:
         return tr("There was not enough memory to complete the operation.");
     case 11:
-        return tr("The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
+        return tr("The program that opens links\nis not a valid program.");
     case 26:
         return tr("A sharing violation occurred. ");
     case 27:
         return tr("The filename association is\nincomplete or invalid.");
     case 28:
-        return tr("The DDE transaction could not\nbe completed because the request timed out.");
+        return tr("The program that opens links\ndid not answer in time.");
     case 29:
-        return tr("The DDE transaction failed.");
+        return tr("The program that opens links failed.");
     case 30:
-        return tr("The DDE transaction could not\nbe completed because other DDE "
-                  "transactions\nwere being processed.");
+        return tr("The program that opens links\nis busy with other requests.");
     case 31:
         return tr("There is no application associated\nwith the given filename extension.");
     case 32:
-        return tr("The specified dynamic-link library was not found.");
+        return tr("A shared library the program needs was not found.");
     default:
         return tr("Unknown Error (%1) occurred.").arg(result);
     }
