@@ -9,12 +9,14 @@
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "store/DocumentSync.h"
+#include "ui/exchange/BrowserCapture.h"
 #include "ui/linkcheck/LinkCheckController.h"
 #include "ui/options/OptionSheet.h"
 #include "ui/widgets/DialogRunner.h"
 #include "ui/widgets/FileDialogs.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui/window/AboutDialog.h"
+#include "ui/window/BookmarkWorkspace.h"
 #include "ui/window/CommandIds.h"
 #include "ui/window/CommandTable.h"
 #include "ui/window/DocumentWatcher.h"
@@ -216,6 +218,19 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     QObject::connect(m_frame.get(), &CMainFrame::aboutRequested, this,
                      [this] { brindle::AboutDialog::RunModal(m_frame.get()); });
     m_frame->Commands().Register(cmd::Option, [this] { ApplyOptions(); });
+    // The browser extension's requests reach the window over the single-instance socket.
+    if (m_instance) {
+        m_browserRequests = std::make_unique<brindle::BrowserRequests>(
+            m_doc,
+            brindle::BrowserRequests::Hooks{.documentPath = [this] { return m_files->PathName(); },
+                                            .openAddSheet =
+                                                [this](const CBookmark& page) {
+                                                    Activate(QString());
+                                                    m_frame->Workspace()->ShowAddSheet(page);
+                                                }});
+        m_instance->SetRequestHandler(
+            [this](const QByteArray& json) { return m_browserRequests->Answer(json); });
+    }
 
     // The command line: a file to open, or a new empty document.
     if (!path.isEmpty()) {

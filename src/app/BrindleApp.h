@@ -17,6 +17,7 @@ class CMainFrame;
 class QSettings;
 
 namespace brindle {
+class BrowserRequests;
 class DocumentSync;
 class DocumentWatcher;
 class SingleInstance;
@@ -91,6 +92,7 @@ class CBrindleApp : public QObject {
     std::unique_ptr<brindle::DocumentWatcher> m_watcher;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<brindle::SingleInstance> m_instance;
+    std::unique_ptr<brindle::BrowserRequests> m_browserRequests;
     std::unique_ptr<QSettings> m_store;
     QStringList m_recentFiles;
     QTimer m_autoSave;

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SingleInstance.h"
 
+#include "platform/net/InstanceSocket.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
@@ -22,20 +23,13 @@ constexpr int kReachTimeoutMs = 3000;
 // A connection that does not complete its message in this time is dropped.
 constexpr int kIdleConnectionMs = 10000;
 
-QString DefaultFolder() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath() + QStringLiteral("/brindle-") + qEnvironmentVariable("USER");
-    return folder;
-}
-
 } // namespace
 
 SingleInstance::SingleInstance(const QString& name, const QString& folder, QObject* parent)
     : QObject(parent) {
-    const QString dir = folder.isEmpty() ? DefaultFolder() : folder;
+    const QString dir = folder.isEmpty() ? InstanceFolder() : folder;
     m_lockPath = dir + QLatin1Char('/') + name + QStringLiteral(".lock");
-    m_socketPath = dir + QLatin1Char('/') + name + QStringLiteral(".socket");
+    m_socketPath = InstanceSocketPath(name, dir);
 }
 
 SingleInstance::~SingleInstance() {
@@ -127,8 +121,18 @@ void SingleInstance::OnReadyRead(QLocalSocket* socket) {
     }
     if (buffer.size() < 4 + static_cast<qsizetype>(length))
         return;
-    const QString path = QString::fromUtf8(buffer.constData() + 4, length);
+    const QByteArray payload = buffer.mid(4, length);
     m_pending.erase(pending);
+    if (IsInstanceRequest(payload)) {
+        const QByteArray reply =
+            m_handler ? m_handler(payload)
+                      : QByteArrayLiteral(R"({"type":"error","message":"Not available."})");
+        socket->write(InstanceFrame(reply));
+        socket->flush();
+        socket->disconnectFromServer();
+        return;
+    }
+    const QString path = QString::fromUtf8(payload);
     socket->write(&kAck, 1);
     socket->flush();
     socket->disconnectFromServer();

@@ -5,7 +5,9 @@
 // and ends. The first instance reports each hand-over with activationRequested().
 //
 // Message: a 32-bit big-endian byte count, then the path in UTF-8. The receiver answers with
-// one byte once it has the whole message.
+// one byte once it has the whole message. A message that holds a JSON object instead is a
+// request from another program (the browser host); it is answered by the request handler with a
+// message of the same form (see platform/net/InstanceSocket.h).
 
 #include <QByteArray>
 #include <QHash>
@@ -13,6 +15,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QLocalServer;
@@ -44,6 +47,10 @@ class SingleInstance : public QObject {
     // few seconds, this process runs on its own rather than not at all.
     Role Start(const QString& path);
 
+    // Answers the JSON requests that reach the socket; without one they get an error reply.
+    using RequestHandler = std::function<QByteArray(const QByteArray& json)>;
+    void SetRequestHandler(RequestHandler handler) { m_handler = std::move(handler); }
+
     // Whether this process listens for later starts.
     bool IsListening() const;
     QString LockPath() const;
@@ -67,6 +74,7 @@ class SingleInstance : public QObject {
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     QHash<QLocalSocket*, QByteArray> m_pending;
+    RequestHandler m_handler;
 };
 
 } // namespace brindle

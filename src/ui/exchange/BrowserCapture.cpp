@@ -7,6 +7,7 @@
 #include "store/TextUtil.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <QUrl>
 
 namespace brindle {
@@ -88,6 +89,65 @@ std::optional<CBookmark> ClipboardBookmark(const CBrindleDoc& doc, const QString
     const BrxTime now = CBrindleDoc::Now();
     return CBookmark(address, address, FastKeywords(doc, {}), {}, {}, 1,
                      std::move(placement.schedule), std::move(placement.status), now, 0, 0, now);
+}
+
+BrowserRequests::BrowserRequests(CBrindleDoc& doc, Hooks hooks)
+    : m_doc(doc), m_hooks(std::move(hooks)) {}
+
+QByteArray BrowserRequests::Answer(const QByteArray& json) {
+    return QByteArray::fromStdString(native::HandleMessage(*this, json.toStdString()));
+}
+
+std::optional<std::string> BrowserRequests::DocumentPath(std::string&) {
+    return m_hooks.documentPath ? m_hooks.documentPath() : std::string();
+}
+
+std::optional<std::vector<std::string>> BrowserRequests::Lookup(const std::string& url,
+                                                                std::string&) {
+    return native::NamesWithUrl(m_doc, url);
+}
+
+native::AddResult BrowserRequests::Add(const native::Request& request) {
+    using Outcome = native::AddResult::Outcome;
+    if (!native::NamesWithUrl(m_doc, request.url).empty())
+        return {Outcome::Exists, QCoreApplication::translate("BrowserCapture",
+                                                             "The page is in the document already.")
+                                     .toStdString()};
+    const std::string& name = request.title.empty() ? request.url : request.title;
+    if (!request.quiet && m_hooks.openAddSheet) {
+        Placement placement = PlacementFor(m_doc);
+        const BrxTime now = CBrindleDoc::Now();
+        const CBookmark page(name, request.url, FastKeywords(m_doc, request.title),
+                             request.description, {}, 1, std::move(placement.schedule),
+                             std::move(placement.status), now, 0, 0, now);
+        QTimer::singleShot(0, [open = m_hooks.openAddSheet, page] { open(page); });
+        return {Outcome::Opened,
+                QCoreApplication::translate("BrowserCapture", "Opened in Brindle.").toStdString()};
+    }
+    const CBookmark bookmark(name, request.url, FastKeywords(m_doc, request.title),
+                             request.description, {}, 1, m_doc.DefaultScheduleOrNone(),
+                             kStatusWaiting, CBrindleDoc::Now(), 0, 0, 0);
+    if (!m_doc.AddBookmarkToResult(bookmark))
+        return {Outcome::Error,
+                QCoreApplication::translate("BrowserCapture", "The page could not be added.")
+                    .toStdString()};
+    return {
+        Outcome::Added,
+        QCoreApplication::translate("BrowserCapture", "Added to the open document.").toStdString()};
+}
+
+std::optional<native::TabsResult> BrowserRequests::AddTabs(const std::vector<native::Tab>& tabs,
+                                                           std::string&) {
+    native::TabsResult result;
+    for (const native::Tab& tab : tabs) {
+        const std::string& name = tab.title.empty() ? tab.url : tab.title;
+        const bool known = !native::NamesWithUrl(m_doc, tab.url).empty();
+        const CBookmark bookmark(name, tab.url, FastKeywords(m_doc, tab.title), {}, {}, 1,
+                                 m_doc.DefaultScheduleOrNone(), kStatusWaiting, CBrindleDoc::Now(),
+                                 0, 0, 0);
+        ++(!known && m_doc.AddBookmarkToResult(bookmark) ? result.added : result.existing);
+    }
+    return result;
 }
 
 } // namespace brindle

@@ -4,8 +4,10 @@
 // opens with), Fast Add (added at once, one per browser that answers) and the bookmark of a URL
 // on the clipboard.
 
+#include "exchange/NativeMessaging.h"
 #include "store/Bookmark.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -38,5 +40,32 @@ int FastAddFromBrowsers(CBrindleDoc& doc, const BrowserPageSource& pages);
 // Hot key 1053: the bookmark for a URL on the clipboard (absolute, with a scheme a browser
 // opens), named by the URL; nothing when the text is not such a URL.
 std::optional<CBookmark> ClipboardBookmark(const CBrindleDoc& doc, const QString& clipboardText);
+
+// The window's side of the browser extension: the requests its host hands over the window's
+// socket, answered from the open document. "add" opens the Add Bookmark sheet (after the reply,
+// so that the browser is not kept waiting while the sheet is open); with "quiet" and for
+// "add-tabs" the pages are added straight away.
+class BrowserRequests : public native::HostTarget {
+  public:
+    struct Hooks {
+        std::function<std::string()> documentPath;          // "" for a new document
+        std::function<void(const CBookmark&)> openAddSheet; // brings the window up first
+    };
+    BrowserRequests(CBrindleDoc& doc, Hooks hooks);
+
+    // The reply to one request message.
+    QByteArray Answer(const QByteArray& json);
+
+    std::optional<std::string> DocumentPath(std::string& error) override;
+    std::optional<std::vector<std::string>> Lookup(const std::string& url,
+                                                   std::string& error) override;
+    native::AddResult Add(const native::Request& request) override;
+    std::optional<native::TabsResult> AddTabs(const std::vector<native::Tab>& tabs,
+                                              std::string& error) override;
+
+  private:
+    CBrindleDoc& m_doc;
+    Hooks m_hooks;
+};
 
 } // namespace brindle
