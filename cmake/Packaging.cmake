@@ -23,6 +23,8 @@ with global hot keys and macros.
 .
 The brindle-cli command works on the same documents from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The browser host manifests lie outside the prefix (/etc, /usr/lib/mozilla): stage through DESTDIR.
+set(CPACK_SET_DESTDIR ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

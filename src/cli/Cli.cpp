@@ -159,10 +159,11 @@ int RunCommand(const Command& command, const std::vector<std::string>& argv, std
     const bool repeats = !command.positionals.empty() &&
                          std::string_view(command.positionals.back()).ends_with("...");
     // A last "[NAME...]" takes any number, none included.
-    const bool optionalRest = repeats && command.positionals.back()[0] == '[';
+    const bool anyNumber = !command.positionals.empty() &&
+                           std::string_view(command.positionals.back()).ends_with("...]");
     if (args.m_positionals.size() != command.positionals.size() &&
         !(repeats && args.m_positionals.size() > command.positionals.size()) &&
-        !(optionalRest && args.m_positionals.size() + 1 >= command.positionals.size())) {
+        !(anyNumber && args.m_positionals.size() + 1 >= command.positionals.size())) {
         if (args.m_positionals.size() < command.positionals.size())
             return UsageError(command, err,
                               std::string("missing ") +
