@@ -85,6 +85,8 @@ CBrindleApp::CBrindleApp() {
 }
 
 CBrindleApp::~CBrindleApp() {
+    if (m_extensionLink)
+        brindle::SetBrowserExtensionLink(nullptr);
     m_watcher.reset(); // it works on the frame
     m_frame.reset();   // the frame listens to the document: it goes first
 }
@@ -230,6 +232,11 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
                                                 }});
         m_instance->SetRequestHandler(
             [this](const QByteArray& json) { return m_browserRequests->Answer(json); });
+        // Captures (Fast Add, the tray, the hot keys) ask a connected extension first.
+        m_extensionLink = std::make_unique<brindle::BrowserExtensionLink>();
+        m_instance->SetAttachHandler(
+            [this](QLocalSocket* socket) { m_extensionLink->Attach(socket); });
+        brindle::SetBrowserExtensionLink(m_extensionLink.get());
     }
 
     // The command line: a file to open, or a new empty document.

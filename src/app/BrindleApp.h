@@ -17,6 +17,7 @@ class CMainFrame;
 class QSettings;
 
 namespace brindle {
+class BrowserExtensionLink;
 class BrowserRequests;
 class DocumentSync;
 class DocumentWatcher;
@@ -93,6 +94,7 @@ class CBrindleApp : public QObject {
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<brindle::SingleInstance> m_instance;
     std::unique_ptr<brindle::BrowserRequests> m_browserRequests;
+    std::unique_ptr<brindle::BrowserExtensionLink> m_extensionLink;
     std::unique_ptr<QSettings> m_store;
     QStringList m_recentFiles;
     QTimer m_autoSave;

@@ -13,7 +13,12 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <memory>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace brindle::cli {
@@ -22,6 +27,8 @@ namespace {
 
 // How long a window that listens may take to answer one request.
 constexpr int kWindowTimeoutMs = 5000;
+// How often a host without a window looks for one that started meanwhile.
+constexpr int kAttachRetryMs = 2000;
 
 // The window's "last file": the first recent file of its settings (the file its settings store
 // keeps in the user's configuration folder).
@@ -44,6 +51,71 @@ bool WriteAll(int fd, const std::string& bytes) {
     }
     return true;
 }
+
+// The standing connection to the window, over which the window asks the extension for the page
+// in front (its captures ask the browser first while an extension is connected).
+class WindowLink {
+  public:
+    ~WindowLink() { Close(); }
+    int Fd() const { return m_fd; }
+
+    void TryAttach(const std::string& socketPath) {
+        if (m_fd >= 0)
+            return;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (socketPath.size() >= sizeof address.sun_path)
+            return;
+        std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            !WriteAll(fd, InstanceFrame(QByteArray(kAttachRequest)).toStdString())) {
+            ::close(fd);
+            return;
+        }
+        m_fd = fd;
+        m_buffer.clear();
+    }
+
+    // Hands a message of the extension to the window.
+    void Send(const std::string& message) {
+        if (m_fd >= 0 &&
+            !WriteAll(m_fd, InstanceFrame(QByteArray::fromStdString(message)).toStdString()))
+            Close();
+    }
+
+    // Reads what the window sent and hands each of its messages to the extension; false when the
+    // browser went away.
+    bool Forward() {
+        char buffer[4096];
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                return true;
+            Close();
+            return true;
+        }
+        m_buffer.append(buffer, n);
+        bool broken = false;
+        while (auto payload = TakeInstanceMessage(m_buffer, broken, native::kMaxReplyBytes))
+            if (!WriteAll(STDOUT_FILENO, native::EncodeFrame(payload->toStdString())))
+                return false;
+        if (broken)
+            Close();
+        return true;
+    }
+
+  private:
+    void Close() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    int m_fd = -1;
+    QByteArray m_buffer;
+};
 
 class Host {
   public:
@@ -85,11 +157,25 @@ int RunNativeHost(const Args&, Io& io) {
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    // A window or browser that went away shows as a failed write, not as a signal.
+    std::signal(SIGPIPE, SIG_IGN);
     Host host;
+    WindowLink window;
+    const std::string socketPath = InstanceSocketPath().toStdString();
     native::FrameDecoder decoder;
     std::string message;
     char buffer[65536];
     for (;;) {
+        window.TryAttach(socketPath);
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {window.Fd(), POLLIN, 0}};
+        const int ready =
+            ::poll(fds, window.Fd() >= 0 ? 2 : 1, window.Fd() >= 0 ? -1 : kAttachRetryMs);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (window.Fd() >= 0 && fds[1].revents != 0 && !window.Forward())
+            return kExitFailure;
+        if (fds[0].revents == 0)
+            continue;
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
@@ -105,6 +191,10 @@ int RunNativeHost(const Args&, Io& io) {
                          native::EncodeFrame(native::ErrorReply("The message is too long.")));
                 io.err << "native-host: a message over the length limit; stopping\n";
                 return kExitFailure;
+            }
+            if (native::MessageType(message) == native::kActiveTabType) {
+                window.Send(message); // the answer to the window's question
+                continue;
             }
             if (!WriteAll(STDOUT_FILENO, native::EncodeFrame(host.Answer(message))))
                 return kExitFailure; // the browser went away

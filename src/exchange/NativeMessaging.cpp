@@ -123,6 +123,12 @@ FrameDecoder::Status FrameDecoder::Next(std::string& message) {
     return Status::Message;
 }
 
+std::string MessageType(std::string_view json) {
+    const QJsonDocument document = QJsonDocument::fromJson(
+        QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())));
+    return document.object().value(QLatin1String("type")).toString().toStdString();
+}
+
 std::variant<Request, std::string> ParseRequest(std::string_view json) {
     if (json.size() > kMaxRequestBytes)
         return std::string("The message is too long.");

@@ -77,6 +77,13 @@ struct Request {
     std::optional<double> id;
 };
 
+// The "type" of a message that is a JSON object, else "".
+std::string MessageType(std::string_view json);
+
+// The extension's answer to the window's question for the page in front, which the host hands
+// on to the window: {"type":"active-tab","request":N,"url":U,"title":T}.
+inline constexpr const char* kActiveTabType = "active-tab";
+
 // The request in a message, or the text of the error reply it gets.
 std::variant<Request, std::string> ParseRequest(std::string_view json);
 

@@ -99,7 +99,11 @@ void SingleInstance::OnNewConnection() {
             m_pending.remove(socket);
             socket->deleteLater();
         });
-        QTimer::singleShot(kIdleConnectionMs, socket, [socket] { socket->abort(); });
+        auto* idle = new QTimer(socket);
+        idle->setObjectName(QStringLiteral("idle"));
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        idle->start(kIdleConnectionMs);
         if (socket->bytesAvailable() > 0)
             OnReadyRead(socket);
     }
@@ -123,6 +127,17 @@ void SingleInstance::OnReadyRead(QLocalSocket* socket) {
         return;
     const QByteArray payload = buffer.mid(4, length);
     m_pending.erase(pending);
+    if (payload == kAttachRequest) {
+        if (!m_attach) {
+            socket->disconnectFromServer();
+            return;
+        }
+        // The connection now belongs to the attach handler, with no idle limit.
+        disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+        delete socket->findChild<QTimer*>(QStringLiteral("idle"), Qt::FindDirectChildrenOnly);
+        m_attach(socket);
+        return;
+    }
     if (IsInstanceRequest(payload)) {
         const QByteArray reply =
             m_handler ? m_handler(payload)

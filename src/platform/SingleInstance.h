@@ -50,6 +50,10 @@ class SingleInstance : public QObject {
     // Answers the JSON requests that reach the socket; without one they get an error reply.
     using RequestHandler = std::function<QByteArray(const QByteArray& json)>;
     void SetRequestHandler(RequestHandler handler) { m_handler = std::move(handler); }
+    // Takes over the sockets that ask to stay connected (the browser host's standing
+    // connection); without a handler they are closed.
+    using AttachHandler = std::function<void(QLocalSocket* socket)>;
+    void SetAttachHandler(AttachHandler handler) { m_attach = std::move(handler); }
 
     // Whether this process listens for later starts.
     bool IsListening() const;
@@ -75,6 +79,7 @@ class SingleInstance : public QObject {
     QLocalServer* m_server = nullptr;
     QHash<QLocalSocket*, QByteArray> m_pending;
     RequestHandler m_handler;
+    AttachHandler m_attach;
 };
 
 } // namespace brindle

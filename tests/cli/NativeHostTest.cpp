@@ -6,21 +6,25 @@
 
 #include "exchange/NativeMessaging.h"
 #include "platform/SingleInstance.h"
+#include "platform/net/InstanceSocket.h"
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
 #include "support/TestFiles.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 using brindle::native::EncodeFrame;
@@ -31,6 +35,17 @@ constexpr int kTimeoutMs = 20000;
 
 QJsonObject Json(const std::string& text) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+}
+
+// Runs this process's events until `done` holds; false after the time-out.
+bool WaitUntil(const std::function<bool()>& done) {
+    QDeadlineTimer deadline(kTimeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
 }
 
 struct HostRun {
@@ -228,6 +243,41 @@ TEST_F(NativeHost, ARunningWindowAnswersInsteadOfTheFile) {
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(Json(received[0])["url"], "http://w/");
     EXPECT_EQ(UrlsOnDisk(), std::vector<std::string>{});
+}
+
+TEST_F(NativeHost, TheWindowAsksTheExtensionForThePageInFrontThroughTheHost) {
+    brindle::SingleInstance window(QStringLiteral("Brindle"),
+                                   QString::fromStdString(dir.File("home/run")));
+    ASSERT_EQ(window.Start(QString()), brindle::SingleInstance::Role::Primary);
+    QLocalSocket* link = nullptr;
+    window.SetAttachHandler([&](QLocalSocket* socket) { link = socket; });
+    QProcess host;
+    Start(host);
+    ASSERT_TRUE(WaitUntil([&] { return link != nullptr; })) << "the host never connected";
+
+    link->write(brindle::InstanceFrame(R"({"type":"active-tab-request","request":3})"));
+    link->flush();
+    ASSERT_TRUE(WaitUntil([&] { return host.bytesAvailable() >= 4; }));
+    host.waitForReadyRead(1000);
+    const QByteArray question = host.readAllStandardOutput();
+    EXPECT_EQ(QJsonDocument::fromJson(question.mid(4)).object()["type"], "active-tab-request");
+
+    host.write(QByteArray::fromStdString(
+        EncodeFrame(R"({"type":"active-tab","request":3,"url":"http://front/","title":"Front"})")));
+    QByteArray buffer;
+    bool broken = false;
+    std::optional<QByteArray> answer;
+    ASSERT_TRUE(WaitUntil([&] {
+        buffer += link->readAll();
+        answer = brindle::TakeInstanceMessage(buffer, broken);
+        return answer.has_value() || broken;
+    }));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(QJsonDocument::fromJson(*answer).object()["url"], "http://front/");
+    host.closeWriteChannel();
+    const HostRun run = Finish(host);
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(run.replies.empty()); // the extension's answer gets no reply of its own
 }
 
 TEST_F(NativeHost, InstallWritesEachBrowsersManifest) {

@@ -36,6 +36,22 @@ bool IsInstanceRequest(const QByteArray& payload) {
     return payload.startsWith('{');
 }
 
+std::optional<QByteArray> TakeInstanceMessage(QByteArray& buffer, bool& broken, quint32 maxBytes) {
+    if (buffer.size() < 4)
+        return std::nullopt;
+    const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+    if (length > maxBytes) {
+        buffer.clear();
+        broken = true;
+        return std::nullopt;
+    }
+    if (buffer.size() < 4 + static_cast<qsizetype>(length))
+        return std::nullopt;
+    QByteArray payload = buffer.mid(4, length);
+    buffer.remove(0, 4 + length);
+    return payload;
+}
+
 std::optional<QByteArray> AskInstance(const QString& socketPath, const QByteArray& json,
                                       int timeoutMs) {
     QLocalSocket socket;

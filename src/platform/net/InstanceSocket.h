@@ -20,9 +20,19 @@ QString InstanceFolder();
 QString InstanceSocketPath(const QString& name = QStringLiteral("Brindle"),
                            const QString& folder = QString());
 
+// The browser host's standing connection: after this payload the socket stays open, the window
+// writes {"type":"active-tab-request","request":N} messages on it whenever a capture wants the
+// browser's page, and the host sends back the extension's {"type":"active-tab","request":N,
+// "url":U,"title":T}.
+inline constexpr char kAttachRequest[] = R"({"type":"attach"})";
+
 // A payload in its frame: the byte count, then the bytes.
 QByteArray InstanceFrame(const QByteArray& payload);
 bool IsInstanceRequest(const QByteArray& payload);
+// Takes the payload of the first whole message off the front of `buffer`; nothing while the
+// message is incomplete. A length over `maxBytes` clears the buffer and sets `broken`.
+std::optional<QByteArray> TakeInstanceMessage(QByteArray& buffer, bool& broken,
+                                              quint32 maxBytes = 1024 * 1024);
 
 // Sends the request `json` to the window listening on `socketPath` and returns its reply;
 // nothing when no window listens or it does not answer within `timeoutMs`.

@@ -3,12 +3,19 @@
 
 #include "exchange/BrowserSession.h"
 #include "platform/BrowserProfiles.h"
+#include "platform/net/InstanceSocket.h"
 #include "store/BrindleDoc.h"
 #include "store/TextUtil.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
 #include <QTimer>
 #include <QUrl>
+
+#include <memory>
 
 namespace brindle {
 
@@ -42,8 +49,98 @@ QString NoBrowserPageText() {
                           "browser with the page open, then try again.");
 }
 
+namespace {
+BrowserExtensionLink* g_extensionLink = nullptr;
+} // namespace
+
+void BrowserExtensionLink::Attach(QLocalSocket* socket) {
+    socket->setParent(this);
+    m_sockets.append(QPointer<QLocalSocket>(socket));
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        m_buffers.remove(socket);
+        m_sockets.removeAll(QPointer<QLocalSocket>(socket));
+    });
+    if (socket->bytesAvailable() > 0)
+        OnReadyRead(socket);
+}
+
+bool BrowserExtensionLink::IsConnected() const {
+    for (const QPointer<QLocalSocket>& socket : m_sockets)
+        if (socket && socket->state() == QLocalSocket::ConnectedState)
+            return true;
+    return false;
+}
+
+void BrowserExtensionLink::OnReadyRead(QLocalSocket* socket) {
+    QByteArray& buffer = m_buffers[socket];
+    buffer += socket->readAll();
+    bool broken = false;
+    while (const std::optional<QByteArray> payload = TakeInstanceMessage(buffer, broken)) {
+        const QJsonObject answer = QJsonDocument::fromJson(*payload).object();
+        if (answer.value(QLatin1String("type")).toString() != QLatin1String(native::kActiveTabType))
+            continue;
+        const int request = answer.value(QLatin1String("request")).toInt(-1);
+        if (request != m_lastRequest)
+            continue; // a late answer to a question given up on
+        m_answeredRequest = request;
+        const std::string url = answer.value(QLatin1String("url")).toString().toStdString();
+        const std::string title = answer.value(QLatin1String("title")).toString().toStdString();
+        m_answer =
+            url.empty() ? std::nullopt : std::optional(std::pair(url, title.empty() ? url : title));
+    }
+    if (broken)
+        socket->abort();
+}
+
+std::optional<std::pair<std::string, std::string>> BrowserExtensionLink::ActiveTab(int timeoutMs) {
+    QLocalSocket* socket = nullptr;
+    for (const QPointer<QLocalSocket>& candidate : m_sockets)
+        if (candidate && candidate->state() == QLocalSocket::ConnectedState)
+            socket = candidate;
+    if (!socket)
+        return std::nullopt;
+    const int request = ++m_lastRequest;
+    m_answer.reset();
+    const QJsonObject question{{QStringLiteral("type"), QStringLiteral("active-tab-request")},
+                               {QStringLiteral("request"), request}};
+    socket->write(InstanceFrame(QJsonDocument(question).toJson(QJsonDocument::Compact)));
+    socket->flush();
+    // The answer arrives through the event loop; the capture waits for it a short while.
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (m_answeredRequest == request || !IsConnected())
+            loop.quit();
+    });
+    timer.start(timeoutMs);
+    poll.start(5);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return m_answeredRequest == request ? m_answer : std::nullopt;
+}
+
+void SetBrowserExtensionLink(BrowserExtensionLink* link) {
+    g_extensionLink = link;
+}
+
 BrowserPageSource SystemBrowserPages() {
-    return [](const std::string& service) { return GetBrowserPage(service); };
+    // The extension answers for the first browser asked; a capture that asks a second one then
+    // gets nothing more from it, so a page is not added twice.
+    auto fromExtension = std::make_shared<std::optional<bool>>();
+    return [fromExtension](const std::string& service) {
+        if (!fromExtension->has_value() && g_extensionLink && g_extensionLink->IsConnected()) {
+            const auto page = g_extensionLink->ActiveTab();
+            *fromExtension = page.has_value();
+            if (page)
+                return BrowserReply(page->first, page->second);
+        } else if (fromExtension->value_or(false)) {
+            return std::string();
+        }
+        return GetBrowserPage(service);
+    };
 }
 
 std::optional<CBookmark> CaptureBrowserBookmark(const CBrindleDoc& doc,

@@ -8,6 +8,10 @@
 #include "store/Bookmark.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -15,6 +19,7 @@
 #include <string>
 
 class CBrindleDoc;
+class QLocalSocket;
 
 namespace brindle {
 
@@ -23,7 +28,37 @@ QString NoBrowserPageText();
 
 // Asks a browser ("IEXPLORE" or "NETSCAPE") for its page; the reply form of GetBrowserPage.
 using BrowserPageSource = std::function<std::string(const std::string& service)>;
-// GetBrowserPage of the user's own browsers.
+
+// The browser extensions connected to the window (through their hosts' standing connections over
+// the single-instance socket), asked for the page in front before any session file is read.
+class BrowserExtensionLink : public QObject {
+  public:
+    // The longest wait for the extension's answer before the session files are read instead.
+    static constexpr int kAnswerTimeoutMs = 1500;
+
+    explicit BrowserExtensionLink(QObject* parent = nullptr) : QObject(parent) {}
+    // Takes a host's connection; it stays until the host ends.
+    void Attach(QLocalSocket* socket);
+    bool IsConnected() const;
+    // The page in front of the most recently connected extension's browser; nothing when none is
+    // connected, it did not answer in time, or it shows no page that can be bookmarked.
+    std::optional<std::pair<std::string, std::string>> ActiveTab(int timeoutMs = kAnswerTimeoutMs);
+
+  private:
+    void OnReadyRead(QLocalSocket* socket);
+
+    QList<QPointer<QLocalSocket>> m_sockets;
+    QHash<QLocalSocket*, QByteArray> m_buffers;
+    int m_lastRequest = 0;
+    int m_answeredRequest = -1;
+    std::optional<std::pair<std::string, std::string>> m_answer;
+};
+
+// The link captures ask first (the window's; nullptr: none).
+void SetBrowserExtensionLink(BrowserExtensionLink* link);
+
+// The pages of the user's own browsers: the connected extension's page in front, answering the
+// first browser asked, else GetBrowserPage's session files.
 BrowserPageSource SystemBrowserPages();
 
 // Add from Browser: the bookmark for the preferred browser's page ("Prefer" 1: the default
