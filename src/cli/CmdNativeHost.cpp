@@ -18,6 +18,7 @@
 #include <memory>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -31,13 +32,31 @@ constexpr int kWindowTimeoutMs = 5000;
 constexpr int kAttachRetryMs = 2000;
 
 // The window's "last file": the first recent file of its settings (the file its settings store
-// keeps in the user's configuration folder).
-std::string LastDocument() {
-    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                         QStringLiteral("/Brindle/Brindle.conf");
-    QSettings store(file, QSettings::IniFormat);
-    return store.value(QStringLiteral("Recent File List/File1")).toString().toStdString();
-}
+// keeps in the user's configuration folder). Read again only when that file changed.
+class LastDocument {
+  public:
+    const std::string& Path() {
+        struct stat info {};
+        const bool exists = ::stat(m_file.c_str(), &info) == 0;
+        const long long stamp =
+            exists ? info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec + info.st_size : -1;
+        if (!m_read || stamp != m_stamp) {
+            QSettings store(QString::fromStdString(m_file), QSettings::IniFormat);
+            m_path = store.value(QStringLiteral("Recent File List/File1")).toString().toStdString();
+            m_stamp = stamp;
+            m_read = true;
+        }
+        return m_path;
+    }
+
+  private:
+    std::string m_file = (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                          QStringLiteral("/Brindle/Brindle.conf"))
+                             .toStdString();
+    std::string m_path;
+    long long m_stamp = -1;
+    bool m_read = false;
+};
 
 bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -130,7 +149,7 @@ class Host {
             return native::ErrorReply("The reply would be too long.");
         }
         // No window: the last document, kept open while it stays the last one.
-        const std::string path = LastDocument();
+        const std::string& path = m_last.Path();
         if (!m_document || path != m_documentPath) {
             m_document = std::make_unique<native::HostDocument>(path);
             m_documentPath = path;
@@ -144,6 +163,7 @@ class Host {
 
   private:
     QString m_socket = InstanceSocketPath();
+    LastDocument m_last;
     std::unique_ptr<native::HostDocument> m_document;
     std::string m_documentPath;
 };

@@ -239,7 +239,9 @@ std::string HandleMessage(HostTarget& target, std::string_view json) {
     return reply.size() <= kMaxReplyBytes ? reply : ErrorReply("The reply would be too long.");
 }
 
-std::string LookupKey(std::string_view url) {
+namespace {
+
+std::string_view Trimmed(std::string_view url) {
     while (!url.empty() && std::isspace(static_cast<unsigned char>(url.front())))
         url.remove_prefix(1);
     while (!url.empty() && std::isspace(static_cast<unsigned char>(url.back())))
@@ -248,12 +250,36 @@ std::string LookupKey(std::string_view url) {
         url = url.substr(0, hash);
     if (!url.empty() && url.back() == '/')
         url.remove_suffix(1);
-    std::string key(url);
-    // The scheme and the host: up to the first "/" after "://", else the whole scheme.
-    std::size_t end = key.find("://");
-    end = end == std::string::npos ? key.find(':') : key.find('/', end + 3);
-    if (end == std::string::npos)
-        end = key.size();
+    return url;
+}
+
+// The length of the scheme and host: up to the first "/" after "://", else the whole scheme.
+std::size_t HostEnd(std::string_view url) {
+    std::size_t end = url.find("://");
+    end = end == std::string_view::npos ? url.find(':') : url.find('/', end + 3);
+    return end == std::string_view::npos ? url.size() : end;
+}
+
+// LookupKey(candidate) == key, without building the candidate's key: a lookup compares it with
+// every bookmark of the document.
+bool HasLookupKey(std::string_view candidate, std::string_view key) {
+    if (candidate.size() < key.size())
+        return false;
+    candidate = Trimmed(candidate);
+    if (candidate.size() != key.size())
+        return false;
+    const std::size_t hostEnd = HostEnd(candidate);
+    for (std::size_t i = 0; i < hostEnd; ++i)
+        if (std::tolower(static_cast<unsigned char>(candidate[i])) != key[i])
+            return false;
+    return candidate.substr(hostEnd) == key.substr(hostEnd);
+}
+
+} // namespace
+
+std::string LookupKey(std::string_view url) {
+    std::string key(Trimmed(url));
+    const std::size_t end = HostEnd(key);
     std::transform(key.begin(), key.begin() + static_cast<std::ptrdiff_t>(end), key.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return key;
@@ -263,11 +289,7 @@ std::vector<std::string> NamesWithUrl(const CBrindleDoc& doc, std::string_view u
     const std::string key = LookupKey(url);
     std::vector<std::string> names;
     for (const BookmarkRef bookmark : doc.Bookmarks()) {
-        std::string_view candidate = bookmark.m_strURL;
-        // Most addresses differ in length by more than the "/" and fragment the key drops.
-        if (candidate.size() + 1 < key.size())
-            continue;
-        if (candidate == url || LookupKey(candidate) == key) {
+        if (HasLookupKey(bookmark.m_strURL, key)) {
             names.emplace_back(bookmark.m_strName);
             if (names.size() == kMaxLookupNames)
                 break;
