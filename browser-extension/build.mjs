@@ -1,4 +1,3 @@
-#!/usr/bin/env node
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Builds the extension for each browser from the one source: OUT/chromium and OUT/firefox (the
 // unpacked extensions, each with the manifest its browser accepts) and the packed

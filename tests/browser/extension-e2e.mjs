@@ -1,4 +1,3 @@
-#!/usr/bin/env node
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The extension in a real browser: Chromium headless, driven by puppeteer-core, with the
 // unpacked extension loaded and the host installed into a private home. A page from a local
