@@ -117,7 +117,7 @@ async function addPage(tab, { quiet = false } = {}) {
     return null;
   }
   const { meta, selection } = await pageTexts(tab.id);
-  const description = [meta.trim(), selection.trim()].filter(Boolean).join("\n");
+  const description = [meta, selection].map((text) => text.replace(/\s+/g, " ").trim()).filter(Boolean).join(" ");
   const reply = await ask({ type: "add", url: tab.url, title: tab.title ?? "", description, quiet });
   // "opened": the Add Bookmark sheet is up in the window, which speaks for itself.
   if (reply.result !== "opened") tell(reply.message || "Brindle did not answer.");

@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -79,8 +80,12 @@ class WindowLink {
     int Fd() const { return m_fd; }
 
     void TryAttach(const std::string& socketPath) {
-        if (m_fd >= 0)
+        // A window that closes the connection at once (it takes no standing connections) is
+        // not asked again before the retry time.
+        const auto now = std::chrono::steady_clock::now();
+        if (m_fd >= 0 || now < m_nextAttempt)
             return;
+        m_nextAttempt = now + std::chrono::milliseconds(kAttachRetryMs);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (socketPath.size() >= sizeof address.sun_path)
@@ -134,6 +139,7 @@ class WindowLink {
     }
     int m_fd = -1;
     QByteArray m_buffer;
+    std::chrono::steady_clock::time_point m_nextAttempt;
 };
 
 class Host {
