@@ -25,6 +25,8 @@ The brindle-cli command works on the same documents from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # The browser host manifests lie outside the prefix (/etc, /usr/lib/mozilla): stage through DESTDIR.
 set(CPACK_SET_DESTDIR ON)
+# The host manifests under /etc are the administrator's to change (install-browser-host --system).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/res/package/conffiles)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
