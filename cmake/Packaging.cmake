@@ -25,6 +25,7 @@ The brindle-cli command works on the same documents from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # The browser host manifests lie outside the prefix (/etc, /usr/lib/mozilla): stage through DESTDIR.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 # The host manifests under /etc are the administrator's to change (install-browser-host --system).
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/res/package/conffiles)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
