@@ -80,6 +80,8 @@ class FileTarget final : public SyncTarget {
 
     TargetResult Lock(std::chrono::milliseconds wait) override {
         const auto until = std::chrono::steady_clock::now() + wait;
+        if (!PrepareFolderFor(m_path))
+            return TargetResult::Fail("cannot create the folder of " + m_path);
         for (;;) {
             const int fd = ::open(m_lock.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
             if (fd >= 0) {
