@@ -68,16 +68,21 @@ std::vector<std::string_view> FolderTitles(std::string_view folder) {
     return titles;
 }
 
-// The keyword words a folder path gives its bookmarks.
+// The words of a keyword text, in order.
+std::vector<std::string> Words(std::string_view text) {
+    std::vector<std::string> words;
+    ForEachKeyword(text, [&words](std::string_view w) { words.emplace_back(w); });
+    return words;
+}
+
+// The keyword words a folder path gives its bookmarks, outermost first.
 std::vector<std::string> FolderWords(std::string_view folder) {
     FolderKeywords rule;
     for (std::string_view title : FolderTitles(folder))
         rule.Push(title);
     std::string text;
     rule.KeywordsFor(text, {}, {});
-    std::vector<std::string> words;
-    SplitKeywordsInto(text, words);
-    return words;
+    return Words(text);
 }
 
 // The keyword text after a move from `oldFolder` to `newFolder`: the old folder's words go, the
@@ -85,8 +90,7 @@ std::vector<std::string> FolderWords(std::string_view folder) {
 std::string MovedKeywords(std::string_view keywords, std::string_view oldFolder,
                           std::string_view newFolder) {
     std::vector<std::string> old = FolderWords(oldFolder);
-    std::vector<std::string> words;
-    SplitKeywordsInto(keywords, words);
+    const std::vector<std::string> words = Words(keywords);
     std::string text;
     for (const std::string& w : FolderWords(newFolder))
         text += w + ' ';
