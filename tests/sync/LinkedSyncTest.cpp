@@ -6,6 +6,7 @@
 
 #include "support/BookmarkLookup.h"
 #include "support/ChildProcess.h"
+#include "support/ProgramRun.h"
 
 #include "store/DocumentMerge.h"
 
@@ -225,4 +226,28 @@ TEST_F(LinkedSync, AKilledSyncConvergesWhenRunAgain) {
             EXPECT_TRUE(marks.count(mark)) << mark;
         EXPECT_EQ(Sync(*target).outcome, LinkSyncOutcome::Unchanged);
     }
+}
+
+TEST_F(LinkedSync, TheCommandLineRefusesAMassDeletionUntilAllowed) {
+    MakeLinkedDocument(5, "unused");
+    const std::vector<std::string> env = {"XDG_STATE_HOME=" +
+                                          std::string(std::getenv("XDG_STATE_HOME"))};
+    const std::filesystem::path folder = std::filesystem::path(docPath).parent_path();
+    auto run = [&](std::vector<std::string> args) {
+        return testutil::RunProgram(BRINDLE_CLI_PATH, args, env, folder);
+    };
+    ASSERT_EQ(run({"link", docPath, filePath}).code, 0);
+    ASSERT_EQ(run({"sync", docPath, "--no-backup"}).code, 0);
+    BrowserEdit browser(ReadFile(filePath));
+    browser.Delete("N1");
+    browser.Delete("N2");
+    WriteFile(filePath, browser.Text());
+    const testutil::ProgramRun refused = run({"sync", docPath, "--no-backup"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("--allow-mass-delete"), std::string::npos) << refused.err;
+    EXPECT_EQ(DocumentMarks().size(), 5u);
+    const testutil::ProgramRun allowed =
+        run({"sync", docPath, "--no-backup", "--allow-mass-delete"});
+    EXPECT_EQ(allowed.code, 0) << allowed.err;
+    EXPECT_EQ(DocumentMarks().size(), 3u);
 }
