@@ -23,16 +23,11 @@ int RunLink(const Args& args, Io& io) {
     const bool web = IsWebAddress(target);
     if (!web && (args.Has("--user") || args.Has("--password-stdin")))
         return UsageError(self, io.err, "--user and --password-stdin are for WebDAV addresses");
-    const std::string statePath = SyncStatePath(path);
-    SyncState state;
-    const bool known = LoadSyncState(statePath, state) && state.target == target;
-    if (!known) {
-        // Another file: nothing of the old link's base applies to it.
-        state = {};
-        state.target = target;
-    }
-    if (!SaveSyncState(statePath, state)) {
-        io.err << "cannot write " << statePath << "\n";
+    int interval = kDefaultSyncMinutes;
+    LinkedTarget(path, &interval);
+    bool known = false;
+    if (!LinkDocument(path, target, interval, &known)) {
+        io.err << "cannot write " << SyncStatePath(path) << "\n";
         return kExitFailure;
     }
     if (web && (args.Has("--user") || args.Has("--password-stdin"))) {

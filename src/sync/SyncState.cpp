@@ -140,6 +140,9 @@ bool LoadSyncState(const std::string& path, SyncState& state, bool headerOnly) {
             if (!Number(parts[1], state.docSize) || !Number(parts[2], state.docModifiedNs) ||
                 !Number(parts[3], state.docHash))
                 return false;
+        } else if (key == "interval" && parts.size() == 2) {
+            if (!Number(parts[1], state.intervalMinutes) || state.intervalMinutes < 1)
+                state.intervalMinutes = kDefaultSyncMinutes;
         } else if (key == "file" && parts.size() == 2) {
             if (!Number(parts[1], state.fileHash))
                 return false;
@@ -159,6 +162,7 @@ bool SaveSyncState(const std::string& path, const SyncState& state) {
     out += kMagic;
     out += "\ntarget\t";
     AppendField(out, state.target);
+    out += "\ninterval\t" + std::to_string(state.intervalMinutes);
     out += "\nsynced\t";
     out += state.synced ? '1' : '0';
     out += "\ndocument\t" + std::to_string(state.docSize) + '\t' +
@@ -177,6 +181,40 @@ bool SaveSyncState(const std::string& path, const SyncState& state) {
     }
     out += "end\n";
     return WriteFileAtomically(path, out) == 0;
+}
+
+} // namespace brindle
+
+namespace brindle {
+
+bool LinkDocument(const std::string& documentPath, const std::string& target, int intervalMinutes,
+                  bool* known) {
+    const std::string path = SyncStatePath(documentPath);
+    SyncState state;
+    const bool same = LoadSyncState(path, state) && state.target == target;
+    if (!same) {
+        state = {};
+        state.target = target;
+    }
+    state.intervalMinutes = intervalMinutes > 0 ? intervalMinutes : kDefaultSyncMinutes;
+    if (known)
+        *known = same;
+    return SaveSyncState(path, state);
+}
+
+bool UnlinkDocument(const std::string& documentPath) {
+    std::error_code ec;
+    std::filesystem::remove(SyncStatePath(documentPath), ec);
+    return !ec;
+}
+
+std::string LinkedTarget(const std::string& documentPath, int* intervalMinutes) {
+    SyncState state;
+    if (!LoadSyncState(SyncStatePath(documentPath), state, true))
+        return {};
+    if (intervalMinutes)
+        *intervalMinutes = state.intervalMinutes;
+    return state.target;
 }
 
 } // namespace brindle

@@ -13,6 +13,9 @@
 
 namespace brindle {
 
+// How often the window syncs a linked document while it is open, unless the link says.
+inline constexpr int kDefaultSyncMinutes = 5;
+
 // Joins the titles of a folder path (a byte no title holds).
 inline constexpr char kFolderSeparator = '\x1F';
 
@@ -29,7 +32,8 @@ struct SyncState {
     std::uint64_t docSize = 0; // the document file as the last sync left it
     std::int64_t docModifiedNs = 0;
     std::uint64_t docHash = 0;
-    std::uint64_t fileHash = 0; // the linked file's bytes as the last sync left them
+    std::uint64_t fileHash = 0;                // the linked file's bytes as the last sync left them
+    int intervalMinutes = kDefaultSyncMinutes; // how often the window syncs while open
     std::vector<SyncBaseEntry> entries;
 };
 
@@ -46,5 +50,15 @@ std::string SyncStatePath(const std::string& documentPath);
 bool LoadSyncState(const std::string& path, SyncState& state, bool headerOnly = false);
 // Writes it in one step; false when that fails.
 bool SaveSyncState(const std::string& path, const SyncState& state);
+
+// Links the document at `documentPath` to `target`. Another target than before starts afresh
+// (the first sync adds each side's bookmarks to the other); the same one keeps the state.
+// `known` tells which. False when the state cannot be written.
+bool LinkDocument(const std::string& documentPath, const std::string& target, int intervalMinutes,
+                  bool* known = nullptr);
+// Forgets the link and its state; false when a state remains.
+bool UnlinkDocument(const std::string& documentPath);
+// The target the document is linked to; empty when none.
+std::string LinkedTarget(const std::string& documentPath, int* intervalMinutes = nullptr);
 
 } // namespace brindle
