@@ -135,6 +135,9 @@ class Reconciler {
         m_counts.fileBookmarks = m_remote.size();
         PairLocalWithBase();
         Plan();
+        // Planned deletions are reported even when refused: the question names them.
+        m_counts.deletedFromDocument = m_localDeletes.size();
+        m_counts.deletedFromFile = m_remoteDeletes.size();
         if (!allowMassDelete &&
             (IsMassDeletion(m_localDeletes.size(), m_counts.documentBookmarks) ||
              IsMassDeletion(m_remoteDeletes.size(), m_counts.fileBookmarks)))

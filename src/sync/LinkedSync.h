@@ -38,10 +38,10 @@ inline constexpr std::string_view kNewBookmarksFolder = "Brindle";
 
 struct LinkSyncCounts {
     std::size_t addedToDocument = 0;
-    std::size_t deletedFromDocument = 0;
+    std::size_t deletedFromDocument = 0; // also when refused: what the sync would delete
     std::size_t changedInDocument = 0;
     std::size_t addedToFile = 0;
-    std::size_t deletedFromFile = 0;
+    std::size_t deletedFromFile = 0; // likewise
     std::size_t changedInFile = 0;
     std::size_t conflicts = 0;
     std::size_t documentBookmarks = 0; // before the sync
