@@ -12,6 +12,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -35,13 +39,12 @@ struct RemoteMark {
     std::string folder;
 };
 
-// A bookmark of the document, copied: the document's views move when it changes.
+// A bookmark of the document: its name and URL copied (the document's views move when it
+// changes); its other texts are read from the document while it is still unchanged.
 struct LocalMark {
     std::uint32_t index;
     std::string name;
     std::string url;
-    std::string keywords;
-    std::string notes;
 };
 
 std::string RemoteName(const XbelItem& item) {
@@ -135,6 +138,8 @@ class Reconciler {
         m_counts.fileBookmarks = m_remote.size();
         PairLocalWithBase();
         Plan();
+        // The old base is read: let its memory go before both sides change.
+        std::vector<SyncBaseEntry>().swap(m_base);
         // Planned deletions are reported even when refused: the question names them.
         m_counts.deletedFromDocument = m_localDeletes.size();
         m_counts.deletedFromFile = m_remoteDeletes.size();
@@ -172,8 +177,7 @@ class Reconciler {
             if (b.m_strURL.empty())
                 continue;
             m_localByKey.emplace(Key(b.m_strName, b.m_strURL), static_cast<int>(m_local.size()));
-            m_local.push_back({i, std::string(b.m_strName), std::string(b.m_strURL),
-                               std::string(b.m_strKeywords), std::string(b.m_strNotes)});
+            m_local.push_back({i, std::string(b.m_strName), std::string(b.m_strURL)});
         }
     }
 
@@ -215,6 +219,8 @@ class Reconciler {
                 Link(b, at->second);
         }
     }
+
+    BookmarkRef Ref(int l) const { return m_doc.Bookmarks()[m_local[l].index]; }
 
     void Link(std::size_t b, int l) {
         m_localOfBase[b] = l;
@@ -297,7 +303,10 @@ class Reconciler {
                     SetRemote(*mark.item, local.name, local.url);
                 Keep(mark, local.name, local.url);
             } else {
-                m_docAdds.push_back(r);
+                // Copied: the file's items move once the file changes.
+                m_docAdds.push_back({mark.item->id, mark.name,
+                                     std::string(TrimView(mark.item->href)), mark.folder,
+                                     mark.item->added});
             }
         }
         for (std::size_t l = 0; l < m_local.size(); ++l)
@@ -325,7 +334,7 @@ class Reconciler {
                 if (theirsChanged) {
                     ++m_counts.conflicts;
                     if (!edit.notesSet)
-                        edit.notes = local.notes;
+                        edit.notes = Ref(l).m_strNotes;
                     edit.notesSet = true;
                     AppendConflict(edit.notes, number, theirs);
                 }
@@ -343,7 +352,7 @@ class Reconciler {
         edit.name = name;
         edit.url = url;
         if (remote.folder != e.folder) {
-            edit.keywords = MovedKeywords(local.keywords, e.folder, remote.folder);
+            edit.keywords = MovedKeywords(Ref(l).m_strKeywords, e.folder, remote.folder);
             edit.keywordsSet = true;
         }
         if (fileEdit)
@@ -370,6 +379,18 @@ class Reconciler {
 
     // --- Applying ------------------------------------------------------------------------
     void Apply() {
+        // The file first: its new bookmarks read their keywords from the unchanged document.
+        if (!m_remoteDeletes.empty()) {
+            m_counts.deletedFromFile = m_remoteDeletes.size();
+            Prune(m_tree.items);
+            m_fileChanged = true;
+        }
+        AddToFile();
+        if (m_fileChanged || !m_tree.hasHighestId || m_tree.highestId != m_highest) {
+            m_tree.hasHighestId = true;
+            m_tree.highestId = m_highest;
+            m_fileChanged = true;
+        }
         for (const DocEdit& edit : m_docEdits) {
             const std::uint32_t index = m_local[edit.local].index;
             if (edit.nameSet)
@@ -384,40 +405,26 @@ class Reconciler {
         }
         const std::string schedule = m_doc.DefaultScheduleOrNone();
         std::string keywords;
-        for (int r : m_docAdds) {
-            const RemoteMark& mark = m_remote[r];
+        for (const DocAdd& add : m_docAdds) {
             FolderKeywords rule;
-            for (std::string_view title : FolderTitles(mark.folder))
+            for (std::string_view title : FolderTitles(add.folder))
                 rule.Push(title);
-            rule.KeywordsFor(keywords, mark.name, {});
-            const std::string url(TrimView(mark.item->href));
-            if (m_doc.AddBookmark(
-                    {.name = mark.name,
-                     .url = url,
-                     .keywords = keywords,
-                     .statusChecking = 1,
-                     .schedule = schedule,
-                     .status = kStatusWaiting,
-                     .addDate = mark.item->added ? mark.item->added : CBrindleDoc::Now()})) {
+            rule.KeywordsFor(keywords, add.name, {});
+            if (m_doc.AddBookmark({.name = add.name,
+                                   .url = add.url,
+                                   .keywords = keywords,
+                                   .statusChecking = 1,
+                                   .schedule = schedule,
+                                   .status = kStatusWaiting,
+                                   .addDate = add.added ? add.added : CBrindleDoc::Now()})) {
                 ++m_counts.addedToDocument;
-                m_newBase.push_back({mark.item->id, mark.name, url, mark.folder});
+                m_newBase.push_back({add.id, add.name, add.url, add.folder});
             }
         }
         if (!m_localDeletes.empty()) {
             std::sort(m_localDeletes.begin(), m_localDeletes.end());
             m_doc.DeleteBookmarks(m_localDeletes);
             m_counts.deletedFromDocument = m_localDeletes.size();
-        }
-        if (!m_remoteDeletes.empty()) {
-            m_counts.deletedFromFile = m_remoteDeletes.size();
-            Prune(m_tree.items);
-            m_fileChanged = true;
-        }
-        AddToFile();
-        if (m_fileChanged || !m_tree.hasHighestId || m_tree.highestId != m_highest) {
-            m_tree.hasHighestId = true;
-            m_tree.highestId = m_highest;
-            m_fileChanged = true;
         }
         m_base = std::move(m_newBase);
     }
@@ -461,7 +468,7 @@ class Reconciler {
         std::vector<std::pair<FolderSlot, int>> placed;
         bool needOwnFolder = false;
         for (int l : m_fileAdds) {
-            const std::string first = FirstKeyword(m_local[l].keywords);
+            const std::string first = FirstKeyword(Ref(l).m_strKeywords);
             const auto at = first.empty() ? byTitle.end() : byTitle.find(ToLower(first));
             if (at != byTitle.end())
                 placed.push_back({at->second, l});
@@ -487,7 +494,7 @@ class Reconciler {
                 return AddToFile(); // the folder now exists: this pass finds it
             }
             for (int l : m_fileAdds) {
-                const std::string first = FirstKeyword(m_local[l].keywords);
+                const std::string first = FirstKeyword(Ref(l).m_strKeywords);
                 if (first.empty() || !byTitle.count(ToLower(first)))
                     placed.push_back({{folder, std::string(TrimView(folder->title)), 0}, l});
             }
@@ -524,13 +531,39 @@ class Reconciler {
 
     std::vector<int> m_renumber;
     std::vector<DocEdit> m_docEdits;
-    std::vector<int> m_docAdds;       // remote marks
+    struct DocAdd {
+        std::string id, name, url, folder;
+        BrxTime added;
+    };
+    std::vector<DocAdd> m_docAdds;
     std::vector<int> m_fileAdds;      // local marks
     CBrindleDoc::Hits m_localDeletes; // bookmark indices
     std::unordered_set<const XbelItem*> m_remoteDeletes;
     std::vector<SyncBaseEntry> m_newBase;
     bool m_fileChanged = false;
 };
+
+// HashBytes of a file's bytes, read through a mapping rather than a copy.
+bool HashFile(const std::string& path, std::uint64_t& hash) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    if (ok && info.st_size == 0) {
+        hash = HashBytes({});
+    } else if (ok) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        ok = map != MAP_FAILED;
+        if (ok) {
+            hash = HashBytes({static_cast<const char*>(map), size});
+            ::munmap(map, size);
+        }
+    }
+    ::close(fd);
+    return ok;
+}
 
 FileStamp DocumentStamp(const std::string& path) {
     return FileStamp::Of(path);
@@ -585,9 +618,8 @@ LinkSyncResult SyncLinkedDocument(LinkedDocument& document, SyncTarget& target,
     if (state.synced && !document.changedInMemory) {
         bool documentSame = stamp.size == state.docSize && stamp.modifiedNs == state.docModifiedNs;
         if (!documentSame && stamp.exists) {
-            std::string docBytes;
-            documentSame =
-                ReadWholeFile(document.path, docBytes) && HashBytes(docBytes) == state.docHash;
+            std::uint64_t hash = 0;
+            documentSame = HashFile(document.path, hash) && hash == state.docHash;
         }
         if (documentSame) {
             const TargetResult read = target.Read(bytes, exists);
@@ -645,6 +677,10 @@ LinkSyncResult SyncLinkedDocument(LinkedDocument& document, SyncTarget& target,
             return result;
         }
     }
+    state.fileHash = HashBytes(bytes);
+    // Neither is needed any more: their memory goes before the document is written.
+    tree = {};
+    std::string().swap(bytes);
     step("file-written");
     if (doc->IsModified() || document.changedInMemory) {
         if (!document.save || !document.save()) {
@@ -653,17 +689,14 @@ LinkSyncResult SyncLinkedDocument(LinkedDocument& document, SyncTarget& target,
         }
     }
     step("document-saved");
-    std::string docBytes;
-    if (!ReadWholeFile(document.path, docBytes)) {
+    const FileStamp saved = DocumentStamp(document.path);
+    if (!HashFile(document.path, state.docHash)) {
         result.error = "the document cannot be read back";
         return result;
     }
-    const FileStamp saved = DocumentStamp(document.path);
     state.synced = true;
     state.docSize = saved.size;
     state.docModifiedNs = saved.modifiedNs;
-    state.docHash = HashBytes(docBytes);
-    state.fileHash = HashBytes(bytes);
     if (!SaveSyncState(statePath, state)) {
         result.error = "the link's state cannot be written to " + statePath;
         return result;
