@@ -39,12 +39,12 @@ struct RemoteMark {
     std::string folder;
 };
 
-// A bookmark of the document: its name and URL copied (the document's views move when it
-// changes); its other texts are read from the document while it is still unchanged.
+// A bookmark of the document, as views of its texts: every use comes before the document
+// changes (the file's side is changed first).
 struct LocalMark {
     std::uint32_t index;
-    std::string name;
-    std::string url;
+    std::string_view name;
+    std::string_view url;
 };
 
 std::string RemoteName(const XbelItem& item) {
@@ -177,7 +177,7 @@ class Reconciler {
             if (b.m_strURL.empty())
                 continue;
             m_localByKey.emplace(Key(b.m_strName, b.m_strURL), static_cast<int>(m_local.size()));
-            m_local.push_back({i, std::string(b.m_strName), std::string(b.m_strURL)});
+            m_local.push_back({i, b.m_strName, b.m_strURL});
         }
     }
 
@@ -192,9 +192,9 @@ class Reconciler {
                 Link(b, at->second);
         }
         PairBy([](const SyncBaseEntry& e) { return e.url; },
-               [](const LocalMark& l) { return l.url; });
+               [](const LocalMark& l) { return std::string(l.url); });
         PairBy([](const SyncBaseEntry& e) { return e.name; },
-               [](const LocalMark& l) { return l.name; });
+               [](const LocalMark& l) { return std::string(l.name); });
     }
 
     template <typename BaseKey, typename LocalKey> void PairBy(BaseKey baseKey, LocalKey localKey) {
@@ -276,7 +276,8 @@ class Reconciler {
         for (std::size_t l = 0; l < m_local.size(); ++l)
             if (m_baseOfLocal[l] == kNone) {
                 newLocalByKey.emplace(Key(m_local[l].name, m_local[l].url), static_cast<int>(l));
-                auto [at, fresh] = newLocalByUrl.emplace(m_local[l].url, static_cast<int>(l));
+                auto [at, fresh] =
+                    newLocalByUrl.emplace(std::string(m_local[l].url), static_cast<int>(l));
                 if (!fresh)
                     at->second = -2;
             }
@@ -321,9 +322,9 @@ class Reconciler {
         const std::string remoteUrl(TrimView(remote.item->href));
         DocEdit edit;
         edit.local = l;
-        std::string name = local.name, url = local.url;
+        std::string name(local.name), url(local.url);
         bool fileEdit = false;
-        auto field = [&](int number, const std::string& base, const std::string& mine,
+        auto field = [&](int number, std::string_view base, std::string_view mine,
                          const std::string& theirs, std::string& result, bool& docSet) {
             const bool mineChanged = mine != base, theirsChanged = theirs != base;
             if (theirsChanged && !mineChanged) {
@@ -364,7 +365,7 @@ class Reconciler {
         m_newBase.push_back({remote.item->id, name, url, remote.folder});
     }
 
-    void SetRemote(XbelItem& item, const std::string& name, const std::string& url) {
+    void SetRemote(XbelItem& item, std::string_view name, std::string_view url) {
         if (RemoteName(item) != name)
             item.title = name;
         if (TrimView(item.href) != url)
@@ -373,8 +374,8 @@ class Reconciler {
         ++m_counts.changedInFile;
     }
 
-    void Keep(const RemoteMark& mark, const std::string& name, const std::string& url) {
-        m_newBase.push_back({mark.item->id, name, url, mark.folder});
+    void Keep(const RemoteMark& mark, std::string_view name, std::string_view url) {
+        m_newBase.push_back({mark.item->id, std::string(name), std::string(url), mark.folder});
     }
 
     // --- Applying ------------------------------------------------------------------------
@@ -510,7 +511,8 @@ class Reconciler {
             item.id = std::to_string(++m_highest);
             item.title = local.name;
             item.href = local.url;
-            m_newBase.push_back({item.id, local.name, local.url, slot.path});
+            m_newBase.push_back(
+                {item.id, std::string(local.name), std::string(local.url), slot.path});
             slot.folder->children.push_back(std::move(item));
             ++m_counts.addedToFile;
         }
