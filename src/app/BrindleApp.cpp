@@ -10,6 +10,7 @@
 #include "platform/SingleInstance.h"
 #include "store/DocumentSync.h"
 #include "ui/exchange/BrowserCapture.h"
+#include "ui/exchange/LinkedFileController.h"
 #include "ui/linkcheck/LinkCheckController.h"
 #include "ui/options/OptionSheet.h"
 #include "ui/widgets/DialogRunner.h"
@@ -75,6 +76,12 @@ CBrindleApp::CBrindleApp() {
             m_frame->UpdateTitle();
         if (m_watcher)
             m_watcher->Follow();
+        if (m_frame)
+            m_frame->LinkedFiles()->DocumentChanged();
+    };
+    ui.saved = [this](const std::string&) {
+        if (m_frame)
+            m_frame->LinkedFiles()->Saved();
     };
     ui.documentReplaced = [this] { DocumentReplaced(); };
     m_files = std::make_unique<brindle::FileCommands>(m_doc, std::move(ui));

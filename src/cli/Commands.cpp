@@ -5,9 +5,13 @@ namespace brindle::cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
-        NewCommand(),      InfoCommand(),   AddCommand(),        ListCommand(),
-        KeywordsCommand(), ImportCommand(), ExportCommand(),     ExportProfileCommand(),
-        CheckCommand(),    FetchCommand(),  NativeHostCommand(), InstallBrowserHostCommand(),
+        NewCommand(),        InfoCommand(),
+        AddCommand(),        ListCommand(),
+        KeywordsCommand(),   ImportCommand(),
+        ExportCommand(),     ExportProfileCommand(),
+        CheckCommand(),      FetchCommand(),
+        LinkCommand(),       SyncCommand(),
+        NativeHostCommand(), InstallBrowserHostCommand(),
     };
     return commands;
 }

@@ -20,6 +20,8 @@ Command CheckCommand();
 Command FetchCommand();
 Command NativeHostCommand();
 Command InstallBrowserHostCommand();
+Command LinkCommand();
+Command SyncCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();

@@ -11,6 +11,7 @@
 #include "exchange/Powermarks.h"
 #include "exchange/Reports.h"
 #include "exchange/TextCodec.h"
+#include "exchange/Xbel.h"
 
 #include <QtGlobal>
 
@@ -28,6 +29,7 @@ constexpr std::string_view kShortcutFiles[] = {".url"};
 constexpr std::string_view kTextFiles[] = {".txt"};
 constexpr std::string_view kPlacesFiles[] = {"places.sqlite"};
 constexpr std::string_view kChromiumFiles[] = {"Bookmarks"};
+constexpr std::string_view kXbelFiles[] = {".xbel"};
 
 constexpr unsigned kReportChoices = kTakesTitle | kTakesSort | kTakesFields;
 
@@ -103,6 +105,18 @@ const ExchangeFormat kFormats[] = {
      .importFilter = "Chromium-family Bookmarks",
      .import = ImportChromiumBookmarks,
      .claims = LooksLikeChromiumBookmarks},
+    {.id = FormatId::Xbel,
+     .key = "xbel",
+     .extensions = kXbelFiles,
+     .importFilter = "XBEL Bookmark File",
+     .import = ImportXbel,
+     .claims = LooksLikeXbel,
+     .exportName = QT_TRANSLATE_NOOP("CExportDlg", "XBEL Bookmark File"),
+     .exportDescription = QT_TRANSLATE_NOOP(
+         "CExportDlg", "Export all bookmarks to an XBEL file, which keeps every field and which "
+                       "many programs read"),
+     .exportTo = ExportXbel,
+     .exportTakes = kTakesTitle | kTakesSort},
 };
 
 // The first bytes of a file; empty when it cannot be read.

@@ -89,7 +89,7 @@ std::string FilterEntry(std::string_view name, const ExchangeFormat& format);
 // rows with a filter entry, in table order, then every file (read by content); ends with "|".
 std::string ImportDialogFilter();
 
-// The extensions the Import command reads, for messages: ".htm, .html or .url".
+// The extensions the Import command reads, for messages: ".htm, .html, .url or .xbel".
 std::string ImportExtensionsText();
 
 // The keys of the rows that can be written: "netscape, favorites, ... or text" (`separator`

@@ -24,6 +24,7 @@ enum class FormatId {
     Text,
     FirefoxPlaces,
     Chromium,
+    Xbel,
 };
 
 struct ImportResult {

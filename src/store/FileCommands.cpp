@@ -55,6 +55,8 @@ bool FileCommands::SaveDocumentTo(const std::string& path) {
         return false;
     }
     m_doc.SetModifiedFlag(false);
+    if (m_ui.saved)
+        m_ui.saved(path);
     return true;
 }
 

@@ -43,6 +43,8 @@ struct FileCommandCallbacks {
     std::function<void(const std::string& path, bool addToRecent)> pathChanged;
     // A new or opened document is in place: the views' initial update.
     std::function<void()> documentReplaced;
+    // The document was written to `path` (every save, auto-save and Save As).
+    std::function<void(const std::string& path)> saved;
 };
 
 class DocumentSync;

@@ -86,7 +86,7 @@ TEST_F(CliExchange, ImportStopsAtAnInputWithAnotherExtensionKeepingEarlierOnes) 
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.out,
               testutil::ExchangeDataFile("safari.html") + ": 2 bookmarks, 0 macros, 0 schedules\n");
-    EXPECT_THAT(run.err, HasSubstr("Bookmark.HTM: not an .htm, .html or .url file"));
+    EXPECT_THAT(run.err, HasSubstr("Bookmark.HTM: not an .htm, .html, .url or .xbel file"));
     EXPECT_EQ(Load(brx)->Bookmarks().size(), 2u);
 }
 
@@ -208,7 +208,7 @@ TEST_F(CliExchange, ImportRecognisesBrowserProfileFilesByContent) {
     EXPECT_EQ(run.out,
               (profile / "places.sqlite").string() + ": 1 bookmarks, 0 macros, 0 schedules\n" +
                   (profile / "Bookmarks").string() + ": 2 bookmarks, 0 macros, 0 schedules\n");
-    EXPECT_THAT(run.err, HasSubstr("prefs: not an .htm, .html or .url file"));
+    EXPECT_THAT(run.err, HasSubstr("prefs: not an .htm, .html, .url or .xbel file"));
     const auto doc = Load(brx);
     ASSERT_EQ(doc->Bookmarks().size(), 3u);
     const auto fire = testutil::FindByName(*doc, "Fire Page");

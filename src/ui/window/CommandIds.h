@@ -15,6 +15,8 @@ enum : int {
     Export = 32772,
     ImportFavorites = 32865,
     ImportWizard = 32866,
+    LinkFile = 32990,
+    SyncNow = 32991,
 
     Undo = 57643,
     Cut = 57635,

@@ -61,6 +61,16 @@ const CommandRow kRows[] = {
      .keys = {Qt::CTRL | Qt::Key_E},
      .icon = "file-output",
      .menu = {MI::File, 1}},
+    {.id = cmd::LinkFile,
+     .text = QT_TRANSLATE_NOOP("Commands", "&Link Bookmark File..."),
+     .prompt = QT_TRANSLATE_NOOP(
+         "Commands", "Keep the document in step with a bookmark file that browsers share"),
+     .menu = {MI::File, 1}},
+    {.id = cmd::SyncNow,
+     .text = QT_TRANSLATE_NOOP("Commands", "S&ynchronize Now"),
+     .prompt = QT_TRANSLATE_NOOP("Commands", "Bring the document and its linked bookmark file in "
+                                             "step now"),
+     .menu = {MI::File, 1}},
     {.id = cmd::ImportFavorites,
      .text = QT_TRANSLATE_NOOP("Commands", "Import &Favorites..."),
      .prompt =

@@ -10,6 +10,7 @@
 #include "ui/bookmarks/BookmarkView.h"
 #include "ui/bookmarks/PageOpener.h"
 #include "ui/exchange/ExchangeController.h"
+#include "ui/exchange/LinkedFileController.h"
 #include "ui/keywords/KeywordDialogs.h"
 #include "ui/keywords/KeywordView.h"
 #include "ui/linkcheck/FetchDialog.h"
@@ -165,6 +166,8 @@ void CMainFrame::RegisterCommands() {
                     rows.push_back(static_cast<std::uint32_t>(r));
         return rows;
     });
+    m_linked = new brindle::LinkedFileController(m_doc, m_files, *m_panes, this);
+    m_linked->RegisterCommands(c);
 }
 
 void CMainFrame::CreateRecentFileItems() {
@@ -191,6 +194,7 @@ void CMainFrame::CreateRecentFileItems() {
 
 void CMainFrame::DocumentReplaced() {
     UpdateTitle();
+    m_linked->DocumentChanged();
     m_search->DocumentReplaced();
     m_workspace->DocumentReplaced();
     m_commands->UpdateStates();

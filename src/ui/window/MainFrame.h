@@ -18,6 +18,7 @@ class CommandTable;
 class FileCommands;
 class ExchangeController;
 class LinkCheckController;
+class LinkedFileController;
 class MacroController;
 class SearchBar;
 class StatusPanes;
@@ -38,6 +39,8 @@ class CMainFrame : public QMainWindow {
     brindle::TrayController* Tray() const { return m_tray; }
     brindle::MacroController* Macros() const { return m_macros; }
     brindle::ExchangeController* Exchange() const { return m_exchange; }
+    // The linked bookmark file: its commands and its syncs.
+    brindle::LinkedFileController* LinkedFiles() const { return m_linked; }
     // The status check and bulk fetch (F8, F7) with the internet session.
     brindle::LinkCheckController* LinkChecks() const { return m_links; }
     QToolBar* CommandBand() const { return m_commandBand; }
@@ -77,6 +80,7 @@ class CMainFrame : public QMainWindow {
     brindle::TrayController* m_tray = nullptr;
     brindle::MacroController* m_macros = nullptr;
     brindle::ExchangeController* m_exchange = nullptr;
+    brindle::LinkedFileController* m_linked = nullptr;
     brindle::LinkCheckController* m_links = nullptr;
     QToolBar* m_commandBand = nullptr;
     QList<QAction*> m_recentActions;
