@@ -139,11 +139,11 @@ class CBrindleDoc {
     void ClearUndo(int kind);
     void UndoDeleteBookmarks();
     // Merges each group of bookmark indices into one bookmark (groups sharing a bookmark merge
-    // as one): the group's first https bookmark, else its first, takes every keyword, the
-    // longest description, the notes joined, the earliest add date, the latest other dates and
-    // the status of the latest check; the others leave through DeleteBookmarks. One step for
-    // undo: UndoDeleteBookmarks gives the kept bookmarks their fields back as well. Returns the
-    // bookmarks removed.
+    // as one): the bookmark with the shortest https address (else the shortest address; the
+    // first of equals) takes every keyword, the longest description, the notes joined, the earliest
+    // add date, the latest other dates and the status of the latest check; the others leave through
+    // DeleteBookmarks. One step for undo: UndoDeleteBookmarks gives the kept bookmarks their fields
+    // back as well. Returns the bookmarks removed.
     std::size_t MergeBookmarks(const std::vector<Hits>& groups);
     void MarkVisited(std::uint32_t index);
     // Field setters (each sets the modified flag). Text fields 0-4, 6, 7 are stored as given;

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <map>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -62,10 +63,15 @@ std::size_t CBrindleDoc::MergeBookmarks(const std::vector<Hits>& groups) {
     ClearUndo(kUndoBookmarks);
     Hits removed;
     for (const std::vector<std::uint32_t>& members : sets) {
-        const auto https = std::find_if(members.begin(), members.end(), [&](std::uint32_t i) {
-            return IsHttps(m_arrBookmarks[i].m_strURL);
-        });
-        const std::uint32_t keeper = https != members.end() ? *https : members.front();
+        // An https address before an http one, then the shortest (campaign parameters and
+        // other noise only add), then the earliest.
+        const auto rank = [&](std::uint32_t i) {
+            const std::string_view url = m_arrBookmarks[i].m_strURL;
+            return std::pair(IsHttps(url) ? 0 : 1, url.size());
+        };
+        const std::uint32_t keeper =
+            *std::min_element(members.begin(), members.end(),
+                              [&](std::uint32_t a, std::uint32_t b) { return rank(a) < rank(b); });
 
         const BookmarkRef kept = m_arrBookmarks[keeper];
         MergedKeeper undo{keeper, CBookmark(), std::string(kept.m_strURL)};

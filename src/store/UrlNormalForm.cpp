@@ -55,6 +55,14 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+// True when `c` appended to `out` would complete an escape out of a stray "%" before it.
+bool CompletesEscape(const std::string& out, char c) {
+    if (HexValue(c) < 0 || out.empty())
+        return false;
+    const std::size_t n = out.size();
+    return out[n - 1] == '%' || (n >= 2 && out[n - 2] == '%' && HexValue(out[n - 1]) >= 0);
+}
+
 // Appends `part` with each valid escape either decoded (an unreserved byte) or in upper case.
 void AppendEscaped(std::string& out, std::string_view part) {
     const void* percent = std::memchr(part.data(), '%', part.size());
@@ -69,7 +77,7 @@ void AppendEscaped(std::string& out, std::string_view part) {
             const int lo = HexValue(part[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 const int value = hi * 16 + lo;
-                if (IsUnreserved(value)) {
+                if (IsUnreserved(value) && !CompletesEscape(out, static_cast<char>(value))) {
                     out.push_back(static_cast<char>(value));
                 } else {
                     out.push_back('%');
@@ -140,7 +148,7 @@ bool SplitWebAddress(std::string_view rest, bool https, Pieces& p) {
     for (char c : portText)
         if (!IsDigit(c))
             return false;
-    while (!portText.empty() && portText[0] == '0')
+    while (portText.size() > 1 && portText[0] == '0')
         portText.remove_prefix(1);
     if (portText == (https ? "443" : "80"))
         portText = {};
@@ -174,10 +182,20 @@ void AppendHost(std::string& out, std::string_view host, bool loose) {
             host = ace;
         }
     }
-    if (loose && StartsWithNoCase(host, "www.") && host.size() > 4)
+    while (loose && StartsWithNoCase(host, "www.") && host.size() > 4)
         host.remove_prefix(4);
-    for (char c : host)
-        out.push_back(Lower(c));
+    // Escapes keep their upper-case digits, as everywhere in a key.
+    for (std::size_t i = 0; i < host.size(); ++i) {
+        if (host[i] == '%' && i + 2 < host.size() && HexValue(host[i + 1]) >= 0 &&
+            HexValue(host[i + 2]) >= 0) {
+            out.push_back('%');
+            out.push_back(Upper(host[i + 1]));
+            out.push_back(Upper(host[i + 2]));
+            i += 2;
+        } else {
+            out.push_back(Lower(host[i]));
+        }
+    }
 }
 
 void AppendQuery(std::string& out, std::string_view query) {
@@ -229,6 +247,9 @@ void MakeKey(std::string_view url, std::string& out, bool loose) {
         out.push_back('@');
     }
     AppendHost(out, p.host, loose);
+    // With http and https alike, so are their default ports.
+    if (loose && (p.port == "80" || p.port == "443"))
+        p.port = {};
     if (!p.port.empty()) {
         out.push_back(':');
         out.append(p.port);
@@ -238,7 +259,7 @@ void MakeKey(std::string_view url, std::string& out, bool loose) {
         out.push_back('/');
     else
         AppendEscaped(out, p.path);
-    if (loose && out.size() > pathStart && out.back() == '/')
+    while (loose && out.size() > pathStart && out.back() == '/')
         out.pop_back();
     AppendQuery(out, p.query);
     const bool route = !p.fragment.empty() && (p.fragment[0] == '/' || p.fragment[0] == '!');
@@ -246,9 +267,22 @@ void MakeKey(std::string_view url, std::string& out, bool loose) {
         out.push_back('#');
         AppendEscaped(out, p.fragment);
     }
-    // A blank before a dropped part would end the key, and the next key would trim it.
-    while (static_cast<unsigned char>(out.back()) <= ' ')
-        out.pop_back();
+    // A blank before a dropped part would end the key, where the next key would trim it away:
+    // it is escaped instead.
+    std::size_t blanks = 0;
+    while (blanks < out.size() && static_cast<unsigned char>(out[out.size() - 1 - blanks]) <= ' ')
+        ++blanks;
+    if (blanks > 0) {
+        const std::string tail = out.substr(out.size() - blanks);
+        out.resize(out.size() - blanks);
+        constexpr char kHex[] = "0123456789ABCDEF";
+        for (const char c : tail) {
+            const auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
 }
 
 } // namespace
