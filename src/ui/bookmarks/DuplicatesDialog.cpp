@@ -86,6 +86,10 @@ DuplicatesDialog::DuplicatesDialog(CBrindleDoc& doc, QWidget* parent)
             row->setFlags(row->flags() & ~Qt::ItemIsUserCheckable);
         }
     }
+    // A few groups are shown open; many would bury each other.
+    constexpr std::size_t kOpenGroups = 20;
+    if (m_groups.size() <= kOpenGroups)
+        m_tree->expandAll();
     m_tree->header()->setSectionResizeMode(kColumnName, QHeaderView::Interactive);
     m_tree->setColumnWidth(kColumnName, 240);
     m_tree->setColumnWidth(kColumnUrl, 320);
