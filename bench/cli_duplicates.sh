@@ -4,7 +4,8 @@
 # bookmarks made by `brindle-cli import` of a generated Netscape file plus a file of variants of
 # every ninth link (half with campaign parameters, half over http without "www."), one variant
 # for each ten bookmarks. `info` on the same document is the baseline of opening it. Wall time
-# (median) and peak memory; budget: duplicates --likely <= 1000 ms at 1,000,000.
+# and CPU time (medians) and peak memory; budget: duplicates --likely <= 1000 ms at 1,000,000
+# (wall time on an idle machine; on a loaded one only the CPU time means much).
 #   bench/cli_duplicates.sh [BUILD_DIR] [RUNS] [COUNT]    (defaults: build-release, 5, 1000000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,21 +30,25 @@ variants=$((count / 10))
 "$cli" import "$work/doc.brx" "$work/links.html" "$work/variants.html" --no-backup
 echo "load: $(uptime | sed 's/.*load average/load average/')"
 
-# measure NAME COMMAND...: median wall time in ms and peak RSS of RUNS runs.
+# measure NAME COMMAND...: median wall time and median CPU time (user + system, which a loaded
+# machine does not stretch as much) in ms, and peak RSS, of RUNS runs.
 measure() {
     local name=$1
     shift
-    local times=() peak=0 start end kb
+    local times=() cpus=() peak=0 start end kb
     for _ in $(seq "$runs"); do
         start=$(date +%s%N)
-        /usr/bin/time -f "%M" -o "$work/rss" "$@" > "$work/out"
+        /usr/bin/time -f "%M %U %S" -o "$work/rss" "$@" > "$work/out"
         end=$(date +%s%N)
         times+=($(((end - start) / 1000000)))
-        kb=$(tail -n 1 "$work/rss")
+        read -r kb user sys < <(tail -n 1 "$work/rss")
+        cpus+=($(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%d", (u + s) * 1000 }'))
         [ "$kb" -gt "$peak" ] && peak=$kb
     done
     median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-    echo "$name: median ${median} ms, peak RSS $((peak / 1024)) MiB (runs: ${times[*]})"
+    cpu=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
+    echo "$name: median ${median} ms wall, ${cpu} ms CPU, peak RSS $((peak / 1024)) MiB" \
+        "(wall: ${times[*]}; CPU: ${cpus[*]})"
 }
 
 measure "info" "$cli" info "$work/doc.brx"

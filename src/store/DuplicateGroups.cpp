@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace brindle {
@@ -15,6 +16,9 @@ namespace brindle {
 namespace {
 
 using KeyFunction = void (*)(std::string_view, std::string&);
+
+// Below this many bookmarks a second thread costs more than it saves.
+constexpr std::size_t kThreadFrom = 50000;
 
 struct Hashed {
     std::uint64_t hash;
@@ -28,11 +32,9 @@ std::string_view UrlOf(const BookmarkList& list, std::uint32_t i) {
     return list.Record(i).Text(BookmarkRecord::kURL);
 }
 
-// Calls `found` with each set of two or more bookmarks whose keys are equal. Keys are compared
-// by a 64-bit hash first; only bookmarks whose hashes meet have their keys made again and
-// compared as text, so a collision never joins two pages.
-template <typename Found>
-void ForEachEqualKey(const BookmarkList& list, KeyFunction key, Found found) {
+// Bookmark indices with the hashes of their keys, ordered by hash (then index). The top bits
+// of a good hash spread evenly, so one counting pass on them leaves buckets of a few entries.
+std::vector<Hashed> HashedKeys(const BookmarkList& list, KeyFunction key) {
     const std::size_t n = list.size();
     std::vector<Hashed> hashed(n);
     std::string buffer;
@@ -41,7 +43,33 @@ void ForEachEqualKey(const BookmarkList& list, KeyFunction key, Found found) {
         key(UrlOf(list, static_cast<std::uint32_t>(i)), buffer);
         hashed[i] = {hasher(buffer), static_cast<std::uint32_t>(i)};
     }
-    std::sort(hashed.begin(), hashed.end());
+    int bits = 1;
+    while (bits < 20 && (std::size_t{1} << bits) < n)
+        ++bits;
+    const int shift = 64 - bits;
+    std::vector<std::uint32_t> start((std::size_t{1} << bits) + 1, 0);
+    for (const Hashed& h : hashed)
+        ++start[(h.hash >> shift) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b)
+        start[b] += start[b - 1];
+    std::vector<Hashed> sorted(n);
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (const Hashed& h : hashed) // indices ascend, so each bucket does too
+        sorted[next[h.hash >> shift]++] = h;
+    for (std::size_t b = 0; b + 1 < start.size(); ++b)
+        if (start[b + 1] - start[b] > 1)
+            std::sort(sorted.begin() + start[b], sorted.begin() + start[b + 1]);
+    return sorted;
+}
+
+// Calls `found` with each set of two or more bookmarks whose keys are equal. Keys are compared
+// by a 64-bit hash first; only bookmarks whose hashes meet have their keys made again and
+// compared as text, so a collision never joins two pages.
+template <typename Found>
+void ForEachEqualKey(const BookmarkList& list, KeyFunction key, const std::vector<Hashed>& hashed,
+                     Found found) {
+    const std::size_t n = hashed.size();
+    std::string buffer;
     std::vector<std::pair<std::string, std::uint32_t>> run;
     std::vector<std::uint32_t> members;
     for (std::size_t a = 0; a < n;) {
@@ -92,7 +120,18 @@ std::vector<DuplicateGroup> FindDuplicateGroups(const BookmarkList& list, bool l
         for (std::size_t i = 0; i < sameAs.size(); ++i)
             sameAs[i] = static_cast<std::uint32_t>(i);
     }
-    ForEachEqualKey(list, &SameUrlKey, [&](const std::vector<std::uint32_t>& members) {
+    // The two keys are made and sorted side by side: each is most of the work.
+    std::vector<Hashed> likelyHashed;
+    std::thread likelyThread;
+    if (likely && list.size() >= kThreadFrom)
+        likelyThread = std::thread([&] { likelyHashed = HashedKeys(list, &LikelyUrlKey); });
+    const std::vector<Hashed> sameHashed = HashedKeys(list, &SameUrlKey);
+    if (likelyThread.joinable())
+        likelyThread.join();
+    else if (likely)
+        likelyHashed = HashedKeys(list, &LikelyUrlKey);
+
+    ForEachEqualKey(list, &SameUrlKey, sameHashed, [&](const std::vector<std::uint32_t>& members) {
         groups.push_back({DuplicateKind::Same, members});
         if (likely)
             for (std::uint32_t m : members)
@@ -102,14 +141,15 @@ std::vector<DuplicateGroup> FindDuplicateGroups(const BookmarkList& list, bool l
     if (!likely)
         return groups;
     const std::size_t firstLikely = groups.size();
-    ForEachEqualKey(list, &LikelyUrlKey, [&](const std::vector<std::uint32_t>& members) {
-        // Only news when the loose form joins bookmarks of more than one same group.
-        const bool joins = std::any_of(members.begin(), members.end(), [&](std::uint32_t m) {
-            return sameAs[m] != sameAs[members.front()];
+    ForEachEqualKey(
+        list, &LikelyUrlKey, likelyHashed, [&](const std::vector<std::uint32_t>& members) {
+            // Only news when the loose form joins bookmarks of more than one same group.
+            const bool joins = std::any_of(members.begin(), members.end(), [&](std::uint32_t m) {
+                return sameAs[m] != sameAs[members.front()];
+            });
+            if (joins)
+                groups.push_back({DuplicateKind::Likely, members});
         });
-        if (joins)
-            groups.push_back({DuplicateKind::Likely, members});
-    });
     SortByFirst(groups, firstLikely);
     return groups;
 }
