@@ -7,6 +7,9 @@
 #include "exchange/ExchangeFormats.h"
 #include "store/BrindleDoc.h"
 #include "store/DocumentLock.h"
+#include "store/DuplicateFilter.h"
+
+#include <optional>
 
 namespace brindle::cli {
 
@@ -27,6 +30,14 @@ int RunImport(const Args& args, Io& io) {
     if (FileExists(path) && !OpenDocument(doc, path, io.err))
         return kExitFailure;
 
+    // One filter for every input: a duplicate within the inputs is skipped as well.
+    std::optional<DuplicateFilter> filter;
+    ImportOptions options;
+    if (args.Has("--skip-duplicates")) {
+        filter.emplace(doc);
+        options.sink = [&filter](const BookmarkFields& fields) { return filter->Add(fields); };
+    }
+
     int code = kExitOk;
     const std::vector<std::string>& inputs = args.Positionals();
     for (std::size_t i = 1; i < inputs.size(); ++i) {
@@ -39,12 +50,15 @@ int RunImport(const Args& args, Io& io) {
             SaveDocument(doc, path, !args.Has("--no-backup"), io.err);
             return kExitFailure;
         }
-        const ImportResult result = format->import(doc, input, {});
+        const ImportResult result = format->import(doc, input, options);
         PrintMessages(input, result.problems, io.err);
         if (!result.problems.messages.empty())
             code = kExitFailure;
         io.out << input << ": " << result.added << " bookmarks, " << result.macros << " macros, "
-               << result.schedules << " schedules\n";
+               << result.schedules << " schedules";
+        if (filter)
+            io.out << ", " << result.duplicates << " duplicates skipped";
+        io.out << "\n";
     }
     if (!SaveDocument(doc, path, !args.Has("--no-backup"), io.err))
         return kExitFailure;
@@ -57,7 +71,7 @@ Command ImportCommand() {
     return {
         "import",
         "import outside bookmark files into a document and save it",
-        "FILE INPUT... [--no-backup]",
+        "FILE INPUT... [--skip-duplicates] [--no-backup]",
         "Imports each INPUT in turn as the Import command does: an .htm or .html file by\n"
         "its content (a Netscape bookmark file, else a Powermarks 3.0 file, else the links\n"
         "of an ordinary page), a .url file as one Internet shortcut, and a folder as a\n"
@@ -69,9 +83,13 @@ Command ImportCommand() {
         "(\"<base>.bak\" and \"<base>.bk0\" first unless --no-backup). Prints, per input,\n"
         "\"INPUT: N bookmarks, M macros, S schedules\" (what that input added); messages\n"
         "such as \"cannot open the file\" go to standard error and make the exit status 1.\n"
+        "With --skip-duplicates a bookmark whose address has the normal form of one already in\n"
+        "the document (or imported before it) is skipped, and the line ends with\n"
+        "\", K duplicates skipped\".\n"
         "FILE stays locked against other writers (as for add) until it is saved.",
         {"FILE", "INPUT..."},
-        {{"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
+        {{"--skip-duplicates", nullptr, "skip bookmarks whose address is already there"},
+         {"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
         RunImport};
 }
 

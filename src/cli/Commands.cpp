@@ -5,13 +5,23 @@ namespace brindle::cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
-        NewCommand(),        InfoCommand(),
-        AddCommand(),        ListCommand(),
-        KeywordsCommand(),   ImportCommand(),
-        ExportCommand(),     ExportProfileCommand(),
-        CheckCommand(),      FetchCommand(),
-        LinkCommand(),       SyncCommand(),
-        NativeHostCommand(), InstallBrowserHostCommand(),
+        // clang-format off
+        NewCommand(),
+        InfoCommand(),
+        AddCommand(),
+        ListCommand(),
+        KeywordsCommand(),
+        ImportCommand(),
+        ExportCommand(),
+        ExportProfileCommand(),
+        CheckCommand(),
+        FetchCommand(),
+        DuplicatesCommand(),
+        LinkCommand(),
+        SyncCommand(),
+        NativeHostCommand(),
+        InstallBrowserHostCommand(),
+        // clang-format on
     };
     return commands;
 }

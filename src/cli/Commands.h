@@ -22,6 +22,7 @@ Command NativeHostCommand();
 Command InstallBrowserHostCommand();
 Command LinkCommand();
 Command SyncCommand();
+Command DuplicatesCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();

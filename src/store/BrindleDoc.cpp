@@ -202,6 +202,7 @@ void CBrindleDoc::ClearUndo(int kind) {
         if (!m_arrDeletedBookmarks.SharesStorageWith(m_arrBookmarks))
             m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
         m_arrUndoKeywordOwners.clear(); // a delete would make these indices stale
+        m_mergedKeepers.clear();
         MaybeCompact();
         break;
     case kUndoMacros:
@@ -233,6 +234,7 @@ bool CBrindleDoc::ReAddable(BookmarkRecord& r) {
 }
 
 void CBrindleDoc::UndoDeleteBookmarks() {
+    RestoreMergedKeepers();
     brindle::BookmarkList deleted = std::move(m_arrDeletedBookmarks);
     m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
     const bool shared = deleted.SharesStorageWith(m_arrBookmarks);

@@ -138,6 +138,13 @@ class CBrindleDoc {
     void DeleteBookmarks(const Hits& indices);
     void ClearUndo(int kind);
     void UndoDeleteBookmarks();
+    // Merges each group of bookmark indices into one bookmark (groups sharing a bookmark merge
+    // as one): the bookmark with the shortest https address (else the shortest address; the
+    // first of equals) takes every keyword, the longest description, the notes joined, the earliest
+    // add date, the latest other dates and the status of the latest check; the others leave through
+    // DeleteBookmarks. One step for undo: UndoDeleteBookmarks gives the kept bookmarks their fields
+    // back as well. Returns the bookmarks removed.
+    std::size_t MergeBookmarks(const std::vector<Hits>& groups);
     void MarkVisited(std::uint32_t index);
     // Field setters (each sets the modified flag). Text fields 0-4, 6, 7 are stored as given;
     // for the keyword text the keyword list is then rebuilt from it, as reading a file does.
@@ -304,6 +311,8 @@ class CBrindleDoc {
     void KeepDeleted(const brindle::BookmarkRecord& r);
     // Rewrites the bookmark texts once garbage passes half of them.
     void MaybeCompact();
+    // The undo half of MergeBookmarks that DeleteBookmarks does not keep.
+    void RestoreMergedKeepers();
     void InsertIntoHits(std::uint32_t index);
     void ForgetDerivedData();
     template <typename F> void Notify(F&& call) {
@@ -324,6 +333,13 @@ class CBrindleDoc {
     Hits m_arrKeywordHits;
     Hits m_arrStringHits;
     std::vector<BookmarkRef> m_arrSorted; // export copy, valid until the bookmarks change
+    // Each bookmark the last merge kept, as it was before, with the address the merge gave it.
+    struct MergedKeeper {
+        std::uint32_t index = 0;
+        CBookmark before;
+        std::string mergedUrl;
+    };
+    std::vector<MergedKeeper> m_mergedKeepers;
     std::vector<std::string> m_arrDictionary;
     std::vector<std::string> m_arrTerms;
     std::string m_strUndoKeyword;

@@ -239,3 +239,36 @@ TEST_F(Cli, KeywordsListsEveryKeywordOnce) {
 }
 
 } // namespace
+
+TEST_F(Cli, DuplicatesAreListedMergedAndSkippedOnImport) {
+    const std::string html = dir.File("links.html");
+    WriteFile(html, "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n"
+                    "<DT><A HREF=\"https://www.theverge.com/\" ADD_DATE=\"1500000000\">Verge</A>\n"
+                    "<DT><A HREF=\"https://www.theverge.com/?utm_source=tw\" "
+                    "ADD_DATE=\"1400000000\">Verge from a tweet</A>\n"
+                    "<DT><A HREF=\"http://theverge.com\" ADD_DATE=\"1600000000\">verge</A>\n"
+                    "<DT><A HREF=\"https://www.mozilla.org/about/\">Mozilla</A>\n"
+                    "</DL><p>\n");
+    const std::string path = dir.File("links.brx");
+    ASSERT_EQ(RunCli({"import", path, html, "--no-backup"}).code, 0);
+
+    const CliRun skip = RunCli({"import", path, html, "--skip-duplicates", "--no-backup"});
+    EXPECT_EQ(skip.code, 0);
+    EXPECT_EQ(skip.out, html + ": 0 bookmarks, 0 macros, 0 schedules, 4 duplicates skipped\n");
+
+    const CliRun same = RunCli({"duplicates", path});
+    EXPECT_EQ(same.code, 0);
+    EXPECT_EQ(same.out, "same: 2\n\thttps://www.theverge.com/\tVerge\n"
+                        "\thttps://www.theverge.com/?utm_source=tw\tVerge from a tweet\n"
+                        "same groups: 1, likely groups: 0\n");
+
+    const CliRun merge = RunCli({"duplicates", path, "--likely", "--merge", "--no-backup"});
+    EXPECT_EQ(merge.code, 0);
+    EXPECT_THAT(merge.out, HasSubstr("likely: 3\n"));
+    EXPECT_THAT(merge.out, HasSubstr("merged: 2 bookmarks removed\n"));
+    // The clean https address stays, with the earliest add date of the three.
+    EXPECT_EQ(RunCli({"list", path}).out,
+              "Mozilla\thttps://www.mozilla.org/about/\nVerge\thttps://www.theverge.com/\n");
+    EXPECT_THAT(RunCli({"list", path, "--columns", "0,8"}).out,
+                HasSubstr("Verge\t2014-05-13 16:53:20\n"));
+}

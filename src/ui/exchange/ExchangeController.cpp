@@ -6,6 +6,7 @@
 #include "exchange/ImportFile.h"
 #include "platform/PathDetection.h"
 #include "store/BrindleDoc.h"
+#include "store/DuplicateFilter.h"
 #include "ui/exchange/BrowserCapture.h"
 #include "ui/exchange/ExchangeMessages.h"
 #include "ui/exchange/ExportDialog.h"
@@ -21,6 +22,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+
+#include <optional>
 
 namespace brindle {
 
@@ -65,6 +68,7 @@ void ExchangeController::Import() {
         if (!ImportPath(file))
             break;
     }
+    m_add = {};
     Finish();
     SayImported();
 }
@@ -93,7 +97,7 @@ bool ExchangeController::ImportPath(const QString& path) {
         return false;
     // Text files show their progress; the other kinds are read in one step.
     const ImportResult result =
-        format->makeReader ? ImportHtml(path) : format->import(m_doc, file, {});
+        format->makeReader ? ImportHtml(path) : format->import(m_doc, file, {.sink = m_add});
     Tally(result);
     ShowExchangeReport(m_window, result.problems, path);
     return true;
@@ -123,7 +127,7 @@ ImportResult ExchangeController::ImportHtml(const QString& path) {
             read = true;
             step(12);
         }
-        return m_doc.AddBookmark(fields);
+        return m_add ? m_add(fields) : m_doc.AddBookmark(fields);
     };
     ImportResult result = ImportFile(m_doc, path.toStdString(), options);
     step(20);
@@ -158,9 +162,15 @@ void ExchangeController::ImportWizard() {
 void ExchangeController::RunWizardImports(const WizardChoices& c) {
     WaitCursor wait;
     m_tally = {};
+    std::optional<DuplicateFilter> filter;
+    if (c.skipDuplicates) {
+        filter.emplace(m_doc);
+        m_add = [&filter](const BookmarkFields& fields) { return filter->Add(fields); };
+    }
     // Missing files and folders are passed over without a word.
     if (c.favorites && !c.favoritesFolder.isEmpty() && QFileInfo(c.favoritesFolder).isDir()) {
-        const ImportResult result = ImportFavoritesTree(m_doc, c.favoritesFolder.toStdString());
+        const ImportResult result =
+            ImportFavoritesTree(m_doc, c.favoritesFolder.toStdString(), {.sink = m_add});
         Tally(result);
         ShowExchangeReport(m_window, result.problems);
     }

@@ -69,6 +69,8 @@ class ExchangeController : public QObject {
     QStatusBar* m_bar;
     QWidget* m_window;
     std::vector<int> m_progressTrace;
+    // Where imported bookmarks go while an import skips duplicates; empty: the document.
+    BookmarkSink m_add;
     struct Tally m_tally;
 };
 

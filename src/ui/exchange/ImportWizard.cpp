@@ -87,6 +87,13 @@ CImportWiz1::CImportWiz1(QWidget* parent) : QWizardPage(parent) {
     list->addItem(
         new QListWidgetItem(QIcon(QStringLiteral(":/icons/file-input.svg")), tr("Powermarks 3.0")));
     layout->addWidget(list);
+    m_skipDuplicates =
+        new QCheckBox(tr("&Skip bookmarks whose address is already in the collection"), this);
+    m_skipDuplicates->setObjectName(QStringLiteral("skipDuplicates"));
+    m_skipDuplicates->setToolTip(
+        tr("Addresses that differ only in letter case, a default port or campaign parameters "
+           "(utm_..., fbclid) count as already there."));
+    layout->addWidget(m_skipDuplicates);
 }
 
 CImportWiz2::CImportWiz2(const QString& favoritesFolder, QWidget* parent)
@@ -224,7 +231,8 @@ CImportWizSheet::CImportWizSheet(const brindle::WizardSources& sources, QWidget*
     setObjectName(QStringLiteral("importWizard"));
     setWindowTitle(tr("Import Wizard"));
     setWizardStyle(QWizard::ClassicStyle);
-    addPage(new CImportWiz1(this));
+    m_page1 = new CImportWiz1(this);
+    addPage(m_page1);
     m_page2 = new CImportWiz2(sources.favoritesFolder, this);
     addPage(m_page2);
     m_page3 = new CImportWiz3(sources.userFiles, this);
@@ -243,5 +251,6 @@ brindle::WizardChoices CImportWizSheet::Choices() const {
     c.userFiles = m_sources.userFiles;
     c.powermarks = m_page4->Check()->isChecked();
     c.powermarksFile = m_page4->Location()->text().trimmed();
+    c.skipDuplicates = m_page1->SkipDuplicates()->isChecked();
     return c;
 }

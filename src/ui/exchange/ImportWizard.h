@@ -33,6 +33,8 @@ struct WizardChoices {
     QStringList userFiles;
     bool powermarks = false;
     QString powermarksFile;
+    // Bookmarks whose address has the normal form of one already there are left out.
+    bool skipDuplicates = false;
 };
 
 } // namespace brindle
@@ -41,6 +43,10 @@ class CImportWiz1 : public QWizardPage {
     Q_OBJECT
   public:
     explicit CImportWiz1(QWidget* parent = nullptr);
+    QCheckBox* SkipDuplicates() const { return m_skipDuplicates; }
+
+  private:
+    QCheckBox* m_skipDuplicates;
 };
 
 // A page of one source read from a typed location: a box that ticks it, the location and its
@@ -94,6 +100,7 @@ class CImportWizSheet : public QWizard {
   public:
     CImportWizSheet(const brindle::WizardSources& sources, QWidget* parent = nullptr);
 
+    CImportWiz1* FirstPage() const { return m_page1; }
     CImportWiz2* FavoritesPage() const { return m_page2; }
     CImportWiz3* NetscapePage() const { return m_page3; }
     CImportWiz4* PowermarksPage() const { return m_page4; }
@@ -101,6 +108,7 @@ class CImportWizSheet : public QWizard {
 
   private:
     brindle::WizardSources m_sources;
+    CImportWiz1* m_page1;
     CImportWiz2* m_page2;
     CImportWiz3* m_page3;
     CImportWiz4* m_page4;

@@ -38,6 +38,7 @@ enum : int {
     Dictionary = 32783,
     SearchOption = 32784,
     CopyKeywords = 32785,
+    FindDuplicates = 33200,
     Fetch = 32886,
     StatusCheck = 32935,
 

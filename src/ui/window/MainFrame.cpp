@@ -8,6 +8,7 @@
 #include "store/TextUtil.h"
 #include "ui/bookmarks/AddMarkPropertySheet.h"
 #include "ui/bookmarks/BookmarkView.h"
+#include "ui/bookmarks/DuplicatesDialog.h"
 #include "ui/bookmarks/PageOpener.h"
 #include "ui/exchange/ExchangeController.h"
 #include "ui/exchange/LinkedFileController.h"
@@ -143,6 +144,17 @@ void CMainFrame::RegisterCommands() {
         [this] { return !m_doc.Bookmarks().empty(); });
     c.Register(cmd::Dictionary, [this] { ShowDictionary(); });
     c.Register(cmd::Schedules, [this] { brindle::RunScheduleProperties(this, m_doc); });
+    c.Register(
+        cmd::FindDuplicates,
+        [this] {
+            const std::size_t removed = brindle::DuplicatesDialog::Run(this, m_doc);
+            if (removed > 0)
+                m_panes->SetText(brindle::kPanePrompt,
+                                 tr("Merged duplicates: %1 bookmarks removed (Undo "
+                                    "takes the merge back)")
+                                     .arg(removed));
+        },
+        [this] { return m_doc.Bookmarks().size() > 1; });
     c.Register(
         cmd::ViewToolbar,
         [this] { m_commandBand->setVisible(Action(cmd::ViewToolbar)->isChecked()); }, {},
