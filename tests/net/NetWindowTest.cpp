@@ -147,8 +147,10 @@ TEST_F(NetWindowTest, OpenArchivedCopyAsksTheArchiveAndOpensItsCopy) {
         listed |= a->data().toInt() == cmd::OpenArchivedCopy;
     delete menu;
     EXPECT_TRUE(listed) << "in the row menu";
+    commands.UpdateState(cmd::OpenArchivedCopy); // as showing the menu does
     commands.Execute(cmd::OpenArchivedCopy);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(opened); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(opened); }, 10000))
+        << frame->Panes()->Text(0).toStdString();
     QTest::qWait(100); // the script's line is written
     QFile result(opened);
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));
