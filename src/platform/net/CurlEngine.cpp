@@ -194,8 +194,12 @@ bool CurlEngine::HostBusy(const std::string& hostKey) const {
     if (it == m_hosts.end())
         return false;
     const Host& h = it->second;
-    return h.active + static_cast<int>(h.queue.size()) >= m_limits.perHost ||
-           h.backoffUntil > Clock::now();
+    // A request that waits to be asked again later (a retry's pause) holds no place yet.
+    const Clock::time_point now = Clock::now();
+    int waiting = 0;
+    for (std::uint64_t id : h.queue)
+        waiting += m_transfers.at(id)->notBefore <= now + std::chrono::milliseconds(500);
+    return h.active + waiting >= m_limits.perHost || h.backoffUntil > now;
 }
 
 std::uint64_t CurlEngine::Submit(HttpRequest request, int delayMs, Done done, Progress progress) {

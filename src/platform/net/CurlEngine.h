@@ -104,7 +104,8 @@ class CurlEngine : public QObject {
     // The host a URL's requests are counted against ("" for a URL without one).
     static std::string HostKey(const std::string& url);
     // Whether a new request to this host would only wait: it has all the requests it may
-    // have running or queued, or it is backing off.
+    // have running or queued (not counting those whose delay has more than half a second to
+    // go), or it is backing off.
     bool HostBusy(const std::string& hostKey) const;
 
     // Counts for tests and benchmarks.
