@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-process `brindle-cli check` of COUNT bookmarks against a local server that answers every
-# request after DELAY ms, with "ConnectMax" 8: URLs per second, CPU per URL and peak memory.
+# request after DELAY ms, with "ConnectMax" 8: URLs per second, CPU per URL and peak memory. The
+# server is one host: its politeness limits are raised so that the 8 connections are measured.
 # Budget at 100 ms: >= 76 URLs/s (95 % of the limit of 8 / 0.1 s) and <= 0.16 ms CPU per URL.
 #   bench/cli_check.sh [BUILD_DIR] [COUNT] [DELAY_MS]     (defaults: build-release, 1000, 100)
 set -euo pipefail
@@ -27,7 +28,8 @@ port=$(cat "$work/port")
 "$build/bench/make_link_collection" "$work/links.brx" "$count" "http://127.0.0.1:$port"
 echo "load: $(uptime | sed 's/.*load average/load average/')"
 /usr/bin/time -f '%e %U %S %M' -o "$work/time" \
-    "$build/bin/brindle-cli" check "$work/links.brx" --connect-max 8 --no-backup > "$work/out" 2> "$work/err"
+    "$build/bin/brindle-cli" check "$work/links.brx" --connect-max 8 --per-host 8 --host-rate 1000 \
+    --no-backup > "$work/out" 2> "$work/err"
 read -r wall user sys rss < "$work/time"
 results=$(grep -c $'^No change\t' "$work/out" || true)
 awk -v n="$count" -v ok="$results" -v wall="$wall" -v user="$user" -v sys="$sys" -v rss="$rss" \

@@ -14,7 +14,8 @@ int RunFetch(const Args& args, Io& io) {
 Command FetchCommand() {
     return {"fetch",
             "read the bookmarks' pages and take their description and keywords",
-            "FILE [--connect-max N] [--query Q] [--proxy HOST:PORT] [--timeout S] [--no-backup]",
+            "FILE [--connect-max N] [--per-host N] [--host-rate R] [--query Q] [--proxy URL]\n"
+            "      [--timeout S] [--no-backup]",
             "Reads the page of every bookmark (or of the hits of a keyword query) up to the end\n"
             "of its head, as the Fetch command does: the page's description replaces the\n"
             "bookmark's, its keywords (or its title) are added to the keyword text, and a\n"
@@ -25,7 +26,7 @@ Command FetchCommand() {
             "merged in, and it is saved with its backups. Exit code 0 when the run completed,\n"
             "1 on a file error.",
             {"FILE"},
-            LinkJobOptions(true),
+            LinkJobOptions(LinkJob::Fetch),
             RunFetch};
 }
 

@@ -2,17 +2,19 @@
 #include "cli/LinkRun.h"
 
 #include "cli/CliDocument.h"
+#include "platform/net/ArchiveLookup.h"
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
-#include "platform/net/SocketProber.h"
 #include "status/LinkResult.h"
 #include "store/BrindleDoc.h"
 #include "store/DocumentSync.h"
+#include "store/PreferenceLimits.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <unistd.h>
@@ -60,14 +62,66 @@ class ResultWitness : public Prober {
     int m_last = 0;
 };
 
+constexpr int kMaxCliConnections = 128;
+
+// "90", "90s", "15m", "12h", "7d": seconds; nothing for anything else.
+std::optional<std::int64_t> ParseAge(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    std::int64_t unit = 1;
+    switch (text.back()) {
+    case 's':
+        text.remove_suffix(1);
+        break;
+    case 'm':
+        unit = 60;
+        text.remove_suffix(1);
+        break;
+    case 'h':
+        unit = 3600;
+        text.remove_suffix(1);
+        break;
+    case 'd':
+        unit = 86400;
+        text.remove_suffix(1);
+        break;
+    default:
+        break;
+    }
+    const auto n = ParseInteger(text, 0, std::int64_t{100} * 365 * 86400 / unit);
+    if (!n)
+        return std::nullopt;
+    return *n * unit;
+}
+
+// A positive number of requests a second ("4", "0.5").
+std::optional<double> ParseRate(const std::string& text) {
+    char* end = nullptr;
+    const double rate = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end != '\0' || !(rate > 0) || rate > 1000)
+        return std::nullopt;
+    return rate;
+}
+
 } // namespace
 
-std::vector<Option> LinkJobOptions(bool withConnectMax) {
+std::vector<Option> LinkJobOptions(LinkJob job) {
     std::vector<Option> options;
-    if (withConnectMax)
-        options.push_back({"--connect-max", "N", "connections at once, 0-8 (default 5)"});
+    options.push_back({"--connect-max", "N", "requests at once, 0-128 (default 5)"});
+    options.push_back({"--per-host", "N", "requests at once to one host, 1-16 (default 2)"});
+    options.push_back({"--host-rate", "R", "new requests a second to one host (default 4)"});
+    if (job == LinkJob::Check) {
+        options.push_back(
+            {"--older-than", "AGE", "only bookmarks last checked longer ago (30m, 12h, 7d)"});
+        options.push_back(
+            {"--archived", nullptr, "print a web archive's copy beside each dead link"});
+        options.push_back({"--archive-service", "URL",
+                           "the web archive --archived asks (default https://archive.org)"});
+    }
     options.push_back({"--query", "Q", "only the hits of this keyword query"});
-    options.push_back({"--proxy", "HOST:PORT", "send the requests through this HTTP proxy"});
+    options.push_back({"--proxy", "URL",
+                       "send the requests through this proxy (HOST:PORT, "
+                       "http://, https://, socks4://, socks5://)"});
     options.push_back({"--timeout", "SECONDS", "time-out of one request (default 30)"});
     options.push_back({"--no-backup", nullptr, "save without writing .bak and .bk0 first"});
     return options;
@@ -76,11 +130,35 @@ std::vector<Option> LinkJobOptions(bool withConnectMax) {
 int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     CPreferences prefs;
     if (const auto text = args.Value("--connect-max")) {
-        const auto n = ParseInteger(*text, 0, 8);
+        const auto n = ParseInteger(*text, 0, kMaxCliConnections);
         if (!n)
-            return UsageError(me, io.err, "--connect-max needs a number from 0 to 8");
+            return UsageError(me, io.err, "--connect-max needs a number from 0 to 128");
         prefs.m_nConnectMax = static_cast<std::int32_t>(*n);
     }
+    HostLimits limits;
+    limits.perHost = prefs.m_nHostConnections;
+    limits.hostRate = prefs.m_nHostRate;
+    if (const auto text = args.Value("--per-host")) {
+        const auto n = ParseInteger(*text, kMinHostConnections, kMaxHostConnections);
+        if (!n)
+            return UsageError(me, io.err, "--per-host needs a number from 1 to 16");
+        limits.perHost = static_cast<int>(*n);
+    }
+    if (const auto text = args.Value("--host-rate")) {
+        const auto rate = ParseRate(*text);
+        if (!rate)
+            return UsageError(me, io.err, "--host-rate needs a number above 0, at most 1000");
+        limits.hostRate = *rate;
+    }
+    std::optional<std::int64_t> olderThan;
+    if (const auto text = args.Value("--older-than")) {
+        olderThan = ParseAge(*text);
+        if (!olderThan)
+            return UsageError(me, io.err, "--older-than needs an age such as 90s, 30m, 12h or 7d");
+    }
+    const bool archived = args.Has("--archived");
+    if (const auto service = args.Value("--archive-service"))
+        prefs.m_strArchiveService = *service;
     int timeoutMs = kTransferTimeoutMs;
     if (const auto text = args.Value("--timeout")) {
         const auto n = ParseInteger(*text, 1, 3600);
@@ -113,13 +191,25 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
         for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i)
             selection.push_back(i);
     }
+    if (olderThan) {
+        // Never checked (0) counts as long ago.
+        const BrxTime before = CBrindleDoc::Now() - *olderThan;
+        std::erase_if(selection,
+                      [&](std::uint32_t i) { return doc.Bookmarks()[i].m_tLastChecked > before; });
+    }
 
     const auto app = MakeApplication();
     NetSession session;
-    // Checks ask on the prober's own sockets (over QtNetwork through a proxy); fetches read
-    // pages over QtNetwork.
-    SocketProber checkProber(session);
+    const std::shared_ptr<CurlEngine> http = CurlEngine::Instance();
+    limits.maxConnections = std::clamp(prefs.m_nConnectMax, 1, kMaxCliConnections);
+    http->SetLimits(limits);
+    NetProber checkProber(session, NetProber::Mode::Probe);
     NetProber fetchProber(session, NetProber::Mode::Fetch);
+    std::unique_ptr<ArchiveLookup> archive;
+    if (archived)
+        archive = std::make_unique<ArchiveLookup>(
+            prefs.m_strArchiveService,
+            NetSession::ProxyFor(SessionSettings::FromPreferences(prefs)));
     checkProber.SetTimeout(timeoutMs);
     fetchProber.SetTimeout(timeoutMs);
     ResultWitness prober(job == LinkJob::Check ? static_cast<Prober&>(checkProber) : fetchProber);
@@ -129,6 +219,12 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     std::size_t results = 0;
     std::string line;
     LinkEngine* running = nullptr;
+    // The run ends once the engine is idle and no archive look-up is outstanding.
+    const auto maybeQuit = [&] {
+        if (running && !running->Running() && running->Idle() &&
+            (!archive || archive->Pending() == 0))
+            QCoreApplication::exit(0);
+    };
     LinkEngine::Callbacks callbacks;
     callbacks.openSession = [&] { return session.Open(SessionSettings::FromPreferences(prefs)); };
     callbacks.applied = [&](std::uint32_t index) {
@@ -147,18 +243,28 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
                 AppendField(line, why);
             }
         }
-        line += '\n';
-        io.out << line << std::flush;
         ++counts[std::string(b.m_strStatus)];
+        if (archive && IsDeadLinkStatus(b.m_strStatus)) {
+            // Printed once the archive has answered, with the copy it knows or "none".
+            archive->Ask(std::string(b.m_strURL), [&io, &maybeQuit,
+                                                   line](std::optional<Snapshot> snapshot, int) {
+                io.out << line << "\tarchived: " << (snapshot ? snapshot->url : std::string("none"))
+                       << "\n"
+                       << std::flush;
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), [&maybeQuit] { maybeQuit(); },
+                    Qt::QueuedConnection);
+            });
+        } else {
+            line += '\n';
+            io.out << line << std::flush;
+        }
         ++results;
         if (progress && running)
             io.err << "\r" << running->Completed() + 1 << " of " << running->QueueLength()
                    << std::flush;
     };
-    callbacks.runChanged = [&] {
-        if (running && !running->Running() && running->Idle())
-            QCoreApplication::exit(0);
-    };
+    callbacks.runChanged = maybeQuit;
     LinkEngine engine(job, doc, prober, callbacks);
     running = &engine;
 
@@ -166,7 +272,7 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     clock.start();
     engine.Toggle(selection);
     const std::size_t queued = engine.QueueLength();
-    if (!engine.Idle())
+    if (!engine.Idle() || (archive && archive->Pending() > 0))
         QCoreApplication::exec();
     running = nullptr;
 

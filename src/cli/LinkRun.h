@@ -10,7 +10,7 @@ namespace brindle::cli {
 
 int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io);
 
-// The options both commands take.
-std::vector<Option> LinkJobOptions(bool withConnectMax);
+// The options of each command.
+std::vector<Option> LinkJobOptions(LinkJob job);
 
 } // namespace brindle::cli

@@ -138,6 +138,9 @@ std::vector<SettingValue> MakeTable() {
     t.push_back(Number(QStringLiteral("ConnectMax"), 5, FIELD(m_nConnectMax)));
     t.push_back(Number(QStringLiteral("fontSize"), 9, FIELD(m_nFontSize)));
     t.push_back(Number(QStringLiteral("HasProxy"), 0, FIELD(m_bHasProxy)));
+    t.push_back(Number(QStringLiteral("HostConnections"), 2, FIELD(m_nHostConnections)));
+    t.push_back(Number(QStringLiteral("HostRate"), 4, FIELD(m_nHostRate)));
+    t.push_back(Number(QStringLiteral("CheckOlderDays"), 0, FIELD(m_nCheckOlderDays)));
     constexpr auto icons = CPreferences::DefaultStatusIcons();
     for (int i = 0; i < static_cast<int>(icons.size()); ++i)
         t.push_back(Number(
@@ -155,6 +158,8 @@ std::vector<SettingValue> MakeTable() {
     t.push_back(Text(QStringLiteral("Server"), "", FIELD(m_strProxyServer)));
     t.push_back(Text(QStringLiteral("User"), "", FIELD(m_strProxyUser)));
     t.push_back(Text(QStringLiteral("Ps"), "", FIELD(m_strProxyPassword)));
+    t.push_back(
+        Text(QStringLiteral("ArchiveService"), "https://archive.org", FIELD(m_strArchiveService)));
 
     const auto font = SettingDefault::DesktopFont;
     t.push_back(Number(QStringLiteral("font.lfHeight"), 0, FIELD(m_logFont.lfHeight), font));

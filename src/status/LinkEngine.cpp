@@ -5,9 +5,29 @@
 #include "store/BrindleDoc.h"
 
 #include <algorithm>
+#include <cctype>
 #include <unordered_map>
 
 namespace brindle {
+
+namespace {
+
+// The host part of a URL, lower-cased, for grouping the entries that wait for one host.
+std::string HostOf(std::string_view url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos)
+        return {};
+    std::string_view rest = url.substr(scheme + 3);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos)
+        rest.remove_prefix(at + 1);
+    std::string host(rest);
+    for (char& c : host)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return host;
+}
+
+} // namespace
 
 LinkEngine::LinkEngine(LinkJob job, CBrindleDoc& doc, Prober& prober, Callbacks callbacks)
     : m_job(job), m_doc(doc), m_prober(prober), m_callbacks(std::move(callbacks)) {
@@ -71,6 +91,9 @@ void LinkEngine::BeginQueue() {
     m_queueOpen = true;
     m_launched = 0;
     m_completed = 0;
+    m_next = 0;
+    m_aside.clear();
+    m_asideHosts.clear();
     m_hintShift = 0;
     m_queue.clear();
     Broadcast(kChecking);
@@ -92,12 +115,22 @@ bool LinkEngine::Queue(std::uint32_t index) {
         Broadcast(kCheckingOff);
         return false;
     }
+    if (CheckedRecently(index))
+        return false;
     m_queue.push_back(
         {std::string(b.m_strName), std::string(b.m_strURL), std::string(b.m_strStatus), index});
     m_doc.SetFieldText(index, kFieldStatus, RunStatus());
     if (m_job == LinkJob::Check)
         m_doc.SetFieldTime(index, kFieldLastChecked, CBrindleDoc::Now());
     return true;
+}
+
+bool LinkEngine::CheckedRecently(std::uint32_t index) const {
+    const int days = m_doc.Prefs().m_nCheckOlderDays;
+    if (m_job != LinkJob::Check || days <= 0)
+        return false;
+    return m_doc.Bookmarks()[index].m_tLastChecked >
+           CBrindleDoc::Now() - static_cast<BrxTime>(days) * 86400;
 }
 
 void LinkEngine::QueueListed() {
@@ -111,6 +144,8 @@ void LinkEngine::QueueListed() {
     for (std::uint32_t index : hits) {
         const BookmarkRef b = m_doc.Bookmarks()[index];
         if (b.m_strURL.empty() || (m_job == LinkJob::Check && b.m_wStatusChecking == 0))
+            continue;
+        if (CheckedRecently(index))
             continue;
         Queue(index);
     }
@@ -129,6 +164,7 @@ void LinkEngine::Launch() {
     }
     m_queueOpen = false;
     FindSharedPairs();
+    m_next = 1;
     LaunchEntry(0, 0);
 }
 
@@ -204,14 +240,68 @@ void LinkEngine::OnDone(int slot, ProbeResult result) {
         FinishRun();
 }
 
+std::int64_t LinkEngine::NextEntry() {
+    for (auto host = m_asideHosts.begin(); host != m_asideHosts.end(); ++host) {
+        std::deque<std::size_t>& waiting = m_aside[*host];
+        if (m_prober.HostBusy(m_queue[waiting.front()].url))
+            continue;
+        const std::size_t entry = waiting.front();
+        waiting.pop_front();
+        if (waiting.empty()) {
+            m_aside.erase(*host);
+            m_asideHosts.erase(host);
+        }
+        return static_cast<std::int64_t>(entry);
+    }
+    while (m_next < m_queue.size()) {
+        const std::size_t entry = m_next++;
+        if (!m_prober.HostBusy(m_queue[entry].url))
+            return static_cast<std::int64_t>(entry);
+        std::string host = HostOf(m_queue[entry].url);
+        std::deque<std::size_t>& waiting = m_aside[host];
+        if (waiting.empty())
+            m_asideHosts.push_back(std::move(host));
+        waiting.push_back(entry);
+    }
+    // Only busy hosts are left: with no slot running, nothing would ever free one, so the first
+    // of them is asked and waits its turn in the prober.
+    if (Idle() && !m_asideHosts.empty()) {
+        const std::string host = m_asideHosts.front();
+        std::deque<std::size_t>& waiting = m_aside[host];
+        const std::size_t entry = waiting.front();
+        waiting.pop_front();
+        if (waiting.empty()) {
+            m_aside.erase(host);
+            m_asideHosts.erase(m_asideHosts.begin());
+        }
+        return static_cast<std::int64_t>(entry);
+    }
+    return -1;
+}
+
 void LinkEngine::Refill() {
     // "ConnectMax" 0 would leave all but the first entry waiting forever: it runs one slot.
     const std::size_t limit = static_cast<std::size_t>(
         std::clamp(m_doc.Prefs().m_nConnectMax, 1, static_cast<int>(kSlotCount)));
     const std::size_t n = std::min(limit, m_queue.size());
-    for (std::size_t slot = 0; slot < n; ++slot)
-        if (!m_slots[slot].busy && m_launched < m_queue.size())
-            LaunchEntry(m_launched, static_cast<int>(slot));
+    for (std::size_t slot = 0; slot < n && m_launched < m_queue.size(); ++slot) {
+        if (m_slots[slot].busy)
+            continue;
+        const std::int64_t entry = NextEntry();
+        if (entry < 0)
+            break;
+        LaunchEntry(static_cast<std::size_t>(entry), static_cast<int>(slot));
+    }
+}
+
+void LinkEngine::RestoreUnlaunched() {
+    for (const auto& [host, waiting] : m_aside)
+        for (std::size_t entry : waiting)
+            RestoreEntry(entry);
+    m_aside.clear();
+    m_asideHosts.clear();
+    Restore(m_next, m_queue.size());
+    m_next = m_queue.size();
 }
 
 void LinkEngine::Teardown() {
@@ -224,14 +314,14 @@ void LinkEngine::Teardown() {
         s.busy = false;
         RestoreEntry(s.entry);
     }
-    Restore(m_launched, m_queue.size());
+    RestoreUnlaunched();
     m_launched = m_queue.size();
     if (m_callbacks.runChanged)
         m_callbacks.runChanged();
 }
 
 void LinkEngine::FinishRun() {
-    Restore(m_launched, m_queue.size());
+    RestoreUnlaunched();
     m_running = false;
     Broadcast(kCheckOff);
     if (m_callbacks.runChanged)

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // LinkEngine: the status check and the bulk fetch. Bookmarks are queued in order; the first
-// entry is asked alone, and from its result on up to "ConnectMax" slots (at most eight) run at
-// once, each result freeing its slot and the same pass refilling every free slot below the
-// limit in queue order. Results are applied in the order they arrive, to the bookmark found
-// again by name and URL (a bookmark renamed or edited meanwhile loses its result). Stopping
-// takes effect at the next result, which ends every slot.
+// entry is asked alone, and from its result on up to "ConnectMax" slots run at once (the window
+// allows eight, the command line more), each result freeing its slot and the same pass refilling
+// every free slot below the limit in queue order. An entry whose host the prober calls busy (it
+// has all the requests it may have) waits aside while later entries for other hosts go first;
+// it is asked as soon as its host is free again. Results are applied in the order they arrive, to
+// the bookmark found again by name and URL (a bookmark renamed or edited meanwhile loses its
+// result). Stopping takes effect at the next result, which ends every slot.
 //
 // Beyond the classic rules: "ConnectMax" 0 runs one slot instead of stalling after the first
 // entry; bookmarks queued but never answered get their previous status back when a run stops
@@ -13,16 +15,19 @@
 // short pause, and a 429 or 503 answer that names a Retry-After of at most 30 seconds is asked
 // once more after that wait; a location replaces the URL as the server gave it, and only while
 // "Repair links as they are found" is on; a 200 answer without a usable Last-Modified keeps the
-// bookmark's time.
+// bookmark's time. With "CheckOlderDays" set, a check leaves out the bookmarks checked within
+// that many days, so that a daily run costs little.
 
 #include "status/Prober.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -34,7 +39,7 @@ enum class LinkJob { Check, Fetch };
 
 class LinkEngine {
   public:
-    static constexpr int kSlotCount = 8;
+    static constexpr int kSlotCount = 128;
     static constexpr int kRetryPauseMs = 1500;
     static constexpr int kMaxRetryAfterSeconds = 30;
 
@@ -108,7 +113,12 @@ class LinkEngine {
     };
 
     void Broadcast(std::string_view text);
+    // A check skips bookmarks checked within the last "CheckOlderDays" days (when set).
+    bool CheckedRecently(std::uint32_t index) const;
     void LaunchEntry(std::size_t entry, int slot);
+    // The next entry to launch: one set aside whose host is free now, else the next in the queue
+    // whose host is not busy (those that are go aside); -1 when every one left waits for its host.
+    std::int64_t NextEntry();
     void Refill();
     void Teardown();
     void FinishRun();
@@ -118,6 +128,8 @@ class LinkEngine {
     void ApplyFetch(const Entry& entry, const ProbeResult& result);
     // Gives entries [from, to) their previous status back where they still show the run's.
     void Restore(std::size_t from, std::size_t to);
+    // The same for every entry not launched: those set aside and those not reached.
+    void RestoreUnlaunched();
     void RestoreEntry(std::size_t entry);
     void Applied(std::uint32_t index);
     void FindSharedPairs();
@@ -133,6 +145,11 @@ class LinkEngine {
     std::vector<Entry> m_queue;
     std::size_t m_launched = 0;
     std::size_t m_completed = 0;
+    std::size_t m_next = 0; // the first queue entry not looked at yet
+    // Entries set aside because their host was busy, per host in queue order; the hosts in the
+    // order they first had one.
+    std::unordered_map<std::string, std::deque<std::size_t>> m_aside;
+    std::vector<std::string> m_asideHosts;
     std::array<Slot, kSlotCount> m_slots{};
     std::int64_t m_hintShift = 0; // how far bookmarks moved since queueing (deletions)
     // Name and URL pairs that more than one bookmark carried when the run was launched: their

@@ -138,6 +138,11 @@ std::string SystemErrorText(int code) {
     }
 }
 
+bool IsDeadLinkStatus(std::string_view status) {
+    return status == StatusTextForResult(404) || status == StatusTextForResult(kErrCannotConnect) ||
+           status == StatusTextForResult(kErrNameNotResolved);
+}
+
 bool IsTransientResult(int result) {
     return result == kErrTimeout || result == kErrCannotConnect || result == kErrInvalidResponse;
 }

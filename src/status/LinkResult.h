@@ -66,6 +66,10 @@ std::string InternetErrorText(int code);
 // secure-connection failures the table has no text for (12045, 12157).
 std::string SystemErrorText(int code);
 
+// A status text that says the page or its whole host is gone ("Page not found", "Server not
+// found", "Server address unknown"): the bookmarks an archived copy may bring back.
+bool IsDeadLinkStatus(std::string_view status);
+
 // Outcomes worth one more try after a short pause: the first complaint about link checkers is
 // links reported dead that were only slow or briefly refusing.
 bool IsTransientResult(int result);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The engines' view of the network: something that asks one URL at a time per slot and reports
-// back. The QtNetwork prober lives in the platform layer; tests script one.
+// back. The prober over the HTTP engine lives in the platform layer; tests script one.
 
 #include "status/PageMeta.h"
 #include "store/TimeFormat.h"
@@ -38,10 +38,18 @@ class Prober {
     // later from the event loop of the thread that called Start, never from inside Start.
     void SetCompletion(Completion completion) { m_completion = std::move(completion); }
 
-    // Asks `url` in `slot` (0-7) after waiting `delayMs` milliseconds.
+    // Asks `url` in `slot` (0 up to the engine's slot count) after waiting `delayMs`
+    // milliseconds.
     virtual void Start(int slot, const std::string& url, int delayMs) = 0;
     // Forgets the slot's request: its result never arrives.
     virtual void Cancel(int slot) = 0;
+    // Whether a request for `url` started now would only wait for its host (which has all the
+    // requests it may have, or asked to be left alone for a while): the engine then starts
+    // another entry first.
+    virtual bool HostBusy(const std::string& url) const {
+        (void)url;
+        return false;
+    }
 
   protected:
     void Complete(int slot, ProbeResult result) {

@@ -33,6 +33,9 @@ bool ClampPreferences(CPreferences& p) {
     changed |= Clamp(p.m_nMaxInTray, kMinTrayBookmarks, kMaxTrayBookmarks);
     changed |= Clamp(p.m_nConnectMax, kMinConnections, kMaxConnections);
     changed |= Clamp(p.m_nProxyPort, kMinProxyPort, kMaxProxyPort);
+    changed |= Clamp(p.m_nHostConnections, kMinHostConnections, kMaxHostConnections);
+    changed |= Clamp(p.m_nHostRate, kMinHostRate, kMaxHostRate);
+    changed |= Clamp(p.m_nCheckOlderDays, 0, kMaxCheckOlderDays);
     changed |= Clamp(p.m_nConnectMode, 0, 1);
     if (p.m_nPrefer != kPreferIE && p.m_nPrefer != kPreferNetscape) {
         // Any value other than 1 means Netscape Navigator.

@@ -52,6 +52,11 @@ struct CPreferences {
     std::int32_t m_nConnectMax = 5;
     std::int32_t m_nFontSize = 9;
     std::int32_t m_bHasProxy = 0;
+    // Politeness towards one host: requests at once, new requests a second.
+    std::int32_t m_nHostConnections = 2;
+    std::int32_t m_nHostRate = 4;
+    // A check skips bookmarks checked fewer than this many days ago (0: checks them all).
+    std::int32_t m_nCheckOlderDays = 0;
     std::array<std::uint32_t, 18> m_arrStatusIcons = DefaultStatusIcons();
     std::string m_strFastKey = "fastadd";
     std::string m_strTimeFormat = brindle::kDefaultTimeFormat;
@@ -62,6 +67,8 @@ struct CPreferences {
     std::string m_strProxyServer;
     std::string m_strProxyUser;
     std::string m_strProxyPassword;
+    // The web archive whose availability service finds copies of dead pages.
+    std::string m_strArchiveService = "https://archive.org";
     CLogFont m_logFont;
 
     bool operator==(const CPreferences&) const = default;

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The engines over both probers, and brindle-cli check / fetch, against a server on 127.0.0.1.
+// The engines over the prober, and brindle-cli check / fetch, against a server on 127.0.0.1.
 #include "TestServer.h"
 
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
-#include "platform/net/SocketProber.h"
 #include "status/LinkEngine.h"
 #include "store/BrindleDoc.h"
 #include "store/DocumentArchive.h"
@@ -43,14 +42,7 @@ struct Concurrency {
     }
 };
 
-// The check engine over QtNetwork (true) or over its own sockets (false).
-class NetEngineTest : public ::testing::TestWithParam<bool> {};
-INSTANTIATE_TEST_SUITE_P(Probers, NetEngineTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "NetProber" : "SocketProber";
-                         });
-
-TEST_P(NetEngineTest, CheckRunUsesConnectMaxConnectionsAndAppliesEveryResult) {
+TEST(NetEngineTest, CheckRunUsesConnectMaxConnectionsAndAppliesEveryResult) {
     Concurrency seen;
     HttpServer server([&seen](httplib::Server& s, const std::atomic<bool>&) {
         s.Get(R"(/p/(\d+))", [&seen](const httplib::Request& req, httplib::Response& res) {
@@ -76,9 +68,7 @@ TEST_P(NetEngineTest, CheckRunUsesConnectMaxConnectionsAndAppliesEveryResult) {
         all.push_back(static_cast<std::uint32_t>(i));
     }
     NetSession session;
-    NetProber netProber(session, NetProber::Mode::Probe);
-    SocketProber socketProber(session);
-    Prober& prober = GetParam() ? static_cast<Prober&>(netProber) : socketProber;
+    NetProber prober(session, NetProber::Mode::Probe);
     QEventLoop loop;
     LinkEngine::Callbacks cb;
     cb.openSession = [&] { return session.Open({}); };
@@ -289,7 +279,11 @@ TEST_F(CliLinkTest, ACertificateFailureIsReportedWithItsText) {
 
 TEST_F(CliLinkTest, FileErrorsAndUsage) {
     EXPECT_EQ(Cli({"check", dir.File("missing.brx")}).code, 1);
-    EXPECT_EQ(Cli({"check", file, "--connect-max", "9"}).code, 2);
+    EXPECT_EQ(Cli({"check", file, "--connect-max", "129"}).code, 2);
+    EXPECT_EQ(Cli({"check", file, "--per-host", "0"}).code, 2);
+    EXPECT_EQ(Cli({"check", file, "--host-rate", "0"}).code, 2);
+    EXPECT_EQ(Cli({"check", file, "--older-than", "7w"}).code, 2);
+    EXPECT_EQ(Cli({"fetch", file, "--archived"}).code, 2) << "a check's option only";
 }
 
 } // namespace

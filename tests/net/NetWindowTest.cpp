@@ -17,9 +17,11 @@
 #include "ui/window/StatusPanes.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -106,6 +108,54 @@ TEST_F(NetWindowTest, F8ChecksTheListShownAndTheMenuFollowsTheRun) {
     EXPECT_EQ(Status("hop"), "No change") << "a temporary redirect repairs nothing";
     EXPECT_EQ(testutil::FindByName(app.Doc(), "hop")->m_strURL, server.Url("/login-hop"));
     EXPECT_TRUE(app.Doc().IsModified());
+}
+
+TEST_F(NetWindowTest, OpenArchivedCopyAsksTheArchiveAndOpensItsCopy) {
+    // A fake of the archive's availability service, and a "browser" that notes what it opens.
+    HttpServer archive([](httplib::Server& s, const std::atomic<bool>&) {
+        s.Get("/wayback/available", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(R"({"archived_snapshots":{"closest":{"available":true,"url":)"
+                            R"("http://copy.test/web/2019/)" +
+                                req.get_param_value("url") + R"(","timestamp":"20190101000000"}}})",
+                            "application/json");
+        });
+    });
+    QTemporaryDir dir;
+    const QString opened = dir.filePath(QStringLiteral("opened"));
+    const QString browser = dir.filePath(QStringLiteral("browser"));
+    {
+        QFile script(browser);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\necho \"$1\" > '" + opened + "'\n").toUtf8());
+    }
+    QFile::setPermissions(browser, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    app.Prefs().m_strArchiveService = archive.Url("/");
+    app.Prefs().m_strIEPath = browser.toStdString();
+    app.Prefs().m_nPrefer = 1;
+    app.Prefs().m_bAlways = 1;
+    Add("gone", server.Url("/missing"));
+    app.Doc().RerunLastSearch();
+    app.Doc().RefreshViews();
+    frame->Workspace()->Bookmarks()->SelectAllRows();
+    brindle::CommandTable& commands = frame->Commands();
+    EXPECT_FALSE(commands.IsEnabled(cmd::OpenArchivedCopy)) << "not known to be dead yet";
+    app.Doc().SetFieldText(0, kFieldStatus, "Page not found");
+    ASSERT_TRUE(commands.IsEnabled(cmd::OpenArchivedCopy));
+    QMenu* menu = commands.BuildContextMenu(brindle::ContextMenuId::BookmarkSelection, frame);
+    bool listed = false;
+    for (QAction* a : menu->actions())
+        listed |= a->data().toInt() == cmd::OpenArchivedCopy;
+    delete menu;
+    EXPECT_TRUE(listed) << "in the row menu";
+    commands.UpdateState(cmd::OpenArchivedCopy); // as showing the menu does
+    commands.Execute(cmd::OpenArchivedCopy);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(opened); }, 10000))
+        << frame->Panes()->Text(0).toStdString();
+    QTest::qWait(100); // the script's line is written
+    QFile result(opened);
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    EXPECT_EQ(result.readAll().trimmed().toStdString(),
+              "http://copy.test/web/2019/" + server.Url("/missing"));
 }
 
 TEST_F(NetWindowTest, F8AgainStopsAndGivesQueuedBookmarksTheirStatusBack) {

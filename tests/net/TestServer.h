@@ -25,13 +25,15 @@ namespace nettest {
 
 class HttpServer {
   public:
-    // `setup` adds the routes before the server starts.
+    // `setup` adds the routes before the server starts; `address` is a loopback address.
     explicit HttpServer(
-        const std::function<void(httplib::Server&, const std::atomic<bool>&)>& setup) {
+        const std::function<void(httplib::Server&, const std::atomic<bool>&)>& setup,
+        std::string address = "127.0.0.1")
+        : m_address(std::move(address)) {
         setup(m_server, m_stopping);
         // Idle kept-alive connections hold a server thread, and stopping waits for them.
         m_server.set_keep_alive_timeout(1);
-        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_port = m_server.bind_to_any_port(m_address);
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         while (!m_server.is_running())
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -43,10 +45,11 @@ class HttpServer {
     }
     int Port() const { return m_port; }
     std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+        return "http://" + m_address + ":" + std::to_string(m_port) + path;
     }
 
   private:
+    std::string m_address;
     httplib::Server m_server;
     std::atomic<bool> m_stopping{false};
     int m_port = 0;
@@ -89,8 +92,9 @@ class SelfSignedServer {
         const QString key = m_dir.filePath(QStringLiteral("key.pem"));
         const QString cert = m_dir.filePath(QStringLiteral("cert.pem"));
         const int made = QProcess::execute(
-            QStringLiteral("openssl"), {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
-                                        key, "-out", cert, "-days", "1", "-subj", "/CN=127.0.0.1"});
+            QStringLiteral("openssl"),
+            {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days",
+             "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
         if (made != 0)
             return;
         m_server = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(),
@@ -111,6 +115,10 @@ class SelfSignedServer {
     }
     bool Ready() const { return m_server != nullptr; }
     std::string Url() const { return "https://127.0.0.1:" + std::to_string(m_port) + "/"; }
+    std::string CertFile() const {
+        return m_dir.filePath(QStringLiteral("cert.pem")).toStdString();
+    }
+    std::string KeyFile() const { return m_dir.filePath(QStringLiteral("key.pem")).toStdString(); }
 
   private:
     QTemporaryDir m_dir;
@@ -172,6 +180,49 @@ class TinyProxy {
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_port = 0;
+};
+
+// A server program started on 127.0.0.1 for the length of a test: `arguments` get "%PORT%"
+// replaced by a free port; ready once it accepts connections.
+class ServerProgram {
+  public:
+    ServerProgram(const QString& name, QStringList arguments) {
+        const QString program = QStandardPaths::findExecutable(name);
+        if (program.isEmpty())
+            return;
+        m_port = ClosedPort();
+        for (QString& a : arguments)
+            a.replace(QLatin1String("%PORT%"), QString::number(m_port));
+        m_process.setProgram(program);
+        m_process.setArguments(arguments);
+        m_process.start();
+        if (!m_process.waitForStarted(5000))
+            return;
+        for (int i = 0; i < 100; ++i) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(m_port));
+            if (s.waitForConnected(100)) {
+                m_ready = true;
+                break;
+            }
+            QThread::msleep(50);
+        }
+    }
+    ~ServerProgram() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    bool Ready() const { return m_ready; }
+    int Port() const { return m_port; }
+
+  private:
+    QProcess m_process;
+    int m_port = 0;
+    bool m_ready = false;
 };
 
 } // namespace nettest

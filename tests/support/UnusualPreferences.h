@@ -31,6 +31,9 @@ inline CPreferences UnusualPreferences() {
     s.m_nConnectMax = 8;
     s.m_nFontSize = 11;
     s.m_bHasProxy = 1;
+    s.m_nHostConnections = 5;
+    s.m_nHostRate = 12;
+    s.m_nCheckOlderDays = 7;
     for (std::uint32_t i = 0; i < s.m_arrStatusIcons.size(); ++i)
         s.m_arrStatusIcons[i] = (((17 - i) % 16) << 16) + i;
     s.m_strFastKey = "news, tech";
@@ -42,6 +45,7 @@ inline CPreferences UnusualPreferences() {
     s.m_strProxyServer = "proxy.example.org";
     s.m_strProxyUser = "@user";
     s.m_strProxyPassword = "p=a;s#s\"w\\d";
+    s.m_strArchiveService = "http://archive.test:8080/";
     s.m_logFont.lfHeight = -16;
     s.m_logFont.lfWidth = 7;
     s.m_logFont.lfEscapement = 900;

@@ -1,29 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// NetProber: the engines' prober over QtNetwork. A probe sends a GET and stops reading once the
-// answer's headers are in (a short body only while it is already arriving); a fetch reads on to
-// the end of the page's head or 256 KiB. Redirects are followed as the classic client did by
-// default (a bounded number; more give 12156); the location is where the permanent ones (301,
-// 308) led before the first temporary one. Errors become the internet error numbers in one table
-// (NetErrors.h). Every request ends within the transfer time-out (12002).
+// NetProber: the engines' prober over the HTTP engine (CurlEngine). A probe sends a GET and
+// stops reading once the answer's headers are in (a short body only while it is already
+// arriving); a fetch reads on to the end of the page's head or 256 KiB. Redirects are followed
+// here, not by the engine (a bounded number; more give 12156); the location is where the
+// permanent ones (301, 308) led before the first temporary one. Every request ends within the
+// transfer time-out (12002), counted while it runs, not while it waits its turn at a busy host.
 
+#include "platform/net/CurlEngine.h"
 #include "status/Prober.h"
 
-#include <QByteArray>
-#include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QSslError>
 #include <QUrl>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-class QNetworkAccessManager;
-class QNetworkReply;
-class QTimer;
+#include <vector>
 
 namespace brindle {
 
@@ -33,14 +26,7 @@ class NetSession;
 inline constexpr int kTransferTimeoutMs = 30'000;
 // Redirects followed for one request before it fails with 12156.
 inline constexpr int kMaxRedirects = 10;
-// A probe reads a body up to this size to its end, so that the connection can be reused, but only
-// for this long after the headers: the answer is known from its headers, and a server that stalls
-// after them must not turn it into a time-out.
-inline constexpr qint64 kShortBody = 16 * 1024;
-inline constexpr int kBodyGraceMs = 250;
 
-// Seconds a Retry-After value asks for (a number or an HTTP date); -1 when unusable.
-int RetryAfterSeconds(const QByteArray& value);
 // Whether an HTTP status names another URL in its Location header.
 inline bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -50,6 +36,11 @@ inline bool IsRedirect(int status) {
 inline bool IsPermanentRedirect(int status) {
     return status == 301 || status == 308;
 }
+
+// The first check of a URL before anything is sent: 0 when it can be asked, else the error
+// number (a bad URL, a scheme other than http and https, a name under the reserved top-level
+// name "invalid", which no resolver is asked about).
+int UrlRefusal(const QUrl& url);
 
 class NetProber : public QObject, public Prober {
     Q_OBJECT
@@ -64,43 +55,32 @@ class NetProber : public QObject, public Prober {
 
     void Start(int slot, const std::string& url, int delayMs) override;
     void Cancel(int slot) override;
+    bool HostBusy(const std::string& url) const override;
 
     void SetProgress(Progress progress) { m_progress = std::move(progress); }
     // Tests shorten the time-out.
     void SetTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
     // The byte limit of a fetch (kPageReadLimit).
     void SetReadLimit(std::size_t bytes) { m_readLimit = bytes; }
+    CurlEngine& Engine() { return *m_engine; }
 
   private:
     struct Request {
-        std::shared_ptr<QNetworkAccessManager> manager;
-        QPointer<QNetworkReply> reply;
-        QTimer* delay = nullptr;
-        QTimer* deadline = nullptr;
+        std::uint64_t transfer = 0; // the engine's request; 0 = none running
         std::uint64_t generation = 0;
         bool active = false;
         QUrl url;
         int redirects = 0;
+        int spentMs = 0; // time the hops so far took
         // Where the permanent redirects (301, 308) before the first temporary one led.
         QUrl permanentUrl;
         bool temporaryHop = false;
-        QList<QSslError> sslErrors; // what the secure connection found wrong
-        ProbeResult result;
-        QByteArray body;
-        qsizetype headScanned = 0;
-        QByteArray contentType;
     };
 
-    void Send(int slot);
-    void OnHeaders(int slot);
-    void OnData(int slot);
-    void OnFinished(int slot);
-    void OnDeadline(int slot);
-    void Finish(int slot);
-    void FinishWith(int slot, int result, const QString& detail = {});
-    void DropReply(Request& r);
-    // Follows the redirect the reply names; false when it names none.
-    bool FollowRedirect(int slot);
+    Request& SlotAt(int slot);
+    void Send(int slot, int delayMs);
+    void OnAnswer(int slot, HttpAnswer answer);
+    void FinishWith(int slot, int result, std::string detail = {});
     void Deliver(int slot, ProbeResult result);
     void Report(int slot, Stage stage, const QUrl& url) {
         if (m_progress)
@@ -109,10 +89,11 @@ class NetProber : public QObject, public Prober {
 
     NetSession& m_session;
     Mode m_mode;
+    std::shared_ptr<CurlEngine> m_engine;
     int m_timeoutMs = kTransferTimeoutMs;
     std::size_t m_readLimit;
     Progress m_progress;
-    std::array<Request, 8> m_requests;
+    std::vector<Request> m_requests;
 };
 
 } // namespace brindle

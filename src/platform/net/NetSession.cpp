@@ -3,10 +3,9 @@
 
 #include "store/Preferences.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkInformation>
-
-#include <algorithm>
+#include <QStringList>
+#include <QUrl>
 
 namespace brindle {
 
@@ -25,10 +24,10 @@ NetSession::NetSession(QObject* parent) : QObject(parent), m_online(SystemReport
 
 NetSession::~NetSession() = default;
 
-QNetworkProxy NetSession::ProxyFor(const SessionSettings& settings) {
+ProxySpec NetSession::ProxyFor(const SessionSettings& settings) {
     QString text = QString::fromStdString(settings.server).trimmed();
     if (!settings.hasProxy || text.isEmpty())
-        return QNetworkProxy(QNetworkProxy::NoProxy);
+        return {};
     // A list in the "http=host:port;https=..." form: the HTTP entry, else the first.
     if (text.contains(u'=')) {
         const QStringList entries = text.split(u';', Qt::SkipEmptyParts);
@@ -40,12 +39,22 @@ QNetworkProxy NetSession::ProxyFor(const SessionSettings& settings) {
     }
     const QUrl url = QUrl::fromUserInput(
         text.contains(QLatin1String("://")) ? text : QStringLiteral("http://") + text);
-    const int port = url.port(settings.port > 0 && settings.port < 65536 ? settings.port : 80);
-    QNetworkProxy proxy(QNetworkProxy::HttpProxy, url.host(), static_cast<quint16>(port));
-    if (!settings.user.empty()) {
-        proxy.setUser(QString::fromStdString(settings.user));
-        proxy.setPassword(QString::fromStdString(settings.password));
-    }
+    QString scheme = url.scheme().toLower();
+    static const QStringList kinds = {QStringLiteral("http"),   QStringLiteral("https"),
+                                      QStringLiteral("socks4"), QStringLiteral("socks4a"),
+                                      QStringLiteral("socks5"), QStringLiteral("socks5h")};
+    if (!kinds.contains(scheme))
+        scheme = QStringLiteral("http");
+    const int fallback = settings.port > 0 && settings.port < 65536 ? settings.port : 80;
+    const int port = url.port(fallback);
+    QString host = url.host(QUrl::FullyEncoded);
+    if (host.contains(u':'))
+        host = u'[' + host + u']';
+    ProxySpec proxy;
+    proxy.url =
+        (scheme + QStringLiteral("://") + host + u':' + QString::number(port)).toStdString();
+    proxy.user = settings.user;
+    proxy.password = settings.user.empty() ? std::string() : settings.password;
     return proxy;
 }
 
@@ -72,37 +81,7 @@ bool NetSession::Open(const SessionSettings& settings) {
 }
 
 void NetSession::Close() {
-    for (auto& manager : m_managers)
-        manager.reset();
     m_open = false;
-}
-
-std::shared_ptr<QNetworkAccessManager> NetSession::Manager(int lane) {
-    if (!m_open)
-        return {};
-    auto& manager = m_managers[static_cast<std::size_t>(std::clamp(lane, 0, kLanes - 1))];
-    if (!manager) {
-        auto* m = new QNetworkAccessManager;
-        // Redirects are followed by the prober itself (it counts them and keeps the last URL).
-        m->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-        m->setProxy(m_proxy);
-        manager = std::shared_ptr<QNetworkAccessManager>(
-            m, [](QNetworkAccessManager* p) { p->deleteLater(); });
-    }
-    return manager;
-}
-
-QNetworkRequest NetSession::MakeRequest(const QUrl& url) {
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(kUserAgent));
-    // Pages come uncompressed, as the classic client asked for them: a fetch reads a bounded
-    // part of a page, and a compressed answer could expand without bound before that.
-    request.setRawHeader("Accept-Encoding", "identity");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    // Connections are kept per host; HTTP/2 would multiplex, which the slot limit then ignores.
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    return request;
 }
 
 } // namespace brindle

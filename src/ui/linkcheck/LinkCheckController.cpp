@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/linkcheck/LinkCheckController.h"
 
+#include "platform/BrowserLauncher.h"
+#include "platform/net/ArchiveLookup.h"
 #include "platform/net/NetProber.h"
 #include "platform/net/NetSession.h"
-#include "platform/net/SocketProber.h"
+#include "status/LinkResult.h"
 #include "store/BrindleDoc.h"
 #include "ui/bookmarks/BookmarkListModel.h"
 #include "ui/bookmarks/BookmarkView.h"
@@ -27,7 +29,7 @@ LinkCheckController::LinkCheckController(CBrindleDoc& doc, CommandTable& command
                                          CBookMarkView& view, StatusPanes& panes, QObject* parent)
     : QObject(parent), m_doc(doc), m_commands(commands), m_view(view), m_panes(panes) {
     m_session = std::make_unique<NetSession>();
-    m_checkProber = std::make_unique<SocketProber>(*m_session);
+    m_checkProber = std::make_unique<NetProber>(*m_session, NetProber::Mode::Probe);
     m_fetchProber = std::make_unique<NetProber>(*m_session, NetProber::Mode::Fetch);
     m_check = std::make_unique<LinkEngine>(LinkJob::Check, m_doc, *m_checkProber, MakeCallbacks());
     m_fetch = std::make_unique<LinkEngine>(LinkJob::Fetch, m_doc, *m_fetchProber, MakeCallbacks());
@@ -46,6 +48,9 @@ LinkCheckController::LinkCheckController(CBrindleDoc& doc, CommandTable& command
         [this] { return m_fetch->Running(); });
     if (QAction* fetch = m_commands.Action(cmd::Fetch))
         fetch->setCheckable(true);
+    m_commands.Register(
+        cmd::OpenArchivedCopy, [this] { OpenArchivedCopy(); },
+        [this] { return CanOpenArchivedCopy(); });
     if (QMenu* tool = m_commands.Menu(MenuId::Tool))
         connect(tool, &QMenu::aboutToShow, this, &LinkCheckController::UpdateCommandTexts);
 
@@ -59,6 +64,7 @@ LinkCheckController::LinkCheckController(CBrindleDoc& doc, CommandTable& command
 }
 
 LinkCheckController::~LinkCheckController() {
+    m_archive.reset();
     // The engines cancel their slots before the probers and the session go.
     m_check.reset();
     m_fetch.reset();
@@ -81,6 +87,12 @@ LinkEngine::Callbacks LinkCheckController::MakeCallbacks() {
 }
 
 bool LinkCheckController::OpenSession() {
+    // The politeness towards each host as the settings have it; the window's own bound is the
+    // engines' slot count ("ConnectMax"), so the engine's is only a safety net.
+    HostLimits limits;
+    limits.perHost = m_doc.Prefs().m_nHostConnections;
+    limits.hostRate = m_doc.Prefs().m_nHostRate;
+    m_checkProber->Engine().SetLimits(limits);
     // A run of the other engine keeps the requests it has; new ones use the new session.
     return m_session->Open(SessionSettings::FromPreferences(m_doc.Prefs()));
 }
@@ -134,6 +146,37 @@ void LinkCheckController::ToggleFetch() {
         QApplication::restoreOverrideCursor();
         m_view.viewport()->update();
     }
+}
+
+bool LinkCheckController::CanOpenArchivedCopy() const {
+    const std::vector<std::uint32_t> chosen = m_view.SelectedBookmarks();
+    return chosen.size() == 1 && chosen.front() < m_doc.Bookmarks().size() &&
+           IsDeadLinkStatus(m_doc.Bookmarks()[chosen.front()].m_strStatus);
+}
+
+void LinkCheckController::OpenArchivedCopy() {
+    if (!CanOpenArchivedCopy())
+        return;
+    const BookmarkRef b = m_doc.Bookmarks()[m_view.SelectedBookmarks().front()];
+    // Made for each question: the service and the proxy are those of the settings now.
+    m_archive = std::make_unique<ArchiveLookup>(
+        m_doc.Prefs().m_strArchiveService,
+        NetSession::ProxyFor(SessionSettings::FromPreferences(m_doc.Prefs())));
+    m_panes.SetText(kPanePrompt, tr("Asking the web archive for a copy..."));
+    m_archive->Ask(std::string(b.m_strURL), [this](std::optional<Snapshot> snapshot, int result) {
+        if (!snapshot) {
+            m_panes.SetText(kPanePrompt, result == 200
+                                             ? tr("The web archive has no copy of this page")
+                                             : tr("The web archive could not be asked"));
+            return;
+        }
+        const BrowserLauncher::Outcome opened =
+            BrowserLauncher(m_doc.Prefs()).OpenURL(QString::fromStdString(snapshot->url));
+        m_panes.SetText(kPanePrompt, opened.message.isEmpty()
+                                         ? tr("Opened the archived copy of %1")
+                                               .arg(QString::fromStdString(snapshot->timestamp))
+                                         : opened.message);
+    });
 }
 
 } // namespace brindle

@@ -19,9 +19,9 @@ class CBrindleDoc;
 namespace brindle {
 
 class CommandTable;
+class ArchiveLookup;
 class NetProber;
 class NetSession;
-class SocketProber;
 class StatusPanes;
 
 class LinkCheckController : public QObject {
@@ -38,11 +38,16 @@ class LinkCheckController : public QObject {
     // F8 / "Check" and F7 / "Fetch" as the commands run them.
     void ToggleStatusCheck();
     void ToggleFetch();
+    // "Open Archived Copy": asks the web archive for the closest copy of the selected bookmark's
+    // page (one whose status says it or its host is gone) and opens it in the browser.
+    void OpenArchivedCopy();
+    // Whether the command applies: one bookmark selected, and it is a dead link.
+    bool CanOpenArchivedCopy() const;
 
     LinkEngine& CheckEngine() { return *m_check; }
     LinkEngine& FetchEngine() { return *m_fetch; }
     NetSession& Session() { return *m_session; }
-    SocketProber& CheckProber() { return *m_checkProber; }
+    NetProber& CheckProber() { return *m_checkProber; }
     NetProber& FetchProber() { return *m_fetchProber; }
 
   private:
@@ -57,8 +62,9 @@ class LinkCheckController : public QObject {
     CBookMarkView& m_view;
     StatusPanes& m_panes;
     std::unique_ptr<NetSession> m_session;
-    std::unique_ptr<SocketProber> m_checkProber;
+    std::unique_ptr<NetProber> m_checkProber;
     std::unique_ptr<NetProber> m_fetchProber;
+    std::unique_ptr<ArchiveLookup> m_archive;
     std::unique_ptr<LinkEngine> m_check;
     std::unique_ptr<LinkEngine> m_fetch;
     QTimer m_repaint; // batches row repaints while results arrive

@@ -148,6 +148,7 @@ class CStatusOptionPage : public COptionPage {
     QRadioButton* dialUp = nullptr;
     QSlider* connections = nullptr;
     QLabel* connectionsValue = nullptr;
+    QSpinBox* olderDays = nullptr; // checks skip bookmarks checked more recently (0: none)
     QTreeWidget* statusList = nullptr;
 
   private:

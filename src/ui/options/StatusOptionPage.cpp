@@ -60,6 +60,10 @@ CStatusOptionPage::CStatusOptionPage(QWidget* parent) : COptionPage(parent) {
     connections->setTickPosition(QSlider::TicksBelow);
     connections->setPageStep(1);
     connectionsValue = new QLabel(this);
+    olderDays = new QSpinBox(this);
+    olderDays->setRange(0, brindle::kMaxCheckOlderDays);
+    olderDays->setSpecialValueText(tr("every bookmark"));
+    olderDays->setSuffix(tr(" days ago"));
     statusList = new QTreeWidget(this);
     statusList->setHeaderHidden(true);
     statusList->setRootIsDecorated(false);
@@ -97,6 +101,13 @@ CStatusOptionPage::CStatusOptionPage(QWidget* parent) : COptionPage(parent) {
     upTo->addWidget(connectionsValue);
     connection->addLayout(upTo, 2, 2);
     layout->addLayout(connection);
+    auto* older = new QHBoxLayout;
+    auto* olderLabel = new QLabel(tr("Check &only bookmarks last checked more than"), this);
+    olderLabel->setBuddy(olderDays);
+    older->addWidget(olderLabel);
+    older->addWidget(olderDays);
+    older->addStretch(1);
+    layout->addLayout(older);
     auto* display = new QGroupBox(tr("Status Display"), this);
     auto* displayLayout = new QHBoxLayout(display);
     displayLayout->addWidget(statusList, 1);
@@ -116,6 +127,7 @@ void CStatusOptionPage::Load(const CPreferences& v) {
     connections->setValue(
         std::clamp(v.m_nConnectMax, brindle::kMinConnections, brindle::kMaxConnections));
     connectionsValue->setText(QString::number(connections->value()));
+    olderDays->setValue(std::clamp(v.m_nCheckOlderDays, 0, brindle::kMaxCheckOlderDays));
     m_icons = v.m_arrStatusIcons;
     statusList->clear();
     for (std::size_t i = 0; i < m_icons.size(); ++i) {
@@ -130,6 +142,7 @@ bool CStatusOptionPage::Store(CPreferences& v) {
     v.m_bRepair = repair->isChecked();
     v.m_nConnectMode = dialUp->isChecked() ? 1 : 0;
     v.m_nConnectMax = connections->value();
+    v.m_nCheckOlderDays = olderDays->value();
     v.m_arrStatusIcons = m_icons;
     return true;
 }

@@ -65,6 +65,7 @@ enum : int {
     MakeCommonKeyword = 32864,
     SetStatusChecking = 32889,
     OpenPage = 32844,
+    OpenArchivedCopy = 33300,
     HeaderColumnFirst = 32831, // 32831-32841: fields 1-11
 
     RenameKeyword = 32860,

@@ -299,6 +299,10 @@ const CommandRow kRows[] = {
 
     // Context menus only
     {.id = cmd::OpenPage, .text = QT_TRANSLATE_NOOP("Commands", "&Open Page")},
+    {.id = cmd::OpenArchivedCopy,
+     .text = QT_TRANSLATE_NOOP("Commands", "Open &Archived Copy"),
+     .prompt = QT_TRANSLATE_NOOP("Commands",
+                                 "Open the web archive's closest copy of a page that is gone")},
     {.id = cmd::CopyUrl, .text = QT_TRANSLATE_NOOP("Commands", "Copy &Url To Clipboard")},
     {.id = cmd::MakeCommonKeyword, .text = QT_TRANSLATE_NOOP("Commands", "Make Common &Keyword")},
     {.id = cmd::SetStatusChecking,
@@ -371,6 +375,7 @@ const ContextItem kHeaderMenu[] = {
 
 const ContextItem kSelectionMenu[] = {
     {cmd::OpenPage},
+    {cmd::OpenArchivedCopy},
     {0},
     {cmd::Cut, QT_TRANSLATE_NOOP("Commands", "&Cut...")},
     {cmd::Copy, QT_TRANSLATE_NOOP("Commands", "Copy...")},

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Whole-process `brindle-cli check --connect-max 64` over COUNT URLs on HOSTS hosts of the
+# simulated internet (sim_internet.py), the document made by `brindle-cli import` of a generated
+# Netscape file; then the log's verdict (sim_report.py): the share of a perfect scheduler's
+# throughput reached and whether the per-host limits held. CPU per URL and peak memory from
+# /usr/bin/time.
+#   bench/cli_check_internet.sh [BUILD_DIR] [COUNT] [HOSTS] [TIMEOUT_S]
+#   (defaults: build-release, 100000, 2000, 30)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-release}
+count=${2:-100000}
+hosts=${3:-2000}
+timeout=${4:-30}
+port=18080
+work=$(mktemp -d)
+server_pid=
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+python3 bench/sim_internet.py "$port" "$hosts" "$work/log" > "$work/ready" &
+server_pid=$!
+for _ in $(seq 300); do
+    [ -s "$work/ready" ] && break
+    sleep 0.1
+done
+python3 bench/make_sim_bookmarks.py "$work/links.html" "$count" "$hosts" "$port"
+"$build/bin/brindle-cli" import "$work/links.brx" "$work/links.html" --no-backup > /dev/null
+echo "load: $(uptime | sed 's/.*load average/load average/')"
+/usr/bin/time -f '%e %U %S %M' -o "$work/time" \
+    "$build/bin/brindle-cli" check "$work/links.brx" --connect-max 64 --timeout "$timeout" \
+    --no-backup > "$work/out" 2> "$work/err"
+read -r wall user sys rss < "$work/time"
+echo "load: $(uptime | sed 's/.*load average/load average/')"
+tail -1 "$work/err"
+awk -v n="$count" -v wall="$wall" -v user="$user" -v sys="$sys" -v rss="$rss" 'BEGIN {
+    printf "brindle-cli check --connect-max 64: %d URLs in %.1f s, CPU %.3f ms per URL, peak %d KB\n",
+        n, wall, (user + sys) * 1000 / n, rss
+}'
+sleep 1 # the server's log is written every half second
+python3 bench/sim_report.py "$work/log" "$wall" 64 2 4 "$timeout"

@@ -1,0 +1,754 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/net/CurlEngine.h"
+
+#include "status/LinkResult.h"
+#include "status/PageMeta.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+namespace brindle {
+
+namespace {
+
+// A probe reads a body up to this size to its end, so that the connection can be reused, but only
+// for this long after the headers: the answer is known from its headers, and a server that stalls
+// after them must not turn it into a time-out.
+constexpr long long kShortBody = 16 * 1024;
+constexpr int kBodyGraceMs = 250;
+// The pause after a 429 or 503 that named no usable Retry-After: doubled each time, up to the top.
+constexpr int kFirstBackoffMs = 500;
+constexpr int kLastBackoffMs = 30'000;
+constexpr int kMaxRetryAfterSeconds = 60;
+constexpr std::size_t kSpareHandles = 256;
+// An answer's head longer than this is not read on: what it said so far stands (the status and
+// the headers a check uses come first in any answer seen in practice).
+constexpr std::size_t kMaxHead = 64 * 1024;
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool IsTextType(std::string_view contentType) {
+    const std::string type = Lower(Trim(contentType.substr(0, contentType.find(';'))));
+    if (type.empty())
+        return true; // undeclared: read, the caller looks at what came
+    return type.starts_with("text/") || type == "application/xhtml+xml" ||
+           type == "application/xml" || type == "application/json" || type.ends_with("+xml") ||
+           type.ends_with("+json");
+}
+
+curl_slist* IdentityHeader() {
+    static curl_slist* const header = curl_slist_append(nullptr, "Accept-Encoding: identity");
+    return header;
+}
+
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+} // namespace
+
+int RetryAfterSeconds(const std::string& value) {
+    const std::string_view text = Trim(value);
+    if (text.empty())
+        return -1;
+    if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (text.size() > 9)
+            return -1;
+        return std::stoi(std::string(text));
+    }
+    const long long when = HttpDateSeconds(std::string(text));
+    if (when < 0)
+        return -1;
+    return static_cast<int>(std::max<long long>(0, when - static_cast<long long>(time(nullptr))));
+}
+
+long long HttpDateSeconds(const std::string& value) {
+    const std::string text(Trim(value));
+    // All three HTTP date forms; curl_getdate also takes looser texts, so a digit and a month
+    // name at least must be there.
+    if (text.empty() || text.find_first_of("0123456789") == std::string::npos)
+        return -1;
+    const time_t when = curl_getdate(text.c_str(), nullptr);
+    return when < 0 ? -1 : static_cast<long long>(when);
+}
+
+struct CurlEngine::Transfer {
+    CurlEngine* engine = nullptr;
+    std::uint64_t id = 0;
+    HttpRequest request;
+    Done done;
+    Progress progress;
+    std::string host;
+    Clock::time_point notBefore{};
+    Clock::time_point startedAt{};
+    CURL* easy = nullptr;
+    bool started = false;
+    bool finished = false;
+    bool headDone = false;
+    bool readBody = false;  // the body is kept
+    bool answered = false;  // the answer stands, whatever ends the transfer now
+    bool receiving = false; // "Receiving" was reported
+    long long contentLength = -1;
+    std::size_t headBytes = 0;
+    std::unique_ptr<QTimer> grace;
+    HttpAnswer answer;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+};
+
+std::shared_ptr<CurlEngine> CurlEngine::Instance() {
+    thread_local std::weak_ptr<CurlEngine> current;
+    std::shared_ptr<CurlEngine> engine = current.lock();
+    if (!engine) {
+        engine = std::make_shared<CurlEngine>();
+        current = engine;
+    }
+    return engine;
+}
+
+CurlEngine::CurlEngine() {
+    InitCurlOnce();
+    m_multi = curl_multi_init();
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlEngine::SocketCallback);
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlEngine::TimerCallback);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+    m_curlTimer = new QTimer(this);
+    m_curlTimer->setSingleShot(true);
+    connect(m_curlTimer, &QTimer::timeout, this, &CurlEngine::OnTimeout);
+    m_pumpTimer = new QTimer(this);
+    m_pumpTimer->setSingleShot(true);
+    connect(m_pumpTimer, &QTimer::timeout, this, &CurlEngine::Pump);
+    SetLimits(m_limits);
+}
+
+CurlEngine::~CurlEngine() {
+    for (auto& [id, t] : m_transfers)
+        if (t->easy) {
+            curl_multi_remove_handle(m_multi, t->easy);
+            curl_easy_cleanup(t->easy);
+        }
+    m_transfers.clear();
+    for (CURL* h : m_spareHandles)
+        curl_easy_cleanup(h);
+    curl_multi_cleanup(m_multi);
+    for (auto& [socket, n] : m_notifiers) {
+        delete n.read;
+        delete n.write;
+    }
+}
+
+void CurlEngine::SetLimits(const HostLimits& limits) {
+    m_limits = limits;
+    m_limits.maxConnections = std::max(1, m_limits.maxConnections);
+    m_limits.perHost = std::max(1, m_limits.perHost);
+    // Idle connections kept for reuse: enough for every running transfer and some hosts more.
+    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS,
+                      static_cast<long>(std::max(32, 2 * m_limits.maxConnections)));
+    SchedulePump();
+}
+
+std::string CurlEngine::HostKey(const std::string& url) {
+    // Only the authority is looked at: scheme "://" [userinfo "@"] host [":" port].
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return {};
+    std::size_t begin = scheme + 3;
+    std::size_t end = url.find_first_of("/?#", begin);
+    if (end == std::string::npos)
+        end = url.size();
+    std::string_view authority(url.data() + begin, end - begin);
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        return Lower(
+            authority.substr(0, close == std::string_view::npos ? authority.size() : close + 1));
+    }
+    return Lower(authority.substr(0, authority.find(':')));
+}
+
+bool CurlEngine::HostBusy(const std::string& hostKey) const {
+    const auto it = m_hosts.find(hostKey);
+    if (it == m_hosts.end())
+        return false;
+    const Host& h = it->second;
+    // A request that waits to be asked again later (a retry's pause) holds no place yet.
+    const Clock::time_point now = Clock::now();
+    int waiting = 0;
+    for (std::uint64_t id : h.queue)
+        waiting += m_transfers.at(id)->notBefore <= now + std::chrono::milliseconds(500);
+    return h.active + waiting >= m_limits.perHost || h.backoffUntil > now;
+}
+
+std::uint64_t CurlEngine::Submit(HttpRequest request, int delayMs, Done done, Progress progress) {
+    auto t = std::make_unique<Transfer>();
+    t->engine = this;
+    t->id = m_nextId++;
+    t->host = HostKey(request.url);
+    t->request = std::move(request);
+    t->done = std::move(done);
+    t->progress = std::move(progress);
+    t->notBefore = Clock::now() + std::chrono::milliseconds(std::max(0, delayMs));
+    Host& host = m_hosts[t->host];
+    if (host.queue.empty())
+        m_waitingHosts.push_back(t->host);
+    host.queue.push_back(t->id);
+    ++m_queuedCount;
+    const std::uint64_t id = t->id;
+    m_transfers.emplace(id, std::move(t));
+    SchedulePump();
+    return id;
+}
+
+void CurlEngine::Cancel(std::uint64_t id) {
+    const auto it = m_transfers.find(id);
+    if (it == m_transfers.end())
+        return;
+    Transfer& t = *it->second;
+    if (!t.finished) {
+        Host& host = m_hosts[t.host];
+        if (t.started) {
+            curl_multi_remove_handle(m_multi, t.easy);
+            ReturnHandle(t.easy);
+            t.easy = nullptr;
+            --host.active;
+            --m_running;
+        } else {
+            std::erase(host.queue, id);
+            --m_queuedCount;
+        }
+    }
+    m_transfers.erase(it);
+    SchedulePump();
+}
+
+void CurlEngine::SchedulePump() {
+    if (m_pumpQueued)
+        return;
+    m_pumpQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_pumpQueued = false;
+            Pump();
+        },
+        Qt::QueuedConnection);
+}
+
+void CurlEngine::Pump() {
+    const Clock::time_point now = Clock::now();
+    Clock::time_point wake = Clock::time_point::max();
+    const auto interval = m_limits.hostRate > 0
+                              ? std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(1.0 / m_limits.hostRate))
+                              : Clock::duration::zero();
+    // Hosts take turns: the pass starts where the last one stopped.
+    const std::size_t count = m_waitingHosts.size();
+    std::vector<std::string> emptied;
+    for (std::size_t k = 0;
+         k < count && m_running < static_cast<std::size_t>(m_limits.maxConnections); ++k) {
+        const std::string& key = m_waitingHosts[(m_rotate + k) % count];
+        Host& host = m_hosts[key];
+        while (!host.queue.empty() && host.active < m_limits.perHost &&
+               m_running < static_cast<std::size_t>(m_limits.maxConnections)) {
+            if (host.backoffUntil > now) {
+                wake = std::min(wake, host.backoffUntil);
+                break;
+            }
+            if (host.nextStart > now) {
+                wake = std::min(wake, host.nextStart);
+                break;
+            }
+            auto due = host.queue.end();
+            for (auto q = host.queue.begin(); q != host.queue.end(); ++q) {
+                const Transfer& t = *m_transfers.at(*q);
+                if (t.notBefore <= now) {
+                    due = q;
+                    break;
+                }
+                wake = std::min(wake, t.notBefore);
+            }
+            if (due == host.queue.end())
+                break;
+            Transfer& t = *m_transfers.at(*due);
+            host.queue.erase(due);
+            --m_queuedCount;
+            host.nextStart = now + interval;
+            ++host.active;
+            ++m_running;
+            StartTransfer(t);
+        }
+        if (host.queue.empty())
+            emptied.push_back(key);
+    }
+    m_rotate = count ? (m_rotate + 1) % count : 0;
+    if (!emptied.empty()) {
+        std::erase_if(m_waitingHosts, [&](const std::string& key) {
+            return std::find(emptied.begin(), emptied.end(), key) != emptied.end() &&
+                   m_hosts[key].queue.empty();
+        });
+    }
+    // Hosts left idle are forgotten, unless their pauses still matter.
+    if (m_hosts.size() > 4096) {
+        std::erase_if(m_hosts, [&](const auto& entry) {
+            const Host& h = entry.second;
+            return h.active == 0 && h.queue.empty() && h.nextStart <= now && h.backoffUntil <= now;
+        });
+    }
+    if (wake != Clock::time_point::max()) {
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count() + 1;
+        if (!m_pumpTimer->isActive() || m_pumpTimer->remainingTime() > ms)
+            m_pumpTimer->start(static_cast<int>(std::max<long long>(1, ms)));
+    }
+}
+
+CURL* CurlEngine::TakeHandle() {
+    if (m_spareHandles.empty())
+        return curl_easy_init();
+    CURL* h = m_spareHandles.back();
+    m_spareHandles.pop_back();
+    curl_easy_reset(h);
+    return h;
+}
+
+void CurlEngine::ReturnHandle(CURL* handle) {
+    if (!handle)
+        return;
+    if (m_spareHandles.size() < kSpareHandles)
+        m_spareHandles.push_back(handle);
+    else
+        curl_easy_cleanup(handle);
+}
+
+bool CurlEngine::StartTransfer(Transfer& t) {
+    t.started = true;
+    t.startedAt = Clock::now();
+    CURL* e = TakeHandle();
+    t.easy = e;
+    const HttpRequest& r = t.request;
+    curl_easy_setopt(e, CURLOPT_URL, r.url.c_str());
+    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_USERAGENT, kUserAgent);
+    // Without decoding, the identity coding is asked for and whatever comes is kept as it is
+    // (curl would undo a coding it was not asked for once any Accept-Encoding is set).
+    if (r.decode)
+        curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
+    else
+        curl_easy_setopt(e, CURLOPT_HTTPHEADER, IdentityHeader());
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max(1, r.timeoutMs)));
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlEngine::HeaderCallback);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlEngine::WriteCallback);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &CurlEngine::PrereqCallback);
+    curl_easy_setopt(e, CURLOPT_PREREQDATA, &t);
+    // "" keeps proxies named by the environment out: only the settings choose one.
+    curl_easy_setopt(e, CURLOPT_PROXY, r.proxy.c_str());
+    if (!r.proxy.empty()) {
+        curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        if (!r.proxyUser.empty()) {
+            curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, r.proxyUser.c_str());
+            curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, r.proxyPassword.c_str());
+        }
+    }
+    if (!m_caFile.empty()) {
+        curl_easy_setopt(e, CURLOPT_CAINFO, m_caFile.c_str());
+        curl_easy_setopt(e, CURLOPT_PROXY_CAINFO, m_caFile.c_str());
+    }
+    if (t.progress)
+        t.progress(Stage::Connecting);
+    if (curl_multi_add_handle(m_multi, e) != CURLM_OK) {
+        Finish(t, CURLE_FAILED_INIT);
+        const std::uint64_t id = t.id;
+        QMetaObject::invokeMethod(
+            this, [this, id] { Deliver(id); }, Qt::QueuedConnection);
+        return false;
+    }
+    return true;
+}
+
+int CurlEngine::PrereqCallback(void* data, char*, char*, int, int) {
+    auto& t = *static_cast<Transfer*>(data);
+    if (t.progress)
+        t.progress(Stage::RequestSent);
+    return CURL_PREREQFUNC_OK;
+}
+
+std::size_t CurlEngine::HeaderCallback(char* data, std::size_t size, std::size_t n, void* p) {
+    auto& t = *static_cast<Transfer*>(p);
+    const std::size_t length = size * n;
+    const std::string_view line(data, length);
+    if (t.headDone)
+        return length; // trailers
+    t.headBytes += length;
+    if (t.headBytes > kMaxHead && t.answer.status >= 200) {
+        t.headDone = true;
+        t.answered = true;
+        return 0;
+    }
+    if (line.starts_with("HTTP/")) {
+        // A version the connection did not negotiate is no answer of ours: HTTP/2 and 3 come
+        // only over TLS, where the protocol is agreed on first.
+        if (!line.starts_with("HTTP/1.") && !t.request.url.starts_with("https:")) {
+            t.answer.status = 0;
+            return 0;
+        }
+        // A new status line (after an interim answer, too): what came before is forgotten.
+        HttpAnswer& a = t.answer;
+        a.status = 0;
+        a.reason.clear();
+        a.location.clear();
+        a.lastModified.clear();
+        a.retryAfter.clear();
+        a.contentType.clear();
+        t.contentLength = -1;
+        const std::size_t space = line.find(' ');
+        if (space != std::string_view::npos) {
+            const std::string_view rest = line.substr(space + 1);
+            if (rest.size() >= 3 && std::isdigit(static_cast<unsigned char>(rest[0])) &&
+                std::isdigit(static_cast<unsigned char>(rest[1])) &&
+                std::isdigit(static_cast<unsigned char>(rest[2])))
+                a.status = (rest[0] - '0') * 100 + (rest[1] - '0') * 10 + (rest[2] - '0');
+            if (rest.size() > 3)
+                a.reason = std::string(Trim(rest.substr(3)));
+        }
+        return length;
+    }
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty()) {
+        if (t.answer.status < 200)
+            return length; // the end of an interim answer: the real one follows
+        t.headDone = true;
+        if (t.progress)
+            t.progress(Stage::ResponseReceived);
+        return DecideAfterHead(t) ? length : 0;
+    }
+    const std::size_t colon = trimmed.find(':');
+    if (colon == std::string_view::npos)
+        return length;
+    const std::string name = Lower(Trim(trimmed.substr(0, colon)));
+    const std::string_view value = Trim(trimmed.substr(colon + 1));
+    if (name == "location")
+        t.answer.location = value;
+    else if (name == "last-modified")
+        t.answer.lastModified = value;
+    else if (name == "retry-after")
+        t.answer.retryAfter = value;
+    else if (name == "content-type")
+        t.answer.contentType = value;
+    else if (name == "content-length") {
+        const std::string digits(value);
+        char* end = nullptr;
+        errno = 0;
+        const long long n = std::strtoll(digits.c_str(), &end, 10);
+        t.contentLength = (errno == 0 && end && *end == '\0' && n >= 0) ? n : -1;
+    }
+    return length;
+}
+
+bool CurlEngine::DecideAfterHead(Transfer& t) {
+    const HttpRequest& r = t.request;
+    const int status = t.answer.status;
+    t.answered = true;
+    t.readBody = r.read == HttpRequest::Read::Body && status >= 200 && status < 300 &&
+                 (!r.textOnly || IsTextType(t.answer.contentType));
+    if (t.readBody)
+        return true;
+    // The answer is known. A short body that is all but there is taken in, so the connection
+    // stays open for the next request, but only while it is arriving; anything else ends here.
+    if (t.contentLength == 0)
+        return true;
+    if (t.contentLength > 0 && t.contentLength <= kShortBody) {
+        t.grace = std::make_unique<QTimer>();
+        t.grace->setSingleShot(true);
+        CurlEngine* engine = t.engine;
+        const std::uint64_t id = t.id;
+        QObject::connect(t.grace.get(), &QTimer::timeout, engine, [engine, id] {
+            const auto it = engine->m_transfers.find(id);
+            if (it == engine->m_transfers.end() || it->second->finished)
+                return;
+            engine->Finish(*it->second, CURLE_OK);
+            engine->Deliver(id);
+            engine->SchedulePump();
+        });
+        t.grace->start(kBodyGraceMs);
+        return true;
+    }
+    return false;
+}
+
+std::size_t CurlEngine::WriteCallback(char* data, std::size_t size, std::size_t n, void* p) {
+    auto& t = *static_cast<Transfer*>(p);
+    const std::size_t length = size * n;
+    if (!t.readBody)
+        return length; // a short body read only to keep the connection
+    if (t.progress && !t.receiving) {
+        t.receiving = true;
+        t.progress(Stage::Receiving);
+    }
+    std::string& body = t.answer.body;
+    const std::size_t room = t.request.maxBytes - std::min(t.request.maxBytes, body.size());
+    const std::size_t before = body.size();
+    body.append(data, std::min(room, length));
+    if (length > room) {
+        t.answer.truncated = true;
+        return 0; // the limit is reached: the transfer ends with what it has
+    }
+    if (t.request.stopAtHeadEnd &&
+        FindHeadEnd(body, before > 16 ? before - 16 : 0) != std::string_view::npos)
+        return 0;
+    return length;
+}
+
+int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self, void*) {
+    auto& engine = *static_cast<CurlEngine*>(self);
+    if (what == CURL_POLL_REMOVE) {
+        engine.DropNotifiers(socket);
+        return 0;
+    }
+    Notifiers& n = engine.m_notifiers[socket];
+    const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
+    const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    if (wantRead && !n.read) {
+        n.read = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Read);
+        QObject::connect(n.read, &QSocketNotifier::activated, &engine,
+                         [&engine, socket] { engine.OnSocket(socket, CURL_CSELECT_IN); });
+    }
+    if (wantWrite && !n.write) {
+        n.write = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Write);
+        QObject::connect(n.write, &QSocketNotifier::activated, &engine,
+                         [&engine, socket] { engine.OnSocket(socket, CURL_CSELECT_OUT); });
+    }
+    if (n.read)
+        n.read->setEnabled(wantRead);
+    if (n.write)
+        n.write->setEnabled(wantWrite);
+    return 0;
+}
+
+void CurlEngine::DropNotifiers(curl_socket_t socket) {
+    const auto it = m_notifiers.find(socket);
+    if (it == m_notifiers.end())
+        return;
+    // Possibly inside one of their own signals: they go once it has returned.
+    for (QSocketNotifier* n : {it->second.read, it->second.write})
+        if (n) {
+            n->setEnabled(false);
+            n->deleteLater();
+        }
+    m_notifiers.erase(it);
+}
+
+int CurlEngine::TimerCallback(CURLM*, long timeoutMs, void* self) {
+    auto& engine = *static_cast<CurlEngine*>(self);
+    if (timeoutMs < 0)
+        engine.m_curlTimer->stop();
+    else
+        engine.m_curlTimer->start(static_cast<int>(timeoutMs));
+    return 0;
+}
+
+void CurlEngine::OnSocket(curl_socket_t socket, int action) {
+    int running = 0;
+    curl_multi_socket_action(m_multi, socket, action, &running);
+    ReadDone();
+}
+
+void CurlEngine::OnTimeout() {
+    int running = 0;
+    curl_multi_socket_action(m_multi, CURL_SOCKET_TIMEOUT, 0, &running);
+    ReadDone();
+}
+
+void CurlEngine::ReadDone() {
+    std::vector<std::uint64_t> done;
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
+        if (msg->msg != CURLMSG_DONE)
+            continue;
+        Transfer* t = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
+        const CURLcode code = msg->data.result;
+        if (!t || t->finished)
+            continue;
+        // `msg` is not valid once its handle is removed: everything needed is taken first.
+        Finish(*t, code);
+        done.push_back(t->id);
+    }
+    // Results go out once curl is out of the way: they may start or cancel other requests.
+    for (std::uint64_t id : done)
+        Deliver(id);
+    if (!done.empty())
+        SchedulePump();
+}
+
+namespace {
+
+int InternetErrorOfCurl(CURL* easy, CURLcode code) {
+    long connectCode = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+    if (connectCode >= 400 && connectCode < 600)
+        return static_cast<int>(connectCode); // the proxy refused the tunnel (407, ...)
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return kErrTimeout;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return kErrNameNotResolved;
+    case CURLE_COULDNT_CONNECT: {
+        long osError = 0;
+        curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+        // Refused, or no answer to the connection: the server is not there. A connection the
+        // system would not even try (a broadcast address, no route) is another failure.
+        if (osError == 0 || osError == ECONNREFUSED || osError == ETIMEDOUT ||
+            osError == ECONNRESET || osError == EHOSTUNREACH)
+            return kErrCannotConnect;
+        return kErrInternal;
+    }
+    case CURLE_PROXY:
+        return kErrCannotConnect;
+    case CURLE_PEER_FAILED_VERIFICATION: {
+        long verify = 0;
+        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+        // OpenSSL's numbers: 9 not yet valid, 10 expired; 0 with a failed check is a name that
+        // does not match (curl checks the name itself); anything else is an untrusted issuer.
+        if (verify == 9 || verify == 10)
+            return kErrCertDateInvalid;
+        if (verify == 0 || verify == 62)
+            return kErrCertNameInvalid;
+        return kErrCertAuthorityInvalid;
+    }
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CLIENTCERT:
+    case CURLE_USE_SSL_FAILED:
+        return kErrSecureChannel;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_UNSUPPORTED_PROTOCOL: // an answer of an HTTP version not asked for
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_HTTP3:
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_FILESIZE_EXCEEDED:
+        return kErrInvalidResponse;
+    case CURLE_URL_MALFORMAT:
+        return kErrBadUrl;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return kErrOperationCancelled;
+    default:
+        return kErrInternal;
+    }
+}
+
+bool IsSecureFailureCode(int error) {
+    return error == kErrCertAuthorityInvalid || error == kErrCertDateInvalid ||
+           error == kErrCertNameInvalid || error == kErrSecureChannel;
+}
+
+} // namespace
+
+void CurlEngine::Finish(Transfer& t, int code) {
+    t.finished = true;
+    if (t.grace) {
+        // Perhaps inside its own signal: it goes once that has returned.
+        t.grace->stop();
+        t.grace.release()->deleteLater();
+    }
+    HttpAnswer& a = t.answer;
+    a.elapsedMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.startedAt).count());
+    if (t.easy) {
+        if (!t.answered && code != CURLE_OK && code != CURLE_WRITE_ERROR) {
+            a.error = InternetErrorOfCurl(t.easy, static_cast<CURLcode>(code));
+            if (IsSecureFailureCode(a.error))
+                a.errorText = t.errorBuffer;
+            a.status = 0;
+        } else if (!t.answered) {
+            a.error = kErrInvalidResponse; // it ended before its head did
+            a.status = 0;
+        }
+        curl_multi_remove_handle(m_multi, t.easy);
+        ReturnHandle(t.easy);
+        t.easy = nullptr;
+    } else if (!t.answered) {
+        a.error = kErrInternal;
+    }
+    if (t.started) {
+        Host& host = m_hosts[t.host];
+        --host.active;
+        --m_running;
+        AfterAnswer(host, a);
+    }
+}
+
+void CurlEngine::AfterAnswer(Host& host, const HttpAnswer& answer) {
+    if (answer.error != 0)
+        return;
+    if (answer.status != 429 && answer.status != 503) {
+        host.backoffMs = 0;
+        return;
+    }
+    int pauseMs = 0;
+    const int asked = RetryAfterSeconds(answer.retryAfter);
+    if (asked >= 0 && asked <= kMaxRetryAfterSeconds) {
+        pauseMs = asked * 1000;
+    } else {
+        host.backoffMs =
+            host.backoffMs == 0 ? kFirstBackoffMs : std::min(kLastBackoffMs, host.backoffMs * 2);
+        pauseMs = host.backoffMs;
+    }
+    host.backoffUntil =
+        std::max(host.backoffUntil, Clock::now() + std::chrono::milliseconds(pauseMs));
+}
+
+void CurlEngine::Deliver(std::uint64_t id) {
+    const auto it = m_transfers.find(id);
+    if (it == m_transfers.end())
+        return;
+    std::unique_ptr<Transfer> t = std::move(it->second);
+    m_transfers.erase(it);
+    if (t->done)
+        t->done(std::move(t->answer));
+}
+
+} // namespace brindle

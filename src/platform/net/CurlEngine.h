@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// CurlEngine: every HTTP request of the program goes through one libcurl multi handle driven
+// from the Qt event loop of its thread (socket notifiers and one timer), so checks, fetches and
+// archive look-ups share connections, the DNS cache and the politeness towards each host.
+//
+// A request is one hop: redirects are not followed here (the callers count them and note where
+// the permanent ones led). Requests wait in a queue per host; a host gets at most `perHost`
+// transfers at once, new ones no closer together than 1/`hostRate` seconds, and after a 429 or
+// 503 answer nothing until its Retry-After (up to 60 s) or else a pause that doubles from 0.5 s
+// to 30 s; other hosts go on meanwhile. `maxConnections` bounds all transfers together.
+
+#include <QObject>
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace brindle {
+
+// The agent text every request carries.
+inline constexpr const char* kUserAgent = "Brindle";
+
+struct HttpRequest {
+    enum class Read {
+        Head, // the status and headers; a short body only while it is already arriving
+        Body  // the body too, up to maxBytes
+    };
+    std::string url;
+    Read read = Read::Head;
+    std::size_t maxBytes = 0;
+    // Ask for compressed answers and undo them (maxBytes counts what they expand to); otherwise
+    // ask for the identity coding and keep what comes as it is.
+    bool decode = false;
+    // Read the body of text types only (text/*, XML, JSON): other answers end at their headers.
+    bool textOnly = false;
+    // Stop reading once the page's <head> is complete (the fetch of a page's description).
+    bool stopAtHeadEnd = false;
+    int timeoutMs = 30'000;
+    // Through this proxy ("scheme://host:port"; "" = direct), with these credentials.
+    std::string proxy;
+    std::string proxyUser;
+    std::string proxyPassword;
+};
+
+struct HttpAnswer {
+    int error = 0;         // an internet error number (LinkResult.h) when no answer came
+    std::string errorText; // what the failure was, for a failed secure connection
+    int status = 0;
+    std::string reason;
+    std::string location;
+    std::string lastModified;
+    std::string retryAfter;
+    std::string contentType; // the header as sent
+    std::string body;
+    bool truncated = false; // the body was longer than maxBytes
+    int elapsedMs = 0;      // from the start of the transfer (not the wait before it)
+};
+
+// Seconds a Retry-After value asks for (a number or an HTTP date); -1 when unusable.
+int RetryAfterSeconds(const std::string& value);
+// A Last-Modified (or other HTTP date) value in seconds since 1970 (UTC); -1 when unusable.
+long long HttpDateSeconds(const std::string& value);
+
+struct HostLimits {
+    int maxConnections = 128;
+    int perHost = 2;
+    double hostRate = 4.0; // new requests a second to one host
+};
+
+class CurlEngine : public QObject {
+    Q_OBJECT
+  public:
+    enum class Stage { Connecting, RequestSent, ResponseReceived, Receiving };
+    using Done = std::function<void(HttpAnswer answer)>;
+    using Progress = std::function<void(Stage stage)>;
+
+    // The engine of the calling thread, made on first use; it lives while someone holds it.
+    static std::shared_ptr<CurlEngine> Instance();
+
+    CurlEngine();
+    ~CurlEngine() override;
+
+    void SetLimits(const HostLimits& limits);
+    const HostLimits& Limits() const { return m_limits; }
+    // Certificates to trust instead of the system's (tests with their own authority).
+    void SetCaFile(const std::string& path) { m_caFile = path; }
+
+    // Queues a request to start no sooner than `delayMs` from now. `done` runs exactly once,
+    // later, from the event loop, unless the request is cancelled first.
+    std::uint64_t Submit(HttpRequest request, int delayMs, Done done, Progress progress = {});
+    void Cancel(std::uint64_t id);
+
+    // The host a URL's requests are counted against ("" for a URL without one).
+    static std::string HostKey(const std::string& url);
+    // Whether a new request to this host would only wait: it has all the requests it may
+    // have running or queued (not counting those whose delay has more than half a second to
+    // go), or it is backing off.
+    bool HostBusy(const std::string& hostKey) const;
+
+    // Counts for tests and benchmarks.
+    std::size_t Running() const { return m_running; }
+    std::size_t Queued() const { return m_queuedCount; }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    struct Transfer;
+    struct Host {
+        std::vector<std::uint64_t> queue; // waiting requests, in order
+        int active = 0;
+        Clock::time_point nextStart{};
+        Clock::time_point backoffUntil{};
+        int backoffMs = 0; // the last doubling pause; 0 = none
+    };
+
+    void SchedulePump();
+    void Pump();
+    bool StartTransfer(Transfer& t);
+    void Finish(Transfer& t, int curlCode);
+    void Deliver(std::uint64_t id);
+    void ReadDone();
+    void OnSocket(curl_socket_t socket, int action);
+    void OnTimeout();
+    void DropNotifiers(curl_socket_t socket);
+    void AfterAnswer(Host& host, const HttpAnswer& answer);
+    CURL* TakeHandle();
+    void ReturnHandle(CURL* handle);
+
+    static int SocketCallback(CURL* easy, curl_socket_t socket, int what, void* self, void*);
+    static int TimerCallback(CURLM* multi, long timeoutMs, void* self);
+    static std::size_t HeaderCallback(char* data, std::size_t size, std::size_t n, void* t);
+    static std::size_t WriteCallback(char* data, std::size_t size, std::size_t n, void* t);
+    static int PrereqCallback(void* t, char*, char*, int, int);
+    // Whether the transfer has its whole answer head and needs no more of the answer.
+    static bool DecideAfterHead(Transfer& t);
+
+    CURLM* m_multi = nullptr;
+    HostLimits m_limits;
+    std::string m_caFile;
+    std::uint64_t m_nextId = 1;
+    std::unordered_map<std::uint64_t, std::unique_ptr<Transfer>> m_transfers;
+    std::unordered_map<std::string, Host> m_hosts;
+    std::vector<std::string> m_waitingHosts; // hosts with a queue, in the order they got one
+    struct Notifiers {
+        QSocketNotifier* read = nullptr;
+        QSocketNotifier* write = nullptr;
+    };
+    std::unordered_map<curl_socket_t, Notifiers> m_notifiers;
+    QTimer* m_curlTimer = nullptr;
+    QTimer* m_pumpTimer = nullptr; // the next queued request's time has come
+    bool m_pumpQueued = false;
+    std::size_t m_running = 0;
+    std::size_t m_queuedCount = 0;
+    std::vector<CURL*> m_spareHandles;
+    std::size_t m_rotate = 0; // where the next pass over the waiting hosts begins
+};
+
+} // namespace brindle
