@@ -211,6 +211,7 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame->SetRecentFiles(m_recentFiles);
     m_frame->ApplyListFont();
     m_watcher = std::make_unique<brindle::DocumentWatcher>(*m_sync, m_doc, *m_frame);
+    m_watcher->SetSaver([this] { return m_files->Save(); });
     QObject::connect(m_frame.get(), &CMainFrame::recentFileChosen, this,
                      [this](const QString& p) { OpenDocument(p); });
     QObject::connect(m_frame.get(), &CMainFrame::aboutRequested, this,

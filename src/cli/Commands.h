@@ -18,6 +18,7 @@ Command ExportCommand();
 Command ExportProfileCommand();
 Command CheckCommand();
 Command FetchCommand();
+Command TrashCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();
