@@ -15,8 +15,45 @@ namespace brindle::cli {
 
 namespace {
 
+// Moves the bookmarks of the given names from the document to its trash.
+int DeleteNamed(const std::string& path, const std::vector<std::string>& names, bool backups,
+                Io& io) {
+    DocumentLock lock;
+    if (!LockDocument(lock, path, io.err))
+        return kExitFailure;
+    CBrindleDoc doc;
+    if (!OpenDocument(doc, path, io.err))
+        return kExitFailure;
+    const std::set<std::string> wanted(names.begin(), names.end());
+    std::set<std::string> found;
+    CBrindleDoc::Hits indices;
+    for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i) {
+        const std::string name(doc.Bookmarks()[i].m_strName);
+        if (wanted.count(name)) {
+            indices.push_back(i);
+            found.insert(name);
+        }
+    }
+    for (const std::string& name : wanted) {
+        if (!found.count(name)) {
+            io.err << path << " holds no bookmark named \"" << name << "\".\n";
+            return kExitFailure;
+        }
+    }
+    doc.DeleteBookmarks(indices);
+    if (!SaveDocument(doc, path, backups, io.err))
+        return kExitFailure;
+    io.out << "deleted: " << indices.size() << "\n";
+    return kExitOk;
+}
+
 int RunTrash(const Args& args, Io& io) {
     const std::string& path = args.Positional(0);
+    if (args.Has("--delete")) {
+        if (args.Has("--restore"))
+            return UsageError(TrashCommand(), io.err, "--delete and --restore exclude each other");
+        return DeleteNamed(path, args.Values("--delete"), !args.Has("--no-backup"), io);
+    }
     const std::string trashPath = TrashFileFor(path);
     const std::vector<std::string> names = args.Values("--restore");
     DocumentLock lock;
@@ -76,15 +113,18 @@ int RunTrash(const Args& args, Io& io) {
 Command TrashCommand() {
     return {
         "trash",
-        "list the document's trash, or restore bookmarks from it",
-        "FILE [--restore NAME]... [--no-backup]",
+        "list the document's trash, restore bookmarks from it or move bookmarks to it",
+        "FILE [--restore NAME]... [--delete NAME]... [--no-backup]",
         "Without --restore, prints one line per bookmark in FILE's trash: when it was deleted,\n"
         "why, its name and its URL, separated by tabs. Bookmarks are kept there 30 days after\n"
         "a save removed them from FILE (deleted by the user, a merge or a sync). --restore\n"
         "adds every trashed bookmark of that name back to FILE (saved with the Save command's\n"
-        "backups unless --no-backup) and takes it out of the trash.",
+        "backups unless --no-backup) and takes it out of the trash. --delete moves every\n"
+        "bookmark of that name from FILE to the trash, as deleting it in the window and\n"
+        "saving does.",
         {"FILE"},
         {{"--restore", "NAME", "restore the bookmarks of this name (repeatable)"},
+         {"--delete", "NAME", "move the bookmarks of this name to the trash (repeatable)"},
          {"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
         RunTrash};
 }
