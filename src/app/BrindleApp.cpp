@@ -11,6 +11,7 @@
 #include "store/DocumentSync.h"
 #include "ui/linkcheck/LinkCheckController.h"
 #include "ui/options/OptionSheet.h"
+#include "ui/trash/TrashDialog.h"
 #include "ui/widgets/DialogRunner.h"
 #include "ui/widgets/FileDialogs.h"
 #include "ui/widgets/MessageBox.h"
@@ -217,6 +218,11 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     QObject::connect(m_frame.get(), &CMainFrame::aboutRequested, this,
                      [this] { brindle::AboutDialog::RunModal(m_frame.get()); });
     m_frame->Commands().Register(cmd::Option, [this] { ApplyOptions(); });
+    m_frame->Commands().Register(cmd::ViewTrash, [this] {
+        brindle::TrashDialog dialog(
+            m_doc, m_files->PathName(), [this] { return m_files->Save(); }, m_frame.get());
+        brindle::DialogRunner::Run(dialog);
+    });
 
     // The command line: a file to open, or a new empty document.
     if (!path.isEmpty()) {

@@ -91,11 +91,21 @@ int RunTrash(const Args& args, Io& io) {
         CBrindleDoc doc;
         if (!OpenDocument(doc, path, io.err))
             return kExitFailure;
-        const std::size_t added = trash.Restore(which, doc);
+        std::vector<TrashEntry> restored;
+        for (const std::size_t i : which)
+            restored.push_back(trash.Entries()[i]);
+        Trash copy = trash;
+        const std::size_t added = copy.Restore(which, doc);
         // The document first: a trash that then cannot be written still holds a copy.
         if (added && !SaveDocument(doc, path, !args.Has("--no-backup"), io.err))
             return kExitFailure;
         io.out << "restored: " << added << "\n";
+        // The save may have written deletions of its own to the trash: read it again.
+        if (!trash.Load(trashPath)) {
+            io.err << "The trash " << trashPath << " cannot be read.\n";
+            return kExitFailure;
+        }
+        trash.Forget(restored);
         changed = true;
     }
     if (changed) {

@@ -5,6 +5,7 @@
 #include "store/DocumentArchive.h"
 #include "store/ObjectArchive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -231,6 +232,18 @@ std::size_t Trash::Restore(const std::vector<std::size_t>& which, CBrindleDoc& d
     if (added)
         doc.RerunLastSearch();
     return added;
+}
+
+void Trash::Forget(const std::vector<TrashEntry>& entries) {
+    for (const TrashEntry& gone : entries) {
+        const auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const TrashEntry& e) {
+            return e.deleted == gone.deleted && e.reason == gone.reason &&
+                   e.bookmark.m_strName == gone.bookmark.m_strName &&
+                   e.bookmark.m_strURL == gone.bookmark.m_strURL;
+        });
+        if (it != m_entries.end())
+            m_entries.erase(it);
+    }
 }
 
 // --- Saving ----------------------------------------------------------------------------------

@@ -98,6 +98,9 @@ class Trash {
     // trash; a bookmark whose name and URL the document holds already is only taken out. How
     // many were added.
     std::size_t Restore(const std::vector<std::size_t>& which, CBrindleDoc& doc);
+    // Takes out one entry equal to each of `entries` (name, URL, when and why): those restored
+    // from another reading of the file, applied to a fresh one after the document's save.
+    void Forget(const std::vector<TrashEntry>& entries);
 
   private:
     std::vector<TrashEntry> m_entries;
