@@ -42,6 +42,10 @@ FileStamp FileStamp::Of(const std::string& path) {
 
 DocumentSync::DocumentSync(CBrindleDoc& doc) : m_doc(doc), m_lockWait(DocumentLock::kDefaultWait) {}
 
+DocumentSync::~DocumentSync() {
+    Forget();
+}
+
 bool DocumentSync::ReadSnapshot(const std::string& path, Snapshot& out, int& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -81,12 +85,25 @@ bool DocumentSync::ReadSnapshot(const std::string& path, Snapshot& out, int& err
 void DocumentSync::Remember(const Snapshot& snapshot) {
     // A base that cannot be written leaves the older one: a later merge then sees more changes
     // on both sides, which it keeps, rather than fewer.
-    (void)VersionHistory(m_path).RecordBytes(snapshot.bytes, snapshot.stamp);
+    std::string version;
+    if (VersionHistory(m_path).RecordBytes(snapshot.bytes, snapshot.stamp, &version) == 0)
+        UseBase(version);
     m_stamp = snapshot.stamp;
 }
 
+void DocumentSync::UseBase(const std::string& version) {
+    // Other programs (brindle-cli) record their versions of the same file in the same folder:
+    // the window's base is its own name for the copy it read or wrote.
+    const std::string pinned = VersionHistory(m_path).Pin(version);
+    if (!pinned.empty())
+        m_base = pinned;
+}
+
 void DocumentSync::Forget() {
+    if (!m_path.empty())
+        VersionHistory(m_path).Unpin();
     m_path.clear();
+    m_base.clear();
     m_stamp = FileStamp{};
 }
 
@@ -98,21 +115,19 @@ void DocumentSync::Wrap(const std::function<void()>& change) {
 }
 
 ArchiveResult DocumentSync::Open(const std::string& path) {
+    Forget();
     VersionHistory history(path);
     const FileStamp stamp = FileStamp::Of(path);
     // The file is copied to the base in the kernel and the document read from that copy, so
     // that base and document agree and the file's bytes never sit in memory as a whole.
-    const std::string base =
-        stamp.exists && history.RecordFile(path) == 0 ? history.Newest() : std::string();
-    if (base.empty() || history.NewestSource() != stamp) {
+    std::string base;
+    if (!stamp.exists || history.RecordFile(path, &base) != 0 || history.NewestSource() != stamp)
+        base.clear();
+    if (base.empty()) {
         // The ordinary open gives the message, or reads a file whose base cannot be kept.
         const ArchiveResult result = OpenDocumentFile(m_doc, path);
-        if (result) {
-            m_path = path;
-            m_stamp = FileStamp{}; // no base: the next change merges against nothing
-        } else {
-            Forget();
-        }
+        if (result)
+            m_path = path; // no base: the next change merges against nothing
         return result;
     }
     m_doc.DeleteContents();
@@ -125,6 +140,7 @@ ArchiveResult DocumentSync::Open(const std::string& path) {
     }
     m_path = path;
     m_stamp = stamp;
+    UseBase(base);
     return result;
 }
 
@@ -138,8 +154,7 @@ bool DocumentSync::ChangedSnapshot(Snapshot& out) {
     int error = 0;
     if (!ReadSnapshot(m_path, out, error))
         return false;
-    const std::string base = VersionHistory(m_path).Newest();
-    if (m_stamp.exists && !base.empty() && VersionHistory::SameBytes(out.bytes, base)) {
+    if (!m_base.empty() && VersionHistory::SameBytes(out.bytes, m_base)) {
         Remember(out); // the same bytes again (a touch, a rewrite)
         return false;
     }
@@ -149,9 +164,8 @@ bool DocumentSync::ChangedSnapshot(Snapshot& out) {
 bool DocumentSync::MergeFrom(const std::string& theirs, MergeReport& report) {
     // The two copies are read side by side.
     CBrindleDoc baseDoc(m_doc.Prefs());
-    const std::string base = m_stamp.exists ? VersionHistory(m_path).Newest() : std::string();
     auto baseRead = std::async(std::launch::async, [&] {
-        return base.empty() ? ArchiveResult::Success() : ReadDocumentFile(baseDoc, base);
+        return m_base.empty() ? ArchiveResult::Success() : ReadDocumentFile(baseDoc, m_base);
     });
     CBrindleDoc theirsDoc(m_doc.Prefs());
     const bool theirsRead = static_cast<bool>(ReadDocumentBytes(theirsDoc, theirs));
@@ -214,9 +228,18 @@ DocumentSync::SaveResult DocumentSync::Save(const std::string& path,
     result.ok = write();
     if (result.ok) {
         // The file written is the new base, copied from the file itself while the lock holds.
+        if (path != m_path)
+            Forget();
         m_path = path;
         VersionHistory history(path);
-        m_stamp = history.RecordFile(path) == 0 ? history.NewestSource() : FileStamp{};
+        std::string version;
+        if (history.RecordFile(path, &version) == 0) {
+            m_stamp = history.NewestSource();
+            UseBase(version);
+        } else {
+            m_stamp = FileStamp{};
+            m_base.clear();
+        }
     }
     if (result.sync.outcome == SyncOutcome::Merged && m_listener)
         m_listener(result.sync);

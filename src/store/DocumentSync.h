@@ -46,6 +46,9 @@ struct SyncResult {
 class DocumentSync {
   public:
     explicit DocumentSync(CBrindleDoc& doc);
+    ~DocumentSync();
+    DocumentSync(const DocumentSync&) = delete;
+    DocumentSync& operator=(const DocumentSync&) = delete;
 
     // Every change the file brings to the document runs inside `wrap` (the window keeps its
     // selection and scroll position around it).
@@ -93,13 +96,16 @@ class DocumentSync {
     bool ChangedSnapshot(Snapshot& out);
     // The snapshot's bytes become the base.
     void Remember(const Snapshot& snapshot);
+    // The version copy `version` becomes this window's base (pinned against other writers).
+    void UseBase(const std::string& version);
     // Merges `theirs` (bytes of the file) into the document; false when they are no document.
     bool MergeFrom(const std::string& theirs, MergeReport& report);
     void Wrap(const std::function<void()>& change);
 
     CBrindleDoc& m_doc;
     std::string m_path;
-    FileStamp m_stamp; // of the file when the base was taken
+    FileStamp m_stamp;  // of the file when the base was taken
+    std::string m_base; // this window's pinned copy of the base; empty when none
     ChangeWrapper m_wrap;
     std::function<void(const SyncResult&)> m_listener;
     std::chrono::milliseconds m_lockWait;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -124,23 +126,54 @@ void VersionHistory::Prune() const {
     }
 }
 
-int VersionHistory::RecordBytes(std::string_view bytes, const FileStamp& stamp) {
+int VersionHistory::RecordBytes(std::string_view bytes, const FileStamp& stamp,
+                                std::string* recorded) {
     std::error_code ec;
     fs::create_directories(m_folder, ec);
     if (ec)
         return ec.value();
     const std::string newest = Newest();
-    if (!newest.empty() && SameBytes(bytes, newest))
+    if (!newest.empty() && SameBytes(bytes, newest)) {
+        if (recorded)
+            *recorded = newest;
         return WriteStamp(newest, stamp);
+    }
     const std::string next = Next();
     if (const int err = WriteFileAtomically(next, bytes))
         return err;
+    if (recorded)
+        *recorded = next;
     const int err = WriteStamp(next, stamp);
     Prune();
     return err;
 }
 
-int VersionHistory::RecordFile(const std::string& documentPath) {
+std::string VersionHistory::Pin(const std::string& version) const {
+    const std::string pinned = m_folder + "/base-" + std::to_string(::getpid()) + ".brx";
+    const std::string temporary = pinned + ".new";
+    ::unlink(temporary.c_str());
+    if (::link(version.c_str(), temporary.c_str()) != 0 ||
+        ::rename(temporary.c_str(), pinned.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return {};
+    }
+    return pinned;
+}
+
+void VersionHistory::Unpin() const {
+    std::error_code ec;
+    const std::string own = "base-" + std::to_string(::getpid()) + ".brx";
+    for (const fs::directory_entry& e : fs::directory_iterator(m_folder, ec)) {
+        const std::string name = e.path().filename().string();
+        if (!name.starts_with("base-"))
+            continue;
+        const long pid = std::strtol(name.c_str() + 5, nullptr, 10);
+        if (name == own || (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            fs::remove(e.path(), ec);
+    }
+}
+
+int VersionHistory::RecordFile(const std::string& documentPath, std::string* recorded) {
     Fd source{::open(documentPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (source.fd < 0)
         return errno;
@@ -150,16 +183,20 @@ int VersionHistory::RecordFile(const std::string& documentPath) {
     if (!S_ISREG(st.st_mode))
         return EINVAL;
     const FileStamp stamp = FileStamp::Of(documentPath);
+    std::string newest = Newest();
+    if (recorded)
+        *recorded = newest;
     if (stamp.exists && stamp == NewestSource())
         return 0;
     std::error_code ec;
     fs::create_directories(m_folder, ec);
     if (ec)
         return ec.value();
-    const std::string newest = Newest();
     if (!newest.empty() && SameContent(documentPath, newest))
         return WriteStamp(newest, stamp);
     const std::string next = Next();
+    if (recorded)
+        *recorded = next;
     AtomicFile file(next);
     if (const int err = file.Open())
         return err;

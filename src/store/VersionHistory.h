@@ -33,9 +33,19 @@ class VersionHistory {
     // Takes the document file's current bytes as the newest version (copied in the kernel, not
     // through memory). Nothing is copied when the newest copy was taken from this very state
     // of the file or holds the same bytes. 0 or an errno value.
-    int RecordFile(const std::string& documentPath);
+    // `recorded` (when given) receives the copy that holds those bytes.
+    int RecordFile(const std::string& documentPath, std::string* recorded = nullptr);
     // The same with bytes already read, `stamp` being the state of the file they came from.
-    int RecordBytes(std::string_view bytes, const FileStamp& stamp);
+    int RecordBytes(std::string_view bytes, const FileStamp& stamp,
+                    std::string* recorded = nullptr);
+
+    // A name of this process's own for the copy `version` (a hard link, so that neither a
+    // newer version nor the pruning of old ones changes what it holds): the window's merge
+    // base, which other programs recording versions of the same file must not move. Replaced
+    // atomically; empty on failure.
+    std::string Pin(const std::string& version) const;
+    // Removes this process's pinned base, and those of processes that no longer run.
+    void Unpin() const;
 
     // Whether the two files, or the bytes and the file, hold the same bytes (read in pieces).
     static bool SameContent(const std::string& a, const std::string& b);
