@@ -117,6 +117,7 @@ void DocumentSync::Wrap(const std::function<void()>& change) {
 ArchiveResult DocumentSync::Open(const std::string& path) {
     Forget();
     VersionHistory history(path);
+    history.Unpin(); // bases of windows that ended without closing their document
     const FileStamp stamp = FileStamp::Of(path);
     // The file is copied to the base in the kernel and the document read from that copy, so
     // that base and document agree and the file's bytes never sit in memory as a whole.
