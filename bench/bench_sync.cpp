@@ -12,9 +12,12 @@
 #include "app/BrindleApp.h"
 #include "store/AtomicFile.h"
 #include "store/BrindleDoc.h"
+#include "store/ConflictCopies.h"
 #include "store/DocumentArchive.h"
 #include "store/DocumentSync.h"
 #include "store/FileCommands.h"
+#include "store/Trash.h"
+#include "store/VersionHistory.h"
 #include "ui/bookmarks/BookmarkView.h"
 #include "ui/window/BookmarkWorkspace.h"
 #include "ui/window/DocumentWatcher.h"
@@ -48,6 +51,9 @@ const std::string& Folder() {
         if (!::mkdtemp(pattern.data()))
             std::abort();
         std::atexit([] { std::filesystem::remove_all(Folder()); });
+        // Merge bases and the trash stay inside the bench's folder.
+        ::setenv("XDG_STATE_HOME", (pattern + "/state").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (pattern + "/data").c_str(), 1);
         return pattern;
     }();
     return folder;
@@ -145,6 +151,41 @@ void BM_CoreSaveThatMerges(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CoreSaveThatMerges)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A synced folder's conflict copy: this machine's version of the file is `first` plus an edit
+// of its own, the copy is `second` (the other machine's edit); merged against `first`, saved,
+// and the copy moved to the trash folder. Budget: 2 s from the copy's arrival at 100,000.
+void BM_ConflictCopyMerge(benchmark::State& state) {
+    const Versions& v = FileVersions();
+    const std::string path = Folder() + "/synced.brx";
+    const std::string copy = Folder() + "/synced.sync-conflict-20260110-093612-ABCD123.brx";
+    static const std::string ours = [&] {
+        CBrindleDoc doc;
+        brindle::ReadDocumentBytes(doc, v.first);
+        EditHere(doc);
+        doc.AddBookmark({.name = "Added here", .url = "http://here/"});
+        return brindle::DocumentToBytes(doc);
+    }();
+    for (auto _ : state) {
+        state.PauseTiming();
+        Put(path, v.first);
+        brindle::VersionHistory(path).RecordFile(path);
+        Put(path, ours);
+        brindle::VersionHistory(path).RecordFile(path);
+        Put(copy, v.second);
+        CBrindleDoc doc;
+        brindle::ReadDocumentFile(doc, path);
+        state.ResumeTiming();
+        const brindle::ConflictCopyReport report = brindle::MergeConflictCopies(doc, path, [&] {
+            return brindle::WriteDocumentFile(doc, path).ok &&
+                   brindle::CommitTrash(doc, path) == 0 &&
+                   brindle::VersionHistory(path).RecordFile(path) == 0;
+        });
+        if (report.merged.size() != 1 || report.merge.added != 1)
+            state.SkipWithError("not merged");
+    }
+}
+BENCHMARK(BM_ConflictCopyMerge)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The main window: the watcher's step, with the list refilled and the selection and scroll
 // position found again.

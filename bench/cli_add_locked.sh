@@ -14,6 +14,8 @@ count=${3:-100000}
 loop=${4:-20}
 cli="$build/bin/brindle-cli"
 work=$(mktemp -d)
+# Saves keep merge bases and a trash under the XDG folders: the bench's own.
+export XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data"
 trap 'rm -rf "$work"' EXIT
 
 "$build/bench/make_bench_collection" "$work/doc.brx" "$count"

@@ -11,6 +11,8 @@ build=${1:-build-release}
 count=${2:-1000}
 delay=${3:-100}
 work=$(mktemp -d)
+# Saves keep merge bases and a trash under the XDG folders: the bench's own.
+export XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data"
 server_pid=
 cleanup() {
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true

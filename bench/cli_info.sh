@@ -13,6 +13,8 @@ runs=${2:-7}
 count=${3:-100000}
 cli="$build/bin/brindle-cli"
 work=$(mktemp -d)
+# Saves keep merge bases and a trash under the XDG folders: the bench's own.
+export XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data"
 trap 'rm -rf "$work"' EXIT
 
 if [ "$count" -le 100000 ]; then

@@ -22,6 +22,7 @@ file="$work/bench$count.brx"
 "$build/bench/make_bench_collection" "$file" "$count"
 # A private desktop: settings, runtime and data folders of its own.
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_STATE_HOME="$work/state"
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 echo "== brindle start to painted window, $count bookmarks, $runs runs"

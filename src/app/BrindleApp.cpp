@@ -13,6 +13,7 @@
 #include "ui/exchange/LinkedFileController.h"
 #include "ui/linkcheck/LinkCheckController.h"
 #include "ui/options/OptionSheet.h"
+#include "ui/trash/TrashDialog.h"
 #include "ui/widgets/DialogRunner.h"
 #include "ui/widgets/FileDialogs.h"
 #include "ui/widgets/MessageBox.h"
@@ -222,6 +223,7 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
     m_frame->SetRecentFiles(m_recentFiles);
     m_frame->ApplyListFont();
     m_watcher = std::make_unique<brindle::DocumentWatcher>(*m_sync, m_doc, *m_frame);
+    m_watcher->SetSaver([this] { return m_files->Save(); });
     QObject::connect(m_frame.get(), &CMainFrame::recentFileChosen, this,
                      [this](const QString& p) { OpenDocument(p); });
     QObject::connect(m_frame.get(), &CMainFrame::aboutRequested, this,
@@ -245,6 +247,11 @@ bool CBrindleApp::InitInstance(const QStringList& arguments, const StartOptions&
             [this](QLocalSocket* socket) { m_extensionLink->Attach(socket); });
         brindle::SetBrowserExtensionLink(m_extensionLink.get());
     }
+    m_frame->Commands().Register(cmd::ViewTrash, [this] {
+        brindle::TrashDialog dialog(
+            m_doc, m_files->PathName(), [this] { return m_files->Save(); }, m_frame.get());
+        brindle::DialogRunner::Run(dialog);
+    });
 
     // The command line: a file to open, or a new empty document.
     if (!path.isEmpty()) {

@@ -6,6 +6,8 @@
 #include "store/DocumentLock.h"
 #include "store/FileCommands.h"
 #include "store/FileErrors.h"
+#include "store/Trash.h"
+#include "store/VersionHistory.h"
 
 namespace brindle::cli {
 
@@ -32,6 +34,7 @@ bool SaveDocumentAs(CBrindleDoc& doc, const std::string& path, std::ostream& err
         return false;
     }
     doc.SetModifiedFlag(false);
+    (void)CommitTrash(doc, path);
     return true;
 }
 
@@ -44,8 +47,13 @@ bool SaveDocument(CBrindleDoc& doc, const std::string& path, bool backups, std::
     CPreferences prefs = keep;
     prefs.m_bBackup = backups ? 1 : 0;
     doc.SetPreferences(prefs);
+    // The version read and the one written are this machine's versions of the file: the bases
+    // a later merge of conflict copies starts from.
+    (void)VersionHistory(path).RecordFile(path);
     const bool saved = commands.Save();
     doc.SetPreferences(keep);
+    if (saved)
+        (void)VersionHistory(path).RecordFile(path);
     return saved;
 }
 

@@ -19,6 +19,7 @@ const std::vector<Command>& AllCommands() {
         DuplicatesCommand(),
         LinkCommand(),
         SyncCommand(),
+        TrashCommand(),
         NativeHostCommand(),
         InstallBrowserHostCommand(),
         // clang-format on

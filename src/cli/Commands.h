@@ -23,6 +23,7 @@ Command InstallBrowserHostCommand();
 Command LinkCommand();
 Command SyncCommand();
 Command DuplicatesCommand();
+Command TrashCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();

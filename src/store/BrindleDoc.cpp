@@ -142,6 +142,7 @@ void CBrindleDoc::InsertIntoHits(std::uint32_t index) {
 }
 
 void CBrindleDoc::KeepDeleted(const BookmarkRecord& r) {
+    m_trash.Add(brindle::BookmarkList::Ref(r));
     if (!m_arrDeletedBookmarks.SharesStorageWith(m_arrBookmarks) && m_arrDeletedBookmarks.empty())
         m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
     if (m_arrDeletedBookmarks.SharesStorageWith(m_arrBookmarks)) {
@@ -461,6 +462,7 @@ void CBrindleDoc::DeleteContents() {
     if (m_arrDeletedBookmarks.empty())
         m_arrDeletedBookmarks = brindle::BookmarkList(m_arrBookmarks.SharedStorage());
     m_arrMacros.clear();
+    m_trash.Clear(); // deletions never saved belong to the contents just dropped
     // The result lists and the dictionary described the bookmarks just deleted.
     m_arrKeywordHits.clear();
     m_arrStringHits.clear();

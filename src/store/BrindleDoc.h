@@ -15,6 +15,7 @@
 #include "store/ResultOrder.h"
 #include "store/Schedule.h"
 #include "store/SearchIndex.h"
+#include "store/Trash.h"
 
 #include <cstdint>
 #include <functional>
@@ -145,6 +146,8 @@ class CBrindleDoc {
     // DeleteBookmarks. One step for undo: UndoDeleteBookmarks gives the kept bookmarks their fields
     // back as well. Returns the bookmarks removed.
     std::size_t MergeBookmarks(const std::vector<Hits>& groups);
+    // The bookmarks deleted since the last save, on their way to the trash (CommitTrash).
+    brindle::TrashLog& Trashed() { return m_trash; }
     void MarkVisited(std::uint32_t index);
     // Field setters (each sets the modified flag). Text fields 0-4, 6, 7 are stored as given;
     // for the keyword text the keyword list is then rebuilt from it, as reading a file does.
@@ -328,6 +331,7 @@ class CBrindleDoc {
     ScheduleList m_arrSchedules;
     brindle::BookmarkList m_arrDeletedBookmarks; // the last delete, for undo
     MacroList m_arrDeletedMacros;
+    brindle::TrashLog m_trash;
 
     // --- Lists that refer into m_arrBookmarks ---------------------------------------------
     Hits m_arrKeywordHits;

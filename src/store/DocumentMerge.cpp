@@ -111,8 +111,9 @@ struct FieldTally {
 class BookmarkMerger {
   public:
     BookmarkMerger(const BookmarkList& base, const BookmarkList& theirs, BookmarkList& ours,
-                   std::string timePattern)
-        : m_base(base), m_theirs(theirs), m_ours(ours), m_pattern(std::move(timePattern)) {}
+                   TrashLog& trash, std::string timePattern)
+        : m_base(base), m_theirs(theirs), m_ours(ours), m_trash(trash),
+          m_pattern(std::move(timePattern)) {}
 
     void Merge(MergeReport& report) {
         auto keyOf = [](const BookmarkList& list) {
@@ -133,6 +134,7 @@ class BookmarkMerger {
             const std::uint32_t b = ours.FindIn(base, i);
             const std::uint32_t t = ours.FindIn(theirs, i);
             if (t == kNone && b != kNone) {
+                m_trash.Add(BookmarkList::Ref(records[i]), TrashReason::Merged);
                 m_ours.Release(records[i]); // deleted over there
                 ++report.removed;
                 continue;
@@ -214,6 +216,7 @@ class BookmarkMerger {
     const BookmarkList& m_base;
     const BookmarkList& m_theirs;
     BookmarkList& m_ours;
+    TrashLog& m_trash;
     std::string m_pattern;
 };
 
@@ -304,7 +307,7 @@ FieldTally MergeSchedule(const CSchedule* base, CSchedule& ours, const CSchedule
 MergeReport MergeDocuments(const CBrindleDoc& base, const CBrindleDoc& theirs, CBrindleDoc& ours) {
     MergeReport report;
     BookmarkMerger bookmarks(base.m_arrBookmarks, theirs.m_arrBookmarks, ours.m_arrBookmarks,
-                             ExpandTimeFormat(ours.Prefs().m_strTimeFormat));
+                             ours.m_trash, ExpandTimeFormat(ours.Prefs().m_strTimeFormat));
     bookmarks.Merge(report);
     ours.m_arrMacros =
         MergeRecords(base.m_arrMacros, theirs.m_arrMacros, ours.m_arrMacros, MergeMacro, report);

@@ -4,6 +4,7 @@
 #include "store/BrindleDoc.h"
 #include "store/DocumentLock.h"
 #include "store/FileErrors.h"
+#include "store/VersionHistory.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -25,10 +26,6 @@ FileStamp StampOf(const struct stat& st) {
     return s;
 }
 
-std::size_t HashOf(std::string_view bytes) {
-    return std::hash<std::string_view>{}(bytes);
-}
-
 std::string FileName(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -44,6 +41,10 @@ FileStamp FileStamp::Of(const std::string& path) {
 }
 
 DocumentSync::DocumentSync(CBrindleDoc& doc) : m_doc(doc), m_lockWait(DocumentLock::kDefaultWait) {}
+
+DocumentSync::~DocumentSync() {
+    Forget();
+}
 
 bool DocumentSync::ReadSnapshot(const std::string& path, Snapshot& out, int& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -78,17 +79,32 @@ bool DocumentSync::ReadSnapshot(const std::string& path, Snapshot& out, int& err
         done += static_cast<std::size_t>(n);
     }
     out.bytes.resize(done);
-    out.hash = HashOf(out.bytes);
     return true;
 }
 
-void DocumentSync::Remember(Snapshot snapshot) {
-    m_base = std::move(snapshot);
+void DocumentSync::Remember(const Snapshot& snapshot) {
+    // A base that cannot be written leaves the older one: a later merge then sees more changes
+    // on both sides, which it keeps, rather than fewer.
+    std::string version;
+    if (VersionHistory(m_path).RecordBytes(snapshot.bytes, snapshot.stamp, &version) == 0)
+        UseBase(version);
+    m_stamp = snapshot.stamp;
+}
+
+void DocumentSync::UseBase(const std::string& version) {
+    // Other programs (brindle-cli) record their versions of the same file in the same folder:
+    // the window's base is its own name for the copy it read or wrote.
+    const std::string pinned = VersionHistory(m_path).Pin(version);
+    if (!pinned.empty())
+        m_base = pinned;
 }
 
 void DocumentSync::Forget() {
+    if (!m_path.empty())
+        VersionHistory(m_path).Unpin();
     m_path.clear();
-    m_base = Snapshot{};
+    m_base.clear();
+    m_stamp = FileStamp{};
 }
 
 void DocumentSync::Wrap(const std::function<void()>& change) {
@@ -99,46 +115,59 @@ void DocumentSync::Wrap(const std::function<void()>& change) {
 }
 
 ArchiveResult DocumentSync::Open(const std::string& path) {
-    Snapshot snapshot;
-    int error = 0;
-    if (!ReadSnapshot(path, snapshot, error)) {
-        // The ordinary open gives the message and leaves the empty document behind.
-        Forget();
-        return OpenDocumentFile(m_doc, path);
+    Forget();
+    VersionHistory history(path);
+    history.Unpin(); // bases of windows that ended without closing their document
+    const FileStamp stamp = FileStamp::Of(path);
+    // The file is copied to the base in the kernel and the document read from that copy, so
+    // that base and document agree and the file's bytes never sit in memory as a whole.
+    std::string base;
+    if (!stamp.exists || history.RecordFile(path, &base) != 0 || history.NewestSource() != stamp)
+        base.clear();
+    if (base.empty()) {
+        // The ordinary open gives the message, or reads a file whose base cannot be kept.
+        const ArchiveResult result = OpenDocumentFile(m_doc, path);
+        if (result)
+            m_path = path; // no base: the next change merges against nothing
+        return result;
     }
     m_doc.DeleteContents();
     m_doc.SetModifiedFlag(true); // dirty while reading
-    ArchiveResult result = ReadDocumentBytes(m_doc, snapshot.bytes);
+    ArchiveResult result = ReadDocumentFile(m_doc, base);
     if (!result) {
-        m_doc.DeleteContents();
-        m_doc.SetModifiedFlag(false);
-        m_doc.NotifyRebuild();
+        // The message names the document, not its copy.
         Forget();
-        return result;
+        return OpenDocumentFile(m_doc, path);
     }
     m_path = path;
-    Remember(std::move(snapshot));
+    m_stamp = stamp;
+    UseBase(base);
     return result;
 }
 
-bool DocumentSync::ChangedSnapshot(Snapshot& out) const {
+bool DocumentSync::ChangedSnapshot(Snapshot& out) {
     if (m_path.empty())
         return false;
     const FileStamp now = FileStamp::Of(m_path);
     // A missing file is being replaced, or was deleted: nothing to take from it.
-    if (!now.exists || now == m_base.stamp)
+    if (!now.exists || now == m_stamp)
         return false;
     int error = 0;
     if (!ReadSnapshot(m_path, out, error))
         return false;
-    return out.hash != m_base.hash || out.bytes != m_base.bytes;
+    if (!m_base.empty() && VersionHistory::SameBytes(out.bytes, m_base)) {
+        Remember(out); // the same bytes again (a touch, a rewrite)
+        return false;
+    }
+    return true;
 }
 
 bool DocumentSync::MergeFrom(const std::string& theirs, MergeReport& report) {
     // The two copies are read side by side.
     CBrindleDoc baseDoc(m_doc.Prefs());
-    auto baseRead =
-        std::async(std::launch::async, [&] { return ReadDocumentBytes(baseDoc, m_base.bytes); });
+    auto baseRead = std::async(std::launch::async, [&] {
+        return m_base.empty() ? ArchiveResult::Success() : ReadDocumentFile(baseDoc, m_base);
+    });
     CBrindleDoc theirsDoc(m_doc.Prefs());
     const bool theirsRead = static_cast<bool>(ReadDocumentBytes(theirsDoc, theirs));
     // A base that is no document (never the case for bytes this program read or wrote) merges
@@ -153,11 +182,8 @@ bool DocumentSync::MergeFrom(const std::string& theirs, MergeReport& report) {
 SyncResult DocumentSync::Refresh() {
     SyncResult result;
     Snapshot snapshot;
-    if (!ChangedSnapshot(snapshot)) {
-        if (snapshot.stamp.exists && snapshot.hash == m_base.hash)
-            m_base.stamp = snapshot.stamp; // the same bytes again (a touch, a rewrite)
+    if (!ChangedSnapshot(snapshot))
         return result;
-    }
     if (!m_doc.IsModified()) {
         bool read = false;
         Wrap([&] {
@@ -178,7 +204,7 @@ SyncResult DocumentSync::Refresh() {
     if (result.outcome == SyncOutcome::Unreadable)
         return result; // a half-written copy: the next change of the file tries again
     // The document now holds everything the file holds: the file is the new common base.
-    Remember(std::move(snapshot));
+    Remember(snapshot);
     if (m_listener)
         m_listener(result);
     return result;
@@ -197,16 +223,24 @@ DocumentSync::SaveResult DocumentSync::Save(const std::string& path,
         MergeFrom(snapshot.bytes, result.sync.merge)) {
         result.sync.outcome = SyncOutcome::Merged;
         // Should the write fail, the document still holds the file's changes.
-        Remember(std::move(snapshot));
+        Remember(snapshot);
     }
+    snapshot = Snapshot{};
     result.ok = write();
     if (result.ok) {
-        Snapshot written;
-        written.bytes = DocumentToBytes(m_doc);
-        written.hash = HashOf(written.bytes);
-        written.stamp = FileStamp::Of(path);
+        // The file written is the new base, copied from the file itself while the lock holds.
+        if (path != m_path)
+            Forget();
         m_path = path;
-        Remember(std::move(written));
+        VersionHistory history(path);
+        std::string version;
+        if (history.RecordFile(path, &version) == 0) {
+            m_stamp = history.NewestSource();
+            UseBase(version);
+        } else {
+            m_stamp = FileStamp{};
+            m_base.clear();
+        }
     }
     if (result.sync.outcome == SyncOutcome::Merged && m_listener)
         m_listener(result.sync);

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the window's document and its file in step when other programs write the file too
-// (brindle-cli, another machine through a synced folder). It remembers what the program last read
-// from or wrote to the file: its size, time and identity, a hash of its bytes, and the bytes
-// themselves as the base of a three-way merge. When the file changes, an unmodified document is
-// read again and a modified one takes the outside changes by merging; a save that finds the file
-// changed merges first, and every save holds the document's lock (DocumentLock).
+// (brindle-cli, another machine through a synced folder). It remembers the state (size, time and
+// identity) of what the program last read from or wrote to the file, and keeps those bytes on
+// disk as the base of a three-way merge (VersionHistory), read only when a merge happens. When
+// the file changes, an unmodified document is read again and a modified one takes the outside
+// changes by merging; a save that finds the file changed merges first, and every save holds the
+// document's lock (DocumentLock).
 
 #include "store/DocumentArchive.h"
 #include "store/DocumentMerge.h"
@@ -45,6 +46,9 @@ struct SyncResult {
 class DocumentSync {
   public:
     explicit DocumentSync(CBrindleDoc& doc);
+    ~DocumentSync();
+    DocumentSync(const DocumentSync&) = delete;
+    DocumentSync& operator=(const DocumentSync&) = delete;
 
     // Every change the file brings to the document runs inside `wrap` (the window keeps its
     // selection and scroll position around it).
@@ -85,20 +89,23 @@ class DocumentSync {
     struct Snapshot {
         FileStamp stamp;
         std::string bytes;
-        std::size_t hash = 0;
     };
     // Reads the file's bytes with the stamp of the same file; false when it cannot be read.
     static bool ReadSnapshot(const std::string& path, Snapshot& out, int& error);
-    // The file's current snapshot when it differs from the remembered one.
-    bool ChangedSnapshot(Snapshot& out) const;
-    void Remember(Snapshot snapshot);
+    // The file's current snapshot when its bytes differ from the base's.
+    bool ChangedSnapshot(Snapshot& out);
+    // The snapshot's bytes become the base.
+    void Remember(const Snapshot& snapshot);
+    // The version copy `version` becomes this window's base (pinned against other writers).
+    void UseBase(const std::string& version);
     // Merges `theirs` (bytes of the file) into the document; false when they are no document.
     bool MergeFrom(const std::string& theirs, MergeReport& report);
     void Wrap(const std::function<void()>& change);
 
     CBrindleDoc& m_doc;
     std::string m_path;
-    Snapshot m_base;
+    FileStamp m_stamp;  // of the file when the base was taken
+    std::string m_base; // this window's pinned copy of the base; empty when none
     ChangeWrapper m_wrap;
     std::function<void(const SyncResult&)> m_listener;
     std::chrono::milliseconds m_lockWait;

@@ -5,6 +5,7 @@
 #include "store/DocumentArchive.h"
 #include "store/DocumentSync.h"
 #include "store/FileErrors.h"
+#include "store/Trash.h"
 
 namespace brindle {
 
@@ -186,12 +187,20 @@ bool FileCommands::Save() {
 }
 
 bool FileCommands::Guarded(const std::string& path, const std::function<bool()>& write) {
-    if (!m_sync)
-        return write();
-    const DocumentSync::SaveResult result = m_sync->Save(path, write);
-    if (!result.ok && !result.message.empty())
-        ShowError(result.message);
-    return result.ok;
+    bool ok = false;
+    if (!m_sync) {
+        ok = write();
+    } else {
+        const DocumentSync::SaveResult result = m_sync->Save(path, write);
+        if (!result.ok && !result.message.empty())
+            ShowError(result.message);
+        ok = result.ok;
+    }
+    // What was deleted reaches the trash once the file no longer holds it; a trash that cannot
+    // be written keeps the deletions for the next save.
+    if (ok)
+        (void)CommitTrash(m_doc, path);
+    return ok;
 }
 
 bool FileCommands::SaveAs() {

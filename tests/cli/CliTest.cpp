@@ -272,3 +272,22 @@ TEST_F(Cli, DuplicatesAreListedMergedAndSkippedOnImport) {
     EXPECT_THAT(RunCli({"list", path, "--columns", "0,8"}).out,
                 HasSubstr("Verge\t2014-05-13 16:53:20\n"));
 }
+namespace {
+
+TEST_F(Cli, TrashListsRestoresAndDeletes) {
+    const std::string path = ThreeBookmarks();
+    ASSERT_EQ(RunCli({"trash", path, "--delete", "Daily news", "--no-backup"}).code, 0);
+    EXPECT_EQ(RunCli({"trash", path, "--delete", "Nothing like it"}).code, 1);
+    const CliRun listed = RunCli({"trash", path});
+    EXPECT_EQ(listed.code, 0);
+    EXPECT_THAT(listed.out, HasSubstr("\tDeleted\tDaily news\thttp://news/\n"));
+    EXPECT_THAT(RunCli({"list", path}).out, ::testing::Not(HasSubstr("Daily news")));
+    const CliRun restored = RunCli({"trash", path, "--restore", "Daily news", "--no-backup"});
+    EXPECT_EQ(restored.code, 0) << restored.err;
+    EXPECT_EQ(restored.out, "restored: 1\n");
+    EXPECT_THAT(RunCli({"list", path}).out, HasSubstr("Daily news"));
+    EXPECT_EQ(RunCli({"trash", path}).out, "");
+    EXPECT_EQ(RunCli({"trash", path, "--restore", "Daily news"}).code, 1);
+}
+
+} // namespace

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window and other programs writing its document: an outside brindle-cli add appears without
 // a prompt and the view keeps its search, sort, selection and scroll; unsaved edits and outside
-// changes both survive the save; a file replaced by a rename stays watched.
+// changes both survive the save; a file replaced by a rename stays watched; a synced folder's
+// conflict copy is merged; the Trash window restores.
 
 #include "support/ProgramRun.h"
 
@@ -9,8 +10,10 @@
 #include "store/DocumentArchive.h"
 #include "store/DocumentLock.h"
 #include "store/DocumentSync.h"
+#include "store/Trash.h"
 #include "ui/bookmarks/BookmarkListModel.h"
 #include "ui/bookmarks/BookmarkView.h"
+#include "ui/trash/TrashDialog.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui/window/BookmarkWorkspace.h"
 #include "ui/window/DocumentWatcher.h"
@@ -20,10 +23,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -213,6 +219,56 @@ TEST_F(DocumentWatcherTest, StatusTextsCountTheConflicts) {
                              "conflict(s) kept in the bookmarks' notes."));
     EXPECT_EQ(DocumentWatcher::ReloadedText("a.brx"),
               QStringLiteral("a.brx was changed by another program and has been read again."));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DocumentWatcherTest, AConflictCopyIsMergedSavedAndMovedToTheTrashFolder) {
+    // The other machine's version: one bookmark added, one deleted.
+    CBrindleDoc theirs;
+    ASSERT_TRUE(brindle::ReadDocumentFile(theirs, path));
+    theirs.AddBookmark({.name = "from elsewhere", .url = "http://elsewhere/"});
+    theirs.DeleteBookmark(0); // "page 1000"
+    const std::string name = "web.sync-conflict-20260110-093612-ABCD123.brx";
+    const std::string copy = dir.filePath(QString::fromStdString(name)).toStdString();
+    ASSERT_TRUE(brindle::WriteDocumentFile(theirs, copy));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !QFileInfo::exists(QString::fromStdString(copy)); }, 5000));
+    EXPECT_TRUE(NamesIn(app.Doc()).count("from elsewhere"));
+    EXPECT_FALSE(NamesIn(app.Doc()).count("page 1000"));
+    EXPECT_FALSE(app.Doc().IsModified()); // saved
+    CBrindleDoc saved;
+    ASSERT_TRUE(brindle::ReadDocumentFile(saved, path));
+    EXPECT_EQ(NamesIn(saved), NamesIn(app.Doc()));
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(brindle::TrashFolder() + "/" +
+                                                         brindle::DocumentKey(path) + "." + name)));
+    brindle::Trash trash;
+    ASSERT_TRUE(trash.Load(brindle::TrashFileFor(path)));
+    ASSERT_EQ(trash.Entries().size(), 1u);
+    EXPECT_EQ(trash.Entries()[0].bookmark.m_strName, "page 1000");
+    EXPECT_THAT(frame->Panes()->Text(kPanePrompt).toStdString(),
+                ::testing::AllOf(::testing::HasSubstr(name), ::testing::HasSubstr("1 bookmark")));
+}
+
+TEST_F(DocumentWatcherTest, TheTrashWindowRestoresAndSaves) {
+    app.Doc().DeleteBookmark(0); // "page 1000"
+    ASSERT_TRUE(app.Files().Save());
+    brindle::TrashDialog dialog(
+        app.Doc(), path, [&] { return app.Files().Save(); }, frame);
+    ASSERT_EQ(dialog.List()->topLevelItemCount(), 1);
+    EXPECT_EQ(dialog.List()->topLevelItem(0)->text(0), QStringLiteral("page 1000"));
+    EXPECT_FALSE(dialog.RestoreButton()->isEnabled());
+    dialog.List()->topLevelItem(0)->setSelected(true);
+    ASSERT_TRUE(dialog.RestoreButton()->isEnabled());
+    dialog.RestoreSelected();
+    EXPECT_TRUE(NamesIn(app.Doc()).count("page 1000"));
+    EXPECT_FALSE(app.Doc().IsModified());
+    EXPECT_EQ(dialog.List()->topLevelItemCount(), 0);
+    brindle::Trash trash;
+    ASSERT_TRUE(trash.Load(brindle::TrashFileFor(path)));
+    EXPECT_TRUE(trash.Entries().empty());
 }
 
 } // namespace

@@ -45,6 +45,7 @@ enum : int {
     ViewMacro = 32880,
     ViewToolbar = 59392,
     ViewStatusBar = 59393,
+    ViewTrash = 32950,
     Column = 32879,
     Option = 32869,
 

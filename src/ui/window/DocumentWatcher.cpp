@@ -2,6 +2,7 @@
 #include "ui/window/DocumentWatcher.h"
 
 #include "store/BrindleDoc.h"
+#include "store/ConflictCopies.h"
 #include "store/DocumentSync.h"
 #include "ui/bookmarks/BookmarkView.h"
 #include "ui/macros/MacroView.h"
@@ -66,6 +67,9 @@ void DocumentWatcher::Follow() {
     if (!m_folder.isEmpty())
         m_watcher.addPath(m_folder);
     Arm();
+    // Copies made while the window was closed: once the window is up.
+    if (!m_path.isEmpty())
+        QTimer::singleShot(0, this, &DocumentWatcher::MergeConflictCopies);
 }
 
 bool DocumentWatcher::WatchingFile() const {
@@ -96,6 +100,31 @@ void DocumentWatcher::CheckNow() {
     m_settle.stop();
     Arm();
     m_sync.Refresh(); // tells Report when the document took changes
+    MergeConflictCopies();
+}
+
+void DocumentWatcher::MergeConflictCopies() {
+    const std::string path = m_sync.Path();
+    if (path.empty() || !m_save || m_doc.IsModified() || QApplication::activeModalWidget())
+        return;
+    ConflictCopyReport report;
+    bool any = false;
+    KeepViewAround([&] {
+        report = MergeConflictCopiesInto(m_doc, path);
+        any = report.Any();
+    });
+    if (!any)
+        return;
+    report.saved = m_save();
+    if (!report.saved)
+        return; // the save showed why; the copies stay for the next try
+    TrashMergedCopies(path, report);
+    QStringList copies;
+    for (const std::string& name : report.merged)
+        copies << QString::fromStdString(name);
+    m_frame.Panes()->SetText(kPanePrompt,
+                             CopiesMergedText(QFileInfo(m_path).fileName(), copies,
+                                              report.merge.added, report.merge.removed));
 }
 
 void DocumentWatcher::KeepViewAround(const std::function<void()>& change) {
@@ -178,6 +207,15 @@ QString DocumentWatcher::MergedText(const QString& fileName, std::size_t conflic
               "bookmarks' notes.",
               nullptr, static_cast<int>(conflicts))
         .arg(fileName);
+}
+
+QString DocumentWatcher::CopiesMergedText(const QString& fileName, const QStringList& copies,
+                                          std::size_t added, std::size_t removed) {
+    //: %1: the document; %2: the conflict copies a file-syncing tool made; then counts
+    return tr("Merged %2 into %1: %3 bookmark(s) added, %4 removed (kept in the Trash).")
+        .arg(fileName, copies.join(QStringLiteral(", ")))
+        .arg(added)
+        .arg(removed);
 }
 
 void DocumentWatcher::Report(const SyncResult& result) {

@@ -11,6 +11,7 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -39,10 +40,18 @@ class DocumentWatcher : public QObject {
     bool WatchingFile() const;
     // How long the file must stay quiet before it is read (a sync tool writes in steps).
     void SetQuietTime(int ms) { m_settle.setInterval(ms); }
+    // How the window saves: conflict copies are merged only when the result can be saved.
+    void SetSaver(std::function<bool()> save) { m_save = std::move(save); }
+    // Merges the conflict copies a synced folder left beside the file, saves, and moves them
+    // into the trash folder; waits while the document holds unsaved changes (they are the
+    // user's to save). Runs after every settled change of the folder and after an open.
+    void MergeConflictCopies();
 
     // Texts of status pane 0.
     static QString ReloadedText(const QString& fileName);
     static QString MergedText(const QString& fileName, std::size_t conflicts);
+    static QString CopiesMergedText(const QString& fileName, const QStringList& copies,
+                                    std::size_t added, std::size_t removed);
 
   private:
     void Arm();
@@ -59,6 +68,7 @@ class DocumentWatcher : public QObject {
     QTimer m_settle;
     QString m_path;
     QString m_folder;
+    std::function<bool()> m_save;
 };
 
 } // namespace brindle
