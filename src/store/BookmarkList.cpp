@@ -4,6 +4,8 @@
 #include "store/KeywordText.h"
 #include "store/TextUtil.h"
 
+#include <QChar>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -154,12 +156,10 @@ std::uint16_t BookmarkList::TextFlags(std::string_view text) {
             ++i;
             continue;
         }
-        if (cp >= 0x80) {
-            const std::string lower = ToLower(text.substr(i, len));
-            if (IsAscii(lower)) {
-                flags |= BookmarkRecord::kFoldsToAscii;
-                break;
-            }
+        // ToLower's mapping of one character, without making a string of it.
+        if (cp >= 0x80 && QChar::toLower(cp) < 0x80) {
+            flags |= BookmarkRecord::kFoldsToAscii;
+            break;
         }
         i += len;
     }

@@ -196,14 +196,22 @@ ArchiveReader::RawString ArchiveReader::ReadRawString() {
     return {data, size, static_cast<std::size_t>(n), wide};
 }
 
-std::string_view ArchiveReader::ReadStringView(bool& ascii) {
-    const auto [data, size, units, wide] = ReadRawString();
-    if (wide) {
-        m_converted = Utf16LEToUtf8(data, units);
-        ascii = IsAscii(m_converted);
-        return m_converted;
+std::string_view ArchiveReader::ConvertWide(const RawString& raw, bool& ascii) {
+    const std::size_t room = Utf8BytesFor(raw.units);
+    if (m_wideRoom < room) {
+        m_wideRoom = std::max(room, std::size_t{4096});
+        m_wide.reset(new char[m_wideRoom]);
     }
-    const std::string_view view(data, size);
+    const std::size_t n = Utf16LEToUtf8(raw.data, raw.units, m_wide.get());
+    ascii = n == raw.units;
+    return {m_wide.get(), n};
+}
+
+std::string_view ArchiveReader::ReadStringView(bool& ascii) {
+    const RawString raw = ReadRawString();
+    if (raw.wide)
+        return ConvertWide(raw, ascii);
+    const std::string_view view(raw.data, raw.size);
     ascii = IsAscii(view);
     if (ascii || IsWellFormedUtf8(view))
         return view;
@@ -212,12 +220,13 @@ std::string_view ArchiveReader::ReadStringView(bool& ascii) {
 }
 
 void ArchiveReader::ReadString(std::string& out) {
-    const auto [data, size, units, wide] = ReadRawString();
-    if (wide) {
-        out = Utf16LEToUtf8(data, units);
+    const RawString raw = ReadRawString();
+    if (raw.wide) {
+        bool ascii = false;
+        out.assign(ConvertWide(raw, ascii));
         return;
     }
-    const std::string_view view(data, size);
+    const std::string_view view(raw.data, raw.size);
     if (IsAscii(view) || IsWellFormedUtf8(view))
         out.assign(view);
     else

@@ -88,6 +88,8 @@ class ArchiveReader {
         bool wide;
     };
     RawString ReadRawString();
+    // UTF-8 of a 16-bit string, in m_wide.
+    std::string_view ConvertWide(const RawString& raw, bool& ascii);
 
     const char* m_cur = nullptr;
     const char* m_end = nullptr;
@@ -96,6 +98,9 @@ class ArchiveReader {
     std::unique_ptr<char[]> m_buffer;
     std::vector<char> m_scratch;
     std::string m_converted;
+    // Room for the UTF-8 of a 16-bit string, reused from one string to the next.
+    std::unique_ptr<char[]> m_wide;
+    std::size_t m_wideRoom = 0;
     // Counter value -> what took it: a class (its ArchiveClass) or an object (kObjectBit | class).
     std::vector<std::uint8_t> m_loaded;
 };

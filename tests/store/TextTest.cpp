@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/ArchiveText.h"
 #include "store/StringMatch.h"
 #include "store/TextUtil.h"
 
 #include <QStringDecoder>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
 
 namespace {
 
@@ -76,6 +80,62 @@ TEST(Windows1252, TheTableAgreesWithIcuWhereQtHasIt) {
         const QString decoded = icu.decode(QByteArrayView(&byte, 1));
         EXPECT_EQ(brindle::Windows1252ToUtf8(std::string_view(&byte, 1)), decoded.toStdString())
             << "byte " << b;
+    }
+}
+
+std::string Utf16LE(std::u16string_view units) {
+    std::string bytes;
+    for (const char16_t u : units) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    }
+    return bytes;
+}
+
+// The fast conversion into a buffer of exactly the promised room.
+std::string FastUtf8(const std::string& bytes) {
+    const std::size_t units = bytes.size() / 2;
+    const std::unique_ptr<char[]> out(new char[brindle::Utf8BytesFor(units) + 1]);
+    return std::string(out.get(), brindle::Utf16LEToUtf8(bytes.data(), units, out.get()));
+}
+
+TEST(Utf16, PairsLoneSurrogatesAndAsciiRuns) {
+    EXPECT_EQ(FastUtf8(Utf16LE(u"caf\u00e9 \u20ac \U0001F516")),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x96");
+    // A lone surrogate becomes U+FFFD; a high one before another high one too.
+    const std::u16string hostile = {u'a', 0xDC00, u'b', 0xD800, 0xD800, 0xDC00, u'c', 0xD800};
+    EXPECT_EQ(FastUtf8(Utf16LE(hostile)), "a\xef\xbf\xbd"
+                                          "b\xef\xbf\xbd\xf0\x90\x80\x80"
+                                          "c\xef\xbf\xbd");
+    // Long enough for the eight-unit blocks, with the pair split across two of them.
+    const std::u16string split = u"0123456\U0001F516 and then a run of plain ASCII";
+    EXPECT_EQ(FastUtf8(Utf16LE(split)), "0123456\xf0\x9f\x94\x96 and then a run of plain ASCII");
+}
+
+// Random units drawn towards what trips the blocks of eight (ASCII runs broken at any place,
+// the 1-, 2- and 3-byte limits, surrogates paired, lone and cut off at the end): the fast
+// conversion gives the plain one's bytes and is ASCII exactly when it keeps one byte a unit.
+TEST(Utf16, FastConversionMatchesTheReference) {
+    const char16_t edges[] = {0x00,   0x7F,   0x80,   0xFF,   0x100,  0x7FF,  0x800,
+                              0xD7FF, 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFF};
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string units(rng() % 48, u'\0');
+        const unsigned otherShare = rng() % 8; // 0: all ASCII ... 7: mostly not
+        for (char16_t& u : units) {
+            if (rng() % 8 >= otherShare)
+                u = static_cast<char16_t>(rng() % 0x80);
+            else if (rng() % 2)
+                u = edges[rng() % std::size(edges)];
+            else
+                u = static_cast<char16_t>(rng());
+        }
+        const std::string bytes = Utf16LE(units);
+        const std::string expected = brindle::Utf16LEToUtf8Reference(bytes.data(), units.size());
+        const std::string fast = FastUtf8(bytes);
+        ASSERT_EQ(fast, expected) << "round " << round;
+        ASSERT_EQ(fast.size() == units.size(), brindle::IsAscii(fast)) << "round " << round;
+        ASSERT_TRUE(brindle::IsWellFormedUtf8(fast)) << "round " << round;
     }
 }
 
