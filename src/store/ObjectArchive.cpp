@@ -62,11 +62,6 @@ ArchiveReader::ArchiveReader(int fd, std::uint64_t size)
 
 ArchiveReader::~ArchiveReader() = default;
 
-void ArchiveReader::Need(std::size_t n) {
-    if (static_cast<std::size_t>(m_end - m_cur) < n)
-        Refill(n);
-}
-
 // Makes at least n (at most the buffer size) bytes available in the window.
 void ArchiveReader::Refill(std::size_t n) {
     if (m_fd < 0 || n > kReadBufferSize || n > Remaining())
@@ -122,26 +117,6 @@ void ArchiveReader::ReadBytes(char* dst, std::size_t n) {
         std::memcpy(dst, m_cur, n);
         m_cur += n;
     }
-}
-
-std::uint8_t ArchiveReader::ReadU8() {
-    Need(1);
-    return static_cast<std::uint8_t>(*m_cur++);
-}
-
-std::uint16_t ArchiveReader::ReadU16() {
-    Need(2);
-    const auto* p = reinterpret_cast<const unsigned char*>(m_cur);
-    m_cur += 2;
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t ArchiveReader::ReadU32() {
-    Need(4);
-    const auto* p = reinterpret_cast<const unsigned char*>(m_cur);
-    m_cur += 4;
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 std::uint64_t ArchiveReader::ReadCount() {

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/ArchiveText.h"
+#include "store/BookmarkList.h"
 #include "store/StringMatch.h"
 #include "store/TextUtil.h"
 
+#include <QChar>
 #include <QStringDecoder>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -137,6 +140,24 @@ TEST(Utf16, FastConversionMatchesTheReference) {
         ASSERT_EQ(fast.size() == units.size(), brindle::IsAscii(fast)) << "round " << round;
         ASSERT_TRUE(brindle::IsWellFormedUtf8(fast)) << "round " << round;
     }
+}
+
+// The record flag for texts whose lower case has ASCII that the text lacks relies on Unicode
+// having just two such characters; a newer table with more must fail here.
+TEST(TextFlags, CharactersThatLowerCaseIntoAscii) {
+    std::vector<char32_t> intoAscii;
+    for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp)
+        if (QChar::toLower(cp) < 0x80)
+            intoAscii.push_back(cp);
+    EXPECT_EQ(intoAscii, (std::vector<char32_t>{0x130, 0x212A}));
+
+    using brindle::BookmarkList;
+    using brindle::BookmarkRecord;
+    EXPECT_EQ(BookmarkList::TextFlags("plain"), 0);
+    EXPECT_EQ(BookmarkList::TextFlags("caf\xc3\xa9 \xc4\xb1"), BookmarkRecord::kNonAscii); // é ı
+    const std::uint16_t both = BookmarkRecord::kNonAscii | BookmarkRecord::kFoldsToAscii;
+    EXPECT_EQ(BookmarkList::TextFlags("\xe2\x84\xaaelvin"), both);
+    EXPECT_EQ(BookmarkList::TextFlags("\xff\xc4\xb0stanbul"), both); // after a stray byte
 }
 
 TEST(Trim, OnlyAsciiBlanks) {
