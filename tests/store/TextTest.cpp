@@ -160,6 +160,25 @@ TEST(TextFlags, CharactersThatLowerCaseIntoAscii) {
     EXPECT_EQ(BookmarkList::TextFlags("\xff\xc4\xb0stanbul"), both); // after a stray byte
 }
 
+// Words of every length around the eight-byte steps of the hash, many enough to make the table
+// grow several times: each keeps its first id, and different words never share one.
+TEST(WordTable, InternsEachWordOnce) {
+    brindle::WordTable table;
+    std::vector<std::string> words;
+    for (int i = 0; i < 5000; ++i) {
+        std::string w(static_cast<std::size_t>(i % 19), 'a');
+        w += std::to_string(i);
+        words.push_back(w);
+        ASSERT_EQ(table.Intern(w), static_cast<std::uint32_t>(i));
+    }
+    EXPECT_EQ(table.Intern(""), 5000u);
+    for (int i = 4999; i >= 0; --i)
+        ASSERT_EQ(table.Intern(std::string(words[static_cast<std::size_t>(i)])),
+                  static_cast<std::uint32_t>(i));
+    EXPECT_EQ(table.Count(), 5001u);
+    EXPECT_EQ(table.Word(1234), words[1234]);
+}
+
 TEST(Trim, OnlyAsciiBlanks) {
     EXPECT_EQ(brindle::Trim(" \t\r\n a b \v\f"), "a b");
     EXPECT_EQ(brindle::Trim("   "), "");
