@@ -156,7 +156,9 @@ TEST(TextFlags, CharactersThatLowerCaseIntoAscii) {
     EXPECT_EQ(BookmarkList::TextFlags("plain"), 0);
     EXPECT_EQ(BookmarkList::TextFlags("caf\xc3\xa9 \xc4\xb1"), BookmarkRecord::kNonAscii); // é ı
     const std::uint16_t both = BookmarkRecord::kNonAscii | BookmarkRecord::kFoldsToAscii;
-    EXPECT_EQ(BookmarkList::TextFlags("\xe2\x84\xaaelvin"), both);
+    EXPECT_EQ(BookmarkList::TextFlags("\xe2\x84\xaa"
+                                      "elvin"),
+              both);
     EXPECT_EQ(BookmarkList::TextFlags("\xff\xc4\xb0stanbul"), both); // after a stray byte
 }
 
