@@ -202,12 +202,11 @@ std::uint16_t BookmarkList::TextFlags(std::string_view text) {
     if (IsAscii(text))
         return 0;
     std::uint16_t flags = BookmarkRecord::kNonAscii;
-    // Only a character outside ASCII can lower-case into it, and Unicode has two: the dotted
-    // capital I (U+0130, to "i") and the Kelvin sign (U+212A, to "k"). Such texts need the full
+    // Only a character outside ASCII can lower-case into it, and under ToLower's mapping (Qt's
+    // simple case mapping) one does: the Kelvin sign, U+212A, to "k". Such texts need the full
     // lower-casing when case is ignored. A lead byte never occurs inside another character, so
-    // finding their bytes finds the characters; memchr finds them at memory speed.
-    if (text.find("\xC4\xB0") != std::string_view::npos ||
-        text.find("\xE2\x84\xAA") != std::string_view::npos)
+    // finding its bytes finds the character; memchr finds them at memory speed.
+    if (text.find("\xE2\x84\xAA") != std::string_view::npos)
         flags |= BookmarkRecord::kFoldsToAscii;
     return flags;
 }
