@@ -32,9 +32,36 @@ void AppendEscaped(std::string& out, const std::string& text) {
     }
 }
 
+// Words a title outside ASCII takes, by how often they turn up in collections: accented Latin
+// the most, then Cyrillic, then CJK, then emoji.
+const char* const kLatin[] = {"Café",         "Zürich", "résumé", "São Paulo", "naïve",
+                              "Ærøskøbing",   "Größe",  "Señor",  "Kraków",    "Ångström",
+                              "crème brûlée", "façade", "Straße", "Björk",     "Łódź"};
+const char* const kCyrillic[] = {"Новости", "Москва", "программирование", "Погода",
+                                 "Рецепты", "Киев",   "история",          "музыка"};
+const char* const kCjk[] = {"東京", "新聞",       "天気予報", "プログラミング", "北京", "料理",
+                            "音楽", "프로그래밍", "뉴스"};
+const char* const kEmoji[] = {"🎵", "📷", "🚀", "⭐", "🍕", "🇫🇷", "👍🏽"};
+
+template <std::size_t N> const char* Pick(const char* const (&words)[N], std::mt19937& rng) {
+    return words[rng() % N];
+}
+
+// A word outside ASCII: 45 % Latin, 25 % Cyrillic, 20 % CJK, 10 % emoji.
+const char* NonAsciiWord(std::mt19937& rng) {
+    const unsigned r = rng() % 20;
+    if (r < 9)
+        return Pick(kLatin, rng);
+    if (r < 14)
+        return Pick(kCyrillic, rng);
+    if (r < 18)
+        return Pick(kCjk, rng);
+    return Pick(kEmoji, rng);
+}
+
 } // namespace
 
-std::string MakeNetscapeFile(std::size_t count, std::uint32_t seed) {
+std::string MakeNetscapeFile(std::size_t count, std::uint32_t seed, bool mixedScripts) {
     const std::vector<SyntheticBookmark> links = MakeSyntheticBookmarks(count, seed);
     const std::vector<std::string>& words = Vocabulary();
     std::mt19937 rng(seed * 7919u + 13u);
@@ -81,7 +108,24 @@ std::string MakeNetscapeFile(std::size_t count, std::uint32_t seed) {
             out +=
                 " TAGS=\"" + words[rng() % words.size()] + "," + words[rng() % words.size()] + "\"";
         out += ">";
-        AppendEscaped(out, b.name);
+        if (mixedScripts && rng() % 3 == 0) {
+            // Before, inside or after the title, as sites put a place or a topic there.
+            const std::string word = NonAsciiWord(rng);
+            const std::size_t space = b.name.find(' ');
+            switch (rng() % 3) {
+            case 0:
+                AppendEscaped(out, word + " " + b.name);
+                break;
+            case 1:
+                AppendEscaped(out, b.name.substr(0, space) + " " + word + b.name.substr(space));
+                break;
+            default:
+                AppendEscaped(out, b.name + " – " + word);
+                break;
+            }
+        } else {
+            AppendEscaped(out, b.name);
+        }
         if (i % 11 == 0)
             out += " &amp; more";
         out += "</A>\n";

@@ -9,6 +9,9 @@
 
 namespace brindle::bench {
 
-std::string MakeNetscapeFile(std::size_t count, std::uint32_t seed = 1);
+// With `mixedScripts`, about a third of the titles carry a word outside ASCII (accented Latin,
+// Cyrillic, CJK, emoji, as a real collection has them), so the imported document stores them in
+// the 16-bit form.
+std::string MakeNetscapeFile(std::size_t count, std::uint32_t seed = 1, bool mixedScripts = false);
 
 } // namespace brindle::bench

@@ -22,5 +22,15 @@ std::size_t AppendUtf16LE(std::string_view utf8, std::string& out);
 
 // UTF-16LE bytes (2 x `units`) to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16LEToUtf8(const char* data, std::size_t units);
+// The same into `out`, which has room for Utf8BytesFor(units) bytes: returns the bytes
+// written. Runs of ASCII go eight units at a time where the processor allows it. The result is
+// ASCII exactly when it has `units` bytes.
+std::size_t Utf16LEToUtf8(const char* data, std::size_t units, char* out);
+// The most bytes `units` UTF-16 code units take in UTF-8 (a lone surrogate's U+FFFD takes 3).
+constexpr std::size_t Utf8BytesFor(std::size_t units) {
+    return 3 * units;
+}
+// The plain one-unit-at-a-time conversion, kept as the reference the fast one is checked against.
+std::string Utf16LEToUtf8Reference(const char* data, std::size_t units);
 
 } // namespace brindle

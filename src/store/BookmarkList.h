@@ -19,7 +19,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace brindle {
@@ -89,9 +88,15 @@ class WordTable {
     const std::vector<std::uint32_t>& SortedIds();
 
   private:
+    static std::uint64_t Hash(std::string_view word);
+    void Rehash(std::size_t slots);
+
     TextChunks m_text;
     std::vector<std::string_view> m_words;
-    std::unordered_map<std::string_view, std::uint32_t> m_ids;
+    // Open addressing: each slot holds a word's hash (its high half) and id + 1, 0 when empty.
+    // Opening a large document interns every keyword word of every record, tens of millions
+    // of look-ups in a table of a few thousand words.
+    std::vector<std::uint64_t> m_slots;
     std::vector<std::uint32_t> m_sorted;
 };
 

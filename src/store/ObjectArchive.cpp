@@ -62,11 +62,6 @@ ArchiveReader::ArchiveReader(int fd, std::uint64_t size)
 
 ArchiveReader::~ArchiveReader() = default;
 
-void ArchiveReader::Need(std::size_t n) {
-    if (static_cast<std::size_t>(m_end - m_cur) < n)
-        Refill(n);
-}
-
 // Makes at least n (at most the buffer size) bytes available in the window.
 void ArchiveReader::Refill(std::size_t n) {
     if (m_fd < 0 || n > kReadBufferSize || n > Remaining())
@@ -124,26 +119,6 @@ void ArchiveReader::ReadBytes(char* dst, std::size_t n) {
     }
 }
 
-std::uint8_t ArchiveReader::ReadU8() {
-    Need(1);
-    return static_cast<std::uint8_t>(*m_cur++);
-}
-
-std::uint16_t ArchiveReader::ReadU16() {
-    Need(2);
-    const auto* p = reinterpret_cast<const unsigned char*>(m_cur);
-    m_cur += 2;
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t ArchiveReader::ReadU32() {
-    Need(4);
-    const auto* p = reinterpret_cast<const unsigned char*>(m_cur);
-    m_cur += 4;
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 std::uint64_t ArchiveReader::ReadCount() {
     const std::uint16_t small = ReadU16();
     if (small != 0xFFFF)
@@ -196,14 +171,22 @@ ArchiveReader::RawString ArchiveReader::ReadRawString() {
     return {data, size, static_cast<std::size_t>(n), wide};
 }
 
-std::string_view ArchiveReader::ReadStringView(bool& ascii) {
-    const auto [data, size, units, wide] = ReadRawString();
-    if (wide) {
-        m_converted = Utf16LEToUtf8(data, units);
-        ascii = IsAscii(m_converted);
-        return m_converted;
+std::string_view ArchiveReader::ConvertWide(const RawString& raw, bool& ascii) {
+    const std::size_t room = Utf8BytesFor(raw.units);
+    if (m_wideRoom < room) {
+        m_wideRoom = std::max(room, std::size_t{4096});
+        m_wide.reset(new char[m_wideRoom]);
     }
-    const std::string_view view(data, size);
+    const std::size_t n = Utf16LEToUtf8(raw.data, raw.units, m_wide.get());
+    ascii = n == raw.units;
+    return {m_wide.get(), n};
+}
+
+std::string_view ArchiveReader::ReadStringView(bool& ascii) {
+    const RawString raw = ReadRawString();
+    if (raw.wide)
+        return ConvertWide(raw, ascii);
+    const std::string_view view(raw.data, raw.size);
     ascii = IsAscii(view);
     if (ascii || IsWellFormedUtf8(view))
         return view;
@@ -212,12 +195,13 @@ std::string_view ArchiveReader::ReadStringView(bool& ascii) {
 }
 
 void ArchiveReader::ReadString(std::string& out) {
-    const auto [data, size, units, wide] = ReadRawString();
-    if (wide) {
-        out = Utf16LEToUtf8(data, units);
+    const RawString raw = ReadRawString();
+    if (raw.wide) {
+        bool ascii = false;
+        out.assign(ConvertWide(raw, ascii));
         return;
     }
-    const std::string_view view(data, size);
+    const std::string_view view(raw.data, raw.size);
     if (IsAscii(view) || IsWellFormedUtf8(view))
         out.assign(view);
     else

@@ -44,9 +44,24 @@ class ArchiveReader {
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
-    std::uint8_t ReadU8();
-    std::uint16_t ReadU16();
-    std::uint32_t ReadU32();
+    // Inline: a record's dozens of small reads mostly find their bytes in the buffer.
+    std::uint8_t ReadU8() {
+        Need(1);
+        return static_cast<std::uint8_t>(*m_cur++);
+    }
+    std::uint16_t ReadU16() {
+        Need(2);
+        const auto* p = reinterpret_cast<const unsigned char*>(m_cur);
+        m_cur += 2;
+        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    }
+    std::uint32_t ReadU32() {
+        Need(4);
+        const auto* p = reinterpret_cast<const unsigned char*>(m_cur);
+        m_cur += 4;
+        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+               (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    }
     std::int32_t ReadI32() { return static_cast<std::int32_t>(ReadU32()); }
     // A string in either form, as UTF-8.
     void ReadString(std::string& out);
@@ -75,7 +90,10 @@ class ArchiveReader {
     Element ReadElement();
 
   private:
-    void Need(std::size_t n);
+    void Need(std::size_t n) {
+        if (static_cast<std::size_t>(m_end - m_cur) < n)
+            Refill(n);
+    }
     void Refill(std::size_t n);
     void ReadBytes(char* dst, std::size_t n);
     std::uint64_t ReadStringLength(bool& wide);
@@ -88,6 +106,8 @@ class ArchiveReader {
         bool wide;
     };
     RawString ReadRawString();
+    // UTF-8 of a 16-bit string, in m_wide.
+    std::string_view ConvertWide(const RawString& raw, bool& ascii);
 
     const char* m_cur = nullptr;
     const char* m_end = nullptr;
@@ -96,6 +116,9 @@ class ArchiveReader {
     std::unique_ptr<char[]> m_buffer;
     std::vector<char> m_scratch;
     std::string m_converted;
+    // Room for the UTF-8 of a 16-bit string, reused from one string to the next.
+    std::unique_ptr<char[]> m_wide;
+    std::size_t m_wideRoom = 0;
     // Counter value -> what took it: a class (its ArchiveClass) or an object (kObjectBit | class).
     std::vector<std::uint8_t> m_loaded;
 };

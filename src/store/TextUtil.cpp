@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace brindle {
 
 bool IsBlank(char c) {
@@ -27,16 +31,24 @@ std::string Trim(std::string_view text) {
 }
 
 bool IsAscii(std::string_view text) {
-    // Eight bytes at a time: the document's texts are mostly ASCII and often long.
+    // Sixteen bytes at a time where the processor allows it, else eight: the document's texts
+    // are mostly ASCII and often long.
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
     std::size_t i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= n; i += 16)
+        if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) != 0)
+            return false;
+#endif
     std::uint64_t any = 0;
-    for (; i + 8 <= text.size(); i += 8) {
+    for (; i + 8 <= n; i += 8) {
         std::uint64_t chunk;
-        std::memcpy(&chunk, text.data() + i, 8);
+        std::memcpy(&chunk, p + i, 8);
         any |= chunk;
     }
-    for (; i < text.size(); ++i)
-        any |= static_cast<unsigned char>(text[i]);
+    for (; i < n; ++i)
+        any |= p[i];
     return (any & 0x8080808080808080ULL) == 0;
 }
 

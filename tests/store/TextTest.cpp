@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/ArchiveText.h"
+#include "store/BookmarkList.h"
 #include "store/StringMatch.h"
 #include "store/TextUtil.h"
 
+#include <QChar>
 #include <QStringDecoder>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -77,6 +84,102 @@ TEST(Windows1252, TheTableAgreesWithIcuWhereQtHasIt) {
         EXPECT_EQ(brindle::Windows1252ToUtf8(std::string_view(&byte, 1)), decoded.toStdString())
             << "byte " << b;
     }
+}
+
+std::string Utf16LE(std::u16string_view units) {
+    std::string bytes;
+    for (const char16_t u : units) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    }
+    return bytes;
+}
+
+// The fast conversion into a buffer of exactly the promised room.
+std::string FastUtf8(const std::string& bytes) {
+    const std::size_t units = bytes.size() / 2;
+    const std::unique_ptr<char[]> out(new char[brindle::Utf8BytesFor(units) + 1]);
+    return std::string(out.get(), brindle::Utf16LEToUtf8(bytes.data(), units, out.get()));
+}
+
+TEST(Utf16, PairsLoneSurrogatesAndAsciiRuns) {
+    EXPECT_EQ(FastUtf8(Utf16LE(u"caf\u00e9 \u20ac \U0001F516")),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x94\x96");
+    // A lone surrogate becomes U+FFFD; a high one before another high one too.
+    const std::u16string hostile = {u'a', 0xDC00, u'b', 0xD800, 0xD800, 0xDC00, u'c', 0xD800};
+    EXPECT_EQ(FastUtf8(Utf16LE(hostile)), "a\xef\xbf\xbd"
+                                          "b\xef\xbf\xbd\xf0\x90\x80\x80"
+                                          "c\xef\xbf\xbd");
+    // Long enough for the eight-unit blocks, with the pair split across two of them.
+    const std::u16string split = u"0123456\U0001F516 and then a run of plain ASCII";
+    EXPECT_EQ(FastUtf8(Utf16LE(split)), "0123456\xf0\x9f\x94\x96 and then a run of plain ASCII");
+}
+
+// Random units drawn towards what trips the blocks of eight (ASCII runs broken at any place,
+// the 1-, 2- and 3-byte limits, surrogates paired, lone and cut off at the end): the fast
+// conversion gives the plain one's bytes and is ASCII exactly when it keeps one byte a unit.
+TEST(Utf16, FastConversionMatchesTheReference) {
+    const char16_t edges[] = {0x00,   0x7F,   0x80,   0xFF,   0x100,  0x7FF,  0x800,
+                              0xD7FF, 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFF};
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 20000; ++round) {
+        std::u16string units(rng() % 48, u'\0');
+        const unsigned otherShare = rng() % 8; // 0: all ASCII ... 7: mostly not
+        for (char16_t& u : units) {
+            if (rng() % 8 >= otherShare)
+                u = static_cast<char16_t>(rng() % 0x80);
+            else if (rng() % 2)
+                u = edges[rng() % std::size(edges)];
+            else
+                u = static_cast<char16_t>(rng());
+        }
+        const std::string bytes = Utf16LE(units);
+        const std::string expected = brindle::Utf16LEToUtf8Reference(bytes.data(), units.size());
+        const std::string fast = FastUtf8(bytes);
+        ASSERT_EQ(fast, expected) << "round " << round;
+        ASSERT_EQ(fast.size() == units.size(), brindle::IsAscii(fast)) << "round " << round;
+        ASSERT_TRUE(brindle::IsWellFormedUtf8(fast)) << "round " << round;
+    }
+}
+
+// The record flag for texts whose lower case has ASCII that the text lacks relies on the case
+// mapping having just one such character; a newer table with more must fail here.
+TEST(TextFlags, CharactersThatLowerCaseIntoAscii) {
+    std::vector<char32_t> intoAscii;
+    for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp)
+        if (QChar::toLower(cp) < 0x80)
+            intoAscii.push_back(cp);
+    EXPECT_EQ(intoAscii, (std::vector<char32_t>{0x212A}));
+
+    using brindle::BookmarkList;
+    using brindle::BookmarkRecord;
+    EXPECT_EQ(BookmarkList::TextFlags("plain"), 0);
+    EXPECT_EQ(BookmarkList::TextFlags("caf\xc3\xa9 \xc4\xb1"), BookmarkRecord::kNonAscii); // é ı
+    const std::uint16_t both = BookmarkRecord::kNonAscii | BookmarkRecord::kFoldsToAscii;
+    EXPECT_EQ(BookmarkList::TextFlags("\xe2\x84\xaa"
+                                      "elvin"),
+              both);
+    EXPECT_EQ(BookmarkList::TextFlags("\xff\xe2\x84\xaa"), both); // after a stray byte
+    EXPECT_EQ(BookmarkList::TextFlags("\xc4\xb0stanbul"), BookmarkRecord::kNonAscii); // İ stays
+}
+
+// Words of every length around the eight-byte steps of the hash, many enough to make the table
+// grow several times: each keeps its first id, and different words never share one.
+TEST(WordTable, InternsEachWordOnce) {
+    brindle::WordTable table;
+    std::vector<std::string> words;
+    for (int i = 0; i < 5000; ++i) {
+        std::string w(static_cast<std::size_t>(i % 19), 'a');
+        w += std::to_string(i);
+        words.push_back(w);
+        ASSERT_EQ(table.Intern(w), static_cast<std::uint32_t>(i));
+    }
+    EXPECT_EQ(table.Intern(""), 5000u);
+    for (int i = 4999; i >= 0; --i)
+        ASSERT_EQ(table.Intern(std::string(words[static_cast<std::size_t>(i)])),
+                  static_cast<std::uint32_t>(i));
+    EXPECT_EQ(table.Count(), 5001u);
+    EXPECT_EQ(table.Word(1234), words[1234]);
 }
 
 TEST(Trim, OnlyAsciiBlanks) {
