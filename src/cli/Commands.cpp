@@ -5,8 +5,9 @@ namespace brindle::cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
-        NewCommand(),    InfoCommand(),   AddCommand(),           ListCommand(),  KeywordsCommand(),
-        ImportCommand(), ExportCommand(), ExportProfileCommand(), CheckCommand(), FetchCommand(),
+        NewCommand(),      InfoCommand(),   AddCommand(),     ListCommand(),
+        KeywordsCommand(), ImportCommand(), ExportCommand(),  ExportProfileCommand(),
+        CheckCommand(),    FetchCommand(),  ArchiveCommand(), SearchCommand(),
     };
     return commands;
 }

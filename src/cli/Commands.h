@@ -18,6 +18,8 @@ Command ExportCommand();
 Command ExportProfileCommand();
 Command CheckCommand();
 Command FetchCommand();
+Command ArchiveCommand();
+Command SearchCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();
