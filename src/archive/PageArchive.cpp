@@ -2,6 +2,7 @@
 #include "archive/PageArchive.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +17,7 @@ namespace {
 
 // Texts larger than this are no page this archive wrote.
 constexpr unsigned long long kMaxTextBytes = 16ull * 1024 * 1024;
-constexpr int kCompressionLevel = 6;
+constexpr int kCompressionLevel = 3;
 constexpr int kSnippetWords = 16;
 
 std::string Compress(std::string_view text) {
@@ -183,6 +184,34 @@ std::string IndexQuery(std::string_view text, std::string* error) {
         return {};
     }
     return out;
+}
+
+std::string ArchivedPageHtml(const ArchivedPage& page) {
+    const auto escape = [](std::string_view text) {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+            .toHtmlEscaped()
+            .toStdString();
+    };
+    const std::string title = escape(page.title.empty() ? page.url : page.title);
+    const std::string url = escape(page.finalUrl.empty() ? page.url : page.finalUrl);
+    const QString date = QDateTime::fromSecsSinceEpoch(page.fetched, Qt::UTC)
+                             .toString(QStringLiteral("yyyy-MM-dd hh:mm 'UTC'"));
+    std::string html =
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'\">"
+        "<title>" +
+        title + "</title></head>\n<body><h1>" + title + "</h1>\n<p><i>" + url + " &middot; " +
+        date.toStdString() + "</i></p>\n";
+    std::size_t start = 0;
+    while (start < page.text.size()) {
+        std::size_t end = page.text.find('\n', start);
+        if (end == std::string::npos)
+            end = page.text.size();
+        html += "<p>" + escape(std::string_view(page.text).substr(start, end - start)) + "</p>\n";
+        start = end + 1;
+    }
+    html += "</body></html>\n";
+    return html;
 }
 
 PageArchive::PageArchive() = default;

@@ -40,6 +40,10 @@ struct TextSearchResult {
     std::string error;         // why the query could not run ("" when it ran)
 };
 
+// The archived text as a simple, self-contained HTML page: title, where and when it was
+// fetched, one paragraph per line; every text escaped.
+std::string ArchivedPageHtml(const ArchivedPage& page);
+
 // A query as the search box takes it (words, "phrases", prefix*, AND, OR, NOT, parentheses) in
 // the index's syntax: a word holding other characters than letters and digits becomes a phrase
 // of its parts, an unclosed quote is closed. "" with `error` set when nothing is left to look for.

@@ -258,6 +258,15 @@ const CommandRow kRows[] = {
      .icon = "text-search",
      .band = {BandId::Search, 2},
      .checkable = true},
+    {.id = cmd::OpenArchivedText,
+     .text = QT_TRANSLATE_NOOP("Commands", "Open Archived Text"),
+     .prompt = QT_TRANSLATE_NOOP("Commands", "Show the archived text of the page in the browser")},
+    {.id = cmd::TextSearch,
+     .text = QT_TRANSLATE_NOOP("Commands", "Text Search"),
+     .prompt = QT_TRANSLATE_NOOP("Commands", "Search the archived text of the pages"),
+     .icon = "book-open",
+     .band = {BandId::Search, 3},
+     .checkable = true},
     {.id = cmd::PartialMatch,
      .text = QT_TRANSLATE_NOOP("Commands", "Partial Match"),
      .checkable = true},
@@ -356,6 +365,7 @@ const ContextItem kHeaderMenu[] = {
 
 const ContextItem kSelectionMenu[] = {
     {cmd::OpenPage},
+    {cmd::OpenArchivedText},
     {0},
     {cmd::Cut, QT_TRANSLATE_NOOP("Commands", "&Cut...")},
     {cmd::Copy, QT_TRANSLATE_NOOP("Commands", "Copy...")},
