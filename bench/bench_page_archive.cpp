@@ -5,6 +5,7 @@
 // (database, index and log together), peak memory of the process.
 //   BRINDLE_BENCH_PAGES=N   pages to generate (default 100000)
 //   BRINDLE_BENCH_KEEP=DIR  build the archive in DIR and keep it (default: a temporary folder)
+//   BRINDLE_BENCH_REUSE=1   with KEEP: search the archive an earlier run left there
 #include "archive/PageArchive.h"
 
 #include <QDir>
@@ -161,6 +162,10 @@ Built& Archive() {
             b.temp = std::make_unique<QTemporaryDir>();
             b.path = b.temp->filePath("pages.sqlite").toStdString();
         }
+        b.pages = PageCount();
+        // BRINDLE_BENCH_REUSE=1: search an archive kept by an earlier run (no indexing figures).
+        if (keep && std::getenv("BRINDLE_BENCH_REUSE") && std::filesystem::exists(b.path))
+            return b;
         for (const char* suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(b.path + suffix);
         PageArchive archive;
@@ -189,6 +194,7 @@ Built& Archive() {
             archive.Commit();
             b.seconds +=
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            b.cpuSeconds += ThreadCpuSeconds() - c0;
         }
         archive.Close(); // checkpoints the log into the database
         return b;

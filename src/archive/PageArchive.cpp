@@ -304,7 +304,23 @@ bool PageArchive::Open(const std::string& path, bool create) {
     return true;
 }
 
+const std::unordered_map<std::int64_t, std::string>& PageArchive::Urls() {
+    if (m_urlsLoaded || !m_db)
+        return m_urls;
+    // The URL index holds every URL with its row: a small read, not the pages.
+    Statement s;
+    if (sqlite3_prepare_v2(m_db, "SELECT id, url FROM page INDEXED BY sqlite_autoindex_page_1", -1,
+                           &s.stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(s.stmt) == SQLITE_ROW)
+            m_urls.emplace(sqlite3_column_int64(s.stmt, 0), ColumnText(s.stmt, 1));
+        m_urlsLoaded = true;
+    }
+    return m_urls;
+}
+
 void PageArchive::Close() {
+    m_urls.clear();
+    m_urlsLoaded = false;
     m_stmts.reset();
     if (m_db)
         sqlite3_close_v2(m_db);
@@ -383,6 +399,8 @@ bool PageArchive::Put(const ArchivedPage& page) {
         if (!step(m_stmts->insert))
             return false;
         id = sqlite3_last_insert_rowid(m_db);
+        if (m_urlsLoaded)
+            m_urls.emplace(id, page.url);
     }
     sqlite3_stmt* s = m_stmts->index.stmt;
     sqlite3_bind_int64(s, 1, id);
@@ -459,9 +477,11 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
         return result;
     // The index orders by rank itself and stops at the limit, so snippets (which decompress
     // the page) are made for the rows returned only.
-    const std::string head = "SELECT page.url, page_index.rank";
-    const std::string tail = " FROM page_index JOIN page ON page.id = page_index.rowid WHERE "
-                             "page_index MATCH ?1 ORDER BY page_index.rank LIMIT ?2 OFFSET ?3";
+    // URLs come from memory: a join with the page table would cost more than the ranking.
+    const auto& urls = Urls();
+    const std::string head = "SELECT rowid, rank";
+    const std::string tail = " FROM page_index WHERE page_index MATCH ?1 ORDER BY rank LIMIT ?2 "
+                             "OFFSET ?3";
     const auto run = [&](bool withSnippets, std::int64_t count, std::int64_t offset) {
         Statement s;
         const std::string sql =
@@ -476,7 +496,10 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
         int rc;
         while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
             TextHit hit;
-            hit.url = ColumnText(s.stmt, 0);
+            const auto url = urls.find(sqlite3_column_int64(s.stmt, 0));
+            if (url == urls.end())
+                continue;
+            hit.url = url->second;
             hit.score = -sqlite3_column_double(s.stmt, 1);
             if (withSnippets)
                 hit.snippet = ColumnText(s.stmt, 2);

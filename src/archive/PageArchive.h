@@ -90,12 +90,16 @@ class PageArchive {
 
   private:
     bool Exec(const char* sql);
+    // Every page's URL by row, read once.
+    const std::unordered_map<std::int64_t, std::string>& Urls();
     bool Fail(const char* what);
 
     sqlite3* m_db = nullptr;
     std::string m_error;
     struct Statements;
     std::unique_ptr<Statements> m_stmts;
+    std::unordered_map<std::int64_t, std::string> m_urls;
+    bool m_urlsLoaded = false;
 };
 
 } // namespace brindle
