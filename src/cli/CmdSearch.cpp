@@ -65,7 +65,7 @@ int RunSearch(const Args& args, Io& io) {
             continue;
         if (hit.snippet.empty())
             hit.snippet = archive.Snippet(query, hit.url);
-        std::snprintf(score, sizeof score, "%.3f", hit.score);
+        std::snprintf(score, sizeof score, "%.6g", hit.score);
         for (auto it = first; it != last && printed < limit; ++it, ++printed) {
             const BookmarkRef b = doc.Bookmarks()[it->second];
             line = score;
