@@ -65,7 +65,7 @@ std::vector<std::uint32_t> TextSearchController::Search(std::string_view query) 
         if (!result.hits[r].snippet.empty())
             m_snippets.emplace(b, QString::fromStdString(result.hits[r].snippet));
     }
-    emit message(tr("%n archived page(s) match", "", static_cast<int>(result.hits.size())));
+    emit message(tr("Archived pages that match: %1").arg(result.hits.size()));
     return hits;
 }
 
