@@ -5,6 +5,7 @@
 
 #include "platform/net/WebDav.h"
 #include "store/BrindleDoc.h"
+#include "store/ConflictCopies.h"
 #include "store/DocumentLock.h"
 #include "sync/LinkedSync.h"
 
@@ -22,27 +23,52 @@ int RunSync(const Args& args, Io& io) {
             return UsageError(self, io.err, "--wait needs a number of seconds");
         options.lockWait = std::chrono::seconds(*seconds);
     }
+    DocumentLock lock;
+    CBrindleDoc doc;
+    bool opened = false;
+    bool failed = false;
+    // The document is opened, and locked against other writers, only when something needs it.
+    const auto open = [&]() -> CBrindleDoc* {
+        if (opened)
+            return &doc;
+        if (!LockDocument(lock, path, io.err) || !OpenDocument(doc, path, io.err)) {
+            failed = true;
+            return nullptr;
+        }
+        opened = true;
+        return &doc;
+    };
+    const auto save = [&] { return SaveDocument(doc, path, !args.Has("--no-backup"), io.err); };
+
+    // Conflict copies a synced folder left beside the document come in first.
+    const bool hasCopies = !FindConflictCopies(path).empty();
+    if (hasCopies) {
+        if (!open())
+            return kExitFailure;
+        const ConflictCopyReport report = MergeConflictCopies(doc, path, save);
+        for (const std::string& name : report.merged)
+            io.out << "conflict copy merged: " << name << "\n";
+        for (const std::string& name : report.unreadable)
+            io.err << "conflict copy left alone (not a document yet): " << name << "\n";
+        for (const std::string& name : report.notMoved)
+            io.err << "conflict copy merged but not moved to the trash: " << name << "\n";
+        if (!report.saved)
+            return kExitFailure;
+    }
+
     SyncState state;
     if (!LoadSyncState(SyncStatePath(path), state, true) || state.target.empty()) {
+        if (hasCopies)
+            return kExitOk;
         io.err << path << " is not linked to a bookmark file (see brindle-cli link)\n";
         return kExitFailure;
     }
     const std::unique_ptr<SyncTarget> target = MakeLinkTarget(
         state.target, IsWebAddress(state.target) ? LoadWebDavLogin(state.target) : WebDavLogin{});
-    DocumentLock lock;
-    CBrindleDoc doc;
-    bool failed = false;
     LinkedDocument document;
     document.path = path;
-    // The document is opened, and locked against other writers, only when the sync needs it.
-    document.open = [&]() -> CBrindleDoc* {
-        if (!LockDocument(lock, path, io.err) || !OpenDocument(doc, path, io.err)) {
-            failed = true;
-            return nullptr;
-        }
-        return &doc;
-    };
-    document.save = [&] { return SaveDocument(doc, path, !args.Has("--no-backup"), io.err); };
+    document.open = open;
+    document.save = save;
     const LinkSyncResult result = SyncLinkedDocument(document, *target, options);
     const LinkSyncCounts& c = result.counts;
     switch (result.outcome) {
@@ -74,23 +100,25 @@ int RunSync(const Args& args, Io& io) {
 } // namespace
 
 Command SyncCommand() {
-    return {"sync",
-            "bring a linked document and its bookmark file in step",
-            "FILE [--allow-mass-delete] [--wait SECONDS] [--no-backup]",
-            "Reconciles FILE with the bookmark file it is linked to (see link) against the state\n"
-            "of the last sync: additions, deletions, renames and new addresses go both ways, a\n"
-            "move between folders of the linked file changes the folder keywords, and a field\n"
-            "changed on both sides keeps the document's value with the other in the notes. A\n"
-            "sync that would delete more than 20 % or more than 1000 of either side's bookmarks\n"
-            "changes nothing and exits 1 unless --allow-mass-delete. With nothing changed on\n"
-            "either side neither is written. The linked file's lock is waited for up to --wait\n"
-            "seconds (default 60); FILE is saved with the Save command's backups unless\n"
-            "--no-backup.",
-            {"FILE"},
-            {{"--allow-mass-delete", nullptr, "let the sync delete many bookmarks"},
-             {"--wait", "SECONDS", "how long to wait for another writer's lock"},
-             {"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
-            RunSync};
+    return {
+        "sync",
+        "bring a linked document and its bookmark file in step",
+        "FILE [--allow-mass-delete] [--wait SECONDS] [--no-backup]",
+        "Reconciles FILE with the bookmark file it is linked to (see link) against the state\n"
+        "of the last sync: additions, deletions, renames and new addresses go both ways, a\n"
+        "move between folders of the linked file changes the folder keywords, and a field\n"
+        "changed on both sides keeps the document's value with the other in the notes. A\n"
+        "sync that would delete more than 20 % or more than 1000 of either side's bookmarks\n"
+        "changes nothing and exits 1 unless --allow-mass-delete. With nothing changed on\n"
+        "either side neither is written. Conflict copies that a synced folder left beside FILE\n"
+        "are merged into it first and then moved to the trash. The linked file's lock is\n"
+        "waited for up to --wait seconds (default 60); FILE is saved with the Save command's\n"
+        "backups unless --no-backup.",
+        {"FILE"},
+        {{"--allow-mass-delete", nullptr, "let the sync delete many bookmarks"},
+         {"--wait", "SECONDS", "how long to wait for another writer's lock"},
+         {"--no-backup", nullptr, "write no .bak/.bk0 copies"}},
+        RunSync};
 }
 
 } // namespace brindle::cli

@@ -20,6 +20,8 @@ const std::vector<Command>& AllCommands() {
         LinkCommand(),
         SyncCommand(),
         TrashCommand(),
+        ArchiveCommand(),
+        SearchCommand(),
         NativeHostCommand(),
         InstallBrowserHostCommand(),
         // clang-format on

@@ -24,6 +24,8 @@ Command LinkCommand();
 Command SyncCommand();
 Command DuplicatesCommand();
 Command TrashCommand();
+Command ArchiveCommand();
+Command SearchCommand();
 
 // The one table of commands, in the order the tool's help lists them.
 const std::vector<Command>& AllCommands();

@@ -189,6 +189,12 @@ class CBrindleDoc {
     }
     void Search(std::string_view text, bool matchCase, std::uint8_t fieldMask);
     void RerunLastSearch();
+    // Text search over archived pages: while set (in string mode, whose hit list it fills; the
+    // file keeps only keyword or string mode), a search asks `search` for the hits in its own
+    // order of relevance. Unset: the string search again.
+    using TextSearch = std::function<Hits(std::string_view query)>;
+    void SetTextSearch(TextSearch search) { m_textSearch = std::move(search); }
+    bool TextSearchActive() const { return m_textSearch != nullptr; }
     // A search with the document's own options: in string mode its match case and its
     // effective field mask.
     void SearchWithOptions(std::string_view text);
@@ -336,6 +342,7 @@ class CBrindleDoc {
     // --- Lists that refer into m_arrBookmarks ---------------------------------------------
     Hits m_arrKeywordHits;
     Hits m_arrStringHits;
+    TextSearch m_textSearch;
     std::vector<BookmarkRef> m_arrSorted; // export copy, valid until the bookmarks change
     // Each bookmark the last merge kept, as it was before, with the address the merge gave it.
     struct MergedKeeper {

@@ -113,7 +113,10 @@ std::size_t CBrindleDoc::MergeBookmarks(const std::vector<Hits>& groups) {
         Rewrite(keeper, merged, &merged.m_arrKeywords);
         m_mergedKeepers.push_back(std::move(undo));
     }
-    DeleteBookmarks(removed);
+    {
+        const brindle::TrashLog::Scope why(m_trash, brindle::TrashReason::Duplicate);
+        DeleteBookmarks(removed);
+    }
     // The kept bookmarks moved down past the removed ones.
     std::sort(removed.begin(), removed.end());
     for (MergedKeeper& k : m_mergedKeepers)

@@ -39,6 +39,16 @@ void CBrindleDoc::Search(std::string_view text, bool matchCase, std::uint8_t fie
         OrderHits(result);
         m_arrKeywordHits = std::move(result);
         RebuildDictionary();
+    } else if (m_textSearch) {
+        // Relevance orders text hits; an empty box lists everything in the usual order.
+        Hits result;
+        if (brindle::TrimView(text).empty()) {
+            result = AllIndices(m_arrBookmarks.size());
+            OrderHits(result);
+        } else {
+            result = m_textSearch(text);
+        }
+        m_arrStringHits = std::move(result);
     } else {
         const std::string_view needle = brindle::TrimView(text);
         Hits result;
@@ -103,5 +113,10 @@ bool CBrindleDoc::MatchesSearch(std::uint32_t index, bool recheck) {
     const std::string_view needle = brindle::TrimView(m_strLastSearch);
     if (needle.empty())
         return true;
+    if (m_textSearch) {
+        // A bookmark's page text is not in the document: the last result stands.
+        const Hits& hits = m_arrStringHits;
+        return std::find(hits.begin(), hits.end(), index) != hits.end();
+    }
     return m_arrBookmarks[index].MatchText(needle, m_bLastMatchCase != 0, m_byLastFields);
 }

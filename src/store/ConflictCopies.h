@@ -2,10 +2,10 @@
 #pragma once
 // Conflict copies that file-syncing tools leave beside a document when two machines changed it
 // before hearing from each other:
-//   Syncthing          NAME.sync-conflict-YYYYMMDD-HHMMSS-DEVICE.brx
-//   Nextcloud, ownCloud NAME (conflicted copy YYYY-MM-DD HHMMSS).brx, older
-//   NAME_conflict-YYYYMMDD-HHMMSS.brx Dropbox            NAME (USER's conflicted copy
-//   YYYY-MM-DD).brx, with " (1)"... for repeats
+// - Syncthing: NAME.sync-conflict-YYYYMMDD-HHMMSS-DEVICE.brx
+// - Nextcloud and ownCloud: NAME (conflicted copy YYYY-MM-DD HHMMSS).brx, and the older
+//   NAME_conflict-YYYYMMDD-HHMMSS.brx
+// - Dropbox: NAME (USER's conflicted copy YYYY-MM-DD).brx, with " (1)"... for repeats
 // Each copy is merged three ways into the document, against the version both copies started
 // from (chosen among the versions this machine read or wrote, VersionHistory); once the merged
 // document is saved, the copy moves into the trash folder.

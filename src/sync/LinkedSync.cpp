@@ -424,6 +424,7 @@ class Reconciler {
         }
         if (!m_localDeletes.empty()) {
             std::sort(m_localDeletes.begin(), m_localDeletes.end());
+            const TrashLog::Scope why(m_doc.Trashed(), TrashReason::Synced);
             m_doc.DeleteBookmarks(m_localDeletes);
             m_counts.deletedFromDocument = m_localDeletes.size();
         }

@@ -292,12 +292,12 @@ TEST_F(EditingTest, ContextMenusForSelectionAndEmptyArea) {
     items.clear();
     for (QAction* a : menu->actions())
         items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(items,
-              (QStringList{"&Open Page", "Open &Archived Copy", "-", "&Cut...\tCtrl+X",
-                           "Copy...\tCtrl+C", "Paste...\tCtrl+V", "Delete...\tDel", "-",
-                           "&Start Check\tF8", "&Export...\tCtrl+E", "&Marked as visited\tF4",
-                           "Copy &Url To Clipboard", "Make Shortcut M&acro", "Make Common &Keyword",
-                           "Set Sta&tus checking...", "-", "&Properties\tF5"}));
+    EXPECT_EQ(items, (QStringList{"&Open Page", "Open &Archived Copy", "Open Archived Te&xt", "-",
+                                  "&Cut...\tCtrl+X", "Copy...\tCtrl+C", "Paste...\tCtrl+V",
+                                  "Delete...\tDel", "-", "&Start Check\tF8", "&Export...\tCtrl+E",
+                                  "&Marked as visited\tF4", "Copy &Url To Clipboard",
+                                  "Make Shortcut M&acro", "Make Common &Keyword",
+                                  "Set Sta&tus checking...", "-", "&Properties\tF5"}));
     delete menu;
 }
 

@@ -46,7 +46,7 @@ int BookmarkListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int BookmarkListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_fields.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_fields.size()) + (m_extraText ? 1 : 0);
 }
 
 int BookmarkListModel::FieldOfColumn(int column) const {
@@ -72,6 +72,9 @@ QVariant BookmarkListModel::data(const QModelIndex& index, int role) const {
         return {};
     const int field = FieldOfColumn(index.column());
     const int bookmark = BookmarkAt(index.row());
+    if (m_extraText && index.column() == static_cast<int>(m_fields.size()) && bookmark >= 0 &&
+        (role == Qt::DisplayRole || role == Qt::ToolTipRole))
+        return m_extraText(static_cast<std::uint32_t>(bookmark));
     if (field < 0 || bookmark < 0 || static_cast<std::size_t>(bookmark) >= m_doc.Bookmarks().size())
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
@@ -89,6 +92,8 @@ QVariant BookmarkListModel::headerData(int section, Qt::Orientation orientation,
     if (orientation != Qt::Horizontal)
         return {};
     const int field = FieldOfColumn(section);
+    if (m_extraText && section == static_cast<int>(m_fields.size()) && role == Qt::DisplayRole)
+        return m_extraTitle;
     if (field < 0)
         return {};
     if (role == Qt::DisplayRole)
@@ -116,5 +121,13 @@ void BookmarkListModel::RebuildColumns() {
         if (m_doc.Columns() & (1u << f))
             m_fields.push_back(f);
     m_rows = static_cast<int>(m_doc.ActiveHits().size());
+    endResetModel();
+}
+
+void BookmarkListModel::SetExtraColumn(const QString& title,
+                                       std::function<QString(std::uint32_t)> text) {
+    beginResetModel();
+    m_extraTitle = title;
+    m_extraText = title.isEmpty() ? nullptr : std::move(text);
     endResetModel();
 }

@@ -6,6 +6,8 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 
+#include <cstdint>
+#include <functional>
 #include <vector>
 
 class CBrindleDoc;
@@ -25,6 +27,10 @@ class BookmarkListModel : public QAbstractTableModel {
     void Reload();
     // The visible-column mask changed: the columns are made again.
     void RebuildColumns();
+    // A column after the fields whose text comes from `text(bookmark)` (the text search's
+    // snippets); an empty title removes it.
+    void SetExtraColumn(const QString& title, std::function<QString(std::uint32_t)> text);
+    bool HasExtraColumn() const { return static_cast<bool>(m_extraText); }
 
     // The field shown in visible column k, or -1.
     int FieldOfColumn(int column) const;
@@ -42,6 +48,8 @@ class BookmarkListModel : public QAbstractTableModel {
     CBrindleDoc& m_doc;
     int m_rows = 0;
     std::vector<int> m_fields; // field of each visible column
+    QString m_extraTitle;
+    std::function<QString(std::uint32_t)> m_extraText;
     std::vector<QIcon> m_statusIcons;
     QIcon m_ascending;
     QIcon m_descending;

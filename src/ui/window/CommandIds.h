@@ -57,6 +57,8 @@ enum : int {
     ClearSearch = 32829,
     KeywordSearch = 32830,
     StringSearch = 32828,
+    TextSearch = 33210,
+    OpenArchivedText = 33211,
     PartialMatch = 32936,
     MatchCase = 32944,
     // One per searchable field in the order of the field mask's bits, with room for 16.

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/MainFrame.h"
 
+#include "archive/PageArchive.h"
 #include "platform/AppPaths.h"
 #include "platform/FontDescription.h"
 #include "store/BrindleDoc.h"
 #include "store/FileCommands.h"
 #include "store/TextUtil.h"
+#include "ui/archive/TextSearchController.h"
+
 #include "ui/bookmarks/AddMarkPropertySheet.h"
 #include "ui/bookmarks/BookmarkView.h"
 #include "ui/bookmarks/DuplicatesDialog.h"
@@ -25,6 +28,7 @@
 #include "ui/window/SearchBar.h"
 #include "ui/window/StatusPanes.h"
 #include "ui/window/TrayController.h"
+#include <QUrl>
 
 #include <QAction>
 #include <QApplication>
@@ -71,6 +75,24 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
     m_search = new SearchBar(m_doc, *m_commands, *m_workspace, this);
     addToolBar(m_search);
     m_panes = new StatusPanes(m_doc, statusBar());
+    m_textSearch = new TextSearchController(
+        m_doc, [this] { return m_files.PathName(); }, this);
+    connect(m_textSearch, &TextSearchController::message, this,
+            [this](const QString& text) { m_panes->SetText(kPanePrompt, text); });
+    m_search->SetTextSearch(m_textSearch);
+    m_commands->Register(
+        cmd::OpenArchivedText,
+        [this, pages = m_workspace->Pages()] {
+            const auto chosen = m_workspace->Bookmarks()->SelectedBookmarks();
+            if (chosen.empty())
+                return;
+            const QString file = m_textSearch->WritePageFile(chosen.front());
+            if (file.isEmpty())
+                m_panes->SetText(kPanePrompt, tr("The page of this bookmark is not archived."));
+            else
+                pages->OpenURL(QUrl::fromLocalFile(file).toString());
+        },
+        [this] { return m_workspace->Bookmarks()->SelectedBookmarks().size() == 1; });
     m_tray = new TrayController(m_doc, *m_commands, *m_panes, this);
     m_links =
         new LinkCheckController(m_doc, *m_commands, *m_workspace->Bookmarks(), *m_panes, this);
@@ -137,7 +159,16 @@ void CMainFrame::RegisterCommands() {
     c.Register(cmd::New, [this] { m_files.New(); });
     c.Register(cmd::Open, [this] { m_files.Open(); });
     c.Register(cmd::Save, [this] { m_files.Save(); });
-    c.Register(cmd::SaveAs, [this] { m_files.SaveAs(); });
+    c.Register(cmd::SaveAs, [this] {
+        // The archived page text follows the document to its new name.
+        const std::string before = m_files.PathName();
+        if (m_files.SaveAs() && !before.empty() && before != m_files.PathName()) {
+            std::string error;
+            if (!brindle::PageArchive::CopyFor(before, m_files.PathName(), &error))
+                m_panes->SetText(brindle::kPanePrompt, tr("The archived pages were not copied: %1")
+                                                           .arg(QString::fromStdString(error)));
+        }
+    });
     c.Register(cmd::Exit, [this] { close(); });
     c.Register(
         cmd::CopyKeywords, [this] { CopyKeywordsToClipboard(); },

@@ -22,6 +22,7 @@ class LinkedFileController;
 class MacroController;
 class SearchBar;
 class StatusPanes;
+class TextSearchController;
 class TrayController;
 } // namespace brindle
 
@@ -76,6 +77,7 @@ class CMainFrame : public QMainWindow {
     brindle::CommandTable* m_commands = nullptr;
     brindle::BookmarkWorkspace* m_workspace = nullptr;
     brindle::SearchBar* m_search = nullptr;
+    brindle::TextSearchController* m_textSearch = nullptr;
     brindle::StatusPanes* m_panes = nullptr;
     brindle::TrayController* m_tray = nullptr;
     brindle::MacroController* m_macros = nullptr;

@@ -2,6 +2,9 @@
 #include "ui/window/SearchBar.h"
 
 #include "store/BrindleDoc.h"
+#include "ui/archive/TextSearchController.h"
+#include "ui/bookmarks/BookmarkListModel.h"
+#include "ui/bookmarks/BookmarkView.h"
 #include "ui/options/OptionDialogs.h"
 #include "ui/widgets/DialogRunner.h"
 #include "ui/window/BookmarkWorkspace.h"
@@ -37,6 +40,7 @@ SearchBar::SearchBar(CBrindleDoc& doc, CommandTable& commands, BookmarkWorkspace
     auto* modes = new QActionGroup(this);
     modes->addAction(m_commands.Action(cmd::KeywordSearch));
     modes->addAction(m_commands.Action(cmd::StringSearch));
+    modes->addAction(m_commands.Action(cmd::TextSearch));
 
     m_optionMenu = new QMenu(this);
     m_optionMenu->setObjectName(QStringLiteral("searchOptionMenu"));
@@ -100,7 +104,7 @@ void SearchBar::RegisterCommands() {
     auto keywordMode = [this] { return m_doc.SearchMode() == kSearchKeyword; };
     // A changed field or match case applies to the string search at once.
     auto searchAgain = [this] {
-        if (m_doc.SearchMode() == kSearchString)
+        if (m_doc.SearchMode() == kSearchString && !TextMode())
             RunSearch();
     };
     c.Register(cmd::ClearSearch, [this] { Clear(); });
@@ -108,7 +112,10 @@ void SearchBar::RegisterCommands() {
         cmd::KeywordSearch, [this] { ShowKeywordSearch(); }, {}, keywordMode);
     c.Register(
         cmd::StringSearch, [this] { ShowStringSearch(); }, {},
-        [keywordMode] { return !keywordMode(); });
+        [this, keywordMode] { return !keywordMode() && !TextMode(); });
+    c.Register(
+        cmd::TextSearch, [this] { ShowTextSearch(); }, [this] { return m_textSearch != nullptr; },
+        [this] { return TextMode(); });
     c.Register(cmd::SearchOption, [this] { ShowOptionsDialog(); });
     c.Register(
         cmd::MacroCurrentSearch, [this] { CreateCurrentSearchMacro(); },
@@ -164,9 +171,42 @@ void SearchBar::Clear() {
         SetText(QString());
 }
 
+bool SearchBar::TextMode() const {
+    return m_doc.TextSearchActive();
+}
+
+void SearchBar::LeaveTextMode() {
+    if (!TextMode())
+        return;
+    m_savedTextText = m_box->text();
+    m_doc.SetTextSearch({});
+    m_workspace.Bookmarks()->Model()->SetExtraColumn({}, {});
+}
+
+void SearchBar::ShowTextSearch() {
+    if (!m_textSearch || TextMode())
+        return;
+    m_workspace.SetKeywordRow(0, 0);
+    if (m_doc.SearchMode() == kSearchKeyword)
+        m_savedKeywordText = m_box->text();
+    else
+        m_savedStringText = m_box->text();
+    m_doc.SetSearchMode(kSearchString);
+    TextSearchController* controller = m_textSearch;
+    m_doc.SetTextSearch([controller](std::string_view q) { return controller->Search(q); });
+    m_workspace.Bookmarks()->Model()->SetExtraColumn(
+        tr("Snippet"), [controller](std::uint32_t b) { return controller->SnippetOf(b); });
+    m_workspace.Bookmarks()->setColumnWidth(m_workspace.Bookmarks()->Model()->columnCount() - 1,
+                                            500);
+    SetText(m_savedTextText);
+    m_commands.UpdateStates();
+}
+
 void SearchBar::DocumentReplaced() {
     m_savedKeywordText.clear();
     m_savedStringText.clear();
+    m_savedTextText.clear();
+    LeaveTextMode();
     ApplyModeLayout();
 }
 
@@ -181,16 +221,22 @@ void SearchBar::ApplyModeLayout() {
 
 void SearchBar::ShowKeywordSearch() {
     m_workspace.SetKeywordRow(100, 50);
+    if (TextMode())
+        LeaveTextMode();
+    else
+        m_savedStringText = m_box->text();
     m_doc.SetSearchMode(kSearchKeyword);
-    m_savedStringText = m_box->text();
     SetText(m_savedKeywordText);
     m_commands.UpdateStates();
 }
 
 void SearchBar::ShowStringSearch() {
     m_workspace.SetKeywordRow(0, 0);
+    if (TextMode())
+        LeaveTextMode();
+    else
+        m_savedKeywordText = m_box->text();
     m_doc.SetSearchMode(kSearchString);
-    m_savedKeywordText = m_box->text();
     m_searchOnChange = false;
     SetText(m_savedStringText);
     m_doc.Search(m_savedStringText.toStdString(), m_doc.LastMatchCase() != 0, m_doc.LastFields());
@@ -207,6 +253,7 @@ void SearchBar::Append(const QString& text) {
 
 void SearchBar::RunKeywordMacro(const QString& text) {
     const QString trimmed = text.trimmed();
+    LeaveTextMode();
     if (m_doc.SearchMode() != kSearchKeyword) {
         m_workspace.SetKeywordRow(150, 50);
         m_doc.SetSearchMode(kSearchKeyword);
@@ -217,6 +264,7 @@ void SearchBar::RunKeywordMacro(const QString& text) {
 
 void SearchBar::RunStringMacro(const QString& text, StringSearchOptions options) {
     const QString trimmed = text.trimmed();
+    LeaveTextMode();
     if (m_doc.SearchMode() != kSearchString) {
         m_workspace.SetKeywordRow(0, 0);
         m_doc.SetSearchMode(kSearchString);

@@ -19,6 +19,7 @@ namespace brindle {
 
 class BookmarkWorkspace;
 class CommandTable;
+class TextSearchController;
 
 class SearchBar : public QToolBar {
     Q_OBJECT
@@ -36,6 +37,11 @@ class SearchBar : public QToolBar {
     void Clear();
     void ShowKeywordSearch();
     void ShowStringSearch();
+    // The third mode: the archived text of the pages, with a snippet column (the document file
+    // keeps string mode for it).
+    void ShowTextSearch();
+    void SetTextSearch(TextSearchController* controller) { m_textSearch = controller; }
+    bool TextMode() const;
     // Appends a keyword (with the "." separator) to the box.
     void Append(const QString& text);
     // A keyword-search macro: keyword mode with the text in the box.
@@ -59,6 +65,8 @@ class SearchBar : public QToolBar {
     void AddFocusKeys(QWidget* window);
     void SetText(const QString& text);
     void ApplyModeLayout();
+    // Leaves the text mode (its text kept) before another mode shows.
+    void LeaveTextMode();
     bool HasText() const;
 
     CBrindleDoc& m_doc;
@@ -68,6 +76,8 @@ class SearchBar : public QToolBar {
     QMenu* m_optionMenu = nullptr;
     QString m_savedKeywordText;
     QString m_savedStringText;
+    QString m_savedTextText;
+    TextSearchController* m_textSearch = nullptr;
     // When clear, the next change of the box only sets it and starts no search.
     bool m_searchOnChange = true;
 };

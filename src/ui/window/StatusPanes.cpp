@@ -45,7 +45,8 @@ QString StatusPanes::Text(int pane) const {
 }
 
 void StatusPanes::CountsChanged(const SearchCounts& counts) {
-    SetText(kPaneSearchMode, SearchModeText(counts.searchMode));
+    SetText(kPaneSearchMode,
+            m_doc.TextSearchActive() ? tr("SM:Text") : SearchModeText(counts.searchMode));
     SetText(kPaneKeywordCount, KeywordCountText(counts.keywords));
     SetText(kPaneResultCount, ResultCountText(counts.hits, counts.bookmarks));
 }

@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The text of archived pages, kept beside a document rather than in it: one SQLite database per
+// document under the user's data folder (the document file stays as it is, and the archive is
+// this machine's own; it can always be fetched again). A page is known by the bookmark's URL, so
+// several bookmarks of one page share its text, and a deleted bookmark's text stays. The text is
+// stored compressed (zstd); a full-text index (FTS5) reads it through a view that decompresses,
+// so nothing is stored twice. Writes go through a write-ahead log in transactions: a process
+// killed while archiving leaves the pages of the batches it committed.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+
+namespace brindle {
+
+struct ArchivedPage {
+    std::string url;          // the bookmark's URL, the key
+    std::string finalUrl;     // where the redirects led
+    std::int64_t fetched = 0; // seconds since 1970-01-01 UTC
+    std::string title;
+    std::string text;
+};
+
+struct TextHit {
+    std::string url;
+    double score = 0;    // relevance, higher is better (bm25, title words weigh more)
+    std::string snippet; // the words around the matches, each match between [ and ]
+};
+
+struct TextSearchResult {
+    std::vector<TextHit> hits; // best first
+    std::string error;         // why the query could not run ("" when it ran)
+};
+
+// The archived text as a simple, self-contained HTML page: title, where and when it was
+// fetched, one paragraph per line; every text escaped.
+std::string ArchivedPageHtml(const ArchivedPage& page);
+
+// A query as the search box takes it (words, "phrases", prefix*, AND, OR, NOT, parentheses) in
+// the index's syntax: a word holding other characters than letters and digits becomes a phrase
+// of its parts, an unclosed quote is closed. "" with `error` set when nothing is left to look for.
+std::string IndexQuery(std::string_view text, std::string* error);
+
+class PageArchive {
+  public:
+    PageArchive();
+    ~PageArchive();
+    PageArchive(const PageArchive&) = delete;
+    PageArchive& operator=(const PageArchive&) = delete;
+
+    // Where the archive of the document at `documentPath` lives: a file named after the
+    // document and a hash of its absolute path, in "brindle/archive" of the data folder.
+    static std::string LocationFor(const std::string& documentPath);
+    // Save As: the document at `to` starts with a copy of the archive of `from` (replacing any
+    // it had). True when there was nothing to copy.
+    static bool CopyFor(const std::string& from, const std::string& to, std::string* error);
+
+    // Opens (`create`: making it and its folder when missing) the database at `path`.
+    bool Open(const std::string& path, bool create);
+    bool IsOpen() const { return m_db != nullptr; }
+    void Close();
+    const std::string& Error() const { return m_error; }
+
+    // Writes go in transactions: many pages at once are quick, and a crash keeps whole batches.
+    bool Begin();
+    bool Commit();
+    // Stores or replaces the page of `page.url`.
+    bool Put(const ArchivedPage& page);
+    std::optional<ArchivedPage> Get(std::string_view url);
+    // When each archived page was fetched, by URL.
+    std::unordered_map<std::string, std::int64_t> FetchDates();
+    std::size_t Count();
+
+    // The pages matching `query` (search-box syntax), best first; `limit` 0 is all of them, and
+    // the first `snippets` hits get their snippet.
+    TextSearchResult Search(std::string_view query, std::size_t limit, std::size_t snippets);
+    // The snippet of one page for `query`; "" when it does not match.
+    std::string Snippet(std::string_view query, std::string_view url);
+
+    // The database's own consistency checks, the index's included; "" when all is well.
+    std::string Verify();
+
+  private:
+    bool Exec(const char* sql);
+    // Every page's URL by row, read once.
+    const std::unordered_map<std::int64_t, std::string>& Urls();
+    bool Fail(const char* what);
+
+    sqlite3* m_db = nullptr;
+    std::string m_error;
+    struct Statements;
+    std::unique_ptr<Statements> m_stmts;
+    std::unordered_map<std::int64_t, std::string> m_urls;
+    bool m_urlsLoaded = false;
+};
+
+} // namespace brindle

@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The archive database: pages kept and replaced, the search syntax and its errors, Save As, and
+// a writer killed in the middle of a batch.
+#include "archive/PageArchive.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace brindle;
+
+namespace {
+
+class PageArchiveTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_archive.Open(Path("a.sqlite"), true)) << m_archive.Error();
+    }
+    std::string Path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+    void Add(const std::string& url, const std::string& title, const std::string& text) {
+        ASSERT_TRUE(m_archive.Put({url, url + "/final", 1700000000, title, text}))
+            << m_archive.Error();
+    }
+    std::vector<std::string> Find(const std::string& query) {
+        const TextSearchResult r = m_archive.Search(query, 0, 0);
+        EXPECT_EQ(r.error, "") << query;
+        std::vector<std::string> urls;
+        for (const TextHit& hit : r.hits)
+            urls.push_back(hit.url);
+        return urls;
+    }
+    void AddSamples() {
+        Add("u:kube", "Kubernetes notes", "Pods and deployments run containers in a cluster.");
+        Add("u:docker", "Containers", "Docker builds container images; a cluster is optional.");
+        Add("u:bread", "Baking", "Sourdough bread needs a starter and a long, slow rise.");
+        Add("u:cafe", "Café", "A café in Zürich serves bread and coffee.");
+    }
+
+    QTemporaryDir m_dir;
+    PageArchive m_archive;
+};
+
+using Urls = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(PageArchiveTest, PagesAreKeptCompressedAndReplacedWholly) {
+    const std::string text(20000, 'x');
+    Add("http://a/", "A", "first words " + text);
+    Add("http://a/", "A again", "second words");
+    EXPECT_EQ(m_archive.Count(), 1u);
+    const auto page = m_archive.Get("http://a/");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->title, "A again");
+    EXPECT_EQ(page->text, "second words");
+    EXPECT_EQ(page->finalUrl, "http://a//final");
+    EXPECT_EQ(page->fetched, 1700000000);
+    EXPECT_EQ(Find("first"), Urls{}) << "the replaced text left the index";
+    EXPECT_EQ(Find("second"), Urls{"http://a/"});
+    EXPECT_FALSE(m_archive.Get("http://other/"));
+    EXPECT_EQ(m_archive.FetchDates().at("http://a/"), 1700000000);
+    EXPECT_EQ(m_archive.Verify(), "");
+}
+
+TEST_F(PageArchiveTest, QuerySyntax) {
+    AddSamples();
+    Urls both = Find("cluster");
+    std::sort(both.begin(), both.end());
+    EXPECT_EQ(both, (Urls{"u:docker", "u:kube"}));
+    EXPECT_EQ(Find("CLUSTER pods"), Urls{"u:kube"}) << "words AND together, any case";
+    EXPECT_EQ(Find("\"slow rise\""), Urls{"u:bread"});
+    EXPECT_EQ(Find("\"rise slow\""), Urls{}) << "a phrase keeps its order";
+    EXPECT_EQ(Find("kube*"), Urls{"u:kube"});
+    EXPECT_EQ(Find("contain* NOT docker"), Urls{"u:kube"});
+    EXPECT_EQ(Find("sourdough OR pods").size(), 2u);
+    EXPECT_EQ(Find("(docker OR pods) AND images"), Urls{"u:docker"});
+    EXPECT_EQ(Find("zurich cafe"), Urls{"u:cafe"}) << "accents fold";
+    EXPECT_EQ(Find("coffee-bread"), Urls{}) << "a hyphenated word is a phrase";
+    EXPECT_EQ(Find("bread coffee"), Urls{"u:cafe"});
+    EXPECT_EQ(Find("\"slow ris"), Urls{}) << "an unclosed quote is closed";
+    EXPECT_EQ(Find("title:baking"), Urls{}) << "no column filters: a phrase of two words";
+    EXPECT_EQ(Find("NEAR"), Urls{}) << "operators of the index are plain words here";
+}
+
+TEST_F(PageArchiveTest, RelevanceOrdersAndSnippetsMarkTheWords) {
+    AddSamples();
+    Add("u:title", "Cluster cluster", "unrelated text about something else entirely");
+    const TextSearchResult r = m_archive.Search("cluster", 0, 1);
+    ASSERT_EQ(r.hits.size(), 3u);
+    EXPECT_EQ(r.hits[0].url, "u:title") << "title words weigh more";
+    EXPECT_GT(r.hits[0].score, r.hits[2].score);
+    EXPECT_NE(r.hits[0].snippet.find("[Cluster]"), std::string::npos) << r.hits[0].snippet;
+    EXPECT_EQ(r.hits[1].snippet, "") << "only the first hits get snippets";
+    EXPECT_NE(m_archive.Snippet("cluster", "u:kube").find("[cluster]"), std::string::npos);
+    EXPECT_EQ(m_archive.Search("cluster", 2, 50).hits.size(), 2u);
+}
+
+TEST_F(PageArchiveTest, BadQueriesGiveAMessageAndNoHits) {
+    AddSamples();
+    for (const char* bad : {"bread AND", "OR bread", "NOT", "(bread", "bread)", "bread NOT"}) {
+        TextSearchResult r;
+        EXPECT_NO_THROW(r = m_archive.Search(bad, 0, 50));
+        EXPECT_NE(r.error, "") << bad;
+        EXPECT_TRUE(r.hits.empty()) << bad;
+    }
+    EXPECT_EQ(m_archive.Search("*** ---", 0, 0).error, "The query has no words to look for.");
+    EXPECT_EQ(m_archive.Search("   ", 0, 0).error, "") << "an empty box is no error";
+}
+
+TEST_F(PageArchiveTest, SaveAsCopiesTheArchiveToTheNewName) {
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
+    const std::string oldDoc = Path("old.brx");
+    const std::string newDoc = Path("new.brx");
+    EXPECT_NE(PageArchive::LocationFor(oldDoc), PageArchive::LocationFor(newDoc));
+    EXPECT_EQ(PageArchive::LocationFor(oldDoc).rfind(m_dir.filePath("data").toStdString(), 0), 0u);
+    {
+        PageArchive archive;
+        ASSERT_TRUE(archive.Open(PageArchive::LocationFor(oldDoc), true));
+        ASSERT_TRUE(archive.Put({"http://x/", "http://x/", 5, "X", "archived words"}));
+    }
+    std::string error;
+    ASSERT_TRUE(PageArchive::CopyFor(oldDoc, newDoc, &error)) << error;
+    PageArchive copy;
+    ASSERT_TRUE(copy.Open(PageArchive::LocationFor(newDoc), false));
+    ASSERT_EQ(copy.Search("archived", 0, 1).hits.size(), 1u);
+    EXPECT_EQ(copy.Verify(), "");
+    EXPECT_TRUE(PageArchive::CopyFor(Path("none.brx"), newDoc, &error)) << "nothing to copy";
+}
+
+TEST_F(PageArchiveTest, AWriterKilledMidBatchLeavesAConsistentArchive) {
+    m_archive.Close();
+    const std::string path = Path("killed.sqlite");
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        PageArchive archive;
+        if (!archive.Open(path, true))
+            _exit(3);
+        for (int batch = 0;; ++batch) {
+            archive.Begin();
+            for (int i = 0; i < 20; ++i) {
+                const std::string n = std::to_string(batch * 20 + i);
+                archive.Put({"http://p/" + n, "", 1, "page " + n,
+                             "words of page number " + n + " and more words"});
+            }
+            archive.Commit();
+        }
+    }
+    // Let it commit some batches, then kill it wherever it is.
+    PageArchive reader;
+    for (int i = 0; i < 400 && reader.Count() < 100; ++i) {
+        usleep(10000);
+        if (!reader.IsOpen())
+            reader.Open(path, false);
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    reader.Close();
+    PageArchive after;
+    ASSERT_TRUE(after.Open(path, false)) << after.Error();
+    const std::size_t count = after.Count();
+    EXPECT_GE(count, 100u);
+    EXPECT_EQ(count % 20, 0u) << "whole batches only";
+    EXPECT_EQ(after.Verify(), "");
+    EXPECT_EQ(after.Search("words", 0, 0).hits.size(), count);
+}
