@@ -240,8 +240,8 @@ void ReadSchedule(ArchiveReader& ar, CSchedule& s) {
 
 // --- Documents ---------------------------------------------------------------------------------
 
-void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar) {
-    const CBrindleDoc::ViewState view = doc.CurrentViewState();
+namespace {
+void WriteHeader(const CBrindleDoc::ViewState& view, ArchiveWriter& ar) {
     ar.WriteI32(view.searchMode);
     ar.WriteU8(view.stringFields);
     ar.WriteI32(view.partialMatch);
@@ -250,6 +250,15 @@ void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar) {
     ar.WriteI32(view.matchCase);
     ar.WriteI32(view.sortAscending);
     ar.WriteI32(view.sortColumn);
+}
+} // namespace
+
+void WriteDefaultHeader(ArchiveWriter& ar) {
+    WriteHeader(CBrindleDoc::ViewState{}, ar);
+}
+
+void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar) {
+    WriteHeader(doc.CurrentViewState(), ar);
     ar.WriteCount(doc.Bookmarks().size());
     for (const BookmarkRecord& r : doc.Bookmarks().Records()) {
         ar.WriteNewObjectTag(ArchiveClass::Bookmark);

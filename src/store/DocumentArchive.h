@@ -42,6 +42,9 @@ void ReadSchedule(ArchiveReader& ar, CSchedule& s);
 
 // The document's Serialize when storing: header, then the three arrays.
 void WriteDocument(const CBrindleDoc& doc, ArchiveWriter& ar);
+// The header WriteDocument writes, with a new document's view settings: for files in the
+// document format that belong to no window (the trash).
+void WriteDefaultHeader(ArchiveWriter& ar);
 std::string DocumentToBytes(const CBrindleDoc& doc);
 
 // The document's Serialize when loading. On success the document's stored state and its three

@@ -177,15 +177,7 @@ int Trash::Save(const std::string& path) const {
     if (ec)
         return ec.value();
     ArchiveWriter ar;
-    const CBrindleDoc::ViewState view;
-    ar.WriteI32(view.searchMode);
-    ar.WriteU8(view.stringFields);
-    ar.WriteI32(view.partialMatch);
-    ar.WriteI32(view.searchMode);
-    ar.WriteU16(view.columns);
-    ar.WriteI32(view.matchCase);
-    ar.WriteI32(view.sortAscending);
-    ar.WriteI32(view.sortColumn);
+    WriteDefaultHeader(ar);
     ar.WriteCount(m_entries.size());
     for (const TrashEntry& e : m_entries) {
         ar.WriteNewObjectTag(ArchiveClass::Bookmark);
