@@ -3,12 +3,14 @@
 #include "TestServer.h"
 
 #include "app/BrindleApp.h"
+#include "archive/PageArchive.h"
 #include "platform/net/NetProber.h"
 #include "store/BrindleDoc.h"
 #include "support/BookmarkLookup.h"
 #include "ui/bookmarks/BookmarkView.h"
 #include "ui/linkcheck/FetchDialog.h"
 #include "ui/linkcheck/LinkCheckController.h"
+#include "ui/widgets/DialogRunner.h"
 #include "ui/widgets/MessageBox.h"
 #include "ui/window/BookmarkWorkspace.h"
 #include "ui/window/CommandIds.h"
@@ -20,6 +22,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,3 +258,31 @@ TEST_F(NetWindowTest, FetchDialogShowsErrorsAndCancelAbortsTheRequest) {
 }
 
 } // namespace
+
+TEST_F(NetWindowTest, ArchivePagesKeepsTheTextOfThePagesThatAnswer) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("pages.brx")).toStdString();
+    app.Files().SetPathName(path, false);
+    Add("shop", server.Url("/page"));
+    Add("gone", server.Url("/missing"));
+    app.Doc().RerunLastSearch();
+    app.Doc().RefreshViews();
+    // The question of which bookmarks: all of them.
+    brindle::DialogRunner::SetHandler([](QDialog& dialog) {
+        for (QPushButton* b : dialog.findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("&All Bookmarks"))
+                b->click();
+        return int(QDialog::Accepted);
+    });
+    frame->Commands().Execute(cmd::ArchivePages);
+    brindle::DialogRunner::SetHandler(nullptr);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return frame->Panes()->Text(0) == QStringLiteral("Archived 1 of 2 pages."); }, 10000))
+        << frame->Panes()->Text(0).toStdString();
+    brindle::PageArchive archive;
+    ASSERT_TRUE(archive.Open(brindle::PageArchive::LocationFor(path), false));
+    const brindle::TextSearchResult found = archive.Search("fish", 10, 10);
+    ASSERT_EQ(found.hits.size(), 1u) << found.error;
+    EXPECT_EQ(found.hits[0].url, server.Url("/page"));
+    EXPECT_NE(found.hits[0].snippet.find("[Fish]"), std::string::npos) << found.hits[0].snippet;
+}

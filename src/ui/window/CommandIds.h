@@ -59,6 +59,7 @@ enum : int {
     StringSearch = 32828,
     TextSearch = 33210,
     OpenArchivedText = 33211,
+    ArchivePages = 33212,
     PartialMatch = 32936,
     MatchCase = 32944,
     // One per searchable field in the order of the field mask's bits, with room for 16.

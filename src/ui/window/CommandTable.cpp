@@ -203,6 +203,11 @@ const CommandRow kRows[] = {
      .prompt = QT_TRANSLATE_NOOP("Commands", "Find bookmarks of the same page and merge them"),
      .icon = "copy",
      .menu = {MI::Tool, 0}},
+    {.id = cmd::ArchivePages,
+     .text = QT_TRANSLATE_NOOP("Commands", "&Archive Pages..."),
+     .prompt = QT_TRANSLATE_NOOP("Commands", "Keep the text of the pages for Text Search; while "
+                                             "archiving, stop it"),
+     .menu = {MI::Tool, 0}},
     {.id = cmd::Fetch,
      .text = QT_TRANSLATE_NOOP("Commands", "&Fetch"),
      .prompt = QT_TRANSLATE_NOOP("Commands", "Fetch name keywords and description by URL"),

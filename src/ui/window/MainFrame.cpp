@@ -7,6 +7,7 @@
 #include "store/BrindleDoc.h"
 #include "store/FileCommands.h"
 #include "store/TextUtil.h"
+#include "ui/archive/ArchivePagesController.h"
 #include "ui/archive/TextSearchController.h"
 
 #include "ui/bookmarks/AddMarkPropertySheet.h"
@@ -39,6 +40,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
@@ -93,6 +96,11 @@ CMainFrame::CMainFrame(CBrindleDoc& doc, brindle::FileCommands& files, QWidget* 
                 pages->OpenURL(QUrl::fromLocalFile(file).toString());
         },
         [this] { return m_workspace->Bookmarks()->SelectedBookmarks().size() == 1; });
+    m_archivePages = new ArchivePagesController(
+        m_doc, [this] { return m_files.PathName(); }, statusBar(), this);
+    connect(m_archivePages, &ArchivePagesController::message, this,
+            [this](const QString& text) { m_panes->SetText(kPanePrompt, text); });
+    m_commands->Register(cmd::ArchivePages, [this] { ArchivePages(); });
     m_tray = new TrayController(m_doc, *m_commands, *m_panes, this);
     m_links =
         new LinkCheckController(m_doc, *m_commands, *m_workspace->Bookmarks(), *m_panes, this);
@@ -280,6 +288,39 @@ void CMainFrame::CopyKeywordsToClipboard() {
 
 void CMainFrame::OpenHelp() {
     QDesktopServices::openUrl(QUrl::fromLocalFile(brindle::HelpPagePath()));
+}
+
+void CMainFrame::ArchivePages() {
+    using namespace brindle;
+    if (m_archivePages->Running()) {
+        m_archivePages->Stop();
+        return;
+    }
+    const std::vector<std::uint32_t> selected = m_workspace->Bookmarks()->SelectedBookmarks();
+    QMessageBox box(QMessageBox::Question, tr("Archive Pages"),
+                    tr("Fetch the pages of which bookmarks and keep their text for Text Search?"),
+                    QMessageBox::Cancel, this);
+    QPushButton* all = box.addButton(tr("&All Bookmarks"), QMessageBox::AcceptRole);
+    QPushButton* listed =
+        box.addButton(tr("&Listed (%1)").arg(m_doc.ActiveHits().size()), QMessageBox::AcceptRole);
+    QPushButton* chosen =
+        box.addButton(tr("&Selected (%1)").arg(selected.size()), QMessageBox::AcceptRole);
+    chosen->setEnabled(!selected.empty());
+    box.setDefaultButton(selected.empty() ? listed : chosen);
+    DialogRunner::Run(box);
+    std::vector<std::uint32_t> bookmarks;
+    if (box.clickedButton() == all) {
+        bookmarks.resize(m_doc.Bookmarks().size());
+        for (std::uint32_t i = 0; i < bookmarks.size(); ++i)
+            bookmarks[i] = i;
+    } else if (box.clickedButton() == listed) {
+        bookmarks.assign(m_doc.ActiveHits().begin(), m_doc.ActiveHits().end());
+    } else if (box.clickedButton() == chosen) {
+        bookmarks = selected;
+    } else {
+        return;
+    }
+    m_archivePages->Start(bookmarks);
 }
 
 void CMainFrame::ShowDictionary() {

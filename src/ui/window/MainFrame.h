@@ -22,6 +22,7 @@ class LinkedFileController;
 class MacroController;
 class SearchBar;
 class StatusPanes;
+class ArchivePagesController;
 class TextSearchController;
 class TrayController;
 } // namespace brindle
@@ -58,6 +59,8 @@ class CMainFrame : public QMainWindow {
 
     void CopyKeywordsToClipboard();
     void ShowDictionary();
+    // Tool > Archive Pages: asks which bookmarks (all, selected, listed), or stops a run.
+    void ArchivePages();
     void OpenHelp();
 
   signals:
@@ -78,6 +81,7 @@ class CMainFrame : public QMainWindow {
     brindle::BookmarkWorkspace* m_workspace = nullptr;
     brindle::SearchBar* m_search = nullptr;
     brindle::TextSearchController* m_textSearch = nullptr;
+    brindle::ArchivePagesController* m_archivePages = nullptr;
     brindle::StatusPanes* m_panes = nullptr;
     brindle::TrayController* m_tray = nullptr;
     brindle::MacroController* m_macros = nullptr;
