@@ -61,7 +61,8 @@ Trash TrashOf(const std::string& document) {
 
 std::vector<std::string> TrashNames(const std::string& document) {
     std::vector<std::string> names;
-    for (const brindle::TrashEntry& e : TrashOf(document).Entries())
+    const brindle::Trash trash = TrashOf(document); // a loop over a temporary's member would dangle
+    for (const brindle::TrashEntry& e : trash.Entries())
         names.push_back(e.bookmark.m_strName);
     return names;
 }
