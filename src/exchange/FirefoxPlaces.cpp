@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace brindle {
@@ -155,6 +156,8 @@ class PlacesWalk {
             static const std::vector<std::size_t> kNone;
             stack.push_back({it == m_children.end() ? &kNone : &it->second, 0});
         };
+        // A damaged database can make a folder its own ancestor: each folder is walked once.
+        std::unordered_set<std::int64_t> entered{m_rootId};
         enter(m_rootId);
         while (!stack.empty()) {
             Frame& top = stack.back();
@@ -166,7 +169,7 @@ class PlacesWalk {
             }
             const PlacesItem& item = m_c.items[(*top.list)[top.next++]];
             if (item.type == 2) {
-                if (item.id == m_tagsRoot || item.id == m_rootId)
+                if (item.id == m_tagsRoot || !entered.insert(item.id).second)
                     continue;
                 m_keywords.Push(stack.size() == 1 ? RootFolderName(item.guid, item.title)
                                                   : std::string_view(item.title));

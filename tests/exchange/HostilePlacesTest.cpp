@@ -203,3 +203,20 @@ TEST(HostilePlaces, TriggersAndAWriterHoldingTheLogChangeNothingAndBlockNothing)
     EXPECT_EQ(testutil::ReadFile(path + "-wal"), walBefore);
     f.Exec("ROLLBACK;");
 }
+
+TEST(HostilePlaces, AFolderThatIsItsOwnAncestorIsWalkedOnce) {
+    testutil::TempDirectory dir;
+    const std::string path = dir.File("places.sqlite");
+    {
+        PlacesFixture f(path);
+        FillPlaces(f);
+        // Without its key the table takes a second row of folder 12 whose parent is 12 itself.
+        f.Exec("CREATE TABLE b2 AS SELECT * FROM moz_bookmarks; DROP TABLE moz_bookmarks; "
+               "ALTER TABLE b2 RENAME TO moz_bookmarks;");
+        f.Folder(12, 12, 9, "Loop");
+    }
+    CBrindleDoc doc;
+    const ImportResult result = ImportFirefoxPlaces(doc, path);
+    EXPECT_EQ(result.format, FormatId::FirefoxPlaces);
+    EXPECT_EQ(result.added, 3);
+}
