@@ -9,6 +9,7 @@
 #include "ui/exchange/BrowserCapture.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,6 +61,10 @@ TEST(BrowserRequests, AnswerFromTheOpenDocumentAndOpenTheSheetAfterTheReply) {
     EXPECT_EQ(tabs["existing"], 1);
     ASSERT_EQ(doc.Bookmarks().size(), 3u);
     EXPECT_EQ(doc.Bookmarks()[1].m_strName, "http://quiet/"); // named by its URL without a title
+
+    BrowserRequests relative(doc, {.documentPath = [] { return std::string("docs/a.brx"); }});
+    EXPECT_EQ(Ask(relative, R"({"type":"ping"})")["document"].toString(),
+              QDir::current().absoluteFilePath(QStringLiteral("docs/a.brx")));
 }
 
 // A host's standing connection as the window sees it, with an extension at its other end that

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
@@ -196,7 +197,11 @@ QByteArray BrowserRequests::Answer(const QByteArray& json) {
 }
 
 std::optional<std::string> BrowserRequests::DocumentPath(std::string&) {
-    return m_hooks.documentPath ? m_hooks.documentPath() : std::string();
+    const std::string path = m_hooks.documentPath ? m_hooks.documentPath() : std::string();
+    // The window may have been opened on a relative path; the extension has no working folder.
+    if (path.empty())
+        return path;
+    return QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
 }
 
 std::optional<std::vector<std::string>> BrowserRequests::Lookup(const std::string& url,
