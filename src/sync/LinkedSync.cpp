@@ -803,8 +803,9 @@ LinkSyncResult SyncLinkedDocument(LinkedDocument& document, SyncTarget& target,
         }
         if (documentSame) {
             TargetStamp file;
-            if (state.fileModifiedNs != 0 && target.Stamp(file) && file.size == state.fileSize &&
-                file.modifiedNs == state.fileModifiedNs) {
+            // Only a time finer than seconds tells a rewrite of the same size apart.
+            if (state.fileModifiedNs % 1000000000 != 0 && target.Stamp(file) &&
+                file.size == state.fileSize && file.modifiedNs == state.fileModifiedNs) {
                 result.outcome = LinkSyncOutcome::Unchanged;
                 return result;
             }

@@ -132,6 +132,11 @@ TEST_F(LinkedSync, AStateOfTheFirstVersionIsConverted) {
               (LinkSyncCounts{.changedInDocument = 1, .documentBookmarks = 3, .fileBookmarks = 3}));
     EXPECT_TRUE(DocumentMarks().count("N1 browser|http://n1.example/"));
     EXPECT_EQ(Sync(*target).outcome, LinkSyncOutcome::Unchanged);
+    // A rewrite of the same size right after a sync is no unchanged file.
+    BrowserEdit again(ReadFile(filePath));
+    again.Rename("N2", "M2");
+    WriteFile(filePath, again.Text());
+    EXPECT_EQ(Sync(*target).counts.changedInDocument, 1u);
 
     // Parts do not change a hash (the linked file's is taken as it is written).
     const std::string text = ReadFile(filePath);
