@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <unordered_map>
 
 namespace brindle {
@@ -178,7 +179,22 @@ std::string SyncStatePath(const std::string& documentPath) {
 bool LoadSyncState(const std::string& path, SyncState& state, bool headerOnly) {
     state = {};
     std::string bytes;
-    if (!ReadWholeFile(path, bytes))
+    // The header comes first and is short; the base after it may take megabytes.
+    constexpr std::size_t kHeaderBytes = 64 * 1024;
+    bool whole = !headerOnly;
+    if (headerOnly) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return false;
+        bytes.resize(kHeaderBytes);
+        in.read(bytes.data(), kHeaderBytes);
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        whole = bytes.size() == kHeaderBytes && bytes.find("\nF\t") == std::string::npos &&
+                bytes.find("\nbase\t") == std::string::npos &&
+                bytes.find("\nB\t") == std::string::npos &&
+                bytes.find("\nend\n") == std::string::npos;
+    }
+    if (whole && !ReadWholeFile(path, bytes))
         return false;
     std::string_view rest = bytes;
     auto nextLine = [&rest](std::string_view& line) {
