@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// libFuzzer target for the XBEL reader: the import adds what it counts, and a parsed tree that
-// is written again parses to the same shape.
+// libFuzzer target for the XBEL reader: the import adds what it counts, a parsed tree that is
+// written again parses to the same shape, and the compact tree of linked files reads the same
+// files and writes the same text.
 
 #include "exchange/Xbel.h"
 #include "store/BrindleDoc.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -28,8 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (!result.Read() && result.added != 0))
         std::abort();
     brindle::XbelTree tree;
-    if (!brindle::ParseXbel(text, tree))
+    brindle::XbelCompactTree compact;
+    const bool parsed = brindle::ParseXbel(text, tree);
+    if (brindle::ParseXbel(text, compact) != parsed)
+        std::abort();
+    if (!parsed)
         return 0;
+    std::string full, fromCompact;
+    brindle::WriteXbel(tree, full, {.sharedLayout = true});
+    brindle::WriteXbel(compact, fromCompact);
+    if (full != fromCompact)
+        std::abort();
     for (const bool shared : {false, true}) {
         std::string written;
         brindle::WriteXbel(tree, written, {.sharedLayout = shared});

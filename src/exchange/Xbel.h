@@ -11,6 +11,7 @@
 #include "store/TimeFormat.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,58 @@ struct XbelTree {
     bool hasHighestId = false;
     std::uint64_t highestId = 0;
 };
+
+// The same tree in a compact form, for a linked file of many bookmarks that is read, changed and
+// written whole at every sync: the items in one array (item 0 is the root), their texts in one
+// buffer, and only what the shared layout writes (kind, id, title, href or an alias's ref).
+struct XbelText {
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+};
+
+inline constexpr std::uint32_t kNoXbelNode = 0xFFFFFFFFu;
+
+struct XbelNode {
+    XbelNode() = default;
+    explicit XbelNode(XbelItem::Kind of) : kind(of) {}
+    XbelItem::Kind kind = XbelItem::Kind::Bookmark;
+    bool removed = false; // left out when written
+    BrxTime added = 0;    // of a bookmark
+    std::uint32_t firstChild = kNoXbelNode;
+    std::uint32_t lastChild = kNoXbelNode;
+    std::uint32_t next = kNoXbelNode;
+    XbelText id;
+    XbelText title;
+    XbelText href; // an alias's ref
+};
+
+class XbelCompactTree {
+  public:
+    std::string title;
+    bool hasHighestId = false;
+    std::uint64_t highestId = 0;
+    std::vector<XbelNode> nodes = std::vector<XbelNode>(1, XbelNode(XbelItem::Kind::Folder));
+
+    std::string_view Text(XbelText text) const { return {m_texts.data() + text.offset, text.size}; }
+    // Keeps a copy of `text` (an item's new title, say).
+    XbelText Store(std::string_view text);
+    // Adds an item of `kind` as the last child of `parent`; returns its index.
+    std::uint32_t Add(std::uint32_t parent, XbelItem::Kind kind);
+    // Adds `text` to the end of a text that is being read.
+    void Append(XbelText& to, std::string_view text);
+    void Reserve(std::size_t items, std::size_t textBytes);
+
+  private:
+    std::string m_texts;
+};
+
+// Reads an XBEL document into the compact tree: the same checks and items as ParseXbel.
+bool ParseXbel(std::string_view text, XbelCompactTree& tree, std::string* error = nullptr);
+// Writes it in the shared layout, as WriteXbel(..., {.sharedLayout = true}) writes the full tree.
+// `flush`, when given, takes what `out` holds (and empties it) every few hundred kilobytes and
+// at the end, so that the whole text is never held at once.
+void WriteXbel(const XbelCompactTree& tree, std::string& out,
+               const std::function<void(std::string& out)>& flush = {});
 
 // Parses an XBEL document. The parser never touches the network, loads no DTD and refuses files
 // that declare entities (only the predefined ones and character references are read). False,

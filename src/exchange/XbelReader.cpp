@@ -326,66 +326,213 @@ bool LooksLikeXbel(std::string_view head) {
             std::string_view(" \t\r\n>").find(head[root + 5]) != std::string_view::npos);
 }
 
-bool ParseXbel(std::string_view text, XbelTree& tree, std::string* error) {
-    std::string reason;
-    tree = {};
-    text = SkipUtf8Bom(text);
-    if (text.size() > kMaxXbelBytes)
-        reason = "the file is too large";
-    // Entity declarations are how XML files blow up in memory or reach for other files; no
-    // bookmark file needs one.
-    else if (text.find("<!ENTITY") != std::string_view::npos)
-        reason = "the file declares entities";
-    if (reason.empty()) {
-        static std::once_flag ready;
-        std::call_once(ready, [] { xmlInitParser(); });
-        Reader reader(xmlReaderForMemory(text.data(), static_cast<int>(text.size()), nullptr,
-                                         nullptr, XML_PARSE_NONET | XML_PARSE_NOCDATA));
-        if (!reader) {
-            reason = "cannot read the file";
-        } else {
-            xmlTextReaderSetStructuredErrorHandler(reader.get(), IgnoreError, &reason);
-            TreeBuilder builder(tree);
-            int status = 0;
-            while ((status = xmlTextReaderRead(reader.get())) == 1) {
-                xmlTextReader* r = reader.get();
-                switch (xmlTextReaderNodeType(r)) {
-                case XML_READER_TYPE_ELEMENT: {
-                    const bool empty = xmlTextReaderIsEmptyElement(r) == 1;
-                    if (!builder.Open(r, View(xmlTextReaderConstLocalName(r)), reason)) {
-                        status = -1;
-                        break;
-                    }
-                    if (empty)
-                        builder.Close();
-                    break;
-                }
-                case XML_READER_TYPE_END_ELEMENT:
-                    builder.Close();
-                    break;
-                case XML_READER_TYPE_TEXT:
-                case XML_READER_TYPE_CDATA:
-                case XML_READER_TYPE_WHITESPACE:
-                case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
-                    builder.Text(View(xmlTextReaderConstValue(r)));
-                    break;
-                case XML_READER_TYPE_COMMENT:
-                    builder.Comment(View(xmlTextReaderConstValue(r)));
-                    break;
-                default:
-                    break;
-                }
-                if (status < 0)
-                    break;
+namespace {
+
+// Items of the compact tree, built the way TreeBuilder builds the full one (what the shared
+// layout does not write is passed over).
+class CompactBuilder {
+  public:
+    explicit CompactBuilder(XbelCompactTree& tree) : m_tree(tree) {}
+
+    bool Open(xmlTextReader* reader, std::string_view name, std::string& error) {
+        Frame frame;
+        if (m_stack.empty()) {
+            if (name != "xbel") {
+                error = "not an XBEL document";
+                return false;
             }
-            if (status == 0 && !builder.Finished())
-                status = -1;
-            if (status != 0 && reason.empty())
-                reason = "the file is not well-formed XML";
-            if (status == 0)
-                reason.clear(); // warnings (an unloaded DTD) do not stop the reading
+            frame.role = Role::Root;
+            frame.node = 0;
+        } else {
+            const Frame parent = m_stack.back();
+            const bool holdsItems = parent.role == Role::Root || parent.role == Role::Folder;
+            if (holdsItems && (name == "folder" || name == "bookmark" || name == "separator" ||
+                               name == "alias")) {
+                const XbelItem::Kind kind = name == "folder"      ? XbelItem::Kind::Folder
+                                            : name == "bookmark"  ? XbelItem::Kind::Bookmark
+                                            : name == "separator" ? XbelItem::Kind::Separator
+                                                                  : XbelItem::Kind::Alias;
+                const std::uint32_t node = m_tree.Add(parent.node, kind);
+                Attribute(reader, "id", m_tree.nodes[node].id);
+                if (kind == XbelItem::Kind::Bookmark) {
+                    Attribute(reader, "href", m_tree.nodes[node].href);
+                    m_tree.nodes[node].added = TimeAttribute(reader, "added");
+                } else if (kind == XbelItem::Kind::Alias)
+                    Attribute(reader, "ref", m_tree.nodes[node].href);
+                frame.role = kind == XbelItem::Kind::Folder     ? Role::Folder
+                             : kind == XbelItem::Kind::Bookmark ? Role::Bookmark
+                                                                : Role::Other;
+                frame.node = node;
+            } else if ((holdsItems || parent.role == Role::Bookmark) && name == "title") {
+                frame.role = parent.role == Role::Root ? Role::RootTitle : Role::Title;
+                frame.node = parent.node;
+            }
+        }
+        m_stack.push_back(frame);
+        return true;
+    }
+
+    void Close() {
+        if (!m_stack.empty())
+            m_stack.pop_back();
+    }
+
+    void Text(std::string_view text) {
+        if (m_stack.empty())
+            return;
+        const Frame& frame = m_stack.back();
+        if (frame.role == Role::RootTitle)
+            m_tree.title.append(text);
+        else if (frame.role == Role::Title)
+            m_tree.Append(m_tree.nodes[frame.node].title, text);
+    }
+
+    void Comment(std::string_view text) {
+        std::uint64_t id = 0;
+        if (m_stack.size() == 1 && ParseHighestId(text, id)) {
+            m_tree.hasHighestId = true;
+            m_tree.highestId = id;
         }
     }
+
+    bool Finished() const { return m_stack.empty(); }
+
+  private:
+    enum class Role : std::uint8_t { Other, Root, Folder, Bookmark, Title, RootTitle };
+    struct Frame {
+        Role role = Role::Other;
+        std::uint32_t node = 0;
+    };
+
+    void Attribute(xmlTextReader* reader, const char* name, XbelText& to) {
+        xmlChar* value = xmlTextReaderGetAttribute(reader, reinterpret_cast<const xmlChar*>(name));
+        if (value)
+            to = m_tree.Store(View(value));
+        xmlFree(value);
+    }
+
+    XbelCompactTree& m_tree;
+    std::vector<Frame> m_stack;
+};
+
+// The reading both trees share; an empty result when the document was read.
+template <typename Builder> std::string ReadXbel(std::string_view text, Builder& builder) {
+    std::string reason;
+    if (text.size() > kMaxXbelBytes)
+        return "the file is too large";
+    // Entity declarations are how XML files blow up in memory or reach for other files; no
+    // bookmark file needs one.
+    if (text.find("<!ENTITY") != std::string_view::npos)
+        return "the file declares entities";
+    static std::once_flag ready;
+    std::call_once(ready, [] { xmlInitParser(); });
+    Reader reader(xmlReaderForMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                     XML_PARSE_NONET | XML_PARSE_NOCDATA));
+    if (!reader)
+        return "cannot read the file";
+    xmlTextReaderSetStructuredErrorHandler(reader.get(), IgnoreError, &reason);
+    int status = 0;
+    while ((status = xmlTextReaderRead(reader.get())) == 1) {
+        xmlTextReader* r = reader.get();
+        switch (xmlTextReaderNodeType(r)) {
+        case XML_READER_TYPE_ELEMENT: {
+            const bool empty = xmlTextReaderIsEmptyElement(r) == 1;
+            if (!builder.Open(r, View(xmlTextReaderConstLocalName(r)), reason)) {
+                status = -1;
+                break;
+            }
+            if (empty)
+                builder.Close();
+            break;
+        }
+        case XML_READER_TYPE_END_ELEMENT:
+            builder.Close();
+            break;
+        case XML_READER_TYPE_TEXT:
+        case XML_READER_TYPE_CDATA:
+        case XML_READER_TYPE_WHITESPACE:
+        case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+            builder.Text(View(xmlTextReaderConstValue(r)));
+            break;
+        case XML_READER_TYPE_COMMENT:
+            builder.Comment(View(xmlTextReaderConstValue(r)));
+            break;
+        default:
+            break;
+        }
+        if (status < 0)
+            break;
+    }
+    if (status == 0 && !builder.Finished())
+        status = -1;
+    if (status != 0 && reason.empty())
+        reason = "the file is not well-formed XML";
+    if (status == 0)
+        reason.clear(); // warnings (an unloaded DTD) do not stop the reading
+    return reason;
+}
+
+} // namespace
+
+bool ParseXbel(std::string_view text, XbelTree& tree, std::string* error) {
+    tree = {};
+    TreeBuilder builder(tree);
+    const std::string reason = ReadXbel(SkipUtf8Bom(text), builder);
+    if (!reason.empty()) {
+        tree = {};
+        if (error)
+            *error = reason;
+        return false;
+    }
+    return true;
+}
+
+XbelText XbelCompactTree::Store(std::string_view text) {
+    if (!text.empty() && text.data() >= m_texts.data() &&
+        text.data() < m_texts.data() + m_texts.size())
+        return Store(std::string(text)); // growing the buffer would move what it points into
+    const XbelText stored{static_cast<std::uint32_t>(m_texts.size()),
+                          static_cast<std::uint32_t>(text.size())};
+    m_texts.append(text);
+    return stored;
+}
+
+void XbelCompactTree::Append(XbelText& to, std::string_view text) {
+    if (to.size != 0 && to.offset + to.size != m_texts.size()) {
+        // Something was stored since: move the text read so far to the end first.
+        const std::string sofar(Text(to));
+        to = Store(sofar);
+    }
+    if (to.size == 0)
+        to.offset = static_cast<std::uint32_t>(m_texts.size());
+    m_texts.append(text);
+    to.size += static_cast<std::uint32_t>(text.size());
+}
+
+std::uint32_t XbelCompactTree::Add(std::uint32_t parent, XbelItem::Kind kind) {
+    const auto node = static_cast<std::uint32_t>(nodes.size());
+    nodes.emplace_back(kind);
+    XbelNode& p = nodes[parent];
+    if (p.lastChild == kNoXbelNode)
+        p.firstChild = node;
+    else
+        nodes[p.lastChild].next = node;
+    p.lastChild = node;
+    return node;
+}
+
+void XbelCompactTree::Reserve(std::size_t items, std::size_t textBytes) {
+    nodes.reserve(items);
+    m_texts.reserve(textBytes);
+}
+
+bool ParseXbel(std::string_view text, XbelCompactTree& tree, std::string* error) {
+    tree = {};
+    text = SkipUtf8Bom(text);
+    // An item takes some 60 bytes of a file at least; its texts take fewer than the file.
+    tree.Reserve(text.size() / 64, text.size() / 2);
+    CompactBuilder builder(tree);
+    const std::string reason = ReadXbel(text, builder);
     if (!reason.empty()) {
         tree = {};
         if (error)

@@ -269,6 +269,73 @@ void WriteXbel(const XbelTree& tree, std::string& out, const XbelWriteOptions& o
     out += "</xbel>\n";
 }
 
+namespace {
+
+constexpr std::size_t kFlushBytes = 256 * 1024;
+
+void WriteNodes(std::string& out, const XbelCompactTree& tree, std::uint32_t first, int depth,
+                const std::function<void(std::string&)>& flush) {
+    for (std::uint32_t n = first; n != kNoXbelNode; n = tree.nodes[n].next) {
+        if (flush && out.size() >= kFlushBytes)
+            flush(out);
+        const XbelNode& node = tree.nodes[n];
+        if (node.removed)
+            continue;
+        Indent(out, depth);
+        switch (node.kind) {
+        case XbelItem::Kind::Separator:
+            out += "<separator/>\n";
+            continue;
+        case XbelItem::Kind::Alias:
+            out += "<alias ref=\"";
+            AppendXml(out, tree.Text(node.href), true);
+            out += "\"/>\n";
+            continue;
+        case XbelItem::Kind::Folder:
+            out += "<folder";
+            break;
+        case XbelItem::Kind::Bookmark:
+            out += "<bookmark";
+            break;
+        }
+        if (node.id.size != 0) {
+            out += " id=\"";
+            AppendXml(out, tree.Text(node.id), true);
+            out += '"';
+        }
+        if (node.kind == XbelItem::Kind::Folder) {
+            out += ">\n";
+            Element(out, depth + 1, "title", tree.Text(node.title));
+            WriteNodes(out, tree, node.firstChild, depth + 1, flush);
+            Indent(out, depth);
+            out += "</folder>\n";
+        } else {
+            out += " href=\"";
+            AppendXml(out, tree.Text(node.href), true);
+            out += "\">\n";
+            Element(out, depth + 1, "title", tree.Text(node.title));
+            Indent(out, depth);
+            out += "</bookmark>\n";
+        }
+    }
+}
+
+} // namespace
+
+void WriteXbel(const XbelCompactTree& tree, std::string& out,
+               const std::function<void(std::string&)>& flush) {
+    AppendHead(out);
+    out += "<!--- highestId :";
+    out += std::to_string(tree.highestId);
+    out += ": for Floccus bookmark sync browser extension -->\n";
+    if (!tree.title.empty())
+        Element(out, 1, "title", tree.title);
+    WriteNodes(out, tree, tree.nodes.front().firstChild, 1, flush);
+    out += "</xbel>\n";
+    if (flush)
+        flush(out);
+}
+
 bool ExportXbel(CBrindleDoc& doc, const std::string& path, const ExportOptions& options,
                 ExchangeReport& report) {
     std::unique_ptr<BufferedAtomicFile> file = OpenExportFile(path, report);

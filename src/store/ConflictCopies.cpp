@@ -13,7 +13,6 @@
 #include <optional>
 #include <regex>
 #include <sys/stat.h>
-#include <unordered_set>
 
 namespace brindle {
 
@@ -23,7 +22,21 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kExtension = ".brx";
 
-using KeySet = std::unordered_set<std::string>;
+// A version's bookmarks by the hashes of their name and URL, sorted: a merge of a large document
+// compares several versions, and sets of strings would cost more than reading them.
+using KeySet = std::vector<std::uint64_t>;
+
+std::uint64_t KeyOf(std::string_view name, std::string_view url) {
+    const std::uint64_t a = std::hash<std::string_view>{}(name);
+    const std::uint64_t b = std::hash<std::string_view>{}(url);
+    std::uint64_t h = (a ^ 0x9E3779B97F4A7C15ull) * 0xBF58476D1CE4E5B9ull;
+    h ^= b + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
+    return h ^ (h >> 31);
+}
+
+bool Holds(const KeySet& keys, std::uint64_t key) {
+    return std::binary_search(keys.begin(), keys.end(), key);
+}
 
 std::optional<KeySet> KeysOf(const std::string& file) {
     CBrindleDoc doc;
@@ -31,12 +44,9 @@ std::optional<KeySet> KeysOf(const std::string& file) {
         return std::nullopt;
     KeySet keys;
     keys.reserve(doc.Bookmarks().size());
-    for (const BookmarkRef b : doc.Bookmarks()) {
-        std::string key(b.m_strName);
-        key += '\0';
-        key += b.m_strURL;
-        keys.insert(std::move(key));
-    }
+    for (const BookmarkRef b : doc.Bookmarks())
+        keys.push_back(KeyOf(b.m_strName, b.m_strURL));
+    std::sort(keys.begin(), keys.end());
     return keys;
 }
 
@@ -44,21 +54,21 @@ std::optional<KeySet> KeysOf(const std::string& file) {
 // added is there, or (for a version that only deleted) one of those deleted is gone.
 bool Reflects(const KeySet& other, const KeySet& before, const KeySet& after) {
     bool added = false;
-    for (const std::string& k : after) {
-        if (before.count(k))
+    for (const std::uint64_t k : after) {
+        if (Holds(before, k))
             continue;
         added = true;
-        if (other.count(k))
+        if (Holds(other, k))
             return true;
     }
     if (added)
         return false;
     bool deleted = false;
-    for (const std::string& k : before) {
-        if (after.count(k))
+    for (const std::uint64_t k : before) {
+        if (Holds(after, k))
             continue;
         deleted = true;
-        if (!other.count(k))
+        if (!Holds(other, k))
             return true;
     }
     return !deleted; // only field changes: nothing to tell by

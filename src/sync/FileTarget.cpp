@@ -69,10 +69,34 @@ class FileTarget final : public SyncTarget {
         return TargetResult::Ok();
     }
 
+    bool Stamp(TargetStamp& stamp) override {
+        struct stat info {};
+        if (::stat(m_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        stamp.size = static_cast<std::uint64_t>(info.st_size);
+        stamp.modifiedNs =
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        return stamp.modifiedNs != 0;
+    }
+
     TargetResult Write(std::string_view bytes) override {
         if (!PrepareFolderFor(m_path))
             return TargetResult::Fail("cannot create the folder of " + m_path);
         const int error = WriteFileAtomically(m_path, bytes);
+        if (error != 0)
+            return TargetResult::Fail("cannot write " + m_path + ": " + std::strerror(error));
+        return TargetResult::Ok();
+    }
+
+    TargetResult WriteParts(const std::function<void(const PartSink& put)>& produce) override {
+        if (!PrepareFolderFor(m_path))
+            return TargetResult::Fail("cannot create the folder of " + m_path);
+        BufferedAtomicFile file(m_path);
+        int error = file.Open();
+        if (error == 0) {
+            produce([&file](std::string_view part) { file.Write(part); });
+            error = file.Commit();
+        }
         if (error != 0)
             return TargetResult::Fail("cannot write " + m_path + ": " + std::strerror(error));
         return TargetResult::Ok();

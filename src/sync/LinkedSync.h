@@ -52,11 +52,15 @@ struct LinkSyncCounts {
 // Whether deleting `deleted` of `total` bookmarks is a mass deletion.
 bool IsMassDeletion(std::size_t deleted, std::size_t total);
 
-// The reconciliation alone, on a document and a parsed file in memory. With `allowMassDelete`
-// false and a mass deletion planned, nothing changes and it returns false. Otherwise both sides
-// are changed, `base` becomes the new base and `fileChanged` tells whether the tree changed.
-bool ReconcileLinked(CBrindleDoc& doc, XbelTree& tree, std::vector<SyncBaseEntry>& base,
-                     bool allowMassDelete, LinkSyncCounts& counts, bool& fileChanged);
+// The reconciliation alone, on a document and a parsed file in memory, against the base in
+// `base` (its entries and folders). With `allowMassDelete` false and a mass deletion planned,
+// nothing changes and it returns false. Otherwise both sides are changed, the base becomes the
+// new one and `fileChanged` tells whether the tree changed. `beforeDocument`, when given, is
+// called between the two sides, once the tree is final (it may write it out and let it go);
+// when it returns false the document is left unchanged and so is the result.
+bool ReconcileLinked(CBrindleDoc& doc, XbelCompactTree& tree, SyncState& base, bool allowMassDelete,
+                     LinkSyncCounts& counts, bool& fileChanged,
+                     const std::function<bool(bool fileChanged)>& beforeDocument = {});
 
 enum class LinkSyncOutcome {
     Unchanged,  // neither side changed since the last sync

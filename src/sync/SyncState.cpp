@@ -4,17 +4,34 @@
 #include "exchange/ExchangeFiles.h"
 #include "store/AtomicFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <unordered_map>
 
 namespace brindle {
 
 namespace {
 
-constexpr std::string_view kMagic = "brindle-link 1";
+constexpr std::string_view kMagic = "brindle-link 2";
+// The first version kept every text of the base; it is read and converted.
+constexpr std::string_view kMagicV1 = "brindle-link 1";
+constexpr std::size_t kEntryBytes = 28;
+
+void PutWord(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint64_t GetWord(const char* at, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
+    return value;
+}
 
 void AppendField(std::string& out, std::string_view text) {
     for (const char c : text) {
@@ -87,6 +104,51 @@ std::uint64_t HashBytes(std::string_view bytes) {
     return h * kMul;
 }
 
+namespace {
+constexpr std::uint64_t kPartMul = 0x9E3779B97F4A7C15ull;
+
+std::uint64_t MixWord(std::uint64_t h, const char* word) {
+    std::uint64_t w;
+    std::memcpy(&w, word, 8);
+    h = (h ^ w) * kPartMul;
+    return h ^ (h >> 29);
+}
+} // namespace
+
+void PartHash::Add(std::string_view bytes) {
+    m_size += bytes.size();
+    if (m_tailSize != 0) {
+        const std::size_t take = std::min(bytes.size(), 8 - m_tailSize);
+        std::memcpy(m_tail + m_tailSize, bytes.data(), take);
+        m_tailSize += take;
+        bytes.remove_prefix(take);
+        if (m_tailSize < 8)
+            return;
+        m_hash = MixWord(m_hash, m_tail);
+        m_tailSize = 0;
+    }
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8)
+        m_hash = MixWord(m_hash, bytes.data() + i);
+    m_tailSize = bytes.size() - i;
+    std::memcpy(m_tail, bytes.data() + i, m_tailSize);
+}
+
+std::uint64_t PartHash::Value() const {
+    std::uint64_t h = m_hash;
+    for (std::size_t i = 0; i < m_tailSize; ++i)
+        h = (h ^ static_cast<unsigned char>(m_tail[i])) * 0x100000001B3ull;
+    h ^= m_size * kPartMul;
+    h ^= h >> 32;
+    return h * kPartMul;
+}
+
+std::uint64_t HashParts(std::string_view bytes) {
+    PartHash hash;
+    hash.Add(bytes);
+    return hash.Value();
+}
+
 std::string SyncStateFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
     std::filesystem::path base;
@@ -116,22 +178,71 @@ std::string SyncStatePath(const std::string& documentPath) {
 
 bool LoadSyncState(const std::string& path, SyncState& state, bool headerOnly) {
     state = {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    // The header comes first and is short; the base after it may take megabytes.
+    constexpr std::size_t kHeaderBytes = 64 * 1024;
+    bool whole = !headerOnly;
+    if (headerOnly) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return false;
+        bytes.resize(kHeaderBytes);
+        in.read(bytes.data(), kHeaderBytes);
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        whole = bytes.size() == kHeaderBytes && bytes.find("\nF\t") == std::string::npos &&
+                bytes.find("\nbase\t") == std::string::npos &&
+                bytes.find("\nB\t") == std::string::npos &&
+                bytes.find("\nend\n") == std::string::npos;
+    }
+    if (whole && !ReadWholeFile(path, bytes))
         return false;
-    std::string line;
-    if (!std::getline(in, line) || line != kMagic)
+    std::string_view rest = bytes;
+    auto nextLine = [&rest](std::string_view& line) {
+        if (rest.empty())
+            return false;
+        const std::size_t end = rest.find('\n');
+        line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        return true;
+    };
+    std::string_view line;
+    if (!nextLine(line) || (line != kMagic && line != kMagicV1))
         return false;
-    while (std::getline(in, line)) {
+    const bool v1 = line == kMagicV1;
+    std::unordered_map<std::string, std::uint32_t> v1Folders;
+    while (nextLine(line)) {
         const std::vector<std::string_view> parts = SplitTabs(line);
         const std::string_view key = parts[0];
-        if (key == "B") {
+        if (key == "B" || key == "F" || key == "base") {
             if (headerOnly)
-                break;
+                return true;
+        }
+        if (key == "B" && v1) {
             if (parts.size() != 5)
                 return false;
-            state.entries.push_back(
-                {Unescape(parts[1]), Unescape(parts[2]), Unescape(parts[3]), Unescape(parts[4])});
+            const std::string folder = Unescape(parts[4]);
+            const auto [at, fresh] =
+                v1Folders.emplace(folder, static_cast<std::uint32_t>(state.folders.size()));
+            if (fresh)
+                state.folders.push_back(folder);
+            state.entries.push_back({HashBytes(Unescape(parts[1])), HashBytes(Unescape(parts[2])),
+                                     HashBytes(Unescape(parts[3])), at->second});
+        } else if (key == "F" && parts.size() == 2) {
+            state.folders.push_back(Unescape(parts[1]));
+        } else if (key == "base" && parts.size() == 2) {
+            std::size_t count = 0;
+            if (!Number(parts[1], count) || count > rest.size() / kEntryBytes)
+                return false;
+            state.entries.resize(count);
+            for (SyncBaseEntry& e : state.entries) {
+                e.id = GetWord(rest.data(), 8);
+                e.name = GetWord(rest.data() + 8, 8);
+                e.url = GetWord(rest.data() + 16, 8);
+                e.folder = static_cast<std::uint32_t>(GetWord(rest.data() + 24, 4));
+                if (e.folder >= state.folders.size())
+                    return false;
+                rest.remove_prefix(kEntryBytes);
+            }
         } else if (key == "target" && parts.size() == 2) {
             state.target = Unescape(parts[1]);
         } else if (key == "synced" && parts.size() == 2) {
@@ -143,8 +254,11 @@ bool LoadSyncState(const std::string& path, SyncState& state, bool headerOnly) {
         } else if (key == "interval" && parts.size() == 2) {
             if (!Number(parts[1], state.intervalMinutes) || state.intervalMinutes < 1)
                 state.intervalMinutes = kDefaultSyncMinutes;
-        } else if (key == "file" && parts.size() == 2) {
+        } else if (key == "file" && (parts.size() == 2 || parts.size() == 4)) {
             if (!Number(parts[1], state.fileHash))
+                return false;
+            if (parts.size() == 4 &&
+                (!Number(parts[2], state.fileSize) || !Number(parts[3], state.fileModifiedNs)))
                 return false;
         } else if (key == "end") {
             return true;
@@ -158,7 +272,7 @@ bool SaveSyncState(const std::string& path, const SyncState& state) {
     if (!CreateFolderChain(FolderOfPath(path)))
         return false;
     std::string out;
-    out.reserve(64 + state.entries.size() * 96);
+    out.reserve(256 + state.folders.size() * 32 + state.entries.size() * kEntryBytes);
     out += kMagic;
     out += "\ntarget\t";
     AppendField(out, state.target);
@@ -167,17 +281,20 @@ bool SaveSyncState(const std::string& path, const SyncState& state) {
     out += state.synced ? '1' : '0';
     out += "\ndocument\t" + std::to_string(state.docSize) + '\t' +
            std::to_string(state.docModifiedNs) + '\t' + std::to_string(state.docHash);
-    out += "\nfile\t" + std::to_string(state.fileHash) + '\n';
-    for (const SyncBaseEntry& e : state.entries) {
-        out += "B\t";
-        AppendField(out, e.id);
-        out += '\t';
-        AppendField(out, e.name);
-        out += '\t';
-        AppendField(out, e.url);
-        out += '\t';
-        AppendField(out, e.folder);
+    out += "\nfile\t" + std::to_string(state.fileHash) + '\t' + std::to_string(state.fileSize) +
+           '\t' + std::to_string(state.fileModifiedNs) + '\n';
+    for (const std::string& folder : state.folders) {
+        out += "F\t";
+        AppendField(out, folder);
         out += '\n';
+    }
+    // The base in binary: a hundred thousand entries are read and written at every sync.
+    out += "base\t" + std::to_string(state.entries.size()) + '\n';
+    for (const SyncBaseEntry& e : state.entries) {
+        PutWord(out, e.id, 8);
+        PutWord(out, e.name, 8);
+        PutWord(out, e.url, 8);
+        PutWord(out, e.folder, 4);
     }
     out += "end\n";
     return WriteFileAtomically(path, out) == 0;

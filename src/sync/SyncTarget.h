@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,12 @@ struct TargetResult {
     static TargetResult Fail(std::string why) { return {false, std::move(why)}; }
 };
 
+// A file's size and time of last change, to tell without reading it that it has not changed.
+struct TargetStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+};
+
 class SyncTarget {
   public:
     virtual ~SyncTarget() = default;
@@ -32,8 +39,21 @@ class SyncTarget {
 
     // Reads the whole file; `exists` false (and ok) when there is none yet.
     virtual TargetResult Read(std::string& bytes, bool& exists) = 0;
+    // The file's stamp; false when there is no file or the target cannot tell cheaply.
+    virtual bool Stamp(TargetStamp& stamp) {
+        (void)stamp;
+        return false;
+    }
     // Replaces the whole file in one step.
     virtual TargetResult Write(std::string_view bytes) = 0;
+    // The same, with the bytes made part by part: `produce` hands each part, in order, to `put`
+    // (a target that can writes them as they come, rather than holding the whole file).
+    using PartSink = std::function<void(std::string_view part)>;
+    virtual TargetResult WriteParts(const std::function<void(const PartSink& put)>& produce) {
+        std::string bytes;
+        produce([&bytes](std::string_view part) { bytes.append(part); });
+        return Write(bytes);
+    }
 
     // Takes the writer's lock, waiting up to `wait` while another writer holds a fresh one.
     virtual TargetResult Lock(std::chrono::milliseconds wait) = 0;

@@ -143,6 +143,57 @@ TEST(Xbel, SharedLayoutKeepsIdsAndTheHighestId) {
     EXPECT_EQ(back.items[0].children[0].href, mark.href);
 }
 
+// The compact tree of linked files reads and writes what the full tree does in the shared layout.
+TEST(Xbel, CompactTreeWritesWhatTheFullTreeWrites) {
+    const std::string text =
+        kHead + "<xbel version=\"1.0\">\n<!--- highestId :9: for Floccus -->\n<title>Top</title>"
+                "<folder id=\"1\" folded=\"no\"><title>A &amp; <b>b</b>c</title><desc>d</desc>"
+                "<bookmark id=\"2\" href=\"http://x.example/?a=1&amp;b=&quot;2&quot;\" "
+                "added=\"2024-05-01T10:20:30Z\"><title>X&#10;<![CDATA[<y>]]></title><info>"
+                "<metadata owner=\"other\"><title>not this</title></metadata></info>"
+                "<title> twice</title></bookmark><separator/><alias ref=\"2\"/>"
+                "<folder><title>Inner</title><bookmark href=\"http://n.example/\"/></folder>"
+                "</folder><bookmark id=\"3\" href=\"\xC3\xA9\"><title>\xC3\xA9</title>"
+                "</bookmark></xbel>";
+    XbelTree full;
+    XbelCompactTree compact;
+    ASSERT_TRUE(ParseXbel(text, full));
+    ASSERT_TRUE(ParseXbel(text, compact));
+    std::string expected, written;
+    WriteXbel(full, expected, {.sharedLayout = true});
+    WriteXbel(compact, written);
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(compact.nodes[2].added, full.items[0].children[0].added);
+
+    // Changed and written in parts: the same as the full tree changed alike.
+    compact.nodes[2].title = compact.Store(compact.Text(compact.nodes[2].href)); // from itself
+    compact.nodes[3].removed = true;                                             // the separator
+    const std::uint32_t added = compact.Add(0, XbelItem::Kind::Bookmark);
+    compact.nodes[added].id = compact.Store("10");
+    compact.nodes[added].href = compact.Store("http://new.example/");
+    full.items[0].children[0].title = full.items[0].children[0].href;
+    full.items[0].children.erase(full.items[0].children.begin() + 1);
+    XbelItem& item = full.items.emplace_back();
+    item.id = "10";
+    item.href = "http://new.example/";
+    expected.clear();
+    WriteXbel(full, expected, {.sharedLayout = true});
+    std::string parts, rest;
+    int flushes = 0;
+    WriteXbel(compact, rest, [&](std::string& out) {
+        parts += out;
+        out.clear();
+        ++flushes;
+    });
+    EXPECT_EQ(parts + rest, expected);
+    EXPECT_GE(flushes, 1);
+
+    std::string why;
+    EXPECT_FALSE(ParseXbel("<xbel><folder></xbel>", compact, &why));
+    EXPECT_FALSE(why.empty());
+    EXPECT_FALSE(ParseXbel("<!DOCTYPE x [<!ENTITY a \"b\">]><xbel/>", compact));
+}
+
 TEST(Xbel, IsoTimes) {
     for (const BrxTime t : {BrxTime{0}, BrxTime{-1}, BrxTime{951782400}, BrxTime{4102444799},
                             BrxTime{-62135596800}, BrxTime{-62167219201}}) {

@@ -108,6 +108,45 @@ TEST_F(LinkedSync, ChangesTravelBothWaysWithFreshIds) {
     EXPECT_EQ(Sync(*target).outcome, LinkSyncOutcome::Unchanged);
 }
 
+// A state the first version wrote (every text of the base spelled out) is converted: the next
+// sync still pairs every bookmark and takes a rename as a rename.
+TEST_F(LinkedSync, AStateOfTheFirstVersionIsConverted) {
+    MakeLinkedDocument(3, filePath);
+    const auto target = MakeFileTarget(filePath);
+    ASSERT_EQ(Sync(*target).outcome, LinkSyncOutcome::Synced);
+    XbelTree tree;
+    ASSERT_TRUE(ParseXbel(ReadFile(filePath), tree));
+    ASSERT_EQ(tree.items.size(), 1u);
+    std::string old = "brindle-link 1\ntarget\t" + filePath + "\nsynced\t1\n";
+    for (const XbelItem& item : tree.items[0].children)
+        old += "B\t" + item.id + '\t' + item.title + '\t' + item.href + '\t' + tree.items[0].title +
+               '\n';
+    WriteFile(SyncStatePath(docPath), old + "end\n");
+
+    BrowserEdit browser(ReadFile(filePath));
+    browser.Rename("N1", "N1 browser");
+    WriteFile(filePath, browser.Text());
+    const LinkSyncResult result = Sync(*target);
+    ASSERT_EQ(result.outcome, LinkSyncOutcome::Synced) << result.error;
+    EXPECT_EQ(result.counts,
+              (LinkSyncCounts{.changedInDocument = 1, .documentBookmarks = 3, .fileBookmarks = 3}));
+    EXPECT_TRUE(DocumentMarks().count("N1 browser|http://n1.example/"));
+    EXPECT_EQ(Sync(*target).outcome, LinkSyncOutcome::Unchanged);
+    // A rewrite of the same size right after a sync is no unchanged file.
+    BrowserEdit again(ReadFile(filePath));
+    again.Rename("N2", "M2");
+    WriteFile(filePath, again.Text());
+    EXPECT_EQ(Sync(*target).counts.changedInDocument, 1u);
+
+    // Parts do not change a hash (the linked file's is taken as it is written).
+    const std::string text = ReadFile(filePath);
+    PartHash parts;
+    for (std::size_t at = 0; at < text.size(); at += 7 + at % 5)
+        parts.Add(std::string_view(text).substr(at, 7 + at % 5));
+    EXPECT_EQ(parts.Value(), HashParts(text));
+    EXPECT_NE(HashParts(text), HashParts(text + ' '));
+}
+
 TEST_F(LinkedSync, MassDeletionOnEitherSideIsRefusedUntilAllowed) {
     MakeLinkedDocument(10, filePath);
     const auto target = MakeFileTarget(filePath);
