@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -169,8 +170,10 @@ Built& Archive() {
         for (const char* suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(b.path + suffix);
         PageArchive archive;
-        if (!archive.Open(b.path, true))
+        if (!archive.Open(b.path, true)) {
+            std::fprintf(stderr, "%s: %s\n", b.path.c_str(), archive.Error().c_str());
             std::abort();
+        }
         b.pages = PageCount();
         std::vector<ArchivedPage> batch(1000);
         std::string title;

@@ -15,7 +15,9 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <limits>
 #include <unordered_set>
 #include <utility>
 
@@ -38,6 +40,9 @@ using DDictPtr = std::unique_ptr<ZSTD_DDict, decltype(&ZSTD_freeDDict)>;
 struct PageArchive::Codec {
     std::unordered_map<unsigned, DDictPtr> readers;
     CDictPtr writer{nullptr, ZSTD_freeCDict};
+    std::string newest; // the dictionary `writer` is made from
+    // The pages whose title matches the query being searched, for page_in_title(rowid).
+    std::unordered_set<std::int64_t> titleHits;
 };
 
 namespace {
@@ -124,17 +129,17 @@ void PageBodyFunction(sqlite3_context* context, int, sqlite3_value** args) {
     sqlite3_result_text64(context, text, length, sqlite3_free, SQLITE_UTF8);
 }
 
-// page_rank(page_index): bm25 that counts a word once per column. Term frequencies would need
-// word positions, which the index does not keep; whether a word is in the title or the body
-// and how long each is (kept apart by the index) carry most of the ranking anyway.
+// page_rank(page_index, in_title): bm25 that counts each word once, as the index keeps no word
+// positions: the rarer the words and the shorter the page, the better; a page whose title
+// matches (`in_title`, known from the title index) weighs more.
 struct RankData {
-    std::vector<double> idf;
+    double idf = 0; // summed over the query's words and phrases
     double average[2] = {1, 1};
 };
 
-void PageRankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int,
-                      sqlite3_value**) {
-    constexpr double k1 = 1.2, b = 0.75, weight[2] = {8.0, 1.0};
+void PageRankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context,
+                      int count, sqlite3_value** args) {
+    constexpr double k1 = 1.2, b = 0.75, titleWeight = 8.0;
     auto* data = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
     if (!data) {
         data = new RankData;
@@ -150,37 +155,30 @@ void PageRankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_con
         struct Count {
             sqlite3_int64 hits = 0, last = 0;
         };
-        sqlite3_int64 maxRow = rows;
+        constexpr sqlite3_int64 kCounted = 4000;
         for (int p = 0; p < api->xPhraseCount(fts); ++p) {
-            Count count;
-            api->xQueryPhrase(fts, p, &count,
+            Count n;
+            api->xQueryPhrase(fts, p, &n,
                               [](const Fts5ExtensionApi* a, Fts5Context* f, void* user) {
-                                  auto* n = static_cast<Count*>(user);
-                                  n->last = a->xRowid(f);
-                                  return ++n->hits >= 4000 ? SQLITE_DONE : SQLITE_OK;
+                                  auto* c = static_cast<Count*>(user);
+                                  c->last = a->xRowid(f);
+                                  return ++c->hits >= kCounted ? SQLITE_DONE : SQLITE_OK;
                               });
-            double hits = double(count.hits);
-            if (count.hits >= 4000 && count.last > 0)
-                hits = std::min(double(rows),
-                                hits * double(std::max(maxRow, count.last)) / double(count.last));
-            data->idf.push_back(
-                std::max(1e-6, std::log((double(rows) - hits + 0.5) / (hits + 0.5))));
+            double hits = double(n.hits);
+            if (n.hits >= kCounted && n.last > 0)
+                hits = std::min(double(rows), hits * double(rows) / double(n.last));
+            data->idf += std::max(1e-6, std::log((double(rows) - hits + 0.5) / (hits + 0.5)));
         }
         api->xSetAuxdata(fts, data, [](void* d) { delete static_cast<RankData*>(d); });
     }
-    double score = 0;
-    for (int p = 0; p < static_cast<int>(data->idf.size()); ++p) {
-        Fts5PhraseIter it;
-        int column = -1;
-        if (api->xPhraseFirstColumn(fts, p, &it, &column) != SQLITE_OK)
-            continue;
-        for (; column >= 0 && column < 2; api->xPhraseNextColumn(fts, &it, &column)) {
-            int length = 0;
-            api->xColumnSize(fts, column, &length);
-            score += data->idf[p] * weight[column] * (k1 + 1) /
-                     (1 + k1 * (1 - b + b * double(length) / data->average[column]));
-        }
-    }
+    const auto term = [&](int column) {
+        int length = 0;
+        api->xColumnSize(fts, column, &length);
+        return (k1 + 1) / (1 + k1 * (1 - b + b * double(length) / data->average[column]));
+    };
+    double score = data->idf * term(1);
+    if (count > 0 && sqlite3_value_int(args[0]) != 0)
+        score += titleWeight * data->idf * term(0);
     sqlite3_result_double(context, score);
 }
 
@@ -229,12 +227,16 @@ struct Statement {
     ~Statement() { sqlite3_finalize(stmt); }
 };
 
-// The index form: which columns hold each word, no positions.
+// The index form: which pages hold each word, nothing more (a title index beside it tells the
+// pages whose title holds it), and which hold a word starting with each three letters (a prefix
+// query of three letters would merge the lists of hundreds of words).
 constexpr const char* kIndexSchema = R"(
 CREATE VIRTUAL TABLE page_index USING fts5(
   title, body, content='page_text', content_rowid='id',
-  tokenize='unicode61 remove_diacritics 2', detail=column);
-
+  tokenize='unicode61 remove_diacritics 2', detail=none, prefix='3');
+CREATE VIRTUAL TABLE page_title USING fts5(
+  title, content='page', content_rowid='id',
+  tokenize='unicode61 remove_diacritics 2', detail=none);
 )";
 
 constexpr const char* kSchema = R"(
@@ -253,7 +255,7 @@ CREATE VIEW IF NOT EXISTS page_text(id, title, body) AS
 } // namespace
 
 struct PageArchive::Statements {
-    Statement find, insert, update, unindex, index, get, count, body;
+    Statement find, insert, update, unindex, index, untitle, title, get, count, body;
 };
 
 std::string IndexQuery(std::string_view text, std::string* error) {
@@ -402,6 +404,14 @@ bool PageArchive::Open(const std::string& path, bool create) {
     m_codec = std::make_unique<Codec>();
     sqlite3_create_function_v2(m_db, "page_body", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                m_codec.get(), PageBodyFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(
+        m_db, "page_in_title", 1, SQLITE_UTF8, m_codec.get(),
+        [](sqlite3_context* context, int, sqlite3_value** args) {
+            const auto* codec = static_cast<const Codec*>(sqlite3_user_data(context));
+            sqlite3_result_int(context,
+                               codec->titleHits.count(sqlite3_value_int64(args[0])) ? 1 : 0);
+        },
+        nullptr, nullptr, nullptr);
     if (!RegisterRanking(m_db))
         return Fail("open");
     // Larger database pages hold several compressed pages whole instead of spilling each into
@@ -433,6 +443,9 @@ bool PageArchive::Open(const std::string& path, bool create) {
         prepare(m_stmts->unindex, "INSERT INTO page_index(page_index, rowid, title, body) "
                                   "SELECT 'delete', id, title, body FROM page_text WHERE id=?") &&
         prepare(m_stmts->index, "INSERT INTO page_index(rowid, title, body) VALUES(?,?,?)") &&
+        prepare(m_stmts->untitle, "INSERT INTO page_title(page_title, rowid, title) "
+                                  "SELECT 'delete', id, title FROM page WHERE id=?") &&
+        prepare(m_stmts->title, "INSERT INTO page_title(rowid, title) VALUES(?,?)") &&
         prepare(m_stmts->get,
                 "SELECT url, final_url, fetched, title, body FROM page WHERE url=?") &&
         prepare(m_stmts->count, "SELECT count(*) FROM page") &&
@@ -450,10 +463,13 @@ bool PageArchive::Migrate() {
                            &s.stmt, nullptr) != SQLITE_OK)
         return false;
     const std::string sql = sqlite3_step(s.stmt) == SQLITE_ROW ? ColumnText(s.stmt, 0) : "";
-    if (sql.find("detail=column") != std::string::npos)
+    if (sql.find("detail=none") != std::string::npos)
         return true;
-    return Exec(("BEGIN IMMEDIATE; DROP TABLE IF EXISTS page_index;" + std::string(kIndexSchema) +
-                 "INSERT INTO page_index(page_index) VALUES('rebuild'); COMMIT;")
+    return Exec(("BEGIN IMMEDIATE; DROP TABLE IF EXISTS page_index; DROP TABLE IF EXISTS "
+                 "page_title;" +
+                 std::string(kIndexSchema) +
+                 "INSERT INTO page_index(page_index) VALUES('rebuild');"
+                 "INSERT INTO page_title(page_title) VALUES('rebuild'); COMMIT;")
                     .c_str()) ||
            (Exec("ROLLBACK"), false);
 }
@@ -467,12 +483,12 @@ bool PageArchive::LoadDictionaries() {
         const void* data = sqlite3_column_blob(s.stmt, 1);
         const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.stmt, 1));
         DDictPtr reader(ZSTD_createDDict(data, size), ZSTD_freeDDict);
-        CDictPtr writer(ZSTD_createCDict(data, size, kCompressionLevel), ZSTD_freeCDict);
-        if (!reader || !writer)
+        if (!reader)
             continue;
         m_codec->readers.insert_or_assign(static_cast<unsigned>(sqlite3_column_int64(s.stmt, 0)),
                                           std::move(reader));
-        m_codec->writer = std::move(writer);
+        // Made when a page is written: a reader of the archive does not pay for it.
+        m_codec->newest.assign(static_cast<const char*>(data), size);
     }
     return true;
 }
@@ -530,6 +546,7 @@ bool PageArchive::TrainDictionary() {
         return false;
     m_codec->readers.emplace(id, std::move(reader));
     m_codec->writer = std::move(writer);
+    m_codec->newest = dictionary;
     std::size_t offset = 0;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const std::string body =
@@ -601,7 +618,10 @@ bool PageArchive::Commit() {
 bool PageArchive::Put(const ArchivedPage& page) {
     if (!m_db)
         return false;
-    if (!m_codec->writer && m_pages != kNoTraining) {
+    if (!m_codec->writer && !m_codec->newest.empty())
+        m_codec->writer.reset(
+            ZSTD_createCDict(m_codec->newest.data(), m_codec->newest.size(), kCompressionLevel));
+    if (!m_codec->writer && m_codec->newest.empty() && m_pages != kNoTraining) {
         if (m_pages == kUnknown)
             m_pages = Count();
         if (m_pages >= kDictionaryPages) {
@@ -636,7 +656,8 @@ bool PageArchive::Put(const ArchivedPage& page) {
     };
     if (id != 0) {
         sqlite3_bind_int64(m_stmts->unindex.stmt, 1, id);
-        if (!step(m_stmts->unindex))
+        sqlite3_bind_int64(m_stmts->untitle.stmt, 1, id);
+        if (!step(m_stmts->unindex) || !step(m_stmts->untitle))
             return false;
         sqlite3_stmt* s = m_stmts->update.stmt;
         bindText(s, 1, page.finalUrl);
@@ -665,7 +686,10 @@ bool PageArchive::Put(const ArchivedPage& page) {
     sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, page.title);
     bindText(s, 3, page.text);
-    return step(m_stmts->index);
+    sqlite3_stmt* t = m_stmts->title.stmt;
+    sqlite3_bind_int64(t, 1, id);
+    bindText(t, 2, page.title);
+    return step(m_stmts->index) && step(m_stmts->title);
 }
 
 std::optional<ArchivedPage> PageArchive::Get(std::string_view url) {
@@ -744,17 +768,32 @@ std::vector<QString> IndexWords(const QString& text, bool fold) {
     return words;
 }
 
-QString Folded(const QString& text) {
-    QString out = QStringLiteral(" ");
-    for (const QString& word : IndexWords(text, true))
-        out += word + u' ';
+// " word word … " of `text` folded for comparing.
+std::string Folded(std::string_view text) {
+    std::string out = " ";
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        out.reserve(text.size() + 2);
+        for (const char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            if (std::isalnum(u))
+                out += static_cast<char>(std::tolower(u));
+            else if (out.back() != ' ')
+                out += ' ';
+        }
+        if (out.back() != ' ')
+            out += ' ';
+        return out;
+    }
+    const QString source = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    for (const QString& word : IndexWords(source, true))
+        out += word.toStdString() + ' ';
     return out;
 }
 
 // The query for an index without word positions: a phrase becomes its words ANDed. When the
 // query only ANDs, its phrases go to `phrases` (folded, " a b " or " a b" for a prefix) to be
 // checked against the text; under OR and NOT the words of a phrase stand for it.
-std::string IndexForm(const std::string& query, std::vector<QString>* phrases) {
+std::string IndexForm(const std::string& query, std::vector<std::string>* phrases) {
     std::string out;
     bool onlyAnd = true;
     std::size_t i = 0;
@@ -781,9 +820,9 @@ std::string IndexForm(const std::string& query, std::vector<QString>* phrases) {
             for (std::size_t k = 0; k < words.size(); ++k)
                 out += (k ? " AND \"" : "\"") + words[k].toStdString() + '"';
             out += prefix ? "*)" : ")";
-            QString folded = Folded(inner);
+            std::string folded = Folded(inner.toStdString());
             if (prefix)
-                folded.chop(1);
+                folded.pop_back();
             phrases->push_back(folded);
             continue;
         }
@@ -804,7 +843,7 @@ std::string IndexForm(const std::string& query, std::vector<QString>* phrases) {
 } // namespace
 
 void PageArchive::KeepWithPhrases(std::vector<std::pair<std::int64_t, double>>& rows,
-                                  const std::vector<QString>& phrases) {
+                                  const std::vector<std::string>& phrases) {
     sqlite3_stmt* s = m_stmts->body.stmt;
     std::erase_if(rows, [&](const std::pair<std::int64_t, double>& row) {
         sqlite3_bind_int64(s, 1, row.first);
@@ -815,10 +854,10 @@ void PageArchive::KeepWithPhrases(std::vector<std::pair<std::int64_t, double>>& 
         sqlite3_reset(s);
         if (!text)
             return true;
-        const QString folded =
-            Folded(QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())));
-        return !std::all_of(phrases.begin(), phrases.end(),
-                            [&](const QString& phrase) { return folded.contains(phrase); });
+        const std::string folded = Folded(*text);
+        return !std::all_of(phrases.begin(), phrases.end(), [&](const std::string& phrase) {
+            return folded.find(phrase) != std::string::npos;
+        });
     });
 }
 
@@ -829,52 +868,54 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
     const std::string typed = IndexQuery(query, &result.error);
     if (typed.empty() || !m_db)
         return result;
-    std::vector<QString> phrases;
+    std::vector<std::string> phrases;
     const std::string match = IndexForm(typed, &phrases);
     // URLs come from memory: a join with the page table would cost more than the ranking.
     const auto& urls = Urls();
     using Rows = std::vector<std::pair<std::int64_t, double>>;
-    std::unordered_set<std::int64_t> seen;
-    // Matches after row `after`, at most `count` (-1: all), ranked or not.
-    const auto collect = [&](const std::string& what, bool rank, std::int64_t after,
-                             std::int64_t count, Rows& into) {
-        Statement s;
-        const std::string sql =
-            std::string(rank ? "SELECT rowid, page_rank(page_index)" : "SELECT rowid") +
-            " FROM page_index WHERE page_index MATCH ?1 AND rowid > ?2 LIMIT ?3";
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.stmt, nullptr) != SQLITE_OK) {
+    Statement s;
+    const auto run = [&](const char* sql, std::int64_t number, auto&& row) {
+        if (sqlite3_prepare_v2(m_db, sql, -1, &s.stmt, nullptr) != SQLITE_OK) {
             result.error = sqlite3_errmsg(m_db);
             return false;
         }
-        sqlite3_bind_text(s.stmt, 1, what.data(), static_cast<int>(what.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(s.stmt, 2, after);
-        sqlite3_bind_int64(s.stmt, 3, count);
+        sqlite3_bind_text(s.stmt, 1, match.data(), static_cast<int>(match.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(s.stmt, 2, number);
         int rc;
-        while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
-            const std::int64_t id = sqlite3_column_int64(s.stmt, 0);
-            if (seen.insert(id).second)
-                into.emplace_back(id, rank ? sqlite3_column_double(s.stmt, 1) : 0.0);
-        }
+        while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW)
+            row();
+        sqlite3_finalize(std::exchange(s.stmt, nullptr));
         if (rc != SQLITE_DONE) {
             result.error = QueryError(m_db);
             return false;
         }
         return true;
     };
-    // Ranked: the first kRanked matches, and the pages whose title matches (the likely best
-    // ones) when there are more; the rest follow in archiving order.
-    Rows ranked, rest;
-    const auto ranking = static_cast<std::int64_t>(kRanked);
-    if (!collect(match, true, 0, ranking, ranked))
+    // The pages whose title matches, and the kRanked-th match: up to it and for those pages the
+    // relevance is worked out; the other matches follow in archiving order.
+    auto& titles = m_codec->titleHits;
+    titles.clear();
+    std::int64_t lastRanked = std::numeric_limits<std::int64_t>::max();
+    if (!run("SELECT rowid FROM page_title WHERE page_title MATCH ?1 AND ?2", 1,
+             [&] { titles.insert(sqlite3_column_int64(s.stmt, 0)); }) ||
+        !run("SELECT rowid FROM page_index WHERE page_index MATCH ?1 LIMIT 1 OFFSET ?2",
+             static_cast<std::int64_t>(kRanked) - 1,
+             [&] { lastRanked = sqlite3_column_int64(s.stmt, 0); }))
         return result;
-    const bool more = ranked.size() == kRanked;
-    const std::int64_t last = ranked.empty() ? 0 : ranked.back().first;
-    if (more && !collect("{title} : (" + match + ")", true, last, ranking, ranked))
+    Rows ranked, rest;
+    if (!run("SELECT rowid, CASE WHEN rowid <= ?2 OR page_in_title(rowid) THEN "
+             "page_rank(page_index, page_in_title(rowid)) END "
+             "FROM page_index WHERE page_index MATCH ?1",
+             lastRanked, [&] {
+                 const std::int64_t id = sqlite3_column_int64(s.stmt, 0);
+                 if (sqlite3_column_type(s.stmt, 1) == SQLITE_NULL)
+                     rest.emplace_back(id, 0.0);
+                 else
+                     ranked.emplace_back(id, sqlite3_column_double(s.stmt, 1));
+             }))
         return result;
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& x, const auto& y) { return x.second > y.second; });
-    if (more && (limit == 0 || limit > ranked.size()) && !collect(match, false, last, -1, rest))
-        return result;
     if (!phrases.empty()) {
         KeepWithPhrases(ranked, phrases);
         KeepWithPhrases(rest, phrases);
@@ -914,7 +955,7 @@ std::string PageArchive::Snippet(std::string_view query, std::string_view url) {
     const std::string typed = IndexQuery(query, &error);
     if (typed.empty() || !m_db)
         return {};
-    std::vector<QString> phrases;
+    std::vector<std::string> phrases;
     const std::string match = IndexForm(typed, &phrases);
     Statement s;
     const std::string sql = std::string("SELECT ") + kSnippetCall +
@@ -938,8 +979,11 @@ std::string PageArchive::Verify() {
             if (line != "ok")
                 problems += line + "\n";
         }
-    if (!Exec("INSERT INTO page_index(page_index) VALUES('integrity-check')"))
-        problems += m_error + "\n";
+    for (const char* index : {"page_index", "page_title"})
+        if (!Exec(
+                ("INSERT INTO " + std::string(index) + "(" + index + ") VALUES('integrity-check')")
+                    .c_str()))
+            problems += m_error + "\n";
     return problems;
 }
 

@@ -22,7 +22,6 @@
 #include <vector>
 
 struct sqlite3;
-class QString;
 
 namespace brindle {
 
@@ -109,7 +108,7 @@ class PageArchive {
     bool TrainDictionary();
     // Drops from `rows` the pages whose text lacks one of `phrases` (each "words" or "words*").
     void KeepWithPhrases(std::vector<std::pair<std::int64_t, double>>& rows,
-                         const std::vector<QString>& phrases);
+                         const std::vector<std::string>& phrases);
     // Every page's URL by row, read once.
     const std::unordered_map<std::int64_t, std::string>& Urls();
     bool Fail(const char* what);
