@@ -463,6 +463,7 @@ bool PageArchive::Migrate() {
                            &s.stmt, nullptr) != SQLITE_OK)
         return false;
     const std::string sql = sqlite3_step(s.stmt) == SQLITE_ROW ? ColumnText(s.stmt, 0) : "";
+    sqlite3_finalize(std::exchange(s.stmt, nullptr)); // a running read would block the drop
     if (sql.find("detail=none") != std::string::npos)
         return true;
     return Exec(("BEGIN IMMEDIATE; DROP TABLE IF EXISTS page_index; DROP TABLE IF EXISTS "
