@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archive/PageArchive.h"
 
+#include "store/BrindleDoc.h"
+#include "store/Trash.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -709,6 +712,58 @@ std::optional<ArchivedPage> PageArchive::Get(std::string_view url) {
     sqlite3_reset(s);
     sqlite3_clear_bindings(s);
     return page;
+}
+
+std::size_t PageArchive::DropUnless(const std::function<bool(const std::string&)>& keep) {
+    if (!m_db)
+        return 0;
+    std::vector<std::int64_t> gone;
+    {
+        Statement s;
+        if (sqlite3_prepare_v2(m_db, "SELECT id, url FROM page", -1, &s.stmt, nullptr) != SQLITE_OK)
+            return 0;
+        while (sqlite3_step(s.stmt) == SQLITE_ROW)
+            if (!keep(ColumnText(s.stmt, 1)))
+                gone.push_back(sqlite3_column_int64(s.stmt, 0));
+    }
+    if (gone.empty())
+        return 0;
+    Statement remove;
+    bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM page WHERE id=?", -1, &remove.stmt, nullptr) ==
+                  SQLITE_OK &&
+              Begin();
+    for (std::size_t i = 0; ok && i < gone.size(); ++i)
+        for (sqlite3_stmt* s : {m_stmts->unindex.stmt, m_stmts->untitle.stmt, remove.stmt}) {
+            sqlite3_bind_int64(s, 1, gone[i]);
+            ok = ok && sqlite3_step(s) == SQLITE_DONE;
+            sqlite3_reset(s);
+        }
+    if (!ok || !Commit()) {
+        m_error = sqlite3_errmsg(m_db);
+        Exec("ROLLBACK");
+        return 0;
+    }
+    for (const std::int64_t id : gone)
+        m_urls.erase(id);
+    if (m_pages < kNoTraining)
+        m_pages -= std::min(m_pages, gone.size());
+    return gone.size();
+}
+
+std::size_t DropTextsOfGoneBookmarks(PageArchive& archive, CBrindleDoc& doc,
+                                     const std::string& documentPath) {
+    Trash trash;
+    if (!trash.Load(TrashFileFor(documentPath)))
+        return 0; // unreadable: better keep texts than drop those of trashed bookmarks
+    std::unordered_set<std::string_view> kept;
+    for (const brindle::BookmarkList* list : {&doc.Bookmarks(), &doc.DeletedBookmarks()})
+        for (std::size_t i = 0; i < list->size(); ++i)
+            kept.insert((*list)[i].m_strURL);
+    for (const TrashEntry& e : doc.Trashed().Entries())
+        kept.insert(e.bookmark.m_strURL);
+    for (const TrashEntry& e : trash.Entries())
+        kept.insert(e.bookmark.m_strURL);
+    return archive.DropUnless([&](const std::string& url) { return kept.count(url) > 0; });
 }
 
 std::unordered_map<std::string, std::int64_t> PageArchive::FetchDates() {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 #include <vector>
 
 struct sqlite3;
+class CBrindleDoc;
 
 namespace brindle {
 
@@ -79,6 +81,8 @@ class PageArchive {
     // Stores or replaces the page of `page.url`.
     bool Put(const ArchivedPage& page);
     std::optional<ArchivedPage> Get(std::string_view url);
+    // Removes the pages whose URL `keep` refuses; how many went (0 also on an error).
+    std::size_t DropUnless(const std::function<bool(const std::string& url)>& keep);
     // When each archived page was fetched, by URL.
     std::unordered_map<std::string, std::int64_t> FetchDates();
     std::size_t Count();
@@ -124,5 +128,12 @@ class PageArchive {
     std::unordered_map<std::int64_t, std::string> m_urls;
     bool m_urlsLoaded = false;
 };
+
+// A page's text goes when no bookmark keeps its URL: not one of `doc`, not one deleted since its
+// last save, not one in the Trash of the document at `documentPath`. Run when an archiving run
+// opens the archive, so texts leave with their bookmarks' Trash entries (retention or a delete
+// there); how many went.
+std::size_t DropTextsOfGoneBookmarks(PageArchive& archive, CBrindleDoc& doc,
+                                     const std::string& documentPath);
 
 } // namespace brindle

@@ -3,6 +3,8 @@
 // dictionary, an archive of the earlier index form, Save As, and a writer killed in the middle of
 // a batch.
 #include "archive/PageArchive.h"
+#include "store/BrindleDoc.h"
+#include "store/Trash.h"
 
 #include <QTemporaryDir>
 
@@ -152,6 +154,30 @@ TEST_F(PageArchiveTest, AnArchiveOfTheEarlierIndexFormIsReindexedOnOpening) {
     sqlite3_close(db);
     ASSERT_TRUE(m_archive.Open(Path("a.sqlite"), false)) << m_archive.Error();
     EXPECT_EQ(Find("positions"), Urls{"u:old"});
+    EXPECT_EQ(m_archive.Verify(), "");
+}
+
+TEST_F(PageArchiveTest, TextsGoWhenNoBookmarkNorTrashEntryKeepsTheirUrl) {
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
+    const std::string path = Path("doc.brx");
+    CBrindleDoc doc;
+    ASSERT_TRUE(doc.AddBookmark({.name = "Kept", .url = "http://kept/"}));
+    ASSERT_TRUE(doc.AddBookmark({.name = "Twin", .url = "http://kept/"}));
+    Trash trash;
+    trash.Append({{CBookmark("Trashed", "http://trashed/", "", "", "", 0, "<None>", "", 0, 0, 0, 0),
+                   CBrindleDoc::Now(),
+                   TrashReason::Deleted,
+                   {}}});
+    ASSERT_EQ(trash.Save(TrashFileFor(path)), 0);
+    for (const char* url : {"http://kept/", "http://trashed/", "http://gone/"})
+        Add(url, "T", "some words");
+    EXPECT_EQ(DropTextsOfGoneBookmarks(m_archive, doc, path), 1u);
+    EXPECT_FALSE(m_archive.Get("http://gone/"));
+    EXPECT_EQ(Find("words"), (Urls{"http://kept/", "http://trashed/"}));
+    // The Trash entry goes (retention or a delete there), then its text.
+    ASSERT_EQ(Trash().Save(TrashFileFor(path)), 0);
+    EXPECT_EQ(DropTextsOfGoneBookmarks(m_archive, doc, path), 1u);
+    EXPECT_EQ(Find("words"), Urls{"http://kept/"});
     EXPECT_EQ(m_archive.Verify(), "");
 }
 

@@ -56,6 +56,7 @@ bool ArchivePagesController::Start(const std::vector<std::uint32_t>& bookmarks) 
         m_archive.reset();
         return false;
     }
+    DropTextsOfGoneBookmarks(*m_archive, m_doc, path);
     m_fetcher = std::make_unique<HttpPageFetcher>(SessionSettings::FromPreferences(m_doc.Prefs()));
     m_run = std::make_unique<PageArchiver>(
         *m_archive, *m_fetcher, [] { return static_cast<std::int64_t>(std::time(nullptr)); });
