@@ -5,8 +5,8 @@
 // words are made of syllables, the frequent ones short (about 4.6 letters a word on average, 5.7
 // bytes with its blank and punctuation, near English), in capitalised sentences of 8-25 words with
 // a line break after one sentence in five. Words follow each other independently, so the text
-// compresses somewhat worse than real prose. Counters: pages indexed per second, bytes per page on disk
-// (database, index and log together), peak memory of the process.
+// compresses somewhat worse than real prose. Counters: pages indexed per second, bytes per page on
+// disk (database, index and log together), peak memory of the process.
 //   BRINDLE_BENCH_PAGES=N   pages to generate (default 100000)
 //   BRINDLE_BENCH_KEEP=DIR  build the archive in DIR and keep it (default: a temporary folder)
 //   BRINDLE_BENCH_REUSE=1   with KEEP: search the archive an earlier run left there
