@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The page archive at scale: generated pages of prose-like text (a Zipf word distribution over a
-// 50,000-word vocabulary, 300-3,000 words a page) are indexed once, then text-search keystrokes
-// and opening the archive are timed. Counters: pages indexed per second, bytes per page on disk
-// (database, index and log together), peak memory of the process.
+// The page archive at scale: generated pages of prose-like text are indexed once, then
+// text-search keystrokes and opening the archive are timed. The prose: 300-3,000 words a page,
+// drawn from a 50,000-word vocabulary with Zipf frequencies (exponent 1.07, as in English text);
+// words are made of syllables, the frequent ones short (about 4.6 letters a word on average, 5.7
+// bytes with its blank and punctuation, near English), in capitalised sentences of 8-25 words with
+// a line break after one sentence in five. Words follow each other independently, so the text
+// compresses somewhat worse than real prose. Counters: pages indexed per second, bytes per page on
+// disk (database, index and log together), peak memory of the process.
 //   BRINDLE_BENCH_PAGES=N   pages to generate (default 100000)
 //   BRINDLE_BENCH_KEEP=DIR  build the archive in DIR and keep it (default: a temporary folder)
 //   BRINDLE_BENCH_REUSE=1   with KEEP: search the archive an earlier run left there
@@ -16,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -169,8 +174,10 @@ Built& Archive() {
         for (const char* suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(b.path + suffix);
         PageArchive archive;
-        if (!archive.Open(b.path, true))
+        if (!archive.Open(b.path, true)) {
+            std::fprintf(stderr, "%s: %s\n", b.path.c_str(), archive.Error().c_str());
             std::abort();
+        }
         b.pages = PageCount();
         std::vector<ArchivedPage> batch(1000);
         std::string title;

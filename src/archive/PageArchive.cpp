@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archive/PageArchive.h"
 
+#include "store/BrindleDoc.h"
+#include "store/Trash.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -9,7 +12,17 @@
 #include <QStandardPaths>
 
 #include <sqlite3.h>
+#define ZSTD_STATIC_LINKING_ONLY  // attaching a dictionary instead of copying it
+#define ZDICT_STATIC_LINKING_ONLY // fixed training parameters: the default search takes seconds
+#include <zdict.h>
 #include <zstd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+#include <utility>
 
 namespace brindle {
 
@@ -20,26 +33,79 @@ constexpr unsigned long long kMaxTextBytes = 16ull * 1024 * 1024;
 constexpr int kCompressionLevel = 3;
 constexpr int kSnippetWords = 16;
 
-std::string Compress(std::string_view text) {
+using CDictPtr = std::unique_ptr<ZSTD_CDict, decltype(&ZSTD_freeCDict)>;
+using DDictPtr = std::unique_ptr<ZSTD_DDict, decltype(&ZSTD_freeDDict)>;
+
+} // namespace
+
+// The dictionaries of the archive by their id (a frame names the one it needs, 0 for none) and
+// the newest one for writing.
+struct PageArchive::Codec {
+    std::unordered_map<unsigned, DDictPtr> readers;
+    CDictPtr writer{nullptr, ZSTD_freeCDict};
+    std::string newest; // the dictionary `writer` is made from
+    // The pages whose title matches the query being searched, for page_in_title(rowid).
+    std::unordered_set<std::int64_t> titleHits;
+};
+
+namespace {
+
+std::string Compress(std::string_view text, const ZSTD_CDict* dictionary) {
     thread_local std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(ZSTD_createCCtx(),
                                                                               ZSTD_freeCCtx);
     std::string out(ZSTD_compressBound(text.size()), '\0');
-    const std::size_t n = ZSTD_compressCCtx(context.get(), out.data(), out.size(), text.data(),
-                                            text.size(), kCompressionLevel);
+    std::size_t n;
+    if (dictionary) {
+        // Attached, not copied: copying the dictionary's tables costs more than a page.
+        ZSTD_CCtx_reset(context.get(), ZSTD_reset_session_and_parameters);
+        ZSTD_CCtx_refCDict(context.get(), dictionary);
+        ZSTD_CCtx_setParameter(context.get(), ZSTD_c_forceAttachDict, ZSTD_dictForceAttach);
+        n = ZSTD_compress2(context.get(), out.data(), out.size(), text.data(), text.size());
+    } else {
+        n = ZSTD_compressCCtx(context.get(), out.data(), out.size(), text.data(), text.size(),
+                              kCompressionLevel);
+    }
     if (ZSTD_isError(n))
         return {};
     out.resize(n);
     return out;
 }
 
-std::optional<std::string> Decompress(const void* data, std::size_t size) {
+// Decompresses into `out` (of the frame's size); false when the frame is damaged, too large or
+// needs a dictionary this archive does not have.
+template <typename Buffer>
+bool DecompressInto(const PageArchive::Codec* codec, const void* data, std::size_t size,
+                    Buffer&& allocate) {
     const unsigned long long length = ZSTD_getFrameContentSize(data, size);
     if (length == ZSTD_CONTENTSIZE_ERROR || length == ZSTD_CONTENTSIZE_UNKNOWN ||
         length > kMaxTextBytes)
-        return std::nullopt;
-    std::string out(static_cast<std::size_t>(length), '\0');
-    const std::size_t n = ZSTD_decompress(out.data(), out.size(), data, size);
-    if (ZSTD_isError(n) || n != out.size())
+        return false;
+    const ZSTD_DDict* dictionary = nullptr;
+    if (const unsigned id = ZSTD_getDictID_fromFrame(data, size); id != 0) {
+        if (!codec)
+            return false;
+        const auto it = codec->readers.find(id);
+        if (it == codec->readers.end())
+            return false;
+        dictionary = it->second.get();
+    }
+    thread_local std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)> context(ZSTD_createDCtx(),
+                                                                              ZSTD_freeDCtx);
+    char* out = allocate(static_cast<std::size_t>(length));
+    if (!out)
+        return false;
+    const std::size_t n =
+        ZSTD_decompress_usingDDict(context.get(), out, length, data, size, dictionary);
+    return !ZSTD_isError(n) && n == length;
+}
+
+std::optional<std::string> Decompress(const PageArchive::Codec* codec, const void* data,
+                                      std::size_t size) {
+    std::string out;
+    if (!data || !DecompressInto(codec, data, size, [&](std::size_t n) {
+            out.resize(n);
+            return out.data();
+        }))
         return std::nullopt;
     return out;
 }
@@ -52,25 +118,83 @@ void PageBodyFunction(sqlite3_context* context, int, sqlite3_value** args) {
         sqlite3_result_text(context, "", 0, SQLITE_STATIC);
         return;
     }
-    const unsigned long long length =
-        ZSTD_getFrameContentSize(data, static_cast<std::size_t>(size));
-    if (length == ZSTD_CONTENTSIZE_ERROR || length == ZSTD_CONTENTSIZE_UNKNOWN ||
-        length > kMaxTextBytes) {
-        sqlite3_result_error(context, "damaged page text", -1);
-        return;
-    }
-    char* text = static_cast<char*>(sqlite3_malloc64(length + 1));
-    if (!text) {
-        sqlite3_result_error_nomem(context);
-        return;
-    }
-    const std::size_t n = ZSTD_decompress(text, length, data, static_cast<std::size_t>(size));
-    if (ZSTD_isError(n) || n != length) {
+    const auto* codec = static_cast<const PageArchive::Codec*>(sqlite3_user_data(context));
+    char* text = nullptr;
+    std::size_t length = 0;
+    if (!DecompressInto(codec, data, static_cast<std::size_t>(size), [&](std::size_t n) {
+            length = n;
+            return text = static_cast<char*>(sqlite3_malloc64(n + 1));
+        })) {
         sqlite3_free(text);
         sqlite3_result_error(context, "damaged page text", -1);
         return;
     }
     sqlite3_result_text64(context, text, length, sqlite3_free, SQLITE_UTF8);
+}
+
+// page_rank(page_index, in_title): bm25 that counts each word once, as the index keeps no word
+// positions: the rarer the words and the shorter the page, the better; a page whose title
+// matches (`in_title`, known from the title index) weighs more.
+struct RankData {
+    double idf = 0; // summed over the query's words and phrases
+    double average[2] = {1, 1};
+};
+
+void PageRankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context,
+                      int count, sqlite3_value** args) {
+    constexpr double k1 = 1.2, b = 0.75, titleWeight = 8.0;
+    auto* data = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
+    if (!data) {
+        data = new RankData;
+        sqlite3_int64 rows = 0;
+        api->xRowCount(fts, &rows);
+        for (int c = 0; c < 2; ++c) {
+            sqlite3_int64 tokens = 0;
+            api->xColumnTotalSize(fts, c, &tokens);
+            data->average[c] = rows > 0 ? std::max(1.0, double(tokens) / double(rows)) : 1.0;
+        }
+        // Pages per phrase: counted up to a few thousand, beyond that estimated from how far
+        // into the rows the count got (rows are numbered densely in archiving order).
+        struct Count {
+            sqlite3_int64 hits = 0, last = 0;
+        };
+        constexpr sqlite3_int64 kCounted = 4000;
+        for (int p = 0; p < api->xPhraseCount(fts); ++p) {
+            Count n;
+            api->xQueryPhrase(fts, p, &n,
+                              [](const Fts5ExtensionApi* a, Fts5Context* f, void* user) {
+                                  auto* c = static_cast<Count*>(user);
+                                  c->last = a->xRowid(f);
+                                  return ++c->hits >= kCounted ? SQLITE_DONE : SQLITE_OK;
+                              });
+            double hits = double(n.hits);
+            if (n.hits >= kCounted && n.last > 0)
+                hits = std::min(double(rows), hits * double(rows) / double(n.last));
+            data->idf += std::max(1e-6, std::log((double(rows) - hits + 0.5) / (hits + 0.5)));
+        }
+        api->xSetAuxdata(fts, data, [](void* d) { delete static_cast<RankData*>(d); });
+    }
+    const auto term = [&](int column) {
+        int length = 0;
+        api->xColumnSize(fts, column, &length);
+        return (k1 + 1) / (1 + k1 * (1 - b + b * double(length) / data->average[column]));
+    };
+    double score = data->idf * term(1);
+    if (count > 0 && sqlite3_value_int(args[0]) != 0)
+        score += titleWeight * data->idf * term(0);
+    sqlite3_result_double(context, score);
+}
+
+bool RegisterRanking(sqlite3* db) {
+    fts5_api* api = nullptr;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &s, nullptr) != SQLITE_OK)
+        return false;
+    sqlite3_bind_pointer(s, 1, &api, "fts5_api_ptr", nullptr);
+    sqlite3_step(s);
+    sqlite3_finalize(s);
+    return api &&
+           api->xCreateFunction(api, "page_rank", nullptr, PageRankFunction, nullptr) == SQLITE_OK;
 }
 
 bool IsWordByte(unsigned char c) {
@@ -106,7 +230,20 @@ struct Statement {
     ~Statement() { sqlite3_finalize(stmt); }
 };
 
+// The index form: which pages hold each word, nothing more (a title index beside it tells the
+// pages whose title holds it), and which hold a word starting with each three letters (a prefix
+// query of three letters would merge the lists of hundreds of words).
+constexpr const char* kIndexSchema = R"(
+CREATE VIRTUAL TABLE page_index USING fts5(
+  title, body, content='page_text', content_rowid='id',
+  tokenize='unicode61 remove_diacritics 2', detail=none, prefix='3');
+CREATE VIRTUAL TABLE page_title USING fts5(
+  title, content='page', content_rowid='id',
+  tokenize='unicode61 remove_diacritics 2', detail=none);
+)";
+
 constexpr const char* kSchema = R"(
+CREATE TABLE IF NOT EXISTS page_dictionary(id INTEGER PRIMARY KEY, dictionary BLOB NOT NULL);
 CREATE TABLE IF NOT EXISTS page(
   id INTEGER PRIMARY KEY,
   url TEXT NOT NULL UNIQUE,
@@ -116,16 +253,12 @@ CREATE TABLE IF NOT EXISTS page(
   body BLOB NOT NULL);
 CREATE VIEW IF NOT EXISTS page_text(id, title, body) AS
   SELECT id, title, page_body(body) FROM page;
-CREATE VIRTUAL TABLE IF NOT EXISTS page_index USING fts5(
-  title, body, content='page_text', content_rowid='id',
-  tokenize='unicode61 remove_diacritics 2');
-INSERT INTO page_index(page_index, rank) VALUES('rank', 'bm25(8.0, 1.0)');
 )";
 
 } // namespace
 
 struct PageArchive::Statements {
-    Statement find, insert, update, unindex, index, get, count;
+    Statement find, insert, update, unindex, index, untitle, title, get, count, body;
 };
 
 std::string IndexQuery(std::string_view text, std::string* error) {
@@ -271,17 +404,34 @@ bool PageArchive::Open(const std::string& path, bool create) {
         return false;
     }
     sqlite3_busy_timeout(m_db, 5000);
-    sqlite3_create_function_v2(m_db, "page_body", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                               PageBodyFunction, nullptr, nullptr, nullptr);
-    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"))
+    m_codec = std::make_unique<Codec>();
+    sqlite3_create_function_v2(m_db, "page_body", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               m_codec.get(), PageBodyFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(
+        m_db, "page_in_title", 1, SQLITE_UTF8, m_codec.get(),
+        [](sqlite3_context* context, int, sqlite3_value** args) {
+            const auto* codec = static_cast<const Codec*>(sqlite3_user_data(context));
+            sqlite3_result_int(context,
+                               codec->titleHits.count(sqlite3_value_int64(args[0])) ? 1 : 0);
+        },
+        nullptr, nullptr, nullptr);
+    if (!RegisterRanking(m_db))
+        return Fail("open");
+    // Larger database pages hold several compressed pages whole instead of spilling each into
+    // a half-empty overflow page; only a new database takes the size.
+    if (!Exec("PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"))
         return Fail("open");
     sqlite3_stmt* probe = nullptr;
-    sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE name='page_index'", -1, &probe,
+    sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE name='page_dictionary'", -1, &probe,
                        nullptr);
     const bool exists = probe && sqlite3_step(probe) == SQLITE_ROW;
     sqlite3_finalize(probe);
-    if (!exists && !Exec(("BEGIN;" + std::string(kSchema) + "COMMIT;").c_str()))
+    if (!exists && !Exec(("BEGIN IMMEDIATE;" + std::string(kSchema) + "COMMIT;").c_str()))
         return Fail("create");
+    if (!Migrate())
+        return Fail("migrate");
+    if (!LoadDictionaries())
+        return Fail("open");
     m_stmts = std::make_unique<Statements>();
     const auto prepare = [&](Statement& s, const char* sql) {
         return sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s.stmt, nullptr) ==
@@ -296,11 +446,126 @@ bool PageArchive::Open(const std::string& path, bool create) {
         prepare(m_stmts->unindex, "INSERT INTO page_index(page_index, rowid, title, body) "
                                   "SELECT 'delete', id, title, body FROM page_text WHERE id=?") &&
         prepare(m_stmts->index, "INSERT INTO page_index(rowid, title, body) VALUES(?,?,?)") &&
+        prepare(m_stmts->untitle, "INSERT INTO page_title(page_title, rowid, title) "
+                                  "SELECT 'delete', id, title FROM page WHERE id=?") &&
+        prepare(m_stmts->title, "INSERT INTO page_title(rowid, title) VALUES(?,?)") &&
         prepare(m_stmts->get,
                 "SELECT url, final_url, fetched, title, body FROM page WHERE url=?") &&
-        prepare(m_stmts->count, "SELECT count(*) FROM page");
+        prepare(m_stmts->count, "SELECT count(*) FROM page") &&
+        prepare(m_stmts->body, "SELECT body FROM page WHERE id=?");
     if (!ok)
         return Fail("prepare");
+    return true;
+}
+
+bool PageArchive::Migrate() {
+    // Archives written before the index dropped word positions get the new index, built from
+    // the stored texts (which stay as they are).
+    Statement s;
+    if (sqlite3_prepare_v2(m_db, "SELECT sql FROM sqlite_master WHERE name='page_index'", -1,
+                           &s.stmt, nullptr) != SQLITE_OK)
+        return false;
+    const std::string sql = sqlite3_step(s.stmt) == SQLITE_ROW ? ColumnText(s.stmt, 0) : "";
+    sqlite3_finalize(std::exchange(s.stmt, nullptr)); // a running read would block the drop
+    if (sql.find("detail=none") != std::string::npos)
+        return true;
+    return Exec(("BEGIN IMMEDIATE; DROP TABLE IF EXISTS page_index; DROP TABLE IF EXISTS "
+                 "page_title;" +
+                 std::string(kIndexSchema) +
+                 "INSERT INTO page_index(page_index) VALUES('rebuild');"
+                 "INSERT INTO page_title(page_title) VALUES('rebuild'); COMMIT;")
+                    .c_str()) ||
+           (Exec("ROLLBACK"), false);
+}
+
+bool PageArchive::LoadDictionaries() {
+    Statement s;
+    if (sqlite3_prepare_v2(m_db, "SELECT id, dictionary FROM page_dictionary ORDER BY rowid", -1,
+                           &s.stmt, nullptr) != SQLITE_OK)
+        return false;
+    while (sqlite3_step(s.stmt) == SQLITE_ROW) {
+        const void* data = sqlite3_column_blob(s.stmt, 1);
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s.stmt, 1));
+        DDictPtr reader(ZSTD_createDDict(data, size), ZSTD_freeDDict);
+        if (!reader)
+            continue;
+        m_codec->readers.insert_or_assign(static_cast<unsigned>(sqlite3_column_int64(s.stmt, 0)),
+                                          std::move(reader));
+        // Made when a page is written: a reader of the archive does not pay for it.
+        m_codec->newest.assign(static_cast<const char*>(data), size);
+    }
+    return true;
+}
+
+bool PageArchive::TrainDictionary() {
+    // Trained on the first pages, which are then compressed again with it (same text, so the
+    // index stays as it is).
+    std::vector<std::int64_t> ids;
+    std::string samples;
+    std::vector<std::size_t> sizes;
+    {
+        Statement s;
+        if (sqlite3_prepare_v2(m_db, "SELECT id, body FROM page ORDER BY id LIMIT ?", -1, &s.stmt,
+                               nullptr) != SQLITE_OK)
+            return false;
+        sqlite3_bind_int64(s.stmt, 1, static_cast<std::int64_t>(kDictionaryPages));
+        while (sqlite3_step(s.stmt) == SQLITE_ROW) {
+            const auto text = Decompress(m_codec.get(), sqlite3_column_blob(s.stmt, 1),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(s.stmt, 1)));
+            if (!text || text->empty())
+                continue;
+            ids.push_back(sqlite3_column_int64(s.stmt, 0));
+            samples += *text;
+            sizes.push_back(text->size());
+        }
+    }
+    std::string dictionary(kDictionaryBytes, '\0');
+    ZDICT_fastCover_params_t parameters{};
+    parameters.k = 200;
+    parameters.d = 8;
+    parameters.f = 18;
+    parameters.accel = 1;
+    parameters.splitPoint = 1.0;
+    parameters.zParams.compressionLevel = kCompressionLevel;
+    const std::size_t n = ZDICT_trainFromBuffer_fastCover(
+        dictionary.data(), dictionary.size(), samples.data(), sizes.data(),
+        static_cast<unsigned>(sizes.size()), parameters);
+    if (ZDICT_isError(n))
+        return true; // too little to learn from: pages stay compressed on their own
+    dictionary.resize(n);
+    const unsigned id = ZDICT_getDictID(dictionary.data(), n);
+    DDictPtr reader(ZSTD_createDDict(dictionary.data(), n), ZSTD_freeDDict);
+    CDictPtr writer(ZSTD_createCDict(dictionary.data(), n, kCompressionLevel), ZSTD_freeCDict);
+    if (id == 0 || !reader || !writer || m_codec->readers.count(id))
+        return true;
+    Statement insert, update;
+    if (sqlite3_prepare_v2(m_db, "INSERT INTO page_dictionary(id, dictionary) VALUES(?,?)", -1,
+                           &insert.stmt, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(m_db, "UPDATE page SET body=? WHERE id=?", -1, &update.stmt, nullptr) !=
+            SQLITE_OK)
+        return false;
+    sqlite3_bind_int64(insert.stmt, 1, id);
+    sqlite3_bind_blob(insert.stmt, 2, dictionary.data(), static_cast<int>(n), SQLITE_STATIC);
+    if (sqlite3_step(insert.stmt) != SQLITE_DONE)
+        return false;
+    m_codec->readers.emplace(id, std::move(reader));
+    m_codec->writer = std::move(writer);
+    m_codec->newest = dictionary;
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::string body =
+            Compress(std::string_view(samples).substr(offset, sizes[i]), m_codec->writer.get());
+        offset += sizes[i];
+        if (body.empty())
+            continue;
+        sqlite3_bind_blob(update.stmt, 1, body.data(), static_cast<int>(body.size()),
+                          SQLITE_STATIC);
+        sqlite3_bind_int64(update.stmt, 2, ids[i]);
+        const int rc = sqlite3_step(update.stmt);
+        sqlite3_reset(update.stmt);
+        if (rc != SQLITE_DONE)
+            return false;
+    }
     return true;
 }
 
@@ -321,10 +586,12 @@ const std::unordered_map<std::int64_t, std::string>& PageArchive::Urls() {
 void PageArchive::Close() {
     m_urls.clear();
     m_urlsLoaded = false;
+    m_pages = kUnknown;
     m_stmts.reset();
     if (m_db)
         sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_codec.reset();
 }
 
 bool PageArchive::Exec(const char* sql) {
@@ -355,7 +622,21 @@ bool PageArchive::Commit() {
 bool PageArchive::Put(const ArchivedPage& page) {
     if (!m_db)
         return false;
-    const std::string body = Compress(page.text);
+    if (!m_codec->writer && !m_codec->newest.empty())
+        m_codec->writer.reset(
+            ZSTD_createCDict(m_codec->newest.data(), m_codec->newest.size(), kCompressionLevel));
+    if (!m_codec->writer && m_codec->newest.empty() && m_pages != kNoTraining) {
+        if (m_pages == kUnknown)
+            m_pages = Count();
+        if (m_pages >= kDictionaryPages) {
+            m_pages = kNoTraining;
+            if (!TrainDictionary()) {
+                m_error = sqlite3_errmsg(m_db);
+                return false;
+            }
+        }
+    }
+    const std::string body = Compress(page.text, m_codec->writer.get());
     const auto step = [&](Statement& s) {
         const int rc = sqlite3_step(s.stmt);
         sqlite3_reset(s.stmt);
@@ -379,7 +660,8 @@ bool PageArchive::Put(const ArchivedPage& page) {
     };
     if (id != 0) {
         sqlite3_bind_int64(m_stmts->unindex.stmt, 1, id);
-        if (!step(m_stmts->unindex))
+        sqlite3_bind_int64(m_stmts->untitle.stmt, 1, id);
+        if (!step(m_stmts->unindex) || !step(m_stmts->untitle))
             return false;
         sqlite3_stmt* s = m_stmts->update.stmt;
         bindText(s, 1, page.finalUrl);
@@ -399,6 +681,8 @@ bool PageArchive::Put(const ArchivedPage& page) {
         if (!step(m_stmts->insert))
             return false;
         id = sqlite3_last_insert_rowid(m_db);
+        if (m_pages < kNoTraining)
+            ++m_pages;
         if (m_urlsLoaded)
             m_urls.emplace(id, page.url);
     }
@@ -406,7 +690,10 @@ bool PageArchive::Put(const ArchivedPage& page) {
     sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, page.title);
     bindText(s, 3, page.text);
-    return step(m_stmts->index);
+    sqlite3_stmt* t = m_stmts->title.stmt;
+    sqlite3_bind_int64(t, 1, id);
+    bindText(t, 2, page.title);
+    return step(m_stmts->index) && step(m_stmts->title);
 }
 
 std::optional<ArchivedPage> PageArchive::Get(std::string_view url) {
@@ -416,7 +703,7 @@ std::optional<ArchivedPage> PageArchive::Get(std::string_view url) {
     sqlite3_bind_text(s, 1, url.data(), static_cast<int>(url.size()), SQLITE_STATIC);
     std::optional<ArchivedPage> page;
     if (sqlite3_step(s) == SQLITE_ROW) {
-        auto text = Decompress(sqlite3_column_blob(s, 4),
+        auto text = Decompress(m_codec.get(), sqlite3_column_blob(s, 4),
                                static_cast<std::size_t>(sqlite3_column_bytes(s, 4)));
         if (text)
             page = ArchivedPage{ColumnText(s, 0), ColumnText(s, 1), sqlite3_column_int64(s, 2),
@@ -425,6 +712,58 @@ std::optional<ArchivedPage> PageArchive::Get(std::string_view url) {
     sqlite3_reset(s);
     sqlite3_clear_bindings(s);
     return page;
+}
+
+std::size_t PageArchive::DropUnless(const std::function<bool(const std::string&)>& keep) {
+    if (!m_db)
+        return 0;
+    std::vector<std::int64_t> gone;
+    {
+        Statement s;
+        if (sqlite3_prepare_v2(m_db, "SELECT id, url FROM page", -1, &s.stmt, nullptr) != SQLITE_OK)
+            return 0;
+        while (sqlite3_step(s.stmt) == SQLITE_ROW)
+            if (!keep(ColumnText(s.stmt, 1)))
+                gone.push_back(sqlite3_column_int64(s.stmt, 0));
+    }
+    if (gone.empty())
+        return 0;
+    Statement remove;
+    bool ok = sqlite3_prepare_v2(m_db, "DELETE FROM page WHERE id=?", -1, &remove.stmt, nullptr) ==
+                  SQLITE_OK &&
+              Begin();
+    for (std::size_t i = 0; ok && i < gone.size(); ++i)
+        for (sqlite3_stmt* s : {m_stmts->unindex.stmt, m_stmts->untitle.stmt, remove.stmt}) {
+            sqlite3_bind_int64(s, 1, gone[i]);
+            ok = ok && sqlite3_step(s) == SQLITE_DONE;
+            sqlite3_reset(s);
+        }
+    if (!ok || !Commit()) {
+        m_error = sqlite3_errmsg(m_db);
+        Exec("ROLLBACK");
+        return 0;
+    }
+    for (const std::int64_t id : gone)
+        m_urls.erase(id);
+    if (m_pages < kNoTraining)
+        m_pages -= std::min(m_pages, gone.size());
+    return gone.size();
+}
+
+std::size_t DropTextsOfGoneBookmarks(PageArchive& archive, CBrindleDoc& doc,
+                                     const std::string& documentPath) {
+    Trash trash;
+    if (!trash.Load(TrashFileFor(documentPath)))
+        return 0; // unreadable: better keep texts than drop those of trashed bookmarks
+    std::unordered_set<std::string_view> kept;
+    for (const brindle::BookmarkList* list : {&doc.Bookmarks(), &doc.DeletedBookmarks()})
+        for (std::size_t i = 0; i < list->size(); ++i)
+            kept.insert((*list)[i].m_strURL);
+    for (const TrashEntry& e : doc.Trashed().Entries())
+        kept.insert(e.bookmark.m_strURL);
+    for (const TrashEntry& e : trash.Entries())
+        kept.insert(e.bookmark.m_strURL);
+    return archive.DropUnless([&](const std::string& url) { return kept.count(url) > 0; });
 }
 
 std::unordered_map<std::string, std::int64_t> PageArchive::FetchDates() {
@@ -466,69 +805,214 @@ std::string QueryError(sqlite3* db) {
 constexpr const char* kSnippetCall =
     "snippet(page_index, -1, '[', ']', '…', 16)"; // kSnippetWords words around the matches
 
+// The words of `text` as the index splits them (at every character that is no letter, digit or
+// mark); `fold`: also in the index's letter case and without accents, for comparing.
+std::vector<QString> IndexWords(const QString& text, bool fold) {
+    const QString source = fold ? text.normalized(QString::NormalizationForm_D) : text;
+    std::vector<QString> words;
+    QString word;
+    for (const QChar c : source) {
+        if (c.isLetterOrNumber() || c.isMark()) {
+            if (!fold || !c.isMark())
+                word += fold ? c.toCaseFolded() : c;
+        } else if (!word.isEmpty()) {
+            words.push_back(std::exchange(word, QString()));
+        }
+    }
+    if (!word.isEmpty())
+        words.push_back(word);
+    return words;
+}
+
+// " word word … " of `text` folded for comparing.
+std::string Folded(std::string_view text) {
+    std::string out = " ";
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        out.reserve(text.size() + 2);
+        for (const char c : text) {
+            const auto u = static_cast<unsigned char>(c);
+            if (std::isalnum(u))
+                out += static_cast<char>(std::tolower(u));
+            else if (out.back() != ' ')
+                out += ' ';
+        }
+        if (out.back() != ' ')
+            out += ' ';
+        return out;
+    }
+    const QString source = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    for (const QString& word : IndexWords(source, true))
+        out += word.toStdString() + ' ';
+    return out;
+}
+
+// The query for an index without word positions: a phrase becomes its words ANDed. When the
+// query only ANDs, its phrases go to `phrases` (folded, " a b " or " a b" for a prefix) to be
+// checked against the text; under OR and NOT the words of a phrase stand for it.
+std::string IndexForm(const std::string& query, std::vector<std::string>* phrases) {
+    std::string out;
+    bool onlyAnd = true;
+    std::size_t i = 0;
+    while (i < query.size()) {
+        if (query[i] == ' ') {
+            out += ' ';
+            ++i;
+            continue;
+        }
+        if (query[i] == '"') {
+            const std::size_t close = query.find('"', i + 1); // every quote is closed
+            const QString inner = QString::fromStdString(query.substr(i + 1, close - i - 1));
+            i = close + 1;
+            const bool prefix = i < query.size() && query[i] == '*';
+            if (prefix)
+                ++i;
+            const std::vector<QString> words = IndexWords(inner, false);
+            if (words.size() <= 1) {
+                out += '"' + (words.empty() ? std::string() : words[0].toStdString()) + '"' +
+                       (prefix ? "*" : "");
+                continue;
+            }
+            out += '(';
+            for (std::size_t k = 0; k < words.size(); ++k)
+                out += (k ? " AND \"" : "\"") + words[k].toStdString() + '"';
+            out += prefix ? "*)" : ")";
+            std::string folded = Folded(inner.toStdString());
+            if (prefix)
+                folded.pop_back();
+            phrases->push_back(folded);
+            continue;
+        }
+        std::size_t end = query.find_first_of(" \"", i);
+        if (end == std::string::npos)
+            end = query.size();
+        const std::string_view token = std::string_view(query).substr(i, end - i);
+        if (token == "OR" || token == "NOT" || token == "(" || token == ")")
+            onlyAnd = false;
+        out += token;
+        i = end;
+    }
+    if (!onlyAnd)
+        phrases->clear();
+    return out;
+}
+
 } // namespace
+
+void PageArchive::KeepWithPhrases(std::vector<std::pair<std::int64_t, double>>& rows,
+                                  const std::vector<std::string>& phrases) {
+    sqlite3_stmt* s = m_stmts->body.stmt;
+    std::erase_if(rows, [&](const std::pair<std::int64_t, double>& row) {
+        sqlite3_bind_int64(s, 1, row.first);
+        std::optional<std::string> text;
+        if (sqlite3_step(s) == SQLITE_ROW)
+            text = Decompress(m_codec.get(), sqlite3_column_blob(s, 0),
+                              static_cast<std::size_t>(sqlite3_column_bytes(s, 0)));
+        sqlite3_reset(s);
+        if (!text)
+            return true;
+        const std::string folded = Folded(*text);
+        return !std::all_of(phrases.begin(), phrases.end(), [&](const std::string& phrase) {
+            return folded.find(phrase) != std::string::npos;
+        });
+    });
+}
 
 TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
                                      std::size_t snippets) {
     static_assert(kSnippetWords == 16);
     TextSearchResult result;
-    const std::string match = IndexQuery(query, &result.error);
-    if (match.empty() || !m_db)
+    const std::string typed = IndexQuery(query, &result.error);
+    if (typed.empty() || !m_db)
         return result;
-    // The index orders by rank itself and stops at the limit, so snippets (which decompress
-    // the page) are made for the rows returned only.
+    std::vector<std::string> phrases;
+    const std::string match = IndexForm(typed, &phrases);
     // URLs come from memory: a join with the page table would cost more than the ranking.
     const auto& urls = Urls();
-    const std::string head = "SELECT rowid, rank";
-    const std::string tail = " FROM page_index WHERE page_index MATCH ?1 ORDER BY rank LIMIT ?2 "
-                             "OFFSET ?3";
-    const auto run = [&](bool withSnippets, std::int64_t count, std::int64_t offset) {
-        Statement s;
-        const std::string sql =
-            head + (withSnippets ? std::string(", ") + kSnippetCall : std::string()) + tail;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &s.stmt, nullptr) != SQLITE_OK) {
+    using Rows = std::vector<std::pair<std::int64_t, double>>;
+    Statement s;
+    const auto run = [&](const char* sql, std::int64_t number, auto&& row) {
+        if (sqlite3_prepare_v2(m_db, sql, -1, &s.stmt, nullptr) != SQLITE_OK) {
             result.error = sqlite3_errmsg(m_db);
             return false;
         }
         sqlite3_bind_text(s.stmt, 1, match.data(), static_cast<int>(match.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(s.stmt, 2, count);
-        sqlite3_bind_int64(s.stmt, 3, offset);
+        sqlite3_bind_int64(s.stmt, 2, number);
         int rc;
-        while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
-            TextHit hit;
-            const auto url = urls.find(sqlite3_column_int64(s.stmt, 0));
-            if (url == urls.end())
-                continue;
-            hit.url = url->second;
-            hit.score = -sqlite3_column_double(s.stmt, 1);
-            if (withSnippets)
-                hit.snippet = ColumnText(s.stmt, 2);
-            result.hits.push_back(std::move(hit));
-        }
+        while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW)
+            row();
+        sqlite3_finalize(std::exchange(s.stmt, nullptr));
         if (rc != SQLITE_DONE) {
             result.error = QueryError(m_db);
-            result.hits.clear();
             return false;
         }
         return true;
     };
-    const std::int64_t all = limit == 0 ? -1 : static_cast<std::int64_t>(limit);
-    const std::int64_t first = limit == 0 ? static_cast<std::int64_t>(snippets)
-                                          : static_cast<std::int64_t>(std::min(snippets, limit));
-    if (first > 0 && !run(true, first, 0))
+    // The pages whose title matches, and the kRanked-th match: up to it and for those pages the
+    // relevance is worked out; the other matches follow in archiving order.
+    auto& titles = m_codec->titleHits;
+    titles.clear();
+    std::int64_t lastRanked = std::numeric_limits<std::int64_t>::max();
+    if (!run("SELECT rowid FROM page_title WHERE page_title MATCH ?1 AND ?2", 1,
+             [&] { titles.insert(sqlite3_column_int64(s.stmt, 0)); }) ||
+        !run("SELECT rowid FROM page_index WHERE page_index MATCH ?1 LIMIT 1 OFFSET ?2",
+             static_cast<std::int64_t>(kRanked) - 1,
+             [&] { lastRanked = sqlite3_column_int64(s.stmt, 0); }))
         return result;
-    if (first > 0 && result.hits.size() < static_cast<std::size_t>(first))
-        return result; // every match is in
-    if (all < 0 || all > first)
-        run(false, all < 0 ? -1 : all - first, first);
+    Rows ranked, rest;
+    if (!run("SELECT rowid, CASE WHEN rowid <= ?2 OR page_in_title(rowid) THEN "
+             "page_rank(page_index, page_in_title(rowid)) END "
+             "FROM page_index WHERE page_index MATCH ?1",
+             lastRanked, [&] {
+                 const std::int64_t id = sqlite3_column_int64(s.stmt, 0);
+                 if (sqlite3_column_type(s.stmt, 1) == SQLITE_NULL)
+                     rest.emplace_back(id, 0.0);
+                 else
+                     ranked.emplace_back(id, sqlite3_column_double(s.stmt, 1));
+             }))
+        return result;
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& x, const auto& y) { return x.second > y.second; });
+    if (!phrases.empty()) {
+        KeepWithPhrases(ranked, phrases);
+        KeepWithPhrases(rest, phrases);
+    }
+    ranked.insert(ranked.end(), rest.begin(), rest.end());
+
+    Statement snippet;
+    const std::string snippetSql = std::string("SELECT ") + kSnippetCall +
+                                   " FROM page_index WHERE page_index MATCH ?1 AND rowid = ?2";
+    if (snippets > 0 &&
+        sqlite3_prepare_v2(m_db, snippetSql.c_str(), -1, &snippet.stmt, nullptr) != SQLITE_OK)
+        snippets = 0;
+    for (const auto& [id, score] : ranked) {
+        if (limit != 0 && result.hits.size() >= limit)
+            break;
+        const auto url = urls.find(id);
+        if (url == urls.end())
+            continue;
+        TextHit hit;
+        hit.url = url->second;
+        hit.score = score;
+        if (result.hits.size() < snippets) {
+            sqlite3_bind_text(snippet.stmt, 1, match.data(), static_cast<int>(match.size()),
+                              SQLITE_STATIC);
+            sqlite3_bind_int64(snippet.stmt, 2, id);
+            if (sqlite3_step(snippet.stmt) == SQLITE_ROW)
+                hit.snippet = ColumnText(snippet.stmt, 0);
+            sqlite3_reset(snippet.stmt);
+        }
+        result.hits.push_back(std::move(hit));
+    }
     return result;
 }
 
 std::string PageArchive::Snippet(std::string_view query, std::string_view url) {
     std::string error;
-    const std::string match = IndexQuery(query, &error);
-    if (match.empty() || !m_db)
+    const std::string typed = IndexQuery(query, &error);
+    if (typed.empty() || !m_db)
         return {};
+    std::vector<std::string> phrases;
+    const std::string match = IndexForm(typed, &phrases);
     Statement s;
     const std::string sql = std::string("SELECT ") + kSnippetCall +
                             " FROM page_index WHERE page_index MATCH ?1 AND rowid = "
@@ -551,8 +1035,11 @@ std::string PageArchive::Verify() {
             if (line != "ok")
                 problems += line + "\n";
         }
-    if (!Exec("INSERT INTO page_index(page_index) VALUES('integrity-check')"))
-        problems += m_error + "\n";
+    for (const char* index : {"page_index", "page_title"})
+        if (!Exec(
+                ("INSERT INTO " + std::string(index) + "(" + index + ") VALUES('integrity-check')")
+                    .c_str()))
+            problems += m_error + "\n";
     return problems;
 }
 

@@ -4,12 +4,17 @@
 // document under the user's data folder (the document file stays as it is, and the archive is
 // this machine's own; it can always be fetched again). A page is known by the bookmark's URL, so
 // several bookmarks of one page share its text, and a deleted bookmark's text stays. The text is
-// stored compressed (zstd); a full-text index (FTS5) reads it through a view that decompresses,
-// so nothing is stored twice. Writes go through a write-ahead log in transactions: a process
-// killed while archiving leaves the pages of the batches it committed.
+// stored compressed (zstd, with a dictionary trained on the archive's first pages once there are
+// enough of them: pages are short, and a shared dictionary saves about a seventh); a full-text
+// index (FTS5) reads it through a view that decompresses, so nothing is stored twice. The index
+// keeps which words each page's title and body hold, not where: positions would cost more than
+// the compressed text itself. Phrases are therefore checked against the text of the pages that
+// hold all their words. Writes go through a write-ahead log in transactions: a process killed
+// while archiving leaves the pages of the batches it committed.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +23,7 @@
 #include <vector>
 
 struct sqlite3;
+class CBrindleDoc;
 
 namespace brindle {
 
@@ -75,21 +81,38 @@ class PageArchive {
     // Stores or replaces the page of `page.url`.
     bool Put(const ArchivedPage& page);
     std::optional<ArchivedPage> Get(std::string_view url);
+    // Removes the pages whose URL `keep` refuses; how many went (0 also on an error).
+    std::size_t DropUnless(const std::function<bool(const std::string& url)>& keep);
     // When each archived page was fetched, by URL.
     std::unordered_map<std::string, std::int64_t> FetchDates();
     std::size_t Count();
 
     // The pages matching `query` (search-box syntax), best first; `limit` 0 is all of them, and
-    // the first `snippets` hits get their snippet.
+    // the first `snippets` hits get their snippet. The relevance (bm25 counting a word once per
+    // title or body, the title weighing more) is worked out for the first kRanked matches and
+    // the pages whose title matches; further matches follow with score 0, in archiving order.
     TextSearchResult Search(std::string_view query, std::size_t limit, std::size_t snippets);
     // The snippet of one page for `query`; "" when it does not match.
     std::string Snippet(std::string_view query, std::string_view url);
 
+    static constexpr std::size_t kRanked = 2000;
+    // Pages compressed without a dictionary before one is trained from them.
+    static constexpr std::size_t kDictionaryPages = 1000;
+    static constexpr std::size_t kDictionaryBytes = 112 * 1024;
+
     // The database's own consistency checks, the index's included; "" when all is well.
     std::string Verify();
 
+    struct Codec;
+
   private:
     bool Exec(const char* sql);
+    bool Migrate();
+    bool LoadDictionaries();
+    bool TrainDictionary();
+    // Drops from `rows` the pages whose text lacks one of `phrases` (each "words" or "words*").
+    void KeepWithPhrases(std::vector<std::pair<std::int64_t, double>>& rows,
+                         const std::vector<std::string>& phrases);
     // Every page's URL by row, read once.
     const std::unordered_map<std::int64_t, std::string>& Urls();
     bool Fail(const char* what);
@@ -98,8 +121,19 @@ class PageArchive {
     std::string m_error;
     struct Statements;
     std::unique_ptr<Statements> m_stmts;
+    std::unique_ptr<Codec> m_codec;
+    // Rows, counted when first needed, until a dictionary is trained.
+    static constexpr std::size_t kUnknown = SIZE_MAX, kNoTraining = SIZE_MAX - 1;
+    std::size_t m_pages = kUnknown;
     std::unordered_map<std::int64_t, std::string> m_urls;
     bool m_urlsLoaded = false;
 };
+
+// A page's text goes when no bookmark keeps its URL: not one of `doc`, not one deleted since its
+// last save, not one in the Trash of the document at `documentPath`. Run when an archiving run
+// opens the archive, so texts leave with their bookmarks' Trash entries (retention or a delete
+// there); how many went.
+std::size_t DropTextsOfGoneBookmarks(PageArchive& archive, CBrindleDoc& doc,
+                                     const std::string& documentPath);
 
 } // namespace brindle

@@ -2,15 +2,22 @@
 #pragma once
 // An archiving run: asks the page fetcher for every URL, keeps the readable text of each page
 // that arrives and writes it to the archive in batches (a batch is one transaction, so a run that
-// is killed keeps what its committed batches hold).
+// is killed keeps what its committed batches hold). With a worker (SetWorker), pages are parsed
+// and written on a thread of their own, so a window stays responsive; the archive is then used
+// from that thread only until the run finishes.
 
 #include "archive/PageArchive.h"
 #include "status/PageFetcher.h"
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace brindle {
@@ -34,6 +41,10 @@ class PageArchiver {
 
     void SetStep(Step step) { m_step = std::move(step); }
     void SetFinished(Finished finished) { m_finished = std::move(finished); }
+    // Parse and write on a worker thread; `post` runs a function on this archiver's thread
+    // later (a queued call), which is how each page's result comes back. Before Start.
+    using Post = std::function<void(std::function<void()>)>;
+    void SetWorker(Post post);
 
     // Asks for every URL once (duplicates are asked once). `finished` comes when all answered,
     // at once when there is nothing to ask.
@@ -48,8 +59,14 @@ class PageArchiver {
 
   private:
     void Arrived(std::uint64_t id, PageBody page);
+    // Extracts the page's text into the pending batch; true when it is kept.
+    bool Keep(std::uint64_t id, PageBody page);
+    void Report(const std::string& url, int result, bool kept);
     void Flush();
     void Finish();
+    // Runs `job` on the worker; `wait`: returns when it has run.
+    void OnWorker(std::function<void()> job, bool wait);
+    void StopWorker();
 
     PageArchive& m_archive;
     PageFetcher& m_fetcher;
@@ -61,6 +78,13 @@ class PageArchiver {
     Progress m_progress;
     std::string m_error;
     bool m_running = false;
+
+    Post m_post;
+    std::thread m_worker;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_jobs;               // empty function: the worker ends
+    std::shared_ptr<int> m_alive = std::make_shared<int>(); // results posted after it ends drop
 };
 
 } // namespace brindle

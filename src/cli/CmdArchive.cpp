@@ -127,6 +127,7 @@ int RunArchive(const Args& args, Io& io) {
         io.err << location << ": " << archive.Error() << "\n";
         return kExitFailure;
     }
+    DropTextsOfGoneBookmarks(archive, doc, path);
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     std::unordered_map<std::string, std::int64_t> dates;
     if (maxAge >= 0)

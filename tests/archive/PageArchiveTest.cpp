@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The archive database: pages kept and replaced, the search syntax and its errors, Save As, and
-// a writer killed in the middle of a batch.
+// The archive database: pages kept and replaced, the search syntax and its errors, the trained
+// dictionary, an archive of the earlier index form, Save As, and a writer killed in the middle of
+// a batch.
 #include "archive/PageArchive.h"
+#include "store/BrindleDoc.h"
+#include "store/Trash.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <csignal>
@@ -112,6 +116,69 @@ TEST_F(PageArchiveTest, BadQueriesGiveAMessageAndNoHits) {
     }
     EXPECT_EQ(m_archive.Search("*** ---", 0, 0).error, "The query has no words to look for.");
     EXPECT_EQ(m_archive.Search("   ", 0, 0).error, "") << "an empty box is no error";
+}
+
+TEST_F(PageArchiveTest, PagesBeforeAndAfterTheDictionaryReadBackAndMatch) {
+    const auto text = [](std::size_t i) {
+        std::string t;
+        for (std::size_t w = 0; w < 200; ++w)
+            t += "word" + std::to_string((w * 7 + i) % 300) + (w % 11 ? " " : ". ");
+        return t + "alpha beta page" + std::to_string(i);
+    };
+    const std::size_t pages = PageArchive::kDictionaryPages + 50;
+    ASSERT_TRUE(m_archive.Begin());
+    for (std::size_t i = 0; i < pages; ++i)
+        Add("u:" + std::to_string(i), "T", text(i));
+    ASSERT_TRUE(m_archive.Commit());
+    m_archive.Close();
+    ASSERT_TRUE(m_archive.Open(Path("a.sqlite"), false)) << m_archive.Error();
+    for (const std::size_t i : {std::size_t{0}, pages / 2, pages - 1})
+        EXPECT_EQ(m_archive.Get("u:" + std::to_string(i))->text, text(i)) << i;
+    EXPECT_EQ(Find("page" + std::to_string(pages - 1)), Urls{"u:" + std::to_string(pages - 1)});
+    EXPECT_EQ(Find("\"alpha beta\"").size(), pages);
+    EXPECT_EQ(Find("\"beta alpha\"").size(), 0u) << "both words in every page, not in this order";
+    EXPECT_EQ(m_archive.Verify(), "");
+}
+
+TEST_F(PageArchiveTest, AnArchiveOfTheEarlierIndexFormIsReindexedOnOpening) {
+    Add("u:old", "Old page", "kept with word positions once");
+    m_archive.Close();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("a.sqlite").c_str(), &db), SQLITE_OK);
+    const char* earlier = "DROP TABLE page_index; DROP TABLE page_title; DROP TABLE "
+                          "page_dictionary; CREATE VIRTUAL TABLE page_index USING fts5(title, "
+                          "body, content='page_text', content_rowid='id', tokenize='unicode61 "
+                          "remove_diacritics 2')";
+    EXPECT_EQ(sqlite3_exec(db, earlier, nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    ASSERT_TRUE(m_archive.Open(Path("a.sqlite"), false)) << m_archive.Error();
+    EXPECT_EQ(Find("positions"), Urls{"u:old"});
+    EXPECT_EQ(m_archive.Verify(), "");
+}
+
+TEST_F(PageArchiveTest, TextsGoWhenNoBookmarkNorTrashEntryKeepsTheirUrl) {
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
+    const std::string path = Path("doc.brx");
+    CBrindleDoc doc;
+    ASSERT_TRUE(doc.AddBookmark({.name = "Kept", .url = "http://kept/"}));
+    ASSERT_TRUE(doc.AddBookmark({.name = "Twin", .url = "http://kept/"}));
+    Trash trash;
+    trash.Append({{CBookmark("Trashed", "http://trashed/", "", "", "", 0, "<None>", "", 0, 0, 0, 0),
+                   CBrindleDoc::Now(),
+                   TrashReason::Deleted,
+                   {}}});
+    ASSERT_EQ(trash.Save(TrashFileFor(path)), 0);
+    for (const char* url : {"http://kept/", "http://trashed/", "http://gone/"})
+        Add(url, "T", "some words");
+    EXPECT_EQ(DropTextsOfGoneBookmarks(m_archive, doc, path), 1u);
+    EXPECT_FALSE(m_archive.Get("http://gone/"));
+    EXPECT_EQ(Find("words"), (Urls{"http://kept/", "http://trashed/"}));
+    // The Trash entry goes (retention or a delete there), then its text.
+    ASSERT_EQ(Trash().Save(TrashFileFor(path)), 0);
+    EXPECT_EQ(DropTextsOfGoneBookmarks(m_archive, doc, path), 1u);
+    EXPECT_EQ(Find("words"), Urls{"http://kept/"});
+    EXPECT_EQ(m_archive.Verify(), "");
 }
 
 TEST_F(PageArchiveTest, SaveAsCopiesTheArchiveToTheNewName) {

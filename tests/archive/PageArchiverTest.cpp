@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// An archiving run over a scripted fetcher: what is kept, what is not, and cancelling.
+// An archiving run over a scripted fetcher: what is kept, what is not, cancelling, and a run
+// whose pages are parsed on a worker.
 #include "archive/PageArchiver.h"
 #include "archive/PageText.h"
 
@@ -7,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace brindle;
@@ -111,4 +116,54 @@ TEST(PageArchiverTest, BatchesAreWrittenAsTheyFillAndCancelKeepsWhatArrived) {
     EXPECT_EQ(archive.Count(), PageArchiver::kBatch + 3);
     fetcher.Answer(1); // a late answer after cancelling is ignored
     EXPECT_EQ(archive.Count(), PageArchiver::kBatch + 3);
+}
+
+TEST(PageArchiverTest, AWorkerParsesAndWritesWhileResultsComeBackToTheCaller) {
+    QTemporaryDir dir;
+    PageArchive archive;
+    ASSERT_TRUE(archive.Open(dir.filePath("a.sqlite").toStdString(), true));
+    ScriptedFetcher fetcher;
+    std::vector<std::string> urls;
+    for (int i = 0; i < 120; ++i) {
+        urls.push_back("http://p/" + std::to_string(i));
+        fetcher.pages[urls.back()] = Page("<p>page text " + std::to_string(i) + "</p>");
+    }
+    const auto caller = std::this_thread::get_id();
+    std::atomic<bool> parsedHere = false;
+    PageArchiver run(archive, fetcher, [&] {
+        parsedHere = parsedHere || std::this_thread::get_id() == caller;
+        return std::int64_t{1};
+    });
+    std::mutex mutex;
+    std::vector<std::function<void()>> posted;
+    run.SetWorker([&](std::function<void()> f) {
+        std::lock_guard lock(mutex);
+        posted.push_back(std::move(f));
+    });
+    std::size_t steps = 0;
+    bool stepsHere = true, finished = false;
+    run.SetStep([&](const PageArchiver::Progress&, const std::string&, int, bool kept) {
+        stepsHere = stepsHere && std::this_thread::get_id() == caller && kept;
+        ++steps;
+    });
+    run.SetFinished([&](const PageArchiver::Progress& p, const std::string&) {
+        finished = p.stored == urls.size();
+    });
+    run.Start(urls);
+    fetcher.Answer(urls.size());
+    for (int spins = 0; !finished && spins < 20000; ++spins) {
+        std::vector<std::function<void()>> ready;
+        {
+            std::lock_guard lock(mutex);
+            ready.swap(posted);
+        }
+        for (auto& f : ready)
+            f();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(steps, urls.size());
+    EXPECT_TRUE(stepsHere);
+    EXPECT_FALSE(parsedHere) << "pages are parsed on the worker";
+    EXPECT_EQ(archive.Count(), urls.size()) << "the last, partial batch is written too";
 }

@@ -56,9 +56,14 @@ bool ArchivePagesController::Start(const std::vector<std::uint32_t>& bookmarks) 
         m_archive.reset();
         return false;
     }
+    DropTextsOfGoneBookmarks(*m_archive, m_doc, path);
     m_fetcher = std::make_unique<HttpPageFetcher>(SessionSettings::FromPreferences(m_doc.Prefs()));
     m_run = std::make_unique<PageArchiver>(
         *m_archive, *m_fetcher, [] { return static_cast<std::int64_t>(std::time(nullptr)); });
+    // Pages are parsed and written on the run's own thread; their results come back here.
+    m_run->SetWorker([this](std::function<void()> result) {
+        QMetaObject::invokeMethod(this, std::move(result), Qt::QueuedConnection);
+    });
     m_run->SetStep([this](const PageArchiver::Progress& p, const std::string&, int, bool) {
         m_bar->setMaximum(static_cast<int>(p.total));
         m_bar->setValue(static_cast<int>(p.done));

@@ -2,8 +2,8 @@
 #pragma once
 // Tool > Archive Pages: fetches the pages of every bookmark, of the selected ones or of those the
 // list shows, through the HTTP engine, and keeps their readable text in the document's page
-// archive. The run goes on in the background: the prompt pane and a progress bar on the status
-// bar follow it, and the command stops it.
+// archive. The run goes on in the background (pages are parsed and written on a thread of their
+// own): the prompt pane and a progress bar on the status bar follow it, and the command stops it.
 
 #include <QObject>
 #include <QPointer>
