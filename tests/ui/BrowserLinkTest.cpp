@@ -62,7 +62,8 @@ TEST(BrowserRequests, AnswerFromTheOpenDocumentAndOpenTheSheetAfterTheReply) {
     ASSERT_EQ(doc.Bookmarks().size(), 3u);
     EXPECT_EQ(doc.Bookmarks()[1].m_strName, "http://quiet/"); // named by its URL without a title
 
-    BrowserRequests relative(doc, {.documentPath = [] { return std::string("docs/a.brx"); }});
+    BrowserRequests relative(
+        doc, {.documentPath = [] { return std::string("docs/a.brx"); }, .openAddSheet = {}});
     EXPECT_EQ(Ask(relative, R"({"type":"ping"})")["document"].toString(),
               QDir::current().absoluteFilePath(QStringLiteral("docs/a.brx")));
 }
