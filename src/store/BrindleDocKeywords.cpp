@@ -26,7 +26,7 @@ void CBrindleDoc::RebuildDictionary() {
         return;
     }
     m_arrBookmarks.EnsureKeywordIds();
-    m_index.SyncKeywordIds(m_arrBookmarks, m_changeStamp);
+    m_index.UseKeywordIds(m_arrBookmarks);
     m_dictionary.Build(m_arrDictionary, hits, m_index);
 }
 
