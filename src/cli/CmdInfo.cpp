@@ -3,25 +3,29 @@
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"
 
-#include "store/BrindleDoc.h"
+#include "store/DocumentArchive.h"
 
 namespace brindle::cli {
 
 namespace {
 int RunInfo(const Args& args, Io& io) {
-    CBrindleDoc doc;
-    if (!OpenDocument(doc, args.Positional(0), io.err))
+    // Counts need no texts: the file is read through without keeping them.
+    DocumentSummary doc;
+    const ArchiveResult result = ReadDocumentSummaryFile(args.Positional(0), doc);
+    if (!result) {
+        io.err << result.message << "\n";
         return kExitFailure;
-    io.out << "search_mode: " << doc.SearchMode() << "\n"
-           << "string_fields: " << static_cast<unsigned>(doc.StringFields()) << "\n"
-           << "partial_match: " << doc.PartialMatch() << "\n"
-           << "columns: " << doc.Columns() << "\n"
-           << "match_case: " << doc.MatchCase() << "\n"
-           << "sort_ascending: " << doc.SortAscending() << "\n"
-           << "sort_column: " << doc.SortColumn() << "\n"
-           << "bookmarks: " << doc.Bookmarks().size() << "\n"
-           << "macros: " << doc.Macros().size() << "\n"
-           << "schedules: " << doc.Schedules().size() << "\n";
+    }
+    io.out << "search_mode: " << doc.searchMode << "\n"
+           << "string_fields: " << static_cast<unsigned>(doc.stringFields) << "\n"
+           << "partial_match: " << doc.partialMatch << "\n"
+           << "columns: " << doc.columns << "\n"
+           << "match_case: " << doc.matchCase << "\n"
+           << "sort_ascending: " << doc.sortAscending << "\n"
+           << "sort_column: " << doc.sortColumn << "\n"
+           << "bookmarks: " << doc.bookmarks << "\n"
+           << "macros: " << doc.macros << "\n"
+           << "schedules: " << doc.schedules << "\n";
     return kExitOk;
 }
 } // namespace

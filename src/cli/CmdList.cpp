@@ -96,6 +96,7 @@ int RunList(const Args& args, Io& io) {
     CBrindleDoc doc;
     if (!OpenDocument(doc, args.Positional(0), io.err))
         return kExitFailure;
+    doc.SetHitsOnly(true);
     // The options replace the file's search state for this run (nothing is saved).
     doc.SetSearchMode(args.Has("--string") ? kSearchString : kSearchKeyword);
     doc.SetPartialMatch(!args.Has("--no-partial"));

@@ -13,9 +13,10 @@ namespace brindle {
 
 namespace {
 
-void AppendUnit(char16_t u, std::string& out) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8);
+char* PutUnit(char* o, char16_t u) {
+    o[0] = static_cast<char>(u & 0xFF);
+    o[1] = static_cast<char>(u >> 8);
+    return o + 2;
 }
 
 } // namespace
@@ -26,27 +27,55 @@ std::string ByteFormToUtf8(std::string_view bytes) {
     return Windows1252ToUtf8(bytes);
 }
 
-std::size_t AppendUtf16LE(std::string_view utf8, std::string& out) {
-    std::size_t units = 0;
+std::size_t Utf8ToUtf16LE(std::string_view utf8, char* out) {
+    const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    char* o = out;
     std::size_t i = 0;
-    while (i < utf8.size()) {
+    while (i < size) {
+#ifdef __SSE2__
+        // ASCII runs sixteen bytes at a time: each byte widened to a unit.
+        while (size - i >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            if (_mm_movemask_epi8(v) != 0)
+                break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                             _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16),
+                             _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+            o += 32;
+            i += 16;
+        }
+        if (i == size)
+            break;
+#endif
+        if (in[i] < 0x80) {
+            o = PutUnit(o, in[i++]);
+            continue;
+        }
         char32_t cp;
         std::size_t len = DecodeUtf8At(utf8, i, cp);
         if (len == 0) {
-            cp = Windows1252CodePoint(static_cast<unsigned char>(utf8[i]));
+            cp = Windows1252CodePoint(in[i]);
             len = 1;
         }
         i += len;
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            AppendUnit(static_cast<char16_t>(0xD800 + (cp >> 10)), out);
-            AppendUnit(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)), out);
-            units += 2;
+            o = PutUnit(o, static_cast<char16_t>(0xD800 + (cp >> 10)));
+            o = PutUnit(o, static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
         } else {
-            AppendUnit(static_cast<char16_t>(cp), out);
-            ++units;
+            o = PutUnit(o, static_cast<char16_t>(cp));
         }
     }
+    return static_cast<std::size_t>(o - out) / 2;
+}
+
+std::size_t AppendUtf16LE(std::string_view utf8, std::string& out) {
+    const std::size_t at = out.size();
+    out.resize(at + 2 * utf8.size());
+    const std::size_t units = Utf8ToUtf16LE(utf8, out.data() + at);
+    out.resize(at + 2 * units);
     return units;
 }
 

@@ -19,6 +19,9 @@ std::string ByteFormToUtf8(std::string_view bytes);
 // start a valid UTF-8 sequence is taken as a Windows-1252 character, so the result is what
 // reading the same bytes in byte form would give. Returns the number of code units appended.
 std::size_t AppendUtf16LE(std::string_view utf8, std::string& out);
+// The same into `out`, which has room for 2 x utf8.size() bytes (no character takes more
+// units than bytes): returns the units written.
+std::size_t Utf8ToUtf16LE(std::string_view utf8, char* out);
 
 // UTF-16LE bytes (2 x `units`) to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16LEToUtf8(const char* data, std::size_t units);

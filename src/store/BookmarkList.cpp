@@ -87,25 +87,64 @@ void TextChunks::Grow(std::size_t need) {
 
 // --- WordTable ---------------------------------------------------------------------------------
 
+namespace {
+std::uint64_t Load64(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+std::uint64_t Load32(const char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+// A keyword word as two numbers, from loads of fixed size (overlapping for lengths that are no
+// multiple of them): short words, the most, take two loads and no loop.
+void Ends(std::string_view w, std::uint64_t& a, std::uint64_t& b) {
+    const char* p = w.data();
+    const std::size_t n = w.size();
+    if (n >= 8) {
+        a = Load64(p);
+        b = Load64(p + n - 8);
+    } else if (n >= 4) {
+        a = Load32(p);
+        b = Load32(p + n - 4);
+    } else if (n > 0) {
+        a = static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[n / 2]) << 8) |
+            (static_cast<unsigned char>(p[n - 1]) << 16);
+        b = 0;
+    } else {
+        a = b = 0;
+    }
+}
+bool SameWord(std::string_view x, std::string_view y) {
+    const std::size_t n = x.size();
+    if (n != y.size())
+        return false;
+    std::uint64_t xa, xb, ya, yb;
+    Ends(x, xa, xb);
+    Ends(y, ya, yb);
+    if (xa != ya || xb != yb)
+        return false;
+    // The two ends cover up to 16 bytes; longer words compare their middle too.
+    return n <= 16 || std::memcmp(x.data() + 8, y.data() + 8, n - 16) == 0;
+}
+} // namespace
+
 std::uint64_t WordTable::Hash(std::string_view word) {
-    // Eight bytes a step, each mixed by a multiplication: keyword words are short.
     constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-    std::uint64_t h = word.size() * kMul;
-    std::size_t i = 0;
-    for (; i + 8 <= word.size(); i += 8) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, word.data() + i, 8);
-        h = (h ^ chunk) * kMul;
-        h ^= h >> 29;
+    constexpr std::uint64_t kMul2 = 0xC2B2AE3D27D4EB4FULL;
+    std::uint64_t a, b;
+    Ends(word, a, b);
+    for (std::size_t i = 8; i + 8 < word.size(); i += 8) { // the middle of a long word
+        a = (a ^ Load64(word.data() + i)) * kMul;
+        a ^= a >> 29;
     }
-    if (i < word.size()) {
-        std::uint64_t chunk = 0;
-        std::memcpy(&chunk, word.data() + i, word.size() - i);
-        h = (h ^ chunk) * kMul;
-        h ^= h >> 29;
-    }
+    std::uint64_t h = (a * kMul) ^ (b + word.size() * kMul2);
+    h *= kMul2;
+    h ^= h >> 32;
     h *= kMul;
-    return h ^ (h >> 32);
+    return h ^ (h >> 29);
 }
 
 void WordTable::Rehash(std::size_t slots) {
@@ -132,7 +171,7 @@ std::uint32_t WordTable::Intern(std::string_view word) {
     while (const std::uint64_t slot = m_slots[k]) {
         if ((slot & 0xFFFFFFFF00000000ULL) == tag) {
             const auto id = static_cast<std::uint32_t>(slot) - 1;
-            if (m_words[id] == word)
+            if (SameWord(m_words[id], word))
                 return id;
         }
         k = (k + 1) & mask;

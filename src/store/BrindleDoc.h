@@ -189,6 +189,9 @@ class CBrindleDoc {
     }
     void Search(std::string_view text, bool matchCase, std::uint8_t fieldMask);
     void RerunLastSearch();
+    // Only the hits of a search or two are wanted (the command line): keyword searches read the
+    // texts where they lie instead of copying them for later keystrokes, and build no dictionary.
+    void SetHitsOnly(bool on) { m_bHitsOnly = on; }
     // Text search over archived pages: while set (in string mode, whose hit list it fills; the
     // file keeps only keyword or string mode), a search asks `search` for the hits in its own
     // order of relevance. Unset: the string search again.
@@ -370,6 +373,7 @@ class CBrindleDoc {
     std::int32_t m_bLastMatchCase = 0;
     std::uint8_t m_byLastFields = 0;
     bool m_bTrailingDot = false;
+    bool m_bHitsOnly = false;
 
     const CPreferences* m_prefs;
     bool m_bModified = false;

@@ -25,8 +25,22 @@ void CBrindleDoc::RebuildDictionary() {
         m_arrDictionary.assign(words.begin(), words.end());
         return;
     }
+    if (!m_arrBookmarks.KeywordIdsReady() && hits.size() == m_arrBookmarks.size()) {
+        // Every bookmark of a file just read (a window's first view): its distinct words are all
+        // the dictionary needs. The records' word ids (four bytes a word) wait for a search
+        // that narrows the list.
+        brindle::WordTable words;
+        for (const brindle::BookmarkRecord& r : m_arrBookmarks.Records())
+            brindle::ForEachKeyword(r.Text(brindle::BookmarkRecord::kKeywords),
+                                    [&](std::string_view w) { words.Intern(w); });
+        m_arrDictionary.clear();
+        m_arrDictionary.reserve(words.Count());
+        for (std::uint32_t id : words.SortedIds())
+            m_arrDictionary.emplace_back(words.Word(id));
+        return;
+    }
     m_arrBookmarks.EnsureKeywordIds();
-    m_index.SyncKeywordIds(m_arrBookmarks, m_changeStamp);
+    m_index.UseKeywordIds(m_arrBookmarks);
     m_dictionary.Build(m_arrDictionary, hits, m_index);
 }
 

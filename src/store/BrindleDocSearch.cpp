@@ -32,13 +32,22 @@ void CBrindleDoc::Search(std::string_view text, bool matchCase, std::uint8_t fie
         } else {
             m_arrTerms = brindle::KeywordQuery::SplitTerms(query, &m_bTrailingDot);
             const bool partialLast = m_bPartialMatch && !m_bTrailingDot;
-            m_index.SyncKeywords(m_arrBookmarks, m_changeStamp);
-            result = m_query.Evaluate(m_arrTerms, AllIndices(m_arrBookmarks.size()), partialLast,
-                                      m_index);
+            if (m_bHitsOnly) {
+                result =
+                    m_query.Evaluate(m_arrTerms, AllIndices(m_arrBookmarks.size()), partialLast,
+                                     brindle::BookmarkKeywordTexts(m_arrBookmarks));
+            } else {
+                m_index.SyncKeywords(m_arrBookmarks, m_changeStamp);
+                result = m_query.Evaluate(m_arrTerms, AllIndices(m_arrBookmarks.size()),
+                                          partialLast, m_index);
+            }
         }
         OrderHits(result);
         m_arrKeywordHits = std::move(result);
-        RebuildDictionary();
+        if (m_bHitsOnly)
+            m_arrDictionary.clear();
+        else
+            RebuildDictionary();
     } else if (m_textSearch) {
         // Relevance orders text hits; an empty box lists everything in the usual order.
         Hits result;

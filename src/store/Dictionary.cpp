@@ -25,7 +25,7 @@ void DictionaryBuilder::Build(std::vector<std::string>& out, std::span<const std
             }
         }
     };
-    const std::size_t n = index.Size();
+    const std::size_t n = index.IdCount();
     if (hits.size() * 4 > n) {
         // Many hits: visit them in index order, so that the records and their ids are read in
         // the order they lie in memory (the dictionary is a set; the order of visits is free).

@@ -36,13 +36,7 @@ BrxTime ReadInterval(ArchiveReader& ar) {
 
 // The document's stored state and records, read completely before anything is replaced.
 struct DocumentContent {
-    std::int32_t searchMode = 0;
-    std::uint8_t stringFields = 0;
-    std::int32_t partialMatch = 0;
-    std::uint16_t columns = 0;
-    std::int32_t matchCase = 0;
-    std::int32_t sortAscending = 0;
-    std::int32_t sortColumn = 0;
+    DocumentSummary head; // the header's fields (its counts stay unused)
     BookmarkList bookmarks;
     CBrindleDoc::MacroList macros;
     CBrindleDoc::ScheduleList schedules;
@@ -90,32 +84,82 @@ void ReadBookmarks(ArchiveReader& ar, BookmarkList& out) {
         [&] { ReadBookmark(ar, out); });
 }
 
+void ReadHeader(ArchiveReader& ar, DocumentSummary& h) {
+    (void)ar.ReadI32(); // the first copy of the search mode; the second one is kept
+    h.stringFields = ar.ReadU8();
+    h.partialMatch = ar.ReadI32();
+    h.searchMode = ar.ReadI32();
+    h.columns = ar.ReadU16();
+    h.matchCase = ar.ReadI32();
+    h.sortAscending = ar.ReadI32();
+    h.sortColumn = ar.ReadI32();
+}
+
 DocumentContent ReadContent(ArchiveReader& ar, std::uint64_t size) {
     DocumentContent c;
     // The texts take about the file's size: one chunk for all of them.
     c.bookmarks.Storage().text.Expect(static_cast<std::size_t>(size) + 4096);
-    (void)ar.ReadI32(); // the first copy of the search mode; the second one is kept
-    c.stringFields = ar.ReadU8();
-    c.partialMatch = ar.ReadI32();
-    c.searchMode = ar.ReadI32();
-    c.columns = ar.ReadU16();
-    c.matchCase = ar.ReadI32();
-    c.sortAscending = ar.ReadI32();
-    c.sortColumn = ar.ReadI32();
+    ReadHeader(ar, c.head);
     ReadBookmarks(ar, c.bookmarks);
     ReadArray(ar, ArchiveClass::Macro, c.macros, ReadMacro);
     ReadArray(ar, ArchiveClass::Schedule, c.schedules, ReadSchedule);
     return c;
 }
 
+// The header and counts only: a bookmark's fields are passed over (no text of a bookmark
+// can fail to read; its prefixes can).
+DocumentSummary ReadSummary(ArchiveReader& ar) {
+    DocumentSummary s;
+    ReadHeader(ar, s);
+    ReadObjects(
+        ar, ArchiveClass::Bookmark, [](std::size_t) {},
+        [&] {
+            for (int k = 0; k < 5; ++k) // name, URL, keywords, description, notes
+                ar.SkipString();
+            (void)ar.ReadU16();
+            ar.SkipString(); // schedule
+            ar.SkipString(); // status
+            for (int k = 0; k < 4; ++k)
+                (void)ar.ReadU32();
+            ++s.bookmarks;
+        });
+    CMacro macro;
+    ReadObjects(
+        ar, ArchiveClass::Macro, [](std::size_t) {},
+        [&] {
+            ReadMacro(ar, macro);
+            ++s.macros;
+        });
+    CSchedule schedule;
+    ReadObjects(
+        ar, ArchiveClass::Schedule, [](std::size_t) {},
+        [&] {
+            ReadSchedule(ar, schedule);
+            ++s.schedules;
+        });
+    return s;
+}
+
+template <typename Read> ArchiveResult SummaryWith(DocumentSummary& out, Read&& makeReaderAndRead) {
+    try {
+        out = makeReaderAndRead();
+        return ArchiveResult::Success();
+    } catch (const ArchiveFormatError&) {
+        return ArchiveResult::Failure(kUnexpectedFileFormat);
+    } catch (const std::bad_alloc&) {
+        return ArchiveResult::Failure(kFailedToOpenDocument);
+    }
+}
+
 void ApplyContent(CBrindleDoc& doc, DocumentContent&& c) {
-    doc.ReplaceContents({.searchMode = c.searchMode,
-                         .stringFields = c.stringFields,
-                         .partialMatch = c.partialMatch,
-                         .columns = c.columns,
-                         .matchCase = c.matchCase,
-                         .sortAscending = c.sortAscending,
-                         .sortColumn = c.sortColumn},
+    const DocumentSummary& h = c.head;
+    doc.ReplaceContents({.searchMode = h.searchMode,
+                         .stringFields = h.stringFields,
+                         .partialMatch = h.partialMatch,
+                         .columns = h.columns,
+                         .matchCase = h.matchCase,
+                         .sortAscending = h.sortAscending,
+                         .sortColumn = h.sortColumn},
                         std::move(c.bookmarks), std::move(c.macros), std::move(c.schedules));
 }
 
@@ -287,7 +331,9 @@ ArchiveResult ReadDocumentBytes(CBrindleDoc& doc, std::string_view bytes) {
     });
 }
 
-ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path) {
+namespace {
+// Opens `path` for reading and hands a reader of it to `read`.
+template <typename Read> ArchiveResult WithFileReader(const std::string& path, Read&& read) {
     if (path.empty())
         return ArchiveResult::Failure(kInvalidFilename);
     // Non-blocking, so that a pipe without a writer does not hang the open.
@@ -309,13 +355,36 @@ ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path) {
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
     try {
-        return ReadWith(doc, [&] {
-            ArchiveReader ar(fd, static_cast<std::uint64_t>(st.st_size));
-            return ReadContent(ar, static_cast<std::uint64_t>(st.st_size));
-        });
+        return read(fd, static_cast<std::uint64_t>(st.st_size));
     } catch (const ArchiveIoError& e) {
         return ArchiveResult::Failure(FileErrorText(e.error, path, FileAction::Open));
     }
+}
+} // namespace
+
+ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path) {
+    return WithFileReader(path, [&](int fd, std::uint64_t size) {
+        return ReadWith(doc, [&] {
+            ArchiveReader ar(fd, size);
+            return ReadContent(ar, size);
+        });
+    });
+}
+
+ArchiveResult ReadDocumentSummaryBytes(std::string_view bytes, DocumentSummary& out) {
+    return SummaryWith(out, [&] {
+        ArchiveReader ar(bytes);
+        return ReadSummary(ar);
+    });
+}
+
+ArchiveResult ReadDocumentSummaryFile(const std::string& path, DocumentSummary& out) {
+    return WithFileReader(path, [&](int fd, std::uint64_t size) {
+        return SummaryWith(out, [&] {
+            ArchiveReader ar(fd, size);
+            return ReadSummary(ar);
+        });
+    });
 }
 
 ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path) {

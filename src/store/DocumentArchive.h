@@ -6,6 +6,8 @@
 
 #include "store/AtomicFile.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -53,6 +55,24 @@ std::string DocumentToBytes(const CBrindleDoc& doc);
 // Extra bytes after the schedule array are ignored.
 ArchiveResult ReadDocumentBytes(CBrindleDoc& doc, std::string_view bytes);
 ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path);
+
+// The stored state and record counts of a document file, read without keeping the records'
+// texts (what `brindle-cli info` prints). A damaged file fails here with the message opening
+// it gives.
+struct DocumentSummary {
+    std::int32_t searchMode = 0;
+    std::uint8_t stringFields = 0;
+    std::int32_t partialMatch = 0;
+    std::uint16_t columns = 0;
+    std::int32_t matchCase = 0;
+    std::int32_t sortAscending = 0;
+    std::int32_t sortColumn = 0;
+    std::size_t bookmarks = 0;
+    std::size_t macros = 0;
+    std::size_t schedules = 0;
+};
+ArchiveResult ReadDocumentSummaryBytes(std::string_view bytes, DocumentSummary& out);
+ArchiveResult ReadDocumentSummaryFile(const std::string& path, DocumentSummary& out);
 
 // Opening a document: DeleteContents, then read the file.
 // After a failure the collection is empty (schedules stay, as DeleteContents leaves them), the

@@ -3,6 +3,8 @@
 
 #include "store/BookmarkList.h"
 #include "store/KeywordText.h"
+#include "store/SearchIndex.h"
+#include "store/StringMatch.h"
 #include "store/TextUtil.h"
 
 #include <algorithm>
@@ -16,6 +18,19 @@ std::size_t BookmarkKeywordTexts::Size() const {
 
 std::string_view BookmarkKeywordTexts::Text(std::uint32_t index) const {
     return m_bookmarks.Record(index).Text(BookmarkRecord::kKeywords);
+}
+
+bool BookmarkKeywordTexts::ScanAll(std::string_view term, bool partial, Hits& out) const {
+    if (term.empty())
+        return true;
+    // Keyword texts are compared byte for byte (the query is lower-cased, as they are).
+    Hits found;
+    SearchIndex::ScanFields(m_bookmarks, StringMatcher(term, true),
+                            std::uint8_t{1u << BookmarkRecord::kKeywords}, partial ? out : found);
+    for (std::uint32_t i : found)
+        if (ContainsWholeWord(Text(i), term))
+            out.push_back(i);
+    return true;
 }
 
 std::vector<std::string> KeywordQuery::SplitTerms(std::string_view query, bool* trailingDot) {

@@ -28,12 +28,16 @@ class KeywordTexts {
     }
 };
 
-// Keyword texts read straight from the bookmarks (for one-off tests of a few bookmarks).
+// Keyword texts read straight from the bookmarks (for one-off tests of a few bookmarks, and
+// for a single search).
 class BookmarkKeywordTexts : public KeywordTexts {
   public:
     explicit BookmarkKeywordTexts(const BookmarkList& bookmarks) : m_bookmarks(bookmarks) {}
     std::size_t Size() const override;
     std::string_view Text(std::uint32_t index) const override;
+    // One pass over the records' texts where they lie: for a search or two of a document read
+    // for them, quicker than copying every keyword text first.
+    bool ScanAll(std::string_view term, bool partial, Hits& out) const override;
 
   private:
     const BookmarkList& m_bookmarks;

@@ -294,13 +294,17 @@ void ArchiveWriter::WriteString(std::string_view text, bool ascii) {
             Put(text.data(), text.size());
         }
     } else {
-        std::string units;
-        units.reserve(text.size() * 2);
-        const std::size_t n = AppendUtf16LE(text, units);
+        // The units are made in the buffer behind room for the longest prefix, then moved up
+        // behind the prefix their count gives.
+        constexpr std::size_t kMaxPrefix = 10;
+        const std::size_t start = m_len;
+        Room(kMaxPrefix + 2 * text.size());
+        const std::size_t n = Utf8ToUtf16LE(text, m_buf.data() + start + kMaxPrefix);
         WriteU8(0xFF);
         WriteU16(0xFFFE);
         WriteLengthPrefix(n);
-        Put(units.data(), units.size());
+        std::memmove(m_buf.data() + m_len, m_buf.data() + start + kMaxPrefix, 2 * n);
+        m_len += 2 * n;
     }
     MaybeFlush();
 }

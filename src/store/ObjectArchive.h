@@ -73,6 +73,8 @@ class ArchiveReader {
     // The same string as a view, valid until the next read: straight from the input when it
     // is there in one piece and needs no conversion. `ascii` tells whether it is plain ASCII.
     std::string_view ReadStringView(bool& ascii);
+    // Passes over a string in either form (its bytes are not converted or kept).
+    void SkipString() { (void)ReadRawString(); }
     // An element count: uint16, or 0xFFFF and a uint32.
     std::uint64_t ReadCount();
     // Bytes not yet read.

@@ -35,27 +35,6 @@ void SearchIndex::SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp) {
     m_kwValid = true;
 }
 
-void SearchIndex::SyncKeywordIds(BookmarkList& bookmarks, std::uint64_t stamp) {
-    SyncKeywords(bookmarks, stamp);
-    if (m_idValid && m_idStamp == stamp && m_idStart.size() == bookmarks.size() + 1)
-        return;
-    std::size_t total = 0;
-    for (const BookmarkRecord& r : bookmarks.Records())
-        total += r.kwCount;
-    m_ids.clear();
-    m_ids.shrink_to_fit();
-    m_ids.reserve(total);
-    m_idStart.resize(bookmarks.size() + 1);
-    for (std::size_t i = 0; i < bookmarks.size(); ++i) {
-        m_idStart[i] = static_cast<std::uint32_t>(m_ids.size());
-        const auto ids = bookmarks.KeywordIds(i);
-        m_ids.insert(m_ids.end(), ids.begin(), ids.end());
-    }
-    m_idStart[bookmarks.size()] = static_cast<std::uint32_t>(m_ids.size());
-    m_idStamp = stamp;
-    m_idValid = true;
-}
-
 std::size_t SearchIndex::WordCount() const {
     return m_list ? m_list->Storage().words.Count() : 0;
 }

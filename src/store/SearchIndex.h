@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What searches read. Keyword search: a contiguous copy of the keyword texts, so that a keystroke
-// scans memory in order, and the records' interned word ids, so that the dictionary is built from
-// small integers; both are brought up to date when the document's change stamp moves. String
-// search reads the records' texts where they lie.
+// scans memory in order (brought up to date when the document's change stamp moves), and the
+// records' interned word ids, so that the dictionary is built from small integers. String search
+// reads the records' texts where they lie.
 
 #include "store/BookmarkList.h"
 #include "store/KeywordQuery.h"
@@ -25,9 +25,9 @@ class SearchIndex : public KeywordTexts {
 
     // Brings the keyword texts up to date with `bookmarks`.
     void SyncKeywords(BookmarkList& bookmarks, std::uint64_t stamp);
-    // Brings a contiguous copy of the records' word ids up to date (after EnsureKeywordIds), so
-    // that a dictionary of many hits reads small arrays in order.
-    void SyncKeywordIds(BookmarkList& bookmarks, std::uint64_t stamp);
+    // Reads word ids from `bookmarks` (after EnsureKeywordIds): the records' own, shared, not
+    // copied.
+    void UseKeywordIds(BookmarkList& bookmarks) { m_list = &bookmarks; }
 
     std::size_t Size() const override { return m_kwStart.empty() ? 0 : m_kwStart.size() - 1; }
     std::string_view Text(std::uint32_t i) const override { return KeywordText(i); }
@@ -42,10 +42,11 @@ class SearchIndex : public KeywordTexts {
     // holds it as a whole space-delimited word.
     void ScanKeywords(std::string_view term, bool partial, Hits& out) const;
 
+    // Bookmarks whose word ids can be read (those of the list last given).
+    std::size_t IdCount() const { return m_list ? m_list->size() : 0; }
     // The interned words of bookmark i's keyword text (split at spaces, trimmed, each once).
     std::span<const std::uint32_t> KeywordIds(std::uint32_t i) const {
-        return std::span<const std::uint32_t>(m_ids).subspan(m_idStart[i],
-                                                             m_idStart[i + 1] - m_idStart[i]);
+        return m_list->KeywordIds(i);
     }
     std::size_t WordCount() const;
     std::string_view Word(std::uint32_t id) const;
@@ -63,10 +64,6 @@ class SearchIndex : public KeywordTexts {
     std::vector<std::size_t> m_kwStart;
     std::uint64_t m_kwStamp = 0;
     bool m_kwValid = false;
-    std::vector<std::uint32_t> m_ids;
-    std::vector<std::uint32_t> m_idStart; // Size()+1 entries
-    std::uint64_t m_idStamp = 0;
-    bool m_idValid = false;
 };
 
 } // namespace brindle

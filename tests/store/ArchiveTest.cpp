@@ -252,6 +252,34 @@ TEST(DocumentFile, EveryShorterPrefixFailsAndLeavesTheDocumentAlone) {
     }
 }
 
+// The summary (`info`) passes over the texts: it must fail and count exactly as reading does.
+TEST(DocumentFile, SummaryAgreesWithReadingOnEveryPrefixAndForm) {
+    const std::string wide = Hex("FF FE FF 02 41 00 00 D8"); // 16-bit form, a lone surrogate
+    const std::string nullsAndReferences = kDefaultHeader + Hex("04 00") + kBookmarkClass +
+                                           kHomeFields + Hex("00 00 02 00 FF 7F 02 00 00 00") +
+                                           Hex("00 00 00 00");
+    std::vector<std::string> files = {OneEachFile() + "extra", nullsAndReferences,
+                                      kDefaultHeader + Hex("01 00") + kBookmarkClass + wide +
+                                          kHomeFields.substr(5) + Hex("00 00 00 00")};
+    for (std::size_t n = 0; n < OneEachFile().size(); ++n)
+        files.push_back(OneEachFile().substr(0, n));
+    for (const std::string& file : files) {
+        CBrindleDoc doc;
+        const brindle::ArchiveResult read = Read(doc, file);
+        brindle::DocumentSummary s;
+        const brindle::ArchiveResult summary = brindle::ReadDocumentSummaryBytes(file, s);
+        ASSERT_EQ(summary.ok, read.ok) << ToHex(file);
+        ASSERT_EQ(summary.message, read.message);
+        if (!read)
+            continue;
+        EXPECT_EQ(s.bookmarks, doc.Bookmarks().size());
+        EXPECT_EQ(s.macros, doc.Macros().size());
+        EXPECT_EQ(s.schedules, doc.Schedules().size());
+        EXPECT_EQ(s.sortColumn, doc.SortColumn());
+        EXPECT_EQ(s.columns, doc.Columns());
+    }
+}
+
 // --- Header ----------------------------------------------------------------------------------
 
 TEST(DocumentFile, HeaderStateRoundTripsAndTheSecondSearchModeIsKept) {

@@ -2,6 +2,7 @@
 // The keyword query language and string search, through the document as the search box uses it.
 
 #include "store/BrindleDoc.h"
+#include "store/DocumentArchive.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -171,6 +172,32 @@ TEST_F(SearchTest, DictionaryDescribesTheResult) {
     // A string search leaves the dictionary as it was.
     String("zzz", false, kSearchAllFields);
     EXPECT_EQ(doc.Dictionary().size(), 5u);
+}
+
+// A file just read takes shortcuts: the whole collection's dictionary from its texts, and for
+// the command line hits read from the texts in place. Both must agree with the indexed search.
+TEST_F(SearchTest, ShortcutsOfAFileJustReadAgreeWithTheIndex) {
+    Add("i", "  web  jav web ");
+    CBrindleDoc read, hitsOnly;
+    const std::string bytes = brindle::DocumentToBytes(doc);
+    ASSERT_TRUE(brindle::ReadDocumentBytes(read, bytes).ok);
+    ASSERT_TRUE(brindle::ReadDocumentBytes(hitsOnly, bytes).ok);
+    hitsOnly.SetHitsOnly(true);
+    Keyword("");
+    read.Search("", false, 0);
+    EXPECT_EQ(read.Dictionary(), doc.Dictionary());
+    EXPECT_THAT(read.Dictionary(),
+                ElementsAre("Web", "jav", "javascript", "news", "old", "tools", "toolsets", "web"));
+    for (const char* query : {"web", "tool", "web.", "web.tools", "news | jav", "web & !tools."}) {
+        for (const bool partial : {true, false}) {
+            doc.SetPartialMatch(partial);
+            hitsOnly.SetPartialMatch(partial);
+            doc.Search(query, false, 0);
+            hitsOnly.Search(query, false, 0);
+            EXPECT_EQ(hitsOnly.KeywordHits(), doc.KeywordHits()) << query << " " << partial;
+            EXPECT_TRUE(hitsOnly.Dictionary().empty());
+        }
+    }
 }
 
 TEST_F(SearchTest, HostileQueriesEndWithTheDefinedResult) {

@@ -142,6 +142,35 @@ TEST(Utf16, FastConversionMatchesTheReference) {
     }
 }
 
+// The writer's direction, whose ASCII runs go sixteen bytes at a time: valid UTF-8 comes back
+// unchanged through the plain conversion; a stray byte is read as Windows-1252.
+TEST(Utf16, WriterConversionRoundTrips) {
+    std::mt19937 rng(20261210);
+    for (int round = 0; round < 5000; ++round) {
+        std::string text;
+        const int pieces = static_cast<int>(rng() % 12);
+        for (int k = 0; k < pieces; ++k) {
+            if (rng() % 2) {
+                text.append(rng() % 40, static_cast<char>('a' + rng() % 26));
+            } else {
+                char32_t cp;
+                do
+                    cp = static_cast<char32_t>(0x80 + rng() % 0x10FF80);
+                while (cp >= 0xD800 && cp <= 0xDFFF);
+                brindle::AppendUtf8(text, cp);
+            }
+        }
+        std::string units;
+        const std::size_t n = brindle::AppendUtf16LE(text, units);
+        ASSERT_EQ(units.size(), 2 * n);
+        ASSERT_EQ(brindle::Utf16LEToUtf8Reference(units.data(), n), text) << "round " << round;
+    }
+    std::string units;
+    brindle::AppendUtf16LE(std::string(20, 'x') + "\x80" + std::string(20, 'y'), units);
+    EXPECT_EQ(brindle::Utf16LEToUtf8Reference(units.data(), units.size() / 2),
+              std::string(20, 'x') + "\xe2\x82\xac" + std::string(20, 'y'));
+}
+
 // The record flag for texts whose lower case has ASCII that the text lacks relies on the case
 // mapping having just one such character; a newer table with more must fail here.
 TEST(TextFlags, CharactersThatLowerCaseIntoAscii) {

@@ -107,6 +107,9 @@ void DocumentWatcher::MergeConflictCopies() {
     const std::string path = m_sync.Path();
     if (path.empty() || !m_save || m_doc.IsModified() || QApplication::activeModalWidget())
         return;
+    // Mostly there are none: then the view is not walked to keep its place.
+    if (FindConflictCopies(path).empty())
+        return;
     ConflictCopyReport report;
     bool any = false;
     KeepViewAround([&] {
@@ -166,6 +169,8 @@ void DocumentWatcher::KeepViewAround(const std::function<void()>& change) {
     const CBrindleDoc::Hits& hits = m_doc.ActiveHits();
     if (!selected.empty() || hasCurrent || hasTop) {
         for (std::size_t r = 0; r < hits.size(); ++r) {
+            if (selected.empty() && (!hasCurrent || currentRow >= 0) && (!hasTop || topRow >= 0))
+                break; // nothing more to find
             const int row = static_cast<int>(r);
             KeyOf(bookmarks[hits[r]], key);
             if (hasCurrent && currentRow < 0 && key == currentKey)
