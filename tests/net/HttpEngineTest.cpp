@@ -156,8 +156,9 @@ TEST(HttpEngineTest, ACheckKeepsToTheLimitsOfEachHostWhileOtherHostsGoOn) {
             most = std::max(most, inside);
         }
         EXPECT_EQ(most, 2) << host << ": two at once, never more";
-        for (std::size_t k = 1; k < list.size(); ++k)
-            EXPECT_GE(Ms(list[k].start - list[k - 1].start), 100) << host << " at " << k;
+        // At most 8 starts in any second (less the server's own timing).
+        for (std::size_t k = 8; k < list.size(); ++k)
+            EXPECT_GE(Ms(list[k].start - list[k - 8].start), 950) << host << " at " << k;
     }
     // Host b's first request came long before host a's queue was through.
     EXPECT_LT(byHost["127.0.0.2"].front().start, byHost["127.0.0.1"].back().start);
