@@ -82,6 +82,10 @@ class Server:
                     self.record(host, start, "gone", path)
                     return
                 gone.cancel()
+                try:
+                    await gone  # the reader takes no other wait before this one is gone
+                except asyncio.CancelledError:
+                    pass
                 extra = ""
                 if status == 301:
                     extra = "Location: %s/moved\r\n" % path
