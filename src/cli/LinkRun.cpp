@@ -48,12 +48,18 @@ class ResultWitness : public Prober {
             m_last = result.result;
             Complete(slot, std::move(result));
         });
+        m_inner.SetHostFreed([this] { HostFreed(); });
     }
-    ~ResultWitness() override { m_inner.SetCompletion({}); }
+    ~ResultWitness() override {
+        m_inner.SetCompletion({});
+        m_inner.SetHostFreed({});
+    }
     void Start(int slot, const std::string& url, int delayMs) override {
         m_inner.Start(slot, url, delayMs);
     }
     void Cancel(int slot) override { m_inner.Cancel(slot); }
+    // Without it every entry for a busy host would hold a slot while it waits for its turn.
+    bool HostBusy(const std::string& url) const override { return m_inner.HostBusy(url); }
     // The outcome of the result just applied; 0 when the change was no result (a restored status).
     int TakeLast() { return std::exchange(m_last, 0); }
 
