@@ -451,6 +451,30 @@ TEST_F(CheckOptionsTest, OlderThanChecksOnlyWhatWasCheckedLongerAgo) {
     EXPECT_EQ(hours.out, "No change\trecent\t" + server.Url("/ok") + "\n");
 }
 
+TEST_F(CheckOptionsTest, EntriesForAHostAtItsLimitWaitAsideWhileOtherHostsGoOn) {
+    Log log;
+    auto a = LoggingServer(log, "127.0.0.6");
+    auto b = LoggingServer(log, "127.0.0.7");
+    CBrindleDoc doc;
+    Add(doc, "first", b->Url("/wait/0/first"));
+    for (int i = 0; i < 5; ++i)
+        Add(doc, "a" + std::to_string(i), a->Url("/wait/300/" + std::to_string(i)));
+    Add(doc, "last", b->Url("/wait/0/last"));
+    ASSERT_TRUE(WriteDocumentFile(doc, file).ok);
+    const auto run = Cli({"check", file, "--connect-max", "2", "--per-host", "1", "--no-backup"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    std::vector<Visit> visits = log.Visits();
+    ASSERT_EQ(visits.size(), 7u);
+    std::sort(visits.begin(), visits.end(),
+              [](const Visit& x, const Visit& y) { return x.start < y.start; });
+    // Host a takes one at a time: the second slot goes to host b's last entry at once, rather
+    // than waiting behind host a's queue.
+    const auto last = std::find_if(visits.begin(), visits.end(),
+                                   [](const Visit& v) { return v.path == "/wait/0/last"; });
+    ASSERT_NE(last, visits.end());
+    EXPECT_LE(last - visits.begin(), 2) << "b's last entry came after host a's second";
+}
+
 TEST_F(CheckOptionsTest, ArchivedPrintsTheCopyBesideDeadLinksOnly) {
     std::atomic<int> asked{0};
     auto archive = FakeArchive(asked);
