@@ -165,7 +165,8 @@ void CurlEngine::SetLimits(const HostLimits& limits) {
     m_limits = limits;
     m_limits.maxConnections = std::max(1, m_limits.maxConnections);
     m_limits.perHost = std::max(1, m_limits.perHost);
-    // Idle connections kept for reuse: enough for every running transfer and some hosts more.
+    // Connections kept for reuse (see StartTransfer): enough for every running transfer and as
+    // many idle ones, so that curl seldom has to look through them all for one to close.
     curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS,
                       static_cast<long>(std::max(32, 2 * m_limits.maxConnections)));
     SchedulePump();
@@ -305,9 +306,11 @@ void CurlEngine::Pump() {
             --m_queuedCount;
             if (window)
                 host.starts.push_back(now);
+            // Asked twice within the rate window, or with more waiting: likely asked again soon.
+            const bool keep = host.starts.size() >= 2 || !host.queue.empty();
             ++host.active;
             ++m_running;
-            StartTransfer(t);
+            StartTransfer(t, keep);
         }
         if (host.queue.empty())
             emptied.push_back(key);
@@ -353,10 +356,13 @@ void CurlEngine::ReturnHandle(CURL* handle) {
         curl_easy_cleanup(handle);
 }
 
-bool CurlEngine::StartTransfer(Transfer& t) {
+bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
     t.started = true;
     t.startedAt = Clock::now();
     CURL* e = TakeHandle();
+    // The connection is kept only for a host asked again and again; one kept for every host of a
+    // large check would fill the cache, and curl then looks through all of it at every answer.
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, keep ? 0L : 1L);
     t.easy = e;
     const HttpRequest& r = t.request;
     curl_easy_setopt(e, CURLOPT_URL, r.url.c_str());
@@ -372,6 +378,9 @@ bool CurlEngine::StartTransfer(Transfer& t) {
     else
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, IdentityHeader());
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    // curl looks through its whole name cache for stale entries before every new connection:
+    // kept short, the cache holds only the hosts of the last few seconds.
+    curl_easy_setopt(e, CURLOPT_DNS_CACHE_TIMEOUT, 5L);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max(1, r.timeoutMs)));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlEngine::HeaderCallback);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);

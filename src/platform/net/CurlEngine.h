@@ -131,7 +131,7 @@ class CurlEngine : public QObject {
 
     void SchedulePump();
     void Pump();
-    bool StartTransfer(Transfer& t);
+    bool StartTransfer(Transfer& t, bool keep);
     void Finish(Transfer& t, int curlCode);
     void Deliver(std::uint64_t id);
     void ReadDone();
