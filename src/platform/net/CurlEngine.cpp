@@ -167,8 +167,7 @@ void CurlEngine::SetLimits(const HostLimits& limits) {
     m_limits.perHost = std::max(1, m_limits.perHost);
     // Connections kept for reuse (see StartTransfer): enough for every running transfer and as
     // many idle ones, so that curl seldom has to look through them all for one to close.
-    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS,
-                      static_cast<long>(std::max(32, 2 * m_limits.maxConnections)));
+    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, static_cast<long>(KeptConnections()));
     SchedulePump();
 }
 
@@ -306,8 +305,10 @@ void CurlEngine::Pump() {
             --m_queuedCount;
             if (window)
                 host.starts.push_back(now);
-            // Asked twice within the rate window, or with more waiting: likely asked again soon.
-            const bool keep = host.starts.size() >= 2 || !host.queue.empty();
+            // While every host asked so far fits in the cache its connection is kept; beyond
+            // that only a host asked twice within the rate window, or with more waiting.
+            const bool keep = m_hosts.size() <= KeptConnections() || host.starts.size() >= 2 ||
+                              !host.queue.empty();
             ++host.active;
             ++m_running;
             StartTransfer(t, keep);

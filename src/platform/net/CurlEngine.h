@@ -14,6 +14,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -139,6 +140,10 @@ class CurlEngine : public QObject {
     void OnTimeout();
     void DropNotifiers(curl_socket_t socket);
     void AfterAnswer(Host& host, const HttpAnswer& answer);
+    // The connections curl keeps: every running one and as many idle.
+    std::size_t KeptConnections() const {
+        return static_cast<std::size_t>(std::max(32, 2 * m_limits.maxConnections));
+    }
     CURL* TakeHandle();
     void ReturnHandle(CURL* handle);
 
