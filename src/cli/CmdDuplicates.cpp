@@ -7,29 +7,45 @@
 #include "store/DocumentLock.h"
 #include "store/DuplicateGroups.h"
 
+#include <string>
+#include <string_view>
+
 namespace brindle::cli {
 
 namespace {
 
-// A field on one line: tabs and line breaks would split it.
-std::string OneLine(std::string_view text) {
-    std::string line(text);
-    for (char& c : line)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return line;
+// Appends a field on one line: tabs and line breaks would split it.
+void AppendOneLine(std::string& out, std::string_view text) {
+    const std::size_t from = out.size();
+    out.append(text);
+    for (std::size_t i = from; i < out.size(); ++i)
+        if (out[i] == '\t' || out[i] == '\n' || out[i] == '\r')
+            out[i] = ' ';
 }
 
 void PrintGroups(const CBrindleDoc& doc, const std::vector<DuplicateGroup>& groups,
                  std::ostream& out) {
+    // Written in large pieces: a million bookmarks make hundreds of thousands of lines.
+    std::string text;
+    text.reserve(1 << 20);
     for (const DuplicateGroup& g : groups) {
-        out << (g.kind == DuplicateKind::Same ? "same" : "likely") << ": " << g.members.size()
-            << "\n";
+        text += g.kind == DuplicateKind::Same ? "same: " : "likely: ";
+        text += std::to_string(g.members.size());
+        text += '\n';
         for (std::uint32_t i : g.members) {
             const BookmarkRef b = doc.Bookmarks()[i];
-            out << "\t" << OneLine(b.m_strURL) << "\t" << OneLine(b.m_strName) << "\n";
+            text += '\t';
+            AppendOneLine(text, b.m_strURL);
+            text += '\t';
+            AppendOneLine(text, b.m_strName);
+            text += '\n';
+        }
+        if (text.size() >= (1 << 20) - 4096) {
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
         }
     }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 int RunDuplicates(const Args& args, Io& io) {

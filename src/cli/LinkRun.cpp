@@ -31,6 +31,10 @@ std::unique_ptr<QCoreApplication> MakeApplication() {
     static int argc = 1;
     static char name[] = "brindle-cli";
     static char* argv[] = {name, nullptr};
+    // Qt's own event dispatcher: the command line needs no GLib main loop, and GLib's costs more
+    // for each of the many socket events of a large check.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
@@ -48,12 +52,18 @@ class ResultWitness : public Prober {
             m_last = result.result;
             Complete(slot, std::move(result));
         });
+        m_inner.SetHostFreed([this] { HostFreed(); });
     }
-    ~ResultWitness() override { m_inner.SetCompletion({}); }
+    ~ResultWitness() override {
+        m_inner.SetCompletion({});
+        m_inner.SetHostFreed({});
+    }
     void Start(int slot, const std::string& url, int delayMs) override {
         m_inner.Start(slot, url, delayMs);
     }
     void Cancel(int slot) override { m_inner.Cancel(slot); }
+    // Without it every entry for a busy host would hold a slot while it waits for its turn.
+    bool HostBusy(const std::string& url) const override { return m_inner.HostBusy(url); }
     // The outcome of the result just applied; 0 when the change was no result (a restored status).
     int TakeLast() { return std::exchange(m_last, 0); }
 

@@ -33,6 +33,11 @@ LinkEngine::LinkEngine(LinkJob job, CBrindleDoc& doc, Prober& prober, Callbacks 
     : m_job(job), m_doc(doc), m_prober(prober), m_callbacks(std::move(callbacks)) {
     m_prober.SetCompletion(
         [this](int slot, ProbeResult result) { OnDone(slot, std::move(result)); });
+    // Entries set aside for a host that backed off go as soon as it may be asked again.
+    m_prober.SetHostFreed([this] {
+        if (m_running && !m_queueOpen && !Idle() && !m_asideHosts.empty())
+            Refill();
+    });
 }
 
 LinkEngine::~LinkEngine() {
@@ -40,6 +45,7 @@ LinkEngine::~LinkEngine() {
         if (m_slots[s].busy)
             m_prober.Cancel(s);
     m_prober.SetCompletion({});
+    m_prober.SetHostFreed({});
 }
 
 int LinkEngine::BusySlots() const {

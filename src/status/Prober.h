@@ -37,6 +37,9 @@ class Prober {
     // Where results go. A prober reports exactly once per Start that is not cancelled, always
     // later from the event loop of the thread that called Start, never from inside Start.
     void SetCompletion(Completion completion) { m_completion = std::move(completion); }
+    // Called when a host that was busy may take requests again without any result arriving
+    // (its back-off ended), so that entries set aside for it need not wait for the next result.
+    void SetHostFreed(std::function<void()> freed) { m_hostFreed = std::move(freed); }
 
     // Asks `url` in `slot` (0 up to the engine's slot count) after waiting `delayMs`
     // milliseconds.
@@ -57,8 +60,14 @@ class Prober {
             m_completion(slot, std::move(result));
     }
 
+    void HostFreed() {
+        if (m_hostFreed)
+            m_hostFreed();
+    }
+
   private:
     Completion m_completion;
+    std::function<void()> m_hostFreed;
 };
 
 } // namespace brindle

@@ -70,13 +70,22 @@ void ForEachEqualKey(const BookmarkList& list, KeyFunction key, const std::vecto
                      Found found) {
     const std::size_t n = hashed.size();
     std::string buffer;
+    std::string other;
     std::vector<std::pair<std::string, std::uint32_t>> run;
     std::vector<std::uint32_t> members;
     for (std::size_t a = 0; a < n;) {
         std::size_t b = a + 1;
         while (b < n && hashed[b].hash == hashed[a].hash)
             ++b;
-        if (b - a >= 2) {
+        if (b - a == 2) {
+            // Most groups are pairs: two keys compared in reused buffers, nothing sorted.
+            key(UrlOf(list, hashed[a].index), buffer);
+            key(UrlOf(list, hashed[a + 1].index), other);
+            if (buffer == other) {
+                members.assign({hashed[a].index, hashed[a + 1].index});
+                found(members);
+            }
+        } else if (b - a > 2) {
             run.clear();
             for (std::size_t k = a; k < b; ++k) {
                 key(UrlOf(list, hashed[k].index), buffer);

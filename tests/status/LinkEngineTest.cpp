@@ -67,6 +67,24 @@ class EngineTest : public ::testing::Test {
     bool sessionOpens = true;
 };
 
+TEST_F(EngineTest, EntriesAsideForABusyHostGoWhenItIsFreedWithoutWaitingForAResult) {
+    prefs.m_nConnectMax = 4;
+    Add("first", "http://b/0");
+    Add("a1", "http://a/1");
+    Add("b1", "http://b/1");
+    LinkEngine& e = Make(LinkJob::Check);
+    prober.busyHosts = {"a"};
+    e.Toggle(All());
+    prober.Answer(0, 200);
+    ASSERT_EQ(prober.starts.size(), 2u);
+    EXPECT_EQ(prober.starts[1].url, "http://b/1"); // a1 waits aside
+    // Host a's back-off ends while b1 is still running: a1 goes now, not after b1's result.
+    prober.FreeHost("a");
+    ASSERT_EQ(prober.starts.size(), 3u);
+    EXPECT_EQ(prober.starts[2].url, "http://a/1");
+    EXPECT_EQ(prober.Busy(), 2);
+}
+
 TEST_F(EngineTest, FirstAloneThenConnectMaxAtATimeInQueueOrder) {
     prefs.m_nConnectMax = 3;
     AddMany(10);

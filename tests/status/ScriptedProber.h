@@ -5,6 +5,7 @@
 
 #include "status/Prober.h"
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,15 @@ class ScriptedProber : public brindle::Prober {
         r.result = code;
         Answer(slot, std::move(r));
     }
+    // Hosts ("http://HOST/...") that take no request now; freeing one tells the engine.
+    bool HostBusy(const std::string& url) const override {
+        const std::size_t begin = url.find("://") + 3;
+        return busyHosts.count(url.substr(begin, url.find('/', begin) - begin)) > 0;
+    }
+    void FreeHost(const std::string& host) {
+        busyHosts.erase(host);
+        HostFreed();
+    }
     int Busy() const {
         int n = 0;
         for (bool b : busy)
@@ -46,6 +56,7 @@ class ScriptedProber : public brindle::Prober {
 
     std::vector<Call> starts;
     std::vector<int> cancels;
+    std::set<std::string> busyHosts;
     std::vector<bool> busy = std::vector<bool>(8, false);
 };
 

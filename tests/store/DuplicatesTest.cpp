@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,43 @@ TEST(DuplicateGroups, SameBeforeLikelyAndLikelyOnlyWhenItJoinsSomething) {
     EXPECT_EQ(groups[2].kind, brindle::DuplicateKind::Likely);
     EXPECT_EQ(groups[2].members, (std::vector<std::uint32_t>{0, 1, 2}));
     EXPECT_EQ(brindle::FindDuplicateGroups(doc.Bookmarks(), false).size(), 2u);
+}
+
+TEST(DuplicateGroups, AgreeWithGroupingByTheKeysThemselves) {
+    // Pairs take a shortcut, larger runs do not: random variants of a few pages give both.
+    std::mt19937 rng(7);
+    const std::vector<std::string> variants = {"https://www.", "http://", "https://",
+                                               "HTTPS://WWW."};
+    CBrindleDoc doc;
+    for (int i = 0; i < 400; ++i) {
+        std::string url = variants[rng() % variants.size()] + "site" + std::to_string(rng() % 40) +
+                          ".org/p" + std::to_string(rng() % 5);
+        if (rng() % 3 == 0)
+            url += "/?utm_source=x";
+        doc.AddBookmark(Fields("n", url.c_str()));
+    }
+    std::map<std::string, std::vector<std::uint32_t>> same;
+    std::map<std::string, std::vector<std::uint32_t>> likely;
+    for (std::uint32_t i = 0; i < doc.Bookmarks().size(); ++i) {
+        same[brindle::SameUrlKey(doc.Bookmarks()[i].m_strURL)].push_back(i);
+        likely[brindle::LikelyUrlKey(doc.Bookmarks()[i].m_strURL)].push_back(i);
+    }
+    std::set<std::vector<std::uint32_t>> expectSame, expectLikely, gotSame, gotLikely;
+    for (const auto& [key, members] : same)
+        if (members.size() >= 2)
+            expectSame.insert(members);
+    for (const auto& [key, members] : likely) {
+        std::set<std::string> sameKeys;
+        for (std::uint32_t m : members)
+            sameKeys.insert(brindle::SameUrlKey(doc.Bookmarks()[m].m_strURL));
+        if (sameKeys.size() >= 2)
+            expectLikely.insert(members);
+    }
+    for (const auto& g : brindle::FindDuplicateGroups(doc.Bookmarks(), true))
+        (g.kind == brindle::DuplicateKind::Same ? gotSame : gotLikely).insert(g.members);
+    EXPECT_EQ(gotSame, expectSame);
+    EXPECT_EQ(gotLikely, expectLikely);
+    EXPECT_GT(expectSame.size(), 10u);
 }
 
 struct Snapshot {

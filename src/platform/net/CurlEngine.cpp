@@ -139,6 +139,8 @@ CurlEngine::CurlEngine() {
     connect(m_curlTimer, &QTimer::timeout, this, &CurlEngine::OnTimeout);
     m_pumpTimer = new QTimer(this);
     m_pumpTimer->setSingleShot(true);
+    // A host's next turn is due at a set instant: a coarse timer would lose up to 5 % of it.
+    m_pumpTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pumpTimer, &QTimer::timeout, this, &CurlEngine::Pump);
     SetLimits(m_limits);
 }
@@ -163,9 +165,9 @@ void CurlEngine::SetLimits(const HostLimits& limits) {
     m_limits = limits;
     m_limits.maxConnections = std::max(1, m_limits.maxConnections);
     m_limits.perHost = std::max(1, m_limits.perHost);
-    // Idle connections kept for reuse: enough for every running transfer and some hosts more.
-    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS,
-                      static_cast<long>(std::max(32, 2 * m_limits.maxConnections)));
+    // Connections kept for reuse (see StartTransfer): enough for every running transfer and as
+    // many idle ones, so that curl seldom has to look through them all for one to close.
+    curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, static_cast<long>(KeptConnections()));
     SchedulePump();
 }
 
@@ -194,11 +196,12 @@ bool CurlEngine::HostBusy(const std::string& hostKey) const {
     if (it == m_hosts.end())
         return false;
     const Host& h = it->second;
-    // A request that waits to be asked again later (a retry's pause) holds no place yet.
+    // A request that waits to be asked again later (a retry's pause) holds no place yet: once
+    // due, it waits for the first connection of its host to come free.
     const Clock::time_point now = Clock::now();
     int waiting = 0;
     for (std::uint64_t id : h.queue)
-        waiting += m_transfers.at(id)->notBefore <= now + std::chrono::milliseconds(500);
+        waiting += m_transfers.at(id)->notBefore <= now;
     return h.active + waiting >= m_limits.perHost || h.backoffUntil > now;
 }
 
@@ -260,10 +263,13 @@ void CurlEngine::SchedulePump() {
 void CurlEngine::Pump() {
     const Clock::time_point now = Clock::now();
     Clock::time_point wake = Clock::time_point::max();
-    const auto interval = m_limits.hostRate > 0
-                              ? std::chrono::duration_cast<Clock::duration>(
-                                    std::chrono::duration<double>(1.0 / m_limits.hostRate))
-                              : Clock::duration::zero();
+    // At most `window` starts in any `span`: "R a second" as a server counts it, so a host that
+    // answered slowly for a while gets its next requests at once rather than one per 1/R.
+    const std::size_t window =
+        m_limits.hostRate > 0 ? static_cast<std::size_t>(std::max(1.0, m_limits.hostRate)) : 0;
+    const auto span = window ? std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(window / m_limits.hostRate))
+                             : Clock::duration::zero();
     // Hosts take turns: the pass starts where the last one stopped.
     const std::size_t count = m_waitingHosts.size();
     std::vector<std::string> emptied;
@@ -277,8 +283,10 @@ void CurlEngine::Pump() {
                 wake = std::min(wake, host.backoffUntil);
                 break;
             }
-            if (host.nextStart > now) {
-                wake = std::min(wake, host.nextStart);
+            while (!host.starts.empty() && host.starts.front() + span <= now)
+                host.starts.pop_front();
+            if (window && host.starts.size() >= window) {
+                wake = std::min(wake, host.starts.front() + span);
                 break;
             }
             auto due = host.queue.end();
@@ -295,10 +303,15 @@ void CurlEngine::Pump() {
             Transfer& t = *m_transfers.at(*due);
             host.queue.erase(due);
             --m_queuedCount;
-            host.nextStart = now + interval;
+            if (window)
+                host.starts.push_back(now);
+            // While every host asked so far fits in the cache its connection is kept; beyond
+            // that only a host asked twice within the rate window, or with more waiting.
+            const bool keep = m_hosts.size() <= KeptConnections() || host.starts.size() >= 2 ||
+                              !host.queue.empty();
             ++host.active;
             ++m_running;
-            StartTransfer(t);
+            StartTransfer(t, keep);
         }
         if (host.queue.empty())
             emptied.push_back(key);
@@ -314,7 +327,8 @@ void CurlEngine::Pump() {
     if (m_hosts.size() > 4096) {
         std::erase_if(m_hosts, [&](const auto& entry) {
             const Host& h = entry.second;
-            return h.active == 0 && h.queue.empty() && h.nextStart <= now && h.backoffUntil <= now;
+            return h.active == 0 && h.queue.empty() && h.backoffUntil <= now &&
+                   (h.starts.empty() || h.starts.back() + span <= now);
         });
     }
     if (wake != Clock::time_point::max()) {
@@ -343,10 +357,13 @@ void CurlEngine::ReturnHandle(CURL* handle) {
         curl_easy_cleanup(handle);
 }
 
-bool CurlEngine::StartTransfer(Transfer& t) {
+bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
     t.started = true;
     t.startedAt = Clock::now();
     CURL* e = TakeHandle();
+    // The connection is kept only for a host asked again and again; one kept for every host of a
+    // large check would fill the cache, and curl then looks through all of it at every answer.
+    curl_easy_setopt(e, CURLOPT_FORBID_REUSE, keep ? 0L : 1L);
     t.easy = e;
     const HttpRequest& r = t.request;
     curl_easy_setopt(e, CURLOPT_URL, r.url.c_str());
@@ -362,6 +379,9 @@ bool CurlEngine::StartTransfer(Transfer& t) {
     else
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, IdentityHeader());
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    // curl looks through its whole name cache for stale entries before every new connection:
+    // kept short, the cache holds only the hosts of the last few seconds.
+    curl_easy_setopt(e, CURLOPT_DNS_CACHE_TIMEOUT, 5L);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max(1, r.timeoutMs)));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlEngine::HeaderCallback);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
@@ -739,6 +759,11 @@ void CurlEngine::AfterAnswer(Host& host, const HttpAnswer& answer) {
     }
     host.backoffUntil =
         std::max(host.backoffUntil, Clock::now() + std::chrono::milliseconds(pauseMs));
+    // Nothing else would tell the callers when the pause is over.
+    QTimer::singleShot(pauseMs + 1, Qt::PreciseTimer, this, [this] {
+        emit hostFreed();
+        SchedulePump();
+    });
 }
 
 void CurlEngine::Deliver(std::uint64_t id) {

@@ -6,7 +6,7 @@
 //
 // A request is one hop: redirects are not followed here (the callers count them and note where
 // the permanent ones led). Requests wait in a queue per host; a host gets at most `perHost`
-// transfers at once, new ones no closer together than 1/`hostRate` seconds, and after a 429 or
+// transfers at once, at most `hostRate` new ones in any second, and after a 429 or
 // 503 answer nothing until its Retry-After (up to 60 s) or else a pause that doubles from 0.5 s
 // to 30 s; other hosts go on meanwhile. `maxConnections` bounds all transfers together.
 
@@ -14,9 +14,11 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -104,10 +106,15 @@ class CurlEngine : public QObject {
     // The host a URL's requests are counted against ("" for a URL without one).
     static std::string HostKey(const std::string& url);
     // Whether a new request to this host would only wait: it has all the requests it may
-    // have running or queued (not counting those whose delay has more than half a second to
-    // go), or it is backing off.
+    // have running or due (a request whose delay has yet to pass holds no place: the host's
+    // connections are used meanwhile), or it is backing off.
     bool HostBusy(const std::string& hostKey) const;
 
+  signals:
+    // A host's back-off has ended: requests set aside for it can be submitted again.
+    void hostFreed();
+
+  public:
     // Counts for tests and benchmarks.
     std::size_t Running() const { return m_running; }
     std::size_t Queued() const { return m_queuedCount; }
@@ -118,14 +125,14 @@ class CurlEngine : public QObject {
     struct Host {
         std::vector<std::uint64_t> queue; // waiting requests, in order
         int active = 0;
-        Clock::time_point nextStart{};
+        std::deque<Clock::time_point> starts; // within the last rate window, oldest first
         Clock::time_point backoffUntil{};
         int backoffMs = 0; // the last doubling pause; 0 = none
     };
 
     void SchedulePump();
     void Pump();
-    bool StartTransfer(Transfer& t);
+    bool StartTransfer(Transfer& t, bool keep);
     void Finish(Transfer& t, int curlCode);
     void Deliver(std::uint64_t id);
     void ReadDone();
@@ -133,6 +140,10 @@ class CurlEngine : public QObject {
     void OnTimeout();
     void DropNotifiers(curl_socket_t socket);
     void AfterAnswer(Host& host, const HttpAnswer& answer);
+    // The connections curl keeps: every running one and as many idle.
+    std::size_t KeptConnections() const {
+        return static_cast<std::size_t>(std::max(32, 2 * m_limits.maxConnections));
+    }
     CURL* TakeHandle();
     void ReturnHandle(CURL* handle);
 

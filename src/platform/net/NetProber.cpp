@@ -23,7 +23,9 @@ int UrlRefusal(const QUrl& url) {
 
 NetProber::NetProber(NetSession& session, Mode mode, QObject* parent)
     : QObject(parent), m_session(session), m_mode(mode), m_engine(CurlEngine::Instance()),
-      m_readLimit(kPageReadLimit) {}
+      m_readLimit(kPageReadLimit) {
+    connect(m_engine.get(), &CurlEngine::hostFreed, this, [this] { HostFreed(); });
+}
 
 NetProber::~NetProber() {
     for (int slot = 0; slot < static_cast<int>(m_requests.size()); ++slot)
