@@ -117,7 +117,14 @@ bool SplitWebAddress(std::string_view rest, bool https, Pieces& p) {
         return false;
     rest.remove_prefix(2);
     p.https = https;
-    const std::size_t authorityEnd = rest.find_first_of("/?#");
+    // A plain loop: find_first_of looks each character up in its set with memchr, which showed
+    // as a sixth of finding duplicates in a million addresses.
+    std::size_t authorityEnd = 0;
+    while (authorityEnd < rest.size() && rest[authorityEnd] != '/' && rest[authorityEnd] != '?' &&
+           rest[authorityEnd] != '#')
+        ++authorityEnd;
+    if (authorityEnd == rest.size())
+        authorityEnd = std::string_view::npos;
     std::string_view authority = rest.substr(0, authorityEnd);
     rest = authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
