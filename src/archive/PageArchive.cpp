@@ -18,6 +18,7 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -828,16 +829,31 @@ std::vector<QString> IndexWords(const QString& text, bool fold) {
 std::string Folded(std::string_view text) {
     std::string out = " ";
     if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
-        out.reserve(text.size() + 2);
+        // Phrases are checked against every candidate page's text: a table and one pass over a
+        // buffer sized up front, not a call into the C locale and an append per character.
+        static const std::array<char, 128> kFold = [] {
+            std::array<char, 128> fold{};
+            for (int c = 0; c < 128; ++c)
+                if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
+                    fold[static_cast<std::size_t>(c)] = static_cast<char>(c);
+                else if (c >= 'A' && c <= 'Z')
+                    fold[static_cast<std::size_t>(c)] = static_cast<char>(c - 'A' + 'a');
+            return fold;
+        }();
+        out.resize(text.size() + 2);
+        char* o = out.data() + 1;
+        // Without branches: a blank is written always and kept only after a letter.
+        bool afterBlank = true;
         for (const char c : text) {
-            const auto u = static_cast<unsigned char>(c);
-            if (std::isalnum(u))
-                out += static_cast<char>(std::tolower(u));
-            else if (out.back() != ' ')
-                out += ' ';
+            const char f = kFold[static_cast<unsigned char>(c)];
+            const bool blank = f == 0;
+            *o = blank ? ' ' : f;
+            o += static_cast<std::size_t>(!(blank & afterBlank));
+            afterBlank = blank;
         }
-        if (out.back() != ' ')
-            out += ' ';
+        if (o[-1] != ' ')
+            *o++ = ' ';
+        out.resize(static_cast<std::size_t>(o - out.data()));
         return out;
     }
     const QString source = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
