@@ -81,6 +81,8 @@ TEST_F(PageArchiveTest, QuerySyntax) {
     EXPECT_EQ(Find("CLUSTER pods"), Urls{"u:kube"}) << "words AND together, any case";
     EXPECT_EQ(Find("\"slow rise\""), Urls{"u:bread"});
     EXPECT_EQ(Find("\"rise slow\""), Urls{}) << "a phrase keeps its order";
+    EXPECT_EQ(Find("\"LONG slow\""), Urls{"u:bread"}) << "case and punctuation between words";
+    EXPECT_EQ(Find("\"starter long\""), Urls{}) << "a word between breaks the phrase";
     EXPECT_EQ(Find("kube*"), Urls{"u:kube"});
     EXPECT_EQ(Find("contain* NOT docker"), Urls{"u:kube"});
     EXPECT_EQ(Find("sourdough OR pods").size(), 2u);
