@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// brindle-cli archive FILE [--query Q] [--older-than AGE] [--show NAME]
+// brindle-cli archive FILE [--connect-max N] [--query Q] [--older-than AGE] [--show NAME]
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"
 
 #include "archive/PageArchive.h"
 #include "archive/PageArchiver.h"
+#include "platform/net/CurlEngine.h"
 #include "platform/net/PageFetchers.h"
 #include "store/BrindleDoc.h"
 
@@ -20,6 +21,8 @@
 namespace brindle::cli {
 
 namespace {
+
+constexpr int kMaxConnections = 128;
 
 // "30d", "12h", "2w" or a number of days, in seconds.
 std::optional<std::int64_t> ParseAge(const std::string& text) {
@@ -90,6 +93,14 @@ int RunArchive(const Args& args, Io& io) {
             return UsageError(me, io.err, "--timeout needs a number of seconds from 1 to 3600");
         timeoutMs = static_cast<int>(*n) * 1000;
     }
+    // The engine's own limit unless asked: a run over many hosts wants many requests at once.
+    int connections = HostLimits{}.maxConnections;
+    if (const auto text = args.Value("--connect-max")) {
+        const auto n = ParseInteger(*text, 1, kMaxConnections);
+        if (!n)
+            return UsageError(me, io.err, "--connect-max needs a number from 1 to 128");
+        connections = static_cast<int>(*n);
+    }
     CPreferences prefs;
     if (const auto proxy = args.Value("--proxy")) {
         prefs.m_bHasProxy = 1;
@@ -121,6 +132,9 @@ int RunArchive(const Args& args, Io& io) {
     }
     auto fetcher = std::make_unique<HttpPageFetcher>(SessionSettings::FromPreferences(prefs));
     fetcher->SetTimeout(timeoutMs);
+    HostLimits limits = fetcher->Engine().Limits();
+    limits.maxConnections = connections;
+    fetcher->Engine().SetLimits(limits);
     PageArchive archive;
     const std::string location = PageArchive::LocationFor(path);
     if (!archive.Open(location, true)) {
@@ -183,7 +197,8 @@ Command ArchiveCommand() {
     return {
         "archive",
         "keep the text of the bookmarks' pages for text search",
-        "FILE [--query Q] [--older-than AGE] [--proxy HOST:PORT] [--timeout S] [--show NAME]",
+        "FILE [--connect-max N] [--query Q] [--older-than AGE] [--proxy HOST:PORT] [--timeout S]\n"
+        "      [--show NAME]",
         "Fetches the page of every bookmark (or of the hits of a keyword query), keeps its\n"
         "readable text (title, headings, paragraphs, lists, image descriptions) compressed\n"
         "in the document's archive with the fetch date and the address the redirects led\n"
@@ -195,7 +210,8 @@ Command ArchiveCommand() {
         "text of the bookmark named NAME instead. Exit code 0 when the run completed, 1 on\n"
         "a file error.",
         {"FILE"},
-        {{"--query", "Q", "only the hits of this keyword query"},
+        {{"--connect-max", "N", "requests at once, 1-128 (default 128)"},
+         {"--query", "Q", "only the hits of this keyword query"},
          {"--older-than", "AGE", "only pages not archived or archived longer ago (30d, 12h, 2w)"},
          {"--proxy", "HOST:PORT", "send the requests through this HTTP proxy"},
          {"--timeout", "SECONDS", "time-out of one request (default 30)"},
