@@ -3,6 +3,7 @@
 #include "cli/CliDocument.h"
 #include "cli/Commands.h"
 
+#include "archive/FetchWindow.h"
 #include "archive/PageArchive.h"
 #include "archive/PageArchiver.h"
 #include "platform/net/CurlEngine.h"
@@ -132,9 +133,14 @@ int RunArchive(const Args& args, Io& io) {
     }
     auto fetcher = std::make_unique<HttpPageFetcher>(SessionSettings::FromPreferences(prefs));
     fetcher->SetTimeout(timeoutMs);
-    HostLimits limits = fetcher->Engine().Limits();
+    CurlEngine& engine = fetcher->Engine();
+    HostLimits limits = engine.Limits();
     limits.maxConnections = connections;
-    fetcher->Engine().SetLimits(limits);
+    engine.SetLimits(limits);
+    FetchWindow window(*fetcher, static_cast<std::size_t>(connections), &CurlEngine::HostKey,
+                       [&engine](const std::string& host) { return engine.HostBusy(host); });
+    QObject freedGuard; // goes before the window
+    QObject::connect(&engine, &CurlEngine::hostFreed, &freedGuard, [&window] { window.Refill(); });
     PageArchive archive;
     const std::string location = PageArchive::LocationFor(path);
     if (!archive.Open(location, true)) {
@@ -157,8 +163,7 @@ int RunArchive(const Args& args, Io& io) {
         urls.push_back(std::move(url));
     }
 
-    PageArchiver run(archive, *fetcher,
-                     [] { return static_cast<std::int64_t>(std::time(nullptr)); });
+    PageArchiver run(archive, window, [] { return static_cast<std::int64_t>(std::time(nullptr)); });
     const bool progress = isatty(STDERR_FILENO) != 0;
     run.SetStep(
         [&](const PageArchiver::Progress& p, const std::string& url, int result, bool kept) {
