@@ -139,7 +139,7 @@ int RunArchive(const Args& args, Io& io) {
     engine.SetLimits(limits);
     FetchWindow window(*fetcher, static_cast<std::size_t>(connections), &CurlEngine::HostKey,
                        [&engine](const std::string& host) { return engine.HostBusy(host); });
-    QObject freedGuard; // goes before the window
+    QObject freedGuard; // ends the connection before the window goes
     QObject::connect(&engine, &CurlEngine::hostFreed, &freedGuard, [&window] { window.Refill(); });
     PageArchive archive;
     const std::string location = PageArchive::LocationFor(path);

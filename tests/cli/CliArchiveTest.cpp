@@ -72,6 +72,7 @@ TEST_F(CliArchive, ShowPrintsTheStoredText) {
                      "Pods\tand deployments in a cluster.\nSecond line.\n");
     EXPECT_EQ(Run({"archive", path, "--show", "Nobody"}).code, 1);
     EXPECT_EQ(Run({"archive", path, "--older-than", "soon"}).code, 2);
+    EXPECT_EQ(Run({"archive", path, "--connect-max", "0"}).code, 2);
     const std::string other = dir.File("other.brx");
     ASSERT_EQ(Run({"new", other}).code, 0);
     r = Run({"search", other, "bread"});
