@@ -37,7 +37,7 @@ class PageArchiveTest : public ::testing::Test {
         EXPECT_EQ(r.error, "") << query;
         std::vector<std::string> urls;
         for (const TextHit& hit : r.hits)
-            urls.push_back(hit.url);
+            urls.emplace_back(hit.url);
         return urls;
     }
     void AddSamples() {
