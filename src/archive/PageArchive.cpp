@@ -257,7 +257,7 @@ CREATE VIEW IF NOT EXISTS page_text(id, title, body) AS
 } // namespace
 
 struct PageArchive::Statements {
-    Statement find, insert, update, unindex, index, untitle, title, get, count, body, version;
+    Statement find, insert, update, unindex, index, untitle, title, get, count, body, version, page;
 };
 
 std::string IndexQuery(std::string_view text, std::string* error) {
@@ -444,7 +444,8 @@ bool PageArchive::Open(const std::string& path, bool create) {
                 "SELECT url, final_url, fetched, title, body FROM page WHERE url=?") &&
         prepare(m_stmts->count, "SELECT count(*) FROM page") &&
         prepare(m_stmts->body, "SELECT body FROM page WHERE id=?") &&
-        prepare(m_stmts->version, "PRAGMA data_version");
+        prepare(m_stmts->version, "PRAGMA data_version") &&
+        prepare(m_stmts->page, "SELECT title, body FROM page WHERE id=?");
     if (!ok)
         return Fail("prepare");
     return true;
@@ -919,6 +920,14 @@ std::string Folded(std::string_view text) {
 std::string IndexForm(const std::string& query, std::vector<std::string>* phrases) {
     std::string out;
     bool onlyAnd = true;
+    // The index takes no implicit AND next to parentheses ("(a b) c", "a (b OR c)"), and a
+    // phrase becomes such a group: operands side by side get an explicit AND.
+    bool afterOperand = false;
+    const auto operand = [&] {
+        if (afterOperand)
+            out += "AND ";
+        afterOperand = true;
+    };
     std::size_t i = 0;
     while (i < query.size()) {
         if (query[i] == ' ') {
@@ -934,6 +943,7 @@ std::string IndexForm(const std::string& query, std::vector<std::string>* phrase
             if (prefix)
                 ++i;
             const std::vector<QString> words = IndexWords(inner, false);
+            operand();
             if (words.size() <= 1) {
                 out += '"' + (words.empty() ? std::string() : words[0].toStdString()) + '"' +
                        (prefix ? "*" : "");
@@ -955,11 +965,161 @@ std::string IndexForm(const std::string& query, std::vector<std::string>* phrase
         const std::string_view token = std::string_view(query).substr(i, end - i);
         if (token == "OR" || token == "NOT" || token == "(" || token == ")")
             onlyAnd = false;
+        if (token == ")")
+            afterOperand = true;
+        else if (token == "AND" || token == "OR" || token == "NOT")
+            afterOperand = false;
+        else
+            operand();
+        if (token == "(")
+            afterOperand = false;
         out += token;
         i = end;
     }
     if (!onlyAnd)
         phrases->clear();
+    return out;
+}
+
+// The words a snippet marks: the query's words in the index's form, folded, with whether each is
+// a prefix. Nothing when a word is not plain ASCII (the index's own folding then decides).
+std::optional<std::vector<std::pair<std::string, bool>>> SnippetTerms(std::string_view match) {
+    std::vector<std::pair<std::string, bool>> terms;
+    for (std::size_t i = match.find('"'); i != std::string_view::npos; i = match.find('"', i + 1)) {
+        const std::size_t close = match.find('"', i + 1);
+        if (close == std::string_view::npos)
+            break;
+        std::string term(match.substr(i + 1, close - i - 1));
+        for (char& c : term) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return std::nullopt;
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        terms.emplace_back(std::move(term), close + 1 < match.size() && match[close + 1] == '*');
+        i = close;
+    }
+    return terms;
+}
+
+// A snippet of an ASCII title and text as the index's snippet() makes it: the kSnippetWords
+// words of one column holding the most different query words (title or body; the title when
+// both hold as many), the words between [ and ], … where the column goes on. Nothing for text
+// that is not plain ASCII. The index's own snippet reads and splits the text twice through its
+// general tokenizer, several times slower, and a keystroke shows fifty of them.
+std::optional<std::string> SnippetOf(std::string_view title, std::string_view text,
+                                     const std::vector<std::pair<std::string, bool>>& terms) {
+    struct Column {
+        std::string_view text;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> words; // byte ranges
+        std::vector<std::pair<std::uint32_t, int>> matches;         // word, term
+        std::vector<std::uint32_t> sentences; // words after ". " or ": ", and the first
+        std::size_t start = 0;
+        int score = -1;
+    };
+    Column columns[2];
+    columns[0].text = title;
+    columns[1].text = text;
+    std::string folded;
+    for (Column& column : columns) {
+        const std::string_view t = column.text;
+        for (std::size_t i = 0; i < t.size();) {
+            if (static_cast<unsigned char>(t[i]) >= 0x80)
+                return std::nullopt;
+            if (!std::isalnum(static_cast<unsigned char>(t[i]))) {
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            while (end < t.size() && std::isalnum(static_cast<unsigned char>(t[end])))
+                ++end;
+            std::size_t before = i;
+            while (before > 0 && (t[before - 1] == ' ' || t[before - 1] == '\t' ||
+                                  t[before - 1] == '\n' || t[before - 1] == '\r'))
+                --before;
+            if (column.words.empty() ||
+                (before != i && before > 0 && (t[before - 1] == '.' || t[before - 1] == ':')))
+                column.sentences.push_back(static_cast<std::uint32_t>(column.words.size()));
+            folded.assign(t.substr(i, end - i));
+            for (char& c : folded)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (std::size_t k = 0; k < terms.size(); ++k)
+                if (terms[k].second ? folded.starts_with(terms[k].first)
+                                    : folded == terms[k].first) {
+                    column.matches.emplace_back(static_cast<std::uint32_t>(column.words.size()),
+                                                static_cast<int>(k));
+                }
+            column.words.emplace_back(static_cast<std::uint32_t>(i),
+                                      static_cast<std::uint32_t>(end));
+            i = end;
+        }
+        // The window of kSnippetWords words: around each match (shifted back to centre the
+        // matches in it), or from the start of its sentence with a bonus; the most different
+        // terms win, then the most matches.
+        const std::size_t n = kSnippetWords, size = column.words.size();
+        const auto score = [&](std::size_t from, std::uint32_t* first, std::uint32_t* last) {
+            std::uint64_t seen = 0;
+            int points = 0;
+            bool any = false;
+            for (const auto& [word, term] : column.matches) {
+                if (word < from || word >= from + n)
+                    continue;
+                const std::uint64_t bit = std::uint64_t(1) << (term & 63);
+                points += (seen & bit) ? 1 : 1000;
+                seen |= bit;
+                if (!any)
+                    *first = word;
+                any = true;
+                *last = word;
+            }
+            return points;
+        };
+        std::size_t sentence = 0; // the last sentence start up to the match
+        for (const auto& [at, term] : column.matches) {
+            while (sentence + 1 < column.sentences.size() && column.sentences[sentence + 1] <= at)
+                ++sentence;
+            std::uint32_t first = 0, last = 0;
+            if (size > n && !column.sentences.empty() && column.sentences[sentence] < at) {
+                const std::uint32_t from = column.sentences[sentence];
+                const int points = score(from, &first, &last) + (from == 0 ? 120 : 100);
+                if (points > column.score) {
+                    column.score = points;
+                    column.start = from;
+                }
+            }
+            const int points = score(at, &first, &last);
+            if (points > column.score) {
+                column.score = points;
+                const std::size_t span = last - first + 1;
+                std::size_t start = first > (n - span) / 2 ? first - (n - span) / 2 : 0;
+                column.start = size > n ? std::min(start, size - n) : 0;
+            }
+        }
+    }
+    const Column& best = columns[1].score > columns[0].score ? columns[1] : columns[0];
+    std::string out;
+    if (best.words.empty())
+        return std::string(best.text);
+    const std::size_t end = std::min(best.words.size(), best.start + kSnippetWords);
+    out += best.start > 0 ? std::string_view("…") : best.text.substr(0, best.words[0].first);
+    std::size_t match = 0;
+    for (std::size_t w = best.start; w < end; ++w) {
+        if (w > best.start)
+            out += best.text.substr(best.words[w - 1].second,
+                                    best.words[w].first - best.words[w - 1].second);
+        while (match < best.matches.size() && best.matches[match].first < w)
+            ++match;
+        const std::string_view word =
+            best.text.substr(best.words[w].first, best.words[w].second - best.words[w].first);
+        if (match < best.matches.size() && best.matches[match].first == w) {
+            out += '[';
+            out += word;
+            out += ']';
+        } else {
+            out += word;
+        }
+    }
+    out += end < best.words.size() ? std::string_view("…")
+                                   : best.text.substr(best.words[end - 1].second);
     return out;
 }
 
@@ -987,6 +1147,23 @@ void SortKeys(std::vector<std::uint64_t>& keys) {
 }
 
 } // namespace
+
+std::optional<std::string>
+PageArchive::QuickSnippet(std::int64_t id, const std::vector<std::pair<std::string, bool>>& terms) {
+    sqlite3_stmt* s = m_stmts->page.stmt;
+    sqlite3_bind_int64(s, 1, id);
+    std::optional<std::string> snippet;
+    if (sqlite3_step(s) == SQLITE_ROW) {
+        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        const std::string_view titleText(title ? title : "",
+                                         static_cast<std::size_t>(sqlite3_column_bytes(s, 0)));
+        if (const auto text = Decompress(m_codec.get(), sqlite3_column_blob(s, 1),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(s, 1))))
+            snippet = SnippetOf(titleText, *text, terms);
+    }
+    sqlite3_reset(s);
+    return snippet;
+}
 
 bool PageArchive::HasPhrases(std::int64_t id, const std::vector<std::string>& phrases) {
     sqlite3_stmt* s = m_stmts->body.stmt;
@@ -1093,6 +1270,7 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
     const std::size_t enough = std::min(limit == 0 ? SIZE_MAX : limit,
                                         checked == 0 || phrases.empty() ? SIZE_MAX : checked);
     result.hits.reserve(std::min(rows.size(), enough));
+    const auto terms = SnippetTerms(match);
     std::size_t next = 0;
     for (; next < rows.size() && result.hits.size() < enough; ++next) {
         const auto id = static_cast<std::int64_t>(rows[next] & 0xffffffffu);
@@ -1102,6 +1280,13 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
         TextHit hit;
         hit.url = *url;
         hit.score = score(static_cast<std::size_t>(id));
+        if (result.hits.size() < snippets && terms) {
+            if (std::optional<std::string> quick = QuickSnippet(id, *terms)) {
+                hit.snippet = std::move(*quick);
+                result.hits.push_back(std::move(hit));
+                continue;
+            }
+        }
         if (result.hits.size() < snippets) {
             sqlite3_bind_text(snippet.stmt, 1, match.data(), static_cast<int>(match.size()),
                               SQLITE_STATIC);

@@ -117,6 +117,9 @@ class PageArchive {
     bool TrainDictionary();
     // Whether the text of page `id` holds all of `phrases` (each " words " or " words").
     bool HasPhrases(std::int64_t id, const std::vector<std::string>& phrases);
+    // The snippet of page `id` for `terms` made here; nothing when the index must make it.
+    std::optional<std::string> QuickSnippet(std::int64_t id,
+                                            const std::vector<std::pair<std::string, bool>>& terms);
     struct Memo;
     const Memo* Memorized();
     bool Fail(const char* what);

@@ -81,6 +81,8 @@ TEST_F(PageArchiveTest, QuerySyntax) {
     EXPECT_EQ(Find("CLUSTER pods"), Urls{"u:kube"}) << "words AND together, any case";
     EXPECT_EQ(Find("\"slow rise\""), Urls{"u:bread"});
     EXPECT_EQ(Find("\"rise slow\""), Urls{}) << "a phrase keeps its order";
+    EXPECT_EQ(Find("\"slow rise\" bread (sourdough OR pods) starter"), Urls{"u:bread"})
+        << "words after a phrase or parentheses";
     EXPECT_EQ(Find("\"LONG slow\""), Urls{"u:bread"}) << "case and punctuation between words";
     EXPECT_EQ(Find("\"starter long\""), Urls{}) << "a word between breaks the phrase";
     EXPECT_EQ(Find("kube*"), Urls{"u:kube"});
@@ -241,4 +243,41 @@ TEST_F(PageArchiveTest, AWriterKilledMidBatchLeavesAConsistentArchive) {
     EXPECT_EQ(count % 20, 0u) << "whole batches only";
     EXPECT_EQ(after.Verify(), "");
     EXPECT_EQ(after.Search("words", 0, 0).hits.size(), count);
+}
+
+TEST_F(PageArchiveTest, TheFirstScreenAgreesWithTheIndexOwnEvaluation) {
+    // Pages of a small vocabulary, so that words repeat within and across pages, with
+    // sentences, capitals and punctuation; snippets and phrase checks made here must match
+    // what the index makes, and stopping early must not change the hits found.
+    const char* words[] = {"alpha", "beta", "gamma", "delta", "omega",  "kappa",
+                           "sigma", "zeta", "theta", "iota",  "lambda", "rho"};
+    std::uint32_t seed = 1;
+    const auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int p = 0; p < 120; ++p) {
+        std::string text, title = std::string(words[next() % 12]) + " " + words[next() % 12];
+        const int length = 5 + static_cast<int>(next() % 80);
+        for (int w = 0; w < length; ++w) {
+            std::string word = words[next() % 12];
+            if (next() % 9 == 0)
+                word[0] = static_cast<char>(word[0] - 32);
+            text += word + (next() % 7 == 0 ? ". " : next() % 11 == 0 ? ": " : " ");
+        }
+        Add("u:" + std::to_string(p), p % 10 ? title : "", text);
+    }
+    for (const char* query : {"gamma", "Beta zeta", "lamb*", "(iota OR rho) NOT alpha",
+                              "\"sigma theta\"", "\"kappa kappa\" omega", "gamma sigma rho"}) {
+        const TextSearchResult all = m_archive.Search(query, 0, 1000);
+        ASSERT_EQ(all.error, "") << query;
+        ASSERT_FALSE(all.hits.empty()) << query;
+        for (const TextHit& hit : all.hits)
+            EXPECT_EQ(hit.snippet, m_archive.Snippet(query, hit.url)) << query << " " << hit.url;
+        // A phrase is checked until three hits are found; other queries are not cut short.
+        const TextSearchResult first = m_archive.Search(query, 0, 0, 3);
+        ASSERT_GE(first.hits.size(), std::min<std::size_t>(3, all.hits.size())) << query;
+        ASSERT_LE(first.hits.size(), all.hits.size()) << query;
+        for (std::size_t i = 0; i < first.hits.size(); ++i)
+            EXPECT_EQ(first.hits[i].url, all.hits[i].url) << query;
+        EXPECT_GE(first.unchecked, all.hits.size() - first.hits.size()) << query;
+        EXPECT_EQ(all.unchecked, 0u);
+    }
 }
