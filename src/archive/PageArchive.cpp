@@ -410,7 +410,8 @@ bool PageArchive::Open(const std::string& path, bool create) {
         return Fail("open");
     // Larger database pages hold several compressed pages whole instead of spilling each into
     // a half-empty overflow page; only a new database takes the size.
-    if (!Exec("PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"))
+    if (!Exec("PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA "
+              "cache_size=-16384;"))
         return Fail("open");
     sqlite3_stmt* probe = nullptr;
     sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE name='page_dictionary'", -1, &probe,
@@ -1253,12 +1254,7 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
         std::memcpy(&bits, &value, sizeof bits);
         rows.push_back((std::uint64_t(~bits) << 32) | std::uint64_t(row));
     }
-    // Only the first screen is needed in order when the rest is cut off.
-    if (limit != 0 && phrases.empty() && limit < rows.size())
-        std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(limit),
-                          rows.end());
-    else
-        SortKeys(rows);
+    SortKeys(rows);
 
     Statement snippet;
     const std::string snippetSql = std::string("SELECT ") + kSnippetCall +
