@@ -85,6 +85,8 @@ class PageArchive {
     bool Commit();
     // Stores or replaces the page of `page.url`.
     bool Put(const ArchivedPage& page);
+    // The same for each of `pages`, compressing their texts on a second thread meanwhile.
+    bool Put(const std::vector<ArchivedPage>& pages);
     std::optional<ArchivedPage> Get(std::string_view url);
     // Removes the pages whose URL `keep` refuses; how many went (0 also on an error).
     std::size_t DropUnless(const std::function<bool(const std::string& url)>& keep);
@@ -115,6 +117,9 @@ class PageArchive {
     bool Migrate();
     bool LoadDictionaries();
     bool TrainDictionary();
+    // Makes the compressor of the newest dictionary, training one when it is time.
+    bool PrepareWriter();
+    bool Store(const ArchivedPage& page, const std::string& body);
     // Whether the text of page `id` holds all of `phrases` (each " words " or " words").
     bool HasPhrases(std::int64_t id, const std::vector<std::string>& phrases);
     // The snippet of page `id` for `terms` made here; nothing when the index must make it.

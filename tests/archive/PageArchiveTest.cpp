@@ -131,15 +131,21 @@ TEST_F(PageArchiveTest, PagesBeforeAndAfterTheDictionaryReadBackAndMatch) {
     };
     const std::size_t pages = PageArchive::kDictionaryPages + 50;
     ASSERT_TRUE(m_archive.Begin());
-    for (std::size_t i = 0; i < pages; ++i)
+    for (std::size_t i = 0; i <= PageArchive::kDictionaryPages; ++i)
         Add("u:" + std::to_string(i), "T", text(i));
+    // With the dictionary a batch is compressed on a second thread; one page of it is replaced.
+    std::vector<ArchivedPage> batch{{"u:0", "", 1, "T", "replaced"}};
+    for (std::size_t i = PageArchive::kDictionaryPages + 1; i < pages; ++i)
+        batch.push_back({"u:" + std::to_string(i), "", 1, "T", text(i)});
+    ASSERT_TRUE(m_archive.Put(batch)) << m_archive.Error();
     ASSERT_TRUE(m_archive.Commit());
     m_archive.Close();
     ASSERT_TRUE(m_archive.Open(Path("a.sqlite"), false)) << m_archive.Error();
-    for (const std::size_t i : {std::size_t{0}, pages / 2, pages - 1})
+    for (const std::size_t i : {std::size_t{1}, pages / 2, pages - 2, pages - 1})
         EXPECT_EQ(m_archive.Get("u:" + std::to_string(i))->text, text(i)) << i;
+    EXPECT_EQ(m_archive.Get("u:0")->text, "replaced");
     EXPECT_EQ(Find("page" + std::to_string(pages - 1)), Urls{"u:" + std::to_string(pages - 1)});
-    EXPECT_EQ(Find("\"alpha beta\"").size(), pages);
+    EXPECT_EQ(Find("\"alpha beta\"").size(), pages - 1);
     EXPECT_EQ(Find("\"beta alpha\"").size(), 0u) << "both words in every page, not in this order";
     EXPECT_EQ(m_archive.Verify(), "");
 }
