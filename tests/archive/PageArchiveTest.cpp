@@ -68,6 +68,13 @@ TEST_F(PageArchiveTest, PagesAreKeptCompressedAndReplacedWholly) {
     EXPECT_EQ(page->fetched, 1700000000);
     EXPECT_EQ(Find("first"), Urls{}) << "the replaced text left the index";
     EXPECT_EQ(Find("second"), Urls{"http://a/"});
+    {
+        // Pages another connection archives are found by a search of this one.
+        PageArchive writer;
+        ASSERT_TRUE(writer.Open(Path("a.sqlite"), false));
+        ASSERT_TRUE(writer.Put({"http://b/", "", 1, "B", "second page"}));
+    }
+    EXPECT_EQ(Find("second").size(), 2u);
     EXPECT_FALSE(m_archive.Get("http://other/"));
     EXPECT_EQ(m_archive.FetchDates().at("http://a/"), 1700000000);
     EXPECT_EQ(m_archive.Verify(), "");
