@@ -403,7 +403,10 @@ bool PageArchive::Open(const std::string& path, bool create) {
     Close();
     if (create)
         QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // One thread at a time uses a connection: no locking on every call (a search makes one per
+    // match).
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
         m_error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);
