@@ -19,9 +19,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -45,8 +48,26 @@ struct PageArchive::Codec {
     std::unordered_map<unsigned, DDictPtr> readers;
     CDictPtr writer{nullptr, ZSTD_freeCDict};
     std::string newest; // the dictionary `writer` is made from
-    // The pages whose title matches the query being searched, for page_in_title(rowid).
-    std::unordered_set<std::int64_t> titleHits;
+};
+
+// What ranking needs of every page, held in memory so that a query's matches are ranked without
+// a read per match: the length in words of its title and body (the index's own counts), and its
+// URL. Read on the first search and again after a write.
+struct PageArchive::Memo {
+    std::int64_t version = -1; // PRAGMA data_version when read; -1: to be read
+    std::vector<std::uint32_t> titleWords, bodyWords; // by row id
+    double average[2] = {1, 1};                       // title, body
+    // The URLs one after the other, and where each row's starts and ends (0, 0: no such row):
+    // looked up for every match, so without a hash table's scattered reads.
+    std::string urlText;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> urls;
+    std::optional<std::string_view> Url(std::int64_t id) const {
+        if (id < 0 || static_cast<std::size_t>(id) >= urls.size() ||
+            urls[static_cast<std::size_t>(id)].second == 0)
+            return std::nullopt;
+        const auto [start, end] = urls[static_cast<std::size_t>(id)];
+        return std::string_view(urlText).substr(start, end - start - 1);
+    }
 };
 
 namespace {
@@ -133,57 +154,36 @@ void PageBodyFunction(sqlite3_context* context, int, sqlite3_value** args) {
     sqlite3_result_text64(context, text, length, sqlite3_free, SQLITE_UTF8);
 }
 
-// page_rank(page_index, in_title): bm25 that counts each word once, as the index keeps no word
-// positions: the rarer the words and the shorter the page, the better; a page whose title
-// matches (`in_title`, known from the title index) weighs more.
-struct RankData {
-    double idf = 0; // summed over the query's words and phrases
-    double average[2] = {1, 1};
-};
-
-void PageRankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context,
-                      int count, sqlite3_value** args) {
-    constexpr double k1 = 1.2, b = 0.75, titleWeight = 8.0;
-    auto* data = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
-    if (!data) {
-        data = new RankData;
-        sqlite3_int64 rows = 0;
-        api->xRowCount(fts, &rows);
-        for (int c = 0; c < 2; ++c) {
-            sqlite3_int64 tokens = 0;
-            api->xColumnTotalSize(fts, c, &tokens);
-            data->average[c] = rows > 0 ? std::max(1.0, double(tokens) / double(rows)) : 1.0;
-        }
-        // Pages per phrase: counted up to a few thousand, beyond that estimated from how far
-        // into the rows the count got (rows are numbered densely in archiving order).
-        struct Count {
-            sqlite3_int64 hits = 0, last = 0;
-        };
-        constexpr sqlite3_int64 kCounted = 4000;
-        for (int p = 0; p < api->xPhraseCount(fts); ++p) {
-            Count n;
-            api->xQueryPhrase(fts, p, &n,
-                              [](const Fts5ExtensionApi* a, Fts5Context* f, void* user) {
-                                  auto* c = static_cast<Count*>(user);
-                                  c->last = a->xRowid(f);
-                                  return ++c->hits >= kCounted ? SQLITE_DONE : SQLITE_OK;
-                              });
-            double hits = double(n.hits);
-            if (n.hits >= kCounted && n.last > 0)
-                hits = std::min(double(rows), hits * double(rows) / double(n.last));
-            data->idf += std::max(1e-6, std::log((double(rows) - hits + 0.5) / (hits + 0.5)));
-        }
-        api->xSetAuxdata(fts, data, [](void* d) { delete static_cast<RankData*>(d); });
-    }
-    const auto term = [&](int column) {
-        int length = 0;
-        api->xColumnSize(fts, column, &length);
-        return (k1 + 1) / (1 + k1 * (1 - b + b * double(length) / data->average[column]));
+// page_idf(page_index): the inverse document frequency of the query's words and phrases,
+// summed, for bm25 counting each word once (the index keeps no word positions).
+double QueryIdf(const Fts5ExtensionApi* api, Fts5Context* fts) {
+    sqlite3_int64 rows = 0;
+    api->xRowCount(fts, &rows);
+    // Pages per phrase: counted up to a few thousand, beyond that estimated from how far into the
+    // rows the count got (rows are numbered densely in archiving order).
+    struct Count {
+        sqlite3_int64 hits = 0, last = 0;
     };
-    double score = data->idf * term(1);
-    if (count > 0 && sqlite3_value_int(args[0]) != 0)
-        score += titleWeight * data->idf * term(0);
-    sqlite3_result_double(context, score);
+    constexpr sqlite3_int64 kCounted = 4000;
+    double idf = 0;
+    for (int p = 0; p < api->xPhraseCount(fts); ++p) {
+        Count n;
+        api->xQueryPhrase(fts, p, &n, [](const Fts5ExtensionApi* a, Fts5Context* f, void* user) {
+            auto* c = static_cast<Count*>(user);
+            c->last = a->xRowid(f);
+            return ++c->hits >= kCounted ? SQLITE_DONE : SQLITE_OK;
+        });
+        double hits = double(n.hits);
+        if (n.hits >= kCounted && n.last > 0)
+            hits = std::min(double(rows), hits * double(rows) / double(n.last));
+        idf += std::max(1e-6, std::log((double(rows) - hits + 0.5) / (hits + 0.5)));
+    }
+    return idf;
+}
+
+void PageIdfFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int,
+                     sqlite3_value**) {
+    sqlite3_result_double(context, QueryIdf(api, fts));
 }
 
 bool RegisterRanking(sqlite3* db) {
@@ -195,7 +195,7 @@ bool RegisterRanking(sqlite3* db) {
     sqlite3_step(s);
     sqlite3_finalize(s);
     return api &&
-           api->xCreateFunction(api, "page_rank", nullptr, PageRankFunction, nullptr) == SQLITE_OK;
+           api->xCreateFunction(api, "page_idf", nullptr, PageIdfFunction, nullptr) == SQLITE_OK;
 }
 
 bool IsWordByte(unsigned char c) {
@@ -233,7 +233,11 @@ struct Statement {
 
 // The index form: which pages hold each word, nothing more (a title index beside it tells the
 // pages whose title holds it), and which hold a word starting with each three letters (a prefix
-// query of three letters would merge the lists of hundreds of words).
+// query of three letters would merge the lists of hundreds of words). Each transaction writes
+// its words as a new segment of the index, merged with others of its size once there are
+// sixteen rather than four: merging was most of the cost of archiving, and a search reads the
+// few more segments quickly. The words of a batch are gathered in memory up to 64 MiB (rather
+// than 1 MiB) before a segment is written.
 constexpr const char* kIndexSchema = R"(
 CREATE VIRTUAL TABLE page_index USING fts5(
   title, body, content='page_text', content_rowid='id',
@@ -241,6 +245,8 @@ CREATE VIRTUAL TABLE page_index USING fts5(
 CREATE VIRTUAL TABLE page_title USING fts5(
   title, content='page', content_rowid='id',
   tokenize='unicode61 remove_diacritics 2', detail=none);
+INSERT INTO page_index(page_index, rank) VALUES('automerge', 16);
+INSERT INTO page_index(page_index, rank) VALUES('hashsize', 67108864);
 )";
 
 constexpr const char* kSchema = R"(
@@ -259,7 +265,7 @@ CREATE VIEW IF NOT EXISTS page_text(id, title, body) AS
 } // namespace
 
 struct PageArchive::Statements {
-    Statement find, insert, update, unindex, index, untitle, title, get, count, body;
+    Statement find, insert, update, unindex, index, untitle, title, get, count, body, version, page;
 };
 
 std::string IndexQuery(std::string_view text, std::string* error) {
@@ -397,7 +403,10 @@ bool PageArchive::Open(const std::string& path, bool create) {
     Close();
     if (create)
         QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath());
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    // One thread at a time uses a connection: no locking on every call (a search makes one per
+    // match).
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
         m_error = m_db ? sqlite3_errmsg(m_db) : "out of memory";
         sqlite3_close(m_db);
@@ -408,19 +417,12 @@ bool PageArchive::Open(const std::string& path, bool create) {
     m_codec = std::make_unique<Codec>();
     sqlite3_create_function_v2(m_db, "page_body", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                m_codec.get(), PageBodyFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(
-        m_db, "page_in_title", 1, SQLITE_UTF8, m_codec.get(),
-        [](sqlite3_context* context, int, sqlite3_value** args) {
-            const auto* codec = static_cast<const Codec*>(sqlite3_user_data(context));
-            sqlite3_result_int(context,
-                               codec->titleHits.count(sqlite3_value_int64(args[0])) ? 1 : 0);
-        },
-        nullptr, nullptr, nullptr);
     if (!RegisterRanking(m_db))
         return Fail("open");
     // Larger database pages hold several compressed pages whole instead of spilling each into
     // a half-empty overflow page; only a new database takes the size.
-    if (!Exec("PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"))
+    if (!Exec("PRAGMA page_size=65536; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA "
+              "cache_size=-16384;"))
         return Fail("open");
     sqlite3_stmt* probe = nullptr;
     sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE name='page_dictionary'", -1, &probe,
@@ -453,7 +455,9 @@ bool PageArchive::Open(const std::string& path, bool create) {
         prepare(m_stmts->get,
                 "SELECT url, final_url, fetched, title, body FROM page WHERE url=?") &&
         prepare(m_stmts->count, "SELECT count(*) FROM page") &&
-        prepare(m_stmts->body, "SELECT body FROM page WHERE id=?");
+        prepare(m_stmts->body, "SELECT body FROM page WHERE id=?") &&
+        prepare(m_stmts->version, "PRAGMA data_version") &&
+        prepare(m_stmts->page, "SELECT title, body FROM page WHERE id=?");
     if (!ok)
         return Fail("prepare");
     return true;
@@ -570,23 +574,85 @@ bool PageArchive::TrainDictionary() {
     return true;
 }
 
-const std::unordered_map<std::int64_t, std::string>& PageArchive::Urls() {
-    if (m_urlsLoaded || !m_db)
-        return m_urls;
-    // The URL index holds every URL with its row: a small read, not the pages.
-    Statement s;
-    if (sqlite3_prepare_v2(m_db, "SELECT id, url FROM page INDEXED BY sqlite_autoindex_page_1", -1,
-                           &s.stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(s.stmt) == SQLITE_ROW)
-            m_urls.emplace(sqlite3_column_int64(s.stmt, 0), ColumnText(s.stmt, 1));
-        m_urlsLoaded = true;
+namespace {
+
+// A varint of the index's size records (big-endian groups of seven bits, the high bit set on all
+// but the last); false past the end.
+bool ReadVarint(const unsigned char*& p, const unsigned char* end, std::uint32_t& value) {
+    value = 0;
+    for (int i = 0; i < 5 && p < end; ++i) {
+        const unsigned char byte = *p++;
+        value = (value << 7) | (byte & 0x7f);
+        if (!(byte & 0x80))
+            return true;
     }
-    return m_urls;
+    return false;
+}
+
+} // namespace
+
+const PageArchive::Memo* PageArchive::Memorized() {
+    if (!m_db)
+        return nullptr;
+    // Another connection's commit (an archiving run) changes the version.
+    sqlite3_stmt* v = m_stmts->version.stmt;
+    std::int64_t version = -1;
+    if (sqlite3_step(v) == SQLITE_ROW)
+        version = sqlite3_column_int64(v, 0);
+    sqlite3_reset(v);
+    if (m_memo && m_memo->version == version && version >= 0)
+        return m_memo.get();
+    auto memo = std::make_unique<Memo>();
+    memo->version = version;
+    Statement s;
+    // The URL index holds every URL with its row: a small read, not the pages.
+    if (sqlite3_prepare_v2(m_db, "SELECT id, url FROM page INDEXED BY sqlite_autoindex_page_1", -1,
+                           &s.stmt, nullptr) != SQLITE_OK)
+        return nullptr;
+    while (sqlite3_step(s.stmt) == SQLITE_ROW) {
+        const std::int64_t id = sqlite3_column_int64(s.stmt, 0);
+        if (id < 0)
+            continue;
+        const auto row = static_cast<std::size_t>(id);
+        if (row >= memo->urls.size())
+            memo->urls.resize(row + 1 + row / 4);
+        const auto start = static_cast<std::uint32_t>(memo->urlText.size());
+        memo->urlText += ColumnText(s.stmt, 1);
+        // The end is kept one past, so that an empty URL still differs from no row.
+        memo->urls[row] = {start, static_cast<std::uint32_t>(memo->urlText.size()) + 1};
+    }
+    sqlite3_finalize(std::exchange(s.stmt, nullptr));
+    if (sqlite3_prepare_v2(m_db, "SELECT id, sz FROM page_index_docsize", -1, &s.stmt, nullptr) !=
+        SQLITE_OK)
+        return nullptr;
+    double total[2] = {0, 0};
+    std::size_t rows = 0;
+    while (sqlite3_step(s.stmt) == SQLITE_ROW) {
+        const std::int64_t id = sqlite3_column_int64(s.stmt, 0);
+        const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(s.stmt, 1));
+        const unsigned char* end = p + sqlite3_column_bytes(s.stmt, 1);
+        std::uint32_t title = 0, body = 0;
+        if (id < 0 || !p || !ReadVarint(p, end, title) || !ReadVarint(p, end, body))
+            continue;
+        const auto row = static_cast<std::size_t>(id);
+        if (row >= memo->bodyWords.size()) {
+            memo->titleWords.resize(row + 1 + row / 4);
+            memo->bodyWords.resize(row + 1 + row / 4);
+        }
+        memo->titleWords[row] = title;
+        memo->bodyWords[row] = body;
+        total[0] += title;
+        total[1] += body;
+        ++rows;
+    }
+    for (int c = 0; c < 2; ++c)
+        memo->average[c] = rows > 0 ? std::max(1.0, total[c] / double(rows)) : 1.0;
+    m_memo = std::move(memo);
+    return m_memo.get();
 }
 
 void PageArchive::Close() {
-    m_urls.clear();
-    m_urlsLoaded = false;
+    m_memo.reset();
     m_pages = kUnknown;
     m_stmts.reset();
     if (m_db)
@@ -620,9 +686,47 @@ bool PageArchive::Commit() {
     return m_db && Exec("COMMIT");
 }
 
-bool PageArchive::Put(const ArchivedPage& page) {
+bool PageArchive::Put(const std::vector<ArchivedPage>& pages) {
     if (!m_db)
         return false;
+    if (!PrepareWriter())
+        return false;
+    if (!m_codec->writer || pages.size() < 2) {
+        // No dictionary yet (one may be trained within the batch): page by page.
+        for (const ArchivedPage& page : pages)
+            if (!Put(page))
+                return false;
+        return true;
+    }
+    // The texts are compressed on a second thread while the index takes the pages before them
+    // (the index is the slower part).
+    std::vector<std::string> bodies(pages.size());
+    std::atomic<std::size_t> ready{0};
+    const ZSTD_CDict* dictionary = m_codec->writer.get();
+    std::thread compressor([&] {
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            bodies[i] = Compress(pages[i].text, dictionary);
+            ready.store(i + 1, std::memory_order_release);
+        }
+    });
+    bool ok = true;
+    for (std::size_t i = 0; i < pages.size() && ok; ++i) {
+        while (ready.load(std::memory_order_acquire) <= i)
+            std::this_thread::yield();
+        ok = Store(pages[i], bodies[i]);
+    }
+    compressor.join();
+    return ok;
+}
+
+bool PageArchive::Put(const ArchivedPage& page) {
+    if (!m_db || !PrepareWriter())
+        return false;
+    return Store(page, Compress(page.text, m_codec->writer.get()));
+}
+
+bool PageArchive::PrepareWriter() {
+    m_memo.reset();
     if (!m_codec->writer && !m_codec->newest.empty())
         m_codec->writer.reset(
             ZSTD_createCDict(m_codec->newest.data(), m_codec->newest.size(), kCompressionLevel));
@@ -637,7 +741,10 @@ bool PageArchive::Put(const ArchivedPage& page) {
             }
         }
     }
-    const std::string body = Compress(page.text, m_codec->writer.get());
+    return true;
+}
+
+bool PageArchive::Store(const ArchivedPage& page, const std::string& body) {
     const auto step = [&](Statement& s) {
         const int rc = sqlite3_step(s.stmt);
         sqlite3_reset(s.stmt);
@@ -684,8 +791,6 @@ bool PageArchive::Put(const ArchivedPage& page) {
         id = sqlite3_last_insert_rowid(m_db);
         if (m_pages < kNoTraining)
             ++m_pages;
-        if (m_urlsLoaded)
-            m_urls.emplace(id, page.url);
     }
     sqlite3_stmt* s = m_stmts->index.stmt;
     sqlite3_bind_int64(s, 1, id);
@@ -744,8 +849,7 @@ std::size_t PageArchive::DropUnless(const std::function<bool(const std::string&)
         Exec("ROLLBACK");
         return 0;
     }
-    for (const std::int64_t id : gone)
-        m_urls.erase(id);
+    m_memo.reset();
     if (m_pages < kNoTraining)
         m_pages -= std::min(m_pages, gone.size());
     return gone.size();
@@ -868,6 +972,14 @@ std::string Folded(std::string_view text) {
 std::string IndexForm(const std::string& query, std::vector<std::string>* phrases) {
     std::string out;
     bool onlyAnd = true;
+    // The index takes no implicit AND next to parentheses ("(a b) c", "a (b OR c)"), and a
+    // phrase becomes such a group: operands side by side get an explicit AND.
+    bool afterOperand = false;
+    const auto operand = [&] {
+        if (afterOperand)
+            out += "AND ";
+        afterOperand = true;
+    };
     std::size_t i = 0;
     while (i < query.size()) {
         if (query[i] == ' ') {
@@ -883,6 +995,7 @@ std::string IndexForm(const std::string& query, std::vector<std::string>* phrase
             if (prefix)
                 ++i;
             const std::vector<QString> words = IndexWords(inner, false);
+            operand();
             if (words.size() <= 1) {
                 out += '"' + (words.empty() ? std::string() : words[0].toStdString()) + '"' +
                        (prefix ? "*" : "");
@@ -904,6 +1017,14 @@ std::string IndexForm(const std::string& query, std::vector<std::string>* phrase
         const std::string_view token = std::string_view(query).substr(i, end - i);
         if (token == "OR" || token == "NOT" || token == "(" || token == ")")
             onlyAnd = false;
+        if (token == ")")
+            afterOperand = true;
+        else if (token == "AND" || token == "OR" || token == "NOT")
+            afterOperand = false;
+        else
+            operand();
+        if (token == "(")
+            afterOperand = false;
         out += token;
         i = end;
     }
@@ -912,29 +1033,208 @@ std::string IndexForm(const std::string& query, std::vector<std::string>* phrase
     return out;
 }
 
+// The words a snippet marks: the query's words in the index's form, folded, with whether each is
+// a prefix. Nothing when a word is not plain ASCII (the index's own folding then decides).
+std::optional<std::vector<std::pair<std::string, bool>>> SnippetTerms(std::string_view match) {
+    std::vector<std::pair<std::string, bool>> terms;
+    for (std::size_t i = match.find('"'); i != std::string_view::npos; i = match.find('"', i + 1)) {
+        const std::size_t close = match.find('"', i + 1);
+        if (close == std::string_view::npos)
+            break;
+        std::string term(match.substr(i + 1, close - i - 1));
+        for (char& c : term) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return std::nullopt;
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        terms.emplace_back(std::move(term), close + 1 < match.size() && match[close + 1] == '*');
+        i = close;
+    }
+    return terms;
+}
+
+// A snippet of an ASCII title and text as the index's snippet() makes it: the kSnippetWords
+// words of one column holding the most different query words (title or body; the title when
+// both hold as many), the words between [ and ], … where the column goes on. Nothing for text
+// that is not plain ASCII. The index's own snippet reads and splits the text twice through its
+// general tokenizer, several times slower, and a keystroke shows fifty of them.
+std::optional<std::string> SnippetOf(std::string_view title, std::string_view text,
+                                     const std::vector<std::pair<std::string, bool>>& terms) {
+    struct Column {
+        std::string_view text;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> words; // byte ranges
+        std::vector<std::pair<std::uint32_t, int>> matches;         // word, term
+        std::vector<std::uint32_t> sentences; // words after ". " or ": ", and the first
+        std::size_t start = 0;
+        int score = -1;
+    };
+    Column columns[2];
+    columns[0].text = title;
+    columns[1].text = text;
+    std::string folded;
+    for (Column& column : columns) {
+        const std::string_view t = column.text;
+        for (std::size_t i = 0; i < t.size();) {
+            if (static_cast<unsigned char>(t[i]) >= 0x80)
+                return std::nullopt;
+            if (!std::isalnum(static_cast<unsigned char>(t[i]))) {
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            while (end < t.size() && std::isalnum(static_cast<unsigned char>(t[end])))
+                ++end;
+            std::size_t before = i;
+            while (before > 0 && (t[before - 1] == ' ' || t[before - 1] == '\t' ||
+                                  t[before - 1] == '\n' || t[before - 1] == '\r'))
+                --before;
+            if (column.words.empty() ||
+                (before != i && before > 0 && (t[before - 1] == '.' || t[before - 1] == ':')))
+                column.sentences.push_back(static_cast<std::uint32_t>(column.words.size()));
+            folded.assign(t.substr(i, end - i));
+            for (char& c : folded)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (std::size_t k = 0; k < terms.size(); ++k)
+                if (terms[k].second ? folded.starts_with(terms[k].first)
+                                    : folded == terms[k].first) {
+                    column.matches.emplace_back(static_cast<std::uint32_t>(column.words.size()),
+                                                static_cast<int>(k));
+                }
+            column.words.emplace_back(static_cast<std::uint32_t>(i),
+                                      static_cast<std::uint32_t>(end));
+            i = end;
+        }
+        // The window of kSnippetWords words: around each match (shifted back to centre the
+        // matches in it), or from the start of its sentence with a bonus; the most different
+        // terms win, then the most matches.
+        const std::size_t n = kSnippetWords, size = column.words.size();
+        const auto score = [&](std::size_t from, std::uint32_t* first, std::uint32_t* last) {
+            std::uint64_t seen = 0;
+            int points = 0;
+            bool any = false;
+            for (const auto& [word, term] : column.matches) {
+                if (word < from || word >= from + n)
+                    continue;
+                const std::uint64_t bit = std::uint64_t(1) << (term & 63);
+                points += (seen & bit) ? 1 : 1000;
+                seen |= bit;
+                if (!any)
+                    *first = word;
+                any = true;
+                *last = word;
+            }
+            return points;
+        };
+        std::size_t sentence = 0; // the last sentence start up to the match
+        for (const auto& [at, term] : column.matches) {
+            while (sentence + 1 < column.sentences.size() && column.sentences[sentence + 1] <= at)
+                ++sentence;
+            std::uint32_t first = 0, last = 0;
+            if (size > n && !column.sentences.empty() && column.sentences[sentence] < at) {
+                const std::uint32_t from = column.sentences[sentence];
+                const int points = score(from, &first, &last) + (from == 0 ? 120 : 100);
+                if (points > column.score) {
+                    column.score = points;
+                    column.start = from;
+                }
+            }
+            const int points = score(at, &first, &last);
+            if (points > column.score) {
+                column.score = points;
+                const std::size_t span = last - first + 1;
+                std::size_t start = first > (n - span) / 2 ? first - (n - span) / 2 : 0;
+                column.start = size > n ? std::min(start, size - n) : 0;
+            }
+        }
+    }
+    const Column& best = columns[1].score > columns[0].score ? columns[1] : columns[0];
+    std::string out;
+    if (best.words.empty())
+        return std::string(best.text);
+    const std::size_t end = std::min(best.words.size(), best.start + kSnippetWords);
+    out += best.start > 0 ? std::string_view("…") : best.text.substr(0, best.words[0].first);
+    std::size_t match = 0;
+    for (std::size_t w = best.start; w < end; ++w) {
+        if (w > best.start)
+            out += best.text.substr(best.words[w - 1].second,
+                                    best.words[w].first - best.words[w - 1].second);
+        while (match < best.matches.size() && best.matches[match].first < w)
+            ++match;
+        const std::string_view word =
+            best.text.substr(best.words[w].first, best.words[w].second - best.words[w].first);
+        if (match < best.matches.size() && best.matches[match].first == w) {
+            out += '[';
+            out += word;
+            out += ']';
+        } else {
+            out += word;
+        }
+    }
+    out += end < best.words.size() ? std::string_view("…")
+                                   : best.text.substr(best.words[end - 1].second);
+    return out;
+}
+
+// Sorts by radix, sixteen bits at a time, skipping the digits all keys share (the row's upper
+// bits mostly): a keystroke may match most of the archive.
+void SortKeys(std::vector<std::uint64_t>& keys) {
+    if (keys.size() < 4096) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
+    std::vector<std::uint64_t> other(keys.size());
+    std::vector<std::size_t> count(65536 + 1);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(count.begin(), count.end(), 0);
+        for (const std::uint64_t k : keys)
+            ++count[((k >> shift) & 0xffff) + 1];
+        if (count[((keys[0] >> shift) & 0xffff) + 1] == keys.size())
+            continue;
+        for (std::size_t i = 1; i < count.size(); ++i)
+            count[i] += count[i - 1];
+        for (const std::uint64_t k : keys)
+            other[count[(k >> shift) & 0xffff]++] = k;
+        keys.swap(other);
+    }
+}
+
 } // namespace
 
-void PageArchive::KeepWithPhrases(std::vector<std::pair<std::int64_t, double>>& rows,
-                                  const std::vector<std::string>& phrases) {
+std::optional<std::string>
+PageArchive::QuickSnippet(std::int64_t id, const std::vector<std::pair<std::string, bool>>& terms) {
+    sqlite3_stmt* s = m_stmts->page.stmt;
+    sqlite3_bind_int64(s, 1, id);
+    std::optional<std::string> snippet;
+    if (sqlite3_step(s) == SQLITE_ROW) {
+        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        const std::string_view titleText(title ? title : "",
+                                         static_cast<std::size_t>(sqlite3_column_bytes(s, 0)));
+        if (const auto text = Decompress(m_codec.get(), sqlite3_column_blob(s, 1),
+                                         static_cast<std::size_t>(sqlite3_column_bytes(s, 1))))
+            snippet = SnippetOf(titleText, *text, terms);
+    }
+    sqlite3_reset(s);
+    return snippet;
+}
+
+bool PageArchive::HasPhrases(std::int64_t id, const std::vector<std::string>& phrases) {
     sqlite3_stmt* s = m_stmts->body.stmt;
-    std::erase_if(rows, [&](const std::pair<std::int64_t, double>& row) {
-        sqlite3_bind_int64(s, 1, row.first);
-        std::optional<std::string> text;
-        if (sqlite3_step(s) == SQLITE_ROW)
-            text = Decompress(m_codec.get(), sqlite3_column_blob(s, 0),
-                              static_cast<std::size_t>(sqlite3_column_bytes(s, 0)));
-        sqlite3_reset(s);
-        if (!text)
-            return true;
-        const std::string folded = Folded(*text);
-        return !std::all_of(phrases.begin(), phrases.end(), [&](const std::string& phrase) {
-            return folded.find(phrase) != std::string::npos;
-        });
+    sqlite3_bind_int64(s, 1, id);
+    std::optional<std::string> text;
+    if (sqlite3_step(s) == SQLITE_ROW)
+        text = Decompress(m_codec.get(), sqlite3_column_blob(s, 0),
+                          static_cast<std::size_t>(sqlite3_column_bytes(s, 0)));
+    sqlite3_reset(s);
+    if (!text)
+        return false;
+    const std::string folded = Folded(*text);
+    return std::all_of(phrases.begin(), phrases.end(), [&](const std::string& phrase) {
+        return folded.find(phrase) != std::string::npos;
     });
 }
 
 TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
-                                     std::size_t snippets) {
+                                     std::size_t snippets, std::size_t checked) {
     static_assert(kSnippetWords == 16);
     TextSearchResult result;
     const std::string typed = IndexQuery(query, &result.error);
@@ -942,17 +1242,18 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
         return result;
     std::vector<std::string> phrases;
     const std::string match = IndexForm(typed, &phrases);
-    // URLs come from memory: a join with the page table would cost more than the ranking.
-    const auto& urls = Urls();
-    using Rows = std::vector<std::pair<std::int64_t, double>>;
+    const Memo* memo = Memorized();
+    if (!memo) {
+        result.error = sqlite3_errmsg(m_db);
+        return result;
+    }
     Statement s;
-    const auto run = [&](const char* sql, std::int64_t number, auto&& row) {
+    const auto run = [&](const char* sql, auto&& row) {
         if (sqlite3_prepare_v2(m_db, sql, -1, &s.stmt, nullptr) != SQLITE_OK) {
             result.error = sqlite3_errmsg(m_db);
             return false;
         }
         sqlite3_bind_text(s.stmt, 1, match.data(), static_cast<int>(match.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(s.stmt, 2, number);
         int rc;
         while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW)
             row();
@@ -963,36 +1264,48 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
         }
         return true;
     };
-    // The pages whose title matches, and the kRanked-th match: up to it and for those pages the
-    // relevance is worked out; the other matches follow in archiving order.
-    auto& titles = m_codec->titleHits;
-    titles.clear();
-    std::int64_t lastRanked = std::numeric_limits<std::int64_t>::max();
-    if (!run("SELECT rowid FROM page_title WHERE page_title MATCH ?1 AND ?2", 1,
-             [&] { titles.insert(sqlite3_column_int64(s.stmt, 0)); }) ||
-        !run("SELECT rowid FROM page_index WHERE page_index MATCH ?1 LIMIT 1 OFFSET ?2",
-             static_cast<std::int64_t>(kRanked) - 1,
-             [&] { lastRanked = sqlite3_column_int64(s.stmt, 0); }))
+    // bm25 counting a word once per title or body: the rarer the words and the shorter the page,
+    // the better; a page whose title matches weighs more. The lengths come from memory, the
+    // word frequencies from the index once per query.
+    const std::size_t known = memo->bodyWords.size();
+    std::vector<std::uint8_t> inTitle(known, 0);
+    double idf = 0;
+    std::vector<std::int64_t> ids;
+    if (!run("SELECT rowid FROM page_title WHERE page_title MATCH ?1",
+             [&] {
+                 const auto id = static_cast<std::size_t>(sqlite3_column_int64(s.stmt, 0));
+                 if (id < known)
+                     inTitle[id] = 1;
+             }) ||
+        !run("SELECT page_idf(page_index) FROM page_index WHERE page_index MATCH ?1 LIMIT 1",
+             [&] { idf = sqlite3_column_double(s.stmt, 0); }) ||
+        !run("SELECT rowid FROM page_index WHERE page_index MATCH ?1",
+             [&] { ids.push_back(sqlite3_column_int64(s.stmt, 0)); }))
         return result;
-    Rows ranked, rest;
-    if (!run("SELECT rowid, CASE WHEN rowid <= ?2 OR page_in_title(rowid) THEN "
-             "page_rank(page_index, page_in_title(rowid)) END "
-             "FROM page_index WHERE page_index MATCH ?1",
-             lastRanked, [&] {
-                 const std::int64_t id = sqlite3_column_int64(s.stmt, 0);
-                 if (sqlite3_column_type(s.stmt, 1) == SQLITE_NULL)
-                     rest.emplace_back(id, 0.0);
-                 else
-                     ranked.emplace_back(id, sqlite3_column_double(s.stmt, 1));
-             }))
-        return result;
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& x, const auto& y) { return x.second > y.second; });
-    if (!phrases.empty()) {
-        KeepWithPhrases(ranked, phrases);
-        KeepWithPhrases(rest, phrases);
+    constexpr double k1 = 1.2, b = 0.75, titleWeight = 8.0;
+    const auto term = [&](std::uint32_t length, int column) {
+        return (k1 + 1) / (1 + k1 * (1 - b + b * double(length) / memo->average[column]));
+    };
+    const auto score = [&](std::size_t row) {
+        return idf * term(memo->bodyWords[row], 1) +
+               (inTitle[row] ? titleWeight * idf * term(memo->titleWords[row], 0) : 0.0);
+    };
+    // Each match as one number that sorts best first: the score's bits (those of a positive
+    // float grow with it) inverted, then the row. Tens of thousands of matches sort in a few
+    // milliseconds so.
+    std::vector<std::uint64_t> rows;
+    rows.reserve(ids.size());
+    for (const std::int64_t id : ids) {
+        const auto row = static_cast<std::size_t>(id);
+        // Rows written since the memo was read have no URL in it: left out until it is read again.
+        if (id < 0 || row >= known || id > std::numeric_limits<std::uint32_t>::max())
+            continue;
+        std::uint32_t bits;
+        const float value = static_cast<float>(score(row));
+        std::memcpy(&bits, &value, sizeof bits);
+        rows.push_back((std::uint64_t(~bits) << 32) | std::uint64_t(row));
     }
-    ranked.insert(ranked.end(), rest.begin(), rest.end());
+    SortKeys(rows);
 
     Statement snippet;
     const std::string snippetSql = std::string("SELECT ") + kSnippetCall +
@@ -1000,15 +1313,27 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
     if (snippets > 0 &&
         sqlite3_prepare_v2(m_db, snippetSql.c_str(), -1, &snippet.stmt, nullptr) != SQLITE_OK)
         snippets = 0;
-    for (const auto& [id, score] : ranked) {
-        if (limit != 0 && result.hits.size() >= limit)
-            break;
-        const auto url = urls.find(id);
-        if (url == urls.end())
+    // Phrases are checked against the text, best candidates first, until enough hits are found.
+    const std::size_t enough = std::min(limit == 0 ? SIZE_MAX : limit,
+                                        checked == 0 || phrases.empty() ? SIZE_MAX : checked);
+    result.hits.reserve(std::min(rows.size(), enough));
+    const auto terms = SnippetTerms(match);
+    std::size_t next = 0;
+    for (; next < rows.size() && result.hits.size() < enough; ++next) {
+        const auto id = static_cast<std::int64_t>(rows[next] & 0xffffffffu);
+        const std::optional<std::string_view> url = memo->Url(id);
+        if (!url || (!phrases.empty() && !HasPhrases(id, phrases)))
             continue;
         TextHit hit;
-        hit.url = url->second;
-        hit.score = score;
+        hit.url = *url;
+        hit.score = score(static_cast<std::size_t>(id));
+        if (result.hits.size() < snippets && terms) {
+            if (std::optional<std::string> quick = QuickSnippet(id, *terms)) {
+                hit.snippet = std::move(*quick);
+                result.hits.push_back(std::move(hit));
+                continue;
+            }
+        }
         if (result.hits.size() < snippets) {
             sqlite3_bind_text(snippet.stmt, 1, match.data(), static_cast<int>(match.size()),
                               SQLITE_STATIC);
@@ -1019,6 +1344,8 @@ TextSearchResult PageArchive::Search(std::string_view query, std::size_t limit,
         }
         result.hits.push_back(std::move(hit));
     }
+    if (!phrases.empty())
+        result.unchecked = rows.size() - next;
     return result;
 }
 

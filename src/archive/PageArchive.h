@@ -36,7 +36,9 @@ struct ArchivedPage {
 };
 
 struct TextHit {
-    std::string url;
+    // The page's URL, held by the archive: valid until its next write, search or Close (a search
+    // may match tens of thousands of pages, and copying their URLs cost more than the ranking).
+    std::string_view url;
     double score = 0;    // relevance, higher is better (bm25, title words weigh more)
     std::string snippet; // the words around the matches, each match between [ and ]
 };
@@ -44,6 +46,9 @@ struct TextHit {
 struct TextSearchResult {
     std::vector<TextHit> hits; // best first
     std::string error;         // why the query could not run ("" when it ran)
+    // Pages holding every word of the query's phrases whose text was not checked for the
+    // phrases (the search stopped once it had found enough): further hits may be among them.
+    std::size_t unchecked = 0;
 };
 
 // The archived text as a simple, self-contained HTML page: title, where and when it was
@@ -80,6 +85,8 @@ class PageArchive {
     bool Commit();
     // Stores or replaces the page of `page.url`.
     bool Put(const ArchivedPage& page);
+    // The same for each of `pages`, compressing their texts on a second thread meanwhile.
+    bool Put(const std::vector<ArchivedPage>& pages);
     std::optional<ArchivedPage> Get(std::string_view url);
     // Removes the pages whose URL `keep` refuses; how many went (0 also on an error).
     std::size_t DropUnless(const std::function<bool(const std::string& url)>& keep);
@@ -87,15 +94,15 @@ class PageArchive {
     std::unordered_map<std::string, std::int64_t> FetchDates();
     std::size_t Count();
 
-    // The pages matching `query` (search-box syntax), best first; `limit` 0 is all of them, and
-    // the first `snippets` hits get their snippet. The relevance (bm25 counting a word once per
-    // title or body, the title weighing more) is worked out for the first kRanked matches and
-    // the pages whose title matches; further matches follow with score 0, in archiving order.
-    TextSearchResult Search(std::string_view query, std::size_t limit, std::size_t snippets);
+    // The pages matching `query` (search-box syntax), best first (bm25 counting a word once per
+    // title or body, the title weighing more); `limit` 0 is all of them, and the first
+    // `snippets` hits get their snippet. A phrase is checked against the text of the pages
+    // holding its words, best first, until `checked` hits are found (0: all of them).
+    TextSearchResult Search(std::string_view query, std::size_t limit, std::size_t snippets,
+                            std::size_t checked = 0);
     // The snippet of one page for `query`; "" when it does not match.
     std::string Snippet(std::string_view query, std::string_view url);
 
-    static constexpr std::size_t kRanked = 2000;
     // Pages compressed without a dictionary before one is trained from them.
     static constexpr std::size_t kDictionaryPages = 1000;
     static constexpr std::size_t kDictionaryBytes = 112 * 1024;
@@ -110,11 +117,16 @@ class PageArchive {
     bool Migrate();
     bool LoadDictionaries();
     bool TrainDictionary();
-    // Drops from `rows` the pages whose text lacks one of `phrases` (each "words" or "words*").
-    void KeepWithPhrases(std::vector<std::pair<std::int64_t, double>>& rows,
-                         const std::vector<std::string>& phrases);
-    // Every page's URL by row, read once.
-    const std::unordered_map<std::int64_t, std::string>& Urls();
+    // Makes the compressor of the newest dictionary, training one when it is time.
+    bool PrepareWriter();
+    bool Store(const ArchivedPage& page, const std::string& body);
+    // Whether the text of page `id` holds all of `phrases` (each " words " or " words").
+    bool HasPhrases(std::int64_t id, const std::vector<std::string>& phrases);
+    // The snippet of page `id` for `terms` made here; nothing when the index must make it.
+    std::optional<std::string> QuickSnippet(std::int64_t id,
+                                            const std::vector<std::pair<std::string, bool>>& terms);
+    struct Memo;
+    const Memo* Memorized();
     bool Fail(const char* what);
 
     sqlite3* m_db = nullptr;
@@ -125,8 +137,7 @@ class PageArchive {
     // Rows, counted when first needed, until a dictionary is trained.
     static constexpr std::size_t kUnknown = SIZE_MAX, kNoTraining = SIZE_MAX - 1;
     std::size_t m_pages = kUnknown;
-    std::unordered_map<std::int64_t, std::string> m_urls;
-    bool m_urlsLoaded = false;
+    std::unique_ptr<Memo> m_memo;
 };
 
 // A page's text goes when no bookmark keeps its URL: not one of `doc`, not one deleted since its

@@ -159,10 +159,7 @@ void PageArchiver::Report(const std::string& url, int result, bool kept) {
 void PageArchiver::Flush() {
     if (m_pending.empty())
         return;
-    bool ok = m_archive.Begin();
-    for (const ArchivedPage& page : m_pending)
-        ok = ok && m_archive.Put(page);
-    ok = ok && m_archive.Commit();
+    bool ok = m_archive.Begin() && m_archive.Put(m_pending) && m_archive.Commit();
     if (!ok) {
         m_error = m_archive.Error();
         m_archive.Commit(); // ends a transaction a failed write left open, if any

@@ -51,35 +51,44 @@ int RunSearch(const Args& args, Io& io) {
         byUrl.emplace(doc.Bookmarks()[i].m_strURL, i);
 
     const std::string& query = args.Positional(1);
-    TextSearchResult result = archive.Search(query, 0, limit);
-    if (!result.error.empty()) {
-        io.err << kToolName << " search: " << result.error << "\n";
-        return kExitFailure;
-    }
+    // A phrase is checked in the text only until `limit` pages are found; when pages of no
+    // bookmark leave too few of them to print, the search runs again checking all.
     std::size_t printed = 0;
-    std::string line;
-    char score[32];
-    for (TextHit& hit : result.hits) {
-        const auto [first, last] = byUrl.equal_range(hit.url);
-        if (first == last)
-            continue;
-        if (hit.snippet.empty())
-            hit.snippet = archive.Snippet(query, hit.url);
-        std::snprintf(score, sizeof score, "%.6g", hit.score);
-        for (auto it = first; it != last && printed < limit; ++it, ++printed) {
-            const BookmarkRef b = doc.Bookmarks()[it->second];
-            line = score;
-            line += '\t';
-            AppendField(line, b.m_strName);
-            line += '\t';
-            AppendField(line, b.m_strURL);
-            line += '\t';
-            AppendField(line, hit.snippet);
-            line += '\n';
-            io.out << line;
+    for (const std::size_t checked : {limit, std::size_t{0}}) {
+        TextSearchResult result = archive.Search(query, 0, limit, checked);
+        if (!result.error.empty()) {
+            io.err << kToolName << " search: " << result.error << "\n";
+            return kExitFailure;
         }
-        if (printed >= limit)
+        std::string out, line;
+        char score[32];
+        printed = 0;
+        for (TextHit& hit : result.hits) {
+            const auto [first, last] = byUrl.equal_range(hit.url);
+            if (first == last)
+                continue;
+            if (hit.snippet.empty())
+                hit.snippet = archive.Snippet(query, hit.url);
+            std::snprintf(score, sizeof score, "%.6g", hit.score);
+            for (auto it = first; it != last && printed < limit; ++it, ++printed) {
+                const BookmarkRef b = doc.Bookmarks()[it->second];
+                line = score;
+                line += '\t';
+                AppendField(line, b.m_strName);
+                line += '\t';
+                AppendField(line, b.m_strURL);
+                line += '\t';
+                AppendField(line, hit.snippet);
+                line += '\n';
+                out += line;
+            }
+            if (printed >= limit)
+                break;
+        }
+        if (printed >= limit || result.unchecked == 0) {
+            io.out << out;
             break;
+        }
     }
     return kExitOk;
 }

@@ -37,7 +37,7 @@ class PageArchiveTest : public ::testing::Test {
         EXPECT_EQ(r.error, "") << query;
         std::vector<std::string> urls;
         for (const TextHit& hit : r.hits)
-            urls.push_back(hit.url);
+            urls.emplace_back(hit.url);
         return urls;
     }
     void AddSamples() {
@@ -68,6 +68,13 @@ TEST_F(PageArchiveTest, PagesAreKeptCompressedAndReplacedWholly) {
     EXPECT_EQ(page->fetched, 1700000000);
     EXPECT_EQ(Find("first"), Urls{}) << "the replaced text left the index";
     EXPECT_EQ(Find("second"), Urls{"http://a/"});
+    {
+        // Pages another connection archives are found by a search of this one.
+        PageArchive writer;
+        ASSERT_TRUE(writer.Open(Path("a.sqlite"), false));
+        ASSERT_TRUE(writer.Put({"http://b/", "", 1, "B", "second page"}));
+    }
+    EXPECT_EQ(Find("second").size(), 2u);
     EXPECT_FALSE(m_archive.Get("http://other/"));
     EXPECT_EQ(m_archive.FetchDates().at("http://a/"), 1700000000);
     EXPECT_EQ(m_archive.Verify(), "");
@@ -81,6 +88,8 @@ TEST_F(PageArchiveTest, QuerySyntax) {
     EXPECT_EQ(Find("CLUSTER pods"), Urls{"u:kube"}) << "words AND together, any case";
     EXPECT_EQ(Find("\"slow rise\""), Urls{"u:bread"});
     EXPECT_EQ(Find("\"rise slow\""), Urls{}) << "a phrase keeps its order";
+    EXPECT_EQ(Find("\"slow rise\" bread (sourdough OR pods) starter"), Urls{"u:bread"})
+        << "words after a phrase or parentheses";
     EXPECT_EQ(Find("\"LONG slow\""), Urls{"u:bread"}) << "case and punctuation between words";
     EXPECT_EQ(Find("\"starter long\""), Urls{}) << "a word between breaks the phrase";
     EXPECT_EQ(Find("kube*"), Urls{"u:kube"});
@@ -129,15 +138,21 @@ TEST_F(PageArchiveTest, PagesBeforeAndAfterTheDictionaryReadBackAndMatch) {
     };
     const std::size_t pages = PageArchive::kDictionaryPages + 50;
     ASSERT_TRUE(m_archive.Begin());
-    for (std::size_t i = 0; i < pages; ++i)
+    for (std::size_t i = 0; i <= PageArchive::kDictionaryPages; ++i)
         Add("u:" + std::to_string(i), "T", text(i));
+    // With the dictionary a batch is compressed on a second thread; one page of it is replaced.
+    std::vector<ArchivedPage> batch{{"u:0", "", 1, "T", "replaced"}};
+    for (std::size_t i = PageArchive::kDictionaryPages + 1; i < pages; ++i)
+        batch.push_back({"u:" + std::to_string(i), "", 1, "T", text(i)});
+    ASSERT_TRUE(m_archive.Put(batch)) << m_archive.Error();
     ASSERT_TRUE(m_archive.Commit());
     m_archive.Close();
     ASSERT_TRUE(m_archive.Open(Path("a.sqlite"), false)) << m_archive.Error();
-    for (const std::size_t i : {std::size_t{0}, pages / 2, pages - 1})
+    for (const std::size_t i : {std::size_t{1}, pages / 2, pages - 2, pages - 1})
         EXPECT_EQ(m_archive.Get("u:" + std::to_string(i))->text, text(i)) << i;
+    EXPECT_EQ(m_archive.Get("u:0")->text, "replaced");
     EXPECT_EQ(Find("page" + std::to_string(pages - 1)), Urls{"u:" + std::to_string(pages - 1)});
-    EXPECT_EQ(Find("\"alpha beta\"").size(), pages);
+    EXPECT_EQ(Find("\"alpha beta\"").size(), pages - 1);
     EXPECT_EQ(Find("\"beta alpha\"").size(), 0u) << "both words in every page, not in this order";
     EXPECT_EQ(m_archive.Verify(), "");
 }
@@ -241,4 +256,41 @@ TEST_F(PageArchiveTest, AWriterKilledMidBatchLeavesAConsistentArchive) {
     EXPECT_EQ(count % 20, 0u) << "whole batches only";
     EXPECT_EQ(after.Verify(), "");
     EXPECT_EQ(after.Search("words", 0, 0).hits.size(), count);
+}
+
+TEST_F(PageArchiveTest, TheFirstScreenAgreesWithTheIndexOwnEvaluation) {
+    // Pages of a small vocabulary, so that words repeat within and across pages, with
+    // sentences, capitals and punctuation; snippets and phrase checks made here must match
+    // what the index makes, and stopping early must not change the hits found.
+    const char* words[] = {"alpha", "beta", "gamma", "delta", "omega",  "kappa",
+                           "sigma", "zeta", "theta", "iota",  "lambda", "rho"};
+    std::uint32_t seed = 1;
+    const auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int p = 0; p < 120; ++p) {
+        std::string text, title = std::string(words[next() % 12]) + " " + words[next() % 12];
+        const int length = 5 + static_cast<int>(next() % 80);
+        for (int w = 0; w < length; ++w) {
+            std::string word = words[next() % 12];
+            if (next() % 9 == 0)
+                word[0] = static_cast<char>(word[0] - 32);
+            text += word + (next() % 7 == 0 ? ". " : next() % 11 == 0 ? ": " : " ");
+        }
+        Add("u:" + std::to_string(p), p % 10 ? title : "", text);
+    }
+    for (const char* query : {"gamma", "Beta zeta", "lamb*", "(iota OR rho) NOT alpha",
+                              "\"sigma theta\"", "\"kappa kappa\" omega", "gamma sigma rho"}) {
+        const TextSearchResult all = m_archive.Search(query, 0, 1000);
+        ASSERT_EQ(all.error, "") << query;
+        ASSERT_FALSE(all.hits.empty()) << query;
+        for (const TextHit& hit : all.hits)
+            EXPECT_EQ(hit.snippet, m_archive.Snippet(query, hit.url)) << query << " " << hit.url;
+        // A phrase is checked until three hits are found; other queries are not cut short.
+        const TextSearchResult first = m_archive.Search(query, 0, 0, 3);
+        ASSERT_GE(first.hits.size(), std::min<std::size_t>(3, all.hits.size())) << query;
+        ASSERT_LE(first.hits.size(), all.hits.size()) << query;
+        for (std::size_t i = 0; i < first.hits.size(); ++i)
+            EXPECT_EQ(first.hits[i].url, all.hits[i].url) << query;
+        EXPECT_GE(first.unchecked, all.hits.size() - first.hits.size()) << query;
+        EXPECT_EQ(all.unchecked, 0u);
+    }
 }

@@ -13,7 +13,9 @@
 namespace brindle {
 
 namespace {
-// Snippets made with the search itself; the others when their row is shown.
+// Snippets made with the search itself; the others when their row is shown. A phrase is
+// checked in the text of the best pages holding its words until as many hits are found: checking
+// all of them may take seconds, too long for a keystroke.
 constexpr std::size_t kFirstSnippets = 50;
 } // namespace
 
@@ -42,7 +44,7 @@ std::vector<std::uint32_t> TextSearchController::Search(std::string_view query) 
         emit message(tr("No pages of this document are archived (Tool > Archive Pages)."));
         return hits;
     }
-    const TextSearchResult result = m_archive.Search(query, 0, kFirstSnippets);
+    const TextSearchResult result = m_archive.Search(query, 0, kFirstSnippets, kFirstSnippets);
     if (!result.error.empty()) {
         emit message(QString::fromStdString(result.error));
         return hits;
@@ -65,7 +67,13 @@ std::vector<std::uint32_t> TextSearchController::Search(std::string_view query) 
         if (!result.hits[r].snippet.empty())
             m_snippets.emplace(b, QString::fromStdString(result.hits[r].snippet));
     }
-    emit message(tr("Archived pages that match: %1").arg(result.hits.size()));
+    if (result.unchecked > 0)
+        emit message(tr("Archived pages that match: %1 found, %2 more hold the words of the phrase "
+                        "but were not checked (brindle-cli search checks them all)")
+                         .arg(result.hits.size())
+                         .arg(result.unchecked));
+    else
+        emit message(tr("Archived pages that match: %1").arg(result.hits.size()));
     return hits;
 }
 
