@@ -87,11 +87,12 @@ void ReadBookmarks(ArchiveReader& ar, BookmarkList& out) {
 }
 
 // The bookmark array, keeping only what `filter` chooses. Records are looked at in batches of
-// about a megabyte with only the texts the filter needs, their bytes kept meanwhile; the chosen
+// up to a megabyte with only the texts the filter needs, their bytes kept meanwhile; the chosen
 // ones are then read whole from those bytes. A search of a large file thus converts and keeps
 // the texts of its hits only.
 void ReadBookmarks(ArchiveReader& ar, BookmarkList& out, const BookmarkFilter& filter) {
     constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+    constexpr std::size_t kBatchEnd = 4096;
     BookmarkList batch;
     std::vector<std::size_t> bounds; // start and end of each record's bytes, from the mark
     std::vector<std::uint32_t> keep;
@@ -118,7 +119,8 @@ void ReadBookmarks(ArchiveReader& ar, BookmarkList& out, const BookmarkFilter& f
             bounds.push_back(ar.Marked().size());
             ReadBookmarkSlots(ar, batch, filter.slotMask);
             bounds.push_back(ar.Marked().size());
-            if (bounds.back() >= kBatchBytes)
+            // A batch also ends where the buffer does, so that refilling it moves few bytes.
+            if (bounds.back() >= kBatchBytes || ar.Buffered() < kBatchEnd)
                 flush();
         });
     flush();

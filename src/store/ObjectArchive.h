@@ -77,6 +77,8 @@ class ArchiveReader {
     void SkipString() { (void)ReadRawString(); }
     // An element count: uint16, or 0xFFFF and a uint32.
     std::uint64_t ReadCount();
+    // Bytes read from the source and not yet taken.
+    std::size_t Buffered() const { return static_cast<std::size_t>(m_end - m_cur); }
     // Bytes not yet read.
     std::uint64_t Remaining() const {
         return static_cast<std::uint64_t>(m_end - m_cur) + m_sourceLeft;
