@@ -198,9 +198,19 @@ void ResultOrder::ComputeRanks(const Bookmarks& bookmarks, int field) {
         }
         keys.clear();
         keys.reserve(count[p]);
-        for (std::uint32_t i = 0; i < n; ++i)
+        // A part's bookmarks lie scattered: their records, then their texts, are fetched ahead.
+        constexpr std::uint32_t kAhead = 64;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            if (!part.empty() && i + 2 * kAhead < n && inPart(i + 2 * kAhead)) {
+                const char* r = reinterpret_cast<const char*>(&bookmarks.Record(i + 2 * kAhead));
+                __builtin_prefetch(r);
+                __builtin_prefetch(r + sizeof(BookmarkRecord) - 1);
+            }
+            if (!part.empty() && slot >= 0 && i + kAhead < n && inPart(i + kAhead))
+                __builtin_prefetch(bookmarks.Record(i + kAhead).Text(slot).data());
             if (inPart(i))
                 keys.push_back(keyOf(i));
+        }
         std::sort(keys.begin(), keys.end(), KeyBefore);
         for (std::size_t k = 0; k < keys.size(); ++k) {
             if (ranked && (k == 0 || CompareKeys(keys[k - 1], keys[k]) != 0))
