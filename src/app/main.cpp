@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
 
 int main(int argc, char** argv) {
     // Answered before Qt starts, so that it works without a display.
@@ -19,6 +22,12 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+#ifdef M_MMAP_THRESHOLD
+    // Blocks of a megabyte and more (a large document's hit lists and sort scratch) get pages
+    // of their own, given back when freed, instead of staying in the heap as the allocator's
+    // rising threshold would leave them.
+    (void)mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brindle"));
     QApplication::setApplicationVersion(QString::fromLatin1(brindle::Version()));

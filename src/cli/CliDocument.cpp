@@ -20,8 +20,9 @@ bool LockDocument(DocumentLock& lock, const std::string& path, std::ostream& err
     return true;
 }
 
-bool OpenDocument(CBrindleDoc& doc, const std::string& path, std::ostream& err) {
-    const ArchiveResult result = OpenDocumentFile(doc, path);
+bool OpenDocument(CBrindleDoc& doc, const std::string& path, std::ostream& err,
+                  const BookmarkFilter* filter) {
+    const ArchiveResult result = OpenDocumentFile(doc, path, filter);
     if (!result)
         err << result.message << "\n";
     return result.ok;

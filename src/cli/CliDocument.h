@@ -11,7 +11,8 @@ class CBrindleDoc;
 
 namespace brindle {
 class DocumentLock;
-}
+struct BookmarkFilter;
+} // namespace brindle
 
 namespace brindle::cli {
 
@@ -20,8 +21,10 @@ namespace brindle::cli {
 // on `err`, when another writer kept it for the whole wait.
 bool LockDocument(DocumentLock& lock, const std::string& path, std::ostream& err);
 
-// Opens FILE as the program's Open does (the document's previous contents are replaced).
-bool OpenDocument(CBrindleDoc& doc, const std::string& path, std::ostream& err);
+// Opens FILE as the program's Open does (the document's previous contents are replaced). With
+// a filter only the bookmarks it chooses are kept.
+bool OpenDocument(CBrindleDoc& doc, const std::string& path, std::ostream& err,
+                  const BookmarkFilter* filter = nullptr);
 
 // Writes the document to FILE without backups (as Save As does); atomic.
 bool SaveDocumentAs(CBrindleDoc& doc, const std::string& path, std::ostream& err);

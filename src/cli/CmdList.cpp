@@ -93,17 +93,24 @@ int RunList(const Args& args, Io& io) {
         columns = *parsed;
     }
 
-    CBrindleDoc doc;
-    if (!OpenDocument(doc, args.Positional(0), io.err))
-        return kExitFailure;
-    doc.SetHitsOnly(true);
     // The options replace the file's search state for this run (nothing is saved).
-    doc.SetSearchMode(args.Has("--string") ? kSearchString : kSearchKeyword);
-    doc.SetPartialMatch(!args.Has("--no-partial"));
-    doc.SetSortOrder(sortColumn, !args.Has("--descending"));
-    doc.SetStringFields(fields);
-    doc.SetMatchCase(args.Has("--match-case"));
-    doc.Search(args.Value("--query").value_or(""), args.Has("--match-case"), fields);
+    CBrindleDoc doc;
+    auto configure = [&] {
+        doc.SetHitsOnly(true);
+        doc.SetSearchMode(args.Has("--string") ? kSearchString : kSearchKeyword);
+        doc.SetPartialMatch(!args.Has("--no-partial"));
+        doc.SetSortOrder(sortColumn, !args.Has("--descending"));
+        doc.SetStringFields(fields);
+        doc.SetMatchCase(args.Has("--match-case"));
+    };
+    const std::string query = args.Value("--query").value_or("");
+    configure();
+    // Only the hits are read whole: the search runs again over them to order them.
+    const auto filter = doc.SearchFilter(query, args.Has("--match-case"), fields);
+    if (!OpenDocument(doc, args.Positional(0), io.err, filter ? &*filter : nullptr))
+        return kExitFailure;
+    configure();
+    doc.Search(query, args.Has("--match-case"), fields);
 
     std::string buffer;
     std::string line;

@@ -56,6 +56,17 @@ void TextChunks::ReleaseAll() {
     m_chunks.clear();
 }
 
+void TextChunks::Reuse() {
+    if (m_chunks.empty())
+        return;
+    for (std::size_t k = 1; k < m_chunks.size(); ++k)
+        ::munmap(m_chunks[k].data, m_chunks[k].size);
+    m_chunks.resize(1);
+    m_chunkStart = m_cur = m_block = m_chunks[0].data;
+    m_end = m_chunkStart + m_chunks[0].size;
+    m_used = 0;
+}
+
 void TextChunks::Grow(std::size_t need) {
     const std::size_t block = static_cast<std::size_t>(m_cur - m_block);
     if (need > std::numeric_limits<std::size_t>::max() / 2 - block)

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -57,6 +58,10 @@ class TextChunks {
     // Start of the finished block; its size is the bytes appended since Begin.
     const char* Finish() { return m_block; }
     std::size_t BlockSize() const { return static_cast<std::size_t>(m_cur - m_block); }
+
+    // Takes every byte back: the first chunk is handed out again, the others are released.
+    // Whatever referred to the texts must be gone.
+    void Reuse();
 
     // Bytes handed out so far (including blocks abandoned by a move).
     std::size_t Used() const { return m_used + static_cast<std::size_t>(m_cur - m_chunkStart); }
@@ -254,6 +259,14 @@ class BookmarkList {
     std::vector<BookmarkRecord> m_records;
     std::shared_ptr<BookmarkStorage> m_storage;
     bool m_unindexed = false; // some record may lack kIdsReady
+};
+
+// Chooses the bookmarks to keep while reading: from a batch of bookmarks read with only the
+// texts `slotMask` names (bit k for slot k; the other texts are empty), `select` appends the
+// indices of those to keep, ascending.
+struct BookmarkFilter {
+    std::uint8_t slotMask = 0;
+    std::function<void(const BookmarkList& batch, std::vector<std::uint32_t>& keep)> select;
 };
 
 } // namespace brindle

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -192,6 +193,11 @@ class CBrindleDoc {
     // Only the hits of a search or two are wanted (the command line): keyword searches read the
     // texts where they lie instead of copying them for later keystrokes, and build no dictionary.
     void SetHitsOnly(bool on) { m_bHitsOnly = on; }
+    // What Search(text, matchCase, fieldMask) in the current mode finds, as a filter for reading
+    // a file (one bookmark's match never depends on the others): none when every bookmark is
+    // a hit or the search needs more than the file (text search).
+    std::optional<brindle::BookmarkFilter> SearchFilter(std::string_view text, bool matchCase,
+                                                        std::uint8_t fieldMask) const;
     // Text search over archived pages: while set (in string mode, whose hit list it fills; the
     // file keeps only keyword or string mode), a search asks `search` for the hits in its own
     // order of relevance. Unset: the string search again.

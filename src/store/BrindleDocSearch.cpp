@@ -76,6 +76,35 @@ void CBrindleDoc::Search(std::string_view text, bool matchCase, std::uint8_t fie
     RefreshViews();
 }
 
+std::optional<brindle::BookmarkFilter>
+CBrindleDoc::SearchFilter(std::string_view text, bool matchCase, std::uint8_t fieldMask) const {
+    using brindle::BookmarkList;
+    using brindle::BookmarkRecord;
+    if (m_nSearchMode == kSearchKeyword) {
+        const std::string query = brindle::Trim(brindle::ToLower(text));
+        if (query.empty())
+            return std::nullopt;
+        bool trailingDot = false;
+        auto terms = brindle::KeywordQuery::SplitTerms(query, &trailingDot);
+        const bool partialLast = m_bPartialMatch && !trailingDot;
+        return brindle::BookmarkFilter{
+            1u << BookmarkRecord::kKeywords,
+            [terms = std::move(terms), partialLast,
+             evaluator = brindle::KeywordQuery()](const BookmarkList& batch, Hits& keep) mutable {
+                keep = evaluator.Evaluate(terms, AllIndices(batch.size()), partialLast,
+                                          brindle::BookmarkKeywordTexts(batch));
+            }};
+    }
+    const std::string_view needle = brindle::TrimView(text);
+    if (m_textSearch || needle.empty())
+        return std::nullopt;
+    const auto mask = static_cast<std::uint8_t>(fieldMask & kSearchAllFields);
+    return brindle::BookmarkFilter{mask, [matcher = brindle::StringMatcher(needle, matchCase),
+                                          mask](const BookmarkList& batch, Hits& keep) {
+                                       brindle::SearchIndex::ScanFields(batch, matcher, mask, keep);
+                                   }};
+}
+
 void CBrindleDoc::RerunLastSearch() {
     const std::string text = m_strLastSearch; // Search overwrites it
     Search(text, m_bLastMatchCase != 0, m_byLastFields);

@@ -34,6 +34,8 @@ BrxTime ReadInterval(ArchiveReader& ar) {
     return static_cast<BrxTime>(v);
 }
 
+void ReadBookmarkSlots(ArchiveReader& ar, BookmarkList& list, std::uint8_t slots);
+
 // The document's stored state and records, read completely before anything is replaced.
 struct DocumentContent {
     DocumentSummary head; // the header's fields (its counts stay unused)
@@ -84,6 +86,47 @@ void ReadBookmarks(ArchiveReader& ar, BookmarkList& out) {
         [&] { ReadBookmark(ar, out); });
 }
 
+// The bookmark array, keeping only what `filter` chooses. Records are looked at in batches of
+// up to a megabyte with only the texts the filter needs, their bytes kept meanwhile; the chosen
+// ones are then read whole from those bytes. A search of a large file thus converts and keeps
+// the texts of its hits only.
+void ReadBookmarks(ArchiveReader& ar, BookmarkList& out, const BookmarkFilter& filter) {
+    constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+    constexpr std::size_t kBatchEnd = 4096;
+    BookmarkList batch;
+    std::vector<std::size_t> bounds; // start and end of each record's bytes, from the mark
+    std::vector<std::uint32_t> keep;
+    auto flush = [&] {
+        if (!batch.empty()) {
+            keep.clear();
+            filter.select(batch, keep);
+            const std::string_view bytes = ar.Marked();
+            for (const std::uint32_t k : keep) {
+                ArchiveReader one(bytes.substr(bounds[2 * k], bounds[2 * k + 1] - bounds[2 * k]));
+                ReadBookmark(one, out);
+            }
+            batch.clear();
+            batch.Storage().text.Reuse();
+            batch.Storage().textGarbage = 0;
+        }
+        bounds.clear();
+        ar.Mark();
+    };
+    ar.Mark();
+    ReadObjects(
+        ar, ArchiveClass::Bookmark, [](std::size_t) {},
+        [&] {
+            bounds.push_back(ar.Marked().size());
+            ReadBookmarkSlots(ar, batch, filter.slotMask);
+            bounds.push_back(ar.Marked().size());
+            // A batch also ends where the buffer does, so that refilling it moves few bytes.
+            if (bounds.back() >= kBatchBytes || ar.Buffered() < kBatchEnd)
+                flush();
+        });
+    flush();
+    ar.Unmark();
+}
+
 void ReadHeader(ArchiveReader& ar, DocumentSummary& h) {
     (void)ar.ReadI32(); // the first copy of the search mode; the second one is kept
     h.stringFields = ar.ReadU8();
@@ -95,12 +138,17 @@ void ReadHeader(ArchiveReader& ar, DocumentSummary& h) {
     h.sortColumn = ar.ReadI32();
 }
 
-DocumentContent ReadContent(ArchiveReader& ar, std::uint64_t size) {
+DocumentContent ReadContent(ArchiveReader& ar, std::uint64_t size,
+                            const BookmarkFilter* filter = nullptr) {
     DocumentContent c;
-    // The texts take about the file's size: one chunk for all of them.
-    c.bookmarks.Storage().text.Expect(static_cast<std::size_t>(size) + 4096);
     ReadHeader(ar, c.head);
-    ReadBookmarks(ar, c.bookmarks);
+    if (filter) {
+        ReadBookmarks(ar, c.bookmarks, *filter);
+    } else {
+        // The texts take about the file's size: one chunk for all of them.
+        c.bookmarks.Storage().text.Expect(static_cast<std::size_t>(size) + 4096);
+        ReadBookmarks(ar, c.bookmarks);
+    }
     ReadArray(ar, ArchiveClass::Macro, c.macros, ReadMacro);
     ReadArray(ar, ArchiveClass::Schedule, c.schedules, ReadSchedule);
     return c;
@@ -211,7 +259,10 @@ void WriteBookmark(ArchiveWriter& ar, const BookmarkRef& b) {
     WriteBookmark(ar, b, false);
 }
 
-void ReadBookmark(ArchiveReader& ar, BookmarkList& list) {
+namespace {
+// A bookmark onto the end of `list` with only the texts of `slots`; the others are passed over
+// and left empty.
+void ReadBookmarkSlots(ArchiveReader& ar, BookmarkList& list, std::uint8_t slots) {
     TextChunks& text = list.Storage().text;
     BookmarkRecord r;
     std::uint16_t flags = 0;
@@ -219,12 +270,17 @@ void ReadBookmark(ArchiveReader& ar, BookmarkList& list) {
     text.Begin();
     // Each text goes into the record's block at once: the next read may reuse the buffer.
     auto readText = [&](int slot) {
-        bool ascii = true;
-        const std::string_view v = ar.ReadStringView(ascii);
-        text.Append(v);
+        std::string_view v;
+        if (slots & (1u << slot)) {
+            bool ascii = true;
+            v = ar.ReadStringView(ascii);
+            text.Append(v);
+            if (!ascii)
+                flags |= BookmarkList::TextFlags(v);
+        } else {
+            ar.SkipString();
+        }
         text.AppendZero();
-        if (!ascii)
-            flags |= BookmarkList::TextFlags(v);
         offset += v.size();
         if (offset > 0xFFFFFFF0u)
             throw std::bad_alloc(); // one record's texts beyond 4 GiB
@@ -246,6 +302,11 @@ void ReadBookmark(ArchiveReader& ar, BookmarkList& list) {
     r.text = text.Finish();
     r.flags = flags;
     list.AppendUnindexed(r);
+}
+} // namespace
+
+void ReadBookmark(ArchiveReader& ar, BookmarkList& list) {
+    ReadBookmarkSlots(ar, list, 0x7F);
 }
 
 void WriteMacro(ArchiveWriter& ar, const CMacro& m) {
@@ -362,11 +423,12 @@ template <typename Read> ArchiveResult WithFileReader(const std::string& path, R
 }
 } // namespace
 
-ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path) {
+ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path,
+                               const BookmarkFilter* filter) {
     return WithFileReader(path, [&](int fd, std::uint64_t size) {
         return ReadWith(doc, [&] {
             ArchiveReader ar(fd, size);
-            return ReadContent(ar, size);
+            return ReadContent(ar, size, filter);
         });
     });
 }
@@ -387,10 +449,11 @@ ArchiveResult ReadDocumentSummaryFile(const std::string& path, DocumentSummary& 
     });
 }
 
-ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path) {
+ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path,
+                               const BookmarkFilter* filter) {
     doc.DeleteContents();
     doc.SetModifiedFlag(true); // dirty while reading
-    ArchiveResult result = ReadDocumentFile(doc, path);
+    ArchiveResult result = ReadDocumentFile(doc, path, filter);
     if (!result) {
         doc.DeleteContents();
         doc.SetModifiedFlag(false);

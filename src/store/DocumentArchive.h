@@ -21,6 +21,7 @@ namespace brindle {
 class ArchiveReader;
 class ArchiveWriter;
 class BookmarkList;
+struct BookmarkFilter;
 
 // The outcome of reading or writing: on failure, the text the system shows ("Unexpected file
 // format.", a file-error text with the file name, "Failed to open document.", ...).
@@ -54,7 +55,9 @@ std::string DocumentToBytes(const CBrindleDoc& doc);
 // caches are invalidated; the modified flag is left cleared. On failure nothing is changed.
 // Extra bytes after the schedule array are ignored.
 ArchiveResult ReadDocumentBytes(CBrindleDoc& doc, std::string_view bytes);
-ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path);
+// With a filter, only the bookmarks it chooses are kept (in file order).
+ArchiveResult ReadDocumentFile(CBrindleDoc& doc, const std::string& path,
+                               const BookmarkFilter* filter = nullptr);
 
 // The stored state and record counts of a document file, read without keeping the records'
 // texts (what `brindle-cli info` prints). A damaged file fails here with the message opening
@@ -77,7 +80,8 @@ ArchiveResult ReadDocumentSummaryFile(const std::string& path, DocumentSummary& 
 // Opening a document: DeleteContents, then read the file.
 // After a failure the collection is empty (schedules stay, as DeleteContents leaves them), the
 // modified flag is cleared and every view is told to rebuild.
-ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path);
+ArchiveResult OpenDocumentFile(CBrindleDoc& doc, const std::string& path,
+                               const BookmarkFilter* filter = nullptr);
 
 // Writes the document to `path` through a temporary file and a rename; the previous file stays
 // intact on any failure. The modified flag is not touched.

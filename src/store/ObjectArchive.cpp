@@ -55,24 +55,40 @@ ArchiveReader::ArchiveReader(std::string_view bytes)
 }
 
 ArchiveReader::ArchiveReader(int fd, std::uint64_t size)
-    : m_sourceLeft(size), m_fd(fd), m_buffer(new char[kReadBufferSize]) {
+    : m_sourceLeft(size), m_fd(fd), m_buffer(new char[kReadBufferSize]),
+      m_bufferSize(kReadBufferSize) {
     m_cur = m_end = m_buffer.get();
     m_loaded.push_back(0);
 }
 
 ArchiveReader::~ArchiveReader() = default;
 
-// Makes at least n (at most the buffer size) bytes available in the window.
+// Makes at least n (at most the buffer size) bytes available in the window; under a mark the
+// buffer keeps the marked bytes too, growing when they and n do not fit.
 void ArchiveReader::Refill(std::size_t n) {
-    if (m_fd < 0 || n > kReadBufferSize || n > Remaining())
+    if (m_fd < 0 || n > Remaining())
         throw ArchiveFormatError{};
+    const char* from = m_mark ? m_mark : m_cur;
+    const auto kept = static_cast<std::size_t>(m_cur - from);
+    std::size_t have = static_cast<std::size_t>(m_end - from);
+    if (kept + n > m_bufferSize) {
+        if (!m_mark)
+            throw ArchiveFormatError{};
+        const std::size_t size = std::max(2 * m_bufferSize, kept + n);
+        std::unique_ptr<char[]> bigger(new char[size]);
+        std::memcpy(bigger.get(), from, have);
+        m_buffer = std::move(bigger);
+        m_bufferSize = size;
+    } else {
+        std::memmove(m_buffer.get(), from, have);
+    }
     char* buf = m_buffer.get();
-    std::size_t have = static_cast<std::size_t>(m_end - m_cur);
-    std::memmove(buf, m_cur, have);
-    m_cur = buf;
-    while (have < n) {
+    if (m_mark)
+        m_mark = buf;
+    m_cur = buf + kept;
+    while (have < kept + n) {
         const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kReadBufferSize - have, m_sourceLeft));
+            static_cast<std::size_t>(std::min<std::uint64_t>(m_bufferSize - have, m_sourceLeft));
         const ssize_t got = ::read(m_fd, buf + have, want);
         if (got < 0) {
             if (errno == EINTR)
@@ -85,8 +101,6 @@ void ArchiveReader::Refill(std::size_t n) {
         m_sourceLeft -= static_cast<std::uint64_t>(got);
     }
     m_end = buf + have;
-    if (have < n)
-        throw ArchiveFormatError{};
 }
 
 void ArchiveReader::ReadBytes(char* dst, std::size_t n) {
@@ -160,6 +174,8 @@ ArchiveReader::RawString ArchiveReader::ReadRawString() {
         throw ArchiveFormatError{};
     const auto size = static_cast<std::size_t>(bytes);
     const char* data;
+    if (m_mark)
+        Need(size); // a marked stretch stays in the buffer whole
     if (static_cast<std::size_t>(m_end - m_cur) >= size) {
         data = m_cur;
         m_cur += size;

@@ -77,6 +77,8 @@ class ArchiveReader {
     void SkipString() { (void)ReadRawString(); }
     // An element count: uint16, or 0xFFFF and a uint32.
     std::uint64_t ReadCount();
+    // Bytes read from the source and not yet taken.
+    std::size_t Buffered() const { return static_cast<std::size_t>(m_end - m_cur); }
     // Bytes not yet read.
     std::uint64_t Remaining() const {
         return static_cast<std::uint64_t>(m_end - m_cur) + m_sourceLeft;
@@ -90,6 +92,14 @@ class ArchiveReader {
     // Reads one object element's tag (and its class record, if one follows). For a new object
     // the caller then reads the object's fields.
     Element ReadElement();
+
+    // Keeps every byte read from here on in memory until the next Mark or Unmark, so that a
+    // stretch of records can be looked at first and read again from Marked() (the buffer grows
+    // to hold it).
+    void Mark() { m_mark = m_cur; }
+    void Unmark() { m_mark = nullptr; }
+    // The bytes from the mark to the read position (valid until the next read).
+    std::string_view Marked() const { return {m_mark, static_cast<std::size_t>(m_cur - m_mark)}; }
 
   private:
     void Need(std::size_t n) {
@@ -113,9 +123,11 @@ class ArchiveReader {
 
     const char* m_cur = nullptr;
     const char* m_end = nullptr;
+    const char* m_mark = nullptr;
     std::uint64_t m_sourceLeft = 0; // bytes of the file not yet pulled into the buffer
     int m_fd = -1;
     std::unique_ptr<char[]> m_buffer;
+    std::size_t m_bufferSize = 0;
     std::vector<char> m_scratch;
     std::string m_converted;
     // Room for the UTF-8 of a 16-bit string, reused from one string to the next.

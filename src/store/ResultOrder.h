@@ -40,9 +40,8 @@ class ResultOrder {
 
     bool m_valid = false;
     int m_field = -1;
-    std::vector<std::uint32_t> m_rank;  // dense rank of each bookmark on m_field
-    std::uint32_t m_rankCount = 0;      // number of distinct ranks
-    std::vector<std::uint32_t> m_count; // scratch for the counting sort
+    std::vector<std::uint32_t> m_rank; // dense rank of each bookmark on m_field
+    std::uint32_t m_rankCount = 0;     // number of distinct ranks
 };
 
 } // namespace brindle

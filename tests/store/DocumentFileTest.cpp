@@ -75,6 +75,79 @@ TEST(DocumentFileIo, RoundTripThroughAFile) {
     EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"web.brx"});
 }
 
+// The hits of a search in result order, every field of each.
+std::string SearchedList(CBrindleDoc& doc, int mode, bool partial, const std::string& query,
+                         bool matchCase, std::uint8_t fields) {
+    doc.SetHitsOnly(true);
+    doc.SetSearchMode(mode);
+    doc.SetPartialMatch(partial);
+    doc.Search(query, matchCase, fields);
+    std::string out;
+    for (std::uint32_t i : doc.ActiveHits()) {
+        for (int f = 0; f < kFieldCount; ++f)
+            out += doc.GetFieldText(i, f) + '\t';
+        out += '\n';
+    }
+    return out;
+}
+
+TEST(DocumentFileIo, ReadingOnlyASearchsHitsFindsWhatTheWholeReadFinds) {
+    TempDirectory dir;
+    CBrindleDoc doc;
+    // Over a megabyte, so that the records are looked at in several batches; a third of them
+    // with texts in the 16-bit form.
+    const char* const words[] = {
+        "python",           "caf\xC3\xA9", "\xD0\xBF\xD1\x80\xD0\xB8", "\xE6\x97\xA5\xE6\x9C\xAC",
+        "\xF0\x9F\x98\x80", "rust"};
+    std::vector<CBookmark> marks;
+    for (int i = 0; i < 12000; ++i) {
+        const std::string a = words[i % 6], b = words[(i / 6) % 6];
+        marks.emplace_back("Title " + a + " " + std::to_string(i % 97),
+                           "http://example.com/" + b + "/" + std::to_string(i), a + " " + b,
+                           "Description " + std::string(i % 120, 'd'), i % 3 ? "" : "Notes " + b, 0,
+                           kNoSchedule, kStatusWaiting, 933279936 + i % 500, 0, 0, 0);
+    }
+    testutil::AppendAsRead(doc, marks);
+    doc.SetFieldText(7, kFieldNotes, std::string(300000, 'n'));            // longer than the buffer
+    doc.SetFieldText(9, kFieldNotes, "python " + std::string(70000, 'n')); // a hit, as long
+    const std::string path = dir.File("web.brx");
+    ASSERT_TRUE(brindle::WriteDocumentFile(doc, path));
+
+    struct Case {
+        int mode;
+        bool partial;
+        std::string query;
+        bool matchCase;
+        std::uint8_t fields;
+    };
+    const Case cases[] = {{kSearchKeyword, true, "python", false, kSearchAllFields},
+                          {kSearchKeyword, true, "Pyth", false, kSearchAllFields},
+                          {kSearchKeyword, false, "pyth", false, kSearchAllFields},
+                          {kSearchKeyword, true, "rust | caf\xC3\xA9 ! python", false, 0},
+                          {kSearchKeyword, true, "\xD0\xBF\xD1\x80\xD0\xB8. rust", false, 0},
+                          {kSearchKeyword, true, "nothing", false, 0},
+                          {kSearchString, true, "\xD0\x9F\xD0\xA0\xD0\x98", false, 1},
+                          {kSearchString, true, "Title", true, kSearchAllFields},
+                          {kSearchString, true, "python", false, 16},
+                          {kSearchString, true, "\xF0\x9F\x98\x80", false, 2},
+                          {kSearchString, true, "e", false, 0}};
+    CBrindleDoc whole;
+    ASSERT_TRUE(brindle::ReadDocumentFile(whole, path));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query);
+        const std::string expected =
+            SearchedList(whole, c.mode, c.partial, c.query, c.matchCase, c.fields);
+        CBrindleDoc hits;
+        hits.SetSearchMode(c.mode);
+        hits.SetPartialMatch(c.partial);
+        const auto filter = hits.SearchFilter(c.query, c.matchCase, c.fields);
+        ASSERT_TRUE(filter);
+        ASSERT_TRUE(brindle::ReadDocumentFile(hits, path, &*filter));
+        EXPECT_EQ(hits.Bookmarks().size(), whole.ActiveHits().size());
+        EXPECT_EQ(SearchedList(hits, c.mode, c.partial, c.query, c.matchCase, c.fields), expected);
+    }
+}
+
 TEST(DocumentFileIo, FileErrorTexts) {
     TempDirectory dir;
     CBrindleDoc doc;

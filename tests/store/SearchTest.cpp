@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -248,3 +249,34 @@ TEST_F(SearchTest, MatchesSearchRechecksOneBookmark) {
 }
 
 } // namespace
+
+// A large collection is ranked a part at a time; the order must be the one a stable sort by
+// the field gives, with many equal values and texts alike in their first sixteen bytes.
+TEST(ResultOrderTest, RankedOrderOfALargeCollectionIsTheStableSortByTheField) {
+    brindle::BookmarkList list;
+    const std::string common = "https://www.example.com/path/";
+    for (std::uint32_t i = 0; i < 70000; ++i) {
+        const std::uint32_t h = i * 2654435761u;
+        std::string name = i % 7 == 0 ? "Same name" : "Name " + std::to_string(h % 5000);
+        if (i % 11 == 0)
+            name = name.substr(0, h % 4); // empty, or a prefix of others
+        list.push_back(CBookmark(name, common + std::to_string(h % 30000), "", "", "",
+                                 static_cast<std::uint16_t>(h >> 31), kNoSchedule, kStatusWaiting,
+                                 933279936 + h % 100, 0, 0, 0));
+    }
+    std::vector<std::uint32_t> all(list.size());
+    for (std::uint32_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    for (const int field : {kFieldName, kFieldURL, kFieldAddDate, kFieldStatusChecking}) {
+        brindle::ResultOrder order;
+        for (const bool ascending : {true, false}) {
+            std::vector<std::uint32_t> expected = all, hits = all;
+            std::stable_sort(expected.begin(), expected.end(), [&](auto x, auto y) {
+                const int c = brindle::CompareByField(list.Record(x), list.Record(y), field);
+                return ascending ? c < 0 : c > 0;
+            });
+            order.Order(hits, list, field, ascending);
+            EXPECT_EQ(hits, expected) << field << " " << ascending;
+        }
+    }
+}
