@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/archive/ArchivePagesController.h"
 
+#include "archive/FetchWindow.h"
 #include "archive/PageArchive.h"
 #include "archive/PageArchiver.h"
 #include "platform/net/PageFetchers.h"
@@ -58,8 +59,18 @@ bool ArchivePagesController::Start(const std::vector<std::uint32_t>& bookmarks) 
     }
     DropTextsOfGoneBookmarks(*m_archive, m_doc, path);
     m_fetcher = std::make_unique<HttpPageFetcher>(SessionSettings::FromPreferences(m_doc.Prefs()));
+    // Pages go through a window as the command line's do, so that a host with many pages is kept
+    // as busy as its limits allow instead of waiting for its turn among all the others.
+    CurlEngine& engine = m_fetcher->Engine();
+    m_window = std::make_unique<FetchWindow>(
+        *m_fetcher, static_cast<std::size_t>(engine.Limits().maxConnections), &CurlEngine::HostKey,
+        [&engine](const std::string& host) { return engine.HostBusy(host); });
+    m_hostFreed = connect(&engine, &CurlEngine::hostFreed, this, [this] {
+        if (m_window)
+            m_window->Refill();
+    });
     m_run = std::make_unique<PageArchiver>(
-        *m_archive, *m_fetcher, [] { return static_cast<std::int64_t>(std::time(nullptr)); });
+        *m_archive, *m_window, [] { return static_cast<std::int64_t>(std::time(nullptr)); });
     // Pages are parsed and written on the run's own thread; their results come back here.
     m_run->SetWorker([this](std::function<void()> result) {
         QMetaObject::invokeMethod(this, std::move(result), Qt::QueuedConnection);
@@ -101,9 +112,11 @@ void ArchivePagesController::Stop() {
 }
 
 void ArchivePagesController::Close() {
-    if (m_fetcher)
-        m_fetcher->CancelAll();
+    disconnect(m_hostFreed);
+    if (m_window)
+        m_window->CancelAll();
     m_run.reset();
+    m_window.reset();
     m_fetcher.reset();
     m_archive.reset();
     m_stopping = false;

@@ -21,6 +21,7 @@ class QStatusBar;
 
 namespace brindle {
 
+class FetchWindow;
 class HttpPageFetcher;
 class PageArchive;
 class PageArchiver;
@@ -53,6 +54,8 @@ class ArchivePagesController : public QObject {
     bool m_stopping = false;
     std::unique_ptr<PageArchive> m_archive;
     std::unique_ptr<HttpPageFetcher> m_fetcher;
+    std::unique_ptr<FetchWindow> m_window;
+    QMetaObject::Connection m_hostFreed; // the engine may outlive the run
     std::unique_ptr<PageArchiver> m_run;
 };
 
