@@ -101,10 +101,12 @@ struct CurlEngine::Transfer {
     Done done;
     Progress progress;
     std::string host;
+    Host* hostState = nullptr; // while started (a host with a transfer running is never dropped)
     Clock::time_point notBefore{};
     Clock::time_point startedAt{};
     CURL* easy = nullptr;
     bool started = false;
+    bool sent = false; // the request went out (or never will): its start is counted
     bool finished = false;
     bool headDone = false;
     bool readBody = false;  // the body is kept
@@ -233,6 +235,8 @@ void CurlEngine::Cancel(std::uint64_t id) {
     if (!t.finished) {
         Host& host = m_hosts[t.host];
         if (t.started) {
+            if (!t.sent)
+                --host.unsent;
             curl_multi_remove_handle(m_multi, t.easy);
             ReturnHandle(t.easy);
             t.easy = nullptr;
@@ -285,8 +289,10 @@ void CurlEngine::Pump() {
             }
             while (!host.starts.empty() && host.starts.front() + span <= now)
                 host.starts.pop_front();
-            if (window && host.starts.size() >= window) {
-                wake = std::min(wake, host.starts.front() + span);
+            if (window && host.starts.size() + host.unsent >= window) {
+                // Requests not yet sent free their places only a span after they go out.
+                wake =
+                    std::min(wake, host.starts.empty() ? now + span : host.starts.front() + span);
                 break;
             }
             auto due = host.queue.end();
@@ -303,14 +309,14 @@ void CurlEngine::Pump() {
             Transfer& t = *m_transfers.at(*due);
             host.queue.erase(due);
             --m_queuedCount;
-            if (window)
-                host.starts.push_back(now);
+            ++host.unsent;
             // While every host asked so far fits in the cache its connection is kept; beyond
             // that only a host asked twice within the rate window, or with more waiting.
-            const bool keep = m_hosts.size() <= KeptConnections() || host.starts.size() >= 2 ||
-                              !host.queue.empty();
+            const bool keep = m_hosts.size() <= KeptConnections() ||
+                              host.starts.size() + host.unsent >= 2 || !host.queue.empty();
             ++host.active;
             ++m_running;
+            t.hostState = &host;
             StartTransfer(t, keep);
         }
         if (host.queue.empty())
@@ -416,6 +422,7 @@ bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
 
 int CurlEngine::PrereqCallback(void* data, char*, char*, int, int) {
     auto& t = *static_cast<Transfer*>(data);
+    t.engine->MarkSent(t);
     if (t.progress)
         t.progress(Stage::RequestSent);
     return CURL_PREREQFUNC_OK;
@@ -707,7 +714,21 @@ bool IsSecureFailureCode(int error) {
 
 } // namespace
 
+void CurlEngine::MarkSent(Transfer& t) {
+    if (t.sent || !t.hostState)
+        return;
+    t.sent = true;
+    --t.hostState->unsent;
+    // Only while a rate applies: otherwise nothing ever takes the times out again.
+    if (m_limits.hostRate > 0)
+        t.hostState->starts.push_back(Clock::now());
+}
+
 void CurlEngine::Finish(Transfer& t, int code) {
+    if (!t.sent && t.hostState) {
+        t.sent = true; // it never went out: the server saw nothing
+        --t.hostState->unsent;
+    }
     t.finished = true;
     if (t.grace) {
         // Perhaps inside its own signal: it goes once that has returned.
@@ -734,7 +755,7 @@ void CurlEngine::Finish(Transfer& t, int code) {
         a.error = kErrInternal;
     }
     if (t.started) {
-        Host& host = m_hosts[t.host];
+        Host& host = *t.hostState;
         --host.active;
         --m_running;
         AfterAnswer(host, a);

@@ -125,7 +125,11 @@ class CurlEngine : public QObject {
     struct Host {
         std::vector<std::uint64_t> queue; // waiting requests, in order
         int active = 0;
-        std::deque<Clock::time_point> starts; // within the last rate window, oldest first
+        // When requests went out, within the last rate window, oldest first. A server counts a
+        // request when it arrives, so the time is taken when curl sends it, not when it is
+        // handed over: under load new connections bunch up before their requests leave.
+        std::deque<Clock::time_point> starts;
+        int unsent = 0; // handed to curl, not yet sent: counted as going out now
         Clock::time_point backoffUntil{};
         int backoffMs = 0; // the last doubling pause; 0 = none
     };
@@ -134,6 +138,7 @@ class CurlEngine : public QObject {
     void Pump();
     bool StartTransfer(Transfer& t, bool keep);
     void Finish(Transfer& t, int curlCode);
+    void MarkSent(Transfer& t);
     void Deliver(std::uint64_t id);
     void ReadDone();
     void OnSocket(curl_socket_t socket, int action);
