@@ -9,10 +9,14 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+
+#include <sys/epoll.h>
+#include <unistd.h>
 
 namespace brindle {
 
@@ -114,7 +118,6 @@ struct CurlEngine::Transfer {
     bool receiving = false; // "Receiving" was reported
     long long contentLength = -1;
     std::size_t headBytes = 0;
-    std::unique_ptr<QTimer> grace;
     HttpAnswer answer;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
@@ -144,6 +147,14 @@ CurlEngine::CurlEngine() {
     // A host's next turn is due at a set instant: a coarse timer would lose up to 5 % of it.
     m_pumpTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pumpTimer, &QTimer::timeout, this, &CurlEngine::Pump);
+    m_graceTimer = new QTimer(this);
+    m_graceTimer->setSingleShot(true);
+    connect(m_graceTimer, &QTimer::timeout, this, &CurlEngine::OnGrace);
+    m_epoll = epoll_create1(EPOLL_CLOEXEC);
+    if (m_epoll >= 0) {
+        m_epollNotifier = new QSocketNotifier(m_epoll, QSocketNotifier::Read, this);
+        connect(m_epollNotifier, &QSocketNotifier::activated, this, &CurlEngine::OnSockets);
+    }
     SetLimits(m_limits);
 }
 
@@ -157,10 +168,9 @@ CurlEngine::~CurlEngine() {
     for (CURL* h : m_spareHandles)
         curl_easy_cleanup(h);
     curl_multi_cleanup(m_multi);
-    for (auto& [socket, n] : m_notifiers) {
-        delete n.read;
-        delete n.write;
-    }
+    delete m_epollNotifier;
+    if (m_epoll >= 0)
+        close(m_epoll);
 }
 
 void CurlEngine::SetLimits(const HostLimits& limits) {
@@ -513,19 +523,11 @@ bool CurlEngine::DecideAfterHead(Transfer& t) {
     if (t.contentLength == 0)
         return true;
     if (t.contentLength > 0 && t.contentLength <= kShortBody) {
-        t.grace = std::make_unique<QTimer>();
-        t.grace->setSingleShot(true);
-        CurlEngine* engine = t.engine;
-        const std::uint64_t id = t.id;
-        QObject::connect(t.grace.get(), &QTimer::timeout, engine, [engine, id] {
-            const auto it = engine->m_transfers.find(id);
-            if (it == engine->m_transfers.end() || it->second->finished)
-                return;
-            engine->Finish(*it->second, CURLE_OK);
-            engine->Deliver(id);
-            engine->SchedulePump();
-        });
-        t.grace->start(kBodyGraceMs);
+        CurlEngine& engine = *t.engine;
+        engine.m_graceEnds.emplace_back(Clock::now() + std::chrono::milliseconds(kBodyGraceMs),
+                                        t.id);
+        if (!engine.m_graceTimer->isActive())
+            engine.m_graceTimer->start(kBodyGraceMs);
         return true;
     }
     return false;
@@ -556,41 +558,21 @@ std::size_t CurlEngine::WriteCallback(char* data, std::size_t size, std::size_t 
 
 int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self, void*) {
     auto& engine = *static_cast<CurlEngine*>(self);
+    if (engine.m_epoll < 0)
+        return -1;
     if (what == CURL_POLL_REMOVE) {
-        engine.DropNotifiers(socket);
+        // The socket may be closed already, which took it out of the set.
+        epoll_ctl(engine.m_epoll, EPOLL_CTL_DEL, socket, nullptr);
         return 0;
     }
-    Notifiers& n = engine.m_notifiers[socket];
-    const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
-    const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
-    if (wantRead && !n.read) {
-        n.read = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Read);
-        QObject::connect(n.read, &QSocketNotifier::activated, &engine,
-                         [&engine, socket] { engine.OnSocket(socket, CURL_CSELECT_IN); });
-    }
-    if (wantWrite && !n.write) {
-        n.write = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Write);
-        QObject::connect(n.write, &QSocketNotifier::activated, &engine,
-                         [&engine, socket] { engine.OnSocket(socket, CURL_CSELECT_OUT); });
-    }
-    if (n.read)
-        n.read->setEnabled(wantRead);
-    if (n.write)
-        n.write->setEnabled(wantWrite);
+    epoll_event event{};
+    event.events = (what == CURL_POLL_IN || what == CURL_POLL_INOUT ? EPOLLIN : 0u) |
+                   (what == CURL_POLL_OUT || what == CURL_POLL_INOUT ? EPOLLOUT : 0u);
+    event.data.fd = socket;
+    if (epoll_ctl(engine.m_epoll, EPOLL_CTL_MOD, socket, &event) != 0 && errno == ENOENT &&
+        epoll_ctl(engine.m_epoll, EPOLL_CTL_ADD, socket, &event) != 0)
+        return -1;
     return 0;
-}
-
-void CurlEngine::DropNotifiers(curl_socket_t socket) {
-    const auto it = m_notifiers.find(socket);
-    if (it == m_notifiers.end())
-        return;
-    // Possibly inside one of their own signals: they go once it has returned.
-    for (QSocketNotifier* n : {it->second.read, it->second.write})
-        if (n) {
-            n->setEnabled(false);
-            n->deleteLater();
-        }
-    m_notifiers.erase(it);
 }
 
 int CurlEngine::TimerCallback(CURLM*, long timeoutMs, void* self) {
@@ -602,10 +584,42 @@ int CurlEngine::TimerCallback(CURLM*, long timeoutMs, void* self) {
     return 0;
 }
 
-void CurlEngine::OnSocket(curl_socket_t socket, int action) {
+void CurlEngine::OnSockets() {
+    // Level-triggered: what is left over wakes the loop again at once.
+    std::array<epoll_event, 128> events;
+    const int n = epoll_wait(m_epoll, events.data(), static_cast<int>(events.size()), 0);
     int running = 0;
-    curl_multi_socket_action(m_multi, socket, action, &running);
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t e = events[static_cast<std::size_t>(i)].events;
+        const int action = ((e & (EPOLLIN | EPOLLHUP)) ? CURL_CSELECT_IN : 0) |
+                           ((e & EPOLLOUT) ? CURL_CSELECT_OUT : 0) |
+                           ((e & EPOLLERR) ? CURL_CSELECT_ERR : 0);
+        curl_multi_socket_action(m_multi, events[static_cast<std::size_t>(i)].data.fd, action,
+                                 &running);
+    }
     ReadDone();
+}
+
+void CurlEngine::OnGrace() {
+    // A probe's short body did not come in time: its answer stands as it is.
+    const Clock::time_point now = Clock::now();
+    std::vector<std::uint64_t> due;
+    while (!m_graceEnds.empty() && m_graceEnds.front().first <= now) {
+        const std::uint64_t id = m_graceEnds.front().second;
+        m_graceEnds.pop_front();
+        const auto it = m_transfers.find(id);
+        if (it == m_transfers.end() || it->second->finished)
+            continue;
+        Finish(*it->second, CURLE_OK);
+        due.push_back(id);
+    }
+    if (!m_graceEnds.empty())
+        m_graceTimer->start(static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(m_graceEnds.front().first - now).count()));
+    for (std::uint64_t id : due)
+        Deliver(id);
+    if (!due.empty())
+        SchedulePump();
 }
 
 void CurlEngine::OnTimeout() {
@@ -730,11 +744,6 @@ void CurlEngine::Finish(Transfer& t, int code) {
         --t.hostState->unsent;
     }
     t.finished = true;
-    if (t.grace) {
-        // Perhaps inside its own signal: it goes once that has returned.
-        t.grace->stop();
-        t.grace.release()->deleteLater();
-    }
     HttpAnswer& a = t.answer;
     a.elapsedMs = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.startedAt).count());

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CurlEngine: every HTTP request of the program goes through one libcurl multi handle driven
-// from the Qt event loop of its thread (socket notifiers and one timer), so checks, fetches and
-// archive look-ups share connections, the DNS cache and the politeness towards each host.
+// from the Qt event loop of its thread, so checks, fetches and archive look-ups share
+// connections, the DNS cache and the politeness towards each host. curl's sockets are watched by
+// one epoll set, itself one socket notifier of the loop: the loop polls one descriptor however
+// many transfers run, and one wake serves every socket that is ready.
 //
 // A request is one hop: redirects are not followed here (the callers count them and note where
 // the permanent ones led). Requests wait in a queue per host; a host gets at most `perHost`
@@ -141,9 +143,9 @@ class CurlEngine : public QObject {
     void MarkSent(Transfer& t);
     void Deliver(std::uint64_t id);
     void ReadDone();
-    void OnSocket(curl_socket_t socket, int action);
+    void OnSockets();
     void OnTimeout();
-    void DropNotifiers(curl_socket_t socket);
+    void OnGrace();
     void AfterAnswer(Host& host, const HttpAnswer& answer);
     // The connections curl keeps: every running one and as many idle.
     std::size_t KeptConnections() const {
@@ -165,13 +167,14 @@ class CurlEngine : public QObject {
     std::string m_caFile;
     std::uint64_t m_nextId = 1;
     std::unordered_map<std::uint64_t, std::unique_ptr<Transfer>> m_transfers;
+    // Transfers reading a short body after their answer, and when they stop waiting for it
+    // (all waits are equal: oldest first).
+    std::deque<std::pair<Clock::time_point, std::uint64_t>> m_graceEnds;
+    QTimer* m_graceTimer = nullptr;
     std::unordered_map<std::string, Host> m_hosts;
     std::vector<std::string> m_waitingHosts; // hosts with a queue, in the order they got one
-    struct Notifiers {
-        QSocketNotifier* read = nullptr;
-        QSocketNotifier* write = nullptr;
-    };
-    std::unordered_map<curl_socket_t, Notifiers> m_notifiers;
+    int m_epoll = -1;
+    QSocketNotifier* m_epollNotifier = nullptr;
     QTimer* m_curlTimer = nullptr;
     QTimer* m_pumpTimer = nullptr; // the next queued request's time has come
     bool m_pumpQueued = false;
