@@ -557,7 +557,7 @@ std::size_t CurlEngine::WriteCallback(char* data, std::size_t size, std::size_t 
     return length;
 }
 
-int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self, void*) {
+int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self, void* known) {
     auto& engine = *static_cast<CurlEngine*>(self);
     if (engine.m_epoll < 0)
         return -1;
@@ -570,9 +570,12 @@ int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self
     event.events = (what == CURL_POLL_IN || what == CURL_POLL_INOUT ? EPOLLIN : 0u) |
                    (what == CURL_POLL_OUT || what == CURL_POLL_INOUT ? EPOLLOUT : 0u);
     event.data.fd = socket;
-    if (epoll_ctl(engine.m_epoll, EPOLL_CTL_MOD, socket, &event) != 0 && errno == ENOENT &&
-        epoll_ctl(engine.m_epoll, EPOLL_CTL_ADD, socket, &event) != 0)
+    // curl keeps a mark with each socket until it is removed: a socket without one is new.
+    if (known)
+        return epoll_ctl(engine.m_epoll, EPOLL_CTL_MOD, socket, &event) == 0 ? 0 : -1;
+    if (epoll_ctl(engine.m_epoll, EPOLL_CTL_ADD, socket, &event) != 0)
         return -1;
+    curl_multi_assign(engine.m_multi, socket, &engine);
     return 0;
 }
 
