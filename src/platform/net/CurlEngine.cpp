@@ -31,6 +31,7 @@ constexpr int kBodyGraceMs = 250;
 constexpr int kFirstBackoffMs = 500;
 constexpr int kLastBackoffMs = 30'000;
 constexpr int kMaxRetryAfterSeconds = 60;
+constexpr double kRateMargin = 1.05;
 constexpr std::size_t kSpareHandles = 256;
 // An answer's head longer than this is not read on: what it said so far stands (the status and
 // the headers a check uses come first in any answer seen in practice).
@@ -281,9 +282,12 @@ void CurlEngine::Pump() {
     // answered slowly for a while gets its next requests at once rather than one per 1/R.
     const std::size_t window =
         m_limits.hostRate > 0 ? static_cast<std::size_t>(std::max(1.0, m_limits.hostRate)) : 0;
-    const auto span = window ? std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(window / m_limits.hostRate))
-                             : Clock::duration::zero();
+    // The span is a little longer than the rate asks: a busy server reads some requests later
+    // than others, and counts them when it reads them.
+    const auto span =
+        window ? std::chrono::duration_cast<Clock::duration>(
+                     std::chrono::duration<double>(kRateMargin * window / m_limits.hostRate))
+               : Clock::duration::zero();
     // Hosts take turns: the pass starts where the last one stopped.
     const std::size_t count = m_waitingHosts.size();
     std::vector<std::string> emptied;

@@ -8,9 +8,10 @@
 //
 // A request is one hop: redirects are not followed here (the callers count them and note where
 // the permanent ones led). Requests wait in a queue per host; a host gets at most `perHost`
-// transfers at once, at most `hostRate` new ones in any second, and after a 429 or
-// 503 answer nothing until its Retry-After (up to 60 s) or else a pause that doubles from 0.5 s
-// to 30 s; other hosts go on meanwhile. `maxConnections` bounds all transfers together.
+// transfers at once, at most `hostRate` new ones in any second (a second and 5 %, counted when
+// each request goes out), and after a 429 or 503 answer nothing until its Retry-After (up to
+// 60 s) or else a pause that doubles from 0.5 s to 30 s; other hosts go on meanwhile.
+// `maxConnections` bounds all transfers together.
 
 #include <QObject>
 
