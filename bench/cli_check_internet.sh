@@ -6,7 +6,9 @@
 # throughput reached and whether the per-host limits held. CPU per URL and peak memory from
 # /usr/bin/time, the resident memory sampled every second (start, middle, end), the machine's
 # load before, during and after. With SIM_KEEP=DIR the server's log and the samples stay there;
-# SIM_PORT sets the port (default 18080).
+# SIM_PORT sets the port (default 18080); SIM_BIG the first host's share of the URLs (default
+# 0.1; 0 spreads them all evenly, for measuring the CPU of the many-host case without the wait
+# on the big host).
 #   bench/cli_check_internet.sh [BUILD_DIR] [COUNT] [HOSTS] [TIMEOUT_S]
 #   (defaults: build-release, 100000, 2000, 5)
 set -euo pipefail
@@ -30,7 +32,7 @@ for _ in $(seq 300); do
     [ -s "$work/ready" ] && break
     sleep 0.1
 done
-python3 bench/make_sim_bookmarks.py "$work/links.html" "$count" "$hosts" "$port"
+python3 bench/make_sim_bookmarks.py "$work/links.html" "$count" "$hosts" "$port" ${SIM_BIG:+"$SIM_BIG"}
 "$build/bin/brindle-cli" import "$work/links.brx" "$work/links.html" --no-backup > /dev/null
 echo "load: $(uptime | sed 's/.*load average/load average/')"
 /usr/bin/time -f '%e %U %S %M' -o "$work/time" \

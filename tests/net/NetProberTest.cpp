@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -349,6 +350,30 @@ TEST(NetProberRawTest, AnswerWhoseBodyStallsIsClassifiedOnItsHeaders) {
     const Outcome gone = Probe(missing.Url("/"), 4000);
     EXPECT_EQ(gone.result.result, 404);
     EXPECT_LT(gone.ms, 1500);
+    {
+        // Two such waits begun apart share one timer: the later one still ends on time.
+        NetSession session;
+        session.Open({});
+        NetProber prober(session, NetProber::Mode::Probe);
+        prober.SetTimeout(4000);
+        std::map<int, qint64> ended;
+        QEventLoop loop;
+        QElapsedTimer clock;
+        prober.SetCompletion([&](int slot, ProbeResult result) {
+            EXPECT_EQ(result.result, 200);
+            ended[slot] = clock.elapsed();
+            if (ended.size() == 2)
+                loop.quit();
+        });
+        clock.start();
+        prober.Start(1, stalling.Url("/a"), 0);
+        prober.Start(2, stalling.Url("/b"), 150);
+        QTimer::singleShot(20'000, &loop, &QEventLoop::quit);
+        loop.exec();
+        ASSERT_EQ(ended.size(), 2u);
+        EXPECT_LT(ended[2], 1500);
+        EXPECT_GE(ended[2] - ended[1], 50) << "each after its own wait, not both at the first";
+    }
     if (nettest::TinyProxy::Program().isEmpty())
         GTEST_SKIP() << "tinyproxy is not installed: the proxy path is not tested";
     nettest::TinyProxy proxy;

@@ -9,10 +9,14 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+
+#include <sys/epoll.h>
+#include <unistd.h>
 
 namespace brindle {
 
@@ -27,6 +31,7 @@ constexpr int kBodyGraceMs = 250;
 constexpr int kFirstBackoffMs = 500;
 constexpr int kLastBackoffMs = 30'000;
 constexpr int kMaxRetryAfterSeconds = 60;
+constexpr double kRateMargin = 1.05;
 constexpr std::size_t kSpareHandles = 256;
 // An answer's head longer than this is not read on: what it said so far stands (the status and
 // the headers a check uses come first in any answer seen in practice).
@@ -101,10 +106,12 @@ struct CurlEngine::Transfer {
     Done done;
     Progress progress;
     std::string host;
+    Host* hostState = nullptr; // while started (a host with a transfer running is never dropped)
     Clock::time_point notBefore{};
     Clock::time_point startedAt{};
     CURL* easy = nullptr;
     bool started = false;
+    bool sent = false; // the request went out (or never will): its start is counted
     bool finished = false;
     bool headDone = false;
     bool readBody = false;  // the body is kept
@@ -112,7 +119,6 @@ struct CurlEngine::Transfer {
     bool receiving = false; // "Receiving" was reported
     long long contentLength = -1;
     std::size_t headBytes = 0;
-    std::unique_ptr<QTimer> grace;
     HttpAnswer answer;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
@@ -142,6 +148,14 @@ CurlEngine::CurlEngine() {
     // A host's next turn is due at a set instant: a coarse timer would lose up to 5 % of it.
     m_pumpTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pumpTimer, &QTimer::timeout, this, &CurlEngine::Pump);
+    m_graceTimer = new QTimer(this);
+    m_graceTimer->setSingleShot(true);
+    connect(m_graceTimer, &QTimer::timeout, this, &CurlEngine::OnGrace);
+    m_epoll = epoll_create1(EPOLL_CLOEXEC);
+    if (m_epoll >= 0) {
+        m_epollNotifier = new QSocketNotifier(m_epoll, QSocketNotifier::Read, this);
+        connect(m_epollNotifier, &QSocketNotifier::activated, this, &CurlEngine::OnSockets);
+    }
     SetLimits(m_limits);
 }
 
@@ -155,10 +169,9 @@ CurlEngine::~CurlEngine() {
     for (CURL* h : m_spareHandles)
         curl_easy_cleanup(h);
     curl_multi_cleanup(m_multi);
-    for (auto& [socket, n] : m_notifiers) {
-        delete n.read;
-        delete n.write;
-    }
+    delete m_epollNotifier;
+    if (m_epoll >= 0)
+        close(m_epoll);
 }
 
 void CurlEngine::SetLimits(const HostLimits& limits) {
@@ -233,6 +246,8 @@ void CurlEngine::Cancel(std::uint64_t id) {
     if (!t.finished) {
         Host& host = m_hosts[t.host];
         if (t.started) {
+            if (!t.sent)
+                --host.unsent;
             curl_multi_remove_handle(m_multi, t.easy);
             ReturnHandle(t.easy);
             t.easy = nullptr;
@@ -267,9 +282,12 @@ void CurlEngine::Pump() {
     // answered slowly for a while gets its next requests at once rather than one per 1/R.
     const std::size_t window =
         m_limits.hostRate > 0 ? static_cast<std::size_t>(std::max(1.0, m_limits.hostRate)) : 0;
-    const auto span = window ? std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(window / m_limits.hostRate))
-                             : Clock::duration::zero();
+    // The span is a little longer than the rate asks: a busy server reads some requests later
+    // than others, and counts them when it reads them.
+    const auto span =
+        window ? std::chrono::duration_cast<Clock::duration>(
+                     std::chrono::duration<double>(kRateMargin * window / m_limits.hostRate))
+               : Clock::duration::zero();
     // Hosts take turns: the pass starts where the last one stopped.
     const std::size_t count = m_waitingHosts.size();
     std::vector<std::string> emptied;
@@ -285,8 +303,10 @@ void CurlEngine::Pump() {
             }
             while (!host.starts.empty() && host.starts.front() + span <= now)
                 host.starts.pop_front();
-            if (window && host.starts.size() >= window) {
-                wake = std::min(wake, host.starts.front() + span);
+            if (window && host.starts.size() + host.unsent >= window) {
+                // Requests not yet sent free their places only a span after they go out.
+                wake =
+                    std::min(wake, host.starts.empty() ? now + span : host.starts.front() + span);
                 break;
             }
             auto due = host.queue.end();
@@ -303,14 +323,14 @@ void CurlEngine::Pump() {
             Transfer& t = *m_transfers.at(*due);
             host.queue.erase(due);
             --m_queuedCount;
-            if (window)
-                host.starts.push_back(now);
+            ++host.unsent;
             // While every host asked so far fits in the cache its connection is kept; beyond
             // that only a host asked twice within the rate window, or with more waiting.
-            const bool keep = m_hosts.size() <= KeptConnections() || host.starts.size() >= 2 ||
-                              !host.queue.empty();
+            const bool keep = m_hosts.size() <= KeptConnections() ||
+                              host.starts.size() + host.unsent >= 2 || !host.queue.empty();
             ++host.active;
             ++m_running;
+            t.hostState = &host;
             StartTransfer(t, keep);
         }
         if (host.queue.empty())
@@ -379,9 +399,10 @@ bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
     else
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, IdentityHeader());
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-    // curl looks through its whole name cache for stale entries before every new connection:
-    // kept short, the cache holds only the hosts of the last few seconds.
-    curl_easy_setopt(e, CURLOPT_DNS_CACHE_TIMEOUT, 5L);
+    // curl looks through its whole name cache for stale entries before every new connection
+    // (a tenth of a large check's time with five seconds): kept to one, the cache holds only the
+    // hosts of the last second or two. A host asked again and again keeps its connections.
+    curl_easy_setopt(e, CURLOPT_DNS_CACHE_TIMEOUT, 1L);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max(1, r.timeoutMs)));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlEngine::HeaderCallback);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
@@ -416,6 +437,7 @@ bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
 
 int CurlEngine::PrereqCallback(void* data, char*, char*, int, int) {
     auto& t = *static_cast<Transfer*>(data);
+    t.engine->MarkSent(t);
     if (t.progress)
         t.progress(Stage::RequestSent);
     return CURL_PREREQFUNC_OK;
@@ -506,19 +528,11 @@ bool CurlEngine::DecideAfterHead(Transfer& t) {
     if (t.contentLength == 0)
         return true;
     if (t.contentLength > 0 && t.contentLength <= kShortBody) {
-        t.grace = std::make_unique<QTimer>();
-        t.grace->setSingleShot(true);
-        CurlEngine* engine = t.engine;
-        const std::uint64_t id = t.id;
-        QObject::connect(t.grace.get(), &QTimer::timeout, engine, [engine, id] {
-            const auto it = engine->m_transfers.find(id);
-            if (it == engine->m_transfers.end() || it->second->finished)
-                return;
-            engine->Finish(*it->second, CURLE_OK);
-            engine->Deliver(id);
-            engine->SchedulePump();
-        });
-        t.grace->start(kBodyGraceMs);
+        CurlEngine& engine = *t.engine;
+        engine.m_graceEnds.emplace_back(Clock::now() + std::chrono::milliseconds(kBodyGraceMs),
+                                        t.id);
+        if (!engine.m_graceTimer->isActive())
+            engine.m_graceTimer->start(kBodyGraceMs);
         return true;
     }
     return false;
@@ -547,43 +561,26 @@ std::size_t CurlEngine::WriteCallback(char* data, std::size_t size, std::size_t 
     return length;
 }
 
-int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self, void*) {
+int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self, void* known) {
     auto& engine = *static_cast<CurlEngine*>(self);
+    if (engine.m_epoll < 0)
+        return -1;
     if (what == CURL_POLL_REMOVE) {
-        engine.DropNotifiers(socket);
+        // The socket may be closed already, which took it out of the set.
+        epoll_ctl(engine.m_epoll, EPOLL_CTL_DEL, socket, nullptr);
         return 0;
     }
-    Notifiers& n = engine.m_notifiers[socket];
-    const bool wantRead = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
-    const bool wantWrite = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
-    if (wantRead && !n.read) {
-        n.read = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Read);
-        QObject::connect(n.read, &QSocketNotifier::activated, &engine,
-                         [&engine, socket] { engine.OnSocket(socket, CURL_CSELECT_IN); });
-    }
-    if (wantWrite && !n.write) {
-        n.write = new QSocketNotifier(static_cast<qintptr>(socket), QSocketNotifier::Write);
-        QObject::connect(n.write, &QSocketNotifier::activated, &engine,
-                         [&engine, socket] { engine.OnSocket(socket, CURL_CSELECT_OUT); });
-    }
-    if (n.read)
-        n.read->setEnabled(wantRead);
-    if (n.write)
-        n.write->setEnabled(wantWrite);
+    epoll_event event{};
+    event.events = (what == CURL_POLL_IN || what == CURL_POLL_INOUT ? EPOLLIN : 0u) |
+                   (what == CURL_POLL_OUT || what == CURL_POLL_INOUT ? EPOLLOUT : 0u);
+    event.data.fd = socket;
+    // curl keeps a mark with each socket until it is removed: a socket without one is new.
+    if (known)
+        return epoll_ctl(engine.m_epoll, EPOLL_CTL_MOD, socket, &event) == 0 ? 0 : -1;
+    if (epoll_ctl(engine.m_epoll, EPOLL_CTL_ADD, socket, &event) != 0)
+        return -1;
+    curl_multi_assign(engine.m_multi, socket, &engine);
     return 0;
-}
-
-void CurlEngine::DropNotifiers(curl_socket_t socket) {
-    const auto it = m_notifiers.find(socket);
-    if (it == m_notifiers.end())
-        return;
-    // Possibly inside one of their own signals: they go once it has returned.
-    for (QSocketNotifier* n : {it->second.read, it->second.write})
-        if (n) {
-            n->setEnabled(false);
-            n->deleteLater();
-        }
-    m_notifiers.erase(it);
 }
 
 int CurlEngine::TimerCallback(CURLM*, long timeoutMs, void* self) {
@@ -595,10 +592,42 @@ int CurlEngine::TimerCallback(CURLM*, long timeoutMs, void* self) {
     return 0;
 }
 
-void CurlEngine::OnSocket(curl_socket_t socket, int action) {
+void CurlEngine::OnSockets() {
+    // Level-triggered: what is left over wakes the loop again at once.
+    std::array<epoll_event, 128> events;
+    const int n = epoll_wait(m_epoll, events.data(), static_cast<int>(events.size()), 0);
     int running = 0;
-    curl_multi_socket_action(m_multi, socket, action, &running);
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t e = events[static_cast<std::size_t>(i)].events;
+        const int action = ((e & (EPOLLIN | EPOLLHUP)) ? CURL_CSELECT_IN : 0) |
+                           ((e & EPOLLOUT) ? CURL_CSELECT_OUT : 0) |
+                           ((e & EPOLLERR) ? CURL_CSELECT_ERR : 0);
+        curl_multi_socket_action(m_multi, events[static_cast<std::size_t>(i)].data.fd, action,
+                                 &running);
+    }
     ReadDone();
+}
+
+void CurlEngine::OnGrace() {
+    // A probe's short body did not come in time: its answer stands as it is.
+    const Clock::time_point now = Clock::now();
+    std::vector<std::uint64_t> due;
+    while (!m_graceEnds.empty() && m_graceEnds.front().first <= now) {
+        const std::uint64_t id = m_graceEnds.front().second;
+        m_graceEnds.pop_front();
+        const auto it = m_transfers.find(id);
+        if (it == m_transfers.end() || it->second->finished)
+            continue;
+        Finish(*it->second, CURLE_OK);
+        due.push_back(id);
+    }
+    if (!m_graceEnds.empty())
+        m_graceTimer->start(static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(m_graceEnds.front().first - now).count()));
+    for (std::uint64_t id : due)
+        Deliver(id);
+    if (!due.empty())
+        SchedulePump();
 }
 
 void CurlEngine::OnTimeout() {
@@ -707,13 +736,22 @@ bool IsSecureFailureCode(int error) {
 
 } // namespace
 
+void CurlEngine::MarkSent(Transfer& t) {
+    if (t.sent || !t.hostState)
+        return;
+    t.sent = true;
+    --t.hostState->unsent;
+    // Only while a rate applies: otherwise nothing ever takes the times out again.
+    if (m_limits.hostRate > 0)
+        t.hostState->starts.push_back(Clock::now());
+}
+
 void CurlEngine::Finish(Transfer& t, int code) {
-    t.finished = true;
-    if (t.grace) {
-        // Perhaps inside its own signal: it goes once that has returned.
-        t.grace->stop();
-        t.grace.release()->deleteLater();
+    if (!t.sent && t.hostState) {
+        t.sent = true; // it never went out: the server saw nothing
+        --t.hostState->unsent;
     }
+    t.finished = true;
     HttpAnswer& a = t.answer;
     a.elapsedMs = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.startedAt).count());
@@ -734,7 +772,7 @@ void CurlEngine::Finish(Transfer& t, int code) {
         a.error = kErrInternal;
     }
     if (t.started) {
-        Host& host = m_hosts[t.host];
+        Host& host = *t.hostState;
         --host.active;
         --m_running;
         AfterAnswer(host, a);

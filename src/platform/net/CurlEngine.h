@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CurlEngine: every HTTP request of the program goes through one libcurl multi handle driven
-// from the Qt event loop of its thread (socket notifiers and one timer), so checks, fetches and
-// archive look-ups share connections, the DNS cache and the politeness towards each host.
+// from the Qt event loop of its thread, so checks, fetches and archive look-ups share
+// connections, the DNS cache and the politeness towards each host. curl's sockets are watched by
+// one epoll set, itself one socket notifier of the loop: the loop polls one descriptor however
+// many transfers run, and one wake serves every socket that is ready.
 //
 // A request is one hop: redirects are not followed here (the callers count them and note where
 // the permanent ones led). Requests wait in a queue per host; a host gets at most `perHost`
-// transfers at once, at most `hostRate` new ones in any second, and after a 429 or
-// 503 answer nothing until its Retry-After (up to 60 s) or else a pause that doubles from 0.5 s
-// to 30 s; other hosts go on meanwhile. `maxConnections` bounds all transfers together.
+// transfers at once, at most `hostRate` new ones in any second (a second and 5 %, counted when
+// each request goes out), and after a 429 or 503 answer nothing until its Retry-After (up to
+// 60 s) or else a pause that doubles from 0.5 s to 30 s; other hosts go on meanwhile.
+// `maxConnections` bounds all transfers together.
 
 #include <QObject>
 
@@ -125,7 +128,11 @@ class CurlEngine : public QObject {
     struct Host {
         std::vector<std::uint64_t> queue; // waiting requests, in order
         int active = 0;
-        std::deque<Clock::time_point> starts; // within the last rate window, oldest first
+        // When requests went out, within the last rate window, oldest first. A server counts a
+        // request when it arrives, so the time is taken when curl sends it, not when it is
+        // handed over: under load new connections bunch up before their requests leave.
+        std::deque<Clock::time_point> starts;
+        int unsent = 0; // handed to curl, not yet sent: counted as going out now
         Clock::time_point backoffUntil{};
         int backoffMs = 0; // the last doubling pause; 0 = none
     };
@@ -134,11 +141,12 @@ class CurlEngine : public QObject {
     void Pump();
     bool StartTransfer(Transfer& t, bool keep);
     void Finish(Transfer& t, int curlCode);
+    void MarkSent(Transfer& t);
     void Deliver(std::uint64_t id);
     void ReadDone();
-    void OnSocket(curl_socket_t socket, int action);
+    void OnSockets();
     void OnTimeout();
-    void DropNotifiers(curl_socket_t socket);
+    void OnGrace();
     void AfterAnswer(Host& host, const HttpAnswer& answer);
     // The connections curl keeps: every running one and as many idle.
     std::size_t KeptConnections() const {
@@ -160,13 +168,14 @@ class CurlEngine : public QObject {
     std::string m_caFile;
     std::uint64_t m_nextId = 1;
     std::unordered_map<std::uint64_t, std::unique_ptr<Transfer>> m_transfers;
+    // Transfers reading a short body after their answer, and when they stop waiting for it
+    // (all waits are equal: oldest first).
+    std::deque<std::pair<Clock::time_point, std::uint64_t>> m_graceEnds;
+    QTimer* m_graceTimer = nullptr;
     std::unordered_map<std::string, Host> m_hosts;
     std::vector<std::string> m_waitingHosts; // hosts with a queue, in the order they got one
-    struct Notifiers {
-        QSocketNotifier* read = nullptr;
-        QSocketNotifier* write = nullptr;
-    };
-    std::unordered_map<curl_socket_t, Notifiers> m_notifiers;
+    int m_epoll = -1;
+    QSocketNotifier* m_epollNotifier = nullptr;
     QTimer* m_curlTimer = nullptr;
     QTimer* m_pumpTimer = nullptr; // the next queued request's time has come
     bool m_pumpQueued = false;
