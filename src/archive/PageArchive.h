@@ -93,6 +93,8 @@ class PageArchive {
     // When each archived page was fetched, by URL.
     std::unordered_map<std::string, std::int64_t> FetchDates();
     std::size_t Count();
+    // Reads what every search needs (page lengths, URLs) ahead of the first one.
+    void Prepare() { Memorized(); }
 
     // The pages matching `query` (search-box syntax), best first (bm25 counting a word once per
     // title or body, the title weighing more); `limit` 0 is all of them, and the first

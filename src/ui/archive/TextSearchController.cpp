@@ -36,6 +36,11 @@ bool TextSearchController::OpenArchive() {
     return m_archive.IsOpen();
 }
 
+void TextSearchController::Prepare() {
+    if (OpenArchive())
+        m_archive.Prepare();
+}
+
 std::vector<std::uint32_t> TextSearchController::Search(std::string_view query) {
     m_query = std::string(query);
     m_snippets.clear();

@@ -29,6 +29,9 @@ class TextSearchController : public QObject {
     TextSearchController(CBrindleDoc& doc, std::function<std::string()> documentPath,
                          QObject* parent = nullptr);
 
+    // Opens the archive and reads what searching needs, so that the first keystroke costs no
+    // more than the others.
+    void Prepare();
     // The document's hits for `query`, best first.
     std::vector<std::uint32_t> Search(std::string_view query);
     // The snippet of a bookmark in the last result ("" when it has none).

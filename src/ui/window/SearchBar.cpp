@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 
 namespace brindle {
@@ -198,6 +199,9 @@ void SearchBar::ShowTextSearch() {
         tr("Snippet"), [controller](std::uint32_t b) { return controller->SnippetOf(b); });
     m_workspace.Bookmarks()->setColumnWidth(m_workspace.Bookmarks()->Model()->columnCount() - 1,
                                             500);
+    // With nothing to search yet, the archive is read while the user starts typing.
+    if (m_savedTextText.isEmpty())
+        QTimer::singleShot(0, controller, [controller] { controller->Prepare(); });
     SetText(m_savedTextText);
     m_commands.UpdateStates();
 }
