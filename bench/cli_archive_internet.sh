@@ -26,35 +26,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-python3 bench/sim_internet.py "$port" "$hosts" "$work/log" --pages > "$work/ready" &
-server_pid=$!
-for _ in $(seq 600); do
-    [ -s "$work/ready" ] && break
-    sleep 0.1
-done
-[ -s "$work/ready" ] || { echo "the simulated internet did not start" >&2; exit 1; }
+. bench/sim_run.sh
+sim_start "$port" "$hosts" --pages
 mkdir -p "$work/home" "$work/data"
 export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/home/state"
 python3 bench/make_sim_bookmarks.py "$work/links.html" "$count" "$hosts" "$port"
 "$build/bin/brindle-cli" import "$work/links.brx" "$work/links.html" --no-backup > /dev/null
-echo "load: $(uptime | sed 's/.*load average/load average/')"
-/usr/bin/time -f '%e %U %S %M' -o "$work/time" \
-    "$build/bin/brindle-cli" archive "$work/links.brx" --connect-max "$connections" \
-    --timeout "$timeout" > "$work/out" 2> "$work/err" &
-time_pid=$!
-# The resident memory of the run (the child of `time`) and the load, every second.
-: > "$work/rss"
-while kill -0 "$time_pid" 2>/dev/null; do
-    cli_pid=$(pgrep -P "$time_pid" || true)
-    if [ -n "$cli_pid" ]; then
-        rss_kb=$(awk '/^VmRSS/ { print $2 }' "/proc/$cli_pid/status" 2>/dev/null || true)
-        [ -n "$rss_kb" ] && echo "$SECONDS $rss_kb $(cut -d' ' -f1 /proc/loadavg)" >> "$work/rss"
-    fi
-    sleep 1
-done
-wait "$time_pid"
+sim_timed "$build/bin/brindle-cli" archive "$work/links.brx" --connect-max "$connections" \
+    --timeout "$timeout"
 read -r wall user sys rss < "$work/time"
-echo "load: $(uptime | sed 's/.*load average/load average/')"
 tail -1 "$work/err"
 archived=$(grep -c $'\tarchived\t' "$work/out" || true)
 ok=$(awk -F'\t' '$1 == 200' "$work/out" | wc -l)
@@ -66,16 +46,7 @@ awk -v n="$count" -v a="$archived" -v ok="$ok" -v wall="$wall" -v user="$user" -
     printf "CPU %.1f s (user %.1f + sys %.1f), %.3f ms per page archived; peak %d KB; archive %.1f MB\n",
         user + sys, user, sys, (user + sys) * 1000 / (a > 0 ? a : 1), rss, bytes / 1048576
 }'
-awk '{ rss[NR] = $2; load[NR] = $3 } END {
-    if (NR == 0) exit
-    m = int((NR + 1) / 2)
-    printf "resident memory: %d KB at start, %d KB midway, %d KB at the end (%d samples)\n",
-        rss[1], rss[m], rss[NR], NR
-    printf "load (1 min) during the run: %s at start, %s midway, %s at the end\n",
-        load[1], load[m], load[NR]
-}' "$work/rss"
-sleep 1 # the server's log is written every half second
-python3 bench/sim_report.py "$work/log" "$wall" "$connections" 2 4 "$timeout"
+sim_verdict "$wall" "$connections" "$timeout"
 if [ -n "${SIM_KEEP:-}" ]; then
     mkdir -p "$SIM_KEEP"
     cp -r "$work/log" "$work/rss" "$work/err" "$work/out" "$work/data" "$SIM_KEEP/"
