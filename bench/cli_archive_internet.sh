@@ -18,14 +18,6 @@ hosts=${3:-2000}
 timeout=${4:-5}
 port=${SIM_PORT:-18081}
 connections=64
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 . bench/sim_run.sh
 sim_start "$port" "$hosts" --pages
 mkdir -p "$work/home" "$work/data"

@@ -18,14 +18,6 @@ count=${2:-100000}
 hosts=${3:-2000}
 timeout=${4:-5}
 port=${SIM_PORT:-18080}
-work=$(mktemp -d)
-server_pid=
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 . bench/sim_run.sh
 sim_start "$port" "$hosts"
 python3 bench/make_sim_bookmarks.py "$work/links.html" "$count" "$hosts" "$port" ${SIM_BIG:+"$SIM_BIG"}

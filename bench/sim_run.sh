@@ -1,6 +1,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What the simulated-internet benches share; sourced by cli_check_internet.sh and
-# cli_archive_internet.sh, which set `work` (a temporary folder) and `server_pid` first.
+# cli_archive_internet.sh. Sourcing it makes `work`, a temporary folder that goes at exit with the
+# server started in it.
+
+work=$(mktemp -d)
+server_pid=
+sim_cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap sim_cleanup EXIT
 
 # sim_start PORT HOSTS [--pages]: the server on HOSTS loopback addresses, its log in $work/log.
 sim_start() {
