@@ -240,7 +240,7 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     callbacks.openSession = [&] { return session.Open(SessionSettings::FromPreferences(prefs)); };
     QTimer flush;
     flush.setSingleShot(true);
-    flush.setInterval(200);
+    flush.setInterval(1000);
     QObject::connect(&flush, &QTimer::timeout, [&io] { io.out << std::flush; });
     callbacks.applied = [&](std::uint32_t index) {
         const BookmarkRef b = doc.Bookmarks()[index];
@@ -273,7 +273,7 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
         } else {
             line += '\n';
             io.out << line;
-            // Written out a few times a second rather than a line at a time: a system call per
+            // Written out once a second rather than a line at a time: a system call per
             // result is a good part of a large check's time.
             if (!flush.isActive())
                 flush.start();

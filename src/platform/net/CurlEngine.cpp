@@ -32,6 +32,11 @@ constexpr int kFirstBackoffMs = 500;
 constexpr int kLastBackoffMs = 30'000;
 constexpr int kMaxRetryAfterSeconds = 60;
 constexpr double kRateMargin = 1.05;
+// Under load the sockets are looked at once per gathering span rather than at every event: each
+// wake of the process costs more than the work it does. The span is this share of a request's
+// usual time, up to the top, so that what it costs in throughput stays small.
+constexpr double kGatherShare = 0.08;
+constexpr double kMaxGatherMs = 25;
 constexpr std::size_t kSpareHandles = 256;
 // An answer's head longer than this is not read on: what it said so far stands (the status and
 // the headers a check uses come first in any answer seen in practice).
@@ -60,6 +65,13 @@ bool IsTextType(std::string_view contentType) {
     return type.starts_with("text/") || type == "application/xhtml+xml" ||
            type == "application/xml" || type == "application/json" || type.ends_with("+xml") ||
            type.ends_with("+json");
+}
+
+bool IsAddressLiteral(const std::string& host) {
+    if (host.starts_with('['))
+        return true;
+    return !host.empty() && std::all_of(host.begin(), host.end(),
+                                        [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
 }
 
 curl_slist* IdentityHeader() {
@@ -117,6 +129,7 @@ struct CurlEngine::Transfer {
     bool readBody = false;  // the body is kept
     bool answered = false;  // the answer stands, whatever ends the transfer now
     bool receiving = false; // "Receiving" was reported
+    bool inGrace = false;   // reading a short body after the answer, for a while
     long long contentLength = -1;
     std::size_t headBytes = 0;
     HttpAnswer answer;
@@ -147,7 +160,10 @@ CurlEngine::CurlEngine() {
     m_pumpTimer->setSingleShot(true);
     // A host's next turn is due at a set instant: a coarse timer would lose up to 5 % of it.
     m_pumpTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_pumpTimer, &QTimer::timeout, this, &CurlEngine::Pump);
+    connect(m_pumpTimer, &QTimer::timeout, this, [this] {
+        Handling scope(*this);
+        Pump();
+    });
     m_graceTimer = new QTimer(this);
     m_graceTimer->setSingleShot(true);
     connect(m_graceTimer, &QTimer::timeout, this, &CurlEngine::OnGrace);
@@ -156,6 +172,13 @@ CurlEngine::CurlEngine() {
         m_epollNotifier = new QSocketNotifier(m_epoll, QSocketNotifier::Read, this);
         connect(m_epollNotifier, &QSocketNotifier::activated, this, &CurlEngine::OnSockets);
     }
+    m_gatherTimer = new QTimer(this);
+    m_gatherTimer->setSingleShot(true);
+    m_gatherTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_gatherTimer, &QTimer::timeout, this, [this] {
+        m_epollNotifier->setEnabled(true);
+        OnSockets();
+    });
     SetLimits(m_limits);
 }
 
@@ -246,6 +269,7 @@ void CurlEngine::Cancel(std::uint64_t id) {
     if (!t.finished) {
         Host& host = m_hosts[t.host];
         if (t.started) {
+            LeaveGrace(t);
             if (!t.sent)
                 --host.unsent;
             curl_multi_remove_handle(m_multi, t.easy);
@@ -263,16 +287,41 @@ void CurlEngine::Cancel(std::uint64_t id) {
 }
 
 void CurlEngine::SchedulePump() {
-    if (m_pumpQueued)
+    m_pumpWanted = true;
+    // Inside a handler the pass runs as it ends; otherwise on the next turn of the loop.
+    if (m_handling > 0 || m_pumpQueued)
         return;
     m_pumpQueued = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
             m_pumpQueued = false;
-            Pump();
+            Handling scope(*this);
         },
         Qt::QueuedConnection);
+}
+
+CurlEngine::Handling::~Handling() {
+    if (engine.m_handling > 1) {
+        --engine.m_handling;
+        return;
+    }
+    // What the handler left to do runs now rather than on later turns of the loop, each of
+    // which would cost a wake: the queue pass, and whatever curl wants done at once.
+    for (;;) {
+        if (engine.m_pumpWanted) {
+            engine.m_pumpWanted = false;
+            engine.Pump();
+        } else if (engine.m_curlDue) {
+            engine.m_curlDue = false;
+            int running = 0;
+            curl_multi_socket_action(engine.m_multi, CURL_SOCKET_TIMEOUT, 0, &running);
+            engine.ReadDone();
+        } else {
+            break;
+        }
+    }
+    --engine.m_handling;
 }
 
 void CurlEngine::Pump() {
@@ -403,6 +452,10 @@ bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
     // (a tenth of a large check's time with five seconds): kept to one, the cache holds only the
     // hosts of the last second or two. A host asked again and again keeps its connections.
     curl_easy_setopt(e, CURLOPT_DNS_CACHE_TIMEOUT, 1L);
+    // A host named by its address has no second address family to race: without this curl
+    // keeps the race's timer of every new connection, and wakes for it once connected.
+    if (IsAddressLiteral(t.host))
+        curl_easy_setopt(e, CURLOPT_HAPPY_EYEBALLS_TIMEOUT_MS, 0L);
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max(1, r.timeoutMs)));
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlEngine::HeaderCallback);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
@@ -412,6 +465,10 @@ bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
     curl_easy_setopt(e, CURLOPT_PREREQDATA, &t);
     // "" keeps proxies named by the environment out: only the settings choose one.
     curl_easy_setopt(e, CURLOPT_PROXY, r.proxy.c_str());
+    // Without a proxy its exceptions mean nothing: set, curl does not read them from the
+    // environment for every request.
+    if (r.proxy.empty())
+        curl_easy_setopt(e, CURLOPT_NOPROXY, "");
     if (!r.proxy.empty()) {
         curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
         if (!r.proxyUser.empty()) {
@@ -529,6 +586,8 @@ bool CurlEngine::DecideAfterHead(Transfer& t) {
         return true;
     if (t.contentLength > 0 && t.contentLength <= kShortBody) {
         CurlEngine& engine = *t.engine;
+        t.inGrace = true;
+        ++engine.m_graceWaiting;
         engine.m_graceEnds.emplace_back(Clock::now() + std::chrono::milliseconds(kBodyGraceMs),
                                         t.id);
         if (!engine.m_graceTimer->isActive())
@@ -585,17 +644,47 @@ int CurlEngine::SocketCallback(CURL*, curl_socket_t socket, int what, void* self
 
 int CurlEngine::TimerCallback(CURLM*, long timeoutMs, void* self) {
     auto& engine = *static_cast<CurlEngine*>(self);
-    if (timeoutMs < 0)
+    engine.m_curlDue = timeoutMs == 0 && engine.m_handling > 0;
+    if (timeoutMs < 0 || engine.m_curlDue)
         engine.m_curlTimer->stop();
-    else
-        engine.m_curlTimer->start(static_cast<int>(timeoutMs));
+    else // curl rounds the wait down: a timer a millisecond early would only be set again
+        engine.m_curlTimer->start(static_cast<int>(timeoutMs) + 1);
     return 0;
 }
 
+CurlEngine::Clock::duration CurlEngine::GatherSpan() const {
+    const double ms = std::min(kMaxGatherMs, kGatherShare * m_typicalMs);
+    // Gathering pays only when several events fall within a span: otherwise the deferred look
+    // is one more wake, not one fewer.
+    if (m_eventsPerSecond * ms < 2000)
+        return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(ms));
+}
+
 void CurlEngine::OnSockets() {
+    // An event that comes within a span of the last look waits for the span's end, with those
+    // that follow it; the first after a quiet span is handled at once.
+    const Clock::time_point now = Clock::now();
+    const Clock::duration span = GatherSpan();
+    if (now < m_lastSockets + span) {
+        ++m_gatheredLooks;
+        m_epollNotifier->setEnabled(false);
+        m_gatherTimer->start(static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(m_lastSockets + span - now).count()));
+        return;
+    }
+    m_lastSockets = now;
+    Handling scope(*this);
     // Level-triggered: what is left over wakes the loop again at once.
     std::array<epoll_event, 128> events;
     const int n = epoll_wait(m_epoll, events.data(), static_cast<int>(events.size()), 0);
+    if (now - m_rateSince >= std::chrono::seconds(1)) {
+        m_eventsPerSecond = now - m_rateSince < std::chrono::seconds(2) ? m_eventsCounted : 0;
+        m_eventsCounted = 0;
+        m_rateSince = now;
+    }
+    m_eventsCounted += std::max(0, n);
     int running = 0;
     for (int i = 0; i < n; ++i) {
         const std::uint32_t e = events[static_cast<std::size_t>(i)].events;
@@ -610,13 +699,19 @@ void CurlEngine::OnSockets() {
 
 void CurlEngine::OnGrace() {
     // A probe's short body did not come in time: its answer stands as it is.
+    Handling scope(*this);
     const Clock::time_point now = Clock::now();
     std::vector<std::uint64_t> due;
-    while (!m_graceEnds.empty() && m_graceEnds.front().first <= now) {
-        const std::uint64_t id = m_graceEnds.front().second;
-        m_graceEnds.pop_front();
+    // Waits that ended early (the body came, or the request was dropped) are passed over, so
+    // that the timer is set only for one still running.
+    while (!m_graceEnds.empty()) {
+        const auto [end, id] = m_graceEnds.front();
         const auto it = m_transfers.find(id);
-        if (it == m_transfers.end() || it->second->finished)
+        const bool waiting = it != m_transfers.end() && it->second->inGrace;
+        if (waiting && end > now)
+            break;
+        m_graceEnds.pop_front();
+        if (!waiting)
             continue;
         Finish(*it->second, CURLE_OK);
         due.push_back(id);
@@ -631,6 +726,7 @@ void CurlEngine::OnGrace() {
 }
 
 void CurlEngine::OnTimeout() {
+    Handling scope(*this);
     int running = 0;
     curl_multi_socket_action(m_multi, CURL_SOCKET_TIMEOUT, 0, &running);
     ReadDone();
@@ -746,7 +842,19 @@ void CurlEngine::MarkSent(Transfer& t) {
         t.hostState->starts.push_back(Clock::now());
 }
 
+void CurlEngine::LeaveGrace(Transfer& t) {
+    if (!t.inGrace)
+        return;
+    t.inGrace = false;
+    // Nearly every short body comes with its head: without a wait left the timer is not needed.
+    if (--m_graceWaiting == 0) {
+        m_graceEnds.clear();
+        m_graceTimer->stop();
+    }
+}
+
 void CurlEngine::Finish(Transfer& t, int code) {
+    LeaveGrace(t);
     if (!t.sent && t.hostState) {
         t.sent = true; // it never went out: the server saw nothing
         --t.hostState->unsent;
@@ -765,6 +873,9 @@ void CurlEngine::Finish(Transfer& t, int code) {
             a.error = kErrInvalidResponse; // it ended before its head did
             a.status = 0;
         }
+        if (t.answered) // a request's usual time, for the gathering span
+            m_typicalMs =
+                m_typicalMs == 0 ? a.elapsedMs : m_typicalMs + (a.elapsedMs - m_typicalMs) / 32;
         curl_multi_remove_handle(m_multi, t.easy);
         ReturnHandle(t.easy);
         t.easy = nullptr;

@@ -121,6 +121,7 @@ class CurlEngine : public QObject {
     // Counts for tests and benchmarks.
     std::size_t Running() const { return m_running; }
     std::size_t Queued() const { return m_queuedCount; }
+    std::size_t GatheredLooks() const { return m_gatheredLooks; } // looks put off to gather
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -137,14 +138,24 @@ class CurlEngine : public QObject {
         int backoffMs = 0; // the last doubling pause; 0 = none
     };
 
+    // Marks the engine busy in a handler of the event loop; the last to end runs what is left.
+    struct Handling {
+        explicit Handling(CurlEngine& e) : engine(e) { ++engine.m_handling; }
+        ~Handling();
+        Handling(const Handling&) = delete;
+        Handling& operator=(const Handling&) = delete;
+        CurlEngine& engine;
+    };
     void SchedulePump();
     void Pump();
     bool StartTransfer(Transfer& t, bool keep);
     void Finish(Transfer& t, int curlCode);
+    void LeaveGrace(Transfer& t);
     void MarkSent(Transfer& t);
     void Deliver(std::uint64_t id);
     void ReadDone();
     void OnSockets();
+    Clock::duration GatherSpan() const;
     void OnTimeout();
     void OnGrace();
     void AfterAnswer(Host& host, const HttpAnswer& answer);
@@ -172,13 +183,26 @@ class CurlEngine : public QObject {
     // (all waits are equal: oldest first).
     std::deque<std::pair<Clock::time_point, std::uint64_t>> m_graceEnds;
     QTimer* m_graceTimer = nullptr;
+    std::size_t m_graceWaiting = 0; // transfers still in their wait
     std::unordered_map<std::string, Host> m_hosts;
     std::vector<std::string> m_waitingHosts; // hosts with a queue, in the order they got one
     int m_epoll = -1;
     QSocketNotifier* m_epollNotifier = nullptr;
     QTimer* m_curlTimer = nullptr;
     QTimer* m_pumpTimer = nullptr; // the next queued request's time has come
-    bool m_pumpQueued = false;
+    bool m_pumpQueued = false;     // a pass is posted to the loop
+    bool m_pumpWanted = false;     // a pass is due
+    bool m_curlDue = false;        // curl asked to be driven at once
+    int m_handling = 0;
+    // Gathering socket events (OnSockets): when they were last looked at, how many came in the
+    // last second, and how long an answered request usually took.
+    QTimer* m_gatherTimer = nullptr;
+    Clock::time_point m_lastSockets{};
+    Clock::time_point m_rateSince{};
+    std::size_t m_gatheredLooks = 0;
+    int m_eventsCounted = 0;
+    int m_eventsPerSecond = 0;
+    double m_typicalMs = 0;
     std::size_t m_running = 0;
     std::size_t m_queuedCount = 0;
     std::vector<CURL*> m_spareHandles;
