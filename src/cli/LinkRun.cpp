@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <chrono>
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -65,6 +67,7 @@ class ResultWitness : public Prober {
     void Cancel(int slot) override { m_inner.Cancel(slot); }
     // Without it every entry for a busy host would hold a slot while it waits for its turn.
     bool HostBusy(const std::string& url) const override { return m_inner.HostBusy(url); }
+    bool HostReady(const std::string& url) const override { return m_inner.HostReady(url); }
     // The outcome of the result just applied; 0 when the change was no result (a restored status).
     int TakeLast() { return std::exchange(m_last, 0); }
 
@@ -238,10 +241,19 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     };
     LinkEngine::Callbacks callbacks;
     callbacks.openSession = [&] { return session.Open(SessionSettings::FromPreferences(prefs)); };
+    // Results are written out once a second rather than a line at a time (a system call per
+    // result is a good part of a large check's time), by the result that finds a second gone
+    // since the last time; the timer only catches the last lines before a pause.
     QTimer flush;
     flush.setSingleShot(true);
     flush.setInterval(1000);
-    QObject::connect(&flush, &QTimer::timeout, [&io] { io.out << std::flush; });
+    auto flushed = std::chrono::steady_clock::now();
+    const auto flushOut = [&] {
+        io.out << std::flush;
+        flushed = std::chrono::steady_clock::now();
+        flush.stop();
+    };
+    QObject::connect(&flush, &QTimer::timeout, flushOut);
     callbacks.applied = [&](std::uint32_t index) {
         const BookmarkRef b = doc.Bookmarks()[index];
         line.clear();
@@ -273,9 +285,9 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
         } else {
             line += '\n';
             io.out << line;
-            // Written out once a second rather than a line at a time: a system call per
-            // result is a good part of a large check's time.
-            if (!flush.isActive())
+            if (std::chrono::steady_clock::now() - flushed >= std::chrono::seconds(1))
+                flushOut();
+            else if (!flush.isActive())
                 flush.start();
         }
         ++results;

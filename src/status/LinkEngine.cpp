@@ -35,7 +35,7 @@ LinkEngine::LinkEngine(LinkJob job, CBrindleDoc& doc, Prober& prober, Callbacks 
         [this](int slot, ProbeResult result) { OnDone(slot, std::move(result)); });
     // Entries set aside for a host that backed off go as soon as it may be asked again.
     m_prober.SetHostFreed([this] {
-        if (m_running && !m_queueOpen && !Idle() && !m_asideHosts.empty())
+        if (m_running && !m_queueOpen && !Idle() && !m_runs.empty())
             Refill();
     });
 }
@@ -97,9 +97,8 @@ void LinkEngine::BeginQueue() {
     m_queueOpen = true;
     m_launched = 0;
     m_completed = 0;
-    m_next = 0;
-    m_aside.clear();
-    m_asideHosts.clear();
+    m_runs.clear();
+    m_runOf.clear();
     m_hintShift = 0;
     m_queue.clear();
     Broadcast(kChecking);
@@ -170,8 +169,35 @@ void LinkEngine::Launch() {
     }
     m_queueOpen = false;
     FindSharedPairs();
-    m_next = 1;
-    LaunchEntry(0, 0);
+    MakeRuns();
+    LaunchEntry(TakeFrom(m_runOf.at(HostOf(m_queue.front().url))), 0);
+}
+
+void LinkEngine::MakeRuns() {
+    m_runs.clear();
+    m_runOf.clear();
+    for (std::size_t entry = 0; entry < m_queue.size(); ++entry) {
+        std::string host = HostOf(m_queue[entry].url);
+        auto it = m_runOf.find(host);
+        if (it == m_runOf.end()) {
+            m_runs.push_back({host, {}, {}});
+            it = m_runOf.emplace(std::move(host), std::prev(m_runs.end())).first;
+        }
+        it->second->entries.push_back(entry);
+    }
+    // The hosts with the most entries begin first: they take longest at their rate, and a large
+    // one left for the end would leave every other slot idle while it finishes.
+    m_runs.sort([](const Run& a, const Run& b) { return a.entries.size() > b.entries.size(); });
+}
+
+std::size_t LinkEngine::TakeFrom(RunList::iterator run) {
+    const std::size_t entry = run->entries.front();
+    run->entries.pop_front();
+    if (run->entries.empty()) {
+        m_runOf.erase(run->host);
+        m_runs.erase(run);
+    }
+    return entry;
 }
 
 std::string LinkEngine::PairKey(std::string_view name, std::string_view url) {
@@ -235,6 +261,9 @@ void LinkEngine::OnDone(int slot, ProbeResult result) {
             return;
         }
     }
+    // Its host has a connection free now: it is asked first thing.
+    if (const auto run = m_runOf.find(HostOf(entry.url)); run != m_runOf.end())
+        run->second->nextLook = {};
     if (m_job == LinkJob::Check)
         ApplyCheck(entry, result);
     else
@@ -247,41 +276,24 @@ void LinkEngine::OnDone(int slot, ProbeResult result) {
 }
 
 std::int64_t LinkEngine::NextEntry() {
-    for (auto host = m_asideHosts.begin(); host != m_asideHosts.end(); ++host) {
-        std::deque<std::size_t>& waiting = m_aside[*host];
-        if (m_prober.HostBusy(m_queue[waiting.front()].url))
+    // A host not begun yet is always ready, so the scan ends at the first of them at the latest.
+    const auto now = std::chrono::steady_clock::now();
+    for (auto run = m_runs.begin(); run != m_runs.end(); ++run) {
+        if (run->nextLook > now)
             continue;
-        const std::size_t entry = waiting.front();
-        waiting.pop_front();
-        if (waiting.empty()) {
-            m_aside.erase(*host);
-            m_asideHosts.erase(host);
-        }
-        return static_cast<std::int64_t>(entry);
+        if (m_prober.HostReady(m_queue[run->entries.front()].url))
+            return static_cast<std::int64_t>(TakeFrom(run));
+        run->nextLook = now + kLookAgain;
     }
-    while (m_next < m_queue.size()) {
-        const std::size_t entry = m_next++;
-        if (!m_prober.HostBusy(m_queue[entry].url))
-            return static_cast<std::int64_t>(entry);
-        std::string host = HostOf(m_queue[entry].url);
-        std::deque<std::size_t>& waiting = m_aside[host];
-        if (waiting.empty())
-            m_asideHosts.push_back(std::move(host));
-        waiting.push_back(entry);
-    }
+    // Every host left waits for its rate: an entry of one with a connection to spare waits in
+    // the prober, so that the host is asked again as soon as its rate allows.
+    for (auto run = m_runs.begin(); run != m_runs.end(); ++run)
+        if (!m_prober.HostBusy(m_queue[run->entries.front()].url))
+            return static_cast<std::int64_t>(TakeFrom(run));
     // Only busy hosts are left: with no slot running, nothing would ever free one, so the first
     // of them is asked and waits its turn in the prober.
-    if (Idle() && !m_asideHosts.empty()) {
-        const std::string host = m_asideHosts.front();
-        std::deque<std::size_t>& waiting = m_aside[host];
-        const std::size_t entry = waiting.front();
-        waiting.pop_front();
-        if (waiting.empty()) {
-            m_aside.erase(host);
-            m_asideHosts.erase(m_asideHosts.begin());
-        }
-        return static_cast<std::int64_t>(entry);
-    }
+    if (Idle() && !m_runs.empty())
+        return static_cast<std::int64_t>(TakeFrom(m_runs.begin()));
     return -1;
 }
 
@@ -301,13 +313,11 @@ void LinkEngine::Refill() {
 }
 
 void LinkEngine::RestoreUnlaunched() {
-    for (const auto& [host, waiting] : m_aside)
-        for (std::size_t entry : waiting)
+    for (const Run& run : m_runs)
+        for (std::size_t entry : run.entries)
             RestoreEntry(entry);
-    m_aside.clear();
-    m_asideHosts.clear();
-    Restore(m_next, m_queue.size());
-    m_next = m_queue.size();
+    m_runs.clear();
+    m_runOf.clear();
 }
 
 void LinkEngine::Teardown() {

@@ -3,11 +3,16 @@
 // LinkEngine: the status check and the bulk fetch. Bookmarks are queued in order; the first
 // entry is asked alone, and from its result on up to "ConnectMax" slots run at once (the window
 // allows eight, the command line more), each result freeing its slot and the same pass refilling
-// every free slot below the limit in queue order. An entry whose host the prober calls busy (it
-// has all the requests it may have) waits aside while later entries for other hosts go first;
-// it is asked as soon as its host is free again. Results are applied in the order they arrive, to
-// the bookmark found again by name and URL (a bookmark renamed or edited meanwhile loses its
-// result). Stopping takes effect at the next result, which ends every slot.
+// every free slot below the limit. Entries go host by host, the hosts with the most entries
+// first (else in the order they first come): a free slot takes the next entry of the first host
+// the prober calls ready (within its connections and its rate), so that a host's entries follow
+// one another over the connections it already has instead of a new connection each. While every
+// host begun waits for its rate, the next host begins; when none is left, an entry of a host with
+// a connection to spare is asked and waits its turn in the prober. A busy host (it has all the
+// requests it may have, or backs off) is asked again as soon as the prober says it is free.
+// Results are applied in the order they arrive, to the bookmark found again by name and URL (a
+// bookmark renamed or edited meanwhile loses its result). Stopping takes effect at the next
+// result, which ends every slot.
 //
 // Beyond the classic rules: "ConnectMax" 0 runs one slot instead of stalling after the first
 // entry; bookmarks queued but never answered get their previous status back when a run stops
@@ -21,10 +26,12 @@
 #include "status/Prober.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,6 +48,7 @@ class LinkEngine {
   public:
     static constexpr int kSlotCount = 128;
     static constexpr int kRetryPauseMs = 1500;
+    static constexpr std::chrono::milliseconds kLookAgain{10};
     static constexpr int kMaxRetryAfterSeconds = 30;
 
     // The status-bar texts of the check ("SC:" pane).
@@ -116,9 +124,23 @@ class LinkEngine {
     // A check skips bookmarks checked within the last "CheckOlderDays" days (when set).
     bool CheckedRecently(std::uint32_t index) const;
     void LaunchEntry(std::size_t entry, int slot);
-    // The next entry to launch: one set aside whose host is free now, else the next in the queue
-    // whose host is not busy (those that are go aside); -1 when every one left waits for its host.
+    // The entries not launched yet of one host, in queue order.
+    struct Run {
+        std::string host;
+        std::deque<std::size_t> entries;
+        // A host found not ready is not asked again before then, unless one of its requests
+        // ends: with many hosts begun, asking each of them for every free slot costs more than
+        // the request.
+        std::chrono::steady_clock::time_point nextLook{};
+    };
+    using RunList = std::list<Run>;
+
+    // The next entry to launch (see above); -1 when every one left waits for its host.
     std::int64_t NextEntry();
+    // Takes the first entry of `run`.
+    std::size_t TakeFrom(RunList::iterator run);
+    // Groups the queue by host.
+    void MakeRuns();
     void Refill();
     void Teardown();
     void FinishRun();
@@ -145,11 +167,9 @@ class LinkEngine {
     std::vector<Entry> m_queue;
     std::size_t m_launched = 0;
     std::size_t m_completed = 0;
-    std::size_t m_next = 0; // the first queue entry not looked at yet
-    // Entries set aside because their host was busy, per host in queue order; the hosts in the
-    // order they first had one.
-    std::unordered_map<std::string, std::deque<std::size_t>> m_aside;
-    std::vector<std::string> m_asideHosts;
+    // The entries not launched yet, per host in queue order; the hosts with the most first.
+    RunList m_runs;
+    std::unordered_map<std::string, RunList::iterator> m_runOf;
     std::array<Slot, kSlotCount> m_slots{};
     std::int64_t m_hintShift = 0; // how far bookmarks moved since queueing (deletions)
     // Name and URL pairs that more than one bookmark carried when the run was launched: their

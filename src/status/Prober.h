@@ -53,6 +53,10 @@ class Prober {
         (void)url;
         return false;
     }
+    // Whether a request for `url` would go out at once: its host is not busy and within its
+    // rate. The engine keeps to the hosts it has begun while they are ready, so that their
+    // connections are used again rather than opened anew for every request.
+    virtual bool HostReady(const std::string& url) const { return !HostBusy(url); }
 
   protected:
     void Complete(int slot, ProbeResult result) {

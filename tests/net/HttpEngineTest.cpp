@@ -169,6 +169,34 @@ TEST(HttpEngineTest, ACheckKeepsToTheLimitsOfEachHostWhileOtherHostsGoOn) {
         EXPECT_EQ(doc.Bookmarks()[static_cast<std::uint32_t>(i)].m_strStatus, "No change");
 }
 
+TEST(HttpEngineTest, AHostAtItsRateIsNotReadyThoughNotBusy) {
+    Log log;
+    auto server = LoggingServer(log, "127.0.0.3");
+    CurlEngine engine;
+    engine.SetLimits({8, 4, 2});
+    const std::string host = CurlEngine::HostKey(server->Url("/"));
+    EXPECT_TRUE(engine.HostReady(host)) << "a host never asked";
+    QEventLoop loop;
+    int open = 0;
+    for (int i = 0; i < 2; ++i) {
+        HttpRequest request;
+        request.url = server->Url("/wait/0/" + std::to_string(i));
+        ++open;
+        engine.Submit(std::move(request), 0, [&](HttpAnswer) {
+            if (--open == 0)
+                loop.quit();
+        });
+    }
+    Spin(loop, 5000);
+    ASSERT_EQ(open, 0);
+    // Both answered: its connections are free, but two went out within the last second.
+    EXPECT_FALSE(engine.HostBusy(host));
+    EXPECT_FALSE(engine.HostReady(host));
+    QEventLoop later;
+    Spin(later, 1200);
+    EXPECT_TRUE(engine.HostReady(host));
+}
+
 TEST(HttpEngineTest, UnderLoadSocketEventsAreGatheredAndNoAnswerIsLost) {
     Log log;
     auto server = LoggingServer(log, "127.0.0.1", 64);

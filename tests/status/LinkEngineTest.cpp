@@ -85,6 +85,41 @@ TEST_F(EngineTest, EntriesAsideForABusyHostGoWhenItIsFreedWithoutWaitingForAResu
     EXPECT_EQ(prober.Busy(), 2);
 }
 
+TEST_F(EngineTest, EntriesGoHostByHostLargestFirstAndAHostAtItsRateLetsOthersGo) {
+    prefs.m_nConnectMax = 1;
+    Add("first", "http://b/0");
+    Add("a1", "http://a/1");
+    Add("b1", "http://b/1");
+    Add("a2", "http://a/2");
+    Add("c1", "http://c/1");
+    Add("a3", "http://a/3");
+    const auto urls = [&] {
+        std::vector<std::string> out;
+        for (const auto& call : prober.starts)
+            out.push_back(call.url);
+        return out;
+    };
+    const auto answerAll = [&] {
+        while (prober.Busy() > 0)
+            prober.Answer(0, 200);
+    };
+    // The first entry alone, then host a (most entries) through, then b, then c.
+    Make(LinkJob::Check).Toggle(All());
+    answerAll();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://b/0", "http://a/1", "http://a/2",
+                                                "http://a/3", "http://b/1", "http://c/1"}));
+    // Host a waits for its rate: the others go first, and a is asked anyway once only it is left
+    // (its entries then wait their turn in the prober).
+    prober.starts.clear();
+    prober.ratedHosts = {"a"};
+    engine.reset(); // it lets go of the prober's completion
+    Make(LinkJob::Check).Toggle(All());
+    answerAll();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://b/0", "http://b/1", "http://c/1",
+                                                "http://a/1", "http://a/2", "http://a/3"}));
+    EXPECT_EQ(Status("a3"), "No change");
+}
+
 TEST_F(EngineTest, FirstAloneThenConnectMaxAtATimeInQueueOrder) {
     prefs.m_nConnectMax = 3;
     AddMany(10);

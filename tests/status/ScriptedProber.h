@@ -43,6 +43,11 @@ class ScriptedProber : public brindle::Prober {
         const std::size_t begin = url.find("://") + 3;
         return busyHosts.count(url.substr(begin, url.find('/', begin) - begin)) > 0;
     }
+    // Hosts that are not busy but would make a request wait for their rate.
+    bool HostReady(const std::string& url) const override {
+        const std::size_t begin = url.find("://") + 3;
+        return !HostBusy(url) && !ratedHosts.count(url.substr(begin, url.find('/', begin) - begin));
+    }
     void FreeHost(const std::string& host) {
         busyHosts.erase(host);
         HostFreed();
@@ -57,6 +62,7 @@ class ScriptedProber : public brindle::Prober {
     std::vector<Call> starts;
     std::vector<int> cancels;
     std::set<std::string> busyHosts;
+    std::set<std::string> ratedHosts;
     std::vector<bool> busy = std::vector<bool>(8, false);
 };
 

@@ -35,8 +35,8 @@ constexpr double kRateMargin = 1.05;
 // Under load the sockets are looked at once per gathering span rather than at every event: each
 // wake of the process costs more than the work it does. The span is this share of a request's
 // usual time, up to the top, so that what it costs in throughput stays small.
-constexpr double kGatherShare = 0.08;
-constexpr double kMaxGatherMs = 25;
+constexpr double kGatherShare = 0.3;
+constexpr double kMaxGatherMs = 80;
 constexpr std::size_t kSpareHandles = 256;
 // An answer's head longer than this is not read on: what it said so far stands (the status and
 // the headers a check uses come first in any answer seen in practice).
@@ -227,18 +227,54 @@ std::string CurlEngine::HostKey(const std::string& url) {
     return Lower(authority.substr(0, authority.find(':')));
 }
 
+int CurlEngine::DueWaiting(const Host& host, Clock::time_point now) const {
+    // A request that waits to be asked again later (a retry's pause) holds no place yet: once
+    // due, it waits for the first connection of its host to come free.
+    int waiting = 0;
+    for (std::uint64_t id : host.queue)
+        waiting += m_transfers.at(id)->notBefore <= now;
+    return waiting;
+}
+
 bool CurlEngine::HostBusy(const std::string& hostKey) const {
     const auto it = m_hosts.find(hostKey);
     if (it == m_hosts.end())
         return false;
     const Host& h = it->second;
-    // A request that waits to be asked again later (a retry's pause) holds no place yet: once
-    // due, it waits for the first connection of its host to come free.
     const Clock::time_point now = Clock::now();
-    int waiting = 0;
-    for (std::uint64_t id : h.queue)
-        waiting += m_transfers.at(id)->notBefore <= now;
-    return h.active + waiting >= m_limits.perHost || h.backoffUntil > now;
+    return h.active + DueWaiting(h, now) >= m_limits.perHost || h.backoffUntil > now;
+}
+
+bool CurlEngine::HostReady(const std::string& hostKey) const {
+    const auto it = m_hosts.find(hostKey);
+    if (it == m_hosts.end())
+        return true;
+    const Host& h = it->second;
+    const Clock::time_point now = Clock::now();
+    const int waiting = DueWaiting(h, now);
+    if (h.active + waiting >= m_limits.perHost || h.backoffUntil > now)
+        return false;
+    const std::size_t window = RateWindow();
+    if (window == 0)
+        return true;
+    const Clock::duration span = RateSpan();
+    std::size_t recent = static_cast<std::size_t>(h.unsent + waiting);
+    for (auto s = h.starts.rbegin(); s != h.starts.rend() && *s + span > now; ++s)
+        ++recent;
+    return recent < window;
+}
+
+std::size_t CurlEngine::RateWindow() const {
+    return m_limits.hostRate > 0 ? static_cast<std::size_t>(std::max(1.0, m_limits.hostRate)) : 0;
+}
+
+CurlEngine::Clock::duration CurlEngine::RateSpan() const {
+    // The span is a little longer than the rate asks: a busy server reads some requests later
+    // than others, and counts them when it reads them.
+    const std::size_t window = RateWindow();
+    return window ? std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                        kRateMargin * static_cast<double>(window) / m_limits.hostRate))
+                  : Clock::duration::zero();
 }
 
 std::uint64_t CurlEngine::Submit(HttpRequest request, int delayMs, Done done, Progress progress) {
@@ -329,14 +365,8 @@ void CurlEngine::Pump() {
     Clock::time_point wake = Clock::time_point::max();
     // At most `window` starts in any `span`: "R a second" as a server counts it, so a host that
     // answered slowly for a while gets its next requests at once rather than one per 1/R.
-    const std::size_t window =
-        m_limits.hostRate > 0 ? static_cast<std::size_t>(std::max(1.0, m_limits.hostRate)) : 0;
-    // The span is a little longer than the rate asks: a busy server reads some requests later
-    // than others, and counts them when it reads them.
-    const auto span =
-        window ? std::chrono::duration_cast<Clock::duration>(
-                     std::chrono::duration<double>(kRateMargin * window / m_limits.hostRate))
-               : Clock::duration::zero();
+    const std::size_t window = RateWindow();
+    const Clock::duration span = RateSpan();
     // Hosts take turns: the pass starts where the last one stopped.
     const std::size_t count = m_waitingHosts.size();
     std::vector<std::string> emptied;
@@ -656,7 +686,7 @@ CurlEngine::Clock::duration CurlEngine::GatherSpan() const {
     const double ms = std::min(kMaxGatherMs, kGatherShare * m_typicalMs);
     // Gathering pays only when several events fall within a span: otherwise the deferred look
     // is one more wake, not one fewer.
-    if (m_eventsPerSecond * ms < 2000)
+    if (m_eventsPerSecond * ms < 1000)
         return Clock::duration::zero();
     return std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double, std::milli>(ms));

@@ -112,6 +112,9 @@ class CurlEngine : public QObject {
     // have running or due (a request whose delay has yet to pass holds no place: the host's
     // connections are used meanwhile), or it is backing off.
     bool HostBusy(const std::string& hostKey) const;
+    // Whether a request to this host would go out at once: it is not busy and has not had all
+    // the requests its rate allows within the last rate window.
+    bool HostReady(const std::string& hostKey) const;
 
   signals:
     // A host's back-off has ended: requests set aside for it can be submitted again.
@@ -146,6 +149,10 @@ class CurlEngine : public QObject {
         Handling& operator=(const Handling&) = delete;
         CurlEngine& engine;
     };
+    int DueWaiting(const Host& host, Clock::time_point now) const;
+    // At most RateWindow() requests to one host go out in any RateSpan() (0: no rate).
+    std::size_t RateWindow() const;
+    Clock::duration RateSpan() const;
     void SchedulePump();
     void Pump();
     bool StartTransfer(Transfer& t, bool keep);

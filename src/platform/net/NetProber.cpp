@@ -44,6 +44,10 @@ bool NetProber::HostBusy(const std::string& url) const {
     return m_engine->HostBusy(CurlEngine::HostKey(url));
 }
 
+bool NetProber::HostReady(const std::string& url) const {
+    return m_engine->HostReady(CurlEngine::HostKey(url));
+}
+
 void NetProber::Start(int slot, const std::string& url, int delayMs) {
     Cancel(slot);
     Request& r = SlotAt(slot);
