@@ -37,6 +37,7 @@ constexpr double kRateMargin = 1.05;
 // usual time, up to the top, so that what it costs in throughput stays small.
 constexpr double kGatherShare = 0.3;
 constexpr double kMaxGatherMs = 80;
+constexpr std::size_t kGatherFromRunning = 16;
 constexpr std::size_t kSpareHandles = 256;
 // An answer's head longer than this is not read on: what it said so far stands (the status and
 // the headers a check uses come first in any answer seen in practice).
@@ -683,6 +684,10 @@ int CurlEngine::TimerCallback(CURLM*, long timeoutMs, void* self) {
 }
 
 CurlEngine::Clock::duration CurlEngine::GatherSpan() const {
+    // With few transfers the process wakes seldom anyway, and every answer held back leaves a
+    // connection idle: a check of eight connections keeps them busy.
+    if (m_running < kGatherFromRunning)
+        return Clock::duration::zero();
     const double ms = std::min(kMaxGatherMs, kGatherShare * m_typicalMs);
     // Gathering pays only when several events fall within a span: otherwise the deferred look
     // is one more wake, not one fewer.
