@@ -67,7 +67,9 @@ class ResultWitness : public Prober {
     void Cancel(int slot) override { m_inner.Cancel(slot); }
     // Without it every entry for a busy host would hold a slot while it waits for its turn.
     bool HostBusy(const std::string& url) const override { return m_inner.HostBusy(url); }
-    bool HostReady(const std::string& url) const override { return m_inner.HostReady(url); }
+    std::chrono::milliseconds HostReadyIn(const std::string& url) const override {
+        return m_inner.HostReadyIn(url);
+    }
     // The outcome of the result just applied; 0 when the change was no result (a restored status).
     int TakeLast() { return std::exchange(m_last, 0); }
 

@@ -281,9 +281,13 @@ std::int64_t LinkEngine::NextEntry() {
     for (auto run = m_runs.begin(); run != m_runs.end(); ++run) {
         if (run->nextLook > now)
             continue;
-        if (m_prober.HostReady(m_queue[run->entries.front()].url))
+        const auto wait = m_prober.HostReadyIn(m_queue[run->entries.front()].url);
+        if (wait <= std::chrono::milliseconds::zero())
             return static_cast<std::int64_t>(TakeFrom(run));
-        run->nextLook = now + kLookAgain;
+        // A host at its rate is looked at again when its rate allows; one with all its
+        // connections in use when one of its entries ends (OnDone), or after a while at the
+        // latest (its connections may have been used by another hop's request).
+        run->nextLook = now + (wait == Prober::kWhenFree ? kLookAgain : wait);
     }
     // Every host left waits for its rate: an entry of one with a connection to spare waits in
     // the prober, so that the host is asked again as soon as its rate allows.

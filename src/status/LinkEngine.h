@@ -48,7 +48,8 @@ class LinkEngine {
   public:
     static constexpr int kSlotCount = 128;
     static constexpr int kRetryPauseMs = 1500;
-    static constexpr std::chrono::milliseconds kLookAgain{10};
+    // The latest a host with all its connections in use is looked at again (see NextEntry).
+    static constexpr std::chrono::milliseconds kLookAgain{50};
     static constexpr int kMaxRetryAfterSeconds = 30;
 
     // The status-bar texts of the check ("SC:" pane).

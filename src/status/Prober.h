@@ -6,6 +6,7 @@
 #include "status/PageMeta.h"
 #include "store/TimeFormat.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -53,10 +54,15 @@ class Prober {
         (void)url;
         return false;
     }
-    // Whether a request for `url` would go out at once: its host is not busy and within its
-    // rate. The engine keeps to the hosts it has begun while they are ready, so that their
-    // connections are used again rather than opened anew for every request.
-    virtual bool HostReady(const std::string& url) const { return !HostBusy(url); }
+    // How long until a request for `url` would go out at once: zero when it would now (its host
+    // is not busy and within its rate), the rest of its host's rate window or pause, or
+    // kWhenFree when that waits for one of the host's requests to end. The engine keeps to the
+    // hosts it has begun while they are ready, so that their connections are used again rather
+    // than opened anew for every request.
+    static constexpr std::chrono::milliseconds kWhenFree = std::chrono::milliseconds::max();
+    virtual std::chrono::milliseconds HostReadyIn(const std::string& url) const {
+        return HostBusy(url) ? kWhenFree : std::chrono::milliseconds::zero();
+    }
 
   protected:
     void Complete(int slot, ProbeResult result) {

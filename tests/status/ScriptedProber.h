@@ -43,10 +43,14 @@ class ScriptedProber : public brindle::Prober {
         const std::size_t begin = url.find("://") + 3;
         return busyHosts.count(url.substr(begin, url.find('/', begin) - begin)) > 0;
     }
-    // Hosts that are not busy but would make a request wait for their rate.
-    bool HostReady(const std::string& url) const override {
+    // Hosts that are not busy but would make a request wait a second for their rate.
+    std::chrono::milliseconds HostReadyIn(const std::string& url) const override {
         const std::size_t begin = url.find("://") + 3;
-        return !HostBusy(url) && !ratedHosts.count(url.substr(begin, url.find('/', begin) - begin));
+        if (HostBusy(url))
+            return kWhenFree;
+        return ratedHosts.count(url.substr(begin, url.find('/', begin) - begin))
+                   ? std::chrono::seconds(1)
+                   : std::chrono::milliseconds::zero();
     }
     void FreeHost(const std::string& host) {
         busyHosts.erase(host);

@@ -3,6 +3,7 @@
 
 #include "status/LinkResult.h"
 #include "status/PageMeta.h"
+#include "status/Prober.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include <sys/epoll.h>
 #include <unistd.h>
@@ -38,7 +40,12 @@ constexpr double kRateMargin = 1.05;
 constexpr double kGatherShare = 0.3;
 constexpr double kMaxGatherMs = 80;
 constexpr std::size_t kGatherFromRunning = 16;
+// How far from its own time-out a transfer must be for its answer to wait for its host's next
+// turn, and how near a turn must be to count as now (see SocketsCanWaitUntil).
+constexpr auto kTimeoutMargin = std::chrono::milliseconds(250);
+constexpr auto kTurnSlack = std::chrono::milliseconds(10);
 constexpr std::size_t kSpareHandles = 256;
+constexpr long kIdleConnectionSeconds = 5;
 // An answer's head longer than this is not read on: what it said so far stands (the status and
 // the headers a check uses come first in any answer seen in practice).
 constexpr std::size_t kMaxHead = 64 * 1024;
@@ -163,6 +170,14 @@ CurlEngine::CurlEngine() {
     m_pumpTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pumpTimer, &QTimer::timeout, this, [this] {
         Handling scope(*this);
+        // Answers that waited for a host's turn are read first: the connections they free are
+        // the ones this turn can use.
+        if (m_waitingForTurn) {
+            m_waitingForTurn = false;
+            m_gatherTimer->stop();
+            m_epollNotifier->setEnabled(true);
+            LookAtSockets();
+        }
         Pump();
     });
     m_graceTimer = new QTimer(this);
@@ -177,6 +192,7 @@ CurlEngine::CurlEngine() {
     m_gatherTimer->setSingleShot(true);
     m_gatherTimer->setTimerType(Qt::PreciseTimer);
     connect(m_gatherTimer, &QTimer::timeout, this, [this] {
+        m_waitingForTurn = false;
         m_epollNotifier->setEnabled(true);
         OnSockets();
     });
@@ -246,23 +262,37 @@ bool CurlEngine::HostBusy(const std::string& hostKey) const {
     return h.active + DueWaiting(h, now) >= m_limits.perHost || h.backoffUntil > now;
 }
 
-bool CurlEngine::HostReady(const std::string& hostKey) const {
+std::chrono::milliseconds CurlEngine::HostReadyIn(const std::string& hostKey) const {
+    using std::chrono::milliseconds;
     const auto it = m_hosts.find(hostKey);
     if (it == m_hosts.end())
-        return true;
+        return milliseconds::zero();
     const Host& h = it->second;
     const Clock::time_point now = Clock::now();
     const int waiting = DueWaiting(h, now);
-    if (h.active + waiting >= m_limits.perHost || h.backoffUntil > now)
-        return false;
+    if (h.active + waiting >= m_limits.perHost)
+        return Prober::kWhenFree;
+    const auto until = [now](Clock::time_point when) {
+        return std::max(milliseconds(1), std::chrono::ceil<milliseconds>(when - now));
+    };
+    if (h.backoffUntil > now)
+        return until(h.backoffUntil);
     const std::size_t window = RateWindow();
     if (window == 0)
-        return true;
+        return milliseconds::zero();
     const Clock::duration span = RateSpan();
-    std::size_t recent = static_cast<std::size_t>(h.unsent + waiting);
-    for (auto s = h.starts.rbegin(); s != h.starts.rend() && *s + span > now; ++s)
-        ++recent;
-    return recent < window;
+    const auto first = std::find_if(h.starts.begin(), h.starts.end(),
+                                    [&](Clock::time_point s) { return s + span > now; });
+    const auto inSpan = static_cast<std::size_t>(h.starts.end() - first);
+    // Requests handed over but not sent, or due and waiting, go out before a new one.
+    const std::size_t recent = inSpan + static_cast<std::size_t>(h.unsent + waiting);
+    if (recent < window)
+        return milliseconds::zero();
+    // A place comes free when the oldest starts leave the window; those not sent yet leave it
+    // a window after they go out at the earliest.
+    const std::size_t leaving = recent - window;
+    return leaving < inSpan ? until(*(first + static_cast<std::ptrdiff_t>(leaving)) + span)
+                            : until(now + span);
 }
 
 std::size_t CurlEngine::RateWindow() const {
@@ -354,7 +384,7 @@ CurlEngine::Handling::~Handling() {
             int running = 0;
             curl_multi_socket_action(engine.m_multi, CURL_SOCKET_TIMEOUT, 0, &running);
             engine.ReadDone();
-        } else {
+        } else if (!engine.WatchSockets()) {
             break;
         }
     }
@@ -464,6 +494,9 @@ bool CurlEngine::StartTransfer(Transfer& t, bool keep) {
     // The connection is kept only for a host asked again and again; one kept for every host of a
     // large check would fill the cache, and curl then looks through all of it at every answer.
     curl_easy_setopt(e, CURLOPT_FORBID_REUSE, keep ? 0L : 1L);
+    // Nor is one kept long once its host is done: curl goes through every kept connection each
+    // time a transfer ends, and at the end of a large check the hosts left are few.
+    curl_easy_setopt(e, CURLOPT_MAXAGE_CONN, kIdleConnectionSeconds);
     t.easy = e;
     const HttpRequest& r = t.request;
     curl_easy_setopt(e, CURLOPT_URL, r.url.c_str());
@@ -697,6 +730,49 @@ CurlEngine::Clock::duration CurlEngine::GatherSpan() const {
         std::chrono::duration<double, std::milli>(ms));
 }
 
+CurlEngine::Clock::time_point CurlEngine::SocketsCanWaitUntil(Clock::time_point now) const {
+    // Near the end of a large check the hosts left are often each at their rate: an answer read
+    // before the rate's next turn frees a connection that nothing can use until then. Reading
+    // the answers at the turn, when the next request can go out at once, makes one wake of two.
+    // Only with few transfers (under load the gathering span does this), while every host with
+    // a request running or waiting is at its rate or pausing, and no transfer's time-out falls
+    // near the turn (it would end as a time-out with its answer unread).
+    const std::size_t window = RateWindow();
+    if (window == 0 || m_running == 0 || m_running >= kGatherFromRunning ||
+        m_running + m_queuedCount >= static_cast<std::size_t>(m_limits.maxConnections))
+        return now;
+    const Clock::duration span = RateSpan();
+    Clock::time_point turn = Clock::time_point::max();
+    Clock::time_point firstTimeout = Clock::time_point::max();
+    for (const auto& [id, t] : m_transfers) {
+        if (t->finished)
+            continue;
+        if (t->inGrace)
+            return now; // its short body is read as it comes, so that the connection is kept
+        const auto h = m_hosts.find(t->host);
+        if (h == m_hosts.end())
+            return now;
+        const Host& host = h->second;
+        Clock::time_point free; // when the host may start its next request
+        if (host.backoffUntil > now)
+            free = host.backoffUntil;
+        else if (host.unsent == 0 && host.starts.size() >= window)
+            free = host.starts[host.starts.size() - window] + span;
+        else
+            return now;
+        if (free <= now + kTurnSlack)
+            return now;
+        turn = std::min(turn, free);
+        if (t->started)
+            firstTimeout = std::min(firstTimeout,
+                                    t->startedAt + std::chrono::milliseconds(t->request.timeoutMs));
+    }
+    // A pause longer than the rate's window is not waited for: the answers are not held longer.
+    if (turn > now + span || firstTimeout < turn + kTimeoutMargin)
+        return now;
+    return turn;
+}
+
 void CurlEngine::OnSockets() {
     // An event that comes within a span of the last look waits for the span's end, with those
     // that follow it; the first after a quiet span is handled at once.
@@ -709,8 +785,40 @@ void CurlEngine::OnSockets() {
             std::chrono::ceil<std::chrono::milliseconds>(m_lastSockets + span - now).count()));
         return;
     }
+    LookAtSockets();
+}
+
+bool CurlEngine::WatchSockets() {
+    if (!m_epollNotifier || (m_gatherTimer->isActive() && !m_waitingForTurn))
+        return false; // a gathering span runs
+    const Clock::time_point now = Clock::now();
+    const Clock::time_point turn = SocketsCanWaitUntil(now);
+    if (turn > now) {
+        if (!m_waitingForTurn)
+            m_socketsWaitingSince = now;
+        m_waitingForTurn = true;
+        m_epollNotifier->setEnabled(false);
+        m_gatherTimer->start(
+            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(turn - now).count()));
+        return false;
+    }
+    if (!m_waitingForTurn)
+        return false;
+    // The wait ends before its turn (a request went out, say): what came meanwhile is read now.
+    m_waitingForTurn = false;
+    m_gatherTimer->stop();
+    m_epollNotifier->setEnabled(true);
+    LookAtSockets();
+    return true;
+}
+
+void CurlEngine::LookAtSockets() {
+    const Clock::time_point now = Clock::now();
     m_lastSockets = now;
     Handling scope(*this);
+    // An answer that waited for its host's turn is timed to when it was there to read: a
+    // redirect's next hop has the rest of the time-out, not less.
+    m_answersReadyAt = std::exchange(m_socketsWaitingSince, Clock::time_point{});
     // Level-triggered: what is left over wakes the loop again at once.
     std::array<epoll_event, 128> events;
     const int n = epoll_wait(m_epoll, events.data(), static_cast<int>(events.size()), 0);
@@ -730,6 +838,7 @@ void CurlEngine::OnSockets() {
                                  &running);
     }
     ReadDone();
+    m_answersReadyAt = Clock::time_point{};
 }
 
 void CurlEngine::OnGrace() {
@@ -896,8 +1005,11 @@ void CurlEngine::Finish(Transfer& t, int code) {
     }
     t.finished = true;
     HttpAnswer& a = t.answer;
+    const Clock::time_point end = m_answersReadyAt != Clock::time_point{}
+                                      ? std::max(m_answersReadyAt, t.startedAt)
+                                      : Clock::now();
     a.elapsedMs = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.startedAt).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - t.startedAt).count());
     if (t.easy) {
         if (!t.answered && code != CURLE_OK && code != CURLE_WRITE_ERROR) {
             a.error = InternetErrorOfCurl(t.easy, static_cast<CURLcode>(code));

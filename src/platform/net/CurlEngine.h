@@ -112,9 +112,13 @@ class CurlEngine : public QObject {
     // have running or due (a request whose delay has yet to pass holds no place: the host's
     // connections are used meanwhile), or it is backing off.
     bool HostBusy(const std::string& hostKey) const;
-    // Whether a request to this host would go out at once: it is not busy and has not had all
-    // the requests its rate allows within the last rate window.
-    bool HostReady(const std::string& hostKey) const;
+    // How long until a request to this host would go out at once (Prober::HostReadyIn): zero
+    // when it is not busy and has not had all the requests its rate allows within the last rate
+    // window.
+    std::chrono::milliseconds HostReadyIn(const std::string& hostKey) const;
+    bool HostReady(const std::string& hostKey) const {
+        return HostReadyIn(hostKey) == std::chrono::milliseconds::zero();
+    }
 
   signals:
     // A host's back-off has ended: requests set aside for it can be submitted again.
@@ -162,6 +166,12 @@ class CurlEngine : public QObject {
     void Deliver(std::uint64_t id);
     void ReadDone();
     void OnSockets();
+    void LookAtSockets();
+    // Stops watching the sockets until the hosts' next turn where that loses nothing; true when
+    // it ended such a wait and looked at them.
+    bool WatchSockets();
+    // Until when the socket events may wait unread: `now` when they may not.
+    Clock::time_point SocketsCanWaitUntil(Clock::time_point now) const;
     Clock::duration GatherSpan() const;
     void OnTimeout();
     void OnGrace();
@@ -205,6 +215,9 @@ class CurlEngine : public QObject {
     // last second, and how long an answered request usually took.
     QTimer* m_gatherTimer = nullptr;
     Clock::time_point m_lastSockets{};
+    bool m_waitingForTurn = false;             // the sockets are not watched until a turn
+    Clock::time_point m_socketsWaitingSince{}; // answers may have waited unread since then
+    Clock::time_point m_answersReadyAt{};      // while a look reads answers that waited
     Clock::time_point m_rateSince{};
     std::size_t m_gatheredLooks = 0;
     int m_eventsCounted = 0;

@@ -44,8 +44,8 @@ bool NetProber::HostBusy(const std::string& url) const {
     return m_engine->HostBusy(CurlEngine::HostKey(url));
 }
 
-bool NetProber::HostReady(const std::string& url) const {
-    return m_engine->HostReady(CurlEngine::HostKey(url));
+std::chrono::milliseconds NetProber::HostReadyIn(const std::string& url) const {
+    return m_engine->HostReadyIn(CurlEngine::HostKey(url));
 }
 
 void NetProber::Start(int slot, const std::string& url, int delayMs) {

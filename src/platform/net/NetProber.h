@@ -56,7 +56,7 @@ class NetProber : public QObject, public Prober {
     void Start(int slot, const std::string& url, int delayMs) override;
     void Cancel(int slot) override;
     bool HostBusy(const std::string& url) const override;
-    bool HostReady(const std::string& url) const override;
+    std::chrono::milliseconds HostReadyIn(const std::string& url) const override;
 
     void SetProgress(Progress progress) { m_progress = std::move(progress); }
     // Tests shorten the time-out.
