@@ -55,8 +55,9 @@ class Log {
     std::vector<Visit> m_visits;
 };
 
-// A server on `address` whose /wait/MS answers 200 after MS milliseconds, /429 and /503 with that
-// status (Retry-After: 1 on /503), logging every request.
+// A server on `address` whose /wait/MS answers 200 after MS milliseconds, /paced/N with N
+// pieces of body 0.1 s apart, /429 and /503 with that status (Retry-After: 1 on /503), logging
+// every /wait and /429|/503 request.
 std::unique_ptr<HttpServer> LoggingServer(Log& log, const std::string& address,
                                           std::size_t threads = 0) {
     return std::make_unique<HttpServer>(
@@ -69,6 +70,20 @@ std::unique_ptr<HttpServer> LoggingServer(Log& log, const std::string& address,
                 std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(req.matches[1])));
                 res.set_content("ok", "text/plain");
                 log.Add({address, req.path, start, Clock::now()});
+            });
+            s.Get(R"(/paced/(\d+).*)", [](const httplib::Request& req, httplib::Response& res) {
+                res.set_chunked_content_provider(
+                    "text/plain", [chunks = std::stoi(req.matches[1]),
+                                   sent = 0](size_t, httplib::DataSink& sink) mutable {
+                        if (sent == chunks) {
+                            sink.done();
+                            return true;
+                        }
+                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                        ++sent;
+                        const std::string piece(1024, 'x');
+                        return sink.write(piece.data(), piece.size());
+                    });
             });
             s.Get(R"(/(429|503))",
                   [&log, address](const httplib::Request& req, httplib::Response& res) {
@@ -238,6 +253,34 @@ TEST(HttpEngineTest, AnswersOfAHostAtItsRateAreReadAtItsTurnAndTimedToWhenTheyCa
     const std::vector<Visit> visits = log.Visits();
     ASSERT_EQ(visits.size(), 3u);
     EXPECT_GE(Ms(visits[2].start - visits[0].start), 950);
+}
+
+TEST(HttpEngineTest, ABodyFromAHostAtItsRateIsReadAsItComes) {
+    Log log;
+    auto server = LoggingServer(log, "127.0.0.7");
+    CurlEngine engine;
+    engine.SetLimits({8, 2, 2});
+    QEventLoop loop;
+    std::map<std::string, Clock::time_point> delivered;
+    const Clock::time_point begin = Clock::now();
+    // A body that takes 1.2 s on one connection; quick answers keep the host at its rate on
+    // the other, so that from about 1.05 s on the host waits for its next turn at 2.1 s.
+    for (const std::string path : {"/paced/12", "/wait/0/1", "/wait/0/2", "/wait/0/3"}) {
+        HttpRequest request;
+        request.url = server->Url(path);
+        request.read = HttpRequest::Read::Body;
+        request.maxBytes = 1 << 20;
+        engine.Submit(std::move(request), 0, [&, path](HttpAnswer answer) {
+            EXPECT_EQ(answer.status, 200) << path;
+            delivered[path] = Clock::now();
+            if (delivered.size() == 4)
+                loop.quit();
+        });
+    }
+    Spin(loop, 10'000);
+    ASSERT_EQ(delivered.size(), 4u);
+    // The body was read as it came, not at the host's next turn.
+    EXPECT_LT(Ms(delivered["/paced/12"] - begin), 1800);
 }
 
 TEST(HttpEngineTest, UnderLoadSocketEventsAreGatheredAndNoAnswerIsLost) {

@@ -747,8 +747,10 @@ CurlEngine::Clock::time_point CurlEngine::SocketsCanWaitUntil(Clock::time_point 
     for (const auto& [id, t] : m_transfers) {
         if (t->finished)
             continue;
-        if (t->inGrace)
-            return now; // its short body is read as it comes, so that the connection is kept
+        // An answer that has begun is read as it comes: a body left unread would come in one
+        // socket buffer per turn, and a probe's short body keeps the connection for reuse.
+        if (t->headBytes > 0 || t->inGrace)
+            return now;
         const auto h = m_hosts.find(t->host);
         if (h == m_hosts.end())
             return now;
