@@ -172,12 +172,8 @@ CurlEngine::CurlEngine() {
         Handling scope(*this);
         // Answers that waited for a host's turn are read first: the connections they free are
         // the ones this turn can use.
-        if (m_waitingForTurn) {
-            m_waitingForTurn = false;
-            m_gatherTimer->stop();
-            m_epollNotifier->setEnabled(true);
-            LookAtSockets();
-        }
+        if (m_waitingForTurn)
+            EndWaitForTurn();
         Pump();
     });
     m_graceTimer = new QTimer(this);
@@ -807,11 +803,15 @@ bool CurlEngine::WatchSockets() {
     if (!m_waitingForTurn)
         return false;
     // The wait ends before its turn (a request went out, say): what came meanwhile is read now.
+    EndWaitForTurn();
+    return true;
+}
+
+void CurlEngine::EndWaitForTurn() {
     m_waitingForTurn = false;
     m_gatherTimer->stop();
     m_epollNotifier->setEnabled(true);
     LookAtSockets();
-    return true;
 }
 
 void CurlEngine::LookAtSockets() {

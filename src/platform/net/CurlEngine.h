@@ -170,6 +170,8 @@ class CurlEngine : public QObject {
     // Stops watching the sockets until the hosts' next turn where that loses nothing; true when
     // it ended such a wait and looked at them.
     bool WatchSockets();
+    // Watches the sockets again and reads what came while they were not.
+    void EndWaitForTurn();
     // Until when the socket events may wait unread: `now` when they may not.
     Clock::time_point SocketsCanWaitUntil(Clock::time_point now) const;
     Clock::duration GatherSpan() const;
