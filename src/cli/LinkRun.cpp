@@ -245,10 +245,12 @@ int RunLinkJob(LinkJob job, const Command& me, const Args& args, Io& io) {
     callbacks.openSession = [&] { return session.Open(SessionSettings::FromPreferences(prefs)); };
     // Results are written out once a second rather than a line at a time (a system call per
     // result is a good part of a large check's time), by the result that finds a second gone
-    // since the last time; the timer only catches the last lines before a pause.
+    // since the last time; the timer only catches the last lines before a pause. It waits half
+    // a second longer than that: results that come at a host's turns, a second apart, would
+    // otherwise meet it at their own instant, and each would wake the process on its own.
     QTimer flush;
     flush.setSingleShot(true);
-    flush.setInterval(1000);
+    flush.setInterval(1500);
     auto flushed = std::chrono::steady_clock::now();
     const auto flushOut = [&] {
         io.out << std::flush;

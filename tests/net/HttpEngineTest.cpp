@@ -255,6 +255,45 @@ TEST(HttpEngineTest, AnswersOfAHostAtItsRateAreReadAtItsTurnAndTimedToWhenTheyCa
     EXPECT_GE(Ms(visits[2].start - visits[0].start), 950);
 }
 
+TEST(HttpEngineTest, AHostWithOnePlaceLeftSendsTwoTogetherAtTheNextPlace) {
+    Log log;
+    auto paired = LoggingServer(log, "127.0.0.8");
+    auto single = LoggingServer(log, "127.0.0.9");
+    CurlEngine engine;
+    engine.SetLimits({8, 2, 2}); // two a second: a window of 1.05 s with two places
+    QEventLoop loop;
+    int open = 5;
+    const auto submit = [&](const HttpServer& server, const std::string& name) {
+        HttpRequest request;
+        request.url = server.Url("/wait/0/" + name);
+        engine.Submit(std::move(request), 0, [&](HttpAnswer) {
+            if (--open == 0)
+                loop.quit();
+        });
+    };
+    submit(*paired, "a");
+    submit(*single, "a");
+    // 0.6 s on, each host has one place left until 1.05 s: the host with two requests waits
+    // for the second place, the host with one sends it at once.
+    QTimer::singleShot(600, &loop, [&] {
+        submit(*paired, "b");
+        submit(*paired, "c");
+        submit(*single, "b");
+    });
+    Spin(loop, 5000);
+    ASSERT_EQ(open, 0);
+    std::map<std::string, Clock::time_point> started;
+    for (const Visit& v : log.Visits())
+        started[v.host + v.path] = v.start;
+    ASSERT_EQ(started.size(), 5u);
+    const auto at = [&](const std::string& key) {
+        return Ms(started[key] - started["127.0.0.8/wait/0/a"]);
+    };
+    EXPECT_GE(at("127.0.0.8/wait/0/b"), 1000);
+    EXPECT_LE(std::abs(at("127.0.0.8/wait/0/b") - at("127.0.0.8/wait/0/c")), 50);
+    EXPECT_LT(Ms(started["127.0.0.9/wait/0/b"] - started["127.0.0.9/wait/0/a"]), 900);
+}
+
 TEST(HttpEngineTest, ABodyFromAHostAtItsRateIsReadAsItComes) {
     Log log;
     auto server = LoggingServer(log, "127.0.0.7");

@@ -415,6 +415,16 @@ void CurlEngine::Pump() {
                     std::min(wake, host.starts.empty() ? now + span : host.starts.front() + span);
                 break;
             }
+            if (window >= 2 && m_running < kGatherFromRunning) {
+                const std::size_t able =
+                    std::min(static_cast<std::size_t>(m_limits.perHost - host.active),
+                             static_cast<std::size_t>(DueWaiting(host, now)));
+                const Clock::time_point pair = PairTurn(host, able, now);
+                if (pair > now) {
+                    wake = std::min(wake, pair);
+                    break;
+                }
+            }
             auto due = host.queue.end();
             for (auto q = host.queue.begin(); q != host.queue.end(); ++q) {
                 const Transfer& t = *m_transfers.at(*q);
@@ -756,7 +766,10 @@ CurlEngine::Clock::time_point CurlEngine::SocketsCanWaitUntil(Clock::time_point 
             free = host.backoffUntil;
         else if (host.unsent == 0 && host.starts.size() >= window)
             free = host.starts[host.starts.size() - window] + span;
-        else
+        else if (const std::size_t able =
+                     std::min(static_cast<std::size_t>(m_limits.perHost),
+                              host.queue.size() + static_cast<std::size_t>(host.active));
+                 (free = PairTurn(host, able, now)) == now)
             return now;
         if (free <= now + kTurnSlack)
             return now;
@@ -769,6 +782,26 @@ CurlEngine::Clock::time_point CurlEngine::SocketsCanWaitUntil(Clock::time_point 
     if (turn > now + span || firstTimeout < turn + kTimeoutMargin)
         return now;
     return turn;
+}
+
+CurlEngine::Clock::time_point CurlEngine::PairTurn(const Host& host, std::size_t able,
+                                                   Clock::time_point now) const {
+    // A host held to its rate sends a request each time a place in its window comes free, and
+    // the process wakes for each: near the end of a large check, for one host, once for every
+    // request. Waiting a little for the next place, so that two go out together, halves that;
+    // the pair's places then come free together too. Only with few transfers, as the wait for
+    // a turn (SocketsCanWaitUntil), and only while its connections could take both.
+    const std::size_t window = RateWindow();
+    if (window < 2 || able < 2 || host.unsent != 0 || m_running >= kGatherFromRunning)
+        return now;
+    const Clock::duration span = RateSpan();
+    const auto first = std::find_if(host.starts.begin(), host.starts.end(),
+                                    [&](Clock::time_point s) { return s + span > now; });
+    if (static_cast<std::size_t>(host.starts.end() - first) + 1 != window)
+        return now;
+    // At most a place's share of the window: four places a second pair up within 0.26 s.
+    const Clock::time_point next = *first + span;
+    return next - now <= span / static_cast<long>(window) ? next : now;
 }
 
 void CurlEngine::OnSockets() {

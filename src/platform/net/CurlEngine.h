@@ -174,6 +174,10 @@ class CurlEngine : public QObject {
     void EndWaitForTurn();
     // Until when the socket events may wait unread: `now` when they may not.
     Clock::time_point SocketsCanWaitUntil(Clock::time_point now) const;
+    // When a host with one place left in its rate window sends its next request: `now`, or,
+    // with `able` (two or more) requests ready to go and the next place near, that place's
+    // turn, so that two go out together.
+    Clock::time_point PairTurn(const Host& host, std::size_t able, Clock::time_point now) const;
     Clock::duration GatherSpan() const;
     void OnTimeout();
     void OnGrace();
