@@ -210,10 +210,16 @@ void AppendQuery(std::string& out, std::string_view query) {
     while (true) {
         const std::size_t amp = query.find('&');
         const std::string_view parameter = query.substr(0, amp);
-        if (!parameter.empty() && !IsTrackingParameter(parameter)) {
+        if (!parameter.empty()) {
+            const std::size_t before = out.size();
             out.push_back(first ? '?' : '&');
-            first = false;
             AppendEscaped(out, parameter);
+            // Judged as written: "utm%5Fsource" is "utm_source" once its escape is decoded, and
+            // the key of a key must be the key itself.
+            if (IsTrackingParameter(std::string_view(out).substr(before + 1)))
+                out.resize(before);
+            else
+                first = false;
         }
         if (amp == std::string_view::npos)
             break;

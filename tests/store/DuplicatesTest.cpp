@@ -36,6 +36,9 @@ const Variant kVariants[] = {
     {"http://storml.deviantart.com/art/x?q=in%3ascraps%20sort%3atime&qo=1&mc_cid=9f&mc_eid=1",
      "http://storml.deviantart.com/art/x?q=in%3Ascraps%20sort%3Atime&qo=1",
      "http://storml.deviantart.com/art/x?q=in%3Ascraps%20sort%3Atime&qo=1"},
+    // An escaped name is judged decoded: a key's key is the key itself.
+    {"https://example.com/?utm%5Fsource=x&q=1", "https://example.com/?q=1",
+     "http://example.com?q=1"},
     {"https://example.com?", "https://example.com/", "http://example.com"},
     {"https://example.com:8443/a#", "https://example.com:8443/a", "http://example.com:8443/a"},
     {"https://docs.example.com/guide/#install", "https://docs.example.com/guide/#install",
