@@ -5,7 +5,6 @@
 #include "store/BrindleDoc.h"
 
 #include <algorithm>
-#include <cctype>
 #include <unordered_map>
 
 namespace brindle {
@@ -22,8 +21,10 @@ std::string HostOf(std::string_view url) {
     if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos)
         rest.remove_prefix(at + 1);
     std::string host(rest);
+    // ASCII only: a host name's case is ASCII's, whatever the locale says of other bytes.
     for (char& c : host)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return host;
 }
 

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <set>
 #include <sys/resource.h>
 #include <thread>
@@ -481,6 +482,49 @@ TEST(NetProberRawTest, ClosedPortUnresolvableNameAndBadUrls) {
     EXPECT_EQ(Probe("gopher://127.0.0.1/").result.result, kErrUnknownScheme);
     EXPECT_EQ(Probe("http:///nohost").result.result, kErrBadUrl);
     EXPECT_EQ(Probe("not a url").result.result, kErrBadUrl);
+}
+
+// A URL sent as written must be exactly what the parse into a QUrl would have sent, and one it
+// refuses must take that parse. Random URLs from the characters and shapes where QUrl rewrites
+// (address shorthands, escapes, case, ports, international names) check the first; the table
+// the second.
+TEST(NetProberTest, PlainUrlsAreSentAsQUrlWouldSendThem) {
+    for (const char* other :
+         {"http://127.1/",     "http://0x7f.0.0.1/",  "http://010.0.0.1/",
+          "http://1.2.3.4.5/", "http://a.invalid/",   "http://invalid",
+          "HTTP://a/",         "http://Example.com/", "http://a/%41",
+          "http://a/b#c",      "http://a:080/",       "http://a:/",
+          "http://a:65536/",   "http://a./",          "http://xn--e1afmkfd.xn--p1ai/",
+          "http://a_b/",       "http://-a/",          "http://u@a/",
+          "http://[::1]/",     "http://a/b c",        "ftp://a/"})
+        EXPECT_FALSE(IsPlainHttpUrl(other)) << other;
+    for (const char* plain : {"http://127.0.0.1:8080/a?b=c&d", "https://example.com",
+                              "http://a.b-c.d/x/../y/./z?q=a:b@c/d?e"})
+        EXPECT_TRUE(IsPlainHttpUrl(plain)) << plain;
+
+    std::mt19937 random(20261209);
+    const auto pick = [&](std::string_view from, std::size_t most) {
+        std::string out(std::uniform_int_distribution<std::size_t>(0, most)(random), ' ');
+        for (char& c : out)
+            c = from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+        return out;
+    };
+    const std::string schemes[] = {"http://", "https://", "Http://"};
+    std::size_t plain = 0;
+    for (int i = 0; i < 100'000; ++i) {
+        std::string url = schemes[random() % 3] + pick("ab09x.-", 10);
+        if (random() % 2)
+            url += ":" + pick("0123456789", 6);
+        if (random() % 4)
+            url += "/" + pick("aZ09-._~!$&'()*+,;=:@/?%#[]{}| \\\"<>^`\x7f\xc3\xa9", 12);
+        if (!IsPlainHttpUrl(url))
+            continue;
+        ++plain;
+        const QUrl parsed(QString::fromStdString(url));
+        ASSERT_EQ(UrlRefusal(parsed), 0) << url;
+        ASSERT_EQ(parsed.toString(QUrl::FullyEncoded | QUrl::RemoveFragment).toStdString(), url);
+    }
+    EXPECT_GT(plain, 5'000u); // the generator reaches the plain form often enough to mean much
 }
 
 TEST(NetProberRawTest, SelfSignedCertificateIsRefused) {

@@ -51,9 +51,11 @@ constexpr long kIdleConnectionSeconds = 5;
 constexpr std::size_t kMaxHead = 64 * 1024;
 
 std::string Lower(std::string_view text) {
+    // ASCII only: header names, media types and host names, whatever the locale says.
     std::string out(text);
     for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return out;
 }
 

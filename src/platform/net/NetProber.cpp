@@ -4,6 +4,9 @@
 #include "platform/net/NetSession.h"
 #include "status/LinkResult.h"
 
+#include <string>
+#include <utility>
+
 namespace brindle {
 
 int UrlRefusal(const QUrl& url) {
@@ -19,6 +22,119 @@ int UrlRefusal(const QUrl& url) {
     if (host == QLatin1String("invalid") || host.endsWith(QLatin1String(".invalid")))
         return kErrNameNotResolved;
     return 0;
+}
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A host that QUrl takes as written: lower-case labels of letters, digits and inner hyphens, or
+// four decimal numbers without leading zeros. Anything that could be an address in another
+// spelling (QUrl turns "127.1" or "0x7f.1" into "127.0.0.1"), an international name or the
+// reserved name "invalid" is left to QUrl.
+bool IsPlainHost(std::string_view host) {
+    if (host.empty() || host.size() > 253)
+        return false;
+    std::size_t labels = 0;
+    bool numeric = true;
+    for (std::size_t begin = 0; begin <= host.size();) {
+        std::size_t end = host.find('.', begin);
+        if (end == std::string_view::npos)
+            end = host.size();
+        const std::string_view label = host.substr(begin, end - begin);
+        if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-' ||
+            label.starts_with("xn--"))
+            return false;
+        bool digits = true;
+        int value = 0;
+        for (char c : label) {
+            if (!((c >= 'a' && c <= 'z') || IsDigit(c) || c == '-'))
+                return false;
+            digits = digits && IsDigit(c);
+            if (digits && value <= 255)
+                value = value * 10 + (c - '0');
+        }
+        const bool octet = digits && value <= 255 && (label.size() == 1 || label[0] != '0');
+        numeric = numeric && octet;
+        ++labels;
+        if (end == host.size() && IsDigit(label.front()))
+            // The last label decides whether QUrl reads the host as an address.
+            return numeric && labels == 4;
+        begin = end + 1;
+    }
+    return host != "invalid" && !host.ends_with(".invalid");
+}
+
+// Characters of a path or query that QUrl keeps as they are: the unreserved and the
+// sub-delimiters, ':', '@', '/' and '?'. A '%' is not among them: QUrl rewrites escapes.
+bool IsPlainPathChar(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c))
+        return true;
+    switch (c) {
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
+    case ':':
+    case '@':
+    case '/':
+    case '?':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool IsPlainHttpUrl(std::string_view url) {
+    std::size_t at = 0;
+    if (url.starts_with("http://"))
+        at = 7;
+    else if (url.starts_with("https://"))
+        at = 8;
+    else
+        return false;
+    std::size_t end = url.find_first_of(":/?", at);
+    if (end == std::string_view::npos)
+        end = url.size();
+    if (!IsPlainHost(url.substr(at, end - at)))
+        return false;
+    at = end;
+    if (at < url.size() && url[at] == ':') {
+        end = url.find_first_of("/?", ++at);
+        if (end == std::string_view::npos)
+            end = url.size();
+        const std::string_view port = url.substr(at, end - at);
+        if (port.empty() || port.size() > 5 || port.front() == '0')
+            return false;
+        long value = 0;
+        for (char c : port) {
+            if (!IsDigit(c))
+                return false;
+            value = value * 10 + (c - '0');
+        }
+        if (value > 65535)
+            return false;
+        at = end;
+    }
+    for (; at < url.size(); ++at)
+        if (!IsPlainPathChar(url[at]))
+            return false;
+    return true;
 }
 
 NetProber::NetProber(NetSession& session, Mode mode, QObject* parent)
@@ -52,7 +168,13 @@ void NetProber::Start(int slot, const std::string& url, int delayMs) {
     Cancel(slot);
     Request& r = SlotAt(slot);
     r.active = true;
-    r.url = QUrl(QString::fromStdString(url));
+    if (IsPlainHttpUrl(url)) {
+        r.plainUrl = url;
+        r.url = QUrl();
+    } else {
+        r.plainUrl.clear();
+        r.url = QUrl(QString::fromStdString(url));
+    }
     r.redirects = 0;
     r.spentMs = 0;
     r.permanentUrl = QUrl();
@@ -70,7 +192,7 @@ void NetProber::Cancel(int slot) {
 
 void NetProber::Send(int slot, int delayMs) {
     Request& r = SlotAt(slot);
-    if (const int refusal = UrlRefusal(r.url)) {
+    if (const int refusal = r.plainUrl.empty() ? UrlRefusal(r.url) : 0) {
         FinishWith(slot, refusal);
         return;
     }
@@ -84,7 +206,9 @@ void NetProber::Send(int slot, int delayMs) {
         return;
     }
     HttpRequest request;
-    request.url = r.url.toString(QUrl::FullyEncoded | QUrl::RemoveFragment).toStdString();
+    request.url = r.plainUrl.empty()
+                      ? r.url.toString(QUrl::FullyEncoded | QUrl::RemoveFragment).toStdString()
+                      : r.plainUrl;
     request.timeoutMs = left;
     if (m_mode == Mode::Fetch) {
         request.read = HttpRequest::Read::Body;
@@ -140,6 +264,8 @@ void NetProber::OnAnswer(int slot, HttpAnswer answer) {
                 FinishWith(slot, kErrRedirectFailed);
                 return;
             }
+            if (!r.plainUrl.empty())
+                r.url = QUrl(QString::fromStdString(std::exchange(r.plainUrl, {})));
             r.url = r.url.resolved(target);
             if (!r.temporaryHop && IsPermanentRedirect(answer.status))
                 r.permanentUrl = r.url;
