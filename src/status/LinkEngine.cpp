@@ -16,9 +16,19 @@ std::string HostOf(std::string_view url) {
     const std::size_t scheme = url.find("://");
     if (scheme == std::string_view::npos)
         return {};
+    // One pass: this runs for every entry that finishes.
     std::string_view rest = url.substr(scheme + 3);
-    rest = rest.substr(0, rest.find_first_of("/?#"));
-    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos)
+    std::size_t end = 0;
+    std::size_t at = std::string_view::npos;
+    for (; end < rest.size(); ++end) {
+        const char c = rest[end];
+        if (c == '/' || c == '?' || c == '#')
+            break;
+        if (c == '@')
+            at = end;
+    }
+    rest = rest.substr(0, end);
+    if (at != std::string_view::npos)
         rest.remove_prefix(at + 1);
     std::string host(rest);
     // ASCII only: a host name's case is ASCII's, whatever the locale says of other bytes.

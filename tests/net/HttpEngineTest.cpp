@@ -184,6 +184,21 @@ TEST(HttpEngineTest, ACheckKeepsToTheLimitsOfEachHostWhileOtherHostsGoOn) {
         EXPECT_EQ(doc.Bookmarks()[static_cast<std::uint32_t>(i)].m_strStatus, "No change");
 }
 
+// The key a request's host is counted under: neither credentials, port, case, nor an '@' in
+// the path part it.
+TEST(HttpEngineTest, HostKeysOfUrls) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://Example.COM:8080/a", "example.com"},
+        {"https://user:p@ss@host.test/x@y", "host.test"},
+        {"http://host.test?q=a@b", "host.test"},
+        {"http://host.test#a@b", "host.test"},
+        {"http://[::1]:80/", "[::1]"},
+        {"http://h", "h"},
+        {"no scheme", ""}};
+    for (const auto& [url, key] : cases)
+        EXPECT_EQ(CurlEngine::HostKey(url), key) << url;
+}
+
 TEST(HttpEngineTest, AHostAtItsRateIsNotReadyThoughNotBusy) {
     Log log;
     auto server = LoggingServer(log, "127.0.0.3");

@@ -223,17 +223,24 @@ void CurlEngine::SetLimits(const HostLimits& limits) {
 }
 
 std::string CurlEngine::HostKey(const std::string& url) {
-    // Only the authority is looked at: scheme "://" [userinfo "@"] host [":" port].
+    // Only the authority is looked at: scheme "://" [userinfo "@"] host [":" port]. Asked
+    // several times for every request, so one pass without copies but the key itself.
     const std::size_t scheme = url.find("://");
     if (scheme == std::string::npos)
         return {};
-    std::size_t begin = scheme + 3;
-    std::size_t end = url.find_first_of("/?#", begin);
-    if (end == std::string::npos)
-        end = url.size();
+    const std::size_t begin = scheme + 3;
+    std::size_t end = begin;
+    std::size_t at = std::string::npos;
+    for (; end < url.size(); ++end) {
+        const char c = url[end];
+        if (c == '/' || c == '?' || c == '#')
+            break;
+        if (c == '@')
+            at = end;
+    }
     std::string_view authority(url.data() + begin, end - begin);
-    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos)
-        authority.remove_prefix(at + 1);
+    if (at != std::string::npos)
+        authority.remove_prefix(at + 1 - begin);
     if (!authority.empty() && authority.front() == '[') {
         const std::size_t close = authority.find(']');
         return Lower(
