@@ -2,6 +2,7 @@
 #include "status/LinkEngine.h"
 
 #include "status/LinkResult.h"
+#include "status/UrlAuthority.h"
 #include "store/BrindleDoc.h"
 
 #include <algorithm>
@@ -13,24 +14,7 @@ namespace {
 
 // The host part of a URL, lower-cased, for grouping the entries that wait for one host.
 std::string HostOf(std::string_view url) {
-    const std::size_t scheme = url.find("://");
-    if (scheme == std::string_view::npos)
-        return {};
-    // One pass: this runs for every entry that finishes.
-    std::string_view rest = url.substr(scheme + 3);
-    std::size_t end = 0;
-    std::size_t at = std::string_view::npos;
-    for (; end < rest.size(); ++end) {
-        const char c = rest[end];
-        if (c == '/' || c == '?' || c == '#')
-            break;
-        if (c == '@')
-            at = end;
-    }
-    rest = rest.substr(0, end);
-    if (at != std::string_view::npos)
-        rest.remove_prefix(at + 1);
-    std::string host(rest);
+    std::string host(UrlAuthority(url));
     // ASCII only: a host name's case is ASCII's, whatever the locale says of other bytes.
     for (char& c : host)
         if (c >= 'A' && c <= 'Z')

@@ -4,6 +4,7 @@
 #include "status/LinkResult.h"
 #include "status/PageMeta.h"
 #include "status/Prober.h"
+#include "status/UrlAuthority.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -223,24 +224,7 @@ void CurlEngine::SetLimits(const HostLimits& limits) {
 }
 
 std::string CurlEngine::HostKey(const std::string& url) {
-    // Only the authority is looked at: scheme "://" [userinfo "@"] host [":" port]. Asked
-    // several times for every request, so one pass without copies but the key itself.
-    const std::size_t scheme = url.find("://");
-    if (scheme == std::string::npos)
-        return {};
-    const std::size_t begin = scheme + 3;
-    std::size_t end = begin;
-    std::size_t at = std::string::npos;
-    for (; end < url.size(); ++end) {
-        const char c = url[end];
-        if (c == '/' || c == '?' || c == '#')
-            break;
-        if (c == '@')
-            at = end;
-    }
-    std::string_view authority(url.data() + begin, end - begin);
-    if (at != std::string::npos)
-        authority.remove_prefix(at + 1 - begin);
+    const std::string_view authority = UrlAuthority(url);
     if (!authority.empty() && authority.front() == '[') {
         const std::size_t close = authority.find(']');
         return Lower(
