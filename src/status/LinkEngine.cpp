@@ -4,6 +4,7 @@
 #include "status/LinkResult.h"
 #include "status/UrlAuthority.h"
 #include "store/BrindleDoc.h"
+#include "store/TextUtil.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -17,8 +18,7 @@ std::string HostOf(std::string_view url) {
     std::string host(UrlAuthority(url));
     // ASCII only: a host name's case is ASCII's, whatever the locale says of other bytes.
     for (char& c : host)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        c = AsciiLower(c);
     return host;
 }
 
