@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The least a libcurl client can spend on a large check: one multi handle driven by epoll and
+// A bare libcurl client for a large check: one multi handle driven by epoll and
 // curl_multi_socket_action, under the check's limits (at most CONNECT_MAX transfers at once, at
 // most PER_HOST to one host and HOST_RATE starts a second to it, counted over 1.05 s as the
 // engine counts them; the hosts with the most URLs first), and nothing else: no queue of
 // requests, no document, no results kept, no retries, no redirects followed. Its CPU per request
-// on the simulated internet is the floor under `brindle-cli check`'s (bench/cli_check_floor.sh).
+// on the simulated internet (SIM_FLOOR=1 bench/cli_check_internet.sh) is what libcurl and the
+// kernel cost without anything of ours: the floor under `brindle-cli check`'s.
 //   curl_floor URL_FILE [CONNECT_MAX] [PER_HOST] [HOST_RATE] [TIMEOUT_S]
 //   (defaults: 64, 2, 4, 5); prints the requests made and answered.
 #include <curl/curl.h>
