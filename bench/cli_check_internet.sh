@@ -34,7 +34,9 @@ else
 fi
 read -r wall user sys rss < "$work/time"
 tail -1 "$work/err"
-sleep 1 # the server's log is written every half second
+# The log is written every half second, and a request the client gave up on is logged once the
+# server sees its connection close.
+sleep 2
 requests=$(wc -l < "$work/log")
 awk -v c="$client" -v n="$count" -v r="$requests" -v wall="$wall" -v user="$user" -v sys="$sys" \
     -v rss="$rss" 'BEGIN {
