@@ -8,6 +8,8 @@
 // kernel cost without anything of ours: the floor under `brindle-cli check`'s.
 //   curl_floor URL_FILE [CONNECT_MAX] [PER_HOST] [HOST_RATE] [TIMEOUT_S]
 //   (defaults: 64, 2, 4, 5); prints the requests made and answered.
+#include "status/UrlAuthority.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -68,12 +70,6 @@ std::size_t Discard(char*, std::size_t size, std::size_t n, void*) {
     return size * n;
 }
 
-std::string HostOf(const std::string& url) {
-    const std::size_t begin = url.find("://");
-    const std::size_t from = begin == std::string::npos ? 0 : begin + 3;
-    return url.substr(from, url.find('/', from) - from);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -100,7 +96,8 @@ int main(int argc, char** argv) {
     std::unordered_map<std::string, std::size_t> indexOf;
     std::vector<Host> hosts;
     for (std::size_t i = 0; i < urls.size(); ++i) {
-        const auto [it, added] = indexOf.try_emplace(HostOf(urls[i]), hosts.size());
+        const auto [it, added] =
+            indexOf.try_emplace(std::string(brindle::UrlAuthority(urls[i])), hosts.size());
         if (added)
             hosts.emplace_back();
         hosts[it->second].urls.push_back(i);
